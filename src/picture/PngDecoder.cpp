@@ -1,0 +1,122 @@
+#include "PngDecoder.h"
+
+#include "ByteSource.h"
+
+#include <png.h>
+
+#include <algorithm>
+#include <csetjmp>
+#include <cstring>
+#include <vector>
+
+namespace vistrel {
+
+namespace {
+
+// The reader's memory source: the whole file, read by libpng through readCallback.
+struct PngMemorySource {
+    const uint8_t* data = nullptr;
+    uint32_t size = 0;
+    uint32_t position = 0;
+    png_structp png = nullptr;
+    png_infop info = nullptr;
+    char error[128] = {};
+
+    ~PngMemorySource() { reset(); }
+    void reset() {
+        if (png) png_destroy_read_struct(&png, info ? &info : nullptr, nullptr);
+        png = nullptr;
+        info = nullptr;
+        size = 0;
+        position = 0;
+    }
+};
+
+void readCallback(png_structp png, png_bytep out, png_size_t wanted) {
+    auto* source = static_cast<PngMemorySource*>(png_get_io_ptr(png));
+    const std::size_t n = std::min<std::size_t>(wanted, source->size - source->position);
+    if (n == 0) png_error(png, "Read Error");
+    std::memcpy(out, source->data + source->position, n);
+    source->position += uint32_t(n);
+    // libpng asks for exact amounts; a short copy means the file ended inside a chunk.
+    if (n < wanted) png_error(png, "Read Error");
+}
+
+void errorCallback(png_structp png, png_const_charp message) {
+    auto* source = static_cast<PngMemorySource*>(png_get_error_ptr(png));
+    std::snprintf(source->error, sizeof source->error, "%s", message);
+    png_longjmp(png, 1);
+}
+
+void warningCallback(png_structp, png_const_charp) {}
+
+// Only plain data lives in this frame, so the jump back from libpng skips no destructor.
+bool decodeRows(PngMemorySource& source, Picture& picture) {
+    png_structp png = source.png;
+    png_infop info = source.info;
+    if (setjmp(png_jmpbuf(png))) return false;
+
+    png_read_info(png, info);
+    if (png_get_interlace_type(png, info) != PNG_INTERLACE_NONE) return false;
+    const int colorType = png_get_color_type(png, info);
+    if (png_get_bit_depth(png, info) == 16) png_set_strip_16(png);
+    if (colorType == PNG_COLOR_TYPE_GRAY_ALPHA) png_set_gray_to_rgb(png);
+    if (colorType & PNG_COLOR_MASK_COLOR) png_set_bgr(png);
+    png_read_update_info(png, info);
+
+    const png_uint_32 width = png_get_image_width(png, info);
+    const png_uint_32 height = png_get_image_height(png, info);
+    const int depth = png_get_channels(png, info) * png_get_bit_depth(png, info);
+    if (width > 0x7FFFFFFF || height > 0x7FFFFFFF) return false;
+    if (!picture.create(int(width), int(height), depth, false)) return false;
+
+    const uint32_t row = picture.rowSize();
+    if (png_get_rowbytes(png, info) > row) return false;
+    uint8_t* bits = picture.lockBits();
+    for (png_uint_32 y = 0; y < height; ++y)
+        png_read_row(png, bits + std::size_t(height - 1 - y) * row, nullptr); // top row last
+    picture.unlockBits();
+    png_read_end(png, nullptr);
+
+    if (RgbQuad* colors = picture.colorTable()) {
+        const int entries = 1 << depth;
+        png_colorp palette = nullptr;
+        int paletteSize = 0;
+        if (png_get_PLTE(png, info, &palette, &paletteSize) == PNG_INFO_PLTE) {
+            for (int i = 0; i < std::min(paletteSize, entries); ++i)
+                colors[i] = {palette[i].blue, palette[i].green, palette[i].red, 0};
+        } else {
+            // Grey levels spread over the whole range, so that 1-bit white is 255.
+            for (int i = 0; i < entries; ++i) {
+                const auto level = uint8_t(i * 255 / (entries - 1));
+                colors[i] = {level, level, level, 0};
+            }
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+bool decodePng(const uint8_t* data, std::size_t size, Picture& picture) {
+    if (size > UINT32_MAX) return false;
+    PngMemorySource source;
+    source.data = data;
+    source.size = uint32_t(size);
+    source.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    if (!source.png) return false;
+    source.info = png_create_info_struct(source.png);
+    if (!source.info) return false;
+    png_set_read_fn(source.png, &source, readCallback);
+    png_set_error_fn(source.png, &source, errorCallback, warningCallback);
+    const bool decoded = decodeRows(source, picture);
+    source.reset();
+    return decoded;
+}
+
+bool decodePng(const char* path, Picture& picture) {
+    std::vector<uint8_t> bytes;
+    return readWholeFile(path, bytes) && decodePng(bytes.data(), bytes.size(), picture);
+}
+
+} // namespace vistrel

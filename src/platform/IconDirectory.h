@@ -1,0 +1,19 @@
+// Choice of one image from an ICO or CUR file's directory, as the system picture decoder makes it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace vistrel {
+
+enum class IconKind { None, Icon, Cursor };
+
+// What the first bytes say: reserved 0, then type 1 (icon) or 2 (cursor), then a non-zero count.
+IconKind iconKindOf(const uint8_t* data, std::size_t size);
+
+// Index of the directory entry closest to the standard icon size of 32x32 (|w-32| + |h-32|;
+// of two sizes equally far, the larger), the deepest of equal sizes, the first of equal depths.
+// -1 when the directory cannot be read.
+int chooseIconImage(const uint8_t* data, std::size_t size);
+
+} // namespace vistrel

@@ -1,0 +1,53 @@
+// What the rest of the program asks of the operating system and the toolkit. Only
+// src/platform/qt implements it with Qt; tests and tools use the headless default or a fake.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace vistrel {
+
+struct ScreenSize {
+    int width = 0;
+    int height = 0;
+};
+
+// A picture decoded by the system picture decoder: straight (not premultiplied) 0xAARRGGBB
+// words, top row first, rows not padded.
+struct SystemImage {
+    int width = 0;
+    int height = 0;
+    std::vector<uint32_t> pixels;
+};
+
+class Platform {
+public:
+    virtual ~Platform() = default;
+
+    // Full size of the primary screen in pixels (not the work area), read anew each time.
+    virtual ScreenSize screenSize() = 0;
+    // Version number as major * 256 + minor; rules of the program depend on >= 0x0500 and
+    // > 0x0600.
+    virtual uint32_t version() = 0;
+    // The system picture decoder: GIF (first frame), ICO and CUR (the image closest to 32x32,
+    // the deepest of equal sizes), BMP and JPEG. Everything else is refused.
+    virtual bool decodeSystemPicture(const uint8_t* data, std::size_t size, SystemImage& out) = 0;
+};
+
+// The installed platform. Without one, a headless platform answers: a 1920x1080 screen,
+// version 0x0A00, and no system picture decoder.
+Platform& platform();
+// Installs `p` (not owned; null restores the headless default).
+void installPlatform(Platform* p);
+
+// Overrides for tests and tools; they hold over whatever the installed platform reports.
+void overrideScreenSize(ScreenSize size);
+void overridePlatformVersion(uint32_t version);
+void clearPlatformOverrides();
+
+// What the program reads: the override when one is set, else the installed platform's answer.
+ScreenSize screenSize();
+uint32_t platformVersion();
+
+} // namespace vistrel

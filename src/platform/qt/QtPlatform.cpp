@@ -1,0 +1,82 @@
+#include "QtPlatform.h"
+
+#include "IconDirectory.h"
+
+#include <QBuffer>
+#include <QByteArray>
+#include <QGuiApplication>
+#include <QImage>
+#include <QImageReader>
+#include <QScreen>
+
+#include <cstring>
+
+namespace vistrel {
+
+namespace {
+
+constexpr qint64 kMaxSystemPixels = qint64(1) << 28;
+
+// The formats the system picture decoder reads, told by their first bytes rather than the
+// extension, as that decoder does. Qt reads more (PNG, TGA, TIFF...), which must not get through.
+const char* formatOf(const uint8_t* data, std::size_t size) {
+    if (size >= 6 && (std::memcmp(data, "GIF87a", 6) == 0 || std::memcmp(data, "GIF89a", 6) == 0))
+        return "gif";
+    if (size >= 2 && data[0] == 'B' && data[1] == 'M') return "bmp";
+    if (size >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF) return "jpeg";
+    switch (iconKindOf(data, size)) {
+    case IconKind::Icon: return "ico";
+    case IconKind::Cursor: return "cur";
+    case IconKind::None: break;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+QtPlatform::QtPlatform() {
+    // Qt's default limit (128 MB) would refuse pictures the rest of the program accepts; the
+    // pixel-count check below keeps the bound.
+    QImageReader::setAllocationLimit(1100);
+}
+
+ScreenSize QtPlatform::screenSize() {
+    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+            const QRect full = screen->geometry();
+            return {full.width(), full.height()};
+        }
+    }
+    return {1920, 1080};
+}
+
+bool QtPlatform::decodeSystemPicture(const uint8_t* data, std::size_t size, SystemImage& out) {
+    const char* format = formatOf(data, size);
+    if (!format || size > std::size_t(INT32_MAX)) return false;
+    QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, format);
+    reader.setAutoTransform(false); // orientation is the program's own rule, not the reader's
+    if (format[0] == 'i' || format[0] == 'c') {
+        const int index = chooseIconImage(data, size);
+        if (index < 0 || (index > 0 && !reader.jumpToImage(index))) return false;
+    }
+    const QSize announced = reader.size();
+    if (announced.isValid() && qint64(announced.width()) * announced.height() > kMaxSystemPixels)
+        return false;
+    QImage image;
+    if (!reader.read(&image) || image.isNull()) return false;
+    if (qint64(image.width()) * image.height() > kMaxSystemPixels) return false;
+    image.convertTo(QImage::Format_ARGB32);
+
+    out.width = image.width();
+    out.height = image.height();
+    out.pixels.resize(std::size_t(out.width) * std::size_t(out.height));
+    for (int y = 0; y < out.height; ++y)
+        std::memcpy(out.pixels.data() + std::size_t(y) * std::size_t(out.width),
+                    image.constScanLine(y), std::size_t(out.width) * 4);
+    return true;
+}
+
+} // namespace vistrel

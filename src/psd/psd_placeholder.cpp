@@ -1,0 +1,1 @@
+// The PSD reader lands here.

@@ -1,0 +1,107 @@
+// vistrel-decode: loads one file the way the viewer does, headlessly, and reports what came out.
+//
+//   vistrel-decode [--screen WxH] [--platform-version 0xNNNN] [--no-jpeg-library] FILE [OUT.png]
+//
+// Prints one line: ok=1 width=W height=H bpp=B decoded_width=W0 decoded_height=H0
+// camera="TEXT" fitted=WxH|none (or ok=0 when the load failed) and writes the picture as PNG.
+// Exit status: 0 loaded, 1 not loaded, 2 bad usage or unwritable output.
+
+#include "CachedPicture.h"
+#include "JpegDecoder.h"
+#include "Platform.h"
+#include "PngWriter.h"
+#include "QtPlatform.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+using namespace vistrel;
+
+namespace {
+
+int usage(const char* message) {
+    std::fprintf(stderr, "vistrel-decode: %s\n", message);
+    std::fprintf(stderr, "usage: vistrel-decode [--screen WxH] [--platform-version 0xNNNN] "
+                         "[--no-jpeg-library] FILE [OUT.png]\n");
+    return 2;
+}
+
+// The picture as top-down 0xAARRGGBB words: 24 bits and below opaque, 32 bits with their alpha.
+std::vector<uint32_t> topDownPixels(Picture& picture) {
+    const int w = picture.width(), h = picture.height();
+    std::vector<uint32_t> pixels(std::size_t(w) * std::size_t(h));
+    const uint8_t* bits = picture.lockBits();
+    for (int y = 0; y < h; ++y)
+        expandDibRow(*picture.info(), picture.colorTable(), bits, picture.rowSize(), h - 1 - y, 0,
+                     w, pixels.data() + std::size_t(y) * std::size_t(w));
+    picture.unlockBits();
+    return pixels;
+}
+
+bool savePicture(const std::string& path, Picture& picture) {
+    return writePng(path.c_str(), picture.width(), picture.height(), topDownPixels(picture),
+                    picture.bitsPerPixel() == 32);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> positional;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--screen" && i + 1 < argc) {
+            int w = 0, h = 0;
+            if (std::sscanf(argv[++i], "%dx%d", &w, &h) != 2 || w <= 0 || h <= 0)
+                return usage("--screen takes WxH, e.g. 1920x1080");
+            overrideScreenSize({w, h});
+        } else if (arg == "--platform-version" && i + 1 < argc) {
+            char* end = nullptr;
+            const unsigned long v = std::strtoul(argv[++i], &end, 0);
+            if (!end || *end || v == 0 || v > 0xFFFF)
+                return usage("--platform-version takes a number such as 0x0601");
+            overridePlatformVersion(uint32_t(v));
+        } else if (arg == "--no-jpeg-library") {
+            disableJpegLibrary();
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            return usage(("unknown option " + arg).c_str());
+        } else {
+            positional.push_back(arg);
+        }
+    }
+    if (positional.empty() || positional.size() > 3) return usage("one FILE expected");
+
+    QCoreApplication app(argc, argv); // Qt finds its image reader plugins through it
+    QtPlatform qtPlatform;
+    installPlatform(&qtPlatform);
+
+    // Paths are absolute in the viewer; a bare name would have no folder to find its extension in.
+    std::error_code error;
+    const std::string path = std::filesystem::absolute(positional[0], error).string();
+    CachedPicture record;
+    if (error || !record.load(path.c_str())) {
+        std::printf("ok=0\n");
+        return 1;
+    }
+    Picture& picture = *record.picture;
+    std::string fitted = "none";
+    if (record.fitted && !record.fitted->empty())
+        fitted = std::to_string(record.fitted->width()) + "x" +
+                 std::to_string(record.fitted->height());
+    std::printf("ok=1 width=%d height=%d bpp=%d decoded_width=%d decoded_height=%d camera=\"%s\" "
+                "fitted=%s\n",
+                picture.width(), picture.height(), picture.bitsPerPixel(), record.width,
+                record.height, record.cameraText, fitted.c_str());
+
+    if (positional.size() >= 2 && !savePicture(positional[1], picture))
+        return usage(("cannot write " + positional[1]).c_str());
+    if (positional.size() == 3 && record.fitted && !record.fitted->empty() &&
+        !savePicture(positional[2], *record.fitted))
+        return usage(("cannot write " + positional[2]).c_str());
+    return 0;
+}
