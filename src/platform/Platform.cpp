@@ -1,6 +1,7 @@
 #include "Platform.h"
 
 #include <atomic>
+#include <cstring>
 
 namespace vistrel {
 
@@ -11,6 +12,9 @@ public:
     ScreenSize screenSize() override { return {1920, 1080}; }
     uint32_t version() override { return 0x0A00; }
     bool decodeSystemPicture(const uint8_t*, std::size_t, SystemImage&) override { return false; }
+    TextExtent textExtent(const char* text) override { return {7 * int(std::strlen(text)), 13}; }
+    bool readSetting(const char*, std::string&) override { return false; }
+    int writeSetting(const char*, int32_t) override { return 1; }
 };
 
 HeadlessPlatform headless;
@@ -28,14 +32,18 @@ Platform& platform() {
     return p ? *p : headless;
 }
 
-void installPlatform(Platform* p) { installed.store(p, std::memory_order_release); }
+void installPlatform(Platform* p) {
+    installed.store(p, std::memory_order_release);
+}
 
 void overrideScreenSize(ScreenSize size) {
     overrideWidth = size.width;
     overrideHeight = size.height;
 }
 
-void overridePlatformVersion(uint32_t version) { overrideVersion = version; }
+void overridePlatformVersion(uint32_t version) {
+    overrideVersion = version;
+}
 
 void clearPlatformOverrides() {
     overrideWidth = 0;

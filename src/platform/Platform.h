@@ -4,11 +4,18 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace vistrel {
 
 struct ScreenSize {
+    int width = 0;
+    int height = 0;
+};
+
+// Width and line height of a text in the desktop's default font.
+struct TextExtent {
     int width = 0;
     int height = 0;
 };
@@ -33,10 +40,20 @@ public:
     // The system picture decoder: GIF (first frame), ICO and CUR (the image closest to 32x32,
     // the deepest of equal sizes), BMP and JPEG. Everything else is refused.
     virtual bool decodeSystemPicture(const uint8_t* data, std::size_t size, SystemImage& out) = 0;
+
+    // Size of one line of UTF-8 text in the desktop's default font.
+    virtual TextExtent textExtent(const char* text) = 0;
+
+    // The user's settings store (the Quorbane/Vistrel settings). `readSetting` gives the stored
+    // text of a value and false when there is none; `writeSetting` stores a 32-bit integer and
+    // returns 0, or a non-zero error code when it could not.
+    virtual bool readSetting(const char* name, std::string& text) = 0;
+    virtual int writeSetting(const char* name, int32_t value) = 0;
 };
 
 // The installed platform. Without one, a headless platform answers: a 1920x1080 screen,
-// version 0x0A00, and no system picture decoder.
+// version 0x0A00, no system picture decoder, 7 x 13 pixels per character of text, and a
+// settings store that holds nothing and refuses writes.
 Platform& platform();
 // Installs `p` (not owned; null restores the headless default).
 void installPlatform(Platform* p);

@@ -1,15 +1,18 @@
 #include "QtCanvas.h"
 
+#include <QColor>
+#include <QFont>
 #include <QImage>
 #include <QPainter>
+#include <QString>
 
 #include <algorithm>
 
 namespace vistrel {
 
-bool QtCanvas::drawPicture(int x, int y, int width, int height, int sourceX,
-                           int sourceYFromBottom, const BitmapInfoHeader& info,
-                           const RgbQuad* colors, const uint8_t* bits) {
+bool QtCanvas::drawPicture(int x, int y, int width, int height, int sourceX, int sourceYFromBottom,
+                           const BitmapInfoHeader& info, const RgbQuad* colors,
+                           const uint8_t* bits) {
     if (!bits || info.width <= 0 || info.height <= 0 || width <= 0 || height <= 0) return false;
     // Clip the source rectangle to the bitmap, as putting device-independent bits does; the top
     // destination row shows memory row sourceYFromBottom + height - 1.
@@ -26,6 +29,73 @@ bool QtCanvas::drawPicture(int x, int y, int width, int height, int sourceX,
     const int destinationTop = y + (sourceYFromBottom + height - top);
     painter_.drawImage(x + (left - sourceX), destinationTop, image);
     return true;
+}
+
+namespace {
+
+QColor colorOf(uint32_t rgb) {
+    return QColor(int(rgb >> 16 & 0xFF), int(rgb >> 8 & 0xFF), int(rgb & 0xFF));
+}
+
+QRect qRectOf(const Rect& r) {
+    return QRect(r.left, r.top, r.width(), r.height());
+}
+
+int sign(int v) {
+    return (v > 0) - (v < 0);
+}
+
+} // namespace
+
+void QtCanvas::fillRect(const Rect& rect, uint32_t color) {
+    if (rect.width() > 0 && rect.height() > 0) painter_.fillRect(qRectOf(rect), colorOf(color));
+}
+
+void QtCanvas::rectangle(const Rect& rect, uint32_t brush) {
+    if (rect.width() <= 0 || rect.height() <= 0) return;
+    painter_.save();
+    painter_.setRenderHint(QPainter::Antialiasing, false);
+    painter_.fillRect(qRectOf(rect), colorOf(brush));
+    painter_.setPen(QPen(Qt::black, 0));
+    painter_.setBrush(Qt::NoBrush);
+    // A cosmetic pen's outline of (w - 1) x (h - 1) covers exactly the pixels inside the rectangle.
+    painter_.drawRect(rect.left, rect.top, rect.width() - 1, rect.height() - 1);
+    painter_.restore();
+}
+
+void QtCanvas::line(Point from, Point to) {
+    const int dx = to.x - from.x, dy = to.y - from.y;
+    if (dx == 0 && dy == 0) return;
+    // The end point is not part of the line; for straight and diagonal lines that is the pixel
+    // one step before it.
+    Point last = to;
+    if (dx == 0 || dy == 0 || dx == dy || dx == -dy) last = {to.x - sign(dx), to.y - sign(dy)};
+    painter_.save();
+    painter_.setRenderHint(QPainter::Antialiasing, false);
+    painter_.setPen(QPen(Qt::black, 0));
+    painter_.drawLine(from.x, from.y, last.x, last.y);
+    painter_.restore();
+}
+
+void QtCanvas::drawText(const Rect& rect, const char* text, unsigned format,
+                        const TextStyle& style) {
+    int alignment = (format & TextRight)    ? Qt::AlignRight
+                    : (format & TextCenter) ? Qt::AlignHCenter
+                                            : Qt::AlignLeft;
+    alignment |= (format & TextSingleLine) ? Qt::TextSingleLine : 0;
+    alignment |=
+        (format & TextVCenter) && (format & TextSingleLine) ? Qt::AlignVCenter : Qt::AlignTop;
+    painter_.save();
+    QFont font = painter_.font();
+    font.setUnderline(style.underline);
+    painter_.setFont(font);
+    painter_.setPen(colorOf(style.color));
+    if (style.opaque) {
+        painter_.setBackgroundMode(Qt::OpaqueMode);
+        painter_.setBackground(colorOf(style.background));
+    }
+    painter_.drawText(qRectOf(rect), alignment, QString::fromUtf8(text));
+    painter_.restore();
 }
 
 } // namespace vistrel

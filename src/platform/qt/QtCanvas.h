@@ -7,14 +7,19 @@ class QPainter;
 
 namespace vistrel {
 
-class QtCanvas final : public Canvas {
+class QtCanvas : public Canvas {
 public:
     explicit QtCanvas(QPainter& painter) : painter_(painter) {}
     bool drawPicture(int x, int y, int width, int height, int sourceX, int sourceYFromBottom,
                      const BitmapInfoHeader& info, const RgbQuad* colors,
                      const uint8_t* bits) override;
+    void fillRect(const Rect& rect, uint32_t color) override;
+    void rectangle(const Rect& rect, uint32_t brush) override;
+    void line(Point from, Point to) override;
+    void drawText(const Rect& rect, const char* text, unsigned format,
+                  const TextStyle& style) override;
 
-private:
+protected:
     QPainter& painter_;
 };
 

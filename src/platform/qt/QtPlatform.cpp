@@ -4,10 +4,13 @@
 
 #include <QBuffer>
 #include <QByteArray>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QImage>
 #include <QImageReader>
 #include <QScreen>
+#include <QSettings>
+#include <QStringList>
 
 #include <cstring>
 
@@ -25,9 +28,12 @@ const char* formatOf(const uint8_t* data, std::size_t size) {
     if (size >= 2 && data[0] == 'B' && data[1] == 'M') return "bmp";
     if (size >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF) return "jpeg";
     switch (iconKindOf(data, size)) {
-    case IconKind::Icon: return "ico";
-    case IconKind::Cursor: return "cur";
-    case IconKind::None: break;
+    case IconKind::Icon:
+        return "ico";
+    case IconKind::Cursor:
+        return "cur";
+    case IconKind::None:
+        break;
     }
     return nullptr;
 }
@@ -53,7 +59,8 @@ ScreenSize QtPlatform::screenSize() {
 bool QtPlatform::decodeSystemPicture(const uint8_t* data, std::size_t size, SystemImage& out) {
     const char* format = formatOf(data, size);
     if (!format || size > std::size_t(INT32_MAX)) return false;
-    QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
+    QByteArray bytes =
+        QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer, format);
@@ -77,6 +84,34 @@ bool QtPlatform::decodeSystemPicture(const uint8_t* data, std::size_t size, Syst
         std::memcpy(out.pixels.data() + std::size_t(y) * std::size_t(out.width),
                     image.constScanLine(y), std::size_t(out.width) * 4);
     return true;
+}
+
+} // namespace vistrel
+
+namespace vistrel {
+
+TextExtent QtPlatform::textExtent(const char* text) {
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        return {7 * int(std::strlen(text)), 13};
+    const QFontMetrics metrics(QGuiApplication::font());
+    return {metrics.horizontalAdvance(QString::fromUtf8(text)), metrics.height()};
+}
+
+bool QtPlatform::readSetting(const char* name, std::string& text) {
+    // Opened anew for every value, so that a change by another instance is seen.
+    const QSettings settings("Quorbane", "Vistrel");
+    const QVariant value = settings.value(QString::fromUtf8(name));
+    // A list ("1, 2" in the file) is no single value.
+    if (!value.isValid() || value.typeId() == QMetaType::QStringList) return false;
+    text = value.toString().toStdString();
+    return true;
+}
+
+int QtPlatform::writeSetting(const char* name, int32_t value) {
+    QSettings settings("Quorbane", "Vistrel");
+    settings.setValue(QString::fromUtf8(name), value);
+    settings.sync();
+    return settings.status() == QSettings::NoError ? 0 : int(settings.status());
 }
 
 } // namespace vistrel
