@@ -26,7 +26,8 @@ bool decodeOle(const uint8_t* data, std::size_t size, Picture& picture) {
     if (w <= 0 || h <= 0 || image.pixels.size() != std::size_t(w) * std::size_t(h)) return false;
 
     // A deeper picture of the same size is drawn into as it is; anything else becomes 24 bits.
-    const bool deeper = picture.bitsPerPixel() > 24 && picture.width() == w && picture.height() == h;
+    const bool deeper =
+        picture.bitsPerPixel() > 24 && picture.width() == w && picture.height() == h;
     if (!deeper && !picture.create(w, h, 24, false)) return false;
 
     const std::size_t pixel = picture.bitsPerPixel() / 8;

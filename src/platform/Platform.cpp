@@ -28,14 +28,18 @@ Platform& platform() {
     return p ? *p : headless;
 }
 
-void installPlatform(Platform* p) { installed.store(p, std::memory_order_release); }
+void installPlatform(Platform* p) {
+    installed.store(p, std::memory_order_release);
+}
 
 void overrideScreenSize(ScreenSize size) {
     overrideWidth = size.width;
     overrideHeight = size.height;
 }
 
-void overridePlatformVersion(uint32_t version) { overrideVersion = version; }
+void overridePlatformVersion(uint32_t version) {
+    overrideVersion = version;
+}
 
 void clearPlatformOverrides() {
     overrideWidth = 0;

@@ -35,8 +35,8 @@ std::vector<Expectation> manifest() {
 std::string compare(const std::vector<uint32_t>& ours, const std::vector<uint8_t>& reference,
                     int width, int tolerance, bool alpha) {
     for (std::size_t i = 0; i < ours.size(); ++i) {
-        const uint8_t expected[4] = {reference[4 * i], reference[4 * i + 1],
-                                     reference[4 * i + 2], reference[4 * i + 3]};
+        const uint8_t expected[4] = {reference[4 * i], reference[4 * i + 1], reference[4 * i + 2],
+                                     reference[4 * i + 3]};
         const uint8_t got[4] = {uint8_t(ours[i] >> 16), uint8_t(ours[i] >> 8), uint8_t(ours[i]),
                                 uint8_t(ours[i] >> 24)};
         for (int c = 0; c < (alpha ? 4 : 3); ++c)

@@ -91,7 +91,8 @@ TEST(PictureRotation, QuarterTurnsMovePixelsAndSwapSides) {
     Picture p;
     ASSERT_TRUE(p.create(3, 2, 24, true));
     for (int y = 0; y < 2; ++y)
-        for (int x = 0; x < 3; ++x) setPixel(p, x, y, uint8_t(x), uint8_t(y), 9);
+        for (int x = 0; x < 3; ++x)
+            setPixel(p, x, y, uint8_t(x), uint8_t(y), 9);
     p.rotateQuarter(90);
     ASSERT_EQ(p.width(), 2);
     ASSERT_EQ(p.height(), 3);
@@ -161,7 +162,7 @@ TEST(PictureCopy, CopiesPixelsAndColorTable) {
 }
 
 TEST(PictureAdoption, ThirtyTwoBitBitmapBecomes24BitsTopRowFirst) {
-    const uint8_t bits[] = {1, 2, 3, 255, 4, 5, 6, 255,      // top row
+    const uint8_t bits[] = {1, 2, 3, 255, 4,  5,  6,  255,  // top row
                             7, 8, 9, 255, 10, 11, 12, 255}; // bottom row
     Picture p;
     ASSERT_TRUE(p.adoptBitmap({2, 2, 8, 32, bits}));
@@ -207,7 +208,8 @@ namespace {
 void fillAlpha(Picture& p, int w, int h, uint8_t alpha) {
     ASSERT_TRUE(p.create(w, h, 32, true));
     uint8_t* bits = p.lockBits();
-    for (uint32_t i = 3; i < p.imageSize(); i += 4) bits[i] = alpha;
+    for (uint32_t i = 3; i < p.imageSize(); i += 4)
+        bits[i] = alpha;
 }
 
 void setAlpha(Picture& p, int row, int column, uint8_t alpha) {

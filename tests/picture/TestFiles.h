@@ -11,7 +11,9 @@
 
 namespace vistrel::test {
 
-inline std::string testFile(const std::string& name) { return std::string(VISTREL_TESTDATA) + "/" + name; }
+inline std::string testFile(const std::string& name) {
+    return std::string(VISTREL_TESTDATA) + "/" + name;
+}
 
 inline std::vector<uint8_t> readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

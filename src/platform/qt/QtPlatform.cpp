@@ -25,9 +25,12 @@ const char* formatOf(const uint8_t* data, std::size_t size) {
     if (size >= 2 && data[0] == 'B' && data[1] == 'M') return "bmp";
     if (size >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF) return "jpeg";
     switch (iconKindOf(data, size)) {
-    case IconKind::Icon: return "ico";
-    case IconKind::Cursor: return "cur";
-    case IconKind::None: break;
+    case IconKind::Icon:
+        return "ico";
+    case IconKind::Cursor:
+        return "cur";
+    case IconKind::None:
+        break;
     }
     return nullptr;
 }
@@ -53,7 +56,8 @@ ScreenSize QtPlatform::screenSize() {
 bool QtPlatform::decodeSystemPicture(const uint8_t* data, std::size_t size, SystemImage& out) {
     const char* format = formatOf(data, size);
     if (!format || size > std::size_t(INT32_MAX)) return false;
-    QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
+    QByteArray bytes =
+        QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer, format);
