@@ -10,7 +10,9 @@ class HeadlessPlatform final : public Platform {
 public:
     ScreenSize screenSize() override { return {1920, 1080}; }
     uint32_t version() override { return 0x0A00; }
-    bool decodeSystemPicture(const uint8_t*, std::size_t, SystemImage&) override { return false; }
+    bool decodeSystemPicture(const uint8_t*, std::size_t, SystemImageSink&) override {
+        return false;
+    }
 };
 
 HeadlessPlatform headless;
