@@ -44,15 +44,16 @@ public:
                              int sourceYFromBottom, const BitmapInfoHeader& info,
                              const RgbQuad* colors, const uint8_t* bits) = 0;
 
-    virtual void fillRect(const Rect& rect, uint32_t color) = 0;
+    // The window's drawing; a canvas that only shows pictures (a test's, a tool's) may ignore it.
+    virtual void fillRect(const Rect& rect, uint32_t color) {}
     // The rectangle's outline in the pen (black, one pixel, inside the rectangle) and its inside
     // in the brush colour.
-    virtual void rectangle(const Rect& rect, uint32_t brush = kWhite) = 0;
+    virtual void rectangle(const Rect& rect, uint32_t brush = kWhite) {}
     // A one-pixel black line; the end point itself is not drawn.
-    virtual void line(Point from, Point to) = 0;
+    virtual void line(Point from, Point to) {}
     // UTF-8 text in the default font; "\n" starts a new line unless TextSingleLine is given.
     virtual void drawText(const Rect& rect, const char* text, unsigned format,
-                          const TextStyle& style = {}) = 0;
+                          const TextStyle& style = {}) {}
 };
 
 } // namespace vistrel

@@ -11,10 +11,9 @@ class HeadlessPlatform final : public Platform {
 public:
     ScreenSize screenSize() override { return {1920, 1080}; }
     uint32_t version() override { return 0x0A00; }
-    bool decodeSystemPicture(const uint8_t*, std::size_t, SystemImage&) override { return false; }
-    TextExtent textExtent(const char* text) override { return {7 * int(std::strlen(text)), 13}; }
-    bool readSetting(const char*, std::string&) override { return false; }
-    int writeSetting(const char*, int32_t) override { return 1; }
+    bool decodeSystemPicture(const uint8_t*, std::size_t, SystemImageSink&) override {
+        return false;
+    }
 };
 
 HeadlessPlatform headless;
@@ -26,6 +25,8 @@ std::atomic<int> overrideHeight{0};
 std::atomic<uint32_t> overrideVersion{0};
 
 } // namespace
+
+TextExtent Platform::textExtent(const char* text) { return {7 * int(std::strlen(text)), 13}; }
 
 Platform& platform() {
     Platform* p = installed.load(std::memory_order_acquire);

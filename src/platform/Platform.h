@@ -5,7 +5,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <vector>
 
 namespace vistrel {
 
@@ -20,12 +19,14 @@ struct TextExtent {
     int height = 0;
 };
 
-// A picture decoded by the system picture decoder: straight (not premultiplied) 0xAARRGGBB
-// words, top row first, rows not padded.
-struct SystemImage {
-    int width = 0;
-    int height = 0;
-    std::vector<uint32_t> pixels;
+// Receives a picture from the system picture decoder: its size first, then its rows, top row
+// first, as straight (not premultiplied) 0xAARRGGBB words.
+class SystemImageSink {
+public:
+    virtual ~SystemImageSink() = default;
+    // False refuses the picture; no rows follow then.
+    virtual bool begin(int width, int height) = 0;
+    virtual void row(int y, const uint32_t* pixels) = 0;
 };
 
 class Platform {
@@ -39,16 +40,20 @@ public:
     virtual uint32_t version() = 0;
     // The system picture decoder: GIF (first frame), ICO and CUR (the image closest to 32x32,
     // the deepest of equal sizes), BMP and JPEG. Everything else is refused.
-    virtual bool decodeSystemPicture(const uint8_t* data, std::size_t size, SystemImage& out) = 0;
+    // False when the bytes are none of these, cannot be decoded, or the sink refuses them.
+    virtual bool decodeSystemPicture(const uint8_t* data, std::size_t size,
+                                     SystemImageSink& sink) = 0;
 
-    // Size of one line of UTF-8 text in the desktop's default font.
-    virtual TextExtent textExtent(const char* text) = 0;
+    // Size of one line of UTF-8 text in the desktop's default font. Unless a platform knows
+    // better: 7 x 13 pixels a byte.
+    virtual TextExtent textExtent(const char* text);
 
     // The user's settings store (the Quorbane/Vistrel settings). `readSetting` gives the stored
     // text of a value and false when there is none; `writeSetting` stores a 32-bit integer and
-    // returns 0, or a non-zero error code when it could not.
-    virtual bool readSetting(const char* name, std::string& text) = 0;
-    virtual int writeSetting(const char* name, int32_t value) = 0;
+    // returns 0, or a non-zero error code when it could not. Unless a platform has a store,
+    // nothing is stored and writes fail.
+    virtual bool readSetting(const char* name, std::string& text) { return false; }
+    virtual int writeSetting(const char* name, int32_t value) { return 1; }
 };
 
 // The installed platform. Without one, a headless platform answers: a 1920x1080 screen,

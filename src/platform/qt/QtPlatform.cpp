@@ -56,7 +56,7 @@ ScreenSize QtPlatform::screenSize() {
     return {1920, 1080};
 }
 
-bool QtPlatform::decodeSystemPicture(const uint8_t* data, std::size_t size, SystemImage& out) {
+bool QtPlatform::decodeSystemPicture(const uint8_t* data, std::size_t size, SystemImageSink& sink) {
     const char* format = formatOf(data, size);
     if (!format || size > std::size_t(INT32_MAX)) return false;
     QByteArray bytes =
@@ -76,13 +76,9 @@ bool QtPlatform::decodeSystemPicture(const uint8_t* data, std::size_t size, Syst
     if (!reader.read(&image) || image.isNull()) return false;
     if (qint64(image.width()) * image.height() > kMaxSystemPixels) return false;
     image.convertTo(QImage::Format_ARGB32);
-
-    out.width = image.width();
-    out.height = image.height();
-    out.pixels.resize(std::size_t(out.width) * std::size_t(out.height));
-    for (int y = 0; y < out.height; ++y)
-        std::memcpy(out.pixels.data() + std::size_t(y) * std::size_t(out.width),
-                    image.constScanLine(y), std::size_t(out.width) * 4);
+    if (!sink.begin(image.width(), image.height())) return false;
+    for (int y = 0; y < image.height(); ++y)
+        sink.row(y, reinterpret_cast<const uint32_t*>(image.constScanLine(y)));
     return true;
 }
 

@@ -11,7 +11,7 @@ public:
     QtPlatform();
     ScreenSize screenSize() override;
     uint32_t version() override { return 0x0A00; }
-    bool decodeSystemPicture(const uint8_t* data, std::size_t size, SystemImage& out) override;
+    bool decodeSystemPicture(const uint8_t* data, std::size_t size, SystemImageSink& sink) override;
     // Needs a QGuiApplication; without one, the headless measure of 7 x 13 per character.
     TextExtent textExtent(const char* text) override;
     // QSettings("Quorbane", "Vistrel"): ~/.config/Quorbane/Vistrel.conf on Linux.
