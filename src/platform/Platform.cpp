@@ -26,7 +26,9 @@ std::atomic<uint32_t> overrideVersion{0};
 
 } // namespace
 
-TextExtent Platform::textExtent(const char* text) { return {7 * int(std::strlen(text)), 13}; }
+TextExtent Platform::textExtent(const char* text) {
+    return {7 * int(std::strlen(text)), 13};
+}
 
 Platform& platform() {
     Platform* p = installed.load(std::memory_order_acquire);
