@@ -343,6 +343,25 @@ def case_undecodable_file(s):
     s.expect_exit(0)
 
 
+def case_step_through_folder(s):
+    colours = [RED, GREEN, BLUE]
+    for i, colour in enumerate(colours):
+        Image.new("RGB", (300 + 100 * i, 200), colour).save(s.path("folder", "%d.png" % i))
+    s.start(s.path("folder", "1.png"))
+    window, x, y, w, h, title = s.window()
+    check(title == "1.png [400x200]", "title %r" % title)
+    for key, name, colour in (("Right", "2.png [500x200]", BLUE), ("Right", "2.png [500x200]", BLUE),
+                              ("Left", "1.png [400x200]", GREEN), ("Up", "0.png [300x200]", RED),
+                              ("Left", "0.png [300x200]", RED), ("Down", "1.png [400x200]", GREEN)):
+        s.key(window, key)
+        wait_for("the caption " + name, lambda: s.window()[5] == name)
+        _, x, y, w, h, _ = s.window()
+        check((x, y) == ((SCREEN[0] - w) // 2, (SCREEN[1] - h) // 2), "not centred after " + key)
+        s.expect_pixels({at((x, y), (5, 5)): colour, at((x, y), (w - 5, h - 5)): colour})
+    s.key(window, "Escape")
+    s.expect_exit(0)
+
+
 CASES = {name[len("case_"):]: f for name, f in globals().items() if name.startswith("case_")}
 
 

@@ -1,5 +1,6 @@
 // vistrel [PICTURE]: the viewer program.
 #include "CommandLine.h"
+#include "Prefetcher.h"
 #include "PrefetcherSource.h"
 #include "QtPlatform.h"
 #include "QtWindowHost.h"
@@ -8,9 +9,7 @@
 
 #include <QApplication>
 
-#include <cstdio>
 #include <string>
-#include <unistd.h>
 
 int main(int argc, char** argv) {
     // The command line as the program was given it: QApplication takes out the arguments it
@@ -31,9 +30,8 @@ int main(int argc, char** argv) {
     vistrel::ViewerApp app;
     if (!app.InitInstance(window, host, commandLine)) return 1;
     const int result = application.exec();
-
-    // A prefetch worker abandoned at close may still hold pictures and the cache: the process
-    // ends here without tearing down what it may touch.
-    std::fflush(nullptr);
-    _exit(result);
+    // A worker abandoned at close may still be decoding: then the process ends here, before
+    // anything it may touch is torn down.
+    vistrel::Prefetcher::exitIfWorkerAbandoned(result);
+    return result;
 }
