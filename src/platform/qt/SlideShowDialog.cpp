@@ -9,6 +9,8 @@
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 
+#include <algorithm>
+
 namespace vistrel {
 
 namespace {
@@ -56,26 +58,34 @@ SlideShowDialog::SlideShowDialog(const SlideShowSettings& initial, SettingWriter
     };
     const DialogRect size = DialogUnitsToPixels(kDialogSize, baseX, baseY);
     setFixedSize(size.width, size.height);
+    // The rectangles were made for a font whose blanks and capitals are narrower, relative to its
+    // average letter, than in the fonts of the Linux desktops: a text that would be clipped gets
+    // the room it needs to its right, as far as the dialog's edge.
+    auto placeText = [&](QWidget* widget, const DialogRect& units) {
+        place(widget, units);
+        const int wanted = std::min(widget->sizeHint().width(), size.width - widget->x());
+        if (wanted > widget->width()) widget->resize(wanted, widget->height());
+    };
 
     // Created in the template's order, which is also the tab order.
-    place(new QLabel(QStringLiteral("Play slide show (ESC to stop)"), this), kTitleLabel);
+    placeText(new QLabel(QStringLiteral("Play slide show (ESC to stop)"), this), kTitleLabel);
     start_ = new QPushButton(QStringLiteral("Start"), this);
     start_->setAutoDefault(false);
     place(start_, kStartButton);
     cancel_ = new QPushButton(QStringLiteral("Cancel"), this);
     cancel_->setAutoDefault(false);
     place(cancel_, kCancelButton);
-    place(new QLabel(QStringLiteral("Time delay: "), this), kDelayLabel);
+    placeText(new QLabel(QStringLiteral("Time delay: "), this), kDelayLabel);
     delayEdit_ = new QLineEdit(this);
     delayEdit_->setAlignment(Qt::AlignCenter);
     delayEdit_->setValidator(
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), delayEdit_));
     delayEdit_->setText(QString::number(initial.delay));
     place(delayEdit_, kDelayEdit);
-    place(new QLabel(QStringLiteral("Second [1 - 10]"), this), kSecondsLabel);
+    placeText(new QLabel(QStringLiteral("Second [1 - 10]"), this), kSecondsLabel);
     loopCheck_ = new QCheckBox(QStringLiteral("Loop"), this);
     loopCheck_->setChecked(initial.loop != 0);
-    place(loopCheck_, kLoopCheck);
+    placeText(loopCheck_, kLoopCheck);
 
     start_->setProperty("controlId", int(SlideShowStart));
     cancel_->setProperty("controlId", int(SlideShowCancel));
