@@ -165,7 +165,11 @@ TEST_F(DesktopE2e, PlasmaGetsAScriptNamingTheCopy) {
         << call["script"].toString().toStdString();
 }
 
-TEST_F(DesktopE2e, XfceSetsEveryLastImageProperty) {
+TEST_F(DesktopE2e, XfceSetsEveryLastImagePropertyOtherDesktopsNothing) {
+    qputenv("XDG_CURRENT_DESKTOP", "sway");
+    EXPECT_FALSE(desktop_.setWallpaper(picture_.toStdString()));
+    EXPECT_TRUE(wallpaperCopies().isEmpty());
+
     qputenv("XDG_CURRENT_DESKTOP", "XFCE");
     ASSERT_TRUE(desktop_.setWallpaper(picture_.toStdString()));
     const QString copy = wallpaperFolder() + "/" + wallpaperCopies().value(0);
@@ -176,12 +180,6 @@ TEST_F(DesktopE2e, XfceSetsEveryLastImageProperty) {
                            "xfconf-query -c xfce4-desktop -p "
                            "/backdrop/screen0/monitorHDMI-1/workspace1/last-image -s " +
                                copy}));
-}
-
-TEST_F(DesktopE2e, OtherDesktopsAreLeftAlone) {
-    qputenv("XDG_CURRENT_DESKTOP", "sway");
-    EXPECT_FALSE(desktop_.setWallpaper(picture_.toStdString()));
-    EXPECT_TRUE(wallpaperCopies().isEmpty());
 }
 
 TEST_F(DesktopE2e, ShowInFolderAsksTheFileManager) {

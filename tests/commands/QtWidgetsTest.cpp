@@ -180,12 +180,6 @@ TEST(PopupMenu, ActionsFollowTheModel) {
     }
     ASSERT_NE(group, nullptr);
     EXPECT_TRUE(group->isExclusive());
-    for (QAction* action : actions) {
-        const int id = action->data().toInt();
-        if (id == CmdRotateClockwise || id == CmdRotateCounterClockwise) {
-            EXPECT_FALSE(action->icon().isNull());
-        }
-    }
     for (const int image : {MenuImageRotateLeftLarge, MenuImageRotateRightLarge,
                             MenuImageRotateLeftSmall, MenuImageRotateRightSmall}) {
         const QIcon icon = MenuImageIcon(image);
@@ -224,14 +218,4 @@ TEST(QtDesktop, ClipboardImageBecomesTheSamePicture) {
 
     QGuiApplication::clipboard()->clear();
     EXPECT_FALSE(desktop.clipboardImage(bitmap));
-}
-
-TEST(QtDesktop, DesktopKindFromTheCurrentDesktopList) {
-    EXPECT_EQ(desktopKindFrom("ubuntu:GNOME"), DesktopKind::Gnome);
-    EXPECT_EQ(desktopKindFrom("GNOME-Flashback:GNOME"), DesktopKind::Gnome);
-    EXPECT_EQ(desktopKindFrom("Budgie:GNOME"), DesktopKind::Gnome);
-    EXPECT_EQ(desktopKindFrom("KDE"), DesktopKind::Kde);
-    EXPECT_EQ(desktopKindFrom("XFCE"), DesktopKind::Xfce);
-    EXPECT_EQ(desktopKindFrom("sway"), DesktopKind::Other);
-    EXPECT_EQ(desktopKindFrom(""), DesktopKind::Other);
 }
