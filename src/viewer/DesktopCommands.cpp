@@ -98,4 +98,31 @@ void RemoveTemporaryFiles() {
     keptFiles().removeAll();
 }
 
+std::string UserGuidePath(const std::string& programFolder) {
+    if (programFolder.empty()) return {};
+    for (const char* place : {"/vistrel-guide.html", "/../share/vistrel/vistrel-guide.html"}) {
+        const std::string path = programFolder + place;
+        if (::access(path.c_str(), R_OK) == 0) return path;
+    }
+    return {};
+}
+
+std::string ProgramFolder() {
+    char buffer[4096];
+    const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    if (n <= 0) return {};
+    std::string path(buffer, std::size_t(n));
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+bool OpenUserGuide(Desktop& desktop) {
+    const std::string guide = UserGuidePath(ProgramFolder());
+    return !guide.empty() && desktop.openInBrowser(guide);
+}
+
+bool OpenHomePage(Desktop& desktop) {
+    return desktop.openInBrowser(kHomePageUrl);
+}
+
 } // namespace vistrel

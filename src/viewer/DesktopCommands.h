@@ -32,4 +32,13 @@ bool DragOutPicture(Desktop& desktop, CachedPicture* current);
 // Removes the temporary files kept for drags so far (also done when the program ends).
 void RemoveTemporaryFiles();
 
+// The user guide page (made from the README at build time): beside the program, else in the
+// installed data folder ../share/vistrel/ next to the program's folder. Empty when neither exists.
+std::string UserGuidePath(const std::string& programFolder);
+// The folder the running program lies in; empty when it cannot be told.
+std::string ProgramFolder();
+// The start page's help button (command 105) and link button (command 106).
+bool OpenUserGuide(Desktop& desktop);
+bool OpenHomePage(Desktop& desktop);
+
 } // namespace vistrel

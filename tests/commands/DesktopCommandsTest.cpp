@@ -170,3 +170,12 @@ TEST_F(DesktopCommandsTest, DragOutOffersTheFileOrAKeptTemporaryBmp) {
     EXPECT_FALSE(DragOutPicture(desktop_, &record_));
     EXPECT_EQ(desktop_.calls.size(), 2u);
 }
+
+TEST_F(DesktopCommandsTest, UserGuideBesideTheProgramElseInTheDataFolder) {
+    ASSERT_EQ(std::system(("mkdir -p '" + dir_ + "/bin' '" + dir_ + "/share/vistrel'").c_str()), 0);
+    EXPECT_EQ(UserGuidePath(dir_ + "/bin"), "");
+    std::ofstream(dir_ + "/share/vistrel/vistrel-guide.html") << "<html>";
+    EXPECT_EQ(UserGuidePath(dir_ + "/bin"), dir_ + "/bin/../share/vistrel/vistrel-guide.html");
+    std::ofstream(dir_ + "/bin/vistrel-guide.html") << "<html>";
+    EXPECT_EQ(UserGuidePath(dir_ + "/bin"), dir_ + "/bin/vistrel-guide.html");
+}
