@@ -423,12 +423,19 @@ bool convertPicture(uint8_t* destinationPixels, const BitmapInfoHeader* destinat
         if (from.pixelBytes == to.pixelBytes) {
             std::memcpy(d, s, std::size_t(width) * std::size_t(to.pixelBytes));
         } else if (to.pixelBytes == 4) {
-            for (int x = 0; x < width; ++x, s += 3, d += 4) {
-                d[0] = s[0];
-                d[1] = s[1];
-                d[2] = s[2];
-                d[3] = 255;
+            // Four bytes read per pixel, the fourth (the next pixel's blue) replaced by alpha;
+            // the row's last pixel is read byte by byte so that nothing past the row is touched.
+            int x = 0;
+            for (; x + 1 < width; ++x, s += 3, d += 4) {
+                uint32_t pixel;
+                std::memcpy(&pixel, s, 4);
+                pixel |= 0xFF000000u;
+                std::memcpy(d, &pixel, 4);
             }
+            d[0] = s[0];
+            d[1] = s[1];
+            d[2] = s[2];
+            d[3] = 255;
         } else {
             for (int x = 0; x < width; ++x, s += 4, d += 3) {
                 d[0] = s[0];

@@ -62,19 +62,13 @@ void CachedPicture::prepareScreenCopy() {
             source.unlockBits();
             return;
         }
-        // The filtered copy of a 24-bit picture is made from its 32-bit form, and is 32 bits.
-        Picture wide(PictureStorage::Fixed);
-        wide.create(int(w), int(h), 32, false);
-        Picture& input = wide.empty() ? source : wide; // short of memory: straight from 24 bits
-        if (!wide.empty()) {
-            convertPicture(wide.lockBits(), wide.info(), source.lockBits(), source.info());
-            wide.unlockBits();
-            source.unlockBits();
-        }
+        // The filtered copy of a 24-bit picture is 32 bits, alpha 255. The resampler reads the
+        // 24-bit pixels directly: the same copy as converting the picture to 32 bits first
+        // and reducing that, without writing and reading a second full-size picture.
         fitted->create(int(fw), int(fh), 32, false);
-        resizePicture(fitted->lockBits(), fitted->info(), input.lockBits(), input.info(),
+        resizePicture(fitted->lockBits(), fitted->info(), source.lockBits(), source.info(),
                       kResizeSmooth);
-        input.unlockBits();
+        source.unlockBits();
         fitted->unlockBits();
         return;
     }
