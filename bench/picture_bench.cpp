@@ -50,9 +50,9 @@ std::vector<double> timeRuns(int runs, const std::function<void()>& run) {
     for (int i = 0; i < runs; ++i) {
         const auto start = std::chrono::steady_clock::now();
         run();
-        ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() -
-                                                               start)
-                         .count());
+        ms.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                .count());
     }
     return ms;
 }
@@ -141,8 +141,7 @@ int main(int argc, char** argv) {
         ms = timeRuns(runs, [&] {
             unsigned char* buffer =
                 fresh ? static_cast<unsigned char*>(std::malloc(bytes)) : reused;
-            tj.decompress(handle, jpeg.data(), jpeg.size(), buffer, w, pitch, h, 1,
-                          2 | 32768);
+            tj.decompress(handle, jpeg.data(), jpeg.size(), buffer, w, pitch, h, 1, 2 | 32768);
             if (fresh) std::free(buffer);
         });
         std::free(reused);

@@ -16,7 +16,8 @@ void copyWholeCharacters(char* target, std::size_t capacity, const char* text) {
         length = capacity - 1;
         // Step back over continuation bytes (10xxxxxx) to the lead byte of the cut character,
         // which then goes too.
-        while (length > 0 && (uint8_t(text[length]) & 0xC0) == 0x80) --length;
+        while (length > 0 && (uint8_t(text[length]) & 0xC0) == 0x80)
+            --length;
     }
     std::memcpy(target, text, length);
     target[length] = '\0';

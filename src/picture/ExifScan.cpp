@@ -44,10 +44,9 @@ const uint8_t* find(const uint8_t* first, const uint8_t* last, const uint8_t* pa
 }
 
 uint32_t read32(const uint8_t* p, bool littleEndian) {
-    return littleEndian ? uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 |
-                              uint32_t(p[3]) << 24
-                        : uint32_t(p[3]) | uint32_t(p[2]) << 8 | uint32_t(p[1]) << 16 |
-                              uint32_t(p[0]) << 24;
+    return littleEndian
+               ? uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24
+               : uint32_t(p[3]) | uint32_t(p[2]) << 8 | uint32_t(p[1]) << 16 | uint32_t(p[0]) << 24;
 }
 
 uint16_t read16(const uint8_t* p, bool littleEndian) {

@@ -13,8 +13,9 @@ inline constexpr std::size_t kExifWindowBytes = 4096;
 
 // Scans the first kExifWindowBytes of the file. Sets `angle` to 90 (orientation 6: turn a
 // quarter clockwise), -90 (orientation 8) or 0 (anything else, mirrored and half turns included);
-// leaves it untouched when the file cannot be read. Returns the camera text (make and model), or null when there is none or the file
-// cannot be read. The text belongs to the calling thread and stays valid until its next scan.
+// leaves it untouched when the file cannot be read. Returns the camera text (make and model), or
+// null when there is none or the file cannot be read. The text belongs to the calling thread and
+// stays valid until its next scan.
 const char* scanExif(const char* path, int& angle);
 // The same over bytes already read (at most kExifWindowBytes of them are looked at).
 const char* scanExifWindow(const uint8_t* data, std::size_t size, int& angle);

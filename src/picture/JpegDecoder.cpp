@@ -100,7 +100,9 @@ private:
     JpegLibrary::Handle handle_;
 };
 
-uint8_t scaleByInk(unsigned value, unsigned black) { return uint8_t((value * black + 127) / 255); }
+uint8_t scaleByInk(unsigned value, unsigned black) {
+    return uint8_t((value * black + 127) / 255);
+}
 
 // CMYK and YCCK files hold inverted ink (255 = no ink), as Adobe's applications write them and
 // every reader expects; red = C' * K' / 255 and so on. The library hands out the four
@@ -139,7 +141,9 @@ const JpegLibrary* jpegLibrary() {
     return available ? &library : nullptr;
 }
 
-void disableJpegLibrary(bool disable) { disabled = disable; }
+void disableJpegLibrary(bool disable) {
+    disabled = disable;
+}
 
 bool decodeJpeg(const uint8_t* data, std::size_t size, Picture& picture, uint64_t maxPixels) {
     const JpegLibrary* lib = jpegLibrary();

@@ -3,8 +3,10 @@
 #include "LargeBuffer.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
+#include <new>
 #include <vector>
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -22,6 +24,8 @@ namespace {
 constexpr int kWeightBits = 14;
 constexpr int32_t kWeightOne = 1 << kWeightBits;
 constexpr int32_t kRounding = 1 << (kWeightBits - 1);
+// Weights of one axis, at most (64 MB of them).
+constexpr uint64_t kMostWeights = uint64_t(1) << 25;
 
 struct Layout {
     int width = 0;
@@ -66,7 +70,8 @@ struct AxisWeights {
 
 void toFixedPoint(const std::vector<double>& w, int16_t* out) {
     double sum = 0;
-    for (double v : w) sum += v;
+    for (double v : w)
+        sum += v;
     int32_t total = 0;
     std::size_t largest = 0;
     for (std::size_t k = 0; k < w.size(); ++k) {
@@ -106,7 +111,9 @@ bool buildAxis(int in, int out, Kernel kernel, AxisWeights& axis) {
         taps = std::max(taps, hi - lo);
     }
     taps = (taps + 3) & ~3;
-    if (uint64_t(taps) * uint64_t(out) > (uint64_t(1) << 31)) return false;
+    // Sixteen-bit weights lose their meaning long before this; the cap only keeps an absurd
+    // reduction (a picture millions of pixels long into one screen) from taking gigabytes.
+    if (uint64_t(taps) * uint64_t(out) > kMostWeights) return false;
 
     axis.taps = taps;
     axis.first = std::move(first);
@@ -155,13 +162,14 @@ void verticalTail(const uint8_t* const* rows, const int16_t* weights, int taps, 
                   std::size_t from, std::size_t bytes) {
     for (std::size_t x = from; x < bytes; ++x) {
         int32_t sum = 0;
-        for (int k = 0; k < taps; ++k) sum += weights[k] * rows[k][x];
+        for (int k = 0; k < taps; ++k)
+            sum += weights[k] * rows[k][x];
         out[x] = clampToByte(sum);
     }
 }
 
-void verticalRowPlain(const uint8_t* const* rows, const int16_t* weights, const int32_t*,
-                      int taps, uint8_t* out, std::size_t from, std::size_t bytes) {
+void verticalRowPlain(const uint8_t* const* rows, const int16_t* weights, const int32_t*, int taps,
+                      uint8_t* out, std::size_t from, std::size_t bytes) {
     verticalTail(rows, weights, taps, out, from, bytes);
 }
 
@@ -178,8 +186,10 @@ void horizontalRowPlain(const uint8_t* in, int inBytes, const AxisWeights& axis,
         const int16_t* w = &axis.weights[std::size_t(i) * std::size_t(taps)];
         int32_t sum[4] = {0, 0, 0, 0};
         for (int k = 0; k < taps; ++k, s += inBytes)
-            for (int c = 0; c < inBytes; ++c) sum[c] += w[k] * s[c];
-        for (int c = 0; c < std::min(inBytes, outBytes); ++c) out[c] = clampToByte(sum[c]);
+            for (int c = 0; c < inBytes; ++c)
+                sum[c] += w[k] * s[c];
+        for (int c = 0; c < std::min(inBytes, outBytes); ++c)
+            out[c] = clampToByte(sum[c]);
         if (outBytes == 4 && inBytes == 3) out[3] = 255;
     }
 }
@@ -209,8 +219,7 @@ void verticalRowSse2(const uint8_t* const* rows, const int16_t* weights, const i
         a1 = _mm_srai_epi32(_mm_add_epi32(a1, rounding), kWeightBits);
         a2 = _mm_srai_epi32(_mm_add_epi32(a2, rounding), kWeightBits);
         a3 = _mm_srai_epi32(_mm_add_epi32(a3, rounding), kWeightBits);
-        const __m128i packed =
-            _mm_packus_epi16(_mm_packs_epi32(a0, a1), _mm_packs_epi32(a2, a3));
+        const __m128i packed = _mm_packus_epi16(_mm_packs_epi32(a0, a1), _mm_packs_epi32(a2, a3));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), packed);
     }
     verticalTail(rows, weights, taps, out, x, bytes);
@@ -229,8 +238,7 @@ __attribute__((target("avx2"))) void verticalRowAvx2(const uint8_t* const* rows,
         __m256i a0 = zero, a1 = zero, a2 = zero, a3 = zero;
         for (int k = 0; k < taps; k += 2) {
             const __m256i w = _mm256_set1_epi32(pairs[k / 2]);
-            const __m256i r0 =
-                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(rows[k] + x));
+            const __m256i r0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(rows[k] + x));
             const __m256i r1 =
                 _mm256_loadu_si256(reinterpret_cast<const __m256i*>(rows[k + 1] + x));
             const __m256i lo = _mm256_unpacklo_epi8(r0, r1), hi = _mm256_unpackhi_epi8(r0, r1);
@@ -254,7 +262,8 @@ __attribute__((target("avx2"))) void verticalRowAvx2(const uint8_t* const* rows,
 inline void storePixel(__m128i sum, bool opaque, uint8_t* out, int outBytes) {
     sum = _mm_srai_epi32(_mm_add_epi32(sum, _mm_set1_epi32(kRounding)), kWeightBits);
     const __m128i zero = _mm_setzero_si128();
-    uint32_t pixel = uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(_mm_packs_epi32(sum, zero), zero)));
+    uint32_t pixel =
+        uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(_mm_packs_epi32(sum, zero), zero)));
     if (opaque) pixel |= 0xFF000000u;
     if (outBytes == 4) {
         std::memcpy(out, &pixel, 4);
@@ -281,8 +290,8 @@ void horizontalRowSse2(const uint8_t* in, int inBytes, const AxisWeights& axis,
             std::memcpy(&p0, s, 4);
             std::memcpy(&p1, s + step, 4);
             const __m128i both = _mm_unpacklo_epi8(_mm_cvtsi32_si128(p0), _mm_cvtsi32_si128(p1));
-            sum = _mm_add_epi32(sum,
-                                _mm_madd_epi16(_mm_unpacklo_epi8(both, zero), _mm_set1_epi32(w[k / 2])));
+            sum = _mm_add_epi32(
+                sum, _mm_madd_epi16(_mm_unpacklo_epi8(both, zero), _mm_set1_epi32(w[k / 2])));
         }
         storePixel(sum, opaque, out, outBytes);
     }
@@ -308,13 +317,12 @@ __attribute__((target("avx2"))) void horizontalRowAvx2(const uint8_t* in, int in
         const int32_t* w = pairs + std::size_t(i) * std::size_t(taps / 2);
         __m256i sum = _mm256_setzero_si256();
         for (int k = 0; k < taps; k += 4, s += step, w += 2) {
-            const __m128i four = _mm_shuffle_epi8(
-                _mm_loadu_si128(reinterpret_cast<const __m128i*>(s)), order);
+            const __m128i four =
+                _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s)), order);
             const __m256i weights = _mm256_permutevar8x32_epi32(
                 _mm256_castsi128_si256(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(w))),
                 spread);
-            sum = _mm256_add_epi32(sum,
-                                   _mm256_madd_epi16(_mm256_cvtepu8_epi16(four), weights));
+            sum = _mm256_add_epi32(sum, _mm256_madd_epi16(_mm256_cvtepu8_epi16(four), weights));
         }
         storePixel(_mm_add_epi32(_mm256_castsi256_si128(sum), _mm256_extracti128_si256(sum, 1)),
                    opaque, out, outBytes);
@@ -328,18 +336,23 @@ struct Passes {
     HorizontalRow horizontal = horizontalRowPlain;
 };
 
-Passes choosePasses() {
-    Passes passes;
-#ifdef VISTREL_X86
-    passes.vertical = __builtin_cpu_supports("avx2") ? verticalRowAvx2 : verticalRowSse2;
-    passes.horizontal =
-        __builtin_cpu_supports("avx2") ? horizontalRowAvx2 : horizontalRowSse2;
-#endif
-    return passes;
-}
+std::atomic<int> simdLimit{kResamplerBest};
 
-const Passes& passes() {
-    static const Passes chosen = choosePasses();
+// Every level computes the same integers; the wider ones only do more at once.
+Passes passes() {
+    Passes chosen;
+#ifdef VISTREL_X86
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    const int level = simdLimit.load(std::memory_order_relaxed);
+    if (level >= kResamplerSse2) {
+        chosen.vertical = verticalRowSse2;
+        chosen.horizontal = horizontalRowSse2;
+    }
+    if (level >= kResamplerBest && avx2) {
+        chosen.vertical = verticalRowAvx2;
+        chosen.horizontal = horizontalRowAvx2;
+    }
+#endif
     return chosen;
 }
 
@@ -355,8 +368,8 @@ std::vector<int32_t> packPairs(const std::vector<int16_t>& weights) {
 // combined into one full-width row (contiguous bytes, the SIMD-friendly pass over the large
 // picture), which the horizontal pass then reduces into the output row. Only one intermediate
 // row exists, so nothing large is allocated and the source is read once, in order.
-bool resample(uint8_t* dst, const Layout& to, const uint8_t* src, const Layout& from,
-              Kernel kernel) {
+bool resampleRows(uint8_t* dst, const Layout& to, const uint8_t* src, const Layout& from,
+                  Kernel kernel) {
     AxisWeights across, down;
     if (!buildAxis(from.width, to.width, kernel, across) ||
         !buildAxis(from.height, to.height, kernel, down))
@@ -365,10 +378,11 @@ bool resample(uint8_t* dst, const Layout& to, const uint8_t* src, const Layout& 
     const std::vector<int32_t> downPairs = packPairs(down.weights);
 
     const std::size_t rowBytes = std::size_t(from.width) * std::size_t(from.pixelBytes);
-    // Room past the row for the horizontal pass's zero-weight taps and its 4-byte reads.
-    std::vector<uint8_t> middle(rowBytes + std::size_t(across.taps) * 4 + 32, 0);
+    // Room past the row for the horizontal pass's zero-weight taps and its 16-byte reads.
+    LargeBuffer middle(rowBytes + std::size_t(across.taps) * 4 + 32);
+    if (!middle) return false;
     std::vector<const uint8_t*> rows(std::size_t(down.taps));
-    const Passes& pass = passes();
+    const Passes pass = passes();
     for (int j = 0; j < to.height; ++j) {
         const int top = down.first[std::size_t(j)];
         for (int k = 0; k < down.taps; ++k) {
@@ -377,15 +391,30 @@ bool resample(uint8_t* dst, const Layout& to, const uint8_t* src, const Layout& 
             rows[std::size_t(k)] = src + std::size_t(r) * from.rowSize;
         }
         const std::size_t w = std::size_t(j) * std::size_t(down.taps);
-        pass.vertical(rows.data(), &down.weights[w], &downPairs[w / 2], down.taps, middle.data(),
-                      0, rowBytes);
+        pass.vertical(rows.data(), &down.weights[w], &downPairs[w / 2], down.taps, middle.data(), 0,
+                      rowBytes);
         pass.horizontal(middle.data(), from.pixelBytes, across, acrossPairs.data(), to.width,
                         dst + std::size_t(j) * to.rowSize, to.pixelBytes);
     }
     return true;
 }
 
+// The weight tables are ordinary vectors: running out of memory for them is a failed resize,
+// not an exception leaving the picture subsystem.
+bool resample(uint8_t* dst, const Layout& to, const uint8_t* src, const Layout& from,
+              Kernel kernel) {
+    try {
+        return resampleRows(dst, to, src, from, kernel);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
+
 } // namespace
+
+void limitResamplerSimd(int level) {
+    simdLimit = level;
+}
 
 bool resizePicture(uint8_t* destinationPixels, const BitmapInfoHeader* destinationInfo,
                    const uint8_t* sourcePixels, const BitmapInfoHeader* sourceInfo, int filter) {

@@ -34,4 +34,9 @@ bool convertPicture(uint8_t* destinationPixels, const BitmapInfoHeader* destinat
 bool averagePicture(const BitmapInfoHeader* destinationInfo, uint8_t* destinationPixels,
                     const BitmapInfoHeader* sourceInfo, const uint8_t* sourcePixels);
 
+// Tests of the plain and SSE2 code on processors that would take a wider path: the resampler uses
+// nothing beyond the given level from now on. Every level gives the same bytes.
+enum ResamplerSimd : int { kResamplerPlain = 0, kResamplerSse2 = 1, kResamplerBest = 2 };
+void limitResamplerSimd(int level);
+
 } // namespace vistrel

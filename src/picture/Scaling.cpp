@@ -32,8 +32,12 @@ bool needsScreenCopy(Picture& picture, ScreenSize screen, uint32_t version) {
 
 } // namespace
 
-void setHasMainWindow(bool exists) { mainWindowExists = exists; }
-bool hasMainWindow() { return mainWindowExists; }
+void setHasMainWindow(bool exists) {
+    mainWindowExists = exists;
+}
+bool hasMainWindow() {
+    return mainWindowExists;
+}
 
 void CachedPicture::prepareScreenCopy() {
     if (!picture || picture->empty()) return;
@@ -98,9 +102,7 @@ void resampleAlpha(Picture& destination, Picture& source) {
     const std::size_t fromRow = source.rowSize(), toRow = destination.rowSize();
     const uint8_t* src = source.lockBits();
     uint8_t* dst = destination.lockBits();
-    auto alpha = [&](uint64_t r, uint64_t c) -> int {
-        return src[r * fromRow + c * 4 + 3];
-    };
+    auto alpha = [&](uint64_t r, uint64_t c) -> int { return src[r * fromRow + c * 4 + 3]; };
     for (uint64_t j = 0; j + 1 < fh; ++j) {
         const uint64_t sy = j * ystep, r = sy >> 10;
         const int fy = int(sy & 1023);

@@ -11,7 +11,9 @@ using namespace vistrel::test;
 
 namespace {
 
-std::string jpegFile(const std::string& name) { return testFile("jpeg/" + name); }
+std::string jpegFile(const std::string& name) {
+    return testFile("jpeg/" + name);
+}
 
 // A window holding "Exif\0\0" at `at`, then a little-endian TIFF header, then the bytes given.
 std::vector<uint8_t> window(std::size_t at, std::initializer_list<uint8_t> after,

@@ -1,5 +1,5 @@
-#include "CachedPicture.h"
 #include "JpegDecoder.h"
+#include "CachedPicture.h"
 #include "PixelCompare.h"
 
 #include <gtest/gtest.h>
@@ -12,7 +12,9 @@ using namespace vistrel::test;
 
 namespace {
 
-std::string jpegFile(const char* name) { return testFile(std::string("jpeg/") + name); }
+std::string jpegFile(const char* name) {
+    return testFile(std::string("jpeg/") + name);
+}
 
 std::vector<uint8_t> readBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -35,7 +37,8 @@ TEST(JpegDecoder, MatchesDjpegForBaselineProgressiveAndGreyFiles) {
         EXPECT_EQ(picture.rowSize(), 112u); // 111 bytes of pixels, padded to 4
         EXPECT_EQ(compare(picture, ref).largest, 0);
         // The padding byte of every row is left as the fresh block had it.
-        for (int y = 0; y < 23; ++y) EXPECT_EQ(bgrAt(picture, 0, y)[111], 0) << y;
+        for (int y = 0; y < 23; ++y)
+            EXPECT_EQ(bgrAt(picture, 0, y)[111], 0) << y;
     }
 }
 

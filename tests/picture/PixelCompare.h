@@ -13,7 +13,9 @@
 
 namespace vistrel::test {
 
-inline std::string testFile(const std::string& name) { return VISTREL_TESTDATA "/" + name; }
+inline std::string testFile(const std::string& name) {
+    return VISTREL_TESTDATA "/" + name;
+}
 
 // Red, green, blue bytes, top row first.
 struct RgbImage {

@@ -1,9 +1,9 @@
+#include "Scaling.h"
 #include "CachedPicture.h"
 #include "PixelCompare.h"
 #include "Platform.h"
 #include "PngDecoder.h"
 #include "Resampler.h"
-#include "Scaling.h"
 
 #include <gtest/gtest.h>
 
@@ -39,7 +39,8 @@ protected:
 void fill(Picture& p, uint32_t seed) {
     std::mt19937 random(seed);
     uint8_t* bits = p.lockBits();
-    for (uint32_t i = 0; i < p.imageSize(); ++i) bits[i] = uint8_t(random());
+    for (uint32_t i = 0; i < p.imageSize(); ++i)
+        bits[i] = uint8_t(random());
     p.unlockBits();
 }
 
@@ -62,7 +63,8 @@ void referenceAlpha(Picture& f, Picture& p) {
         for (int64_t i = 0; i < fw; ++i) {
             const int64_t r = j * ys / 1024, fy = j * ys % 1024, c = i * xs / 1024,
                           fx = i * xs % 1024, below = std::min(r + 1, h - 1);
-            const int64_t top = a(r, c) + (int64_t)std::floor((a(r, c + 1) - a(r, c)) * fx / 1024.0);
+            const int64_t top =
+                a(r, c) + (int64_t)std::floor((a(r, c + 1) - a(r, c)) * fx / 1024.0);
             const int64_t bottom =
                 a(below, c) + (int64_t)std::floor((a(below, c + 1) - a(below, c)) * fx / 1024.0);
             uint8_t* out = f.lockBits() + j * f.rowSize() + i * 4 + 3;
@@ -116,7 +118,8 @@ TEST_F(ScreenCopy, ThirtyTwoBitPicturesNeedOneForRealTransparency) {
     Picture& p = *record->picture;
     ASSERT_TRUE(p.create(2000, 1000, 32, true));
     uint8_t* bits = p.lockBits();
-    for (uint32_t i = 3; i < p.imageSize(); i += 4) bits[i] = 255;
+    for (uint32_t i = 3; i < p.imageSize(); i += 4)
+        bits[i] = 255;
     bits[3] = 0; // one transparent corner
     p.unlockBits();
     record->prepareScreenCopy();
@@ -168,12 +171,13 @@ TEST(Resampler, ReductionsMatchPillowAndAveragingCountsEveryPixel) {
         Picture ref, ours;
         ASSERT_TRUE(decodePngFile(name, ref));
         ASSERT_TRUE(ours.create(ref.width(), ref.height(), 32, false));
-        ASSERT_TRUE(resizePicture(ours.lockBits(), ours.info(), source.lockBits(), source.info(),
-                                  filter));
+        ASSERT_TRUE(
+            resizePicture(ours.lockBits(), ours.info(), source.lockBits(), source.info(), filter));
         RgbImage expected{ref.width(), ref.height(), {}};
         for (int y = 0; y < ref.height(); ++y)
             for (int x = 0; x < ref.width(); ++x)
-                for (int c = 2; c >= 0; --c) expected.rgb.push_back(bgrAt(ref, x, y)[c]);
+                for (int c = 2; c >= 0; --c)
+                    expected.rgb.push_back(bgrAt(ref, x, y)[c]);
         const Difference d = compare(ours, expected);
         EXPECT_LE(d.mean, 1.0);
         EXPECT_LE(d.largest, 8);
@@ -210,8 +214,7 @@ TEST(Resampler, FlatAreasStayFlatAndColourBytesSurviveEveryPath) {
     ASSERT_TRUE(grey24.create(57, 31, 24, false));
     std::memset(grey24.lockBits(), 77, grey24.imageSize());
     ASSERT_TRUE(grey32.create(57, 31, 32, false));
-    ASSERT_TRUE(convertPicture(grey32.lockBits(), grey32.info(), grey24.lockBits(),
-                               grey24.info()));
+    ASSERT_TRUE(convertPicture(grey32.lockBits(), grey32.info(), grey24.lockBits(), grey24.info()));
     EXPECT_EQ(bgrAt(grey32, 56, 0)[0], 77);
     EXPECT_EQ(bgrAt(grey32, 56, 0)[3], 255);
     // Reductions and enlargements, both filters and the average, into 24 and 32 bits.
@@ -254,17 +257,17 @@ TEST(Resampler, FlatAreasStayFlatAndColourBytesSurviveEveryPath) {
     // Mismatched sizes, other depths and unknown filters are refused.
     Picture eight;
     ASSERT_TRUE(eight.create(57, 31, 8, false));
-    EXPECT_FALSE(convertPicture(direct.lockBits(), direct.info(), colour.lockBits(),
-                                colour.info()));
+    EXPECT_FALSE(
+        convertPicture(direct.lockBits(), direct.info(), colour.lockBits(), colour.info()));
     EXPECT_FALSE(resizePicture(direct.lockBits(), direct.info(), eight.lockBits(), eight.info(),
                                kResizeSmooth));
-    EXPECT_FALSE(resizePicture(direct.lockBits(), direct.info(), colour.lockBits(), colour.info(),
-                               2));
+    EXPECT_FALSE(
+        resizePicture(direct.lockBits(), direct.info(), colour.lockBits(), colour.info(), 2));
 }
 
 TEST(ResampleAlpha, FollowsTheFixedPointRuleWhenReducingAndEnlarging) {
-    for (const auto& [w, h, fw, fh] : {std::tuple{37, 23, 10, 7}, std::tuple{640, 480, 97, 61},
-                                      std::tuple{5, 4, 23, 17}}) {
+    for (const auto& [w, h, fw, fh] :
+         {std::tuple{37, 23, 10, 7}, std::tuple{640, 480, 97, 61}, std::tuple{5, 4, 23, 17}}) {
         SCOPED_TRACE(std::to_string(w) + "x" + std::to_string(h));
         Picture p, f, expected;
         ASSERT_TRUE(p.create(w, h, 32, false));
@@ -282,4 +285,27 @@ TEST(ResampleAlpha, FollowsTheFixedPointRuleWhenReducingAndEnlarging) {
     ASSERT_TRUE(f.create(4, 4, 32, true));
     resampleAlpha(f, p24); // not 32 bits: nothing happens
     EXPECT_EQ(bgrAt(f, 0, 3)[3], 0);
+}
+
+TEST(Resampler, PlainSse2AndWidestCodeGiveTheSameBytes) {
+    Picture source;
+    ASSERT_TRUE(source.create(333, 97, 32, false));
+    fill(source, 5);
+    for (const auto& [w, h] : {std::pair{81, 54}, std::pair{700, 150}, std::pair{7, 3}})
+        for (int op : {0, int(kResizeSmooth), int(kResizeSharp)}) {
+            std::vector<uint8_t> results[3];
+            for (int level : {kResamplerPlain, kResamplerSse2, kResamplerBest}) {
+                limitResamplerSimd(level);
+                Picture to;
+                ASSERT_TRUE(to.create(w, h, op == 0 ? 24 : 32, false));
+                if (op == 0)
+                    averagePicture(to.info(), to.lockBits(), source.info(), source.lockBits());
+                else
+                    resizePicture(to.lockBits(), to.info(), source.lockBits(), source.info(), op);
+                results[level].assign(to.lockBits(), to.lockBits() + to.imageSize());
+            }
+            limitResamplerSimd(kResamplerBest);
+            EXPECT_EQ(results[0], results[1]) << w << "x" << h << " op " << op;
+            EXPECT_EQ(results[0], results[2]) << w << "x" << h << " op " << op;
+        }
 }
