@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 
 using namespace vistrel;
 using namespace vistrel::test;
@@ -14,11 +12,6 @@ namespace {
 
 std::string jpegFile(const char* name) {
     return testFile(std::string("jpeg/") + name);
-}
-
-std::vector<uint8_t> readBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 } // namespace
@@ -79,7 +72,7 @@ TEST(JpegDecoder, RefusesTooManyPixelsBeforeAllocating) {
     EXPECT_EQ(picture.lockBits(), block);
     picture.unlockBits();
 
-    const std::vector<uint8_t> bytes = readBytes(jpegFile("colour.jpg"));
+    const std::vector<uint8_t> bytes = readFile(jpegFile("colour.jpg"));
     EXPECT_FALSE(decodeJpeg(bytes.data(), bytes.size(), picture, 37 * 23 - 1));
     EXPECT_TRUE(decodeJpeg(bytes.data(), bytes.size(), picture, 37 * 23));
 }

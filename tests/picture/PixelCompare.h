@@ -3,6 +3,7 @@
 #pragma once
 
 #include "Picture.h"
+#include "TestFiles.h"
 
 #include <algorithm>
 #include <cstdint>
