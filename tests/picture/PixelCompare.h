@@ -14,10 +14,6 @@
 
 namespace vistrel::test {
 
-inline std::string testFile(const std::string& name) {
-    return VISTREL_TESTDATA "/" + name;
-}
-
 // Red, green, blue bytes, top row first.
 struct RgbImage {
     int width = 0;
