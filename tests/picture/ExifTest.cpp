@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <thread>
 
 using namespace vistrel;
 using namespace vistrel::test;
@@ -146,4 +147,28 @@ TEST(ExifLoad, TurnsWheneverTheOrientationSaysSoAndKeepsTextOnlyWhenThere) {
     ASSERT_TRUE(record.load(jpegFile("exif-long-model.jpg").c_str()));
     EXPECT_EQ(std::strlen(record.cameraText), 126u);
     EXPECT_EQ(record.cameraText[125], 'x');
+}
+
+// The window thread and the prefetch worker scan and decode at the same time: each scan's text
+// is its own thread's, and the library is loaded once for both.
+TEST(ExifThreads, TwoThreadsScanAndDecodeAtOnce) {
+    auto work = [](const char* file, int expectedAngle, const char* expectedText, bool* ok) {
+        for (int i = 0; i < 200 && *ok; ++i) {
+            int angle = 0;
+            const char* text = scanExif(jpegFile(file).c_str(), angle);
+            *ok = angle == expectedAngle && text && std::strcmp(text, expectedText) == 0;
+            if (i % 50 == 0) {
+                CachedPicture record;
+                *ok = *ok && record.load(jpegFile(file).c_str()) &&
+                      std::strcmp(record.cameraText, expectedText) == 0;
+            }
+        }
+    };
+    bool firstOk = true, secondOk = true;
+    std::thread first(work, "exif-le-6.jpg", 90, "Canon EOS 5D", &firstOk);
+    std::thread second(work, "exif-be-8-make.jpg", -90, "Leica ", &secondOk);
+    first.join();
+    second.join();
+    EXPECT_TRUE(firstOk);
+    EXPECT_TRUE(secondOk);
 }
