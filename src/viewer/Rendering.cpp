@@ -3,10 +3,8 @@
 // whose size differs from the window's), and the zoomed frames.
 #include "ViewerWnd.h"
 
-#if __has_include("Scaling.h")
+#include "Resampler.h"
 #include "Scaling.h"
-#define VISTREL_HAVE_RESAMPLER 1
-#endif
 
 namespace vistrel {
 
@@ -99,20 +97,18 @@ void ViewerWnd::ZoomTo(Picture& picture, int x, int y, int width, int height, bo
     windowHeight = height;
     if (!WindowExists()) return;
     host_->setGeometry(x, y, width, height, (flags & TopMost) != 0);
-#ifdef VISTREL_HAVE_RESAMPLER
     if (picture.bitsPerPixel() > 24) {
         Picture zoomed(PictureStorage::Fixed);
         if (!zoomed.create(width, height, 32, false)) return;
         uint8_t* to = zoomed.lockBits();
         uint8_t* from = picture.lockBits();
-        resizePicture(to, zoomed.info(), from, picture.info(), fast ? 1 : 3);
+        resizePicture(to, zoomed.info(), from, picture.info(), fast ? kResizeSmooth : kResizeSharp);
         picture.unlockBits();
         zoomed.unlockBits();
         resampleAlpha(zoomed, picture);
         if (std::unique_ptr<Canvas> dc = host_->clientCanvas()) ComposeLayered(*dc, zoomed);
         return;
     }
-#endif
     // Lower depths go through the presenter's own expansion; the picture itself is not changed.
     if (!presenter_) presenter_ = CreatePresenter(host_);
     if (!presenter_) return;

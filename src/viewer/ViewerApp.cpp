@@ -1,6 +1,7 @@
 #include "ViewerApp.h"
 
 #include "CommandLine.h"
+#include "Scaling.h"
 #include "Settings.h"
 
 #include <filesystem>
@@ -38,6 +39,9 @@ bool ViewerApp::InitInstance(ViewerWnd& window, WindowHost& host, const std::str
 
     if (!window.Create(host)) return false;
     if (opened) window.UpdateCaption();
+    // From now on a large picture is reduced with the filtered resampler, and the worker made
+    // while there was no window may run.
+    setHasMainWindow(true);
     window.Source().mainWindowCreated();
     return true;
 }

@@ -4,6 +4,8 @@
 
 #include "Platform.h"
 
+#include <atomic>
+
 namespace vistrel {
 
 class QtPlatform final : public Platform {
@@ -17,6 +19,11 @@ public:
     // QSettings("Quorbane", "Vistrel"): ~/.config/Quorbane/Vistrel.conf on Linux.
     bool readSetting(const char* name, std::string& text) override;
     int writeSetting(const char* name, int32_t value) override;
+
+private:
+    // The primary screen as last read on the application's thread; 1920x1080 without a GUI.
+    std::atomic<int> screenWidth_{1920};
+    std::atomic<int> screenHeight_{1080};
 };
 
 } // namespace vistrel
