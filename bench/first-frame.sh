@@ -26,7 +26,7 @@ probe=$PWD/build/bench/vistrel-bench-probe
 work=$(mktemp -d)
 server=""
 cleanup() {
-    [ -n "$server" ] && kill "$server" 2>/dev/null && wait "$server" 2>/dev/null
+    if [ -n "$server" ]; then kill "$server" 2>/dev/null || true; wait "$server" 2>/dev/null || true; fi
     rm -rf "$work"
 }
 trap cleanup EXIT

@@ -141,8 +141,8 @@ void ViewerWnd::InitialPlacement() {
         // Otherwise the size laid out while opening stays.
     } else {
         // A skin background, once the start page has one, gives the size instead.
-        windowWidth = StartPageWidth;
-        windowHeight = StartPageHeight;
+        windowWidth = StartPageWidth();
+        windowHeight = StartPageHeight();
     }
     if (lockPlace < 0) {
         windowX = (screen.width - windowWidth) / 2;

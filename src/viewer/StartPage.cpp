@@ -9,8 +9,8 @@ namespace vistrel {
 void ViewerWnd::ShowStartPage() {
     startPage = true;
     // A skin background, once the start page has one, gives the size instead.
-    windowWidth = StartPageWidth;
-    windowHeight = StartPageHeight;
+    windowWidth = StartPageWidth();
+    windowHeight = StartPageHeight();
     const ScreenSize screen = screenSize();
     // Always centred: a lock place holds pictures, not the help page.
     windowX = (screen.width - windowWidth) / 2;

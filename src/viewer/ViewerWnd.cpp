@@ -10,21 +10,24 @@
 
 namespace vistrel {
 
-namespace {
+ViewerWnd::ViewerWnd(std::unique_ptr<PictureSource> source) : source_(std::move(source)) {}
 
-int MeasuredStartPageWidth() {
-    return std::max(300, platform().textExtent(kStartPageMeasureLine).width);
+void ViewerWnd::MeasureStartPage() {
+    if (startPageWidth_ > 0) return;
+    const TextExtent line = platform().textExtent(kStartPageMeasureLine);
+    startPageWidth_ = std::max(300, line.width);
+    startPageHeight_ = std::max(300, 15 * line.height + 100);
 }
 
-int MeasuredStartPageHeight() {
-    return std::max(300, 15 * platform().textExtent(kStartPageMeasureLine).height + 100);
+int ViewerWnd::StartPageWidth() {
+    MeasureStartPage();
+    return startPageWidth_;
 }
 
-} // namespace
-
-ViewerWnd::ViewerWnd(std::unique_ptr<PictureSource> source)
-    : StartPageWidth(MeasuredStartPageWidth()), StartPageHeight(MeasuredStartPageHeight()),
-      windowWidth(StartPageWidth), windowHeight(StartPageHeight), source_(std::move(source)) {}
+int ViewerWnd::StartPageHeight() {
+    MeasureStartPage();
+    return startPageHeight_;
+}
 
 ViewerWnd::~ViewerWnd() = default;
 

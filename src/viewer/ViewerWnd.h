@@ -70,7 +70,7 @@ inline constexpr std::size_t kCaptionSize = 256;
 
 class ViewerWnd {
 public:
-    // Measures the start page in the default font; takes the picture source for good.
+    // Takes the picture source for good.
     explicit ViewerWnd(std::unique_ptr<PictureSource> source);
     ~ViewerWnd();
     ViewerWnd(const ViewerWnd&) = delete;
@@ -136,13 +136,16 @@ public:
     void OnClose();
     void StopSlideShow();
 
-    // The start page's size without a skin, measured once at construction.
-    const int StartPageWidth;
-    const int StartPageHeight;
+    // The start page's size without a skin: the widest line of its text measured in the default
+    // font, at least 300 x 300. Measured once, on first use: a window that opens on a picture
+    // need not load a font before its first frame.
+    int StartPageWidth();
+    int StartPageHeight();
 
     // --- state, in the order the window keeps it
-    int windowWidth;
-    int windowHeight;
+    // The size the window last decided on; creation or the first picture sets it.
+    int windowWidth = 0;
+    int windowHeight = 0;
     int windowX = 0;
     int windowY = 0;
     int pressWindowX = 0;
@@ -175,6 +178,10 @@ private:
     void InitialPlacement();
     Point LockAnchorOf(int place) const;
 
+    void MeasureStartPage();
+
+    int startPageWidth_ = 0; // 0 until measured
+    int startPageHeight_ = 0;
     std::unique_ptr<PictureSource> source_;
     std::unique_ptr<DirectDrawPresenter> presenter_;
     WindowHost* host_ = nullptr;

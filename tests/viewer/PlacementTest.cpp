@@ -58,7 +58,7 @@ TEST_F(Placement, StartPageIsCentredAndAFileThatCannotOpenLeavesIt) {
     ViewerApp app;
     ASSERT_TRUE(app.InitInstance(Window(), host_, "/p/missing.jpg"));
     EXPECT_TRUE(Window().startPage);
-    const int w = Window().StartPageWidth, h = Window().StartPageHeight;
+    const int w = Window().StartPageWidth(), h = Window().StartPageHeight();
     EXPECT_EQ(host_.geometry,
               (Rect{(1920 - w) / 2, (1080 - h) / 2, (1920 - w) / 2 + w, (1080 - h) / 2 + h}));
     EXPECT_EQ(host_.title, "Vistrel");
@@ -233,7 +233,7 @@ TEST_F(Placement, StartPageIgnoresPictureKeysAndAPictureBehindIt) {
     CreateAndOpen("/p/a.png");
     Window().OnHelp();
     const Rect page = Stored();
-    EXPECT_EQ(page.width(), Window().StartPageWidth);
+    EXPECT_EQ(page.width(), Window().StartPageWidth());
     Window().OnKeyDown(Vk8);
     Window().ZoomStep(true);
     Window().OnLButtonDblClk(0, {1, 1});

@@ -22,12 +22,37 @@ bool QtCanvas::drawPicture(int x, int y, int width, int height, int sourceX, int
     if (left >= right || bottom >= top) return false;
 
     const uint32_t rowSize = uint32_t(((info.bitCount * uint64_t(info.width) + 31) / 32) * 4);
+    const int destinationTop = y + (sourceYFromBottom + height - top);
+    const int destinationLeft = x + (left - sourceX);
+    if (drawDirect(destinationLeft, destinationTop, left, right, bottom, top, info, bits, rowSize))
+        return true;
     QImage image(right - left, top - bottom, QImage::Format_RGB32);
     for (int j = 0; j < image.height(); ++j)
         expandDibRow(info, colors, bits, rowSize, top - 1 - j, left, image.width(),
                      reinterpret_cast<uint32_t*>(image.scanLine(j)));
-    const int destinationTop = y + (sourceYFromBottom + height - top);
-    painter_.drawImage(x + (left - sourceX), destinationTop, image);
+    painter_.drawImage(destinationLeft, destinationTop, image);
+    return true;
+}
+
+bool QtCanvas::drawDirect(int x, int y, int left, int right, int bottom, int top,
+                          const BitmapInfoHeader& info, const uint8_t* bits, uint32_t rowSize) {
+    // The common case of a window's frame: 24- or 32-bit rows put 1:1 into an ARGB image, written
+    // straight into its rows rather than through an image of their own.
+    if (info.bitCount != 24 && info.bitCount != 32) return false;
+    auto* target = dynamic_cast<QImage*>(painter_.device());
+    if (!target || target->format() != QImage::Format_ARGB32_Premultiplied ||
+        painter_.transform().type() != QTransform::TxNone || painter_.hasClipping() ||
+        painter_.compositionMode() != QPainter::CompositionMode_SourceOver)
+        return false;
+    const int width = std::min(right - left, target->width() - x), rows = top - bottom;
+    if (width <= 0 || x < 0 || y < 0 || y + rows > target->height()) return false;
+    const int pixel = info.bitCount / 8;
+    for (int j = 0; j < rows; ++j) {
+        const uint8_t* s = bits + std::size_t(top - 1 - j) * rowSize + std::size_t(left) * pixel;
+        auto* d = reinterpret_cast<uint32_t*>(target->scanLine(y + j)) + x;
+        for (int i = 0; i < width; ++i, s += pixel)
+            d[i] = 0xFF000000u | uint32_t(s[2]) << 16 | uint32_t(s[1]) << 8 | s[0];
+    }
     return true;
 }
 

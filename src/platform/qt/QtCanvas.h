@@ -21,6 +21,12 @@ public:
 
 protected:
     QPainter& painter_;
+
+private:
+    // Puts rows [bottom, top) and columns [left, right) of a 24- or 32-bit bitmap at (x, y) of
+    // the painter's image directly; false when the painter is not plainly on an ARGB image.
+    bool drawDirect(int x, int y, int left, int right, int bottom, int top,
+                    const BitmapInfoHeader& info, const uint8_t* bits, uint32_t rowSize);
 };
 
 } // namespace vistrel

@@ -21,7 +21,6 @@
 #include <QWindow>
 
 #include <cstring>
-
 namespace vistrel {
 
 namespace {
@@ -119,6 +118,14 @@ void HostWidget::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     painter.setCompositionMode(QPainter::CompositionMode_Source);
     painter.drawImage(event->rect(), frame, event->rect());
+    painter.end();
+    if (!host_.iconSet_) {
+        // Looking the icon up in the desktop's theme takes a few milliseconds: after the first
+        // frame, not before it.
+        host_.iconSet_ = true;
+        QMetaObject::invokeMethod(
+            this, [this] { setWindowIcon(QIcon::fromTheme("vistrel")); }, Qt::QueuedConnection);
+    }
 }
 
 void HostWidget::keyPressEvent(QKeyEvent* event) {
@@ -196,7 +203,6 @@ bool QtWindowHost::create(int x, int y, int width, int height, bool topMost, con
     w.setAcceptDrops(true);
     w.setMouseTracking(true);
     w.setWindowTitle(QString::fromUtf8(title));
-    w.setWindowIcon(QIcon::fromTheme("vistrel"));
     topMost_ = topMost;
     geometry_ = QRect(x, y, width, height);
     w.setGeometry(geometry_);

@@ -101,6 +101,7 @@ private:
     bool captured_ = false;
     bool vDown_ = false;
     bool moveQueued_ = false;
+    bool iconSet_ = false;
     std::map<int, int> timers_; // Qt's timer id -> the window's id
 };
 
