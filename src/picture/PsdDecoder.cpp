@@ -21,13 +21,16 @@ void copyPixels(const PsdContext& psd, Picture& picture, int bitsPerPixel) {
             std::memcpy(target, source, std::size_t(width) * 4);
             continue;
         }
-        for (int x = 0; x < width; ++x) {
-            const uint32_t pixel = source[x];
-            target[0] = uint8_t(pixel);
-            target[1] = uint8_t(pixel >> 8);
-            target[2] = uint8_t(pixel >> 16);
+        // Four bytes stored per pixel, three kept: the fourth is overwritten by the next pixel.
+        // The last pixel of a row is stored byte by byte, so no row spills into its neighbour.
+        for (int x = 0; x + 1 < width; ++x) {
+            std::memcpy(target, &source[x], 4);
             target += 3;
         }
+        const uint32_t last = source[width - 1];
+        target[0] = uint8_t(last);
+        target[1] = uint8_t(last >> 8);
+        target[2] = uint8_t(last >> 16);
     }
     picture.unlockBits();
 }

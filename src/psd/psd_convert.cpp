@@ -79,13 +79,12 @@ template <int Stride> void cmyk(uint32_t* out, uint64_t n, Planes s, bool alpha)
 
 // Multichannel: the first three planes as cyan, magenta and yellow inks, the fourth as black
 // only when there are exactly four colour channels. Missing planes hold no ink.
-template <int Stride>
-void multichannel(uint32_t* out, uint64_t n, Planes s, int planes, bool black) {
+template <int Stride> void multichannel(uint32_t* out, uint64_t n, Planes s, bool black) {
     for (uint64_t i = 0; i < n; ++i) {
         const uint64_t k = i * Stride;
         const uint32_t c = 255 - s.p[0][k];
-        const uint32_t m = planes > 1 ? 255 - s.p[1][k] : 0;
-        const uint32_t y = planes > 2 ? 255 - s.p[2][k] : 0;
+        const uint32_t m = s.p[1] ? 255 - s.p[1][k] : 0;
+        const uint32_t y = s.p[2] ? 255 - s.p[2][k] : 0;
         const uint32_t black_ink = black ? 255 - s.p[3][k] : 0;
         out[i] = psd_cmyk_to_argb(c, m, y, black_ink);
     }
@@ -106,52 +105,23 @@ template <int Stride> void lab(uint32_t* out, uint64_t n, Planes s, bool alpha) 
     }
 }
 
-void indexed(PsdContext* ctx, uint32_t* out, uint64_t n, const uint8_t* index) {
-    // Entries past the colour count (resource 1046, else the whole palette) and the transparent
-    // entry (resource 1047, when present) are transparent white.
-    const PsdResources& r = ctx->resources;
-    uint32_t table[256];
-    int colors = ctx->palette_count;
-    if (r.indexed_color_count_present && r.indexed_color_count < colors)
-        colors = r.indexed_color_count;
-    for (int i = 0; i < 256; ++i)
-        table[i] = i < colors ? ctx->palette[i] : 0x00FFFFFF;
-    if (r.transparency_index_present && r.transparency_index >= 0 && r.transparency_index < 256)
-        table[r.transparency_index] = 0x00FFFFFF;
-    for (uint64_t i = 0; i < n; ++i)
-        out[i] = table[index[i]];
-}
-
-void bitmap(const PsdContext* ctx, uint32_t* out, const uint8_t* plane) {
-    const uint64_t row_bytes = (uint64_t(ctx->width) + 7) / 8;
-    for (uint32_t y = 0; y < ctx->height; ++y) {
-        const uint8_t* row = plane + y * row_bytes;
-        uint32_t* line = out + uint64_t(y) * ctx->width;
-        for (uint32_t x = 0; x < ctx->width; ++x)
-            line[x] = (row[x >> 3] >> (7 - (x & 7))) & 1 ? 0xFF000000u : 0xFFFFFFFFu;
-    }
-}
-
-template <int Stride> void convert(PsdContext* ctx, Planes s, bool alpha) {
-    uint32_t* out = ctx->merged;
-    const uint64_t n = uint64_t(ctx->width) * ctx->height;
-    switch (ctx->color_mode) {
+template <int Stride> void convert(const PsdRowConverter& c, Planes s, uint32_t* out, uint64_t n) {
+    switch (c.mode) {
     case PSD_MODE_GRAYSCALE:
     case PSD_MODE_DUOTONE:
-        gray<Stride>(out, n, s, alpha);
+        gray<Stride>(out, n, s, c.alpha);
         break;
     case PSD_MODE_RGB:
-        rgb<Stride>(out, n, s, alpha);
+        rgb<Stride>(out, n, s, c.alpha);
         break;
     case PSD_MODE_CMYK:
-        cmyk<Stride>(out, n, s, alpha);
+        cmyk<Stride>(out, n, s, c.alpha);
         break;
     case PSD_MODE_LAB:
-        lab<Stride>(out, n, s, alpha);
+        lab<Stride>(out, n, s, c.alpha);
         break;
     case PSD_MODE_MULTICHANNEL:
-        multichannel<Stride>(out, n, s, ctx->channel_count,
-                             ctx->color_channel_count == 4 && ctx->channel_count >= 4);
+        multichannel<Stride>(out, n, s, c.black);
         break;
     default:
         break;
@@ -171,19 +141,45 @@ bool psd_has_conversion(const PsdContext* ctx) {
     return ctx->channel_count >= planes_needed(mode) + (psd_merged_has_alpha(ctx) ? 1 : 0);
 }
 
-void psd_convert_planes(PsdContext* ctx) {
+void psd_row_converter_init(PsdRowConverter* c, const PsdContext* ctx) {
+    c->mode = ctx->color_mode;
+    c->width = ctx->width;
+    c->depth = ctx->depth;
+    c->alpha = psd_merged_has_alpha(ctx);
+    c->black = ctx->color_mode == PSD_MODE_MULTICHANNEL && ctx->color_channel_count == 4 &&
+               ctx->channel_count >= 4;
+    if (ctx->color_mode == PSD_MODE_MULTICHANNEL)
+        c->planes =
+            ctx->channel_count < (c->black ? 4 : 3) ? ctx->channel_count : (c->black ? 4 : 3);
+    else
+        c->planes = planes_needed(ctx->color_mode) + (c->alpha ? 1 : 0);
+    if (ctx->color_mode != PSD_MODE_INDEXED) return;
+    // Entries past the colour count (resource 1046, else the whole palette) and the transparent
+    // entry (resource 1047, when present) are transparent white.
+    const PsdResources& r = ctx->resources;
+    int colors = ctx->palette_count;
+    if (r.indexed_color_count_present && r.indexed_color_count < colors)
+        colors = r.indexed_color_count;
+    for (int i = 0; i < 256; ++i)
+        c->table[i] = i < colors ? ctx->palette[i] : 0x00FFFFFF;
+    if (r.transparency_index_present && r.transparency_index >= 0 && r.transparency_index < 256)
+        c->table[r.transparency_index] = 0x00FFFFFF;
+}
+
+void psd_convert_row(const PsdRowConverter* c, const uint8_t* const rows[], uint32_t* out) {
     Planes s{};
-    const int available = ctx->channel_count < 5 ? ctx->channel_count : 5;
-    for (int i = 0; i < available; ++i)
-        s.p[i] = ctx->planes + uint64_t(i) * ctx->plane_size;
-    const bool alpha = psd_merged_has_alpha(ctx);
-    if (ctx->color_mode == PSD_MODE_BITMAP) {
-        bitmap(ctx, ctx->merged, s.p[0]);
-    } else if (ctx->color_mode == PSD_MODE_INDEXED) {
-        indexed(ctx, ctx->merged, uint64_t(ctx->width) * ctx->height, s.p[0]);
-    } else if (ctx->depth == 16) {
-        convert<2>(ctx, s, alpha); // the high byte comes first in each big-endian sample
+    for (int i = 0; i < c->planes && i < 5; ++i)
+        s.p[i] = rows[i];
+    if (c->mode == PSD_MODE_BITMAP) {
+        // One bit per pixel, the high bit leftmost; a set bit is black.
+        for (uint32_t x = 0; x < c->width; ++x)
+            out[x] = (s.p[0][x >> 3] >> (7 - (x & 7))) & 1 ? 0xFF000000u : 0xFFFFFFFFu;
+    } else if (c->mode == PSD_MODE_INDEXED) {
+        for (uint32_t x = 0; x < c->width; ++x)
+            out[x] = c->table[s.p[0][x]];
+    } else if (c->depth == 16) {
+        convert<2>(*c, s, out, c->width); // the high byte comes first in each big-endian sample
     } else {
-        convert<1>(ctx, s, alpha);
+        convert<1>(*c, s, out, c->width);
     }
 }

@@ -7,7 +7,7 @@
 
 namespace {
 
-int fill_layer(PsdContext* ctx, PsdLayerRecord& layer) {
+int fill_layer(PsdContext* ctx, PsdLayerRecord& layer, uint32_t* pixels) {
     layer.kind = 0;
     layer.bottom = int32_t(ctx->height);
     layer.right = int32_t(ctx->width);
@@ -44,20 +44,22 @@ int fill_layer(PsdContext* ctx, PsdLayerRecord& layer) {
                 layer.channel_ranges[k][i] = 65535;
     }
 
-    const uint64_t bytes = uint64_t(ctx->width) * ctx->height * 4;
-    layer.pixels = static_cast<uint32_t*>(psd_alloc_large(bytes));
-    if (!layer.pixels) return PSD_ERR_MEMORY;
-    layer.pixels_size = bytes;
-    std::memcpy(layer.pixels, ctx->merged, bytes);
+    layer.pixels = pixels;
+    layer.pixels_size = uint64_t(ctx->width) * ctx->height * 4;
     return PSD_OK;
 }
 
 } // namespace
 
-int psd_make_flat_layer(PsdContext* ctx) {
+int psd_make_flat_layer(PsdContext* ctx, uint32_t* pixels) {
     auto* layer = static_cast<PsdLayerRecord*>(std::calloc(1, sizeof(PsdLayerRecord)));
-    if (!layer) return PSD_ERR_MEMORY;
+    if (!layer) {
+        psd_free_large(pixels, uint64_t(ctx->width) * ctx->height * 4);
+        return PSD_ERR_MEMORY;
+    }
     ctx->layers = layer;
     ctx->layer_count = 1; // from here psd_free releases whatever the layer holds
-    return fill_layer(ctx, *layer);
+    layer->pixels = pixels;
+    layer->pixels_size = uint64_t(ctx->width) * ctx->height * 4;
+    return fill_layer(ctx, *layer, pixels);
 }

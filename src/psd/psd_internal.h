@@ -23,14 +23,27 @@ int psd_decode_rle(const uint8_t* input, uint64_t input_size, uint32_t rows, uin
                    uint64_t planes_size);
 int psd_inflate(const uint8_t* input, uint64_t input_size, uint8_t* output, uint64_t output_size);
 void psd_undo_prediction(uint8_t* data, uint64_t size, uint64_t row_bytes, int depth);
-// Planes -> merged pixels for the context's colour mode and depth.
-void psd_convert_planes(PsdContext* ctx);
+// Planes -> merged pixels for the context's colour mode and depth, one image row at a time.
+struct PsdRowConverter {
+    uint32_t mode;
+    uint32_t width;
+    int depth;
+    int planes; // rows the conversion reads: colour planes, then the transparency plane
+    bool alpha;
+    bool black;          // multichannel with a fourth (black) ink
+    uint32_t table[256]; // indexed colours
+};
+void psd_row_converter_init(PsdRowConverter* converter, const PsdContext* ctx);
+// rows[i] is the image row of plane i (null where a multichannel file has no such plane).
+void psd_convert_row(const PsdRowConverter* converter, const uint8_t* const rows[], uint32_t* out);
 // Whether the plane after the colour planes is the merged picture's alpha: the colour channels
 // number one more than the colour mode needs.
 bool psd_merged_has_alpha(const PsdContext* ctx);
 // Whether psd_convert_planes has a conversion for the context's mode, depth and channels.
 bool psd_has_conversion(const PsdContext* ctx);
-int psd_make_flat_layer(PsdContext* ctx);
+// Makes the one layer of a file without layers; `pixels` (width x height words, a copy of the
+// merged pixels) becomes the layer's own.
+int psd_make_flat_layer(PsdContext* ctx, uint32_t* pixels);
 void psd_free_layer_record(PsdLayerRecord* layer);
 
 // Large buffers (planes, merged pixels, the rest of the file) come from the program's huge-page
