@@ -91,8 +91,8 @@ int main(int argc, char** argv) {
     Picture& picture = *record.picture;
     std::string fitted = "none";
     if (record.fitted && !record.fitted->empty())
-        fitted = std::to_string(record.fitted->width()) + "x" +
-                 std::to_string(record.fitted->height());
+        fitted =
+            std::to_string(record.fitted->width()) + "x" + std::to_string(record.fitted->height());
     std::printf("ok=1 width=%d height=%d bpp=%d decoded_width=%d decoded_height=%d camera=\"%s\" "
                 "fitted=%s\n",
                 picture.width(), picture.height(), picture.bitsPerPixel(), record.width,

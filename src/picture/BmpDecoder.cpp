@@ -10,7 +10,9 @@ namespace {
 constexpr std::size_t kFileHeaderSize = 14;
 constexpr uint16_t kBitmapType = 0x4D42; // "BM"
 
-uint32_t le32(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24; }
+uint32_t le32(const uint8_t* p) {
+    return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24;
+}
 
 } // namespace
 

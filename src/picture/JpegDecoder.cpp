@@ -3,10 +3,14 @@
 namespace vistrel {
 
 // The run-time JPEG library is not wired in yet: JPEG files take the system decoder.
-const JpegLibrary* jpegLibrary() { return nullptr; }
+const JpegLibrary* jpegLibrary() {
+    return nullptr;
+}
 
 void disableJpegLibrary() {}
 
-bool decodeJpeg(const char*, Picture&) { return false; }
+bool decodeJpeg(const char*, Picture&) {
+    return false;
+}
 
 } // namespace vistrel

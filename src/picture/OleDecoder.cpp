@@ -17,29 +17,34 @@ uint8_t blend(uint32_t color, uint32_t alpha) {
     return uint8_t((color * alpha + kUntouched * (255 - alpha) + 127) / 255);
 }
 
-} // namespace
+// Draws the decoded rows into the picture as the system decoder renders: over the fill value.
+class RenderSink final : public SystemImageSink {
+public:
+    explicit RenderSink(Picture& picture) : picture_(picture) {}
+    ~RenderSink() override {
+        if (bits_) picture_.unlockBits();
+    }
 
-bool decodeOle(const uint8_t* data, std::size_t size, Picture& picture) {
-    SystemImage image;
-    if (!platform().decodeSystemPicture(data, size, image)) return false;
-    const int w = image.width, h = image.height;
-    if (w <= 0 || h <= 0 || image.pixels.size() != std::size_t(w) * std::size_t(h)) return false;
+    bool begin(int width, int height) override {
+        // A deeper picture of the same size is drawn into as it is; anything else becomes 24
+        // bits.
+        const bool deeper = picture_.bitsPerPixel() > 24 && picture_.width() == width &&
+                            picture_.height() == height;
+        if (!deeper && !picture_.create(width, height, 24, false)) return false;
+        width_ = width;
+        bits_ = picture_.lockBits();
+        return true;
+    }
 
-    // A deeper picture of the same size is drawn into as it is; anything else becomes 24 bits.
-    const bool deeper = picture.bitsPerPixel() > 24 && picture.width() == w && picture.height() == h;
-    if (!deeper && !picture.create(w, h, 24, false)) return false;
-
-    const std::size_t pixel = picture.bitsPerPixel() / 8;
-    const uint32_t row = picture.rowSize();
-    uint8_t* bits = picture.lockBits();
-    for (int y = 0; y < h; ++y) {
-        const uint32_t* s = image.pixels.data() + std::size_t(y) * std::size_t(w);
-        uint8_t* d = bits + std::size_t(h - 1 - y) * row; // the decoder's rows run top first
-        for (int x = 0; x < w; ++x, d += pixel) {
-            const uint32_t argb = s[x], alpha = argb >> 24;
-            d[0] = blend(argb & 0xFF, alpha);
-            d[1] = blend((argb >> 8) & 0xFF, alpha);
-            d[2] = blend((argb >> 16) & 0xFF, alpha);
+    void row(int y, const uint32_t* argb) override {
+        const std::size_t pixel = std::size_t(picture_.bitsPerPixel() / 8);
+        // The decoder's rows run top first.
+        uint8_t* d = bits_ + std::size_t(picture_.height() - 1 - y) * picture_.rowSize();
+        for (int x = 0; x < width_; ++x, d += pixel) {
+            const uint32_t alpha = argb[x] >> 24;
+            d[0] = blend(argb[x] & 0xFF, alpha);
+            d[1] = blend((argb[x] >> 8) & 0xFF, alpha);
+            d[2] = blend((argb[x] >> 16) & 0xFF, alpha);
             if (pixel == 4) {
                 // Drawing leaves a 32-bit target's fourth byte 0 where it paints; where it does
                 // not, the byte keeps the fill value. A painted (250, 250, 250) then reads as
@@ -50,8 +55,18 @@ bool decodeOle(const uint8_t* data, std::size_t size, Picture& picture) {
             }
         }
     }
-    picture.unlockBits();
-    return true;
+
+private:
+    Picture& picture_;
+    uint8_t* bits_ = nullptr;
+    int width_ = 0;
+};
+
+} // namespace
+
+bool decodeOle(const uint8_t* data, std::size_t size, Picture& picture) {
+    RenderSink sink(picture);
+    return platform().decodeSystemPicture(data, size, sink);
 }
 
 bool decodeOle(const char* path, Picture& picture) {

@@ -17,13 +17,17 @@ bool isSupportedDepth(int bits) {
            bits == 32;
 }
 
-uint32_t colorTableEntries(int bits) { return bits <= 8 ? 1u << bits : 0; }
+uint32_t colorTableEntries(int bits) {
+    return bits <= 8 ? 1u << bits : 0;
+}
 
 constexpr uint32_t kYV12 = 0x32315659; // "YV12" as a little-endian four-character code
 
 } // namespace
 
-Picture::~Picture() { release(); }
+Picture::~Picture() {
+    release();
+}
 
 bool Picture::create(int width, int height, int bitsPerPixel, bool clear) {
     if (width <= 0 || height <= 0 || !isSupportedDepth(bitsPerPixel)) return false;
@@ -175,8 +179,7 @@ bool Picture::convertTo24() {
     return true;
 }
 
-bool Picture::draw(Canvas& canvas, int x, int y, int width, int height, int sourceX,
-                   int sourceY) {
+bool Picture::draw(Canvas& canvas, int x, int y, int width, int height, int sourceX, int sourceY) {
     if (!pixels_) return false;
     const int h = this->height();
     if (width < 0) width = this->width();
@@ -245,9 +248,11 @@ bool Picture::adoptBitmap(const BitmapDescription& bitmap) {
     uint8_t* dst = lockBits();
     for (int k = 0; k < bitmap.height; ++k) {
         const uint8_t* s = bitmap.bits + std::size_t(k) * std::size_t(bitmap.pitch);
-        uint8_t* d = dst + std::size_t(bitmap.height - 1 - k) * row; // the bitmap's rows run top first
+        uint8_t* d =
+            dst + std::size_t(bitmap.height - 1 - k) * row; // the bitmap's rows run top first
         if (dropAlpha) {
-            for (int x = 0; x < bitmap.width; ++x) std::memcpy(d + 3 * x, s + 4 * x, 3);
+            for (int x = 0; x < bitmap.width; ++x)
+                std::memcpy(d + 3 * x, s + 4 * x, 3);
         } else {
             std::memcpy(d, s, std::min<std::size_t>(std::size_t(bitmap.pitch), row));
         }
@@ -272,7 +277,8 @@ bool NeedsAlphaComposition(Picture& picture) {
                 alpha(h / 2, (3 * w) / 4) != a || alpha((3 * h) / 4, w / 2) != a;
     if (!needs && w < 1024 && h > 24) {
         const uint8_t first = alpha(h / 2, 0);
-        for (int c = 1; c < w && !needs; ++c) needs = alpha(h / 2, c) != first;
+        for (int c = 1; c < w && !needs; ++c)
+            needs = alpha(h / 2, c) != first;
     }
     picture.unlockBits();
     return needs;

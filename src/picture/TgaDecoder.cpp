@@ -56,13 +56,9 @@ private:
 bool decodeTga(ByteSource& source, Picture& picture) {
     uint8_t raw[kHeaderSize];
     if (source.readAt(0, raw, sizeof raw) != sizeof raw) return false;
-    const TgaHeader header{raw[0],
-                           raw[1],
-                           raw[2],
-                           uint16_t(raw[12] | raw[13] << 8),
-                           uint16_t(raw[14] | raw[15] << 8),
-                           raw[16],
-                           raw[17]};
+    const TgaHeader header{
+        raw[0],  raw[1], raw[2], uint16_t(raw[12] | raw[13] << 8), uint16_t(raw[14] | raw[15] << 8),
+        raw[16], raw[17]};
     if (header.colorMapType != 0) return false;
     if (header.imageType != 2 && header.imageType != 10) return false;
     // Depths that are not whole bytes of 16, 24 or 32 bits have no picture layout.

@@ -9,8 +9,12 @@ namespace {
 constexpr std::size_t kDirectoryHeader = 6;
 constexpr std::size_t kEntrySize = 16;
 
-uint16_t le16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
-uint32_t le32(const uint8_t* p) { return uint32_t(le16(p)) | uint32_t(le16(p + 2)) << 16; }
+uint16_t le16(const uint8_t* p) {
+    return uint16_t(p[0] | p[1] << 8);
+}
+uint32_t le32(const uint8_t* p) {
+    return uint32_t(le16(p)) | uint32_t(le16(p + 2)) << 16;
+}
 
 // Bits per pixel of the image an entry points at: a PNG (IHDR bit depth times channels) or a
 // bitmap info header. A cursor's entry holds its hot spot where an icon's holds planes and depth,
@@ -33,9 +37,12 @@ int imageDepth(const uint8_t* data, std::size_t size, const uint8_t* entry) {
 IconKind iconKindOf(const uint8_t* data, std::size_t size) {
     if (size < kDirectoryHeader || le16(data) != 0 || le16(data + 4) == 0) return IconKind::None;
     switch (le16(data + 2)) {
-    case 1: return IconKind::Icon;
-    case 2: return IconKind::Cursor;
-    default: return IconKind::None;
+    case 1:
+        return IconKind::Icon;
+    case 2:
+        return IconKind::Cursor;
+    default:
+        return IconKind::None;
     }
 }
 

@@ -10,7 +10,9 @@ class HeadlessPlatform final : public Platform {
 public:
     ScreenSize screenSize() override { return {1920, 1080}; }
     uint32_t version() override { return 0x0A00; }
-    bool decodeSystemPicture(const uint8_t*, std::size_t, SystemImage&) override { return false; }
+    bool decodeSystemPicture(const uint8_t*, std::size_t, SystemImageSink&) override {
+        return false;
+    }
 };
 
 HeadlessPlatform headless;
@@ -28,14 +30,18 @@ Platform& platform() {
     return p ? *p : headless;
 }
 
-void installPlatform(Platform* p) { installed.store(p, std::memory_order_release); }
+void installPlatform(Platform* p) {
+    installed.store(p, std::memory_order_release);
+}
 
 void overrideScreenSize(ScreenSize size) {
     overrideWidth = size.width;
     overrideHeight = size.height;
 }
 
-void overridePlatformVersion(uint32_t version) { overrideVersion = version; }
+void overridePlatformVersion(uint32_t version) {
+    overrideVersion = version;
+}
 
 void clearPlatformOverrides() {
     overrideWidth = 0;

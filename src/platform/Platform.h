@@ -4,7 +4,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
 
 namespace vistrel {
 
@@ -13,12 +12,14 @@ struct ScreenSize {
     int height = 0;
 };
 
-// A picture decoded by the system picture decoder: straight (not premultiplied) 0xAARRGGBB
-// words, top row first, rows not padded.
-struct SystemImage {
-    int width = 0;
-    int height = 0;
-    std::vector<uint32_t> pixels;
+// Receives a picture from the system picture decoder: its size first, then its rows, top row
+// first, as straight (not premultiplied) 0xAARRGGBB words.
+class SystemImageSink {
+public:
+    virtual ~SystemImageSink() = default;
+    // False refuses the picture; no rows follow then.
+    virtual bool begin(int width, int height) = 0;
+    virtual void row(int y, const uint32_t* pixels) = 0;
 };
 
 class Platform {
@@ -32,7 +33,9 @@ public:
     virtual uint32_t version() = 0;
     // The system picture decoder: GIF (first frame), ICO and CUR (the image closest to 32x32,
     // the deepest of equal sizes), BMP and JPEG. Everything else is refused.
-    virtual bool decodeSystemPicture(const uint8_t* data, std::size_t size, SystemImage& out) = 0;
+    // False when the bytes are none of these, cannot be decoded, or the sink refuses them.
+    virtual bool decodeSystemPicture(const uint8_t* data, std::size_t size,
+                                     SystemImageSink& sink) = 0;
 };
 
 // The installed platform. Without one, a headless platform answers: a 1920x1080 screen,

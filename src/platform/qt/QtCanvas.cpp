@@ -7,9 +7,9 @@
 
 namespace vistrel {
 
-bool QtCanvas::drawPicture(int x, int y, int width, int height, int sourceX,
-                           int sourceYFromBottom, const BitmapInfoHeader& info,
-                           const RgbQuad* colors, const uint8_t* bits) {
+bool QtCanvas::drawPicture(int x, int y, int width, int height, int sourceX, int sourceYFromBottom,
+                           const BitmapInfoHeader& info, const RgbQuad* colors,
+                           const uint8_t* bits) {
     if (!bits || info.width <= 0 || info.height <= 0 || width <= 0 || height <= 0) return false;
     // Clip the source rectangle to the bitmap, as putting device-independent bits does; the top
     // destination row shows memory row sourceYFromBottom + height - 1.

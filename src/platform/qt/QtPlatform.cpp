@@ -25,9 +25,12 @@ const char* formatOf(const uint8_t* data, std::size_t size) {
     if (size >= 2 && data[0] == 'B' && data[1] == 'M') return "bmp";
     if (size >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF) return "jpeg";
     switch (iconKindOf(data, size)) {
-    case IconKind::Icon: return "ico";
-    case IconKind::Cursor: return "cur";
-    case IconKind::None: break;
+    case IconKind::Icon:
+        return "ico";
+    case IconKind::Cursor:
+        return "cur";
+    case IconKind::None:
+        break;
     }
     return nullptr;
 }
@@ -50,10 +53,11 @@ ScreenSize QtPlatform::screenSize() {
     return {1920, 1080};
 }
 
-bool QtPlatform::decodeSystemPicture(const uint8_t* data, std::size_t size, SystemImage& out) {
+bool QtPlatform::decodeSystemPicture(const uint8_t* data, std::size_t size, SystemImageSink& sink) {
     const char* format = formatOf(data, size);
     if (!format || size > std::size_t(INT32_MAX)) return false;
-    QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
+    QByteArray bytes =
+        QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer, format);
@@ -69,13 +73,9 @@ bool QtPlatform::decodeSystemPicture(const uint8_t* data, std::size_t size, Syst
     if (!reader.read(&image) || image.isNull()) return false;
     if (qint64(image.width()) * image.height() > kMaxSystemPixels) return false;
     image.convertTo(QImage::Format_ARGB32);
-
-    out.width = image.width();
-    out.height = image.height();
-    out.pixels.resize(std::size_t(out.width) * std::size_t(out.height));
-    for (int y = 0; y < out.height; ++y)
-        std::memcpy(out.pixels.data() + std::size_t(y) * std::size_t(out.width),
-                    image.constScanLine(y), std::size_t(out.width) * 4);
+    if (!sink.begin(image.width(), image.height())) return false;
+    for (int y = 0; y < image.height(); ++y)
+        sink.row(y, reinterpret_cast<const uint32_t*>(image.constScanLine(y)));
     return true;
 }
 

@@ -10,7 +10,7 @@ public:
     QtPlatform();
     ScreenSize screenSize() override;
     uint32_t version() override { return 0x0A00; }
-    bool decodeSystemPicture(const uint8_t* data, std::size_t size, SystemImage& out) override;
+    bool decodeSystemPicture(const uint8_t* data, std::size_t size, SystemImageSink& sink) override;
 };
 
 } // namespace vistrel

@@ -1,0 +1,145 @@
+// Which decoder a file reaches, what happens when it fails, and what a damaged file does.
+#include "BmpDecoder.h"
+#include "CachedPicture.h"
+#include "OleDecoder.h"
+#include "PngDecoder.h"
+#include "TestFiles.h"
+#include "TgaDecoder.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+
+using namespace vistrel;
+using namespace vistrel::test;
+
+namespace {
+
+// A folder of its own for files copied under other names.
+class LoadTest : public testing::Test {
+protected:
+    void SetUp() override {
+        folder_ = std::filesystem::temp_directory_path() /
+                  ("vistrel-load-" + std::to_string(::getpid()) + ".d");
+        std::filesystem::create_directories(folder_);
+    }
+    void TearDown() override { std::filesystem::remove_all(folder_); }
+
+    std::string copyAs(const std::string& fixture, const std::string& name) {
+        const std::string target = (folder_ / name).string();
+        std::filesystem::copy_file(testFile(fixture), target,
+                                   std::filesystem::copy_options::overwrite_existing);
+        return target;
+    }
+    bool loads(const std::string& path) {
+        CachedPicture record;
+        return record.load(path.c_str());
+    }
+
+    std::filesystem::path folder_;
+};
+
+} // namespace
+
+TEST(ExtensionOf, TakesTheTextAfterTheLastDotOfTheName) {
+    EXPECT_STREQ(extensionOf("/a/b.c/photo.JPG"), "JPG");
+    EXPECT_STREQ(extensionOf("/a/archive.tar.gz"), "gz");
+    EXPECT_STREQ(extensionOf("/a/name."), "");
+    EXPECT_EQ(extensionOf("/a.d/name"), nullptr); // the dot belongs to the folder
+    EXPECT_EQ(extensionOf("photo.jpg"), nullptr); // no folder at all
+}
+
+TEST_F(LoadTest, ExtensionsMatchWhateverTheirCase) {
+    EXPECT_TRUE(loads(copyAs("rgb8.png", "UPPER.PNG")));
+    EXPECT_TRUE(loads(copyAs("bits24.bmp", "Mixed.BmP")));
+    EXPECT_TRUE(loads(copyAs("tga24.tga", "x.TGA")));
+    EXPECT_FALSE(loads(copyAs("rgb8.png", "no-extension")));
+    EXPECT_FALSE(loads(copyAs("rgb8.png", "unknown.xyz")));
+}
+
+TEST_F(LoadTest, SystemDecoderTakesWhatTheOwnDecoderRefusesForItsFormats) {
+    // A .jpg that holds a bitmap: whatever decodes JPEG refuses it, the system decoder reads it.
+    EXPECT_TRUE(loads(copyAs("bits24.bmp", "really-a-bitmap.jpg")));
+    EXPECT_TRUE(loads(copyAs("transparent.gif", "really-a-gif.ico")));
+    // PNG and PSD files the own decoders refuse are not offered to it.
+    EXPECT_FALSE(loads(copyAs("transparent.gif", "really-a-gif.png")));
+    EXPECT_FALSE(loads(copyAs("transparent.gif", "really-a-gif.psd")));
+    // The system decoder reads no TGA and no PNG, whatever the name says.
+    EXPECT_FALSE(loads(copyAs("rgb8.png", "really-a-png.tga")));
+    EXPECT_FALSE(loads(copyAs("rgb8.png", "really-a-png.gif")));
+}
+
+TEST_F(LoadTest, AFailedLoadKeepsWhatTheRecordHeld) {
+    CachedPicture record;
+    const std::string good = copyAs("rgb8.png", "good.png");
+    ASSERT_TRUE(record.load(good.c_str()));
+    const std::string bad = copyAs("interlaced.png", "bad.png");
+    EXPECT_FALSE(record.load(bad.c_str()));
+    EXPECT_EQ(record.path, good);
+    EXPECT_EQ(record.width, 61);
+    EXPECT_EQ(record.height, 43);
+}
+
+TEST(DamagedFiles, TruncatedBitmapsAndTargasKeepZeroRowsWhereTheFileEnds) {
+    for (const char* name : {"bits24.bmp", "tga24.tga", "tga24-rle.tga"}) {
+        SCOPED_TRACE(name);
+        auto bytes = readFile(testFile(name));
+        Picture whole, cut;
+        MemorySource all(bytes.data(), bytes.size());
+        const bool bmp = name[0] == 'b';
+        ASSERT_TRUE(bmp ? decodeBmp(all, whole) : decodeTga(all, whole));
+        // The first half of the file holds the bottom rows: the top rows stay zero.
+        MemorySource half(bytes.data(), bytes.size() / 2);
+        ASSERT_TRUE(bmp ? decodeBmp(half, cut) : decodeTga(half, cut));
+        const auto full = topDown(whole), partial = topDown(cut);
+        EXPECT_EQ(partial.back(), full.back());
+        EXPECT_EQ(partial.front() & 0xFFFFFF, 0u);
+    }
+}
+
+TEST(DamagedFiles, EveryPrefixOfEveryKindFailsOrDecodesWithoutHarm) {
+    for (const char* name : {"bits8.bmp", "bits16.bmp", "tga16-rle-top.tga", "tga32-rle.tga",
+                             "palette4.png", "rgba8.png", "transparent.gif", "sizes.ico"}) {
+        SCOPED_TRACE(name);
+        const auto bytes = readFile(testFile(name));
+        const std::string kind = std::filesystem::path(name).extension().string();
+        // Step through the short prefixes one byte at a time, the longer ones in coarser steps.
+        for (std::size_t n = 0; n < bytes.size(); n += n < 256 ? 1 : 97) {
+            Picture picture;
+            MemorySource prefix(bytes.data(), n);
+            bool decoded = false;
+            if (kind == ".bmp") decoded = decodeBmp(prefix, picture);
+            if (kind == ".tga") decoded = decodeTga(prefix, picture);
+            if (kind == ".png") decoded = decodePng(bytes.data(), n, picture);
+            if (kind == ".gif" || kind == ".ico") decoded = decodeOle(bytes.data(), n, picture);
+            if (kind == ".png") EXPECT_FALSE(decoded) << n; // libpng reports the missing end
+            if (decoded) EXPECT_GT(picture.width(), 0);
+        }
+    }
+}
+
+TEST(DamagedFiles, HeadersThatLieAboutTheirSizeAreRefusedBeforeAllocating) {
+    // A bitmap header announcing 100000 x 100000 pixels in a 60-byte file.
+    std::vector<uint8_t> bmp(60, 0);
+    const uint32_t header[] = {60, 0, 54, 40, 100000, 100000};
+    bmp[0] = 'B', bmp[1] = 'M';
+    std::memcpy(bmp.data() + 2, &header[0], 4);
+    std::memcpy(bmp.data() + 10, &header[2], 4);
+    std::memcpy(bmp.data() + 14, &header[3], 4);
+    std::memcpy(bmp.data() + 18, &header[4], 4);
+    std::memcpy(bmp.data() + 22, &header[5], 4);
+    bmp[26] = 1, bmp[28] = 24;
+    Picture picture;
+    MemorySource source(bmp.data(), bmp.size());
+    EXPECT_FALSE(decodeBmp(source, picture));
+    EXPECT_TRUE(picture.empty());
+    // A TGA of 65535 x 65535 at 32 bits is 2^32 pixels.
+    std::vector<uint8_t> tga = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 32, 0};
+    MemorySource tgaSource(tga.data(), tga.size());
+    EXPECT_FALSE(decodeTga(tgaSource, picture));
+    EXPECT_TRUE(picture.empty());
+}

@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# The command-line interface of vistrel-decode that the team and CI rely on: the report line,
+# the exit codes and the PNG it writes.
+set -euo pipefail
+tool=$1
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+fail() { echo "FAIL: $*"; exit 1; }
+
+/usr/bin/python3 - "$work" <<'PY'
+import sys
+from PIL import Image
+out = sys.argv[1]
+img = Image.new("RGBA", (7, 5))
+img.putdata([(x * 30, y * 50, 200, 255 if x else 100) for y in range(5) for x in range(7)])
+img.save(out + "/alpha.png")
+img.convert("RGB").save(out + "/plain.bmp")
+img.convert("P", palette=Image.ADAPTIVE, colors=4).save(out + "/four.png", bits=2)
+PY
+
+line=$("$tool" "$work/plain.bmp" "$work/out.png")
+[ "$line" = 'ok=1 width=7 height=5 bpp=24 decoded_width=7 decoded_height=5 camera="" fitted=none' ] ||
+    fail "report line: $line"
+# Relative paths work too, and the written PNG holds the same pixels (RGB for 24 bits, RGBA for
+# 32, palettes expanded), top row first.
+(cd "$work" && "$tool" alpha.png alpha-out.png >/dev/null) || fail "relative path"
+"$tool" "$work/four.png" "$work/four-out.png" | grep -q 'bpp=2 ' || fail "2-bit palette depth"
+/usr/bin/python3 - "$work" <<'PY' || fail "written pixels differ"
+import sys
+from PIL import Image
+w = sys.argv[1]
+assert Image.open(w + "/out.png").mode == "RGB"
+assert list(Image.open(w + "/out.png").getdata()) == list(Image.open(w + "/plain.bmp").getdata())
+ours = Image.open(w + "/alpha-out.png")
+assert ours.mode == "RGBA"
+assert list(ours.getdata()) == list(Image.open(w + "/alpha.png").getdata())
+assert list(Image.open(w + "/four-out.png").getdata()) == \
+    list(Image.open(w + "/four.png").convert("RGB").getdata())
+PY
+
+# A file that does not load: "ok=0" and exit 1.
+echo "not a picture" >"$work/broken.png"
+set +e
+line=$("$tool" "$work/broken.png" "$work/never.png"); code=$?
+set -e
+[ "$code" = 1 ] && [ "$line" = "ok=0" ] || fail "broken file: $code $line"
+[ ! -e "$work/never.png" ] || fail "output written for a failed load"
+
+# Bad usage and unwritable outputs: exit 2 with a message.
+for args in "" "--screen 12 $work/plain.bmp" "--platform-version zz $work/plain.bmp" \
+    "--bogus $work/plain.bmp" "$work/plain.bmp $work/no/such/folder/out.png"; do
+    set +e
+    # shellcheck disable=SC2086
+    "$tool" $args >/dev/null 2>"$work/err"; code=$?
+    set -e
+    [ "$code" = 2 ] && [ -s "$work/err" ] || fail "'$args' gave $code"
+done
+"$tool" --screen 800x600 --platform-version 0x0601 --no-jpeg-library "$work/plain.bmp" >/dev/null ||
+    fail "options"
+echo "vistrel-decode interface ok"
