@@ -1,9 +1,12 @@
 // vistrel-decode: loads one file the way the viewer does, headlessly, and reports what came out.
 //
-//   vistrel-decode [--screen WxH] [--platform-version 0xNNNN] [--no-jpeg-library] FILE [OUT.png]
+//   vistrel-decode [--screen WxH] [--platform-version 0xNNNN] [--no-jpeg-library]
+//                  FILE [OUT.png [FITTED.png]]
 //
 // Prints one line: ok=1 width=W height=H bpp=B decoded_width=W0 decoded_height=H0
-// camera="TEXT" fitted=WxH|none (or ok=0 when the load failed) and writes the picture as PNG.
+// camera="TEXT" fitted=WxH|none (or ok=0 when the load failed) and writes the picture, and its
+// screen-sized copy when one was made, as PNG. It runs as the viewer does at start-up, before
+// its window exists: large reductions take the fast averaging path.
 // Exit status: 0 loaded, 1 not loaded, 2 bad usage or unwritable output.
 
 #include "CachedPicture.h"
@@ -28,7 +31,7 @@ namespace {
 int usage(const char* message) {
     std::fprintf(stderr, "vistrel-decode: %s\n", message);
     std::fprintf(stderr, "usage: vistrel-decode [--screen WxH] [--platform-version 0xNNNN] "
-                         "[--no-jpeg-library] FILE [OUT.png]\n");
+                         "[--no-jpeg-library] FILE [OUT.png [FITTED.png]]\n");
     return 2;
 }
 

@@ -1,16 +1,191 @@
 #include "JpegDecoder.h"
 
+#include "ByteSource.h"
+#include "LargeBuffer.h"
+
+#include <dlfcn.h>
+
+#include <atomic>
+#include <climits>
+#include <cstring>
+#include <mutex>
+
 namespace vistrel {
 
-// The run-time JPEG library is not wired in yet: JPEG files take the system decoder.
-const JpegLibrary* jpegLibrary() {
-    return nullptr;
+// The entry points of TurboJPEG's published C interface that the decoder uses, declared here so
+// that neither its header nor its link library is needed to build.
+struct JpegLibrary {
+    using Handle = void*;
+    void* module = nullptr;
+    Handle (*initDecompress)() = nullptr;
+    int (*decompressHeader3)(Handle, const unsigned char* jpeg, unsigned long size, int* width,
+                             int* height, int* subsampling, int* colorspace) = nullptr;
+    int (*decompress2)(Handle, const unsigned char* jpeg, unsigned long size, unsigned char* out,
+                       int width, int pitch, int height, int pixelFormat, int flags) = nullptr;
+    int (*destroy)(Handle) = nullptr;
+};
+
+namespace {
+
+// Values of TurboJPEG's published enumerations and flags.
+constexpr int kPixelFormatBgr = 1;   // TJPF_BGR: blue, green, red, 3 bytes
+constexpr int kPixelFormatCmyk = 11; // TJPF_CMYK: the file's four components as stored
+constexpr int kColorspaceCmyk = 3;   // TJCS_CMYK
+constexpr int kColorspaceYcck = 4;   // TJCS_YCCK
+constexpr int kFlagBottomUp = 2;     // TJFLAG_BOTTOMUP: last image row first, as a DIB holds it
+// TJFLAG_LIMITSCANS: a progressive file with an absurd number of scans is refused instead of
+// keeping the decoder busy for minutes.
+constexpr int kFlagLimitScans = 32768;
+
+// Everything here is trivially destructible, so a decode still running on an abandoned worker
+// while the process exits never meets a destroyed object.
+JpegLibrary library;
+bool available = false;
+std::once_flag loadOnce;
+std::atomic<bool> disabled{false};
+// Decodes inside the library, and whether the module is being released at exit. A decode counts
+// itself in before it looks at `closing`; the release looks at the count after setting
+// `closing`; so the module is never unmapped under a running decode.
+std::atomic<int> inFlight{0};
+std::atomic<bool> closing{false};
+
+struct ReleaseAtExit {
+    ~ReleaseAtExit() {
+        closing = true;
+        if (inFlight == 0 && library.module) dlclose(library.module);
+    }
+};
+
+template <typename Function> bool lookUp(void* module, const char* name, Function& entry) {
+    entry = reinterpret_cast<Function>(dlsym(module, name));
+    return entry != nullptr;
 }
 
-void disableJpegLibrary() {}
+void loadLibrary() {
+    void* module = dlopen("libturbojpeg.so.0", RTLD_NOW | RTLD_LOCAL);
+    if (!module) return;
+    library.module = module;
+    if (!lookUp(module, "tjInitDecompress", library.initDecompress) ||
+        !lookUp(module, "tjDecompressHeader3", library.decompressHeader3) ||
+        !lookUp(module, "tjDecompress2", library.decompress2) ||
+        !lookUp(module, "tjDestroy", library.destroy))
+        return; // released at exit like a complete one
+    available = true;
+}
 
-bool decodeJpeg(const char*, Picture&) {
-    return false;
+class InFlight {
+public:
+    InFlight() : usable_(((void)++inFlight, !closing)) {}
+    ~InFlight() { --inFlight; }
+    InFlight(const InFlight&) = delete;
+    InFlight& operator=(const InFlight&) = delete;
+    bool usable() const { return usable_; }
+
+private:
+    bool usable_;
+};
+
+class Decompressor {
+public:
+    explicit Decompressor(const JpegLibrary& lib) : lib_(lib), handle_(lib.initDecompress()) {}
+    ~Decompressor() {
+        if (handle_) lib_.destroy(handle_);
+    }
+    Decompressor(const Decompressor&) = delete;
+    Decompressor& operator=(const Decompressor&) = delete;
+    JpegLibrary::Handle get() const { return handle_; }
+
+private:
+    const JpegLibrary& lib_;
+    JpegLibrary::Handle handle_;
+};
+
+uint8_t scaleByInk(unsigned value, unsigned black) {
+    return uint8_t((value * black + 127) / 255);
+}
+
+// CMYK and YCCK files hold inverted ink (255 = no ink), as Adobe's applications write them and
+// every reader expects; red = C' * K' / 255 and so on. The library hands out the four
+// components as stored, so they need a buffer of their own and one conversion pass.
+bool decodeInk(const JpegLibrary& lib, JpegLibrary::Handle handle, const uint8_t* data,
+               std::size_t size, int width, int height, Picture& picture) {
+    const std::size_t inkRow = std::size_t(width) * 4;
+    LargeBuffer ink(inkRow * std::size_t(height));
+    if (!ink || !picture.create(width, height, 24, false)) return false;
+    // Damaged data still counts as decoded; unwritten rows stay zero (black) in the fresh buffer.
+    lib.decompress2(handle, data, (unsigned long)size, ink.data(), width, int(inkRow), height,
+                    kPixelFormatCmyk, kFlagBottomUp | kFlagLimitScans);
+    const uint32_t row = picture.rowSize();
+    uint8_t* bits = picture.lockBits();
+    for (int y = 0; y < height; ++y) {
+        const uint8_t* s = ink.data() + std::size_t(y) * inkRow;
+        uint8_t* d = bits + std::size_t(y) * row;
+        for (int x = 0; x < width; ++x, s += 4, d += 3) {
+            d[0] = scaleByInk(s[2], s[3]);
+            d[1] = scaleByInk(s[1], s[3]);
+            d[2] = scaleByInk(s[0], s[3]);
+        }
+    }
+    picture.unlockBits();
+    return true;
+}
+
+} // namespace
+
+const JpegLibrary* jpegLibrary() {
+    if (disabled) return nullptr;
+    std::call_once(loadOnce, [] {
+        loadLibrary();
+        static ReleaseAtExit release;
+    });
+    return available ? &library : nullptr;
+}
+
+void disableJpegLibrary(bool disable) {
+    disabled = disable;
+}
+
+bool decodeJpeg(const uint8_t* data, std::size_t size, Picture& picture, uint64_t maxPixels) {
+    const JpegLibrary* lib = jpegLibrary();
+    if (!lib || !data || size == 0 || size > ULONG_MAX) return false;
+    InFlight use;
+    if (!use.usable()) return false;
+    Decompressor decompressor(*lib);
+    if (!decompressor.get()) return false;
+
+    // Header first: the size is known and checked before anything is allocated.
+    int width = 0, height = 0, subsampling = 0, colorspace = 0;
+    if (lib->decompressHeader3(decompressor.get(), data, (unsigned long)size, &width, &height,
+                               &subsampling, &colorspace) != 0)
+        return false;
+    if (width <= 0 || height <= 0 || uint64_t(width) * uint64_t(height) > maxPixels) return false;
+
+    if (colorspace == kColorspaceCmyk || colorspace == kColorspaceYcck)
+        return decodeInk(*lib, decompressor.get(), data, size, width, height, picture);
+
+    if (!picture.create(width, height, 24, false)) return false;
+    // Straight into the pixel block: bottom-up rows at the picture's padded pitch; grey files
+    // are expanded to blue = green = red by the library. A warning (data cut short) or an error
+    // part-way leaves the rows not yet written as they were, and the picture still counts.
+    uint8_t* bits = picture.lockBits();
+    lib->decompress2(decompressor.get(), data, (unsigned long)size, bits, width,
+                     int(picture.rowSize()), height, kPixelFormatBgr,
+                     kFlagBottomUp | kFlagLimitScans);
+    picture.unlockBits();
+    return true;
+}
+
+bool decodeJpeg(const char* path, Picture& picture) {
+    if (!jpegLibrary()) return false;
+    FileSource file;
+    if (!file.open(path)) return false;
+    const uint64_t size = file.size();
+    if (size == 0 || size > kMaxWholeFileBytes) return false;
+    // One read of the whole file; the library decodes from memory.
+    LargeBuffer bytes{std::size_t(size)};
+    if (!bytes) return false;
+    const std::size_t got = file.readAt(0, bytes.data(), bytes.size());
+    return decodeJpeg(bytes.data(), got, picture);
 }
 
 } // namespace vistrel

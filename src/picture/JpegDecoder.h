@@ -1,6 +1,11 @@
+// JPEG files through libjpeg-turbo's TurboJPEG library, loaded at run time and never linked: a
+// machine without it still shows JPEG files through the system picture decoder.
 #pragma once
 
 #include "Picture.h"
+
+#include <cstddef>
+#include <cstdint>
 
 namespace vistrel {
 
@@ -8,11 +13,21 @@ namespace vistrel {
 struct JpegLibrary;
 
 // The library when it loaded and its entry points were found; null otherwise, and then JPEG
-// files go to the system picture decoder.
+// files go to the system picture decoder. The first call loads it (once per process); it is
+// released at exit.
 const JpegLibrary* jpegLibrary();
-// Makes the library count as absent from now on (tools and tests of the fall-back).
-void disableJpegLibrary();
+// Makes the library count as absent from now on (vistrel-decode --no-jpeg-library, tests of the
+// fall-back); false makes it count again.
+void disableJpegLibrary(bool disabled = true);
 
+// Decodes the whole file straight into the picture: 24 bits, rows bottom-up, blue-green-red,
+// padded to 4 bytes. Grey files come out as 24-bit grey, CMYK and YCCK files as colour. A file
+// whose pixel data is damaged or cut short still counts as decoded: rows the library did not
+// write keep the block's content. False when there is no library, the file cannot be read, its
+// header is not a JPEG header, or it has more than `maxPixels` pixels (refused before anything
+// is allocated).
 bool decodeJpeg(const char* path, Picture& picture);
+bool decodeJpeg(const uint8_t* data, std::size_t size, Picture& picture,
+                uint64_t maxPixels = kMaxPicturePixels);
 
 } // namespace vistrel

@@ -1,9 +1,88 @@
+#include "Scaling.h"
+
 #include "CachedPicture.h"
+#include "Platform.h"
+#include "Resampler.h"
+
+#include <algorithm>
+#include <atomic>
 
 namespace vistrel {
 
-// Screen-sized copies are not made yet: the window draws the picture itself.
-void CachedPicture::prepareScreenCopy() {}
+namespace {
+
+std::atomic<bool> mainWindowExists{false};
+
+// More than this many screens of area get a copy on every platform version.
+constexpr double kLargeAreaRatio = 1.98;
+// Platform versions above this one get a copy for every picture wider or taller than the screen.
+constexpr uint32_t kStretchesSmallPictures = 0x0600;
+// At start-up a reduction of more than this (in area) takes the fast averaging path.
+constexpr int64_t kStartUpAverageRatio = 15;
+
+bool needsScreenCopy(Picture& picture, ScreenSize screen, uint32_t version) {
+    const int64_t w = picture.width(), h = picture.height();
+    const int depth = picture.bitsPerPixel();
+    const bool larger = w > screen.width || h > screen.height;
+    if (depth == 32 && larger && NeedsAlphaComposition(picture)) return true;
+    if (depth < 24) return false;
+    const double ratio = double(w * h) / (double(screen.width) * double(screen.height));
+    return ratio > kLargeAreaRatio || (larger && version > kStretchesSmallPictures);
+}
+
+} // namespace
+
+void setHasMainWindow(bool exists) {
+    mainWindowExists = exists;
+}
+bool hasMainWindow() {
+    return mainWindowExists;
+}
+
+void CachedPicture::prepareScreenCopy() {
+    if (!picture || picture->empty()) return;
+    const ScreenSize screen = screenSize();
+    if (screen.width <= 0 || screen.height <= 0) return;
+    Picture& source = *picture;
+    if (!needsScreenCopy(source, screen, platformVersion())) return;
+    if (!fitted) fitted = std::make_unique<Picture>(PictureStorage::Fixed);
+
+    // The picture's shape fitted into the screen's; 64-bit products so that no side overflows.
+    const int64_t w = source.width(), h = source.height();
+    int64_t fw = screen.width, fh = screen.height;
+    if ((w * 4096) / h > (int64_t(screen.width) * 4096) / screen.height)
+        fh = (h * screen.width) / w;
+    else
+        fw = (w * screen.height) / h;
+    // A sliver of a picture keeps at least one pixel across: an empty copy would show nothing.
+    fw = std::max<int64_t>(fw, 1);
+    fh = std::max<int64_t>(fh, 1);
+
+    if (source.bitsPerPixel() == 24) {
+        if (!hasMainWindow() && (w * h) / (fw * fh) > kStartUpAverageRatio) {
+            fitted->create(int(fw), int(fh), 24, false);
+            averagePicture(fitted->info(), fitted->lockBits(), source.info(), source.lockBits());
+            fitted->unlockBits();
+            source.unlockBits();
+            return;
+        }
+        // The filtered copy of a 24-bit picture is 32 bits, alpha 255. The resampler reads the
+        // 24-bit pixels directly: the same copy as converting the picture to 32 bits first
+        // and reducing that, without writing and reading a second full-size picture.
+        fitted->create(int(fw), int(fh), 32, false);
+        resizePicture(fitted->lockBits(), fitted->info(), source.lockBits(), source.info(),
+                      kResizeSmooth);
+        source.unlockBits();
+        fitted->unlockBits();
+        return;
+    }
+    fitted->create(int(fw), int(fh), 32, false);
+    resizePicture(fitted->lockBits(), fitted->info(), source.lockBits(), source.info(),
+                  kResizeSmooth);
+    source.unlockBits();
+    fitted->unlockBits();
+    resampleAlpha(*fitted, source);
+}
 
 void CachedPicture::rotate(int angle) {
     if (!picture) return;
@@ -12,6 +91,39 @@ void CachedPicture::rotate(int angle) {
         fitted.reset();
         prepareScreenCopy();
     }
+}
+
+void resampleAlpha(Picture& destination, Picture& source) {
+    if (destination.bitsPerPixel() != 32 || source.bitsPerPixel() != 32) return;
+    const uint64_t w = uint64_t(source.width()), h = uint64_t(source.height());
+    const uint64_t fw = uint64_t(destination.width()), fh = uint64_t(destination.height());
+    // 64-bit steps: a 32-bit w * 1024 would wrap for pictures wider than 4 million pixels.
+    const uint64_t xstep = (w * 1024) / fw, ystep = (h * 1024) / fh;
+    const std::size_t fromRow = source.rowSize(), toRow = destination.rowSize();
+    const uint8_t* src = source.lockBits();
+    uint8_t* dst = destination.lockBits();
+    auto alpha = [&](uint64_t r, uint64_t c) -> int { return src[r * fromRow + c * 4 + 3]; };
+    for (uint64_t j = 0; j + 1 < fh; ++j) {
+        const uint64_t sy = j * ystep, r = sy >> 10;
+        const int fy = int(sy & 1023);
+        // Enlarging more than twice, the last rows reach the top source row, which has no row
+        // above it in memory: it pairs with itself rather than with bytes past the block.
+        const uint64_t below = std::min(r + 1, h - 1);
+        uint8_t* out = dst + j * toRow + 3;
+        for (uint64_t i = 0; i < fw; ++i, out += 4) {
+            const uint64_t sx = i * xstep, c = sx >> 10;
+            const int fx = int(sx & 1023);
+            // Column c + 1 is not clamped: at the right edge it is the next memory row's first
+            // pixel, or for the last row the block's spare bytes.
+            const int a = alpha(r, c), b = alpha(r, c + 1);
+            const int top = a + ((b - a) * fx >> 10);
+            const int e = alpha(below, c), f = alpha(below, c + 1);
+            const int bottom = e + ((f - e) * fx >> 10);
+            *out = uint8_t(top + ((bottom - top) * fy >> 10));
+        }
+    }
+    destination.unlockBits();
+    source.unlockBits();
 }
 
 } // namespace vistrel

@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QImageReader>
 #include <QScreen>
+#include <QThread>
 
 #include <cstring>
 
@@ -41,16 +42,21 @@ QtPlatform::QtPlatform() {
     // Qt's default limit (128 MB) would refuse pictures the rest of the program accepts; the
     // pixel-count check below keeps the bound.
     QImageReader::setAllocationLimit(1100);
+    screenSize(); // the first answer for other threads
 }
 
 ScreenSize QtPlatform::screenSize() {
-    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+    // Qt's screens may only be asked on the thread that runs the application. The prefetch
+    // worker, which sizes screen copies, gets the answer the window thread read last.
+    const auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
+    if (app && QThread::currentThread() == app->thread()) {
         if (const QScreen* screen = QGuiApplication::primaryScreen()) {
             const QRect full = screen->geometry();
-            return {full.width(), full.height()};
+            screenWidth_ = full.width();
+            screenHeight_ = full.height();
         }
     }
-    return {1920, 1080};
+    return {screenWidth_, screenHeight_};
 }
 
 bool QtPlatform::decodeSystemPicture(const uint8_t* data, std::size_t size, SystemImageSink& sink) {

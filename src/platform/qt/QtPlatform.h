@@ -3,6 +3,8 @@
 
 #include "Platform.h"
 
+#include <atomic>
+
 namespace vistrel {
 
 class QtPlatform final : public Platform {
@@ -11,6 +13,11 @@ public:
     ScreenSize screenSize() override;
     uint32_t version() override { return 0x0A00; }
     bool decodeSystemPicture(const uint8_t* data, std::size_t size, SystemImageSink& sink) override;
+
+private:
+    // The primary screen as last read on the application's thread; 1920x1080 without a GUI.
+    std::atomic<int> screenWidth_{1920};
+    std::atomic<int> screenHeight_{1080};
 };
 
 } // namespace vistrel

@@ -1,0 +1,133 @@
+#include "FileNames.h"
+
+#include <langinfo.h>
+#include <locale.h>
+#include <wchar.h>
+#include <wctype.h>
+
+#include <cstdint>
+#include <cstring>
+
+namespace vistrel {
+
+namespace {
+
+constexpr char32_t kReplacement = 0xFFFD;
+
+char foldAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+}
+
+// Length of the well-formed UTF-8 sequence at `text[at]` and its code point; a byte that does not
+// start one is taken alone as U+FFFD, so every input decodes and no name is lost.
+std::size_t decodeUtf8(std::string_view text, std::size_t at, char32_t& code) {
+    const auto byte = [&](std::size_t i) { return static_cast<uint8_t>(text[i]); };
+    const uint8_t lead = byte(at);
+    if (lead < 0x80) {
+        code = lead ? lead : kReplacement; // a NUL would end the text handed to the collation
+        return 1;
+    }
+    std::size_t length;
+    char32_t value, minimum;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2, value = lead & 0x1F, minimum = 0x80;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3, value = lead & 0x0F, minimum = 0x800;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4, value = lead & 0x07, minimum = 0x10000;
+    } else {
+        code = kReplacement;
+        return 1;
+    }
+    if (text.size() - at < length) {
+        code = kReplacement;
+        return 1;
+    }
+    for (std::size_t i = 1; i < length; ++i) {
+        if ((byte(at + i) & 0xC0) != 0x80) {
+            code = kReplacement;
+            return 1;
+        }
+        value = (value << 6) | (byte(at + i) & 0x3F);
+    }
+    // Overlong forms, UTF-16 surrogates and values past U+10FFFF are not characters.
+    if (value < minimum || (value >= 0xD800 && value <= 0xDFFF) || value > 0x10FFFF) {
+        code = kReplacement;
+        return 1;
+    }
+    code = value;
+    return length;
+}
+
+// The user's locale (from the environment, as a desktop program takes it) for collation. Its
+// character classes come from C.UTF-8 when the locale itself is not UTF-8: file names are UTF-8
+// whatever the locale says, and the plain "C" locale would fold only ASCII letters.
+locale_t nameLocale() {
+    static const locale_t locale = [] {
+        locale_t l = newlocale(LC_ALL_MASK, "", locale_t(0));
+        if (!l) l = newlocale(LC_ALL_MASK, "C.UTF-8", locale_t(0));
+        if (!l) l = newlocale(LC_ALL_MASK, "C", locale_t(0));
+        if (l && std::strcmp(nl_langinfo_l(CODESET, l), "UTF-8") != 0) {
+            if (locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", l)) l = utf8;
+        }
+        return l;
+    }();
+    return locale;
+}
+
+} // namespace
+
+bool matchesPattern(std::string_view name, std::string_view pattern) {
+    constexpr std::size_t none = std::string_view::npos;
+    std::size_t n = 0, p = 0;
+    std::size_t starAt = none, resumeAt = 0; // last "*" seen and where its run would end next
+    char32_t ignored;
+    while (n < name.size()) {
+        if (p < pattern.size() && pattern[p] == '*') {
+            starAt = p++;
+            resumeAt = n;
+        } else if (p < pattern.size() && pattern[p] == '?') {
+            n += decodeUtf8(name, n, ignored);
+            ++p;
+        } else if (p < pattern.size() && foldAscii(pattern[p]) == foldAscii(name[n])) {
+            ++n, ++p;
+        } else if (starAt != none) {
+            // Let the last "*" take one more character and try the rest of the pattern again.
+            resumeAt += decodeUtf8(name, resumeAt, ignored);
+            n = resumeAt;
+            p = starAt + 1;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == '*')
+        ++p;
+    return p == pattern.size();
+}
+
+std::wstring collationKey(std::string_view name) {
+    const locale_t locale = nameLocale();
+    std::wstring folded;
+    folded.reserve(name.size());
+    for (std::size_t at = 0; at < name.size();) {
+        char32_t code;
+        at += decodeUtf8(name, at, code);
+        const wint_t wide = static_cast<wint_t>(code);
+        folded.push_back(static_cast<wchar_t>(locale ? towlower_l(wide, locale) : wide));
+    }
+    if (!locale) return folded;
+    // wcsxfrm gives a text whose plain order is the locale's collation order.
+    const std::size_t length = wcsxfrm_l(nullptr, folded.c_str(), 0, locale);
+    if (length == std::size_t(-1)) return folded;
+    std::wstring key(length + 1, L'\0');
+    wcsxfrm_l(key.data(), folded.c_str(), key.size(), locale);
+    key.resize(length);
+    return key;
+}
+
+std::string_view fileNameOf(std::string_view path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string_view::npos ? std::string_view() : path.substr(slash + 1);
+}
+
+} // namespace vistrel

@@ -1,0 +1,57 @@
+// The ordered list of the viewable files of one folder: what stepping to the previous or next
+// picture walks through.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vistrel {
+
+class FolderList {
+public:
+    // The extensions every decoder of the program reads.
+    static constexpr const char* kViewablePatterns =
+        "*.jpg,*.jpe,*.jpeg,*.bmp,*.gif,*.ico,*.wmf,*.cur,*.tga,*.png,*.psd";
+
+    // Lists the folder of `path` (the text up to its last "/"): every entry matching a pattern,
+    // pattern by pattern in order, then sorted when `sorted` is set. Nothing is filtered or
+    // merged; folders whose names match are listed too. A path without "/" changes nothing; a
+    // folder that cannot be read gives an empty list.
+    void build(const std::string& path);
+    // Lower bound: the position of the first name that does not sort before `name` (an exact
+    // match is not required), or -1 when every name sorts before it.
+    int32_t indexOf(std::string_view name) const;
+    // The folder followed by the name at `index`; empty when the index is out of range.
+    std::string pathAt(int32_t index) const;
+    // Drops the name at `index` (later names move up); nothing when out of range.
+    void removeAt(int32_t index);
+    void removeAll();
+    int32_t count() const { return int32_t(names_.size()); }
+
+    const std::string& folder() const { return folder_; }
+    const std::string& nameAt(int32_t index) const { return names_[std::size_t(index)].name; }
+
+    // Comma-separated listing patterns, matched without regard to ASCII case.
+    std::string patterns = kViewablePatterns;
+    // Sort the names after building.
+    bool sorted = true;
+
+private:
+    struct Name {
+        std::string name;
+        std::wstring key; // collationKey(name), computed once
+    };
+    // Names that collate equal (differing only in case, which a case-sensitive file system
+    // allows) are told apart by their bytes, so that every listed name is found at its own place.
+    static bool before(const Name& a, const std::wstring& key, std::string_view name) {
+        if (a.key != key) return a.key < key;
+        return std::string_view(a.name) < name;
+    }
+
+    std::vector<Name> names_;
+    std::string folder_; // with its trailing "/"
+};
+
+} // namespace vistrel

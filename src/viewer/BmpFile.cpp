@@ -1,0 +1,129 @@
+#include "BmpFile.h"
+
+#include "Picture.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace vistrel {
+
+namespace {
+
+constexpr uint32_t kFileHeaderSize = 14;
+
+void put16(uint8_t* p, uint32_t v) {
+    p[0] = uint8_t(v), p[1] = uint8_t(v >> 8);
+}
+void put32(uint8_t* p, uint32_t v) {
+    p[0] = uint8_t(v), p[1] = uint8_t(v >> 8), p[2] = uint8_t(v >> 16), p[3] = uint8_t(v >> 24);
+}
+
+bool writeAll(int fd, const uint8_t* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t written = ::write(fd, data, size);
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) return false;
+        data += written;
+        size -= std::size_t(written);
+    }
+    return true;
+}
+
+// The 2-bit depth is not one that BMP readers accept; each index is written as a 4-bit one.
+void widen2To4(const uint8_t* from, uint8_t* to, int width) {
+    for (int x = 0; x < width; x += 2) {
+        const int first = (from[x / 4] >> (6 - 2 * (x % 4))) & 3;
+        const int second = x + 1 < width ? (from[(x + 1) / 4] >> (6 - 2 * ((x + 1) % 4))) & 3 : 0;
+        to[x / 2] = uint8_t(first << 4 | second);
+    }
+}
+
+class PixelLock {
+public:
+    explicit PixelLock(Picture& picture) : picture_(picture), bits_(picture.lockBits()) {}
+    ~PixelLock() { picture_.unlockBits(); }
+    const uint8_t* bits() const { return bits_; }
+
+private:
+    Picture& picture_;
+    const uint8_t* bits_;
+};
+
+} // namespace
+
+bool SaveAsBmp(Picture& picture, const char* path) {
+    if (!path || !*path || picture.empty() || !picture.info()) return false;
+    BitmapInfoHeader header = *picture.info();
+    // Only uncompressed rows can be written as they are held; anything else is not a plain BMP.
+    if (header.compression != 0 || header.width <= 0 || header.height <= 0) return false;
+    const int depth = header.bitCount;
+    const int fileDepth = depth == 2 ? 4 : depth;
+    const uint32_t colors = depth <= 8 ? (picture.headerSize() - 40) / 4 : 0;
+
+    const uint32_t heldRow = picture.rowSize();
+    const uint64_t fileRow = paddedRowSize(uint64_t(header.width), uint32_t(fileDepth));
+    const uint64_t imageBytes = fileRow * uint64_t(header.height);
+    if (uint64_t(heldRow) * uint64_t(header.height) > picture.capacity()) return false;
+    const uint64_t offset = kFileHeaderSize + 40 + 4 * uint64_t(colors);
+    if (offset + imageBytes > UINT32_MAX) return false;
+
+    // The header written describes exactly the file: a decoded file's own colour count or image
+    // size may not (a colour count larger than the table, a size shorter than the rows).
+    header.size = 40;
+    header.bitCount = uint16_t(fileDepth);
+    header.sizeImage = uint32_t(imageBytes);
+    header.clrUsed = depth <= 8 && colors < (1u << fileDepth) ? colors : 0;
+    if (header.clrImportant > colors) header.clrImportant = 0;
+
+    std::vector<uint8_t> head(static_cast<std::size_t>(offset));
+    put16(head.data(), 0x4D42); // "BM"
+    put32(head.data() + 2, uint32_t(offset + imageBytes));
+    put32(head.data() + 10, uint32_t(offset));
+    std::memcpy(head.data() + kFileHeaderSize, &header, sizeof header);
+    if (colors) std::memcpy(head.data() + kFileHeaderSize + 40, picture.colorTable(), 4 * colors);
+
+    const int fd = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) return false;
+    struct stat opened;
+    // Only a file of our own making is removed on failure, never a device or a pipe.
+    const bool regular = ::fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode);
+    bool ok = writeAll(fd, head.data(), head.size());
+    {
+        PixelLock lock(picture);
+        if (depth != 2) {
+            ok = ok && writeAll(fd, lock.bits(), std::size_t(imageBytes));
+        } else {
+            std::vector<uint8_t> row(static_cast<std::size_t>(fileRow));
+            for (int y = 0; ok && y < header.height; ++y) {
+                widen2To4(lock.bits() + std::size_t(y) * heldRow, row.data(), header.width);
+                ok = writeAll(fd, row.data(), row.size());
+            }
+        }
+    }
+    if (::close(fd) != 0) ok = false;
+    if (!ok && regular) ::unlink(path);
+    return ok;
+}
+
+std::string TempFolder() {
+    const char* dir = std::getenv("TMPDIR");
+    std::string folder = dir && *dir ? dir : "/tmp";
+    while (folder.size() > 1 && folder.back() == '/')
+        folder.pop_back();
+    return folder;
+}
+
+std::string MakeTempBmpName() {
+    std::string name = TempFolder() + "/vtlXXXXXX.bmp";
+    const int fd = ::mkstemps(name.data(), 4);
+    if (fd < 0) return {};
+    ::close(fd);
+    return name;
+}
+
+} // namespace vistrel

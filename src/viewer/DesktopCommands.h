@@ -1,0 +1,44 @@
+// The menu commands and gestures that hand the picture on show to the desktop: background, show
+// in folder, drag-out, and the start page's links. Each is a rule over the Desktop interface, so
+// that it can be checked with a fake desktop.
+#pragma once
+
+#include <string>
+
+namespace vistrel {
+
+class CachedPicture;
+class Desktop;
+
+// The product's home page, which the start page's link button opens.
+inline constexpr const char* kHomePageUrl = "https://vistrel.quorbane.com/";
+
+// Makes the picture on show the desktop background. Its own file is handed over, except for a
+// pasted picture and, on platform versions before 0x0600, a file that is not a ".bmp": those are
+// first written to a temporary BMP, which is removed again once the desktop has taken it. False
+// when there is no picture, the BMP cannot be written (the background then stays as it was), or
+// the desktop took nothing.
+bool SetAsWallpaper(Desktop& desktop, CachedPicture* current);
+
+// Shows the picture's file selected in its folder; nothing on the start page, for a pasted picture
+// or when the file no longer exists.
+bool ShowInFolder(Desktop& desktop, const CachedPicture* current, bool startPage);
+
+// Offers the picture on show to a drag that starts now: its file, or for a pasted picture a new
+// temporary BMP. A receiving file manager may still be copying that BMP when the drag ends, so it
+// is removed when the program ends rather than at once. False when there is nothing to offer.
+bool DragOutPicture(Desktop& desktop, CachedPicture* current);
+
+// Removes the temporary files kept for drags so far (also done when the program ends).
+void RemoveTemporaryFiles();
+
+// The user guide page (made from the README at build time): beside the program, else in the
+// installed data folder ../share/vistrel/ next to the program's folder. Empty when neither exists.
+std::string UserGuidePath(const std::string& programFolder);
+// The folder the running program lies in; empty when it cannot be told.
+std::string ProgramFolder();
+// The start page's help button (command 105) and link button (command 106).
+bool OpenUserGuide(Desktop& desktop);
+bool OpenHomePage(Desktop& desktop);
+
+} // namespace vistrel

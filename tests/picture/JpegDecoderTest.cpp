@@ -1,0 +1,99 @@
+#include "JpegDecoder.h"
+#include "CachedPicture.h"
+#include "PixelCompare.h"
+
+#include <gtest/gtest.h>
+
+
+using namespace vistrel;
+using namespace vistrel::test;
+
+namespace {
+
+std::string jpegFile(const char* name) {
+    return testFile(std::string("jpeg/") + name);
+}
+
+} // namespace
+
+TEST(JpegDecoder, MatchesDjpegForBaselineProgressiveAndGreyFiles) {
+    ASSERT_NE(jpegLibrary(), nullptr) << "libturbojpeg.so.0 is a test requirement";
+    for (const char* name : {"colour", "progressive", "grey"}) {
+        SCOPED_TRACE(name);
+        const RgbImage ref = readPnm(jpegFile(name) + (name[0] == 'g' ? ".pgm" : ".ppm"));
+        ASSERT_EQ(ref.width, 37);
+        Picture picture;
+        ASSERT_TRUE(decodeJpeg((jpegFile(name) + ".jpg").c_str(), picture));
+        EXPECT_EQ(picture.bitsPerPixel(), 24);
+        EXPECT_EQ(picture.width(), 37);
+        EXPECT_EQ(picture.height(), 23);
+        EXPECT_EQ(picture.rowSize(), 112u); // 111 bytes of pixels, padded to 4
+        EXPECT_EQ(compare(picture, ref).largest, 0);
+        // The padding byte of every row is left as the fresh block had it.
+        for (int y = 0; y < 23; ++y)
+            EXPECT_EQ(bgrAt(picture, 0, y)[111], 0) << y;
+    }
+}
+
+TEST(JpegDecoder, CmykAndYcckFilesComeOutAsColourNotInk) {
+    const RgbImage ref = readPnm(jpegFile("cmyk.ppm"));
+    Picture picture;
+    ASSERT_TRUE(decodeJpeg(jpegFile("cmyk.jpg").c_str(), picture));
+    ASSERT_EQ(picture.bitsPerPixel(), 24);
+    const Difference d = compare(picture, ref);
+    EXPECT_LE(d.largest, 2);
+    EXPECT_LT(d.mean, 0.5);
+}
+
+TEST(JpegDecoder, CutPixelDataStillDecodesButACutHeaderFails) {
+    const RgbImage full = readPnm(jpegFile("tall.ppm"));
+    Picture picture;
+    ASSERT_TRUE(decodeJpeg(jpegFile("truncated.jpg").c_str(), picture));
+    ASSERT_EQ(picture.width(), 64);
+    ASSERT_EQ(picture.height(), 96);
+    // Rows come top first in the file: the first third is whole in the cut file.
+    EXPECT_EQ(compare(picture, full, 0, 32).largest, 0);
+
+    Picture untouched;
+    EXPECT_FALSE(decodeJpeg(jpegFile("header-cut.jpg").c_str(), untouched));
+    EXPECT_TRUE(untouched.empty());
+    EXPECT_FALSE(decodeJpeg(jpegFile("missing.jpg").c_str(), untouched));
+    CachedPicture record; // the system decoder cannot read it either
+    EXPECT_FALSE(record.load(jpegFile("header-cut.jpg").c_str()));
+}
+
+TEST(JpegDecoder, RefusesTooManyPixelsBeforeAllocating) {
+    Picture picture;
+    ASSERT_TRUE(picture.create(10, 10, 24, true));
+    const uint8_t* block = picture.lockBits();
+    picture.unlockBits();
+    EXPECT_FALSE(decodeJpeg(jpegFile("huge.jpg").c_str(), picture)); // 20000 x 20000 > 2^28
+    EXPECT_EQ(picture.width(), 10);
+    EXPECT_EQ(picture.lockBits(), block);
+    picture.unlockBits();
+
+    const std::vector<uint8_t> bytes = readFile(jpegFile("colour.jpg"));
+    EXPECT_FALSE(decodeJpeg(bytes.data(), bytes.size(), picture, 37 * 23 - 1));
+    EXPECT_TRUE(decodeJpeg(bytes.data(), bytes.size(), picture, 37 * 23));
+}
+
+TEST(JpegDecoder, WithoutTheLibraryJpegFilesTakeTheSystemDecoder) {
+#ifndef VISTREL_WITH_QT
+    GTEST_SKIP() << "no system picture decoder in this build";
+#endif
+    disableJpegLibrary();
+    EXPECT_EQ(jpegLibrary(), nullptr);
+    Picture picture;
+    EXPECT_FALSE(decodeJpeg(jpegFile("colour.jpg").c_str(), picture));
+    CachedPicture record;
+    const bool loaded = record.load(jpegFile("exif-le-8.jpg").c_str());
+    disableJpegLibrary(false);
+    ASSERT_TRUE(loaded);
+    // Still turned by its EXIF orientation and captioned: the scan does not care which decoder
+    // made the 24-bit picture.
+    EXPECT_EQ(record.picture->bitsPerPixel(), 24);
+    EXPECT_EQ(record.picture->width(), 96);
+    EXPECT_EQ(record.picture->height(), 64);
+    EXPECT_STREQ(record.cameraText, "Canon EOS 5D");
+    ASSERT_NE(jpegLibrary(), nullptr);
+}

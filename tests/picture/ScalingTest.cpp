@@ -1,0 +1,311 @@
+#include "Scaling.h"
+#include "CachedPicture.h"
+#include "PixelCompare.h"
+#include "Platform.h"
+#include "PngDecoder.h"
+#include "Resampler.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+
+using namespace vistrel;
+using namespace vistrel::test;
+
+namespace {
+
+class ScreenCopy : public testing::Test {
+protected:
+    void TearDown() override {
+        clearPlatformOverrides();
+        setHasMainWindow(false);
+    }
+    // A record holding a fresh picture of that size and depth, its screen copy prepared.
+    static std::unique_ptr<CachedPicture> prepared(int w, int h, int bits = 24) {
+        auto record = std::make_unique<CachedPicture>();
+        record->picture = std::make_unique<Picture>();
+        EXPECT_TRUE(record->picture->create(w, h, bits, true));
+        record->prepareScreenCopy();
+        return record;
+    }
+    static std::string fittedSize(const CachedPicture& record) {
+        if (!record.fitted) return "none";
+        return std::to_string(record.fitted->width()) + "x" +
+               std::to_string(record.fitted->height());
+    }
+};
+
+void fill(Picture& p, uint32_t seed) {
+    std::mt19937 random(seed);
+    uint8_t* bits = p.lockBits();
+    for (uint32_t i = 0; i < p.imageSize(); ++i)
+        bits[i] = uint8_t(random());
+    p.unlockBits();
+}
+
+bool decodePngFile(const std::string& name, Picture& p) {
+    return decodePng(testFile("scaling/" + name).c_str(), p);
+}
+
+// The straightforward reading of the alpha resampling rule, with the last row's row above
+// clamped to the picture.
+void referenceAlpha(Picture& f, Picture& p) {
+    const int64_t w = p.width(), h = p.height(), fw = f.width(), fh = f.height();
+    const int64_t xs = w * 1024 / fw, ys = h * 1024 / fh;
+    auto a = [&](int64_t r, int64_t c) -> int64_t {
+        if (c >= w) r += 1, c = 0; // the next memory row's first pixel
+        const uint8_t* bits = p.lockBits();
+        p.unlockBits();
+        return r >= h ? 0 : bits[r * p.rowSize() + c * 4 + 3];
+    };
+    for (int64_t j = 0; j < fh - 1; ++j)
+        for (int64_t i = 0; i < fw; ++i) {
+            const int64_t r = j * ys / 1024, fy = j * ys % 1024, c = i * xs / 1024,
+                          fx = i * xs % 1024, below = std::min(r + 1, h - 1);
+            const int64_t top =
+                a(r, c) + (int64_t)std::floor((a(r, c + 1) - a(r, c)) * fx / 1024.0);
+            const int64_t bottom =
+                a(below, c) + (int64_t)std::floor((a(below, c + 1) - a(below, c)) * fx / 1024.0);
+            uint8_t* out = f.lockBits() + j * f.rowSize() + i * 4 + 3;
+            f.unlockBits();
+            *out = uint8_t(top + (int64_t)std::floor((bottom - top) * fy / 1024.0));
+        }
+}
+
+} // namespace
+
+TEST_F(ScreenCopy, SizeAndWhetherOneIsMadeFollowScreenVersionAndDepth) {
+    struct Case {
+        uint32_t version;
+        int w, h, bits;
+        const char* fitted;
+    };
+    const Case cases[] = {
+        {0x0600, 4000, 3000, 24, "1440x1080"}, // 5.79 screens
+        {0x0600, 6000, 2000, 24, "1920x640"},
+        {0x0600, 3000, 1000, 24, "none"}, // 1.45 screens: left to the window's stretching
+        {0x0601, 3000, 1000, 24, "1920x640"},
+        {0x0600, 2000, 1000, 24, "none"},
+        {0x0601, 2000, 1000, 24, "1920x960"},
+        {0x0601, 640, 480, 24, "none"},
+        {0x0601, 4000, 3000, 8, "none"},
+        {0x0600, 2592, 1584, 24, "none"},      // exactly 1.98 screens
+        {0x0600, 2593, 1584, 24, "1767x1080"}, // just above
+        {0x0601, 1920, 1080, 24, "none"},      // exactly the screen
+        {0x0601, 1921, 100, 24, "1920x99"},    // one pixel wider
+        {0x0601, 1920, 1081, 24, "1918x1080"}, // one pixel taller
+        {0x0601, 100000, 10, 24, "1920x1"},    // a sliver keeps one row
+    };
+    overrideScreenSize({1920, 1080});
+    setHasMainWindow(true);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.w) + "x" + std::to_string(c.h) + " at " +
+                     std::to_string(c.version));
+        overridePlatformVersion(c.version);
+        EXPECT_EQ(fittedSize(*prepared(c.w, c.h, c.bits)), c.fitted);
+    }
+}
+
+TEST_F(ScreenCopy, ThirtyTwoBitPicturesNeedOneForRealTransparency) {
+    overrideScreenSize({1920, 1080});
+    overridePlatformVersion(0x0600);
+    auto opaque = prepared(2000, 1000, 32); // alpha 0 everywhere counts as opaque
+    EXPECT_EQ(fittedSize(*opaque), "none");
+
+    auto record = std::make_unique<CachedPicture>();
+    record->picture = std::make_unique<Picture>();
+    Picture& p = *record->picture;
+    ASSERT_TRUE(p.create(2000, 1000, 32, true));
+    uint8_t* bits = p.lockBits();
+    for (uint32_t i = 3; i < p.imageSize(); i += 4)
+        bits[i] = 255;
+    bits[3] = 0; // one transparent corner
+    p.unlockBits();
+    record->prepareScreenCopy();
+    ASSERT_EQ(fittedSize(*record), "1920x960");
+    EXPECT_EQ(record->fitted->bitsPerPixel(), 32);
+    EXPECT_EQ(bgrAt(*record->fitted, 0, 0)[3], 255); // alpha resampled from the picture
+}
+
+TEST_F(ScreenCopy, StartUpAveragesLargeReductionsAndLaterCopiesAreFiltered) {
+    overrideScreenSize({100, 100});
+    // 16:1 in area at start-up: the averaged copy, 24 bits.
+    EXPECT_EQ(prepared(400, 400)->fitted->bitsPerPixel(), 24);
+    // 15:1 (399 x 399 into 100 x 100, integer ratio 15) is not more than 15: filtered, 32 bits.
+    EXPECT_EQ(prepared(399, 399)->fitted->bitsPerPixel(), 32);
+    setHasMainWindow(true);
+    EXPECT_EQ(prepared(400, 400)->fitted->bitsPerPixel(), 32);
+
+    // A later preparation that needs no copy leaves the one there is.
+    auto record = prepared(400, 400);
+    const Picture* fitted = record->fitted.get();
+    overrideScreenSize({1000, 1000});
+    record->prepareScreenCopy();
+    EXPECT_EQ(record->fitted.get(), fitted);
+    EXPECT_EQ(fittedSize(*record), "100x100");
+}
+
+TEST_F(ScreenCopy, RotateMakesTheCopyAnewOnlyWhenThereWasOne) {
+    overrideScreenSize({1920, 1080});
+    overridePlatformVersion(0x0600);
+    setHasMainWindow(true);
+    auto record = prepared(4000, 3000);
+    record->rotate(90);
+    EXPECT_EQ(record->picture->width(), 3000);
+    EXPECT_EQ(fittedSize(*record), "810x1080");
+
+    auto none = prepared(2000, 1000);
+    none->rotate(-90);
+    EXPECT_EQ(none->picture->height(), 2000);
+    EXPECT_EQ(fittedSize(*none), "none");
+}
+
+TEST(Resampler, ReductionsMatchPillowAndAveragingCountsEveryPixel) {
+    Picture source;
+    ASSERT_TRUE(decodePngFile("source.png", source));
+    ASSERT_EQ(source.bitsPerPixel(), 24);
+    for (const auto& [filter, name] : {std::pair{kResizeSmooth, "pillow-bilinear.png"},
+                                       std::pair{kResizeSharp, "pillow-lanczos.png"}}) {
+        SCOPED_TRACE(name);
+        Picture ref, ours;
+        ASSERT_TRUE(decodePngFile(name, ref));
+        ASSERT_TRUE(ours.create(ref.width(), ref.height(), 32, false));
+        ASSERT_TRUE(
+            resizePicture(ours.lockBits(), ours.info(), source.lockBits(), source.info(), filter));
+        RgbImage expected{ref.width(), ref.height(), {}};
+        for (int y = 0; y < ref.height(); ++y)
+            for (int x = 0; x < ref.width(); ++x)
+                for (int c = 2; c >= 0; --c)
+                    expected.rgb.push_back(bgrAt(ref, x, y)[c]);
+        const Difference d = compare(ours, expected);
+        EXPECT_LE(d.mean, 1.0);
+        EXPECT_LE(d.largest, 8);
+        EXPECT_EQ(bgrAt(ours, 40, 20)[3], 255);
+    }
+
+    // 2:1 averaging is the mean of each 2 x 2 block (within the one level that rounding between
+    // the vertical and the horizontal pass may cost); a single bright pixel
+    // anywhere in a 10 x 10 block shows in its output pixel (no source pixel is skipped).
+    Picture big, small;
+    ASSERT_TRUE(big.create(30, 30, 24, true));
+    ASSERT_TRUE(small.create(3, 3, 24, false));
+    fill(big, 1);
+    uint8_t* bits = big.lockBits();
+    ASSERT_TRUE(small.create(15, 15, 24, false));
+    ASSERT_TRUE(averagePicture(small.info(), small.lockBits(), big.info(), bits));
+    const uint32_t row = big.rowSize();
+    for (int y = 0; y < 15; ++y)
+        for (int x = 0; x < 15; ++x)
+            for (int c = 0; c < 3; ++c) {
+                const uint8_t* s = bits + 2 * y * row + 6 * x + c;
+                const int sum = s[0] + s[3] + s[row] + s[row + 3];
+                ASSERT_NEAR(small.lockBits()[y * small.rowSize() + 3 * x + c], sum / 4.0, 1.0);
+            }
+    std::memset(bits, 0, big.imageSize());
+    bits[17 * row + 29 * 3 + 1] = 200; // memory row 17, last column, green
+    ASSERT_TRUE(small.create(3, 3, 24, false));
+    ASSERT_TRUE(averagePicture(small.info(), small.lockBits(), big.info(), bits));
+    EXPECT_EQ(small.lockBits()[1 * small.rowSize() + 2 * 3 + 1], 2); // 200 / 100
+}
+
+TEST(Resampler, FlatAreasStayFlatAndColourBytesSurviveEveryPath) {
+    Picture grey24, grey32;
+    ASSERT_TRUE(grey24.create(57, 31, 24, false));
+    std::memset(grey24.lockBits(), 77, grey24.imageSize());
+    ASSERT_TRUE(grey32.create(57, 31, 32, false));
+    ASSERT_TRUE(convertPicture(grey32.lockBits(), grey32.info(), grey24.lockBits(), grey24.info()));
+    EXPECT_EQ(bgrAt(grey32, 56, 0)[0], 77);
+    EXPECT_EQ(bgrAt(grey32, 56, 0)[3], 255);
+    // Reductions and enlargements, both filters and the average, into 24 and 32 bits.
+    for (const auto& [w, h] : {std::pair{13, 7}, std::pair{57, 31}, std::pair{200, 90}})
+        for (Picture* from : {&grey24, &grey32})
+            for (int bits : {24, 32})
+                for (int op : {0, int(kResizeSmooth), int(kResizeSharp)}) {
+                    Picture to;
+                    ASSERT_TRUE(to.create(w, h, bits, false));
+                    const bool done = op == 0 ? averagePicture(to.info(), to.lockBits(),
+                                                               from->info(), from->lockBits())
+                                              : resizePicture(to.lockBits(), to.info(),
+                                                              from->lockBits(), from->info(), op);
+                    ASSERT_TRUE(done);
+                    for (int y = 0; y < h; ++y)
+                        for (int x = 0; x < w; ++x) {
+                            const uint8_t* px = bgrAt(to, x, y);
+                            ASSERT_TRUE(px[0] == 77 && px[1] == 77 && px[2] == 77)
+                                << w << "x" << h << " op " << op << " at " << x << "," << y;
+                            if (bits == 32) {
+                                ASSERT_EQ(px[3], 255);
+                            }
+                        }
+                }
+
+    // The 24-bit picture reduced straight into 32 bits equals converting it first.
+    Picture colour, wide, direct, viaWide;
+    ASSERT_TRUE(colour.create(301, 203, 24, false));
+    fill(colour, 2);
+    ASSERT_TRUE(wide.create(301, 203, 32, false));
+    ASSERT_TRUE(convertPicture(wide.lockBits(), wide.info(), colour.lockBits(), colour.info()));
+    for (int filter : {int(kResizeSmooth), int(kResizeSharp)}) {
+        ASSERT_TRUE(direct.create(97, 61, 32, false));
+        ASSERT_TRUE(viaWide.create(97, 61, 32, false));
+        resizePicture(direct.lockBits(), direct.info(), colour.lockBits(), colour.info(), filter);
+        resizePicture(viaWide.lockBits(), viaWide.info(), wide.lockBits(), wide.info(), filter);
+        EXPECT_EQ(std::memcmp(direct.lockBits(), viaWide.lockBits(), direct.imageSize()), 0);
+    }
+
+    // Mismatched sizes, other depths and unknown filters are refused.
+    Picture eight;
+    ASSERT_TRUE(eight.create(57, 31, 8, false));
+    EXPECT_FALSE(
+        convertPicture(direct.lockBits(), direct.info(), colour.lockBits(), colour.info()));
+    EXPECT_FALSE(resizePicture(direct.lockBits(), direct.info(), eight.lockBits(), eight.info(),
+                               kResizeSmooth));
+    EXPECT_FALSE(
+        resizePicture(direct.lockBits(), direct.info(), colour.lockBits(), colour.info(), 2));
+}
+
+TEST(ResampleAlpha, FollowsTheFixedPointRuleWhenReducingAndEnlarging) {
+    for (const auto& [w, h, fw, fh] :
+         {std::tuple{37, 23, 10, 7}, std::tuple{640, 480, 97, 61}, std::tuple{5, 4, 23, 17}}) {
+        SCOPED_TRACE(std::to_string(w) + "x" + std::to_string(h));
+        Picture p, f, expected;
+        ASSERT_TRUE(p.create(w, h, 32, false));
+        fill(p, uint32_t(w));
+        ASSERT_TRUE(f.create(fw, fh, 32, false));
+        fill(f, 99);
+        ASSERT_TRUE(expected.create(fw, fh, 32, false));
+        std::memcpy(expected.lockBits(), f.lockBits(), f.imageSize());
+        resampleAlpha(f, p);
+        referenceAlpha(expected, p);
+        EXPECT_EQ(std::memcmp(f.lockBits(), expected.lockBits(), f.imageSize()), 0);
+    }
+    Picture p24, f;
+    ASSERT_TRUE(p24.create(8, 8, 24, false));
+    ASSERT_TRUE(f.create(4, 4, 32, true));
+    resampleAlpha(f, p24); // not 32 bits: nothing happens
+    EXPECT_EQ(bgrAt(f, 0, 3)[3], 0);
+}
+
+TEST(Resampler, PlainSse2AndWidestCodeGiveTheSameBytes) {
+    Picture source;
+    ASSERT_TRUE(source.create(333, 97, 32, false));
+    fill(source, 5);
+    for (const auto& [w, h] : {std::pair{81, 54}, std::pair{700, 150}, std::pair{7, 3}})
+        for (int op : {0, int(kResizeSmooth), int(kResizeSharp)}) {
+            std::vector<uint8_t> results[3];
+            for (int level : {kResamplerPlain, kResamplerSse2, kResamplerBest}) {
+                limitResamplerSimd(level);
+                Picture to;
+                ASSERT_TRUE(to.create(w, h, op == 0 ? 24 : 32, false));
+                if (op == 0)
+                    averagePicture(to.info(), to.lockBits(), source.info(), source.lockBits());
+                else
+                    resizePicture(to.lockBits(), to.info(), source.lockBits(), source.info(), op);
+                results[level].assign(to.lockBits(), to.lockBits() + to.imageSize());
+            }
+            limitResamplerSimd(kResamplerBest);
+            EXPECT_EQ(results[0], results[1]) << w << "x" << h << " op " << op;
+            EXPECT_EQ(results[0], results[2]) << w << "x" << h << " op " << op;
+        }
+}
