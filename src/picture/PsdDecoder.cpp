@@ -1,10 +1,58 @@
 #include "PsdDecoder.h"
 
+#include "psd.h"
+
+#include <cstring>
+
 namespace vistrel {
 
-// The PSD reader is not wired in yet: PSD files fail to load.
-bool decodePsd(const char*, Picture&) {
-    return false;
+namespace {
+
+// Merged pixels are 0xAARRGGBB words, top row first; the picture's rows run bottom-up.
+void copyPixels(const PsdContext& psd, Picture& picture, int bitsPerPixel) {
+    const int width = int(psd.width), height = int(psd.height);
+    const uint32_t rowSize = picture.rowSize();
+    uint8_t* bits = picture.lockBits();
+    for (int k = 0; k < height; ++k) {
+        const uint32_t* source = psd.merged + std::size_t(k) * std::size_t(width);
+        uint8_t* target = bits + std::size_t(height - 1 - k) * rowSize;
+        if (bitsPerPixel == 32) {
+            // Bytes blue, green, red, alpha in memory on both sides.
+            std::memcpy(target, source, std::size_t(width) * 4);
+            continue;
+        }
+        // Four bytes stored per pixel, three kept: the fourth is overwritten by the next pixel.
+        // The last pixel of a row is stored byte by byte, so no row spills into its neighbour.
+        for (int x = 0; x + 1 < width; ++x) {
+            std::memcpy(target, &source[x], 4);
+            target += 3;
+        }
+        const uint32_t last = source[width - 1];
+        target[0] = uint8_t(last);
+        target[1] = uint8_t(last >> 8);
+        target[2] = uint8_t(last >> 16);
+    }
+    picture.unlockBits();
+}
+
+} // namespace
+
+bool decodePsd(const char* path, Picture& picture) {
+    PsdContext* psd = nullptr;
+    if (psd_open(&psd, path) != 0 || !psd) return false;
+
+    // The channel count decides, not the colour mode: three channels give 24 bits, four give 32
+    // (a 4-channel CMYK file's alpha is 0xFF), anything else is refused.
+    int bitsPerPixel = 0;
+    if (psd->channel_count == 3)
+        bitsPerPixel = 24;
+    else if (psd->channel_count == 4)
+        bitsPerPixel = 32;
+    bool ok = bitsPerPixel != 0 && psd->merged &&
+              picture.create(int(psd->width), int(psd->height), bitsPerPixel, false);
+    if (ok) copyPixels(*psd, picture, bitsPerPixel);
+    psd_free(psd);
+    return ok;
 }
 
 } // namespace vistrel

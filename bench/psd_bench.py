@@ -1,0 +1,153 @@
+#!/usr/bin/python3
+"""PSD reader benchmark: our reader against ImageMagick (`convert file.psd[0]`) and ag-psd's
+composite-only read, on three 5000x5000 files:
+
+  flat8     8-bit RGB, RLE, no layers
+  layers8   the same picture with 10 full-size layers (RLE)
+  flat16    16-bit RGB, RLE, no layers
+
+Pictures are ImageMagick's plasma fractal with a little noise (RLE then finds few runs, as in
+photographs), written by ImageMagick. It writes every picture as a layer as well: the flat files
+are its output with the layer section emptied, the layered file its output with that layer
+repeated ten times.
+
+Rounds are interleaved (every reader on every file, then the next round); the median of the
+rounds is reported. Ours and ag-psd are timed in-process (ag-psd after a warm-up read in the same
+Node process); ImageMagick has no in-process timer, so its whole process is timed, decoding to
+null:. ag-psd decodes 16-bit merged data wrongly, so it is left out for flat16.
+"""
+import argparse
+import shutil
+import statistics
+import struct
+import subprocess
+import time
+from pathlib import Path
+
+IM = "/usr/bin/convert"
+SIDE = 5000
+
+
+def run(cmd, **kw):
+    return subprocess.run(cmd, check=True, capture_output=True, text=True, **kw)
+
+
+def sections(data):
+    """Offsets of the layer and mask section and of the image data in a PSD file."""
+    p = 26
+    p += 4 + struct.unpack(">I", data[p:p + 4])[0]  # colour mode data
+    p += 4 + struct.unpack(">I", data[p:p + 4])[0]  # image resources
+    length = struct.unpack(">I", data[p:p + 4])[0]
+    return p, p + 4 + length
+
+
+def strip_layers(source, target):
+    """Copies an ImageMagick PSD with its layer and mask section emptied."""
+    data = Path(source).read_bytes()
+    start, end = sections(data)
+    Path(target).write_bytes(data[:start] + struct.pack(">I", 0) + data[end:])
+
+
+def repeat_layer(source, target, count):
+    """Copies an ImageMagick PSD of one full-size layer with that layer repeated `count` times.
+    (ImageMagick's resource policy here keeps it from writing ten 5000x5000 layers itself.)"""
+    data = Path(source).read_bytes()
+    start, end = sections(data)
+    p = start + 8
+    assert struct.unpack(">h", data[p:p + 2])[0] in (1, -1)
+    p += 2
+    record = p
+    channels = struct.unpack(">H", data[p + 16:p + 18])[0]
+    lengths = [struct.unpack(">I", data[p + 20 + 6 * i:p + 24 + 6 * i])[0] for i in range(channels)]
+    p += 18 + 6 * channels + 12
+    p += 4 + struct.unpack(">I", data[p:p + 4])[0]  # extra data
+    layer = data[record:p]
+    pixels = data[p:p + sum(lengths)]
+    info = struct.pack(">h", count) + layer * count + pixels * count
+    if len(info) % 2:
+        info += b"\0"
+    section = struct.pack(">I", len(info)) + info + struct.pack(">I", 0)
+    Path(target).write_bytes(data[:start] + struct.pack(">I", len(section)) + section + data[end:])
+
+
+def make_files(work):
+    work.mkdir(parents=True, exist_ok=True)
+    base = work / "base.miff"
+    if not base.exists():
+        run([IM, "-seed", "3", "-size", "1000x1000", "plasma:fractal", "-blur", "0x1",
+             "-resize", f"{SIDE}x{SIDE}!", "-attenuate", "0.3", "+noise", "Gaussian", str(base)])
+    files = {
+        "flat8": work / "flat8.psd",
+        "layers8": work / "layers8.psd",
+        "flat16": work / "flat16.psd",
+    }
+    if not files["flat8"].exists() or not files["layers8"].exists():
+        run([IM, str(base), "-depth", "8", "-compress", "RLE", str(work / "im8.psd")])
+        strip_layers(work / "im8.psd", files["flat8"])
+        repeat_layer(work / "im8.psd", files["layers8"], 10)
+        (work / "im8.psd").unlink()
+    if not files["flat16"].exists():
+        run([IM, str(base), "-depth", "16", "-compress", "RLE", str(work / "im16.psd")])
+        strip_layers(work / "im16.psd", files["flat16"])
+        (work / "im16.psd").unlink()
+    return files
+
+
+def ours(bench, path):
+    out = run([bench, str(path)]).stdout
+    fields = dict(kv.split("=") for kv in out.split())
+    return float(fields["reader_ms"]), float(fields["picture_ms"])
+
+
+def imagemagick(path):
+    start = time.perf_counter()
+    run([IM, f"{path}[0]", "null:"])
+    return (time.perf_counter() - start) * 1000
+
+
+def agpsd(node_dir, path):
+    out = run(["node", str(node_dir / "agpsd.js"), "time", str(path), "2"]).stdout.split()
+    return float(out[-1])
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--bench", required=True)
+    ap.add_argument("--work", required=True)
+    ap.add_argument("--npm", required=True, help="folder with package.json and agpsd.js")
+    ap.add_argument("--rounds", type=int, default=7)
+    args = ap.parse_args()
+    work = Path(args.work)
+    files = make_files(work)
+
+    node_dir = work / "node"
+    if not (node_dir / "node_modules" / "ag-psd").exists():
+        node_dir.mkdir(parents=True, exist_ok=True)
+        for name in ("package.json", "package-lock.json", "agpsd.js"):
+            shutil.copy(Path(args.npm) / name, node_dir / name)
+        run(["npm", "ci", "--silent", "--no-audit", "--no-fund"], cwd=node_dir)
+    shutil.copy(Path(args.npm) / "agpsd.js", node_dir / "agpsd.js")
+
+    times = {(f, r): [] for f in files for r in ("reader", "picture", "imagemagick", "ag-psd")}
+    for _ in range(args.rounds):
+        for name, path in files.items():
+            reader, picture = ours(args.bench, path)
+            times[(name, "reader")].append(reader)
+            times[(name, "picture")].append(picture)
+            times[(name, "imagemagick")].append(imagemagick(path))
+            if name != "flat16":
+                times[(name, "ag-psd")].append(agpsd(node_dir, path))
+
+    print(f"PSD benchmark, median of {args.rounds} interleaved rounds, milliseconds")
+    print(f"{'file':10}{'size MB':>9}{'ours':>9}{'+Picture':>10}{'IM':>9}{'ag-psd':>9}"
+          f"{'ours/IM':>9}{'ours/ag':>9}")
+    for name, path in files.items():
+        med = {r: statistics.median(v) if v else float("nan")
+               for (f, r), v in times.items() if f == name}
+        print(f"{name:10}{path.stat().st_size / 1e6:9.1f}{med['reader']:9.1f}"
+              f"{med['picture']:10.1f}{med['imagemagick']:9.1f}{med['ag-psd']:9.1f}"
+              f"{med['reader'] / med['imagemagick']:9.3f}{med['reader'] / med['ag-psd']:9.3f}")
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,400 @@
+// The PSD reader: a self-contained reader of layered image files in the published PSD format
+// (signature "8BPS", version 1; depths 1, 8 and 16 bits per channel). Plain procedural code: every
+// function takes the PsdContext first and returns an int status, 0 for success and one of the
+// negative PsdStatus codes for failure. All multi-byte values in the file are big-endian.
+//
+// psd_open reads the whole file and leaves the merged picture in `merged`: one 32-bit word per
+// pixel, 0xAARRGGBB in host (little-endian) order, so the bytes of a pixel are blue, green, red,
+// alpha; row 0 is the top row; rows are not padded; alpha is 0xFF where the file has no alpha
+// plane.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+// Status codes. 0 is success; everything that can leave psd_open is listed here.
+enum PsdStatus : int {
+    PSD_OK = 0,
+    PSD_ERR_NO_RESULT = -1, // no place for the result (or no record given)
+    PSD_ERR_OPEN = -2,      // no path, or the file cannot be opened
+    PSD_ERR_STATE = -3,     // state out of range; inside a section reader: a generic failure
+    PSD_ERR_MEMORY = -4,    // an allocation failed
+    PSD_ERR_SHORT = -5,     // empty file, or a header or block shorter than it says
+    PSD_ERR_HEADER = -10,   // the section readers' -3, mapped per section
+    PSD_ERR_COLOR_MODE_DATA = -11,
+    PSD_ERR_RESOURCES = -12,
+    PSD_ERR_LAYERS = -13,
+    PSD_ERR_IMAGE_DATA = -14,
+    PSD_ERR_COLOR_SPACE = -15,   // psd_color_to_rgb: a colour space it cannot convert
+    PSD_ERR_DEPTH = -18,         // depth not 1, 8 or 16
+    PSD_ERR_MODE = -19,          // colour mode not 0, 1, 2, 3, 4, 7, 8 or 9
+    PSD_ERR_COMPRESSION = -20,   // compression method above 3
+    PSD_ERR_SIZE = -21,          // a side of 0 or above 30,000, more than 2^28 pixels, or a
+                                 // channel count of 0 or above 56
+    PSD_ERR_NO_CONVERSION = -22, // a colour mode and depth pair without a conversion, or fewer
+                                 // channels than the colour mode needs
+    PSD_ERR_ZIP = -101,          // ZIP decompression failed
+    PSD_ERR_SIGNATURE = -200,    // not "8BPS"
+    PSD_ERR_VERSION = -201,      // version is not 1
+    PSD_ERR_RESOURCE_SIGNATURE = -400, // an image resource block without "8BIM"
+};
+
+// Text for a status code, for logs and test messages.
+const char* psd_status_text(int status);
+
+// Limits of the format (and of what the reader accepts) checked before anything is allocated.
+inline constexpr uint32_t kPsdMaxSide = 30000;
+inline constexpr uint64_t kPsdMaxPixels = uint64_t(1) << 28;
+inline constexpr uint32_t kPsdMaxChannels = 56;
+inline constexpr uint32_t kPsdReadBufferSize = 4096;
+
+enum PsdColorMode : uint32_t {
+    PSD_MODE_BITMAP = 0,
+    PSD_MODE_GRAYSCALE = 1,
+    PSD_MODE_INDEXED = 2,
+    PSD_MODE_RGB = 3,
+    PSD_MODE_CMYK = 4,
+    PSD_MODE_MULTICHANNEL = 7,
+    PSD_MODE_DUOTONE = 8,
+    PSD_MODE_LAB = 9,
+};
+
+// Result of psd_read_blend_mode; any key not in the list reads as NORMAL.
+enum PsdBlendMode : int32_t {
+    PSD_BLEND_NORMAL = 0,   // "norm"
+    PSD_BLEND_DISSOLVE,     // "diss"
+    PSD_BLEND_DARKEN,       // "dark"
+    PSD_BLEND_MULTIPLY,     // "mul "
+    PSD_BLEND_COLOR_BURN,   // "idiv"
+    PSD_BLEND_LINEAR_BURN,  // "lbrn"
+    PSD_BLEND_LIGHTEN,      // "lite"
+    PSD_BLEND_SCREEN,       // "scrn"
+    PSD_BLEND_COLOR_DODGE,  // "div "
+    PSD_BLEND_LINEAR_DODGE, // "lddg"
+    PSD_BLEND_OVERLAY,      // "over"
+    PSD_BLEND_SOFT_LIGHT,   // "sLit"
+    PSD_BLEND_HARD_LIGHT,   // "hLit"
+    PSD_BLEND_VIVID_LIGHT,  // "vLit"
+    PSD_BLEND_LINEAR_LIGHT, // "lLit"
+    PSD_BLEND_PIN_LIGHT,    // "pLit"
+    PSD_BLEND_HARD_MIX,     // "hMix"
+    PSD_BLEND_DIFFERENCE,   // "diff"
+    PSD_BLEND_EXCLUSION,    // "smud"
+    PSD_BLEND_HUE,          // "hue "
+    PSD_BLEND_SATURATION,   // "sat "
+    PSD_BLEND_COLOR,        // "colr"
+    PSD_BLEND_LUMINOSITY,   // "lum "
+    PSD_BLEND_PASS_THROUGH, // "pass"
+};
+
+// ---------------------------------------------------------------------------------------------
+// Records
+
+struct PsdStream {
+    const char* path;   // the caller's path; valid only during psd_open
+    FILE* file;         // open while loading; closed when loading ends
+    uint8_t* buffer;    // kPsdReadBufferSize bytes, allocated on the first read or skip
+    uint32_t fill;      // valid bytes in the buffer
+    uint32_t position;  // next unread byte in the buffer
+    int64_t file_size;  // measured once at open
+    uint64_t consumed;  // bytes delivered or skipped since the start of the file
+    uint8_t short_read; // set once any read delivered fewer bytes than asked
+};
+
+// One alpha channel named by resources 1006, 1045 or 1053; pixels filled from the merged image.
+struct PsdAlphaChannel {
+    char name[256];               // Pascal name characters, zero-filled after
+    uint32_t unicode_name_length; // UTF-16 units
+    uint8_t* unicode_name;        // big-endian UTF-16 as in the file, not terminated
+    uint32_t identifier;
+    uint8_t* pixels; // width x height bytes (large-buffer allocation)
+};
+
+struct PsdKnot {
+    uint8_t linked;
+    float preceding_y, preceding_x, anchor_y, anchor_x, leaving_y, leaving_x;
+};
+
+struct PsdSubpath {
+    uint8_t closed;
+    int32_t knot_count;
+    int32_t knots_read; // knots filled so far (records beyond knot_count are skipped)
+    PsdKnot* knots;
+};
+
+// One path resource (ids 2000 to 2998).
+struct PsdPath {
+    uint16_t resource_id;
+    int32_t subpath_count;
+    int32_t subpath_capacity;
+    PsdSubpath* subpaths;
+    float clipboard_top, clipboard_left, clipboard_bottom, clipboard_right;
+    float clipboard_resolution;
+    uint8_t initial_fill_rule;
+};
+
+struct PsdColorSampler {
+    uint32_t vertical, horizontal;
+    int32_t color_space;
+};
+
+struct PsdSlice {
+    uint32_t id, group_id, origin, layer_id;
+    uint32_t type, left, top, right, bottom;
+    uint8_t cell_text_is_html;
+    uint32_t horizontal_alignment, vertical_alignment;
+    uint32_t color; // 0xAARRGGBB
+};
+
+struct PsdUrl {
+    uint32_t value; // the entry's long value
+    uint32_t id;
+    uint32_t length; // UTF-16 units
+    uint8_t* url;    // big-endian UTF-16 as in the file
+};
+
+// Everything the image resources section leaves behind. Each group's `present` byte is set when
+// its block was read (and, for version-gated blocks, had the version the reader knows).
+struct PsdResources {
+    struct {
+        uint8_t present;
+        float horizontal; // 16.16 fixed in the file
+        uint16_t horizontal_unit, width_unit;
+        float vertical;
+        uint16_t vertical_unit, height_unit;
+    } resolution;                // 1005
+    uint8_t alpha_names_present; // 1006, 1045, 1053
+    struct {
+        uint8_t present;
+        uint32_t color;
+        uint16_t opacity;
+        uint8_t kind;
+    } display; // 1007
+    uint8_t caption_present;
+    char caption[256]; // 1008
+    struct {
+        uint8_t present;
+        float width;
+        int32_t unit;
+    } border; // 1009
+    struct {
+        uint8_t present;
+        uint8_t flags[9];
+    } print_flags; // 1011
+    uint8_t layer_state_present;
+    uint16_t target_layer; // 1024
+    struct {
+        uint8_t present;
+        int32_t count;
+        uint16_t* ids;
+    } layer_groups; // 1026
+    struct {
+        uint8_t present;
+        uint32_t horizontal_cycle, vertical_cycle, guide_count;
+        uint32_t* locations;
+        uint8_t* directions;
+    } grid; // 1032, version 1
+    struct {
+        uint8_t present;
+        uint32_t format, width, height, width_bytes, total_size, compressed_size;
+        uint16_t bits_per_pixel, planes;
+        uint32_t data_size;
+        uint8_t* data;
+    } thumbnail; // 1033, 1036
+    uint8_t copyright_present;
+    uint16_t copyright;   // 1034
+    int32_t global_angle; // 1037
+    struct {
+        uint8_t present;
+        uint32_t count;
+        PsdColorSampler* samplers;
+    } color_samplers; // 1038, version 1
+    uint8_t effects_visible_present;
+    uint16_t effects_visible; // 1042
+    uint8_t indexed_color_count_present;
+    int16_t indexed_color_count; // 1046
+    uint8_t transparency_index_present;
+    int16_t transparency_index; // 1047
+    int32_t global_altitude;    // 1049
+    struct {
+        uint8_t present;
+        uint32_t top, left, bottom, right;
+        uint32_t count;
+        PsdSlice* slices;
+    } slices; // 1050, version 6
+    struct {
+        uint8_t present;
+        uint32_t count;
+        PsdUrl* entries;
+    } urls; // 1054
+    struct {
+        uint8_t present;
+        uint32_t version;
+        uint8_t has_real_merged_data;
+        uint32_t writer_length, reader_length; // UTF-16 units
+        uint8_t* writer;
+        uint8_t* reader;
+        uint32_t file_version;
+    } version; // 1057
+    struct {
+        uint8_t present;
+        uint32_t size;
+        uint8_t* data;
+    } exif, xmp; // 1058/1059 (the last one read), 1060
+    struct {
+        uint8_t present;
+        int32_t style;
+        float x, y, scale;
+    } print_scale; // 1062
+    uint8_t pixel_aspect_present;
+    double pixel_aspect_ratio; // 1064, version 1
+    struct {
+        uint8_t present;
+        uint8_t centre_crop_marks;
+        uint32_t bleed_width_value;
+        uint16_t bleed_width_scale;
+    } print_info; // 10000, version 1
+    int32_t path_count;
+    int32_t path_capacity;
+    PsdPath* paths; // 2000 to 2998
+};
+
+struct PsdChannelInfo {
+    int16_t id;      // -1 transparency, -2 user mask, 0 and up colour
+    uint32_t length; // bytes of channel image data, its compression field included
+    uint8_t restricted;
+};
+
+// Most additional-information entries a layer keeps.
+inline constexpr int kPsdMaxLayerInfo = 20;
+
+struct PsdLayerRecord {
+    int32_t kind; // 0 ordinary, 1 group end, 2 group start, 3 and up fill/adjustment
+    int32_t top, left, bottom, right;
+    int32_t width, height;
+    int16_t channel_count;
+    PsdChannelInfo* channels;
+    PsdBlendMode blend_mode;
+    uint8_t opacity;
+    uint8_t clipping;
+    uint8_t transparency_protected;
+    uint8_t visible;
+    uint8_t obsolete;
+    uint8_t pixel_data_irrelevant;
+    int32_t mask_top, mask_left, mask_bottom, mask_right;
+    int32_t mask_width, mask_height;
+    uint8_t mask_default_color;
+    uint8_t mask_relative;
+    uint8_t mask_disabled;
+    uint8_t mask_inverted;
+    uint8_t* mask_pixels; // mask width x mask height bytes
+    uint64_t mask_pixels_size;
+    uint16_t composite_gray_ranges[4]; // source low, source high, destination low, high
+    int32_t channel_range_count;
+    uint16_t* channel_ranges[4]; // one array per field above, channel_range_count entries each
+    char name[256];
+    uint32_t* pixels;     // width x height, 0xAARRGGBB (large-buffer allocation)
+    uint64_t pixels_size; // bytes of `pixels`
+    int32_t info_count;   // additional-information entries (filled by later readers)
+    uint32_t info_keys[kPsdMaxLayerInfo];
+    void* info_data[kPsdMaxLayerInfo];
+    uint8_t has_adjustment;
+    uint8_t fill_opacity;
+    uint32_t unicode_name_length;
+    uint8_t* unicode_name;
+    uint32_t name_source;
+    uint32_t layer_id;
+    uint32_t layer_version;
+    uint8_t blend_clipped_elements;
+    uint8_t blend_interior_elements;
+    uint8_t knockout;
+    uint8_t protect_transparency, protect_composite, protect_position;
+    uint32_t sheet_color;
+    int32_t reference_x, reference_y;
+    uint8_t transparency_shapes_layer;
+    uint8_t layer_mask_hides_effects;
+    uint8_t vector_mask_hides_effects;
+    uint32_t section_type;
+    PsdBlendMode section_blend_mode;
+    PsdLayerRecord* parent;
+};
+
+struct PsdContext {
+    PsdStream stream;
+    uint32_t state; // 0 header ... 5 done
+
+    // Header.
+    uint32_t width;
+    uint32_t height;
+    uint16_t channel_count;
+    uint16_t depth;      // 1, 8 or 16
+    uint32_t color_mode; // PsdColorMode
+
+    // Colour mode data: indexed palettes as 0xAARRGGBB.
+    int32_t palette_count;
+    uint32_t* palette;
+
+    PsdResources resources;
+
+    // Alpha channels named by the resources; the colour-channel count is the channel count
+    // minus their number.
+    int16_t alpha_channel_count;
+    int16_t color_channel_count;
+    PsdAlphaChannel* alpha_channels;
+
+    // Merged image.
+    uint32_t* merged;     // width x height pixels
+    uint8_t* planes;      // scratch while the image data section is read
+    uint32_t plane_size;  // bytes of one plane
+    uint64_t planes_size; // bytes of the whole scratch buffer
+
+    // Layers.
+    int16_t layer_count;
+    PsdLayerRecord* layers;
+    uint8_t* layer_scratch;
+    uint32_t layer_scratch_capacity;
+    uint32_t global_mask_color;
+    uint16_t global_mask_opacity;
+    uint8_t global_mask_kind;
+    // Layers counted in the layer section while it is passed over by its length: the merged
+    // image makes a layer of its own only for files that have none.
+    int32_t skipped_layer_count;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Entry points
+
+// Opens and reads the whole file at `path`. On success stores the record through `out` (free it
+// with psd_free). On failure after the file was opened stores null; before that (-1, -2, -4 at
+// the record's allocation) leaves `out` as it was.
+int psd_open(PsdContext** out, const char* path);
+// Releases everything the record holds, partial records included. -1 for null.
+int psd_free(PsdContext* ctx);
+
+// ---------------------------------------------------------------------------------------------
+// Stream primitives: big-endian readers over the 4096-byte buffer; at end of file the integer and
+// float readers return 0 and still consume what was left.
+
+uint64_t psd_read(PsdContext* ctx, void* destination, uint64_t count);
+int64_t psd_skip(PsdContext* ctx, int64_t count);
+uint8_t psd_read_u8(PsdContext* ctx);
+uint8_t psd_read_bool(PsdContext* ctx);
+uint16_t psd_read_u16(PsdContext* ctx);
+uint32_t psd_read_u32(PsdContext* ctx);
+float psd_read_f32(PsdContext* ctx);
+double psd_read_f64(PsdContext* ctx);
+// Colour structure: space id and four 16-bit components; 0x00FFFFFF when it cannot be converted.
+uint32_t psd_read_color(PsdContext* ctx);
+PsdBlendMode psd_read_blend_mode(PsdContext* ctx);
+
+// Bytes between the stream's position and the end of the file (0 when past it).
+uint64_t psd_bytes_left(const PsdContext* ctx);
+
+// Helpers shared by the section readers.
+inline uint32_t psd_pack_argb(uint32_t a, uint32_t r, uint32_t g, uint32_t b) {
+    return (a << 24) | (r << 16) | (g << 8) | b;
+}
+// Space 0 RGB, 1 HSB, 2 CMYK, 7 Lab; others give 0x00FFFFFF and PSD_ERR_COLOR_SPACE.
+int psd_color_to_rgb(uint32_t* result, int space, uint16_t c0, uint16_t c1, uint16_t c2,
+                     uint16_t c3);
+PsdBlendMode psd_blend_mode_from_key(uint32_t key);

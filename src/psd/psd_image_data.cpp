@@ -1,0 +1,412 @@
+// The image data section that ends the file: the merged picture as one plane per channel, raw,
+// PackBits, ZIP or ZIP with prediction, turned into the merged 32-bit pixels.
+//
+// Most of the cost of a large picture is memory that is new to the process (the kernel clears
+// every page first), so the common cases touch as little of it as they can: raw and PackBits rows
+// are read straight from the file a channel at a time through small buffers and interleaved into
+// pixels row by row, and the layer of a flat file is filled from each row while it is hot. Planes
+// of the whole picture are made only where that cannot be done: ZIP data, extra planes for the
+// alpha channel records, a truncated raw image, and PackBits rows that do not decode to exactly
+// one row from exactly their byte count (the planes then take the decoded bytes one after another,
+// as the format's readers have always done).
+#include "psd_internal.h"
+
+#include <unistd.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// The rest of the file from the first byte after the compression method: read from the file
+// descriptor where there is one, else from the stream into memory.
+struct Source {
+    int fd = -1;
+    uint64_t file_offset = 0;
+    const uint8_t* memory = nullptr;
+    uint64_t size = 0;
+
+    uint64_t read(uint64_t at, uint8_t* target, uint64_t n) const {
+        if (at >= size) return 0;
+        n = std::min(n, size - at);
+        if (memory) {
+            std::memcpy(target, memory + at, n);
+            return n;
+        }
+        uint64_t done = 0;
+        while (done < n) {
+            const ssize_t got =
+                pread(fd, target + done, size_t(std::min<uint64_t>(n - done, 1u << 30)),
+                      off_t(file_offset + at + done));
+            if (got <= 0) break;
+            done += uint64_t(got);
+        }
+        return done;
+    }
+};
+
+// Reads one channel's rows in order through a small buffer.
+struct Cursor {
+    static constexpr uint32_t kCapacity = 256 * 1024; // at least two of the longest rows
+    static constexpr uint32_t kSlack = 128;           // fixed-size run copies may read past a row
+    const Source* source = nullptr;
+    uint64_t next = 0; // source offset of the byte after the buffer's contents
+    uint64_t end = 0;
+    uint8_t* buffer = nullptr;
+    uint32_t position = 0, length = 0;
+
+    // Returns `n` contiguous bytes, or null when the channel's data ends first.
+    const uint8_t* take(uint32_t n) {
+        if (length - position < n) {
+            std::memmove(buffer, buffer + position, length - position);
+            length -= position;
+            position = 0;
+            const uint64_t want = std::min<uint64_t>(kCapacity - length, end - next);
+            const uint64_t got = source->read(next, buffer + length, want);
+            next += got;
+            length += uint32_t(got);
+            if (length < n) return nullptr;
+        }
+        const uint8_t* p = buffer + position;
+        position += n;
+        return p;
+    }
+};
+
+uint64_t row_bytes(const PsdContext* ctx) {
+    const uint64_t w = ctx->width;
+    return ctx->depth == 1 ? (w + 7) / 8 : w * (ctx->depth / 8);
+}
+
+// Decodes one PackBits row of `count` bytes into `out`; the number of bytes it made, or -1 when
+// the row does not take exactly `count` bytes for at most `size` output bytes. `in` and `out` may
+// be read and written up to 128 bytes past their ends.
+int64_t decode_row(const uint8_t* in, uint32_t count, uint8_t* out, uint64_t size) {
+    uint32_t used = 0;
+    uint64_t made = 0;
+    while (used < count) {
+        const uint8_t header = in[used++];
+        if (header < 128) {
+            const uint32_t n = uint32_t(header) + 1;
+            if (used + n > count || made + n > size) return -1;
+            std::memcpy(out + made, in + used, 128);
+            used += n;
+            made += n;
+        } else if (header > 128) {
+            const uint32_t n = 257 - uint32_t(header);
+            if (used + 1 > count || made + n > size) return -1;
+            std::memset(out + made, in[used++], 128);
+            made += n;
+        }
+    }
+    return int64_t(made);
+}
+
+struct RowWriter {
+    PsdContext* ctx;
+    PsdRowConverter converter;
+    uint32_t* layer; // the flat file's layer, filled with each row; null for layered files
+
+    void write(uint32_t y, const uint8_t* const rows[]) {
+        uint32_t* out = ctx->merged + uint64_t(y) * ctx->width;
+        psd_convert_row(&converter, rows, out);
+        if (layer) std::memcpy(layer + uint64_t(y) * ctx->width, out, uint64_t(ctx->width) * 4);
+    }
+};
+
+// Raw or PackBits rows straight from the source into pixels. False when the planes are needed.
+bool convert_from_source(PsdContext* ctx, const Source& source, uint16_t method, RowWriter& w) {
+    const int planes = w.converter.planes;
+    if (planes > ctx->channel_count || planes > 5) return false;
+    if (ctx->channel_count > planes) return false; // extra planes go to the alpha channel records
+    const uint64_t rb = row_bytes(ctx);
+    const uint32_t height = ctx->height;
+
+    uint64_t start[6] = {};
+    uint8_t* counts = nullptr;
+    if (method == 0) {
+        if (source.size < rb * height * uint64_t(planes)) return false; // truncated
+        for (int c = 0; c <= planes; ++c)
+            start[c] = rb * height * uint64_t(c);
+    } else {
+        const uint64_t count_bytes = uint64_t(height) * ctx->channel_count * 2;
+        counts = static_cast<uint8_t*>(std::malloc(size_t(count_bytes)));
+        if (!counts || source.read(0, counts, count_bytes) != count_bytes) {
+            std::free(counts);
+            return false;
+        }
+        start[0] = count_bytes;
+        for (int c = 0; c < planes; ++c) {
+            uint64_t sum = 0;
+            for (uint32_t y = 0; y < height; ++y) {
+                const uint8_t* p = counts + (uint64_t(c) * height + y) * 2;
+                sum += uint32_t(p[0] << 8 | p[1]);
+            }
+            start[c + 1] = start[c] + sum;
+        }
+    }
+
+    Cursor cursors[5];
+    uint8_t* rows[5] = {};
+    const uint64_t row_room = rb + Cursor::kSlack;
+    uint8_t* memory = static_cast<uint8_t*>(
+        std::malloc(size_t(planes) * (Cursor::kCapacity + Cursor::kSlack + row_room)));
+    bool ok = memory != nullptr;
+    for (int c = 0; ok && c < planes; ++c) {
+        uint8_t* base = memory + uint64_t(c) * (Cursor::kCapacity + Cursor::kSlack + row_room);
+        cursors[c] = {&source, start[c], std::min(start[c + 1], source.size), base, 0, 0};
+        rows[c] = base + Cursor::kCapacity + Cursor::kSlack;
+    }
+    for (uint32_t y = 0; ok && y < height; ++y) {
+        const uint8_t* row_pointers[5] = {};
+        for (int c = 0; ok && c < planes; ++c) {
+            if (method == 0) {
+                row_pointers[c] = cursors[c].take(uint32_t(rb));
+                ok = row_pointers[c] != nullptr;
+                continue;
+            }
+            const uint8_t* p = counts + (uint64_t(c) * height + y) * 2;
+            const uint32_t count = uint32_t(p[0] << 8 | p[1]);
+            const uint8_t* packed = cursors[c].take(count);
+            ok = packed && decode_row(packed, count, rows[c], rb) == int64_t(rb);
+            row_pointers[c] = rows[c];
+        }
+        if (ok) w.write(y, row_pointers);
+    }
+    std::free(memory);
+    std::free(counts);
+    return ok;
+}
+
+// Extra planes (past the colour channels) belong, in order, to the alpha channel records.
+int copy_extra_planes(PsdContext* ctx) {
+    const uint64_t pixels = uint64_t(ctx->width) * ctx->height;
+    const int first = std::max<int>(ctx->color_channel_count, 0);
+    for (int i = first; i < ctx->channel_count; ++i) {
+        const int index = i - ctx->color_channel_count;
+        if (index >= ctx->alpha_channel_count) break;
+        PsdAlphaChannel& alpha = ctx->alpha_channels[index];
+        if (!alpha.pixels) alpha.pixels = static_cast<uint8_t*>(psd_alloc_large(pixels));
+        if (!alpha.pixels) return PSD_ERR_MEMORY;
+        const uint8_t* plane = ctx->planes + uint64_t(i) * ctx->plane_size;
+        if (ctx->depth == 8) {
+            std::memcpy(alpha.pixels, plane, pixels);
+        } else if (ctx->depth == 16) {
+            for (uint64_t p = 0; p < pixels; ++p)
+                alpha.pixels[p] = plane[2 * p];
+        } else {
+            // One bit per pixel, rows padded to whole bytes: a set bit is a selected pixel.
+            const uint64_t rb = row_bytes(ctx);
+            for (uint32_t y = 0; y < ctx->height; ++y) {
+                const uint8_t* row = plane + y * rb;
+                uint8_t* out = alpha.pixels + uint64_t(y) * ctx->width;
+                for (uint32_t x = 0; x < ctx->width; ++x)
+                    out[x] = (row[x >> 3] >> (7 - (x & 7))) & 1 ? 255 : 0;
+            }
+        }
+    }
+    return PSD_OK;
+}
+
+// The general way: every plane of the whole picture decoded into the plane scratch buffer.
+int convert_through_planes(PsdContext* ctx, const Source& source, uint16_t method, RowWriter& w) {
+    const uint64_t plane_size = row_bytes(ctx) * ctx->height;
+    const uint64_t total = plane_size * ctx->channel_count;
+    ctx->plane_size = uint32_t(plane_size);
+    ctx->planes = static_cast<uint8_t*>(psd_alloc_large(total));
+    if (!ctx->planes) return PSD_ERR_MEMORY;
+    ctx->planes_size = total;
+
+    int status = PSD_OK;
+    if (method == 0) {
+        // A truncated raw image is no error: the planes it does not reach stay zero.
+        source.read(0, ctx->planes, total);
+    } else {
+        // Compressed data is decoded from memory in one piece.
+        const uint8_t* input = source.memory;
+        uint8_t* copy = nullptr;
+        if (!input && source.size > 0) {
+            copy = static_cast<uint8_t*>(psd_alloc_large(source.size));
+            if (!copy) return PSD_ERR_MEMORY;
+            source.read(0, copy, source.size);
+            input = copy;
+        }
+        if (method == 1) {
+            psd_decode_rle(input, source.size, uint32_t(ctx->channel_count) * ctx->height,
+                           ctx->planes, total);
+        } else {
+            status = psd_inflate(input, source.size, ctx->planes, total);
+            if (status == PSD_OK && method == 3)
+                psd_undo_prediction(ctx->planes, total, row_bytes(ctx), ctx->depth);
+        }
+        psd_free_large(copy, source.size);
+    }
+    if (status != PSD_OK) return status;
+
+    const uint64_t rb = row_bytes(ctx);
+    const int planes = std::min<int>(w.converter.planes, ctx->channel_count);
+    for (uint32_t y = 0; y < ctx->height; ++y) {
+        const uint8_t* rows[5] = {};
+        for (int c = 0; c < planes && c < 5; ++c)
+            rows[c] = ctx->planes + uint64_t(c) * plane_size + uint64_t(y) * rb;
+        w.write(y, rows);
+    }
+    status = copy_extra_planes(ctx);
+    psd_free_large(ctx->planes, ctx->planes_size);
+    ctx->planes = nullptr;
+    ctx->planes_size = 0;
+    return status;
+}
+
+} // namespace
+
+int psd_decode_rle(const uint8_t* input, uint64_t input_size, uint32_t rows, uint8_t* planes,
+                   uint64_t planes_size) {
+    // The data starts with one big-endian u16 byte count per row (channel by channel, row by
+    // row); the packed rows follow. Decoded bytes are appended to the planes one after another.
+    const uint64_t counts_size = std::min<uint64_t>(uint64_t(rows) * 2, input_size);
+    const uint8_t* in = input + counts_size;
+    const uint8_t* const in_end = input + input_size;
+    uint8_t* out = planes;
+    uint8_t* const out_end = planes + planes_size;
+    constexpr uint64_t kRun = 128; // the longest run a header can describe
+
+    for (uint32_t row = 0; row < rows && in < in_end && out < out_end; ++row) {
+        const uint64_t at = uint64_t(row) * 2;
+        const uint32_t count = at + 1 < counts_size ? (input[at] << 8) | input[at + 1] : 0;
+        const uint8_t* const row_end = in + std::min<uint64_t>(count, uint64_t(in_end - in));
+        while (in < row_end && out < out_end) {
+            const uint8_t header = *in++;
+            if (header < 128) {
+                const uint64_t n = uint64_t(header) + 1;
+                const uint64_t have = std::min<uint64_t>(n, uint64_t(in_end - in));
+                const uint64_t room = uint64_t(out_end - out);
+                // Whole runs are copied with a fixed-size move where both sides have room for
+                // the longest run; the bytes past the run are overwritten by the next ones.
+                if (have == n && uint64_t(in_end - in) >= kRun && room >= kRun) {
+                    std::memcpy(out, in, kRun);
+                    out += n;
+                } else {
+                    const uint64_t take = std::min(have, room);
+                    std::memcpy(out, in, take);
+                    out += take;
+                }
+                in += have;
+            } else if (header > 128) {
+                if (in >= in_end) break;
+                const uint64_t n = 257 - uint64_t(header);
+                const uint8_t value = *in++;
+                const uint64_t room = uint64_t(out_end - out);
+                if (room >= kRun) {
+                    std::memset(out, value, kRun);
+                    out += n;
+                } else {
+                    const uint64_t take = std::min(n, room);
+                    std::memset(out, value, take);
+                    out += take;
+                }
+            }
+            // 128 is no operation.
+        }
+    }
+    // Bytes the input never reached stay zero, including those a last fixed-size move touched.
+    std::memset(out, 0, std::min<uint64_t>(kRun, uint64_t(out_end - out)));
+    return PSD_OK;
+}
+
+int psd_inflate(const uint8_t* input, uint64_t input_size, uint8_t* output, uint64_t output_size) {
+    z_stream z{};
+    if (inflateInit(&z) != Z_OK) return PSD_ERR_ZIP;
+    // zlib counts in 32 bits: feed both sides in slices.
+    constexpr uint64_t kSlice = uint64_t(1) << 30;
+    uint64_t in_left = input_size, out_left = output_size;
+    z.next_in = const_cast<Bytef*>(input);
+    z.next_out = output;
+    int status = PSD_ERR_ZIP;
+    for (;;) {
+        if (z.avail_in == 0 && in_left > 0) {
+            z.avail_in = uInt(std::min(in_left, kSlice));
+            in_left -= z.avail_in;
+        }
+        if (z.avail_out == 0 && out_left > 0) {
+            z.avail_out = uInt(std::min(out_left, kSlice));
+            out_left -= z.avail_out;
+        }
+        const int result = inflate(&z, Z_PARTIAL_FLUSH);
+        if (result == Z_STREAM_END) {
+            status = PSD_OK;
+            break;
+        }
+        if (result != Z_OK) break;
+        if (z.avail_out == 0 && out_left == 0) {
+            status = PSD_OK; // the planes are full
+            break;
+        }
+    }
+    inflateEnd(&z);
+    return status;
+}
+
+void psd_undo_prediction(uint8_t* data, uint64_t size, uint64_t row_bytes, int depth) {
+    if (row_bytes == 0) return;
+    for (uint64_t start = 0; start < size; start += row_bytes) {
+        uint8_t* row = data + start;
+        const uint64_t n = std::min(row_bytes, size - start);
+        if (depth == 16) {
+            // Big-endian 16-bit samples, each the difference to the one before it.
+            uint16_t previous = 0;
+            for (uint64_t i = 0; i + 1 < n; i += 2) {
+                previous = uint16_t(previous + ((row[i] << 8) | row[i + 1]));
+                row[i] = uint8_t(previous >> 8);
+                row[i + 1] = uint8_t(previous);
+            }
+        } else {
+            for (uint64_t i = 1; i < n; ++i)
+                row[i] = uint8_t(row[i] + row[i - 1]);
+        }
+    }
+}
+
+int psd_read_image_data(PsdContext* ctx) {
+    const uint16_t method = psd_read_u16(ctx);
+    if (method > 3) return PSD_ERR_COMPRESSION;
+    // Refused before anything is allocated; the header has already bounded every size.
+    if (!psd_has_conversion(ctx)) return PSD_ERR_NO_CONVERSION;
+
+    // The rest of the file, read through the file descriptor where the stream has one.
+    Source source;
+    uint8_t* rest = nullptr;
+    const uint64_t rest_size = psd_bytes_left(ctx);
+    PsdStream& stream = ctx->stream;
+    const int fd = stream.file ? fileno(stream.file) : -1;
+    if (fd >= 0) {
+        source.fd = fd;
+        source.file_offset = stream.consumed;
+        source.size = rest_size;
+        psd_skip(ctx, int64_t(rest_size));
+    } else if (rest_size > 0) {
+        rest = static_cast<uint8_t*>(psd_alloc_large(rest_size));
+        if (!rest) return PSD_ERR_MEMORY;
+        source.memory = rest;
+        source.size = psd_read(ctx, rest, rest_size);
+    }
+
+    const uint64_t pixels_size = uint64_t(ctx->width) * ctx->height * 4;
+    const bool flat = ctx->layer_count == 0 && ctx->skipped_layer_count == 0;
+    RowWriter writer{ctx, {}, nullptr};
+    psd_row_converter_init(&writer.converter, ctx);
+    ctx->merged = static_cast<uint32_t*>(psd_alloc_large(pixels_size));
+    if (flat) writer.layer = static_cast<uint32_t*>(psd_alloc_large(pixels_size));
+    int status = !ctx->merged || (flat && !writer.layer) ? PSD_ERR_MEMORY : PSD_OK;
+    if (status == PSD_OK && (method > 1 || !convert_from_source(ctx, source, method, writer)))
+        status = convert_through_planes(ctx, source, method, writer);
+    psd_free_large(rest, rest_size);
+    if (status != PSD_OK) {
+        psd_free_large(writer.layer, pixels_size);
+        return status;
+    }
+    return flat ? psd_make_flat_layer(ctx, writer.layer) : PSD_OK;
+}

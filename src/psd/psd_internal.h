@@ -1,0 +1,97 @@
+// What the PSD reader's own files share and the public header does not show: the section readers
+// of the load state machine, the large-buffer helpers and the colour rules.
+#pragma once
+
+#include "psd.h"
+
+#include <cstddef>
+
+// Opens a PSD file held in memory (the bytes are not copied and must outlive the call): the same
+// load as psd_open, for tests and fuzzing.
+int psd_open_memory(PsdContext** out, const void* data, size_t size);
+
+// Section readers, one per state of the load. Each returns 0 or a status code; -3 is mapped to
+// the section's own code by the state machine.
+int psd_read_header(PsdContext* ctx);
+int psd_read_color_mode_data(PsdContext* ctx);
+int psd_read_image_resources(PsdContext* ctx);
+int psd_read_layer_and_mask_info(PsdContext* ctx);
+int psd_read_image_data(PsdContext* ctx);
+
+// Merged image parts.
+int psd_decode_rle(const uint8_t* input, uint64_t input_size, uint32_t rows, uint8_t* planes,
+                   uint64_t planes_size);
+int psd_inflate(const uint8_t* input, uint64_t input_size, uint8_t* output, uint64_t output_size);
+void psd_undo_prediction(uint8_t* data, uint64_t size, uint64_t row_bytes, int depth);
+// Planes -> merged pixels for the context's colour mode and depth, one image row at a time.
+struct PsdRowConverter {
+    uint32_t mode;
+    uint32_t width;
+    int depth;
+    int planes; // rows the conversion reads: colour planes, then the transparency plane
+    bool alpha;
+    bool black;          // multichannel with a fourth (black) ink
+    uint32_t table[256]; // indexed colours
+};
+void psd_row_converter_init(PsdRowConverter* converter, const PsdContext* ctx);
+// rows[i] is the image row of plane i (null where a multichannel file has no such plane).
+void psd_convert_row(const PsdRowConverter* converter, const uint8_t* const rows[], uint32_t* out);
+// Whether the plane after the colour planes is the merged picture's alpha: the colour channels
+// number one more than the colour mode needs.
+bool psd_merged_has_alpha(const PsdContext* ctx);
+// Whether psd_convert_planes has a conversion for the context's mode, depth and channels.
+bool psd_has_conversion(const PsdContext* ctx);
+// Makes the one layer of a file without layers; `pixels` (width x height words, a copy of the
+// merged pixels) becomes the layer's own.
+int psd_make_flat_layer(PsdContext* ctx, uint32_t* pixels);
+void psd_free_layer_record(PsdLayerRecord* layer);
+
+// Large buffers (planes, merged pixels, the rest of the file) come from the program's huge-page
+// helper; small ones from the heap. Both zero-filled. Release with the same size.
+void* psd_alloc_large(uint64_t bytes);
+void psd_free_large(void* block, uint64_t bytes);
+
+// Colour rules shared by colour structures and the merged image.
+// Ink amounts 0 (none) to 255 (full).
+inline uint32_t psd_cmyk_to_argb(uint32_t c, uint32_t m, uint32_t y, uint32_t k) {
+    const uint32_t paper = 255 - k;
+    const uint32_t r = (65535 - paper * c - 256 * k) >> 8;
+    const uint32_t g = (65535 - paper * m - 256 * k) >> 8;
+    const uint32_t b = (65535 - paper * y - 256 * k) >> 8;
+    return 0xFF000000u | (r << 16) | (g << 8) | b;
+}
+// L 0 to 100, a and b around 0; D65 white, sRGB primaries and curve; alpha as given.
+uint32_t psd_lab_to_argb(double L, double a, double b, uint32_t alpha);
+
+// A bounded big-endian cursor over one block already in memory: reads past its end give zeros
+// and move nothing, so a damaged block can never pull its reader into the next one.
+struct PsdCursor {
+    const uint8_t* data;
+    uint64_t size;
+    uint64_t pos;
+
+    uint64_t left() const { return pos < size ? size - pos : 0; }
+    void skip(uint64_t n) { pos = n < left() ? pos + n : size; }
+    uint8_t u8() { return left() >= 1 ? data[pos++] : (pos = size, 0); }
+    uint16_t u16() {
+        if (left() < 2) return pos = size, 0;
+        const uint16_t v = uint16_t((data[pos] << 8) | data[pos + 1]);
+        pos += 2;
+        return v;
+    }
+    uint32_t u32() {
+        if (left() < 4) return pos = size, 0;
+        const uint8_t* p = data + pos;
+        pos += 4;
+        return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
+    }
+    double f64();
+    float f32();
+};
+
+// Colour structure (space and four components) from a cursor; the rules of psd_read_color.
+uint32_t psd_cursor_color(PsdCursor& cursor);
+
+// Path resources (ids 2000 to 2998): always 0; a path that cannot be allocated is dropped.
+int psd_read_path_resource(PsdContext* ctx, uint16_t id, PsdCursor& block);
+void psd_free_paths(PsdResources* resources);

@@ -1,0 +1,252 @@
+// psd_open, the load state machine over the five sections of the file, and psd_free.
+#include "psd_internal.h"
+
+#include "LargeBuffer.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+namespace {
+
+// A read-only stream over memory that behaves like a file: a seek may go past the end, and reads
+// there deliver nothing (fmemopen refuses such seeks, which would make skips past the end of a
+// file behave differently in the fuzzer than on disk).
+struct MemoryFile {
+    const uint8_t* data;
+    uint64_t size;
+    uint64_t position;
+};
+
+ssize_t memory_read(void* cookie, char* buffer, size_t size) {
+    auto* m = static_cast<MemoryFile*>(cookie);
+    if (m->position >= m->size) return 0;
+    const uint64_t n = std::min<uint64_t>(size, m->size - m->position);
+    std::memcpy(buffer, m->data + m->position, n);
+    m->position += n;
+    return ssize_t(n);
+}
+
+int memory_seek(void* cookie, off64_t* offset, int whence) {
+    auto* m = static_cast<MemoryFile*>(cookie);
+    int64_t base = 0;
+    if (whence == SEEK_CUR)
+        base = int64_t(m->position);
+    else if (whence == SEEK_END)
+        base = int64_t(m->size);
+    const int64_t target = base + *offset;
+    if (target < 0) return -1;
+    m->position = uint64_t(target);
+    *offset = target;
+    return 0;
+}
+
+int memory_close(void* cookie) {
+    delete static_cast<MemoryFile*>(cookie);
+    return 0;
+}
+
+int map_section_status(uint32_t state, int status) {
+    if (status != PSD_ERR_STATE) return status;
+    switch (state) {
+    case 0:
+        return PSD_ERR_HEADER;
+    case 1:
+        return PSD_ERR_COLOR_MODE_DATA;
+    case 2:
+        return PSD_ERR_RESOURCES;
+    case 3:
+        return PSD_ERR_LAYERS;
+    default:
+        return PSD_ERR_IMAGE_DATA;
+    }
+}
+
+int run_state_machine(PsdContext* ctx) {
+    for (;;) {
+        if (ctx->stream.file_size < 1) return PSD_ERR_SHORT;
+        int status = PSD_OK;
+        switch (ctx->state) {
+        case 0:
+            status = psd_read_header(ctx);
+            break;
+        case 1:
+            status = psd_read_color_mode_data(ctx);
+            break;
+        case 2:
+            status = psd_read_image_resources(ctx);
+            break;
+        case 3:
+            status = psd_read_layer_and_mask_info(ctx);
+            break;
+        case 4:
+            status = psd_read_image_data(ctx);
+            break;
+        case 5:
+            return PSD_OK;
+        default:
+            return PSD_ERR_STATE;
+        }
+        if (status != PSD_OK) return map_section_status(ctx->state, status);
+        ++ctx->state;
+    }
+}
+
+void close_stream(PsdStream& s) {
+    std::free(s.buffer);
+    s.buffer = nullptr;
+    s.fill = s.position = 0;
+    if (s.file) std::fclose(s.file);
+    s.file = nullptr;
+    s.path = nullptr;
+}
+
+// Takes ownership of `file` (closing it on every path) and loads it into a new record.
+int load(PsdContext** out, FILE* file, const char* path) {
+    auto* ctx = static_cast<PsdContext*>(std::calloc(1, sizeof(PsdContext)));
+    if (!ctx) {
+        std::fclose(file);
+        return PSD_ERR_MEMORY;
+    }
+    ctx->stream.path = path;
+    ctx->stream.file = file;
+    ctx->state = 0;
+    const off_t start = ftello(file);
+    if (start >= 0 && fseeko(file, 0, SEEK_END) == 0) {
+        ctx->stream.file_size = ftello(file);
+        fseeko(file, start, SEEK_SET);
+    }
+    const int status = run_state_machine(ctx);
+    if (status != PSD_OK) {
+        psd_free(ctx);
+        *out = nullptr;
+        return status;
+    }
+    close_stream(ctx->stream);
+    *out = ctx;
+    return PSD_OK;
+}
+
+void free_resources(PsdContext* ctx) {
+    for (int i = 0; ctx->alpha_channels && i < ctx->alpha_channel_count; ++i) {
+        PsdAlphaChannel& alpha = ctx->alpha_channels[i];
+        psd_free_large(alpha.pixels, uint64_t(ctx->width) * ctx->height);
+        std::free(alpha.unicode_name);
+    }
+    std::free(ctx->alpha_channels);
+    ctx->alpha_channels = nullptr;
+
+    PsdResources& r = ctx->resources;
+    std::free(r.layer_groups.ids);
+    std::free(r.grid.locations);
+    std::free(r.grid.directions);
+    std::free(r.thumbnail.data);
+    std::free(r.color_samplers.samplers);
+    std::free(r.slices.slices);
+    std::free(r.version.writer);
+    std::free(r.version.reader);
+    std::free(r.exif.data);
+    std::free(r.xmp.data);
+    for (uint32_t i = 0; r.urls.entries && i < r.urls.count; ++i)
+        std::free(r.urls.entries[i].url);
+    std::free(r.urls.entries);
+    psd_free_paths(&r);
+    std::memset(&r, 0, sizeof r);
+}
+
+} // namespace
+
+int psd_open(PsdContext** out, const char* path) {
+    if (!out) return PSD_ERR_NO_RESULT;
+    if (!path) return PSD_ERR_OPEN;
+    FILE* file = std::fopen(path, "rb");
+    if (!file) return PSD_ERR_OPEN;
+    return load(out, file, path);
+}
+
+int psd_open_memory(PsdContext** out, const void* data, size_t size) {
+    if (!out) return PSD_ERR_NO_RESULT;
+    if (!data && size) return PSD_ERR_OPEN;
+    auto* cookie = new (std::nothrow) MemoryFile{static_cast<const uint8_t*>(data), size, 0};
+    if (!cookie) return PSD_ERR_MEMORY;
+    FILE* file = fopencookie(cookie, "rb", {memory_read, nullptr, memory_seek, memory_close});
+    if (!file) {
+        delete cookie;
+        return PSD_ERR_OPEN;
+    }
+    return load(out, file, nullptr);
+}
+
+int psd_free(PsdContext* ctx) {
+    if (!ctx) return PSD_ERR_NO_RESULT;
+    std::free(ctx->palette);
+    free_resources(ctx);
+    for (int i = 0; ctx->layers && i < ctx->layer_count; ++i)
+        psd_free_layer_record(&ctx->layers[i]);
+    std::free(ctx->layers);
+    std::free(ctx->layer_scratch);
+    psd_free_large(ctx->merged, uint64_t(ctx->width) * ctx->height * 4);
+    psd_free_large(ctx->planes, ctx->planes_size);
+    close_stream(ctx->stream);
+    std::free(ctx);
+    return PSD_OK;
+}
+
+void* psd_alloc_large(uint64_t bytes) {
+    if (bytes == 0 || bytes > SIZE_MAX) return nullptr;
+    return vistrel::allocateLarge(size_t(bytes));
+}
+
+void psd_free_large(void* block, uint64_t bytes) {
+    if (block) vistrel::freeLarge(block, size_t(bytes));
+}
+
+const char* psd_status_text(int status) {
+    switch (status) {
+    case PSD_OK:
+        return "success";
+    case PSD_ERR_NO_RESULT:
+        return "no place for the result";
+    case PSD_ERR_OPEN:
+        return "no path, or the file cannot be opened";
+    case PSD_ERR_STATE:
+        return "state out of range";
+    case PSD_ERR_MEMORY:
+        return "memory exhausted";
+    case PSD_ERR_SHORT:
+        return "empty file, or a header or block shorter than it says";
+    case PSD_ERR_HEADER:
+        return "header reader failed";
+    case PSD_ERR_COLOR_MODE_DATA:
+        return "colour mode data reader failed";
+    case PSD_ERR_RESOURCES:
+        return "image resources reader failed";
+    case PSD_ERR_LAYERS:
+        return "layer and mask information reader failed";
+    case PSD_ERR_IMAGE_DATA:
+        return "image data reader failed";
+    case PSD_ERR_COLOR_SPACE:
+        return "colour space cannot be converted";
+    case PSD_ERR_DEPTH:
+        return "depth not 1, 8 or 16";
+    case PSD_ERR_MODE:
+        return "colour mode not supported";
+    case PSD_ERR_COMPRESSION:
+        return "compression method above 3";
+    case PSD_ERR_SIZE:
+        return "picture size or channel count out of range";
+    case PSD_ERR_NO_CONVERSION:
+        return "no conversion for this colour mode, depth and channels";
+    case PSD_ERR_ZIP:
+        return "ZIP decompression failed";
+    case PSD_ERR_SIGNATURE:
+        return "signature is not 8BPS";
+    case PSD_ERR_VERSION:
+        return "version is not 1";
+    case PSD_ERR_RESOURCE_SIGNATURE:
+        return "image resource block without 8BIM";
+    default:
+        return "unknown status";
+    }
+}

@@ -1,1 +1,0 @@
-// The PSD reader lands here.

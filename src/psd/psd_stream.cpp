@@ -1,0 +1,144 @@
+// The buffered big-endian input stream every section reader reads through. Small reads come from
+// a 4096-byte buffer; reads and skips of more than 4096 bytes bypass it.
+#include "psd_internal.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+bool ensure_buffer(PsdStream& s) {
+    if (!s.buffer) s.buffer = static_cast<uint8_t*>(std::malloc(kPsdReadBufferSize));
+    return s.buffer != nullptr;
+}
+
+uint32_t refill(PsdStream& s) {
+    s.fill = s.file ? uint32_t(std::fread(s.buffer, 1, kPsdReadBufferSize, s.file)) : 0;
+    s.position = 0;
+    return s.fill;
+}
+
+} // namespace
+
+uint64_t psd_read(PsdContext* ctx, void* destination, uint64_t count) {
+    if (!ctx || !destination) return 0;
+    PsdStream& s = ctx->stream;
+    if (!ensure_buffer(s)) return 0;
+    auto* out = static_cast<uint8_t*>(destination);
+    const uint64_t asked = count;
+    uint64_t total = 0;
+
+    const uint32_t avail = s.fill - s.position;
+    if (avail >= 1 && avail <= count) {
+        std::memcpy(out, s.buffer + s.position, avail);
+        out += avail;
+        count -= avail;
+        total += avail;
+        s.position = s.fill;
+    }
+    if (count <= kPsdReadBufferSize) {
+        if (s.position == s.fill) {
+            if (count > 0) {
+                const uint32_t take = uint32_t(std::min<uint64_t>(count, refill(s)));
+                std::memcpy(out, s.buffer, take);
+                s.position = take;
+                total += take;
+            }
+        } else {
+            std::memcpy(out, s.buffer + s.position, count);
+            s.position += uint32_t(count);
+            total += count;
+        }
+    } else if (s.file) {
+        total += std::fread(out, 1, count, s.file);
+    }
+    if (total < asked) s.short_read = 1;
+    s.consumed += total;
+    return total;
+}
+
+int64_t psd_skip(PsdContext* ctx, int64_t count) {
+    if (!ctx || count < 1) return 0;
+    PsdStream& s = ctx->stream;
+    if (!ensure_buffer(s)) return 0;
+    uint64_t n = uint64_t(count);
+    uint64_t total = 0;
+
+    const uint32_t avail = s.fill - s.position;
+    if (avail >= 1 && avail <= n) {
+        n -= avail;
+        total += avail;
+        s.position = s.fill;
+    }
+    if (n > kPsdReadBufferSize) {
+        // Counted in full whether or not the file is that long: readers past the end then get
+        // zeros, and psd_bytes_left reports nothing left.
+        if (s.file) fseeko(s.file, off_t(n), SEEK_CUR);
+        total += n;
+    } else if (n > 0) {
+        if (s.position == s.fill) {
+            const uint32_t take = uint32_t(std::min<uint64_t>(n, refill(s)));
+            s.position = take;
+            total += take;
+            if (take < n) s.short_read = 1;
+        } else {
+            s.position += uint32_t(n);
+            total += n;
+        }
+    }
+    s.consumed += total;
+    return int64_t(total);
+}
+
+uint64_t psd_bytes_left(const PsdContext* ctx) {
+    if (!ctx || ctx->stream.file_size <= 0) return 0;
+    const uint64_t size = uint64_t(ctx->stream.file_size);
+    return ctx->stream.consumed < size ? size - ctx->stream.consumed : 0;
+}
+
+uint8_t psd_read_u8(PsdContext* ctx) {
+    uint8_t b = 0;
+    return psd_read(ctx, &b, 1) == 1 ? b : 0;
+}
+
+uint8_t psd_read_bool(PsdContext* ctx) {
+    return psd_read_u8(ctx) != 0 ? 1 : 0;
+}
+
+uint16_t psd_read_u16(PsdContext* ctx) {
+    uint8_t b[2];
+    if (psd_read(ctx, b, 2) != 2) return 0;
+    return uint16_t((b[0] << 8) | b[1]);
+}
+
+uint32_t psd_read_u32(PsdContext* ctx) {
+    uint8_t b[4];
+    if (psd_read(ctx, b, 4) != 4) return 0;
+    return (uint32_t(b[0]) << 24) | (uint32_t(b[1]) << 16) | (uint32_t(b[2]) << 8) | b[3];
+}
+
+float psd_read_f32(PsdContext* ctx) {
+    uint8_t b[4];
+    if (psd_read(ctx, b, 4) != 4) return 0.0f;
+    const uint32_t bits =
+        (uint32_t(b[0]) << 24) | (uint32_t(b[1]) << 16) | (uint32_t(b[2]) << 8) | b[3];
+    float value;
+    std::memcpy(&value, &bits, 4);
+    return value;
+}
+
+double psd_read_f64(PsdContext* ctx) {
+    uint8_t b[8];
+    if (psd_read(ctx, b, 8) != 8) return 0.0;
+    uint64_t bits = 0;
+    for (uint8_t byte : b)
+        bits = (bits << 8) | byte;
+    double value;
+    std::memcpy(&value, &bits, 8);
+    return value;
+}
+
+PsdBlendMode psd_read_blend_mode(PsdContext* ctx) {
+    return psd_blend_mode_from_key(psd_read_u32(ctx));
+}
