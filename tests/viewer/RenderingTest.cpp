@@ -85,6 +85,18 @@ TEST_F(Rendering, KeyZoomStretchesThroughThePresenterWithoutChangingThePicture) 
     EXPECT_EQ(record.picture->bitsPerPixel(), 8); // the caption's depth stays the file's
 }
 
+TEST_F(Rendering, KeyZoomOfA32BitPictureComposesAResampledTranslucentFrame) {
+    CachedPicture& record = AddFile("/p/alpha.png", 100, 50, 32, 0x80C86432);
+    record.picture->lockBits()[3] = 0; // one transparent corner
+    CreateAndOpen("/p/alpha.png");
+    Window().ZoomStep(true);
+    EXPECT_EQ(host_.geometry, (Rect{905, 513, 905 + 110, 513 + 55}));
+    ASSERT_EQ(host_.layeredWidth, 110);
+    ASSERT_EQ(host_.layeredHeight, 55);
+    EXPECT_EQ(host_.layeredPixels[55 * 110 / 2], 0x80643219u); // inside: the picture's colour
+    EXPECT_EQ(host_.layeredPixels[54 * 110] >> 24, 0u);        // the transparent corner
+}
+
 TEST_F(Rendering, CaptionsNameTheFileSizeDepthAndCamera) {
     CachedPicture& jpeg = AddFile("/photos/beach.jpg", 800, 600);
     std::strcpy(jpeg.cameraText, "Canon EOS 5D");
