@@ -1,9 +1,36 @@
-// The drawing surface that pictures and the window paint on.
+// The drawing surface that pictures and the window paint on: what a device context was to the
+// window. A canvas starts with a black one-pixel pen, a white brush and the desktop's default
+// font.
 #pragma once
 
 #include "Dib.h"
+#include "Geometry.h"
+
+#include <cstdint>
 
 namespace vistrel {
+
+// Colours are 0xRRGGBB.
+inline constexpr uint32_t kWhite = 0xFFFFFF;
+inline constexpr uint32_t kBlack = 0x000000;
+
+// Text layout flags, with the values of the text-drawing flags the rules name.
+enum TextFormat : unsigned {
+    TextLeft = 0x00,
+    TextCenter = 0x01,
+    TextRight = 0x02,
+    TextVCenter = 0x04,
+    TextSingleLine = 0x20,
+};
+
+struct TextStyle {
+    uint32_t color = kBlack;
+    bool underline = false;
+    // Fill the text's own box with `background` first; otherwise the text is drawn over what is
+    // there.
+    bool opaque = false;
+    uint32_t background = kWhite;
+};
 
 class Canvas {
 public:
@@ -16,6 +43,17 @@ public:
     virtual bool drawPicture(int x, int y, int width, int height, int sourceX,
                              int sourceYFromBottom, const BitmapInfoHeader& info,
                              const RgbQuad* colors, const uint8_t* bits) = 0;
+
+    // The window's drawing; a canvas that only shows pictures (a test's, a tool's) may ignore it.
+    virtual void fillRect(const Rect& rect, uint32_t color) {}
+    // The rectangle's outline in the pen (black, one pixel, inside the rectangle) and its inside
+    // in the brush colour.
+    virtual void rectangle(const Rect& rect, uint32_t brush = kWhite) {}
+    // A one-pixel black line; the end point itself is not drawn.
+    virtual void line(Point from, Point to) {}
+    // UTF-8 text in the default font; "\n" starts a new line unless TextSingleLine is given.
+    virtual void drawText(const Rect& rect, const char* text, unsigned format,
+                          const TextStyle& style = {}) {}
 };
 
 } // namespace vistrel

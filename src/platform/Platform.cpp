@@ -1,6 +1,7 @@
 #include "Platform.h"
 
 #include <atomic>
+#include <cstring>
 
 namespace vistrel {
 
@@ -24,6 +25,10 @@ std::atomic<int> overrideHeight{0};
 std::atomic<uint32_t> overrideVersion{0};
 
 } // namespace
+
+TextExtent Platform::textExtent(const char* text) {
+    return {7 * int(std::strlen(text)), 13};
+}
 
 Platform& platform() {
     Platform* p = installed.load(std::memory_order_acquire);

@@ -4,10 +4,17 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace vistrel {
 
 struct ScreenSize {
+    int width = 0;
+    int height = 0;
+};
+
+// Width and line height of a text in the desktop's default font.
+struct TextExtent {
     int width = 0;
     int height = 0;
 };
@@ -36,10 +43,22 @@ public:
     // False when the bytes are none of these, cannot be decoded, or the sink refuses them.
     virtual bool decodeSystemPicture(const uint8_t* data, std::size_t size,
                                      SystemImageSink& sink) = 0;
+
+    // Size of one line of UTF-8 text in the desktop's default font. Unless a platform knows
+    // better: 7 x 13 pixels a byte.
+    virtual TextExtent textExtent(const char* text);
+
+    // The user's settings store (the Quorbane/Vistrel settings). `readSetting` gives the stored
+    // text of a value and false when there is none; `writeSetting` stores a 32-bit integer and
+    // returns 0, or a non-zero error code when it could not. Unless a platform has a store,
+    // nothing is stored and writes fail.
+    virtual bool readSetting(const char* name, std::string& text) { return false; }
+    virtual int writeSetting(const char* name, int32_t value) { return 1; }
 };
 
 // The installed platform. Without one, a headless platform answers: a 1920x1080 screen,
-// version 0x0A00, and no system picture decoder.
+// version 0x0A00, no system picture decoder, 7 x 13 pixels per character of text, and a
+// settings store that holds nothing and refuses writes.
 Platform& platform();
 // Installs `p` (not owned; null restores the headless default).
 void installPlatform(Platform* p);

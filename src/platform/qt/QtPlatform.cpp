@@ -4,10 +4,13 @@
 
 #include <QBuffer>
 #include <QByteArray>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QImage>
 #include <QImageReader>
 #include <QScreen>
+#include <QSettings>
+#include <QStringList>
 #include <QThread>
 
 #include <cstring>
@@ -83,6 +86,34 @@ bool QtPlatform::decodeSystemPicture(const uint8_t* data, std::size_t size, Syst
     for (int y = 0; y < image.height(); ++y)
         sink.row(y, reinterpret_cast<const uint32_t*>(image.constScanLine(y)));
     return true;
+}
+
+} // namespace vistrel
+
+namespace vistrel {
+
+TextExtent QtPlatform::textExtent(const char* text) {
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        return {7 * int(std::strlen(text)), 13};
+    const QFontMetrics metrics(QGuiApplication::font());
+    return {metrics.horizontalAdvance(QString::fromUtf8(text)), metrics.height()};
+}
+
+bool QtPlatform::readSetting(const char* name, std::string& text) {
+    // Opened anew for every value, so that a change by another instance is seen.
+    const QSettings settings("Quorbane", "Vistrel");
+    const QVariant value = settings.value(QString::fromUtf8(name));
+    // A list ("1, 2" in the file) is no single value.
+    if (!value.isValid() || value.typeId() == QMetaType::QStringList) return false;
+    text = value.toString().toStdString();
+    return true;
+}
+
+int QtPlatform::writeSetting(const char* name, int32_t value) {
+    QSettings settings("Quorbane", "Vistrel");
+    settings.setValue(QString::fromUtf8(name), value);
+    settings.sync();
+    return settings.status() == QSettings::NoError ? 0 : int(settings.status());
 }
 
 } // namespace vistrel

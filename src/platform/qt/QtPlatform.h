@@ -1,4 +1,5 @@
-// The platform on Qt 6: the primary screen, the version number and Qt's image readers.
+// The platform on Qt 6: the primary screen, the version number, Qt's image readers, the default
+// font and the settings.
 #pragma once
 
 #include "Platform.h"
@@ -13,6 +14,11 @@ public:
     ScreenSize screenSize() override;
     uint32_t version() override { return 0x0A00; }
     bool decodeSystemPicture(const uint8_t* data, std::size_t size, SystemImageSink& sink) override;
+    // Needs a QGuiApplication; without one, the headless measure of 7 x 13 per character.
+    TextExtent textExtent(const char* text) override;
+    // QSettings("Quorbane", "Vistrel"): ~/.config/Quorbane/Vistrel.conf on Linux.
+    bool readSetting(const char* name, std::string& text) override;
+    int writeSetting(const char* name, int32_t value) override;
 
 private:
     // The primary screen as last read on the application's thread; 1920x1080 without a GUI.

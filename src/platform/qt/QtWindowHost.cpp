@@ -1,0 +1,422 @@
+#include "QtWindowHost.h"
+
+#include "QtCanvas.h"
+#include "ViewerWnd.h"
+
+#include <QBitmap>
+#include <QCloseEvent>
+#include <QCursor>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QRegion>
+#include <QTimerEvent>
+#include <QUrl>
+#include <QWindow>
+
+#include <cstring>
+namespace vistrel {
+
+namespace {
+
+// The virtual-key code of a key event; 0 for keys the window has no code for.
+int virtualKeyOf(const QKeyEvent& event) {
+    const int key = event.key();
+    const bool keypad = event.modifiers() & Qt::KeypadModifier;
+    if (keypad) {
+        if (key >= Qt::Key_0 && key <= Qt::Key_9) return 0x60 + (key - Qt::Key_0);
+        switch (key) {
+        case Qt::Key_Asterisk:
+            return VkMultiply;
+        case Qt::Key_Plus:
+            return VkAdd;
+        case Qt::Key_Minus:
+            return VkSubtract;
+        default:
+            break;
+        }
+    }
+    if ((key >= Qt::Key_0 && key <= Qt::Key_9) || (key >= Qt::Key_A && key <= Qt::Key_Z))
+        return key; // digits and letters share their codes with ASCII
+    if (key >= Qt::Key_F1 && key <= Qt::Key_F24) return VkF1 + (key - Qt::Key_F1);
+    switch (key) {
+    case Qt::Key_Escape:
+        return VkEscape;
+    case Qt::Key_PageUp:
+        return VkPageUp;
+    case Qt::Key_PageDown:
+        return VkPageDown;
+    case Qt::Key_End:
+        return VkEnd;
+    case Qt::Key_Home:
+        return VkHome;
+    case Qt::Key_Left:
+        return VkLeft;
+    case Qt::Key_Up:
+        return VkUp;
+    case Qt::Key_Right:
+        return VkRight;
+    case Qt::Key_Down:
+        return VkDown;
+    case Qt::Key_Asterisk:
+        return Vk8; // Shift+8 on the main keyboard
+    case Qt::Key_Equal:
+    case Qt::Key_Plus:
+        return VkOemPlus;
+    case Qt::Key_Minus:
+    case Qt::Key_Underscore:
+        return VkOemMinus;
+    default:
+        return 0;
+    }
+}
+
+// The painter comes before the canvas that draws with it.
+struct PainterHolder {
+    QPainter painter;
+};
+
+} // namespace
+
+// A canvas over the host's frame. While it lives, every drawing of the host goes through it;
+// when it ends, the frame is shown.
+class FrameCanvas final : private PainterHolder, public QtCanvas {
+public:
+    FrameCanvas(QtWindowHost& host, bool show)
+        : QtCanvas(painter), host_(host), show_(show), previous_(host.activePainter_) {
+        painter.begin(&host.frame());
+        host.activePainter_ = &painter;
+    }
+    ~FrameCanvas() override {
+        painter.end();
+        host_.activePainter_ = previous_;
+        host_.framePainted_ = true;
+        if (show_) host_.widget_->update();
+    }
+
+private:
+    QtWindowHost& host_;
+    bool show_;
+    QPainter* previous_;
+};
+
+HostWidget::HostWidget(QtWindowHost& host) : host_(host) {}
+
+void HostWidget::paintEvent(QPaintEvent* event) {
+    QImage& frame = host_.frame();
+    // A frame the window has not painted since it got its size: the window paints it now.
+    if (!host_.framePainted_) {
+        FrameCanvas dc(host_, false);
+        host_.viewer_.OnPaint(dc);
+    }
+    QPainter painter(this);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.drawImage(event->rect(), frame, event->rect());
+    painter.end();
+    if (!host_.iconSet_) {
+        // Looking the icon up in the desktop's theme takes a few milliseconds: after the first
+        // frame, not before it.
+        host_.iconSet_ = true;
+        QMetaObject::invokeMethod(
+            this, [this] { setWindowIcon(QIcon::fromTheme("vistrel")); }, Qt::QueuedConnection);
+    }
+}
+
+void HostWidget::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_V) host_.vDown_ = true;
+    const int key = virtualKeyOf(*event);
+    if (key == VkF1)
+        host_.viewer_.OnHelp();
+    else if (key != 0)
+        host_.viewer_.OnKeyDown(key);
+}
+
+void HostWidget::keyReleaseEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_V && !event->isAutoRepeat()) host_.vDown_ = false;
+}
+
+void HostWidget::mousePressEvent(QMouseEvent* event) {
+    const unsigned flags = host_.mouseFlags(event->buttons(), event->modifiers());
+    const Point point = host_.clientOf(event->globalPosition());
+    if (event->button() == Qt::LeftButton) host_.viewer_.OnLButtonDown(flags, point);
+}
+
+void HostWidget::mouseReleaseEvent(QMouseEvent* event) {
+    const unsigned flags = host_.mouseFlags(event->buttons(), event->modifiers());
+    const Point point = host_.clientOf(event->globalPosition());
+    if (event->button() == Qt::LeftButton) host_.viewer_.OnLButtonUp(flags, point);
+}
+
+void HostWidget::mouseDoubleClickEvent(QMouseEvent* event) {
+    const unsigned flags = host_.mouseFlags(event->buttons(), event->modifiers());
+    const Point point = host_.clientOf(event->globalPosition());
+    if (event->button() == Qt::LeftButton) host_.viewer_.OnLButtonDblClk(flags, point);
+}
+
+void HostWidget::mouseMoveEvent(QMouseEvent* event) {
+    host_.viewer_.OnMouseMove(host_.mouseFlags(event->buttons(), event->modifiers()),
+                              host_.clientOf(event->globalPosition()));
+}
+
+void HostWidget::timerEvent(QTimerEvent* event) {
+    const auto found = host_.timers_.find(event->timerId());
+    if (found != host_.timers_.end()) host_.viewer_.OnTimer(found->second);
+}
+
+void HostWidget::closeEvent(QCloseEvent* event) {
+    // A close from outside (the desktop's own close command) takes the window's close path.
+    event->ignore();
+    host_.viewer_.OnClose();
+}
+
+void HostWidget::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void HostWidget::dropEvent(QDropEvent* event) {
+    std::vector<std::string> paths;
+    for (const QUrl& url : event->mimeData()->urls())
+        paths.push_back(url.isLocalFile() ? url.toLocalFile().toStdString() : std::string());
+    event->acceptProposedAction();
+    host_.viewer_.OnDropFiles(paths);
+}
+
+QtWindowHost::QtWindowHost(ViewerWnd& viewer)
+    : viewer_(viewer), widget_(std::make_unique<HostWidget>(*this)) {}
+
+QtWindowHost::~QtWindowHost() = default;
+
+bool QtWindowHost::create(int x, int y, int width, int height, bool topMost, const char* title) {
+    QWidget& w = *widget_;
+    w.setWindowFlags(Qt::Window | Qt::FramelessWindowHint |
+                     (topMost ? Qt::WindowStaysOnTopHint : Qt::WindowFlags()));
+    // Every window gets an alpha channel, so that a picture with real transparency needs no new
+    // native window; plain drawing fills every pixel opaque.
+    w.setAttribute(Qt::WA_TranslucentBackground);
+    w.setAttribute(Qt::WA_NoSystemBackground);
+    w.setAcceptDrops(true);
+    w.setMouseTracking(true);
+    w.setWindowTitle(QString::fromUtf8(title));
+    topMost_ = topMost;
+    geometry_ = QRect(x, y, width, height);
+    w.setGeometry(geometry_);
+    w.show();
+    created_ = w.windowHandle() != nullptr;
+    if (created_) w.activateWindow();
+    return created_;
+}
+
+void QtWindowHost::destroy() {
+    if (!created_) return;
+    created_ = false;
+    releaseMouse();
+    for (const auto& [qtId, id] : timers_)
+        widget_->killTimer(qtId);
+    timers_.clear();
+    widget_->hide();
+    // The window was the program: the event loop ends with it.
+    QCoreApplication::quit();
+}
+
+bool QtWindowHost::isVisible() const {
+    return widget_->isVisible();
+}
+void QtWindowHost::show() {
+    widget_->show();
+}
+void QtWindowHost::hide() {
+    widget_->hide();
+}
+void QtWindowHost::setEnabled(bool enabled) {
+    widget_->setEnabled(enabled);
+}
+
+void QtWindowHost::activate() {
+    widget_->raise();
+    widget_->activateWindow();
+}
+
+void QtWindowHost::setGeometry(int x, int y, int width, int height, bool topMost) {
+    geometry_ = QRect(x, y, width, height);
+    widget_->setGeometry(geometry_);
+    setTopMost(topMost);
+}
+
+void QtWindowHost::move(int x, int y) {
+    geometry_.moveTo(x, y);
+    widget_->move(x, y);
+    queueDragMove();
+}
+
+void QtWindowHost::resize(int width, int height) {
+    geometry_.setSize(QSize(width, height));
+    widget_->resize(width, height);
+}
+
+Rect QtWindowHost::windowRect() const {
+    return {geometry_.x(), geometry_.y(), geometry_.x() + geometry_.width(),
+            geometry_.y() + geometry_.height()};
+}
+
+void QtWindowHost::setTitle(const char* text) {
+    widget_->setWindowTitle(QString::fromUtf8(text));
+}
+
+void QtWindowHost::setTopMost(bool on) {
+    if (on == topMost_) return;
+    topMost_ = on;
+    // On the native window, so that the widget is not made anew (and hidden) for it.
+    if (QWindow* window = widget_->windowHandle()) window->setFlag(Qt::WindowStaysOnTopHint, on);
+}
+
+QImage& QtWindowHost::frame() {
+    if (frame_.size() != geometry_.size()) {
+        frame_ = QImage(geometry_.size(), QImage::Format_ARGB32_Premultiplied);
+        if (!frame_.isNull()) frame_.fill(Qt::black);
+        framePainted_ = false;
+    }
+    return frame_;
+}
+
+std::unique_ptr<Canvas> QtWindowHost::clientCanvas() {
+    return std::make_unique<FrameCanvas>(*this, true);
+}
+
+template <typename Draw> void QtWindowHost::paintFrame(Draw&& draw) {
+    if (activePainter_) {
+        draw(*activePainter_);
+        return;
+    }
+    FrameCanvas dc(*this, true);
+    draw(*activePainter_);
+}
+
+void QtWindowHost::setLayered(bool on) {
+    layered_ = on;
+    if (!on) widget_->clearMask();
+}
+
+void QtWindowHost::updateLayered(int width, int height, const uint8_t* bits, uint32_t rowSize) {
+    QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
+    if (image.isNull()) return;
+    // Pixels of alpha 0 are cut out of the window's shape: the desktop shows through them even
+    // where no compositor blends the window, and they do not take the mouse.
+    QImage shape(width, height, QImage::Format_Mono);
+    shape.setColorCount(2);
+    shape.setColor(0, qRgb(255, 255, 255));
+    shape.setColor(1, qRgb(0, 0, 0));
+    shape.fill(0);
+    for (int y = 0; y < height; ++y) {
+        const uint8_t* row = bits + std::size_t(height - 1 - y) * rowSize; // bottom-up
+        std::memcpy(image.scanLine(y), row, std::size_t(width) * 4);
+        uchar* mask = shape.scanLine(y);
+        for (int x = 0; x < width; ++x)
+            if (row[4 * x + 3] != 0) mask[x >> 3] |= uchar(0x80 >> (x & 7));
+    }
+    paintFrame([&](QPainter& painter) {
+        painter.save();
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        painter.drawImage(0, 0, image);
+        painter.restore();
+    });
+    const QRegion region(QBitmap::fromImage(shape));
+    if (!region.isEmpty()) widget_->setMask(region);
+}
+
+void QtWindowHost::blitSurface(const uint32_t* pixels, int width, int height,
+                               const Rect& destination) {
+    const QImage surface(reinterpret_cast<const uchar*>(pixels), width, height, width * 4,
+                         QImage::Format_RGB32);
+    const QSize size(destination.width(), destination.height());
+    const QImage scaled = surface.size() == size ? surface
+                                                 : surface.scaled(size, Qt::IgnoreAspectRatio,
+                                                                  Qt::SmoothTransformation);
+    paintFrame(
+        [&](QPainter& painter) { painter.drawImage(destination.left, destination.top, scaled); });
+}
+
+void QtWindowHost::captureMouse() {
+    widget_->grabMouse();
+    captured_ = true;
+}
+
+void QtWindowHost::releaseMouse() {
+    if (!captured_) return;
+    widget_->releaseMouse();
+    captured_ = false;
+}
+
+Point QtWindowHost::cursorPos() const {
+    const QPoint p = QCursor::pos();
+    return {p.x(), p.y()};
+}
+
+unsigned QtWindowHost::keyState() const {
+    const Qt::KeyboardModifiers modifiers = QGuiApplication::queryKeyboardModifiers();
+    unsigned state = 0;
+    if (modifiers & Qt::ControlModifier) state |= KeyControl;
+    if (modifiers & Qt::ShiftModifier) state |= KeyShift;
+    if (vDown_) state |= KeyV;
+    return state;
+}
+
+void QtWindowHost::setTimer(int id, int milliseconds) {
+    killTimer(id);
+    const int qtId = widget_->startTimer(milliseconds, Qt::PreciseTimer);
+    if (qtId != 0) timers_[qtId] = id;
+}
+
+void QtWindowHost::killTimer(int id) {
+    for (auto it = timers_.begin(); it != timers_.end(); ++it) {
+        if (it->second == id) {
+            widget_->killTimer(it->first);
+            timers_.erase(it);
+            return;
+        }
+    }
+}
+
+void QtWindowHost::postClose() {
+    QMetaObject::invokeMethod(
+        widget_.get(), [this] { viewer_.OnClose(); }, Qt::QueuedConnection);
+}
+
+void QtWindowHost::queueDragMove() {
+    // Moving the window under a still cursor changes the cursor's client position. That move is
+    // delivered as the window system's own would be, so the window's drag rules see it too.
+    if (moveQueued_ || !(QGuiApplication::mouseButtons() & Qt::LeftButton)) return;
+    moveQueued_ = true;
+    QMetaObject::invokeMethod(
+        widget_.get(),
+        [this] {
+            moveQueued_ = false;
+            if (!created_) return;
+            viewer_.OnMouseMove(mouseFlags(QGuiApplication::mouseButtons(),
+                                           QGuiApplication::queryKeyboardModifiers()),
+                                clientOf(QCursor::pos()));
+        },
+        Qt::QueuedConnection);
+}
+
+Point QtWindowHost::clientOf(const QPointF& global) const {
+    const QPoint p = global.toPoint();
+    return {p.x() - geometry_.x(), p.y() - geometry_.y()};
+}
+
+unsigned QtWindowHost::mouseFlags(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers) const {
+    unsigned flags = 0;
+    if (buttons & Qt::LeftButton) flags |= MkLButton;
+    if (buttons & Qt::RightButton) flags |= MkRButton;
+    if (buttons & Qt::MiddleButton) flags |= MkMButton;
+    if (modifiers & Qt::ShiftModifier) flags |= MkShift;
+    if (modifiers & Qt::ControlModifier) flags |= MkControl;
+    return flags;
+}
+
+} // namespace vistrel

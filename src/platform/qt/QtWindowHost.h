@@ -1,0 +1,108 @@
+// The viewer's window on Qt: a frameless top-level widget that keeps the last painted frame and
+// turns Qt's events into the window's handlers. The widget decides nothing itself.
+#pragma once
+
+#include "WindowHost.h"
+
+#include <QImage>
+#include <QRect>
+#include <QWidget>
+
+#include <map>
+#include <memory>
+
+class QPainter;
+
+namespace vistrel {
+
+class ViewerWnd;
+class QtWindowHost;
+
+// The widget itself; it belongs to its QtWindowHost.
+class HostWidget final : public QWidget {
+public:
+    explicit HostWidget(QtWindowHost& host);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    QtWindowHost& host_;
+};
+
+class QtWindowHost final : public WindowHost {
+public:
+    explicit QtWindowHost(ViewerWnd& viewer);
+    ~QtWindowHost() override;
+
+    bool create(int x, int y, int width, int height, bool topMost, const char* title) override;
+    bool exists() const override { return created_; }
+    void destroy() override;
+    bool isVisible() const override;
+    void show() override;
+    void hide() override;
+    void setEnabled(bool enabled) override;
+    void activate() override;
+    void setGeometry(int x, int y, int width, int height, bool topMost) override;
+    void move(int x, int y) override;
+    void resize(int width, int height) override;
+    Rect windowRect() const override;
+    void setTitle(const char* text) override;
+    std::unique_ptr<Canvas> clientCanvas() override;
+    void setLayered(bool on) override;
+    void updateLayered(int width, int height, const uint8_t* bits, uint32_t rowSize) override;
+    void blitSurface(const uint32_t* pixels, int width, int height,
+                     const Rect& destination) override;
+    void captureMouse() override;
+    void releaseMouse() override;
+    bool hasCapture() const override { return captured_; }
+    Point cursorPos() const override;
+    unsigned keyState() const override;
+    void setTimer(int id, int milliseconds) override;
+    void killTimer(int id) override;
+    void postClose() override;
+
+    QWidget& widget() { return *widget_; }
+
+private:
+    friend class HostWidget;
+    friend class FrameCanvas;
+
+    // The frame at the window's size; a new size starts black.
+    QImage& frame();
+    // Runs `draw` with the painter of the canvas being painted, or a painter of its own.
+    template <typename Draw> void paintFrame(Draw&& draw);
+    void frameChanged();
+    void setTopMost(bool on);
+    void queueDragMove();
+    // Client coordinates of a screen point, against the geometry the window was given.
+    Point clientOf(const QPointF& global) const;
+    unsigned mouseFlags(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers) const;
+
+    ViewerWnd& viewer_;
+    std::unique_ptr<HostWidget> widget_;
+    QRect geometry_;
+    QImage frame_;
+    bool framePainted_ = false;
+    QPainter* activePainter_ = nullptr;
+    bool created_ = false;
+    bool layered_ = false;
+    bool topMost_ = false;
+    bool captured_ = false;
+    bool vDown_ = false;
+    bool moveQueued_ = false;
+    bool iconSet_ = false;
+    std::map<int, int> timers_; // Qt's timer id -> the window's id
+};
+
+} // namespace vistrel

@@ -1,0 +1,37 @@
+// vistrel [PICTURE]: the viewer program.
+#include "CommandLine.h"
+#include "Prefetcher.h"
+#include "PrefetcherSource.h"
+#include "QtPlatform.h"
+#include "QtWindowHost.h"
+#include "ViewerApp.h"
+#include "ViewerWnd.h"
+
+#include <QApplication>
+
+#include <string>
+
+int main(int argc, char** argv) {
+    // The command line as the program was given it: QApplication takes out the arguments it
+    // knows ("-style", "-display"...), which may just as well be parts of a file name.
+    const std::string commandLine = vistrel::JoinArguments(argc, argv);
+
+    // A window that places itself and stays on top needs X11 (XWayland on Wayland desktops).
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "xcb");
+    QApplication application(argc, argv);
+    QApplication::setOrganizationName("Quorbane");
+    QApplication::setApplicationName("Vistrel");
+    QApplication::setQuitOnLastWindowClosed(false); // the window's close path ends the loop
+
+    vistrel::QtPlatform platform;
+    vistrel::installPlatform(&platform);
+    vistrel::ViewerWnd window(vistrel::MakePrefetcherSource());
+    vistrel::QtWindowHost host(window);
+    vistrel::ViewerApp app;
+    if (!app.InitInstance(window, host, commandLine)) return 1;
+    const int result = application.exec();
+    // A worker abandoned at close may still be decoding: then the process ends here, before
+    // anything it may touch is torn down.
+    vistrel::Prefetcher::exitIfWorkerAbandoned(result);
+    return result;
+}

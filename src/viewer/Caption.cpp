@@ -1,0 +1,67 @@
+// The window text: the file name with the picture's size, and the camera that took it.
+#include "ViewerWnd.h"
+
+#include <strings.h>
+
+#include <cstdio>
+#include <cstring>
+
+namespace vistrel {
+
+namespace {
+
+// The longest prefix of `text` of at most `limit` bytes that ends on a UTF-8 character boundary.
+std::size_t Utf8Prefix(const std::string& text, std::size_t limit) {
+    if (text.size() <= limit) return text.size();
+    std::size_t end = limit;
+    while (end > 0 && (uint8_t(text[end]) & 0xC0) == 0x80)
+        --end; // continuation byte
+    return end;
+}
+
+} // namespace
+
+std::string FormatCaption(CachedPicture& record) {
+    constexpr std::size_t limit = kCaptionSize - 1;
+    Picture& picture = *record.picture;
+    char size[64];
+    if (record.path.empty()) {
+        std::snprintf(size, sizeof size, "Snapshot [%dx%d]", picture.width(), picture.height());
+        return size;
+    }
+    const std::size_t slash = record.path.rfind('/');
+    std::string name = record.path.substr(slash == std::string::npos ? 0 : slash + 1);
+    const std::size_t dot = name.rfind('.');
+    const bool bmp = dot != std::string::npos && strcasecmp(name.c_str() + dot + 1, "bmp") == 0;
+    if (bmp)
+        std::snprintf(size, sizeof size, " [%dx%dx%d]", record.width, record.height,
+                      picture.bitsPerPixel());
+    else
+        std::snprintf(size, sizeof size, " [%dx%d]", record.width, record.height);
+
+    // When everything does not fit, the size stays whole: the camera text goes first, then the
+    // end of the name gives way to an ellipsis.
+    const std::size_t sizeLength = std::strlen(size);
+    if (name.size() + sizeLength > limit) {
+        static const char ellipsis[] = "\xE2\x80\xA6"; // U+2026
+        name.resize(Utf8Prefix(name, limit - sizeLength - (sizeof ellipsis - 1)));
+        name += ellipsis;
+    }
+    std::string caption = name + size;
+    if (!bmp && std::strlen(record.cameraText) >= 2) {
+        const std::string camera = std::string(" , ") + record.cameraText;
+        const std::size_t room = limit - caption.size();
+        if (room > 3) caption += camera.substr(0, Utf8Prefix(camera, room));
+    }
+    return caption;
+}
+
+void ViewerWnd::UpdateCaption() {
+    CachedPicture* current = CurrentWithPixels();
+    if (!current) return;
+    const std::string text = FormatCaption(*current);
+    std::memcpy(caption, text.c_str(), text.size() + 1);
+    if (WindowExists()) host_->setTitle(caption);
+}
+
+} // namespace vistrel
