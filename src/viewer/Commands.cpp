@@ -8,7 +8,7 @@
 namespace vistrel {
 
 void ViewerWnd::ShowContextMenu() {
-    if (!WindowExists()) return;
+    if (!WindowExists() || modalUp_) return;
     // Built afresh from the state at this moment; nothing of an earlier menu is kept.
     CachedPicture* current = CurrentWithPixels();
     ContextMenuState state;
@@ -25,8 +25,10 @@ void ViewerWnd::ShowContextMenu() {
     state.checkMarkWidth = host_->menuCheckMarkWidth();
     // The last right press, in client coordinates of the window where it stands now.
     const Rect window = host_->windowRect();
+    modalUp_ = true;
     const int id = host_->trackPopupMenu(BuildContextMenu(state),
                                          {window.left + pressPointX, window.top + pressPointY});
+    modalUp_ = false;
     if (id != 0) OnCommand(id);
 }
 

@@ -7,10 +7,13 @@
 namespace vistrel {
 
 void ViewerWnd::StartSlideShow() {
-    if (slideShowMode != 0 || !WindowExists()) return;
+    if (slideShowMode != 0 || !WindowExists() || modalUp_) return;
     SlideShowSettings accepted;
-    if (!host_->runSlideShowDialog(accepted.delay, accepted.loop)) return;
-    if (!WindowExists()) return; // closed while the dialog was up
+    modalUp_ = true;
+    const bool started = host_->runSlideShowDialog(accepted.delay, accepted.loop);
+    modalUp_ = false;
+    // Nothing starts when the window was closed while the dialog was up.
+    if (!started || !WindowExists() || slideShowMode != 0) return;
     accepted.delay = std::clamp(accepted.delay, kSlideShowMinDelay, kSlideShowMaxDelay);
     // The picture on show stays for one full delay before the first step.
     slideShowMode = SlideShowModeFor(accepted);

@@ -228,6 +228,8 @@ private:
     // The wheel turned the picture while the right button was held: releasing that button ends
     // the gesture instead of opening the menu.
     bool rightPressUsedByWheel_ = false;
+    // The menu or the slide show dialog is up: a second one does not open over it.
+    bool modalUp_ = false;
 };
 
 // The caption for a record: "name [WxH]" (with the depth for BMP files, the camera text after

@@ -414,6 +414,15 @@ def case_wheel_and_zoom_keys(s):
         Image.new("RGB", (300 + 100 * i, 200), colour).save(s.path("folder", "%d.png" % i))
     s.start(s.path("folder", "1.png"))
     window, x, y, w, h, title = s.window()
+    check((x, y, w, h) == (760, 440, 400, 200), "geometry %r" % ((x, y, w, h),))
+    # A right drag 50 pixels to the right widens the window by 100 around the pressed point
+    # (100, 100), and its release opens no menu.
+    s.xdotool("mousemove", "860", "540", "mousedown", "3", "sleep", "0.2", "mousemove", "880",
+              "540", "sleep", "0.2", "mousemove", "910", "540", "sleep", "0.5", "mouseup", "3")
+    wait_for("the zoomed window", lambda: s.window()[1:5] == (735, 415, 500, 250))
+    time.sleep(0.5)
+    check(s.xdotool("search", "--all", "--onlyvisible", "--pid",
+                    str(s.program.pid)).split() == [window], "a menu opened")
     # Wheel down: next (none after the last); wheel up: previous.
     for button, name in (("5", "2.png [500x200]"), ("5", "2.png [500x200]"),
                          ("4", "1.png [400x200]"), ("4", "0.png [300x200]")):

@@ -100,8 +100,9 @@ TEST_F(Commands, MenuFollowsTheWindowsState) {
         EXPECT_TRUE(menu[0].grayed);
         EXPECT_NE(menu[1].id, CmdCameraText);
     }
-    // The menu request opens it at the last right press too.
+    // The menu request opens it at the last right press too, but not over a menu already up.
     const std::size_t shown = host_.menus.size();
+    host_.whileMenuShown = [&] { Window().OnShowContextMenu(); };
     Window().OnShowContextMenu();
     EXPECT_EQ(host_.menus.size(), shown + 1);
     EXPECT_EQ(host_.menuPoints.back(), (Point{host_.geometry.left + 10, host_.geometry.top + 10}));
