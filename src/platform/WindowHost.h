@@ -6,9 +6,11 @@
 
 #include "Canvas.h"
 #include "Geometry.h"
+#include "MenuItem.h"
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 namespace vistrel {
 
@@ -39,6 +41,8 @@ public:
 
     // Moves and sizes the window; the z-order follows `topMost`.
     virtual void setGeometry(int x, int y, int width, int height, bool topMost) = 0;
+    // Keeps the window above others, or no longer, without moving or sizing it.
+    virtual void setTopMost(bool on) = 0;
     virtual void move(int x, int y) = 0;
     virtual void resize(int width, int height) = 0;
     // The window's rectangle on the screen.
@@ -73,6 +77,18 @@ public:
     virtual void killTimer(int id) = 0;
     // Queues a close request; the window's close handler runs from the event loop.
     virtual void postClose() = 0;
+
+    // Whether files dropped on the window reach its drop handler (off while a drag starts here).
+    virtual void setAcceptDrops(bool on) = 0;
+    // Shows the items as a popup menu at `screenPoint` and waits for a choice: the chosen item's
+    // id, or 0 when the menu was dismissed. Timers and posted requests still run meanwhile.
+    virtual int trackPopupMenu(const std::vector<MenuItem>& items, Point screenPoint) = 0;
+    // The width in pixels that a menu item's check mark or image gets.
+    virtual int menuCheckMarkWidth() const = 0;
+    // Runs the modal slide show dialog over the window with the stored delay and loop option.
+    // On "Start" the dialog has stored the values it gives here (the delay in seconds, already
+    // clamped; loop 0 or 1) and the result is true; false when it was cancelled.
+    virtual bool runSlideShowDialog(int& delaySeconds, int& loop) = 0;
 };
 
 } // namespace vistrel

@@ -2,6 +2,8 @@
 // click, then shown by the toolkit. Nothing in it is cached between clicks.
 #pragma once
 
+#include "MenuItem.h"
+
 #include <string>
 #include <vector>
 
@@ -34,16 +36,6 @@ enum MenuImage : int {
     MenuImageRotateRightLarge = 133,
     MenuImageRotateRightSmall = 137,
     MenuImageRotateLeftSmall = 138,
-};
-
-struct MenuItem {
-    int id = 0; // 0 for a separator
-    std::string text;
-    bool separator = false;
-    bool checked = false;
-    bool radio = false; // the check shows as a radio mark
-    bool grayed = false;
-    int image = MenuImageNone;
 };
 
 // What the menu depends on, read from the window at the moment of the click.

@@ -6,6 +6,8 @@
 #include "CachedPicture.h"
 #include "Dib.h"
 
+#include <string>
+
 namespace vistrel {
 
 class PictureSource {
@@ -21,6 +23,9 @@ public:
     virtual bool showPrevious() = 0;
     // Makes a clipboard bitmap the picture on show.
     virtual bool adopt(const BitmapDescription& bitmap) = 0;
+    // The names of the current folder's list, and the path of one of them ("" past the end).
+    virtual int folderCount() = 0;
+    virtual std::string folderPathAt(int index) = 0;
     // Ends the background worker; `force` abandons one that does not end at once (closing never
     // waits for a long decode).
     virtual void endWorker(bool force) = 0;

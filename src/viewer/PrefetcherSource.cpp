@@ -13,6 +13,8 @@ public:
     bool showNext() override { return prefetcher_.showNext(); }
     bool showPrevious() override { return prefetcher_.showPrevious(); }
     bool adopt(const BitmapDescription& bitmap) override { return prefetcher_.adopt(bitmap); }
+    int folderCount() override { return prefetcher_.folderCount(); }
+    std::string folderPathAt(int index) override { return prefetcher_.folderPathAt(index); }
     void endWorker(bool force) override { prefetcher_.endWorker(force); }
     void mainWindowCreated() override { prefetcher_.setMainWindowExists(true); }
 

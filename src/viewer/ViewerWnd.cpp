@@ -1,5 +1,4 @@
-// The window's life: construction, creation, opening files, closing, and the handlers that turn
-// input into the window's operations.
+// The window's life: construction, creation, opening files, modal state and closing.
 #include "ViewerWnd.h"
 
 #include "Platform.h"
@@ -75,90 +74,6 @@ void ViewerWnd::OnClose() {
     if (WindowExists()) host_->hide();
     source_->endWorker(true);
     if (host_) host_->destroy();
-}
-
-void ViewerWnd::StopSlideShow() {
-    if (slideShowMode == 0) return;
-    if (WindowExists()) host_->killTimer(TimerSlideShow);
-    slideShowMode = 0;
-}
-
-void ViewerWnd::OnKeyDown(int key) {
-    switch (key) {
-    case VkEscape:
-        if (slideShowMode != 0)
-            StopSlideShow();
-        else if (host_)
-            host_->postClose();
-        break;
-    case VkLeft:
-    case VkUp:
-        if (source_->showPrevious()) ShowCurrent();
-        StopSlideShow();
-        break;
-    case VkRight:
-    case VkDown:
-        if (source_->showNext()) ShowCurrent();
-        StopSlideShow();
-        break;
-    case Vk8:
-    case VkMultiply:
-        // Unlike the double click, the key neither ends a zoom nor stores the setting.
-        flags ^= FitToScreen;
-        Relayout(nullptr);
-        break;
-    default:
-        break;
-    }
-}
-
-void ViewerWnd::OnHelp() {
-    ShowStartPage();
-    StopSlideShow();
-}
-
-void ViewerWnd::OnLButtonDown(unsigned mouse, Point point) {
-    if (mouse & MkControl) return; // Ctrl + left drag offers the picture as a file instead
-    flags |= Dragging;
-    pressPointX = windowX + point.x;
-    pressPointY = windowY + point.y;
-    pressWindowX = windowX;
-    pressWindowY = windowY;
-    if (WindowExists()) host_->captureMouse();
-}
-
-void ViewerWnd::OnMouseMove(unsigned, Point point) {
-    if (!(flags & Dragging)) return;
-    if (flags & SkipNextMove) {
-        // The move that the window's own displacement caused.
-        flags &= ~SkipNextMove;
-        return;
-    }
-    windowX = pressWindowX + (windowX + point.x - pressPointX);
-    windowY = pressWindowY + (windowY + point.y - pressPointY);
-    flags |= SkipNextMove;
-    MoveWindowTo(false);
-}
-
-void ViewerWnd::OnLButtonUp(unsigned, Point) {
-    if (WindowExists()) host_->releaseMouse();
-    if (lockPlace >= 0 && (pressWindowX != windowX || pressWindowY != windowY)) CaptureLockPlace();
-    flags &= ~(RightDoubleClicked | Dragging | SkipNextMove | RightZooming);
-}
-
-void ViewerWnd::OnLButtonDblClk(unsigned, Point point) {
-    if (ToggleFitToScreen(point)) return;
-    const ScreenSize screen = screenSize();
-    windowX = (screen.width - windowWidth) / 2;
-    windowY = (screen.height - windowHeight) / 2;
-    MoveWindowTo(false);
-}
-
-void ViewerWnd::OnTimer(int) {}
-
-void ViewerWnd::OnDropFiles(const std::vector<std::string>& paths) {
-    if (paths.size() != 1) return; // several files at once do nothing
-    if (OpenFile(paths[0].c_str()) && WindowExists()) host_->activate();
 }
 
 } // namespace vistrel

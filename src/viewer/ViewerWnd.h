@@ -17,6 +17,8 @@
 
 namespace vistrel {
 
+class Desktop;
+
 // The window's flag word.
 enum ViewFlags : uint32_t {
     RightDoubleClicked = 0x01,
@@ -56,6 +58,10 @@ enum VirtualKey : int {
     VkOemMinus = 0xBD,
 };
 
+// The request that opens the context menu at the last right-press point, as another part of the
+// program (or the toolkit) may send it to the window.
+inline constexpr int MsgShowContextMenu = 0x465;
+
 // Mouse handler flags: the buttons and modifier keys held.
 enum MouseFlags : unsigned {
     MkLButton = 0x01,
@@ -85,6 +91,9 @@ public:
     void BeginModalState();
     void EndModalState();
     PictureSource& Source() { return *source_; }
+    // What the commands ask of the desktop (background, file manager, clipboard, drags); without
+    // one, those commands do nothing.
+    void SetDesktop(Desktop* desktop) { desktop_ = desktop; }
 
     // --- placement
     void ComputeLayout();
@@ -123,18 +132,41 @@ public:
     // Paints the window now, outside a paint event.
     void Repaint();
 
+    // --- context menu and commands
+    // Builds the menu from the window's state, shows it at the last right-press point and
+    // carries out the chosen command.
+    void ShowContextMenu();
+    void OnCommand(int id);
+    void ToggleTopMost();
+    // Makes the clipboard's picture the picture on show; false (nothing changed) without one.
+    bool Paste();
+
+    // --- slide show
+    // Asks for the delay and the loop option, then steps every delay seconds.
+    void StartSlideShow();
+    void StopSlideShow();
+
     // --- handlers (called by the window host)
     void OnPaint(Canvas& dc) { DrawView(dc); }
+    // Virtual-key codes; the modifier keys come from the host's key state.
     void OnKeyDown(int key);
     void OnHelp();
+    // `flags` are the MouseFlags held; points are in client coordinates.
     void OnLButtonDown(unsigned flags, Point point);
     void OnLButtonUp(unsigned flags, Point point);
     void OnLButtonDblClk(unsigned flags, Point point);
+    void OnRButtonDown(unsigned flags, Point point);
+    void OnRButtonUp(unsigned flags, Point point);
+    void OnRButtonDblClk(unsigned flags, Point point);
+    void OnMButtonDown(unsigned flags, Point point);
     void OnMouseMove(unsigned flags, Point point);
+    // `delta` > 0 when the wheel turned away from the user (up).
+    void OnMouseWheel(unsigned flags, int delta);
     void OnTimer(int id);
     void OnDropFiles(const std::vector<std::string>& paths);
+    // MsgShowContextMenu.
+    void OnShowContextMenu() { ShowContextMenu(); }
     void OnClose();
-    void StopSlideShow();
 
     // The start page's size without a skin: the widest line of its text measured in the default
     // font, at least 300 x 300. Measured once, on first use: a window that opens on a picture
@@ -179,12 +211,25 @@ private:
     Point LockAnchorOf(int place) const;
 
     void MeasureStartPage();
+    // Previous or next picture of the folder; stops a slide show either way.
+    void StepPicture(bool forward);
+    // Ctrl + left drag: offers the picture on show as a file.
+    void DragOut();
+    void RightClickTick();
+    void RightZoomTick();
+    void SlideShowTick();
 
     int startPageWidth_ = 0; // 0 until measured
     int startPageHeight_ = 0;
     std::unique_ptr<PictureSource> source_;
     std::unique_ptr<DirectDrawPresenter> presenter_;
     WindowHost* host_ = nullptr;
+    Desktop* desktop_ = nullptr;
+    // The wheel turned the picture while the right button was held: releasing that button ends
+    // the gesture instead of opening the menu.
+    bool rightPressUsedByWheel_ = false;
+    // The menu or the slide show dialog is up: a second one does not open over it.
+    bool modalUp_ = false;
 };
 
 // The caption for a record: "name [WxH]" (with the depth for BMP files, the camera text after

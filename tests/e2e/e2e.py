@@ -10,6 +10,7 @@ settings folder, and pictures made for it by Pillow and ImageMagick. The root wi
 (-wr), so wherever the desktop shows through a window, the screen is white.
 """
 import os
+import json
 import shutil
 import subprocess
 import sys
@@ -117,7 +118,7 @@ class Session:
             if self.program.poll() is not None:
                 raise Failure("the program ended: " +
                               self.program.stderr.read().decode(errors="replace"))
-            ids = self.xdotool("search", "--onlyvisible", "--pid", str(self.program.pid),
+            ids = self.xdotool("search", "--all", "--onlyvisible", "--pid", str(self.program.pid),
                                "--name", ".")
             if not ids:
                 return None
@@ -159,6 +160,40 @@ class Session:
     def key(self, window, key):
         self.xdotool("windowfocus", "--sync", window)
         self.xdotool("key", "--clearmodifiers", key)
+
+    def popup(self, main, title=None):
+        """Another visible window of the program than `main` (its menu or dialog), once there is
+        one (with `title`, one of that name): (id, x, y, width, height)."""
+        def probe():
+            if self.program.poll() is not None:
+                raise Failure("the program ended")
+            ids = self.xdotool("search", "--all", "--onlyvisible", "--pid",
+                               str(self.program.pid)).split()
+            for window in ids:
+                if window != main and (title is None or
+                                       self.xdotool("getwindowname", window) == title):
+                    return window
+            return None
+        window = wait_for("a window besides the main one", probe)
+        shell = dict(line.split("=", 1)
+                     for line in self.xdotool("getwindowgeometry", "--shell", window).split())
+        return (window, int(shell["X"]), int(shell["Y"]), int(shell["WIDTH"]), int(shell["HEIGHT"]))
+
+    def closed(self, popup):
+        wait_for("the popup to close", lambda: popup not in self.xdotool(
+            "search", "--all", "--onlyvisible", "--pid", str(self.program.pid)).split())
+
+    def menu_command(self, main, point, downs):
+        """Right-clicks at the screen `point` and chooses the menu item `downs` steps down from
+        the top with the keyboard (separators and grayed items are skipped)."""
+        # Two right clicks at one place within the double-click time are a double click: exit.
+        time.sleep(0.6)
+        self.xdotool("mousemove", str(point[0]), str(point[1]), "click", "3")
+        menu = self.popup(main)
+        check(abs(menu[1] - point[0]) <= 2 and abs(menu[2] - point[1]) <= 2,
+              "menu at %r, clicked at %r" % (menu[1:3], point))
+        self.xdotool("key", *(["Down"] * downs), "Return")
+        self.closed(menu[0])
 
     def expect_exit(self, code=0):
         try:
@@ -243,6 +278,12 @@ def case_big_picture_natural_size(s):
     # Created with its right and bottom edges on the screen's: the yellow quarter shows.
     check((x, y, w, h) == (-2080, -1920, 4000, 3000), "geometry %r" % ((x, y, w, h),))
     s.expect_pixels({(10, 10): YELLOW, (1910, 1070): YELLOW})
+    # Home and Page Up bring the left and top edges to the screen's, End and Page Down back.
+    for key, position in (("Home", (0, -1920)), ("Prior", (0, 0)), ("End", (-2080, 0)),
+                          ("Next", (-2080, -1920))):
+        s.key(window, key)
+        wait_for("the window at %r after %s" % (position, key),
+                 lambda: s.window()[1:3] == position)
     # A double click fits it to the screen and stores the choice.
     s.xdotool("mousemove", "960", "540", "click", "--repeat", "2", "--delay", "80", "1")
     wait_for("the fitted window", lambda: s.window()[3:5] == (1440, 1080))
@@ -360,6 +401,217 @@ def case_step_through_folder(s):
         s.expect_pixels({at((x, y), (5, 5)): colour, at((x, y), (w - 5, h - 5)): colour})
     s.key(window, "Escape")
     s.expect_exit(0)
+
+
+# Items of the context menu of a picture file, counted in Down keys from the top: the caption,
+# fit, keep on top, lock place, the two rotations, then (in a folder of several pictures) the
+# slide show, the background and Exit.
+MENU_FIT, MENU_ON_TOP, MENU_ROTATE_CW, MENU_SLIDE_SHOW = 2, 3, 5, 7
+
+
+def case_wheel_and_zoom_keys(s):
+    for i, colour in enumerate((RED, GREEN, BLUE)):
+        Image.new("RGB", (300 + 100 * i, 200), colour).save(s.path("folder", "%d.png" % i))
+    s.start(s.path("folder", "1.png"))
+    window, x, y, w, h, title = s.window()
+    check((x, y, w, h) == (760, 440, 400, 200), "geometry %r" % ((x, y, w, h),))
+    # A right drag 50 pixels to the right widens the window by 100 around the pressed point
+    # (100, 100), and its release opens no menu.
+    s.xdotool("mousemove", "860", "540", "mousedown", "3", "sleep", "0.2", "mousemove", "880",
+              "540", "sleep", "0.2", "mousemove", "910", "540", "sleep", "0.5", "mouseup", "3")
+    wait_for("the zoomed window", lambda: s.window()[1:5] == (735, 415, 500, 250))
+    time.sleep(0.5)
+    check(s.xdotool("search", "--all", "--onlyvisible", "--pid",
+                    str(s.program.pid)).split() == [window], "a menu opened")
+    # Wheel down: next (none after the last); wheel up: previous.
+    for button, name in (("5", "2.png [500x200]"), ("5", "2.png [500x200]"),
+                         ("4", "1.png [400x200]"), ("4", "0.png [300x200]")):
+        _, x, y, w, h, _ = s.window()
+        s.xdotool("mousemove", str(x + w // 2), str(y + h // 2), "click", button)
+        wait_for("the caption " + name, lambda: s.window()[5] == name)
+    s.expect_pixels({(960, 540): RED})
+    # "=" and keypad "+" zoom in by a tenth, "-" and keypad "-" out, around the centre.
+    for key, size in (("equal", (330, 220)), ("KP_Add", (363, 242)), ("minus", (327, 218)),
+                      ("KP_Subtract", (295, 196))):
+        s.key(window, key)
+        wait_for("%r after %s" % (size, key), lambda: s.window()[3:5] == size)
+        _, x, y, w, h, _ = s.window()
+        check(abs(x + w // 2 - 960) <= 1 and abs(y + h // 2 - 540) <= 1, "centre moved")
+    s.expect_pixels({(x + 3, y + 3): RED, (x + w - 3, y + h - 3): RED})
+    s.key(window, "Escape")
+    s.expect_exit(0)
+
+
+def case_context_menu_commands(s):
+    picture = s.path("pictures", "big.jpg")
+    quadrants((4000, 3000)).save(picture, quality=95)
+    quadrants((200, 100)).save(s.path("pictures", "other.png"))
+    s.start(picture)
+    window, x, y, w, h, title = s.window()
+    check((x, y, w, h) == (240, 0, 1440, 1080), "geometry %r" % ((x, y, w, h),))
+    # Keep on top, off and on again; the choice is stored.
+    s.menu_command(window, (400, 300), MENU_ON_TOP)
+    wait_for("NoneTopMost=1", lambda: "NoneTopMost=1" in s.stored_settings())
+    s.menu_command(window, (400, 300), MENU_ON_TOP)
+    wait_for("NoneTopMost=0", lambda: "NoneTopMost=0" in s.stored_settings())
+    # Rotate clockwise: the turned picture is fitted again around the same centre, blue now at
+    # the top-left and red at the top-right.
+    s.menu_command(window, (400, 300), MENU_ROTATE_CW)
+    wait_for("the turned window", lambda: s.window()[1:5] == (555, 0, 810, 1080))
+    s.expect_pixels({(565, 10): BLUE, (1355, 10): RED, (565, 1070): YELLOW, (1355, 1070): GREEN})
+    # Fit off at the pressed point: natural size, that picture point stays under the cursor.
+    s.menu_command(window, (555 + 405, 540), MENU_FIT)
+    wait_for("the natural size", lambda: s.window()[3:5] == (3000, 4000))
+    _, x, y, w, h, _ = s.window()
+    check((x, y) == (960 - 405 * 3000 // 810, 540 - 540 * 4000 // 1080),
+          "natural size at %r" % ((x, y),))
+    wait_for("NoneScale=1", lambda: "NoneScale=1" in s.stored_settings())
+    s.key(window, "Escape")
+    s.expect_exit(0)
+
+
+def case_right_double_click_closes(s):
+    picture = s.path("pictures", "small.png")
+    quadrants((640, 480)).save(picture)
+    s.start(picture)
+    window, x, y, w, h, title = s.window()
+    s.xdotool("mousemove", str(x + 100), str(y + 100), "click", "--repeat", "2", "--delay", "60",
+              "3")
+    s.expect_exit(0)
+
+
+def case_paste_from_clipboard(s):
+    png = s.path("clip.png")
+    quadrants((120, 80)).save(png)
+    # xclip owns the clipboard while it runs (in the foreground with -quiet).
+    owner = subprocess.Popen(["xclip", "-quiet", "-selection", "clipboard", "-t", "image/png",
+                              "-i", png], env=s.env, stdout=subprocess.DEVNULL,
+                             stderr=subprocess.DEVNULL)
+    try:
+        s.start()
+        window = expect_start_page(s)
+        s.key(window, "ctrl+v")
+        wait_for("the pasted picture", lambda: s.window()[5] == "Snapshot [120x80]")
+        _, x, y, w, h, _ = s.window()
+        check((x, y, w, h) == (900, 500, 120, 80), "geometry %r" % ((x, y, w, h),))
+        s.expect_pixels({(x + 5, y + 5): RED, (x + 115, y + 5): GREEN, (x + 5, y + 75): BLUE,
+                         (x + 115, y + 75): YELLOW})
+        s.key(window, "Escape")
+        s.expect_exit(0)
+    finally:
+        owner.kill()
+        owner.wait()
+
+
+def case_slide_show_loop(s):
+    names = ["0.png [300x200]", "1.png [400x200]", "2.png [500x200]"]
+    for i, colour in enumerate((RED, GREEN, BLUE)):
+        Image.new("RGB", (300 + 100 * i, 200), colour).save(s.path("folder", "%d.png" % i))
+    s.start(s.path("folder", "1.png"))
+    window, x, y, w, h, title = s.window()
+    s.menu_command(window, (x + 20, y + 20), MENU_SLIDE_SHOW)
+    dialog = s.popup(window, "Slide Show Pictures")[0]
+    # The delay field comes two tabs after "Start"; Enter starts the show. Loop is on by default.
+    s.xdotool("windowfocus", "--sync", dialog)
+    s.xdotool("key", "Tab", "Tab", "ctrl+a", "1", "Return")
+    s.closed(dialog)
+    wait_for("the stored delay", lambda: "SlideShowDelayTime=1" in s.stored_settings())
+    for name in (names[2], names[0], names[1]):  # past the last file, the first one
+        wait_for("the caption " + name, lambda: s.window()[5] == name)
+    # Esc stops the show and leaves the window; the next one closes it.
+    s.key(window, "Escape")
+    stopped = s.window()[5]
+    time.sleep(2.5)
+    check(s.window()[5] == stopped, "the show went on after Esc")
+    s.key(window, "Escape")
+    s.expect_exit(0)
+
+
+def case_desktop_commands(s):
+    """The background on a GNOME desktop (GSettings' keyfile backend in the test's home) and the
+    file shown in its folder by a file manager on a session bus of the test's own."""
+    # A bus that starts no services of the machine's (accessibility and the like) on demand.
+    config = s.path("bus.conf")
+    with open(config, "w") as f:
+        f.write('<busconfig><type>session</type><listen>unix:tmpdir=%s</listen>'
+                '<auth>EXTERNAL</auth><policy context="default">'
+                '<allow send_destination="*" eavesdrop="true"/><allow eavesdrop="true"/>'
+                '<allow own="*"/></policy></busconfig>' % s.dir)
+    bus = subprocess.Popen(["dbus-daemon", "--config-file=" + config, "--nofork",
+                            "--print-address=1"], env=s.env, stdout=subprocess.PIPE,
+                           stderr=subprocess.DEVNULL, text=True)
+    services = None
+    try:
+        s.env.update(DBUS_SESSION_BUS_ADDRESS=bus.stdout.readline().strip(),
+                     XDG_CURRENT_DESKTOP="GNOME", GSETTINGS_BACKEND="keyfile")
+        log = s.path("calls.log")
+        services = subprocess.Popen(
+            ["/usr/bin/python3", os.path.join(os.path.dirname(os.path.abspath(__file__)), "..",
+                                              "commands", "fake_desktop_services.py"),
+             log, "filemanager"], env=s.env, stdout=subprocess.PIPE, text=True)
+        check(services.stdout.readline().strip() == "ready", "the file manager did not start")
+        picture = s.path("my pictures", "beach.png")
+        quadrants((300, 200)).save(picture)
+        s.start(picture)
+        window, x, y, w, h, title = s.window()
+        # A folder of one picture: no slide show item, the background is the 7th item.
+        s.menu_command(window, (x + 20, y + 20), 7)
+
+        def background():
+            result = subprocess.run(["gsettings", "get", "org.gnome.desktop.background",
+                                     "picture-uri"], env=s.env, capture_output=True, text=True)
+            return "/Quorbane/Vistrel/Wallpaper/wallpaper-" in result.stdout
+        wait_for("the background", background)
+        s.menu_command(window, (x + 20, y + 20), 1)  # the caption: show in folder
+
+        def shown():
+            with open(log) as f:
+                return [json.loads(line) for line in f if line.strip()]
+        calls = wait_for("the file manager's call", lambda: os.path.exists(log) and shown())
+        check(calls[0]["call"] == "ShowItems", "call %r" % calls[0])
+        check(calls[0]["uris"] == ["file://" + picture.replace(" ", "%20")], "uris %r" % calls)
+        s.key(window, "Escape")
+        s.expect_exit(0)
+    finally:
+        if services:
+            services.kill()
+            services.wait()
+        bus.kill()
+        bus.wait()
+
+
+def case_drag_out_and_drop(s):
+    """Ctrl and a left drag offer the picture as a file; a second Vistrel, locked to the screen's
+    top-left corner by settings of its own, takes it as a dropped file."""
+    quadrants((300, 200)).save(s.path("one", "a.png"))
+    Image.new("RGB", (300, 200), BLUE).save(s.path("two", "b.png"))
+    other = dict(s.env, XDG_CONFIG_HOME=os.path.join(s.dir, "other-config"))
+    os.makedirs(os.path.join(other["XDG_CONFIG_HOME"], "Quorbane"))
+    with open(os.path.join(other["XDG_CONFIG_HOME"], "Quorbane", "Vistrel.conf"), "w") as f:
+        f.write("[General]\nLockPlace=0\nxLockPlace=0\nyLockPlace=0\n")
+    target = subprocess.Popen([s.vistrel, s.path("two", "b.png")], env=other,
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    try:
+        def target_title():
+            ids = s.xdotool("search", "--all", "--onlyvisible", "--pid", str(target.pid),
+                            "--name", ".")
+            return s.xdotool("getwindowname", ids.split()[0]) if ids else None
+        wait_for("the second window", lambda: target_title() == "b.png [300x200]")
+        s.start(s.path("one", "a.png"))
+        window, x, y, w, h, title = s.window()
+        check((x, y) == (810, 440), "geometry %r" % ((x, y),))
+        s.xdotool("mousemove", "900", "500", "keydown", "ctrl", "mousedown", "1", "sleep", "0.2",
+                  "mousemove", "890", "490", "sleep", "0.3", "mousemove", "400", "300", "sleep",
+                  "0.3", "mousemove", "150", "100", "sleep", "0.3", "mousemove", "140", "100",
+                  "sleep", "0.3", "mouseup", "1", "keyup", "ctrl")
+        wait_for("the dropped file in the second window",
+                 lambda: target_title() == "a.png [300x200]")
+        check(s.window()[1:3] == (810, 440), "the dragged window moved")
+        s.key(window, "Escape")
+        s.expect_exit(0)
+    finally:
+        target.kill()
+        target.wait()
 
 
 CASES = {name[len("case_"):]: f for name, f in globals().items() if name.startswith("case_")}

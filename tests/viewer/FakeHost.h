@@ -2,13 +2,16 @@
 // source and the platform's settings and text measure.
 #pragma once
 
+#include "Desktop.h"
 #include "Platform.h"
 #include "ViewerWnd.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -79,6 +82,7 @@ struct FakeHost : WindowHost {
         geometry = {x, y, x + w, y + h};
         topMost = onTop;
     }
+    void setTopMost(bool onTop) override { topMost = onTop; }
     void move(int x, int y) override {
         geometry = {x, y, x + geometry.width(), y + geometry.height()};
         log.push_back("move");
@@ -99,7 +103,9 @@ struct FakeHost : WindowHost {
         return std::make_unique<ClientCanvas>(*this);
     }
     void setLayered(bool on) override { layered = on; }
+    int layeredUpdates = 0;
     void updateLayered(int w, int h, const uint8_t* bits, uint32_t rowSize) override {
+        ++layeredUpdates;
         layeredWidth = w;
         layeredHeight = h;
         layeredPixels.assign(std::size_t(w) * h, 0);
@@ -117,14 +123,77 @@ struct FakeHost : WindowHost {
         blitDestination = destination;
         ++blits;
     }
-    void captureMouse() override {}
-    void releaseMouse() override {}
-    bool hasCapture() const override { return false; }
-    Point cursorPos() const override { return {}; }
+    bool captured = false;
+    Point cursor;
+    void captureMouse() override { captured = true; }
+    void releaseMouse() override { captured = false; }
+    bool hasCapture() const override { return captured; }
+    Point cursorPos() const override { return cursor; }
     unsigned keyState() const override { return keys; }
-    void setTimer(int, int) override {}
-    void killTimer(int) override {}
+
+    std::map<int, int> timers; // running timers: id -> period in ms
+    void setTimer(int id, int ms) override { timers[id] = ms; }
+    void killTimer(int id) override { timers.erase(id); }
+    bool running(int id) const { return timers.count(id) != 0; }
     void postClose() override { ++closes; }
+
+    bool acceptsDrops = true;
+    std::vector<bool> acceptDropsCalls;
+    void setAcceptDrops(bool on) override {
+        acceptsDrops = on;
+        acceptDropsCalls.push_back(on);
+    }
+
+    // Menus shown, and the choice the next one gives; `whileMenuShown` runs before it returns.
+    std::vector<std::vector<MenuItem>> menus;
+    std::vector<Point> menuPoints;
+    int menuChoice = 0;
+    std::function<void()> whileMenuShown;
+    int checkMarkWidth = 16;
+    int trackPopupMenu(const std::vector<MenuItem>& items, Point at) override {
+        menus.push_back(items);
+        menuPoints.push_back(at);
+        if (whileMenuShown) whileMenuShown();
+        return menuChoice;
+    }
+    int menuCheckMarkWidth() const override { return checkMarkWidth; }
+
+    // The slide show dialog: its answer, and how often it was shown.
+    bool dialogAccepts = true;
+    int dialogDelay = 5, dialogLoop = 1, dialogs = 0;
+    bool runSlideShowDialog(int& delay, int& loop) override {
+        ++dialogs;
+        if (!dialogAccepts) return false;
+        delay = dialogDelay;
+        loop = dialogLoop;
+        return true;
+    }
+};
+
+// What the commands hand to the desktop, and a clipboard that may hold a picture.
+struct FakeDesktop : Desktop {
+    std::vector<std::string> calls; // "wallpaper PATH", "show PATH", "browse ADDRESS", "drag PATH"
+    int clipboardWidth = 0, clipboardHeight = 0; // 0: the clipboard holds no picture
+    uint32_t clipboardBgra = 0xFF0000FF;
+    bool setWallpaper(const std::string& path) override { return record("wallpaper " + path); }
+    bool showInFolder(const std::string& path) override { return record("show " + path); }
+    bool openInBrowser(const std::string& where) override { return record("browse " + where); }
+    bool dragFileOut(const std::string& path) override { return record("drag " + path); }
+    bool clipboardImage(ClipboardBitmap& out) override {
+        if (clipboardWidth <= 0 || clipboardHeight <= 0) return false;
+        const std::size_t size = std::size_t(clipboardWidth) * clipboardHeight * 4;
+        LargeBuffer bits(size);
+        for (std::size_t i = 0; i < size; ++i)
+            bits.data()[i] = uint8_t(clipboardBgra >> (8 * (i % 4)));
+        out.width = clipboardWidth;
+        out.height = clipboardHeight;
+        out.bits = std::move(bits);
+        return true;
+    }
+    bool record(std::string call) {
+        calls.push_back(std::move(call));
+        return true;
+    }
 };
 
 // Records made in memory; `open` knows the paths it was given pictures for.
@@ -136,24 +205,43 @@ struct FakeSource : PictureSource {
 
     CachedPicture* current() override { return shown; }
     bool open(const char* path) override {
-        const auto found = files.find(path);
-        if (found == files.end()) return false;
-        shown = found->second.get();
+        CachedPicture* found = file(path);
+        if (!found) return false;
+        shown = found;
         return true;
+    }
+    CachedPicture* file(const std::string& path) {
+        const auto found = files.find(path);
+        return found == files.end() ? nullptr : found->second.get();
     }
     bool step(int delta) {
         for (std::size_t i = 0; i < folder.size(); ++i)
-            if (shown && files[folder[i]].get() == shown) {
+            if (shown && file(folder[i]) == shown) {
                 const std::size_t next = i + std::size_t(delta);
-                if (next >= folder.size()) return false;
-                shown = files[folder[next]].get();
+                if (next >= folder.size() || !file(folder[next])) return false;
+                shown = file(folder[next]);
                 return true;
             }
         return false;
     }
     bool showNext() override { return step(1); }
     bool showPrevious() override { return step(-1); }
-    bool adopt(const BitmapDescription&) override { return false; }
+    // A pasted picture: a record without a path, kept apart from the folder.
+    std::unique_ptr<CachedPicture> pasted;
+    bool adopt(const BitmapDescription& bitmap) override {
+        auto record = std::make_unique<CachedPicture>();
+        record->picture = std::make_unique<Picture>();
+        if (!record->picture->adoptBitmap(bitmap)) return false;
+        record->width = bitmap.width;
+        record->height = bitmap.height;
+        pasted = std::move(record);
+        shown = pasted.get();
+        return true;
+    }
+    int folderCount() override { return int(folder.size()); }
+    std::string folderPathAt(int index) override {
+        return index >= 0 && index < int(folder.size()) ? folder[std::size_t(index)] : "";
+    }
     void endWorker(bool) override {}
     void mainWindowCreated() override { resumed = true; }
 };

@@ -1,6 +1,9 @@
 #include "QtWindowHost.h"
 
 #include "QtCanvas.h"
+#include "QtPopupMenu.h"
+#include "Settings.h"
+#include "SlideShowDialog.h"
 #include "ViewerWnd.h"
 
 #include <QBitmap>
@@ -18,9 +21,12 @@
 #include <QRegion>
 #include <QTimerEvent>
 #include <QUrl>
+#include <QWheelEvent>
 #include <QWindow>
 
+#include <cstdlib>
 #include <cstring>
+
 namespace vistrel {
 
 namespace {
@@ -77,6 +83,9 @@ int virtualKeyOf(const QKeyEvent& event) {
     }
 }
 
+// The wheel turn of one notch of an ordinary mouse wheel.
+constexpr int kWheelNotch = 120;
+
 // The painter comes before the canvas that draws with it.
 struct PainterHolder {
     QPainter painter;
@@ -107,6 +116,14 @@ private:
 };
 
 HostWidget::HostWidget(QtWindowHost& host) : host_(host) {}
+
+bool HostWidget::event(QEvent* event) {
+    if (event->type() == kShowContextMenuEvent) {
+        host_.viewer_.OnShowContextMenu();
+        return true;
+    }
+    return QWidget::event(event);
+}
 
 void HostWidget::paintEvent(QPaintEvent* event) {
     QImage& frame = host_.frame();
@@ -144,24 +161,57 @@ void HostWidget::keyReleaseEvent(QKeyEvent* event) {
 void HostWidget::mousePressEvent(QMouseEvent* event) {
     const unsigned flags = host_.mouseFlags(event->buttons(), event->modifiers());
     const Point point = host_.clientOf(event->globalPosition());
-    if (event->button() == Qt::LeftButton) host_.viewer_.OnLButtonDown(flags, point);
+    switch (event->button()) {
+    case Qt::LeftButton:
+        host_.viewer_.OnLButtonDown(flags, point);
+        break;
+    case Qt::RightButton:
+        host_.viewer_.OnRButtonDown(flags, point);
+        break;
+    case Qt::MiddleButton:
+        host_.viewer_.OnMButtonDown(flags, point);
+        break;
+    default:
+        break;
+    }
 }
 
 void HostWidget::mouseReleaseEvent(QMouseEvent* event) {
     const unsigned flags = host_.mouseFlags(event->buttons(), event->modifiers());
     const Point point = host_.clientOf(event->globalPosition());
-    if (event->button() == Qt::LeftButton) host_.viewer_.OnLButtonUp(flags, point);
+    if (event->button() == Qt::LeftButton)
+        host_.viewer_.OnLButtonUp(flags, point);
+    else if (event->button() == Qt::RightButton)
+        host_.viewer_.OnRButtonUp(flags, point);
 }
 
+// The second press of a double click arrives here instead of as a press; a middle double click
+// is no second press of the middle button.
 void HostWidget::mouseDoubleClickEvent(QMouseEvent* event) {
     const unsigned flags = host_.mouseFlags(event->buttons(), event->modifiers());
     const Point point = host_.clientOf(event->globalPosition());
-    if (event->button() == Qt::LeftButton) host_.viewer_.OnLButtonDblClk(flags, point);
+    if (event->button() == Qt::LeftButton)
+        host_.viewer_.OnLButtonDblClk(flags, point);
+    else if (event->button() == Qt::RightButton)
+        host_.viewer_.OnRButtonDblClk(flags, point);
 }
 
 void HostWidget::mouseMoveEvent(QMouseEvent* event) {
     host_.viewer_.OnMouseMove(host_.mouseFlags(event->buttons(), event->modifiers()),
                               host_.clientOf(event->globalPosition()));
+}
+
+void HostWidget::wheelEvent(QWheelEvent* event) {
+    // Only the vertical wheel steps and turns. A wheel that reports parts of a notch (touchpads,
+    // free-spinning wheels) acts once per whole notch, not once per report.
+    const int delta = event->angleDelta().y();
+    if (delta == 0) return;
+    if ((wheelRemainder_ > 0) != (delta > 0)) wheelRemainder_ = 0; // turned the other way
+    wheelRemainder_ += delta;
+    if (std::abs(wheelRemainder_) < kWheelNotch) return;
+    const int turned = wheelRemainder_;
+    wheelRemainder_ = 0;
+    host_.viewer_.OnMouseWheel(host_.mouseFlags(event->buttons(), event->modifiers()), turned);
 }
 
 void HostWidget::timerEvent(QTimerEvent* event) {
@@ -358,7 +408,8 @@ Point QtWindowHost::cursorPos() const {
 }
 
 unsigned QtWindowHost::keyState() const {
-    const Qt::KeyboardModifiers modifiers = QGuiApplication::queryKeyboardModifiers();
+    // The modifiers as of the event being handled (the keyboard may have moved on since).
+    const Qt::KeyboardModifiers modifiers = QGuiApplication::keyboardModifiers();
     unsigned state = 0;
     if (modifiers & Qt::ControlModifier) state |= KeyControl;
     if (modifiers & Qt::ShiftModifier) state |= KeyShift;
@@ -385,6 +436,26 @@ void QtWindowHost::killTimer(int id) {
 void QtWindowHost::postClose() {
     QMetaObject::invokeMethod(
         widget_.get(), [this] { viewer_.OnClose(); }, Qt::QueuedConnection);
+}
+
+void QtWindowHost::setAcceptDrops(bool on) {
+    widget_->setAcceptDrops(on);
+}
+
+int QtWindowHost::trackPopupMenu(const std::vector<MenuItem>& items, Point screenPoint) {
+    return ExecPopupMenu(items, QPoint(screenPoint.x, screenPoint.y), widget_.get());
+}
+
+int QtWindowHost::menuCheckMarkWidth() const {
+    return MenuCheckMarkWidth(widget_.get());
+}
+
+bool QtWindowHost::runSlideShowDialog(int& delaySeconds, int& loop) {
+    SlideShowSettings accepted;
+    if (!RunSlideShowDialog(widget_.get(), ReadSetting, WriteSetting, accepted)) return false;
+    delaySeconds = accepted.delay;
+    loop = accepted.loop;
+    return true;
 }
 
 void QtWindowHost::queueDragMove() {

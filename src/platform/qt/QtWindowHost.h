@@ -4,6 +4,7 @@
 
 #include "WindowHost.h"
 
+#include <QEvent>
 #include <QImage>
 #include <QRect>
 #include <QWidget>
@@ -18,12 +19,17 @@ namespace vistrel {
 class ViewerWnd;
 class QtWindowHost;
 
+// Posted to the window's widget, opens the context menu at the last right-press point: the
+// window's MsgShowContextMenu (0x465, the 101st user message) as a Qt event.
+inline constexpr QEvent::Type kShowContextMenuEvent = QEvent::Type(QEvent::User + 101);
+
 // The widget itself; it belongs to its QtWindowHost.
 class HostWidget final : public QWidget {
 public:
     explicit HostWidget(QtWindowHost& host);
 
 protected:
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
@@ -31,6 +37,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
     void timerEvent(QTimerEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -38,6 +45,8 @@ protected:
 
 private:
     QtWindowHost& host_;
+    // Wheel turns not yet handed on: fine-grained wheels and touchpads report parts of a notch.
+    int wheelRemainder_ = 0;
 };
 
 class QtWindowHost final : public WindowHost {
@@ -54,6 +63,7 @@ public:
     void setEnabled(bool enabled) override;
     void activate() override;
     void setGeometry(int x, int y, int width, int height, bool topMost) override;
+    void setTopMost(bool on) override;
     void move(int x, int y) override;
     void resize(int width, int height) override;
     Rect windowRect() const override;
@@ -71,6 +81,10 @@ public:
     void setTimer(int id, int milliseconds) override;
     void killTimer(int id) override;
     void postClose() override;
+    void setAcceptDrops(bool on) override;
+    int trackPopupMenu(const std::vector<MenuItem>& items, Point screenPoint) override;
+    int menuCheckMarkWidth() const override;
+    bool runSlideShowDialog(int& delaySeconds, int& loop) override;
 
     QWidget& widget() { return *widget_; }
 
@@ -83,7 +97,6 @@ private:
     // Runs `draw` with the painter of the canvas being painted, or a painter of its own.
     template <typename Draw> void paintFrame(Draw&& draw);
     void frameChanged();
-    void setTopMost(bool on);
     void queueDragMove();
     // Client coordinates of a screen point, against the geometry the window was given.
     Point clientOf(const QPointF& global) const;

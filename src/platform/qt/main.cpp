@@ -1,7 +1,9 @@
 // vistrel [PICTURE]: the viewer program.
 #include "CommandLine.h"
+#include "DesktopCommands.h"
 #include "Prefetcher.h"
 #include "PrefetcherSource.h"
+#include "QtDesktop.h"
 #include "QtPlatform.h"
 #include "QtWindowHost.h"
 #include "ViewerApp.h"
@@ -27,9 +29,13 @@ int main(int argc, char** argv) {
     vistrel::installPlatform(&platform);
     vistrel::ViewerWnd window(vistrel::MakePrefetcherSource());
     vistrel::QtWindowHost host(window);
+    vistrel::QtDesktop desktop(&host.widget()); // drags out start from the window
+    window.SetDesktop(&desktop);
     vistrel::ViewerApp app;
     if (!app.InitInstance(window, host, commandLine)) return 1;
     const int result = application.exec();
+    // Files offered to drags out of the window; a file manager has copied them by now.
+    vistrel::RemoveTemporaryFiles();
     // A worker abandoned at close may still be decoding: then the process ends here, before
     // anything it may touch is torn down.
     vistrel::Prefetcher::exitIfWorkerAbandoned(result);
