@@ -73,8 +73,8 @@ bool pictureShown(Display* display, Tint tint, Found* where) {
         for (int j : ys) {
             if ((i == 2) != (j == 2)) continue; // centre and the four quarter points
             const int x = left + (right - left) * i / 4, y = top + (bottom - top) * j / 4;
-            XImage* image = XGetImage(display, DefaultRootWindow(display), x, y, 1, 1, AllPlanes,
-                                      ZPixmap);
+            XImage* image =
+                XGetImage(display, DefaultRootWindow(display), x, y, 1, 1, AllPlanes, ZPixmap);
             if (!image) return false;
             const bool ok = matches(XGetPixel(image, 0, 0), tint);
             XDestroyImage(image);
@@ -117,10 +117,14 @@ int main(int argc, char** argv) {
             break;
         }
         if (i + 1 >= argc) break;
-        if (!std::strcmp(argv[i], "--tint")) tint = !std::strcmp(argv[++i], "blue") ? Tint::Blue : Tint::Red;
-        else if (!std::strcmp(argv[i], "--key")) key = argv[++i];
-        else if (!std::strcmp(argv[i], "--steps")) steps = std::atoi(argv[++i]);
-        else if (!std::strcmp(argv[i], "--delay-ms")) delayMs = std::atoi(argv[++i]);
+        if (!std::strcmp(argv[i], "--tint"))
+            tint = !std::strcmp(argv[++i], "blue") ? Tint::Blue : Tint::Red;
+        else if (!std::strcmp(argv[i], "--key"))
+            key = argv[++i];
+        else if (!std::strcmp(argv[i], "--steps"))
+            steps = std::atoi(argv[++i]);
+        else if (!std::strcmp(argv[i], "--delay-ms"))
+            delayMs = std::atoi(argv[++i]);
     }
     if (!first || first >= argc) {
         std::fprintf(stderr, "usage: vistrel-bench-probe --tint red|blue [--key K --steps N "

@@ -96,7 +96,6 @@ private:
     QImage& frame();
     // Runs `draw` with the painter of the canvas being painted, or a painter of its own.
     template <typename Draw> void paintFrame(Draw&& draw);
-    void frameChanged();
     void queueDragMove();
     // Client coordinates of a screen point, against the geometry the window was given.
     Point clientOf(const QPointF& global) const;
