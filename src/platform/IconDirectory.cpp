@@ -71,4 +71,23 @@ int chooseIconImage(const uint8_t* data, std::size_t size) {
     return best;
 }
 
+uint64_t iconImagePixels(const uint8_t* data, std::size_t size, int index) {
+    if (index < 0 || iconKindOf(data, size) == IconKind::None || index >= le16(data + 4)) return 0;
+    const std::size_t entryAt = kDirectoryHeader + std::size_t(index) * kEntrySize;
+    if (size < entryAt + kEntrySize) return 0;
+    const uint32_t offset = le32(data + entryAt + 12);
+    if (offset >= size || size - offset < 24) return 0;
+    const uint8_t* image = data + offset;
+    if (image[0] == 0x89 && image[1] == 'P') { // PNG: IHDR width and height, big-endian
+        auto be32 = [](const uint8_t* p) {
+            return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
+        };
+        return uint64_t(be32(image + 16)) * be32(image + 20);
+    }
+    const auto width = int32_t(le32(image + 4)), height = int32_t(le32(image + 8));
+    const uint64_t w = width < 0 ? 0 - uint64_t(int64_t(width)) : uint64_t(width);
+    const uint64_t h = height < 0 ? 0 - uint64_t(int64_t(height)) : uint64_t(height);
+    return w * h;
+}
+
 } // namespace vistrel

@@ -16,4 +16,9 @@ IconKind iconKindOf(const uint8_t* data, std::size_t size);
 // -1 when the directory cannot be read.
 int chooseIconImage(const uint8_t* data, std::size_t size);
 
+// Pixels of the image entry `index` points at, as the image's own header (PNG or bitmap) gives
+// them, both masks of a bitmap counted; readers size their buffers by it, whatever the entry
+// says. 0 when the header cannot be read.
+uint64_t iconImagePixels(const uint8_t* data, std::size_t size, int index);
+
 } // namespace vistrel

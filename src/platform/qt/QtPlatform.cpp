@@ -1,5 +1,6 @@
 #include "QtPlatform.h"
 
+#include "GifFrames.h"
 #include "IconDirectory.h"
 
 #include <QBuffer>
@@ -71,9 +72,14 @@ bool QtPlatform::decodeSystemPicture(const uint8_t* data, std::size_t size, Syst
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer, format);
     reader.setAutoTransform(false); // orientation is the program's own rule, not the reader's
+    // Qt's readers size some buffers by what a frame or an icon image announces rather than by
+    // the picture's size; such announcements are checked before the reader sees them.
+    if (format[0] == 'g' && !gifFirstFrameFits(data, size, kMaxSystemPixels)) return false;
     if (format[0] == 'i' || format[0] == 'c') {
         const int index = chooseIconImage(data, size);
-        if (index < 0 || (index > 0 && !reader.jumpToImage(index))) return false;
+        if (index < 0 || iconImagePixels(data, size, index) > uint64_t(kMaxSystemPixels))
+            return false;
+        if (index > 0 && !reader.jumpToImage(index)) return false;
     }
     const QSize announced = reader.size();
     if (announced.isValid() && qint64(announced.width()) * announced.height() > kMaxSystemPixels)

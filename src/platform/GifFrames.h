@@ -1,0 +1,16 @@
+// A look at a GIF file's block structure before the toolkit's reader sees it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace vistrel {
+
+// False when the first image of a GIF file reaches further than `maxPixels` allow: its right edge
+// (left + width) times its bottom edge (top + height). Readers size their canvas by the frame as
+// well as by the logical screen, so a 10-pixel screen can announce a frame of billions of pixels.
+// True when the frame fits, and for files that end or break before their first image (the
+// reader then fails by itself).
+bool gifFirstFrameFits(const uint8_t* data, std::size_t size, uint64_t maxPixels);
+
+} // namespace vistrel
