@@ -20,8 +20,6 @@ namespace vistrel {
 
 namespace {
 
-constexpr qint64 kMaxSystemPixels = qint64(1) << 28;
-
 // The formats the system picture decoder reads, told by their first bytes rather than the
 // extension, as that decoder does. Qt reads more (PNG, TGA, TIFF...), which must not get through.
 const char* formatOf(const uint8_t* data, std::size_t size) {
@@ -74,19 +72,18 @@ bool QtPlatform::decodeSystemPicture(const uint8_t* data, std::size_t size, Syst
     reader.setAutoTransform(false); // orientation is the program's own rule, not the reader's
     // Qt's readers size some buffers by what a frame or an icon image announces rather than by
     // the picture's size; such announcements are checked before the reader sees them.
-    if (format[0] == 'g' && !gifFirstFrameFits(data, size, kMaxSystemPixels)) return false;
+    if (format[0] == 'g' && !gifFirstFrameFits(data, size, uint64_t(maxPixels_))) return false;
     if (format[0] == 'i' || format[0] == 'c') {
         const int index = chooseIconImage(data, size);
-        if (index < 0 || iconImagePixels(data, size, index) > uint64_t(kMaxSystemPixels))
-            return false;
+        if (index < 0 || iconImagePixels(data, size, index) > uint64_t(maxPixels_)) return false;
         if (index > 0 && !reader.jumpToImage(index)) return false;
     }
     const QSize announced = reader.size();
-    if (announced.isValid() && qint64(announced.width()) * announced.height() > kMaxSystemPixels)
+    if (announced.isValid() && qint64(announced.width()) * announced.height() > maxPixels_)
         return false;
     QImage image;
     if (!reader.read(&image) || image.isNull()) return false;
-    if (qint64(image.width()) * image.height() > kMaxSystemPixels) return false;
+    if (qint64(image.width()) * image.height() > maxPixels_) return false;
     image.convertTo(QImage::Format_ARGB32);
     if (!sink.begin(image.width(), image.height())) return false;
     for (int y = 0; y < image.height(); ++y)

@@ -20,7 +20,12 @@ public:
     bool readSetting(const char* name, std::string& text) override;
     int writeSetting(const char* name, int32_t value) override;
 
+    // Pictures of more pixels are refused (2^28 unless lowered; fuzzing lowers it to keep each
+    // run short).
+    void limitPixels(int64_t maxPixels) { maxPixels_ = maxPixels; }
+
 private:
+    int64_t maxPixels_ = int64_t(1) << 28;
     // The primary screen as last read on the application's thread; 1920x1080 without a GUI.
     std::atomic<int> screenWidth_{1920};
     std::atomic<int> screenHeight_{1080};
