@@ -191,27 +191,6 @@ TEST_F(Input, WheelStepsAndWithTheRightButtonHeldTurnsThePictureWithoutAMenu) {
     EXPECT_FALSE(host_.running(TimerRightClick));
 }
 
-TEST_F(Input, ZoomKeysAndTheMiddleButton) {
-    AddFile("/p/a.png", 400, 300);
-    CreateAndOpen("/p/a.png");
-    for (const int key : {VkOemPlus, VkAdd})
-        Window().OnKeyDown(key);
-    EXPECT_EQ(host_.geometry.width(), 484); // 400, 440, 484
-    for (const int key : {VkOemMinus, VkSubtract})
-        Window().OnKeyDown(key);
-    EXPECT_EQ(host_.geometry.width(), 393); // 484, 436, 393
-    Window().OnKeyDown(VkV);                // V without Ctrl is no paste
-    EXPECT_EQ(host_.title, "a.png [400x300]");
-
-    // The middle button flips keep on top and stores it.
-    Window().OnMButtonDown(MkMButton, {1, 1});
-    EXPECT_FALSE(host_.topMost);
-    EXPECT_EQ(platform_.settings["NoneTopMost"], "1");
-    Window().OnMButtonDown(MkMButton, {1, 1});
-    EXPECT_TRUE(host_.topMost);
-    EXPECT_EQ(platform_.settings["NoneTopMost"], "0");
-}
-
 TEST_F(Input, OneDroppedFileOpensAndSeveralDoNothing) {
     AddFile("/p/a.png", 400, 300);
     AddFile("/p/b.png", 200, 100);
