@@ -71,7 +71,7 @@ TEST(DecoderFiles, EveryFileMatchesAnIndependentDecode) {
         ASSERT_EQ(picture.height(), e.height);
         EXPECT_EQ(record.width, e.width);
         EXPECT_EQ(record.path, testFile(e.name));
-        const auto reference = readFile(testFile(e.reference));
+        const auto reference = readBytes(testFile(e.reference));
         ASSERT_EQ(reference.size(), std::size_t(e.width) * std::size_t(e.height) * 4);
         EXPECT_EQ(compare(topDown(picture), reference, e.width, e.tolerance, e.alpha), "");
     }

@@ -71,7 +71,7 @@ TEST(JpegDecoder, RefusesTooManyPixelsBeforeAllocating) {
     EXPECT_EQ(picture.lockBits(), block);
     picture.unlockBits();
 
-    const std::vector<uint8_t> bytes = readFile(jpegFile("colour.jpg"));
+    const std::vector<uint8_t> bytes = readBytes(jpegFile("colour.jpg"));
     EXPECT_FALSE(decodeJpeg(bytes.data(), bytes.size(), picture, 37 * 23 - 1));
     EXPECT_TRUE(decodeJpeg(bytes.data(), bytes.size(), picture, 37 * 23));
 }

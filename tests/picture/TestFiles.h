@@ -2,27 +2,14 @@
 #pragma once
 
 #include "Picture.h"
+#include "TestSupport.h"
 
-#include <cstdint>
-#include <fstream>
-#include <iterator>
 #include <string>
-#include <vector>
 
 namespace vistrel::test {
 
 inline std::string testFile(const std::string& name) {
     return std::string(VISTREL_TESTDATA) + "/" + name;
-}
-
-inline std::vector<uint8_t> readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-inline void writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }
 
 // The picture as 0xAARRGGBB words, top row first (pictures of 24 bits or fewer opaque).
