@@ -2,7 +2,7 @@
 // short durations, checking the cache after every call.
 #include "FakeDecoder.h"
 #include "PrefetcherTestPeer.h"
-#include "TestFolder.h"
+#include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -59,7 +59,7 @@ void expectConsistent(Prefetcher& p, int call) {
 } // namespace
 
 TEST(PrefetcherStress, RandomCallsKeepTheCacheConsistent) {
-    TestFolder folder;
+    test::ScratchFolder folder;
     auto decoder = std::make_shared<FakeDecoder>();
     for (int i = 0; i < kFiles; ++i) {
         folder.file(nameOf(i));

@@ -1,6 +1,6 @@
 #include "FakeDecoder.h"
 #include "PrefetcherTestPeer.h"
-#include "TestFolder.h"
+#include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -44,7 +44,7 @@ protected:
         return moved;
     }
 
-    TestFolder folder;
+    test::ScratchFolder folder;
     std::shared_ptr<FakeDecoder> decoder = std::make_shared<FakeDecoder>();
     std::unique_ptr<Prefetcher> prefetcher = std::make_unique<Prefetcher>(decodeWith(decoder));
 };
