@@ -55,7 +55,7 @@ TEST(PsdImageMagickFiles, MergedPixelsMatchImageMagicksDecode) {
         auto [status, psd] = loadFile(std::string(file.name) + ".psd");
         ASSERT_EQ(status, PSD_OK) << file.name << ": " << psd_status_text(status);
         EXPECT_LE(
-            maxDifference(*psd, readFile(dataPath(std::string(file.name) + ".ref.rgba")), false),
+            maxDifference(*psd, readBytes(dataPath(std::string(file.name) + ".ref.rgba")), false),
             file.tolerance)
             << file.name;
     }
@@ -72,7 +72,7 @@ TEST(PsdIndependentReaders, TransparencyPlaneReadsAsAgPsdReadsIt) {
     for (const char* name : {"im_rgba8_rle", "gen_rgba8"}) {
         auto [status, psd] = loadFile(std::string(name) + ".psd");
         ASSERT_EQ(status, PSD_OK) << name;
-        const Bytes theirs = readFile(dataPath(std::string(name) + ".ag.rgba"));
+        const Bytes theirs = readBytes(dataPath(std::string(name) + ".ag.rgba"));
         ASSERT_EQ(theirs.size(), std::size_t(psd->width) * psd->height * 4) << name;
         int opaque = 0;
         for (std::size_t i = 0; i < theirs.size() / 4; ++i) {
@@ -88,7 +88,7 @@ TEST(PsdIndependentReaders, TransparencyPlaneReadsAsAgPsdReadsIt) {
     }
     // ImageMagick stores the colours it was given, unmatted.
     auto [status, psd] = loadFile("im_rgba8_rle.psd");
-    EXPECT_EQ(maxDifference(*psd, readFile(dataPath("im_rgba8_rle.source.rgba")), true), 0);
+    EXPECT_EQ(maxDifference(*psd, readBytes(dataPath("im_rgba8_rle.source.rgba")), true), 0);
 }
 
 TEST(PsdIndependentReaders, AgPsdFilesGiveTheirComposite) {
@@ -96,14 +96,14 @@ TEST(PsdIndependentReaders, AgPsdFilesGiveTheirComposite) {
         auto [status, psd] = loadFile(std::string(name) + ".psd");
         ASSERT_EQ(status, PSD_OK) << name;
         EXPECT_EQ(
-            maxDifference(*psd, readFile(dataPath(std::string(name) + ".expected.rgba")), true), 0)
+            maxDifference(*psd, readBytes(dataPath(std::string(name) + ".expected.rgba")), true), 0)
             << name;
     }
     // ag-psd stores a translucent composite's colours matted with white, as Photoshop does; the
     // merged pixels keep the stored colours, so only the transparency plane is compared.
     auto [status, psd] = loadFile("ag_alpha.psd");
     ASSERT_EQ(status, PSD_OK);
-    const Bytes expected = readFile(dataPath("ag_alpha.expected.rgba"));
+    const Bytes expected = readBytes(dataPath("ag_alpha.expected.rgba"));
     ASSERT_EQ(expected.size(), std::size_t(psd->width) * psd->height * 4);
     for (std::size_t i = 0; i < expected.size() / 4; ++i)
         ASSERT_EQ(psd->merged[i] >> 24, expected[i * 4 + 3]) << i;

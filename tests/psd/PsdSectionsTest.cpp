@@ -157,7 +157,7 @@ TEST(PsdResources, DamagedBlocksFailCleanly) {
 TEST(PsdTruncation, EveryPrefixFailsCleanlyOrDecodes) {
     for (const char* name : {"gen_resources.psd", "gen_rgb8_rle.psd", "gen_rgb16_zippred.psd",
                              "gen_rgb_named_alpha.psd", "ag_layers.psd", "im_rgba8_rle.psd"}) {
-        const Bytes whole = readFile(dataPath(name));
+        const Bytes whole = readBytes(dataPath(name));
         ASSERT_FALSE(whole.empty()) << name;
         for (std::size_t n = 0; n < whole.size(); ++n) {
             auto [status, psd] = load(Bytes(whole.begin(), whole.begin() + long(n)));
