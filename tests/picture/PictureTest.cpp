@@ -99,25 +99,6 @@ TEST(PictureConversion, ExpandsPaletteAnd555Pixels) {
     EXPECT_EQ(topDown(p), (std::vector<uint32_t>{0xFFFF0000u, 0xFF008400u})); // 16 -> 132
 }
 
-TEST(PictureCopy, CopiesPixelsAndColourTableAndSwaps) {
-    Picture source, target;
-    ASSERT_TRUE(source.create(5, 3, 8, true));
-    source.colorTable()[7] = {1, 2, 3, 0};
-    source.lockBits()[4] = 7;
-    ASSERT_TRUE(target.copyFrom(source));
-    EXPECT_EQ(target.lockBits()[4], 7);
-    ASSERT_NE(target.palette(), nullptr);
-    EXPECT_EQ(target.palette()->entries.size(), 256u);
-    EXPECT_EQ(target.palette()->entries[7].red, 3);
-
-    Picture deep;
-    ASSERT_TRUE(deep.create(5, 3, 24, false));
-    EXPECT_EQ(deep.palette(), nullptr);
-    deep.swap(target);
-    EXPECT_EQ(deep.bitsPerPixel(), 8);
-    EXPECT_EQ(target.bitsPerPixel(), 24);
-}
-
 TEST(PictureAdoption, ThirtyTwoBitBitmapBecomes24BitsTopRowFirst) {
     const uint8_t bits[] = {1, 2, 3, 255, 4,  5,  6,  255,  // top row
                             7, 8, 9, 255, 10, 11, 12, 255}; // bottom row
@@ -128,29 +109,6 @@ TEST(PictureAdoption, ThirtyTwoBitBitmapBecomes24BitsTopRowFirst) {
               (std::vector<uint32_t>{0xFF030201u, 0xFF060504u, 0xFF090807u, 0xFF0C0B0Au}));
     EXPECT_FALSE(p.adoptBitmap({0, 2, 8, 32, bits}));
     EXPECT_FALSE(p.adoptBitmap({3, 2, 8, 32, bits})); // rows too short for three pixels
-}
-
-TEST(PictureDrawing, NegativeSizesDrawTheWholePictureAndRowsCountFromTheBottom) {
-    struct : Canvas {
-        int calls = 0, width = 0, height = 0, sourceX = 0, sourceYFromBottom = 0;
-        bool drawPicture(int, int, int w, int h, int sx, int sy, const BitmapInfoHeader&,
-                         const RgbQuad*, const uint8_t*) override {
-            ++calls, width = w, height = h, sourceX = sx, sourceYFromBottom = sy;
-            return true;
-        }
-    } canvas;
-    Picture p;
-    EXPECT_FALSE(p.draw(canvas, 0, 0, -1, -1, 0, 0));
-    EXPECT_EQ(canvas.calls, 0);
-    ASSERT_TRUE(p.create(30, 20, 24, false));
-    ASSERT_TRUE(p.draw(canvas, 5, 6, -1, -1, 0, 0));
-    EXPECT_EQ(canvas.width, 30);
-    EXPECT_EQ(canvas.height, 20);
-    EXPECT_EQ(canvas.sourceYFromBottom, 0);
-    // The top 5 rows after skipping 3: in bottom-up rows they start at 20 - 5 - 3.
-    ASSERT_TRUE(p.draw(canvas, 0, 0, 10, 5, 2, 3));
-    EXPECT_EQ(canvas.sourceX, 2);
-    EXPECT_EQ(canvas.sourceYFromBottom, 12);
 }
 
 TEST(AlphaTest, SampledPointsAndTheMiddleRowRevealRealTransparency) {

@@ -137,13 +137,6 @@ TEST_F(Commands, PasteShowsTheClipboardsPictureAndAnEmptyClipboardChangesNothing
     Window().OnKeyDown(VkV);
     EXPECT_EQ(host_.title, "Snapshot [30x20]");
     EXPECT_EQ(host_.geometry, (Rect{945, 530, 975, 550}));
-
-    // Dragged out, a pasted picture is offered as a new temporary BMP.
-    Window().OnMouseMove(MkLButton | MkControl, {5, 5});
-    ASSERT_EQ(desktop_.calls.size(), 1u);
-    EXPECT_EQ(desktop_.calls[0].rfind("drag ", 0), 0u);
-    EXPECT_NE(desktop_.calls[0].find("/vtl"), std::string::npos);
-    EXPECT_EQ(desktop_.calls[0].substr(desktop_.calls[0].size() - 4), ".bmp");
 }
 
 } // namespace
