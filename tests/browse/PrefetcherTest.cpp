@@ -70,7 +70,7 @@ TEST_F(PrefetcherTest, OnePictureFolderHasNoNeighbours) {
     EXPECT_EQ(prefetcher->folderCount(), 1);
     EXPECT_FALSE(next());
     EXPECT_FALSE(previous());
-    EXPECT_EQ(decoder->totalDecodes(), 1); // the open itself; no worker decoded anything
+    EXPECT_EQ(decoder->decodes(""), 1); // the open itself; no worker decoded anything
     EXPECT_EQ(shown(), "only.png");
 }
 
@@ -205,14 +205,14 @@ TEST_F(PrefetcherTest, ClosingDoesNotWaitForADecode) {
     ASSERT_TRUE(open("a.png"));
     decoder->waitUntilHeld();
     prefetcher->endWorker(true); // returns while the decode is held
-    EXPECT_EQ(decoder->finished("b.png"), 0);
+    EXPECT_EQ(decoder->decodes("b.png", true), 0);
     EXPECT_EQ(Prefetcher::abandonedWorkers(), 1);
     prefetcher.reset(); // the abandoned worker keeps what it touches alive
 
     decoder->release();
     while (Prefetcher::abandonedWorkers() > 0)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    EXPECT_EQ(decoder->finished("b.png"), 1);
+    EXPECT_EQ(decoder->decodes("b.png", true), 1);
     Prefetcher::exitIfWorkerAbandoned(3); // nothing is left running: returns
 }
 

@@ -3,6 +3,7 @@
 #include "BmpFile.h"
 #include "Picture.h"
 #include "TestSupport.h"
+#include "TopDown.h"
 
 #include <cstdio>
 #include <sys/stat.h>
@@ -40,18 +41,12 @@ void fillPattern(Picture& picture, int width, int height, int depth) {
 
 // Largest difference of any channel between the picture and RGB bytes, top row first.
 int largestDifference(Picture& picture, const std::string& rgb) {
-    const int w = picture.width(), h = picture.height();
-    if (rgb.size() != std::size_t(w) * h * 3) return 1000;
-    std::vector<uint32_t> row(w);
+    const auto pixels = topDown(picture);
+    if (rgb.size() != pixels.size() * 3) return 1000;
     int largest = 0;
-    for (int y = 0; y < h; ++y) {
-        expandDibRow(*picture.info(), picture.colorTable(), picture.lockBits(), picture.rowSize(),
-                     h - 1 - y, 0, w, row.data());
-        for (int x = 0; x < w; ++x)
-            for (int c = 0; c < 3; ++c)
-                largest = std::max(largest, std::abs(int(uint8_t(row[x] >> (16 - 8 * c))) -
-                                                     int(uint8_t(rgb[(y * w + x) * 3 + c]))));
-    }
+    for (std::size_t i = 0; i < rgb.size(); ++i)
+        largest = std::max(largest, std::abs(int(uint8_t(pixels[i / 3] >> (16 - 8 * (i % 3)))) -
+                                             int(uint8_t(rgb[i]))));
     return largest;
 }
 

@@ -1,8 +1,8 @@
 // Helpers for tests that decode generated files.
 #pragma once
 
-#include "Picture.h"
 #include "TestSupport.h"
+#include "TopDown.h"
 
 #include <string>
 
@@ -10,17 +10,6 @@ namespace vistrel::test {
 
 inline std::string testFile(const std::string& name) {
     return std::string(VISTREL_TESTDATA) + "/" + name;
-}
-
-// The picture as 0xAARRGGBB words, top row first (pictures of 24 bits or fewer opaque).
-inline std::vector<uint32_t> topDown(Picture& picture) {
-    const int w = picture.width(), h = picture.height();
-    std::vector<uint32_t> out(std::size_t(w) * std::size_t(h));
-    for (int y = 0; y < h; ++y)
-        expandDibRow(*picture.info(), picture.colorTable(), picture.lockBits(), picture.rowSize(),
-                     h - 1 - y, 0, w, out.data() + std::size_t(y) * std::size_t(w));
-    picture.unlockBits();
-    return out;
 }
 
 } // namespace vistrel::test
