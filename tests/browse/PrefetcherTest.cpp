@@ -24,10 +24,7 @@ protected:
     bool open(const std::string& name) { return prefetcher->open(folder.path() + name); }
     // Lets the worker started by the last call finish.
     void settle() { PrefetcherTestPeer::waitForWorker(*prefetcher); }
-    std::string shown() {
-        const CachedPicture* cur = prefetcher->current();
-        return cur ? std::string(fileNameOf(cur->path)) : "(nothing)";
-    }
+    std::string shown() { return PrefetcherTestPeer::shown(*prefetcher); }
     std::string cache() {
         PrefetcherTestPeer::stopWorker(*prefetcher);
         return PrefetcherTestPeer::cache(*prefetcher);
