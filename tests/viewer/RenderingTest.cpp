@@ -8,17 +8,7 @@ namespace {
 
 using Rendering = ViewerTest;
 
-TEST_F(Rendering, OpaquePictureAtWindowSizeIsDrawnPlainly) {
-    AddFile("/p/a.bmp", 64, 48, 24);
-    AddFile("/p/opaque.png", 64, 48, 32, 0xFF102030); // 32 bits, alpha 255 everywhere
-    CreateAndOpen("/p/a.bmp");
-    EXPECT_EQ(host_.lastCanvas.calls, std::vector<std::string>{"picture 64x48 at 0,0"});
-    ASSERT_TRUE(Window().OpenFile("/p/opaque.png"));
-    EXPECT_EQ(host_.lastCanvas.calls, std::vector<std::string>{"picture 64x48 at 0,0"});
-    EXPECT_FALSE(host_.layered);
-    EXPECT_EQ(host_.blits, 0);
-}
-
+// The plain path of opaque 24- and 32-bit pictures is checked by pixels in tests/e2e.
 TEST_F(Rendering, TransparentPictureGoesTranslucentWithPremultipliedPixels) {
     CachedPicture& record = AddFile("/p/alpha.png", 64, 48, 32, 0x80C86432);
     // Alpha 0 at a corner, 128 elsewhere.
