@@ -72,19 +72,12 @@ public:
         return !fails;
     }
 
-    int decodes(const std::string& name) {
-        std::lock_guard guard(mutex_);
-        return started_[name];
-    }
-    int finished(const std::string& name) {
-        std::lock_guard guard(mutex_);
-        return finished_[name];
-    }
-    int totalDecodes() {
+    // Decodes of `name` started (or, with `finished`, ended); of every name with an empty one.
+    int decodes(const std::string& name, bool finished = false) {
         std::lock_guard guard(mutex_);
         int total = 0;
-        for (const auto& [name, count] : started_)
-            total += count;
+        for (const auto& [each, count] : finished ? finished_ : started_)
+            if (name.empty() || each == name) total += count;
         return total;
     }
 

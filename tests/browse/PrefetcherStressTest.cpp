@@ -2,7 +2,7 @@
 // short durations, checking the cache after every call.
 #include "FakeDecoder.h"
 #include "PrefetcherTestPeer.h"
-#include "TestFolder.h"
+#include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -25,11 +25,6 @@ std::string nameOf(int i) {
 }
 bool fails(int i) {
     return i % 10 == 7;
-}
-
-std::string shownName(Prefetcher& p) {
-    const CachedPicture* cur = p.current();
-    return cur ? std::string(fileNameOf(cur->path)) : std::string("(nothing)");
 }
 
 // With no worker running: the picture on show is the file the list says it is, every decoded
@@ -59,7 +54,7 @@ void expectConsistent(Prefetcher& p, int call) {
 } // namespace
 
 TEST(PrefetcherStress, RandomCallsKeepTheCacheConsistent) {
-    TestFolder folder;
+    test::ScratchFolder folder;
     auto decoder = std::make_shared<FakeDecoder>();
     for (int i = 0; i < kFiles; ++i) {
         folder.file(nameOf(i));
@@ -79,7 +74,7 @@ TEST(PrefetcherStress, RandomCallsKeepTheCacheConsistent) {
         int32_t beforeIndex = -1;
         bool fromFile = false;
         if (quiet) {
-            before = shownName(p);
+            before = PrefetcherTestPeer::shown(p);
             beforeIndex = PrefetcherTestPeer::folderList(p).indexOf(before);
             fromFile = p.current() && !p.current()->path.empty();
         }
@@ -121,13 +116,14 @@ TEST(PrefetcherStress, RandomCallsKeepTheCacheConsistent) {
         }
         quiet = true;
         expectConsistent(p, call);
-        if (direction != 0 && fromFile && shownName(p) != before) {
+        if (direction != 0 && fromFile && PrefetcherTestPeer::shown(p) != before) {
             ASSERT_TRUE(moved);
             // The step lands on the adjacent file of the list as it is now (failing files in
             // between have been dropped).
             const FolderList& list = PrefetcherTestPeer::folderList(p);
-            EXPECT_EQ(list.indexOf(shownName(p)), list.indexOf(before) + direction)
-                << before << " -> " << shownName(p) << " (was at " << beforeIndex << ")";
+            EXPECT_EQ(list.indexOf(PrefetcherTestPeer::shown(p)), list.indexOf(before) + direction)
+                << before << " -> " << PrefetcherTestPeer::shown(p) << " (was at " << beforeIndex
+                << ")";
         }
         if (HasFatalFailure() || HasNonfatalFailure()) break;
     }

@@ -1,6 +1,6 @@
 #include "FakeDecoder.h"
 #include "PrefetcherTestPeer.h"
-#include "TestFolder.h"
+#include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -24,10 +24,7 @@ protected:
     bool open(const std::string& name) { return prefetcher->open(folder.path() + name); }
     // Lets the worker started by the last call finish.
     void settle() { PrefetcherTestPeer::waitForWorker(*prefetcher); }
-    std::string shown() {
-        const CachedPicture* cur = prefetcher->current();
-        return cur ? std::string(fileNameOf(cur->path)) : "(nothing)";
-    }
+    std::string shown() { return PrefetcherTestPeer::shown(*prefetcher); }
     std::string cache() {
         PrefetcherTestPeer::stopWorker(*prefetcher);
         return PrefetcherTestPeer::cache(*prefetcher);
@@ -44,7 +41,7 @@ protected:
         return moved;
     }
 
-    TestFolder folder;
+    test::ScratchFolder folder;
     std::shared_ptr<FakeDecoder> decoder = std::make_shared<FakeDecoder>();
     std::unique_ptr<Prefetcher> prefetcher = std::make_unique<Prefetcher>(decodeWith(decoder));
 };
@@ -70,7 +67,7 @@ TEST_F(PrefetcherTest, OnePictureFolderHasNoNeighbours) {
     EXPECT_EQ(prefetcher->folderCount(), 1);
     EXPECT_FALSE(next());
     EXPECT_FALSE(previous());
-    EXPECT_EQ(decoder->totalDecodes(), 1); // the open itself; no worker decoded anything
+    EXPECT_EQ(decoder->decodes(""), 1); // the open itself; no worker decoded anything
     EXPECT_EQ(shown(), "only.png");
 }
 
@@ -205,14 +202,14 @@ TEST_F(PrefetcherTest, ClosingDoesNotWaitForADecode) {
     ASSERT_TRUE(open("a.png"));
     decoder->waitUntilHeld();
     prefetcher->endWorker(true); // returns while the decode is held
-    EXPECT_EQ(decoder->finished("b.png"), 0);
+    EXPECT_EQ(decoder->decodes("b.png", true), 0);
     EXPECT_EQ(Prefetcher::abandonedWorkers(), 1);
     prefetcher.reset(); // the abandoned worker keeps what it touches alive
 
     decoder->release();
     while (Prefetcher::abandonedWorkers() > 0)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    EXPECT_EQ(decoder->finished("b.png"), 1);
+    EXPECT_EQ(decoder->decodes("b.png", true), 1);
     Prefetcher::exitIfWorkerAbandoned(3); // nothing is left running: returns
 }
 

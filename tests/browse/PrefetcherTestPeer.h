@@ -16,6 +16,11 @@ public:
     // Lets the running worker finish its decode.
     static void waitForWorker(Prefetcher& p) { p.waitForWorker(); }
     static const FolderList& folderList(Prefetcher& p) { return p.state_->folderList; }
+    // The file name of the picture on show.
+    static std::string shown(Prefetcher& p) {
+        const CachedPicture* cur = p.current();
+        return cur ? std::string(fileNameOf(cur->path)) : "(nothing)";
+    }
 
     // The occupied slots as "name@position" (name without extension) sorted by position, e.g. "b@-1
     // c@0 d@1"; a pasted picture is "paste".

@@ -1,3 +1,4 @@
+// The slide show dialog, the popup menu and the clipboard on Qt's offscreen platform.
 #include "ContextMenu.h"
 #include "Picture.h"
 #include "QtDesktop.h"
@@ -23,30 +24,7 @@
 
 using namespace vistrel;
 
-// Readable failure messages.
-QT_BEGIN_NAMESPACE
-inline void PrintTo(const QString& text, std::ostream* out) {
-    *out << '"' << text.toStdString() << '"';
-}
-QT_END_NAMESPACE
-
 namespace {
-
-struct Store {
-    std::map<std::string, int32_t> values;
-    SettingReader reader() {
-        return [this](const char* name) {
-            const auto it = values.find(name);
-            return it == values.end() ? -1 : it->second;
-        };
-    }
-    SettingWriter writer() {
-        return [this](const char* name, int32_t value) {
-            values[name] = value;
-            return 0;
-        };
-    }
-};
 
 QRect pixels(const DialogRect& units, const QFont& font) {
     int baseX = 0, baseY = 0;
@@ -57,6 +35,7 @@ QRect pixels(const DialogRect& units, const QFont& font) {
 
 // Texts keep their place and height and get at least their width, more when the text needs it.
 void expectTextPlace(QWidget* widget, const QRect& place) {
+    ASSERT_NE(widget, nullptr);
     const QRect r = widget->geometry();
     EXPECT_EQ(r.topLeft(), place.topLeft());
     EXPECT_EQ(r.height(), place.height());
@@ -65,26 +44,14 @@ void expectTextPlace(QWidget* widget, const QRect& place) {
               std::min(widget->sizeHint().width(), widget->parentWidget()->width() - r.x()));
 }
 
-QWidget* labelWithText(QWidget& parent, const QString& text) {
-    for (QLabel* label : parent.findChildren<QLabel*>())
-        if (label->text() == text) return label;
-    return nullptr;
-}
-
 } // namespace
 
 TEST(SlideShowDialog, TextsControlsAndLayoutInDialogUnits) {
-    Store store;
-    store.values["SlideShowDelayTime"] = 16; // out of range: the default shows
-    SlideShowDialog dialog(ReadSlideShowSettings(store.reader()), store.writer());
-    EXPECT_EQ(dialog.windowTitle(), "Slide Show Pictures");
+    SlideShowDialog dialog({}, [](const char*, int32_t) { return 0; });
+    EXPECT_EQ(dialog.windowTitle().toStdString(), "Slide Show Pictures");
     const QFont font = dialog.font();
     EXPECT_EQ(font.pointSize(), 10);
-    int baseX = 0, baseY = 0;
-    DialogBaseUnits(font, baseX, baseY);
-    ASSERT_GT(baseX, 2);
-    ASSERT_GT(baseY, 6);
-
+    ASSERT_GE(pixels({0, 0, 4, 8}, font).width(), 3); // the font's base units were measured
     EXPECT_EQ(dialog.size(), pixels({0, 0, 187, 84}, font).size());
     const std::pair<QString, DialogRect> labels[] = {
         {"Play slide show (ESC to stop)", {49, 7, 88, 8}},
@@ -92,23 +59,23 @@ TEST(SlideShowDialog, TextsControlsAndLayoutInDialogUnits) {
         {"Second [1 - 10]", {117, 27, 46, 8}},
     };
     for (const auto& [text, units] : labels) {
-        QWidget* label = labelWithText(dialog, text);
-        ASSERT_NE(label, nullptr) << text.toStdString();
         SCOPED_TRACE(text.toStdString());
-        expectTextPlace(label, pixels(units, font));
+        QLabel* found = nullptr;
+        for (QLabel* label : dialog.findChildren<QLabel*>())
+            if (label->text() == text) found = label;
+        expectTextPlace(found, pixels(units, font));
     }
-    EXPECT_EQ(dialog.startButton()->text(), "Start");
+    EXPECT_EQ(dialog.startButton()->text().toStdString(), "Start");
     EXPECT_FALSE(dialog.startButton()->isDefault());
     EXPECT_EQ(dialog.startButton()->geometry(), pixels({38, 60, 50, 14}, font));
-    EXPECT_EQ(dialog.cancelButton()->text(), "Cancel");
+    EXPECT_EQ(dialog.cancelButton()->text().toStdString(), "Cancel");
     EXPECT_EQ(dialog.cancelButton()->geometry(), pixels({100, 60, 50, 14}, font));
     EXPECT_EQ(dialog.delayEdit()->geometry(), pixels({74, 26, 40, 12}, font));
     EXPECT_EQ(dialog.delayEdit()->alignment() & Qt::AlignHCenter, Qt::AlignHCenter);
-    EXPECT_EQ(dialog.delayEdit()->text(), "5");
-    EXPECT_EQ(dialog.loopCheck()->text(), "Loop");
+    EXPECT_EQ(dialog.delayEdit()->text().toStdString(), "5");
+    EXPECT_EQ(dialog.loopCheck()->text().toStdString(), "Loop");
     EXPECT_TRUE(dialog.loopCheck()->isChecked());
     expectTextPlace(dialog.loopCheck(), pixels({31, 43, 32, 10}, font));
-
     // Digits only.
     QString typed = "1a";
     int at = 2;
@@ -116,35 +83,39 @@ TEST(SlideShowDialog, TextsControlsAndLayoutInDialogUnits) {
 }
 
 TEST(SlideShowDialog, StartClampsAndStoresCancelStoresNothing) {
-    Store store;
-    store.values = {{"SlideShowDelayTime", 12}, {"SlideShowLoop", 0}};
+    std::map<std::string, int32_t> stored;
+    const SettingWriter write = [&](const char* name, int32_t value) {
+        stored[name] = value;
+        return 0;
+    };
     {
-        SlideShowDialog dialog(ReadSlideShowSettings(store.reader()), store.writer());
-        EXPECT_EQ(dialog.delayEdit()->text(), "12");
+        SlideShowDialog dialog({12, 0}, write);
+        EXPECT_EQ(dialog.delayEdit()->text().toStdString(), "12");
         EXPECT_FALSE(dialog.loopCheck()->isChecked());
         dialog.delayEdit()->setText("99");
         dialog.cancelButton()->click();
         EXPECT_EQ(dialog.result(), QDialog::Rejected);
-        EXPECT_EQ(store.values["SlideShowDelayTime"], 12);
+        EXPECT_TRUE(stored.empty());
     }
     {
-        SlideShowDialog dialog(ReadSlideShowSettings(store.reader()), store.writer());
+        SlideShowDialog dialog({12, 0}, write);
         dialog.delayEdit()->setText("99");
         dialog.loopCheck()->setChecked(true);
         dialog.startButton()->click();
         EXPECT_EQ(dialog.result(), QDialog::Accepted);
         EXPECT_EQ(dialog.settings().delay, 15);
-        EXPECT_EQ(store.values["SlideShowDelayTime"], 15);
-        EXPECT_EQ(store.values["SlideShowLoop"], 1);
+        EXPECT_EQ(stored, (std::map<std::string, int32_t>{{"SlideShowDelayTime", 15},
+                                                          {"SlideShowLoop", 1}}));
     }
     {
         // Enter starts the show although "Start" is not the default button.
-        SlideShowDialog dialog(ReadSlideShowSettings(store.reader()), store.writer());
+        SlideShowDialog dialog({12, 0}, write);
         dialog.delayEdit()->setText("");
         QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
         QApplication::sendEvent(&dialog, &enter);
         EXPECT_EQ(dialog.result(), QDialog::Accepted);
-        EXPECT_EQ(store.values["SlideShowDelayTime"], 1);
+        EXPECT_EQ(stored["SlideShowDelayTime"], 1);
+        EXPECT_EQ(stored["SlideShowLoop"], 0);
     }
 }
 
@@ -163,31 +134,28 @@ TEST(PopupMenu, ActionsFollowTheModel) {
     const QList<QAction*> actions = menu.actions();
     ASSERT_EQ(actions.size(), qsizetype(items.size()));
 
-    EXPECT_EQ(actions[0]->text(), "Tom && Jerry.png [3x3]"); // shown as one "&", no mnemonic
+    EXPECT_EQ(actions[0]->text().toStdString(), "Tom && Jerry.png [3x3]"); // one "&", no mnemonic
     EXPECT_FALSE(actions[0]->isEnabled());
     EXPECT_TRUE(actions[1]->isSeparator());
     EXPECT_EQ(actions[2]->data().toInt(), CmdFitToScreen);
     EXPECT_TRUE(actions[2]->isChecked());
     EXPECT_FALSE(actions[3]->isCheckable()); // unchecked: no empty check box either
-    QActionGroup* group = nullptr;
-    for (int i = 0; i < actions.size(); ++i) {
-        const int place = LockPlaceOfCommand(actions[i]->data().toInt());
-        if (actions[i]->isSeparator() || place < 0) continue;
-        ASSERT_NE(actions[i]->actionGroup(), nullptr);
-        if (!group) group = actions[i]->actionGroup();
-        EXPECT_EQ(actions[i]->actionGroup(), group);
-        EXPECT_EQ(actions[i]->isChecked(), place == 4);
+    // The nine places form one exclusive group with the locked place checked.
+    std::vector<QActionGroup*> groups;
+    for (QAction* action : actions) {
+        const int place = LockPlaceOfCommand(action->data().toInt());
+        if (action->isSeparator() || place < 0) continue;
+        groups.push_back(action->actionGroup());
+        EXPECT_EQ(action->isChecked(), place == 4);
     }
-    ASSERT_NE(group, nullptr);
-    EXPECT_TRUE(group->isExclusive());
-    for (const int image : {MenuImageRotateLeftLarge, MenuImageRotateRightLarge,
-                            MenuImageRotateLeftSmall, MenuImageRotateRightSmall}) {
-        const QIcon icon = MenuImageIcon(image);
-        ASSERT_FALSE(icon.isNull()) << image;
-        const int side =
-            image == MenuImageRotateLeftLarge || image == MenuImageRotateRightLarge ? 16 : 13;
-        EXPECT_EQ(icon.availableSizes().value(0), QSize(side, side)) << image;
-    }
+    ASSERT_EQ(groups.size(), 9u);
+    ASSERT_NE(groups[0], nullptr);
+    EXPECT_EQ(std::count(groups.begin(), groups.end(), groups[0]), 9);
+    EXPECT_TRUE(groups[0]->isExclusive());
+    for (const auto& [image, side] :
+         {std::pair{MenuImageRotateLeftLarge, 16}, std::pair{MenuImageRotateRightLarge, 16},
+          std::pair{MenuImageRotateLeftSmall, 13}, std::pair{MenuImageRotateRightSmall, 13}})
+        EXPECT_EQ(MenuImageIcon(image).availableSizes().value(0), QSize(side, side)) << image;
 }
 
 TEST(QtDesktop, ClipboardImageBecomesTheSamePicture) {
@@ -204,17 +172,12 @@ TEST(QtDesktop, ClipboardImageBecomesTheSamePicture) {
     ASSERT_TRUE(picture.adoptBitmap(bitmap.description()));
     ASSERT_EQ(picture.width(), 5);
     ASSERT_EQ(picture.height(), 3);
-    const uint8_t* bits = picture.lockBits();
     // Memory row 0 is the bottom row; pixels blue, green, red.
-    for (int y = 0; y < 3; ++y) {
+    for (int y = 0; y < 3; ++y)
         for (int x = 0; x < 5; ++x) {
-            const uint8_t* p = bits + (2 - y) * picture.rowSize() + 3 * x;
-            EXPECT_EQ(p[0], 7);
-            EXPECT_EQ(p[1], y * 100);
-            EXPECT_EQ(p[2], x * 50);
+            const uint8_t* p = picture.lockBits() + (2 - y) * picture.rowSize() + 3 * x;
+            EXPECT_EQ(p[0] | p[1] << 8 | p[2] << 16, 7 | y * 100 << 8 | x * 50 << 16);
         }
-    }
-    picture.unlockBits();
 
     QGuiApplication::clipboard()->clear();
     EXPECT_FALSE(desktop.clipboardImage(bitmap));

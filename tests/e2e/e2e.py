@@ -111,26 +111,32 @@ class Session:
                                 text=True)
         return result.stdout.strip() if result.returncode == 0 else ""
 
+    def visible(self, pid=None, *name):
+        """Ids of the visible windows of the program (or of the process `pid`)."""
+        return self.xdotool("search", "--all", "--onlyvisible", "--pid",
+                            str(pid or self.program.pid), *name).split()
+
+    def geometry(self, window):
+        shell = dict(line.split("=", 1)
+                     for line in self.xdotool("getwindowgeometry", "--shell", window).split())
+        return int(shell["X"]), int(shell["Y"]), int(shell["WIDTH"]), int(shell["HEIGHT"])
+
+    def running(self):
+        if self.program.poll() is not None:
+            raise Failure("the program ended: " +
+                          self.program.stderr.read().decode(errors="replace"))
+
     def window(self, titled=True):
         """The program's visible window, once it is mapped and (with `titled`) has its caption:
         (id, x, y, width, height, title). The caption follows the window's creation."""
         def probe():
-            if self.program.poll() is not None:
-                raise Failure("the program ended: " +
-                              self.program.stderr.read().decode(errors="replace"))
-            ids = self.xdotool("search", "--all", "--onlyvisible", "--pid", str(self.program.pid),
-                               "--name", ".")
-            if not ids:
+            self.running()
+            ids = self.visible(None, "--name", ".")
+            if not ids or (titled and self.xdotool("getwindowname", ids[0]) == "Vistrel"):
                 return None
-            window = ids.split()[0]
-            if titled and self.xdotool("getwindowname", window) == "Vistrel":
-                return None
-            return window
+            return ids[0]
         window = wait_for("the window", probe)
-        shell = dict(line.split("=", 1)
-                     for line in self.xdotool("getwindowgeometry", "--shell", window).split())
-        return (window, int(shell["X"]), int(shell["Y"]), int(shell["WIDTH"]),
-                int(shell["HEIGHT"]), self.xdotool("getwindowname", window))
+        return (window, *self.geometry(window), self.xdotool("getwindowname", window))
 
     def screen(self):
         shot = subprocess.run(["import", "-silent", "-window", "root", "png:-"], env=self.env,
@@ -165,23 +171,17 @@ class Session:
         """Another visible window of the program than `main` (its menu or dialog), once there is
         one (with `title`, one of that name): (id, x, y, width, height)."""
         def probe():
-            if self.program.poll() is not None:
-                raise Failure("the program ended")
-            ids = self.xdotool("search", "--all", "--onlyvisible", "--pid",
-                               str(self.program.pid)).split()
-            for window in ids:
+            self.running()
+            for window in self.visible():
                 if window != main and (title is None or
                                        self.xdotool("getwindowname", window) == title):
                     return window
             return None
         window = wait_for("a window besides the main one", probe)
-        shell = dict(line.split("=", 1)
-                     for line in self.xdotool("getwindowgeometry", "--shell", window).split())
-        return (window, int(shell["X"]), int(shell["Y"]), int(shell["WIDTH"]), int(shell["HEIGHT"]))
+        return (window, *self.geometry(window))
 
     def closed(self, popup):
-        wait_for("the popup to close", lambda: popup not in self.xdotool(
-            "search", "--all", "--onlyvisible", "--pid", str(self.program.pid)).split())
+        wait_for("the popup to close", lambda: popup not in self.visible())
 
     def menu_command(self, main, point, downs):
         """Right-clicks at the screen `point` and chooses the menu item `downs` steps down from
@@ -232,6 +232,15 @@ def translucent(alpha_everywhere=None):
 
 def at(origin, point):
     return (origin[0] + point[0], origin[1] + point[1])
+
+
+def three_pictures(s):
+    """A folder of 0.png, 1.png and 2.png (red, green, blue; 300, 400 and 500 wide), the program
+    started on 1.png; its window."""
+    for i, colour in enumerate((RED, GREEN, BLUE)):
+        Image.new("RGB", (300 + 100 * i, 200), colour).save(s.path("folder", "%d.png" % i))
+    s.start(s.path("folder", "1.png"))
+    return s.window()
 
 
 # --- cases --------------------------------------------------------------------------------
@@ -385,11 +394,7 @@ def case_undecodable_file(s):
 
 
 def case_step_through_folder(s):
-    colours = [RED, GREEN, BLUE]
-    for i, colour in enumerate(colours):
-        Image.new("RGB", (300 + 100 * i, 200), colour).save(s.path("folder", "%d.png" % i))
-    s.start(s.path("folder", "1.png"))
-    window, x, y, w, h, title = s.window()
+    window, x, y, w, h, title = three_pictures(s)
     check(title == "1.png [400x200]", "title %r" % title)
     for key, name, colour in (("Right", "2.png [500x200]", BLUE), ("Right", "2.png [500x200]", BLUE),
                               ("Left", "1.png [400x200]", GREEN), ("Up", "0.png [300x200]", RED),
@@ -410,10 +415,7 @@ MENU_FIT, MENU_ON_TOP, MENU_ROTATE_CW, MENU_SLIDE_SHOW = 2, 3, 5, 7
 
 
 def case_wheel_and_zoom_keys(s):
-    for i, colour in enumerate((RED, GREEN, BLUE)):
-        Image.new("RGB", (300 + 100 * i, 200), colour).save(s.path("folder", "%d.png" % i))
-    s.start(s.path("folder", "1.png"))
-    window, x, y, w, h, title = s.window()
+    window, x, y, w, h, title = three_pictures(s)
     check((x, y, w, h) == (760, 440, 400, 200), "geometry %r" % ((x, y, w, h),))
     # A right drag 50 pixels to the right widens the window by 100 around the pressed point
     # (100, 100), and its release opens no menu.
@@ -421,8 +423,7 @@ def case_wheel_and_zoom_keys(s):
               "540", "sleep", "0.2", "mousemove", "910", "540", "sleep", "0.5", "mouseup", "3")
     wait_for("the zoomed window", lambda: s.window()[1:5] == (735, 415, 500, 250))
     time.sleep(0.5)
-    check(s.xdotool("search", "--all", "--onlyvisible", "--pid",
-                    str(s.program.pid)).split() == [window], "a menu opened")
+    check(s.visible() == [window], "a menu opened")
     # Wheel down: next (none after the last); wheel up: previous.
     for button, name in (("5", "2.png [500x200]"), ("5", "2.png [500x200]"),
                          ("4", "1.png [400x200]"), ("4", "0.png [300x200]")):
@@ -505,10 +506,7 @@ def case_paste_from_clipboard(s):
 
 def case_slide_show_loop(s):
     names = ["0.png [300x200]", "1.png [400x200]", "2.png [500x200]"]
-    for i, colour in enumerate((RED, GREEN, BLUE)):
-        Image.new("RGB", (300 + 100 * i, 200), colour).save(s.path("folder", "%d.png" % i))
-    s.start(s.path("folder", "1.png"))
-    window, x, y, w, h, title = s.window()
+    window, x, y, w, h, title = three_pictures(s)
     s.menu_command(window, (x + 20, y + 20), MENU_SLIDE_SHOW)
     dialog = s.popup(window, "Slide Show Pictures")[0]
     # The delay field comes two tabs after "Start"; Enter starts the show. Loop is on by default.
@@ -593,9 +591,8 @@ def case_drag_out_and_drop(s):
                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     try:
         def target_title():
-            ids = s.xdotool("search", "--all", "--onlyvisible", "--pid", str(target.pid),
-                            "--name", ".")
-            return s.xdotool("getwindowname", ids.split()[0]) if ids else None
+            ids = s.visible(target.pid, "--name", ".")
+            return s.xdotool("getwindowname", ids[0]) if ids else None
         wait_for("the second window", lambda: target_title() == "b.png [300x200]")
         s.start(s.path("one", "a.png"))
         window, x, y, w, h, title = s.window()

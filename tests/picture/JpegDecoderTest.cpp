@@ -19,7 +19,7 @@ TEST(JpegDecoder, MatchesDjpegForBaselineProgressiveAndGreyFiles) {
     ASSERT_NE(jpegLibrary(), nullptr) << "libturbojpeg.so.0 is a test requirement";
     for (const char* name : {"colour", "progressive", "grey"}) {
         SCOPED_TRACE(name);
-        const RgbImage ref = readPnm(jpegFile(name) + (name[0] == 'g' ? ".pgm" : ".ppm"));
+        const Reference ref = readPnm(jpegFile(name) + (name[0] == 'g' ? ".pgm" : ".ppm"));
         ASSERT_EQ(ref.width, 37);
         Picture picture;
         ASSERT_TRUE(decodeJpeg((jpegFile(name) + ".jpg").c_str(), picture));
@@ -27,7 +27,7 @@ TEST(JpegDecoder, MatchesDjpegForBaselineProgressiveAndGreyFiles) {
         EXPECT_EQ(picture.width(), 37);
         EXPECT_EQ(picture.height(), 23);
         EXPECT_EQ(picture.rowSize(), 112u); // 111 bytes of pixels, padded to 4
-        EXPECT_EQ(compare(picture, ref).largest, 0);
+        EXPECT_EQ(compare(topDown(picture), ref.pixels).largest, 0);
         // The padding byte of every row is left as the fresh block had it.
         for (int y = 0; y < 23; ++y)
             EXPECT_EQ(bgrAt(picture, 0, y)[111], 0) << y;
@@ -35,23 +35,23 @@ TEST(JpegDecoder, MatchesDjpegForBaselineProgressiveAndGreyFiles) {
 }
 
 TEST(JpegDecoder, CmykAndYcckFilesComeOutAsColourNotInk) {
-    const RgbImage ref = readPnm(jpegFile("cmyk.ppm"));
+    const Reference ref = readPnm(jpegFile("cmyk.ppm"));
     Picture picture;
     ASSERT_TRUE(decodeJpeg(jpegFile("cmyk.jpg").c_str(), picture));
     ASSERT_EQ(picture.bitsPerPixel(), 24);
-    const Difference d = compare(picture, ref);
+    const Difference d = compare(topDown(picture), ref.pixels);
     EXPECT_LE(d.largest, 2);
     EXPECT_LT(d.mean, 0.5);
 }
 
 TEST(JpegDecoder, CutPixelDataStillDecodesButACutHeaderFails) {
-    const RgbImage full = readPnm(jpegFile("tall.ppm"));
+    const Reference full = readPnm(jpegFile("tall.ppm"));
     Picture picture;
     ASSERT_TRUE(decodeJpeg(jpegFile("truncated.jpg").c_str(), picture));
     ASSERT_EQ(picture.width(), 64);
     ASSERT_EQ(picture.height(), 96);
     // Rows come top first in the file: the first third is whole in the cut file.
-    EXPECT_EQ(compare(picture, full, 0, 32).largest, 0);
+    EXPECT_EQ(compare(topDown(picture), full.pixels, false, 32 * 64).largest, 0);
 
     Picture untouched;
     EXPECT_FALSE(decodeJpeg(jpegFile("header-cut.jpg").c_str(), untouched));
@@ -71,7 +71,7 @@ TEST(JpegDecoder, RefusesTooManyPixelsBeforeAllocating) {
     EXPECT_EQ(picture.lockBits(), block);
     picture.unlockBits();
 
-    const std::vector<uint8_t> bytes = readFile(jpegFile("colour.jpg"));
+    const std::vector<uint8_t> bytes = readBytes(jpegFile("colour.jpg"));
     EXPECT_FALSE(decodeJpeg(bytes.data(), bytes.size(), picture, 37 * 23 - 1));
     EXPECT_TRUE(decodeJpeg(bytes.data(), bytes.size(), picture, 37 * 23));
 }

@@ -8,39 +8,26 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <algorithm>
 #include <cstring>
-#include <filesystem>
 
 using namespace vistrel;
 using namespace vistrel::test;
 
 namespace {
 
-// A folder of its own for files copied under other names.
+// Copies of the fixtures under other names.
 class LoadTest : public testing::Test {
 protected:
-    void SetUp() override {
-        folder_ = std::filesystem::temp_directory_path() /
-                  ("vistrel-load-" + std::to_string(::getpid()) + ".d");
-        std::filesystem::create_directories(folder_);
-    }
-    void TearDown() override { std::filesystem::remove_all(folder_); }
-
     std::string copyAs(const std::string& fixture, const std::string& name) {
-        const std::string target = (folder_ / name).string();
-        std::filesystem::copy_file(testFile(fixture), target,
-                                   std::filesystem::copy_options::overwrite_existing);
-        return target;
+        std::filesystem::copy_file(testFile(fixture), folder_.path() + name);
+        return folder_.path() + name;
     }
     bool loads(const std::string& path) {
         CachedPicture record;
         return record.load(path.c_str());
     }
 
-    std::filesystem::path folder_;
+    ScratchFolder folder_;
 };
 
 } // namespace
@@ -59,6 +46,7 @@ TEST_F(LoadTest, ExtensionsMatchWhateverTheirCase) {
     EXPECT_TRUE(loads(copyAs("tga24.tga", "x.TGA")));
     EXPECT_FALSE(loads(copyAs("rgb8.png", "no-extension")));
     EXPECT_FALSE(loads(copyAs("rgb8.png", "unknown.xyz")));
+    EXPECT_FALSE(loads(folder_.folder("folder.png"))); // a folder named like a picture
 }
 
 TEST_F(LoadTest, SystemDecoderTakesWhatTheOwnDecoderRefusesForItsFormats) {
@@ -87,7 +75,7 @@ TEST_F(LoadTest, AFailedLoadKeepsWhatTheRecordHeld) {
 TEST(DamagedFiles, TruncatedBitmapsAndTargasKeepZeroRowsWhereTheFileEnds) {
     for (const char* name : {"bits24.bmp", "tga24.tga", "tga24-rle.tga"}) {
         SCOPED_TRACE(name);
-        auto bytes = readFile(testFile(name));
+        auto bytes = readBytes(testFile(name));
         Picture whole, cut;
         MemorySource all(bytes.data(), bytes.size());
         const bool bmp = name[0] == 'b';
@@ -105,7 +93,7 @@ TEST(DamagedFiles, EveryPrefixOfEveryKindFailsOrDecodesWithoutHarm) {
     for (const char* name : {"bits8.bmp", "bits16.bmp", "tga16-rle-top.tga", "tga32-rle.tga",
                              "palette4.png", "rgba8.png", "transparent.gif", "sizes.ico"}) {
         SCOPED_TRACE(name);
-        const auto bytes = readFile(testFile(name));
+        const auto bytes = readBytes(testFile(name));
         const std::string kind = std::filesystem::path(name).extension().string();
         // Step through the short prefixes one byte at a time, the longer ones in coarser steps.
         for (std::size_t n = 0; n < bytes.size(); n += n < 256 ? 1 : 97) {
@@ -127,16 +115,10 @@ TEST(DamagedFiles, EveryPrefixOfEveryKindFailsOrDecodesWithoutHarm) {
 }
 
 TEST(DamagedFiles, HeadersThatLieAboutTheirSizeAreRefusedBeforeAllocating) {
-    // A bitmap header announcing 100000 x 100000 pixels in a 60-byte file.
-    std::vector<uint8_t> bmp(60, 0);
-    const uint32_t header[] = {60, 0, 54, 40, 100000, 100000};
-    bmp[0] = 'B', bmp[1] = 'M';
-    std::memcpy(bmp.data() + 2, &header[0], 4);
-    std::memcpy(bmp.data() + 10, &header[2], 4);
-    std::memcpy(bmp.data() + 14, &header[3], 4);
-    std::memcpy(bmp.data() + 18, &header[4], 4);
-    std::memcpy(bmp.data() + 22, &header[5], 4);
-    bmp[26] = 1, bmp[28] = 24;
+    // A bitmap header announcing 100000 x 100000 pixels at 24 bits in a 60-byte file.
+    std::vector<uint8_t> bmp = {'B', 'M', 60, 0,    0,    0, 0, 0,    0,    0, 54, 0, 0, 0,  40,
+                                0,   0,   0,  0xA0, 0x86, 1, 0, 0xA0, 0x86, 1, 0,  1, 0, 24, 0};
+    bmp.resize(60);
     Picture picture;
     MemorySource source(bmp.data(), bmp.size());
     EXPECT_FALSE(decodeBmp(source, picture));

@@ -1,34 +1,15 @@
 #include "Picture.h"
 #include "Platform.h"
+#include "TestFiles.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 
 using namespace vistrel;
+using namespace vistrel::test;
 
-namespace {
-
-// Sets the 24-bit pixel at display position (x, y), counted from the top-left.
-void setPixel(Picture& p, int x, int y, uint8_t b, uint8_t g, uint8_t r) {
-    uint8_t* px = p.lockBits() + std::size_t(p.height() - 1 - y) * p.rowSize() + std::size_t(x) * 3;
-    px[0] = b, px[1] = g, px[2] = r;
-    p.unlockBits();
-}
-
-uint32_t pixelAt(Picture& p, int x, int y) {
-    const int bytes = p.bitsPerPixel() / 8;
-    const uint8_t* px =
-        p.lockBits() + std::size_t(p.height() - 1 - y) * p.rowSize() + std::size_t(x) * bytes;
-    uint32_t v = 0;
-    std::memcpy(&v, px, std::size_t(bytes));
-    p.unlockBits();
-    return v;
-}
-
-} // namespace
-
-TEST(PictureLayout, RowsArePaddedToFourBytes) {
+TEST(PictureLayout, RowsArePaddedAndEmptyOversizedAndOddDepthsRefused) {
     Picture p;
     ASSERT_TRUE(p.create(2, 1, 24, false));
     EXPECT_EQ(p.rowSize(), 8u);
@@ -37,128 +18,85 @@ TEST(PictureLayout, RowsArePaddedToFourBytes) {
     EXPECT_EQ(p.rowSize(), 4u);
     EXPECT_EQ(p.headerSize(), 40u + 4 * 2);
     EXPECT_NE(p.colorTable(), nullptr);
+
+    Picture refused;
+    EXPECT_FALSE(refused.create(0, 10, 24, false));
+    EXPECT_FALSE(refused.create(10, 0, 24, false));
+    EXPECT_FALSE(refused.create(1 << 15, (1 << 13) + 1, 8, false)); // one row past 2^28 pixels
+    EXPECT_FALSE(refused.create(10, 10, 12, false));
+    EXPECT_TRUE(refused.empty());
 }
 
-TEST(PictureLayout, RefusesEmptyOversizedAndOddDepths) {
-    Picture p;
-    EXPECT_FALSE(p.create(0, 10, 24, false));
-    EXPECT_FALSE(p.create(10, 0, 24, false));
-    EXPECT_FALSE(p.create(1 << 15, (1 << 13) + 1, 8, false)); // one row past 2^28 pixels
-    EXPECT_FALSE(p.create(10, 10, 12, false));
-    EXPECT_TRUE(p.empty());
-}
-
-TEST(PictureReuse, SameSizeKeepsTheBlockAndClearZeroesIt) {
-    Picture p;
-    ASSERT_TRUE(p.create(10, 10, 24, false));
-    uint8_t* block = p.lockBits();
-    block[5] = 77;
-    ASSERT_TRUE(p.create(10, 10, 24, false));
-    EXPECT_EQ(p.lockBits(), block);
-    EXPECT_EQ(block[5], 77);
-    ASSERT_TRUE(p.create(10, 10, 24, true));
-    EXPECT_EQ(p.lockBits(), block);
-    EXPECT_EQ(block[5], 0);
-}
-
-TEST(PictureReuse, ShrinkingKeepsTheBlockOnlyWithinTheSlack) {
+TEST(PictureReuse, TheBlockIsKeptForTheSameDepthWithinTheSlack) {
     Picture p;
     ASSERT_TRUE(p.create(1000, 1000, 24, false));
-    const uint8_t* block = p.lockBits();
-    // 800 x 800 leaves 1,080,000 bytes unused: kept, header rewritten, capacity unchanged.
-    ASSERT_TRUE(p.create(800, 800, 24, false));
+    uint8_t* block = p.lockBits();
+    block[5] = 77;
+    ASSERT_TRUE(p.create(1000, 1000, 24, false));
     EXPECT_EQ(p.lockBits(), block);
+    EXPECT_EQ(block[5], 77);
+    // 800 x 800 leaves 1,080,000 bytes unused: kept and cleared, header rewritten.
+    ASSERT_TRUE(p.create(800, 800, 24, true));
+    EXPECT_EQ(p.lockBits(), block);
+    EXPECT_EQ(block[5], 0);
     EXPECT_EQ(p.width(), 800);
     EXPECT_EQ(p.imageSize(), 2400u * 800u);
-    EXPECT_EQ(p.rowSize(), 2400u);
     EXPECT_EQ(p.capacity(), 3000000u);
     // 10 x 10 would leave 2,999,680 bytes unused: a new block.
     ASSERT_TRUE(p.create(10, 10, 24, false));
     EXPECT_EQ(p.capacity(), 320u);
-    // Another depth never reuses.
-    ASSERT_TRUE(p.create(10, 10, 32, false));
+    ASSERT_TRUE(p.create(10, 10, 32, false)); // another depth never reuses
     EXPECT_EQ(p.capacity(), 400u);
+
+    Picture section(PictureStorage::Section); // rebuilt whenever the size changes
+    ASSERT_TRUE(section.create(100, 100, 24, false));
+    ASSERT_TRUE(section.create(99, 100, 24, false));
+    EXPECT_EQ(section.capacity(), section.imageSize());
 }
 
-TEST(PictureReuse, SectionStorageIsRebuiltWheneverTheSizeChanges) {
-    Picture p(PictureStorage::Section);
-    ASSERT_TRUE(p.create(100, 100, 24, false));
-    ASSERT_TRUE(p.create(99, 100, 24, false));
-    EXPECT_EQ(p.capacity(), p.imageSize());
-}
-
-TEST(PictureRotation, QuarterTurnsMovePixelsAndSwapSides) {
-    Picture p;
+TEST(PictureRotation, QuarterTurnsMovePixelsAlphaAndPaletteColours) {
+    Picture p; // 3 x 2, pixel (x, y) holds blue x, green y, red 9
     ASSERT_TRUE(p.create(3, 2, 24, true));
     for (int y = 0; y < 2; ++y)
-        for (int x = 0; x < 3; ++x)
-            setPixel(p, x, y, uint8_t(x), uint8_t(y), 9);
+        for (int x = 0; x < 3; ++x) {
+            uint8_t* px = p.lockBits() + (1 - y) * p.rowSize() + x * 3;
+            px[0] = uint8_t(x), px[1] = uint8_t(y), px[2] = 9;
+        }
+    const auto before = topDown(p);
     p.rotateQuarter(90);
     ASSERT_EQ(p.width(), 2);
     ASSERT_EQ(p.height(), 3);
-    // Clockwise: the top-left pixel is the source's bottom-left one.
-    EXPECT_EQ(pixelAt(p, 0, 0) & 0xFFFFFF, 0x090100u);
-    EXPECT_EQ(pixelAt(p, 1, 0) & 0xFFFFFF, 0x090000u); // source top-left
-    EXPECT_EQ(pixelAt(p, 0, 2) & 0xFFFFFF, 0x090102u); // source bottom-right
+    // Clockwise: the top row is the source's left column read upwards.
+    EXPECT_EQ(topDown(p), (std::vector<uint32_t>{before[3], before[0], before[4], before[1],
+                                                 before[5], before[2]}));
     p.rotateQuarter(-90);
-    ASSERT_EQ(p.width(), 3);
-    for (int y = 0; y < 2; ++y)
-        for (int x = 0; x < 3; ++x)
-            EXPECT_EQ(pixelAt(p, x, y) & 0xFFFFFF, 0x090000u | uint32_t(y) << 8 | uint32_t(x));
+    EXPECT_EQ(topDown(p), before);
     p.rotateQuarter(45);
     EXPECT_EQ(p.width(), 3);
-}
 
-TEST(PictureRotation, AlphaTravelsAndLowDepthsBecome24Bits) {
-    Picture p;
-    ASSERT_TRUE(p.create(2, 2, 32, true));
-    uint8_t* bits = p.lockBits();
-    bits[3] = 0x11; // memory row 0 = bottom row, left pixel
-    p.rotateQuarter(-90);
-    // Counter-clockwise, the bottom-left pixel goes to the bottom-right.
-    EXPECT_EQ(pixelAt(p, 1, 1) >> 24, 0x11u);
+    Picture alpha;
+    ASSERT_TRUE(alpha.create(2, 2, 32, true));
+    alpha.lockBits()[3] = 0x11; // memory row 0 = bottom row, left pixel
+    alpha.rotateQuarter(-90);
+    EXPECT_EQ(topDown(alpha)[3] >> 24, 0x11u); // counter-clockwise: to the bottom-right
 
-    Picture palette;
+    Picture palette; // low depths become 24 bits
     ASSERT_TRUE(palette.create(4, 2, 1, true));
     palette.colorTable()[1] = {10, 20, 30, 0};
     palette.lockBits()[0] = 0x80; // bottom row, first pixel uses entry 1
     palette.rotateQuarter(90);
     EXPECT_EQ(palette.bitsPerPixel(), 24);
-    EXPECT_EQ(pixelAt(palette, 0, 0) & 0xFFFFFF, 0x1E140Au);
+    EXPECT_EQ(topDown(palette)[0] & 0xFFFFFF, 0x1E140Au);
 }
 
 TEST(PictureConversion, ExpandsPaletteAnd555Pixels) {
     Picture p;
     ASSERT_TRUE(p.create(2, 1, 16, true));
-    uint8_t* bits = p.lockBits();
-    const uint16_t red = 31 << 10, someGreen = 16 << 5;
-    std::memcpy(bits, &red, 2);
-    std::memcpy(bits + 2, &someGreen, 2);
+    const uint16_t pixels[2] = {31 << 10, 16 << 5}; // full red, some green
+    std::memcpy(p.lockBits(), pixels, 4);
     ASSERT_TRUE(p.convertTo24());
     EXPECT_EQ(p.bitsPerPixel(), 24);
-    EXPECT_EQ(pixelAt(p, 0, 0) & 0xFFFFFF, 0xFF0000u);
-    EXPECT_EQ(pixelAt(p, 1, 0) & 0xFFFFFF, 0x008400u); // 16 -> 132, within a level of 16 * 255 / 31
-}
-
-TEST(PictureCopy, CopiesPixelsAndColorTable) {
-    Picture source, target;
-    ASSERT_TRUE(source.create(5, 3, 8, true));
-    source.colorTable()[7] = {1, 2, 3, 0};
-    source.lockBits()[4] = 7;
-    ASSERT_TRUE(target.copyFrom(source));
-    EXPECT_EQ(target.lockBits()[4], 7);
-    EXPECT_EQ(target.colorTable()[7].green, 2);
-    const Palette* palette = target.palette();
-    ASSERT_NE(palette, nullptr);
-    EXPECT_EQ(palette->entries.size(), 256u);
-    EXPECT_EQ(palette->entries[7].red, 3);
-
-    Picture deep;
-    ASSERT_TRUE(deep.create(5, 3, 24, false));
-    EXPECT_EQ(deep.palette(), nullptr);
-    deep.swap(target);
-    EXPECT_EQ(deep.bitsPerPixel(), 8);
-    EXPECT_EQ(target.bitsPerPixel(), 24);
+    EXPECT_EQ(topDown(p), (std::vector<uint32_t>{0xFFFF0000u, 0xFF008400u})); // 16 -> 132
 }
 
 TEST(PictureAdoption, ThirtyTwoBitBitmapBecomes24BitsTopRowFirst) {
@@ -167,97 +105,46 @@ TEST(PictureAdoption, ThirtyTwoBitBitmapBecomes24BitsTopRowFirst) {
     Picture p;
     ASSERT_TRUE(p.adoptBitmap({2, 2, 8, 32, bits}));
     EXPECT_EQ(p.bitsPerPixel(), 24);
-    EXPECT_EQ(pixelAt(p, 0, 0) & 0xFFFFFF, 0x030201u);
-    EXPECT_EQ(pixelAt(p, 1, 1) & 0xFFFFFF, 0x0C0B0Au);
+    EXPECT_EQ(topDown(p),
+              (std::vector<uint32_t>{0xFF030201u, 0xFF060504u, 0xFF090807u, 0xFF0C0B0Au}));
     EXPECT_FALSE(p.adoptBitmap({0, 2, 8, 32, bits}));
     EXPECT_FALSE(p.adoptBitmap({3, 2, 8, 32, bits})); // rows too short for three pixels
 }
 
-namespace {
-
-struct RecordingCanvas : Canvas {
-    int calls = 0, x = 0, y = 0, width = 0, height = 0, sourceX = 0, sourceYFromBottom = 0;
-    bool drawPicture(int x_, int y_, int w, int h, int sx, int sy, const BitmapInfoHeader&,
-                     const RgbQuad*, const uint8_t*) override {
-        ++calls, x = x_, y = y_, width = w, height = h, sourceX = sx, sourceYFromBottom = sy;
-        return true;
+TEST(AlphaTest, SampledPointsAndTheMiddleRowRevealRealTransparency) {
+    struct Case {
+        int w, h, depth, alpha;
+        int row, column; // one pixel of alpha 0 at memory (row, column); -1: none
+        uint32_t version;
+        bool needs;
+    };
+    const Case cases[] = {
+        {40, 40, 32, 255, -1, 0, 0x0A00, false},   // uniformly opaque
+        {40, 40, 32, 0, -1, 0, 0x0A00, false},     // uniformly clear counts as opaque
+        {40, 40, 32, 128, -1, 0, 0x0A00, true},    // uniformly translucent
+        {40, 40, 32, 255, 39, 0, 0x0A00, true},    // a corner
+        {40, 40, 32, 255, 10, 20, 0x0A00, true},   // (h/4, w/2)
+        {40, 40, 32, 255, 20, 3, 0x0A00, true},    // only on the middle row
+        {1024, 40, 32, 255, 20, 3, 0x0A00, false}, // wide pictures skip the row scan
+        {40, 24, 32, 255, 12, 3, 0x0A00, false},   // and so do those of 24 rows or fewer
+        {2, 40, 32, 128, -1, 0, 0x0A00, false},    // tiny
+        {40, 40, 24, 128, -1, 0, 0x0A00, false},   // not 32 bits
+        {40, 40, 32, 128, -1, 0, 0x0400, false},   // an old platform
+        {40, 40, 32, 128, -1, 0, 0x0500, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.w) + "x" + std::to_string(c.h) + " alpha " +
+                     std::to_string(c.alpha) + " row " + std::to_string(c.row));
+        Picture p;
+        ASSERT_TRUE(p.create(c.w, c.h, c.depth, true));
+        uint8_t* bits = p.lockBits();
+        if (c.depth == 32) {
+            for (uint32_t i = 3; i < p.imageSize(); i += 4)
+                bits[i] = uint8_t(c.alpha);
+            if (c.row >= 0) bits[std::size_t(c.row) * p.rowSize() + c.column * 4 + 3] = 0;
+        }
+        overridePlatformVersion(c.version);
+        EXPECT_EQ(NeedsAlphaComposition(p), c.needs);
     }
-};
-
-} // namespace
-
-TEST(PictureDrawing, NegativeSizesDrawTheWholePictureAndRowsCountFromTheBottom) {
-    Picture p;
-    RecordingCanvas canvas;
-    EXPECT_FALSE(p.draw(canvas, 0, 0, -1, -1, 0, 0));
-    EXPECT_EQ(canvas.calls, 0);
-    ASSERT_TRUE(p.create(30, 20, 24, false));
-    ASSERT_TRUE(p.draw(canvas, 5, 6, -1, -1, 0, 0));
-    EXPECT_EQ(canvas.width, 30);
-    EXPECT_EQ(canvas.height, 20);
-    EXPECT_EQ(canvas.sourceYFromBottom, 0);
-    // The top 5 rows after skipping 3: in bottom-up rows they start at 20 - 5 - 3.
-    ASSERT_TRUE(p.draw(canvas, 0, 0, 10, 5, 2, 3));
-    EXPECT_EQ(canvas.sourceX, 2);
-    EXPECT_EQ(canvas.sourceYFromBottom, 12);
-}
-
-namespace {
-
-// A 32-bit picture whose every alpha byte is `alpha`.
-void fillAlpha(Picture& p, int w, int h, uint8_t alpha) {
-    ASSERT_TRUE(p.create(w, h, 32, true));
-    uint8_t* bits = p.lockBits();
-    for (uint32_t i = 3; i < p.imageSize(); i += 4)
-        bits[i] = alpha;
-}
-
-void setAlpha(Picture& p, int row, int column, uint8_t alpha) {
-    p.lockBits()[std::size_t(row) * p.rowSize() + std::size_t(column) * 4 + 3] = alpha;
-}
-
-} // namespace
-
-TEST(AlphaTest, UniformlyOpaqueOrClearPicturesNeedNoComposition) {
-    Picture p;
-    fillAlpha(p, 40, 40, 255);
-    EXPECT_FALSE(NeedsAlphaComposition(p));
-    fillAlpha(p, 40, 40, 0);
-    EXPECT_FALSE(NeedsAlphaComposition(p));
-    fillAlpha(p, 40, 40, 128); // uniformly translucent
-    EXPECT_TRUE(NeedsAlphaComposition(p));
-}
-
-TEST(AlphaTest, SampledPointsAndTheMiddleRowRevealTransparency) {
-    Picture p;
-    fillAlpha(p, 40, 40, 255);
-    setAlpha(p, 39, 0, 0); // a corner
-    EXPECT_TRUE(NeedsAlphaComposition(p));
-    fillAlpha(p, 40, 40, 255);
-    setAlpha(p, 10, 20, 0); // (h/4, w/2)
-    EXPECT_TRUE(NeedsAlphaComposition(p));
-    fillAlpha(p, 40, 40, 255);
-    setAlpha(p, 20, 3, 0); // only on the middle row
-    EXPECT_TRUE(NeedsAlphaComposition(p));
-    // Wide pictures skip the row scan, and so do pictures of 24 rows or fewer.
-    fillAlpha(p, 1024, 40, 255);
-    setAlpha(p, 20, 3, 0);
-    EXPECT_FALSE(NeedsAlphaComposition(p));
-    fillAlpha(p, 40, 24, 255);
-    setAlpha(p, 12, 3, 0);
-    EXPECT_FALSE(NeedsAlphaComposition(p));
-}
-
-TEST(AlphaTest, TinyPicturesOtherDepthsAndOldPlatformsNeverNeedIt) {
-    Picture p;
-    fillAlpha(p, 2, 40, 128);
-    EXPECT_FALSE(NeedsAlphaComposition(p));
-    ASSERT_TRUE(p.create(40, 40, 24, true));
-    EXPECT_FALSE(NeedsAlphaComposition(p));
-    fillAlpha(p, 40, 40, 128);
-    overridePlatformVersion(0x0400);
-    EXPECT_FALSE(NeedsAlphaComposition(p));
-    overridePlatformVersion(0x0500);
-    EXPECT_TRUE(NeedsAlphaComposition(p));
     clearPlatformOverrides();
 }

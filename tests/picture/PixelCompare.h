@@ -1,82 +1,79 @@
-// Helpers of the JPEG, EXIF and scaling tests: reference pictures written by other tools and
-// pixel comparisons in display coordinates (top row first), whatever the picture's depth.
+// Pixel comparisons in display order (top row first, 0xAARRGGBB words as topDown gives them)
+// against references written by other tools.
 #pragma once
 
-#include "Picture.h"
 #include "TestFiles.h"
 
 #include <algorithm>
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <string>
-#include <vector>
 
 namespace vistrel::test {
 
-// Red, green, blue bytes, top row first.
-struct RgbImage {
-    int width = 0;
-    int height = 0;
-    std::vector<uint8_t> rgb;
-    const uint8_t* at(int x, int y) const {
-        return &rgb[(std::size_t(y) * std::size_t(width) + std::size_t(x)) * 3];
-    }
+struct Reference {
+    int width = 0, height = 0;
+    std::vector<uint32_t> pixels;
 };
 
-// Binary PPM (P6) or PGM (P5, grey spread to three channels), as djpeg and ImageMagick write.
-inline RgbImage readPnm(const std::string& path) {
-    RgbImage image;
+// Binary PPM (P6) or PGM (P5), as djpeg and ImageMagick write them.
+inline Reference readPnm(const std::string& path) {
+    Reference image;
     std::FILE* f = std::fopen(path.c_str(), "rb");
     if (!f) return image;
     char kind[3] = {};
     int maxValue = 0;
     if (std::fscanf(f, "%2s %d %d %d", kind, &image.width, &image.height, &maxValue) == 4 &&
         std::fgetc(f) != EOF && maxValue == 255) {
-        const int channels = kind[1] == '6' ? 3 : 1;
-        std::vector<uint8_t> raw(std::size_t(image.width) * std::size_t(image.height) *
-                                 std::size_t(channels));
-        if (std::fread(raw.data(), 1, raw.size(), f) == raw.size()) {
-            image.rgb.resize(std::size_t(image.width) * std::size_t(image.height) * 3);
-            for (std::size_t i = 0; i < image.rgb.size(); ++i)
-                image.rgb[i] = raw[channels == 3 ? i : i / 3];
-        }
+        const std::size_t n = std::size_t(image.width) * image.height,
+                          step = kind[1] == '6' ? 3 : 1;
+        std::vector<uint8_t> raw(n * step);
+        if (std::fread(raw.data(), 1, raw.size(), f) == raw.size())
+            for (std::size_t i = 0; i < raw.size(); i += step)
+                image.pixels.push_back(0xFF000000u | raw[i] << 16 | raw[i + step / 2] << 8 |
+                                       raw[i + step - 1]);
     }
     std::fclose(f);
     return image;
 }
 
-// The picture's pixel at display position (x, y) as red, green, blue (24 or 32 bits).
-inline const uint8_t* bgrAt(Picture& p, int x, int y) {
-    const uint8_t* bits = p.lockBits();
-    p.unlockBits();
-    return bits + std::size_t(p.height() - 1 - y) * p.rowSize() +
-           std::size_t(x) * std::size_t(p.bitsPerPixel() / 8);
+// RGBA bytes as ImageMagick and Pillow write them raw.
+inline std::vector<uint32_t> fromRgba(const std::vector<uint8_t>& rgba) {
+    std::vector<uint32_t> out;
+    for (std::size_t i = 0; i + 3 < rgba.size(); i += 4)
+        out.push_back(uint32_t(rgba[i + 3]) << 24 | rgba[i] << 16 | rgba[i + 1] << 8 | rgba[i + 2]);
+    return out;
 }
 
 struct Difference {
     int largest = 0;
     double mean = 0;
+    std::size_t at = 0; // the pixel of the largest difference
 };
 
-// Per-channel difference over the rows [firstRow, lastRow) of the picture and the reference.
-inline Difference compare(Picture& p, const RgbImage& ref, int firstRow = 0, int lastRow = -1) {
+// Per-channel difference over the first `count` pixels (all when 0), alpha too with `alpha`.
+inline Difference compare(const std::vector<uint32_t>& ours, const std::vector<uint32_t>& theirs,
+                          bool alpha = false, std::size_t count = 0) {
     Difference d;
-    if (lastRow < 0) lastRow = ref.height;
-    long long total = 0, count = 0;
-    for (int y = firstRow; y < lastRow; ++y)
-        for (int x = 0; x < ref.width; ++x) {
-            const uint8_t* ours = bgrAt(p, x, y);
-            const uint8_t* theirs = ref.at(x, y);
-            for (int c = 0; c < 3; ++c) {
-                const int diff = std::abs(int(ours[2 - c]) - int(theirs[c]));
-                d.largest = std::max(d.largest, diff);
-                total += diff;
-                ++count;
-            }
+    if (ours.size() != theirs.size() || ours.empty()) return {1000, 1000, 0};
+    if (count == 0) count = ours.size();
+    double total = 0;
+    for (std::size_t i = 0; i < count; ++i)
+        for (int shift = 0; shift < (alpha ? 32 : 24); shift += 8) {
+            const int diff =
+                std::abs(int(ours[i] >> shift & 0xFF) - int(theirs[i] >> shift & 0xFF));
+            total += diff;
+            if (diff > d.largest) d.largest = diff, d.at = i;
         }
-    d.mean = count ? double(total) / double(count) : 0;
+    d.mean = total / double(count * (alpha ? 4 : 3));
     return d;
+}
+
+// The bytes of the picture's pixel at display position (x, y), blue first.
+inline const uint8_t* bgrAt(Picture& p, int x, int y) {
+    const uint8_t* bits = p.lockBits();
+    p.unlockBits();
+    return bits + std::size_t(p.height() - 1 - y) * p.rowSize() +
+           std::size_t(x) * std::size_t(p.bitsPerPixel() / 8);
 }
 
 } // namespace vistrel::test

@@ -21,11 +21,15 @@ protected:
         clearPlatformOverrides();
         setHasMainWindow(false);
     }
-    // A record holding a fresh picture of that size and depth, its screen copy prepared.
-    static std::unique_ptr<CachedPicture> prepared(int w, int h, int bits = 24) {
+    // A record holding a fresh picture of that size and depth (32 bits: every alpha `alpha`, the
+    // first pixel's 0), its screen copy prepared.
+    static std::unique_ptr<CachedPicture> prepared(int w, int h, int bits = 24, int alpha = -1) {
         auto record = std::make_unique<CachedPicture>();
         record->picture = std::make_unique<Picture>();
-        EXPECT_TRUE(record->picture->create(w, h, bits, true));
+        Picture& p = *record->picture;
+        EXPECT_TRUE(p.create(w, h, bits, true));
+        for (uint32_t i = 3; alpha >= 0 && i < p.imageSize(); i += 4)
+            p.lockBits()[i] = uint8_t(i == 3 ? 0 : alpha);
         record->prepareScreenCopy();
         return record;
     }
@@ -38,15 +42,16 @@ protected:
 
 void fill(Picture& p, uint32_t seed) {
     std::mt19937 random(seed);
-    uint8_t* bits = p.lockBits();
     for (uint32_t i = 0; i < p.imageSize(); ++i)
-        bits[i] = uint8_t(random());
-    p.unlockBits();
+        p.lockBits()[i] = uint8_t(random());
 }
 
-bool decodePngFile(const std::string& name, Picture& p) {
-    return decodePng(testFile("scaling/" + name).c_str(), p);
+// One of the three reductions by number: 0 averages, else resizePicture with that filter.
+bool resample(int op, Picture& to, Picture& from) {
+    return op == 0 ? averagePicture(to.info(), to.lockBits(), from.info(), from.lockBits())
+                   : resizePicture(to.lockBits(), to.info(), from.lockBits(), from.info(), op);
 }
+const int kOperations[] = {0, kResizeSmooth, kResizeSharp};
 
 // The straightforward reading of the alpha resampling rule, with the last row's row above
 // clamped to the picture.
@@ -55,21 +60,17 @@ void referenceAlpha(Picture& f, Picture& p) {
     const int64_t xs = w * 1024 / fw, ys = h * 1024 / fh;
     auto a = [&](int64_t r, int64_t c) -> int64_t {
         if (c >= w) r += 1, c = 0; // the next memory row's first pixel
-        const uint8_t* bits = p.lockBits();
-        p.unlockBits();
-        return r >= h ? 0 : bits[r * p.rowSize() + c * 4 + 3];
+        return r >= h ? 0 : p.lockBits()[r * p.rowSize() + c * 4 + 3];
+    };
+    auto lerp = [](int64_t from, int64_t to, int64_t f) {
+        return from + (int64_t)std::floor((to - from) * f / 1024.0);
     };
     for (int64_t j = 0; j < fh - 1; ++j)
         for (int64_t i = 0; i < fw; ++i) {
             const int64_t r = j * ys / 1024, fy = j * ys % 1024, c = i * xs / 1024,
                           fx = i * xs % 1024, below = std::min(r + 1, h - 1);
-            const int64_t top =
-                a(r, c) + (int64_t)std::floor((a(r, c + 1) - a(r, c)) * fx / 1024.0);
-            const int64_t bottom =
-                a(below, c) + (int64_t)std::floor((a(below, c + 1) - a(below, c)) * fx / 1024.0);
-            uint8_t* out = f.lockBits() + j * f.rowSize() + i * 4 + 3;
-            f.unlockBits();
-            *out = uint8_t(top + (int64_t)std::floor((bottom - top) * fy / 1024.0));
+            f.lockBits()[j * f.rowSize() + i * 4 + 3] = uint8_t(
+                lerp(lerp(a(r, c), a(r, c + 1), fx), lerp(a(below, c), a(below, c + 1), fx), fy));
         }
 }
 
@@ -78,24 +79,27 @@ void referenceAlpha(Picture& f, Picture& p) {
 TEST_F(ScreenCopy, SizeAndWhetherOneIsMadeFollowScreenVersionAndDepth) {
     struct Case {
         uint32_t version;
-        int w, h, bits;
+        int w, h, bits, alpha;
         const char* fitted;
     };
     const Case cases[] = {
-        {0x0600, 4000, 3000, 24, "1440x1080"}, // 5.79 screens
-        {0x0600, 6000, 2000, 24, "1920x640"},
-        {0x0600, 3000, 1000, 24, "none"}, // 1.45 screens: left to the window's stretching
-        {0x0601, 3000, 1000, 24, "1920x640"},
-        {0x0600, 2000, 1000, 24, "none"},
-        {0x0601, 2000, 1000, 24, "1920x960"},
-        {0x0601, 640, 480, 24, "none"},
-        {0x0601, 4000, 3000, 8, "none"},
-        {0x0600, 2592, 1584, 24, "none"},      // exactly 1.98 screens
-        {0x0600, 2593, 1584, 24, "1767x1080"}, // just above
-        {0x0601, 1920, 1080, 24, "none"},      // exactly the screen
-        {0x0601, 1921, 100, 24, "1920x99"},    // one pixel wider
-        {0x0601, 1920, 1081, 24, "1918x1080"}, // one pixel taller
-        {0x0601, 100000, 10, 24, "1920x1"},    // a sliver keeps one row
+        {0x0600, 4000, 3000, 24, -1, "1440x1080"}, // 5.79 screens
+        {0x0600, 6000, 2000, 24, -1, "1920x640"},
+        {0x0600, 3000, 1000, 24, -1, "none"}, // 1.45 screens: left to the window's stretching
+        {0x0601, 3000, 1000, 24, -1, "1920x640"},
+        {0x0600, 2000, 1000, 24, -1, "none"},
+        {0x0601, 2000, 1000, 24, -1, "1920x960"},
+        {0x0601, 640, 480, 24, -1, "none"},
+        {0x0601, 4000, 3000, 8, -1, "none"},
+        {0x0600, 2592, 1584, 24, -1, "none"},      // exactly 1.98 screens
+        {0x0600, 2593, 1584, 24, -1, "1767x1080"}, // just above
+        {0x0601, 1920, 1080, 24, -1, "none"},      // exactly the screen
+        {0x0601, 1921, 100, 24, -1, "1920x99"},    // one pixel wider
+        {0x0601, 1920, 1081, 24, -1, "1918x1080"}, // one pixel taller
+        {0x0601, 100000, 10, 24, -1, "1920x1"},    // a sliver keeps one row
+        // 32 bits: only real transparency needs a copy below the 1.98-screen rule.
+        {0x0600, 2000, 1000, 32, 0, "none"}, // alpha 0 everywhere counts as opaque
+        {0x0600, 2000, 1000, 32, 255, "1920x960"},
     };
     overrideScreenSize({1920, 1080});
     setHasMainWindow(true);
@@ -103,29 +107,13 @@ TEST_F(ScreenCopy, SizeAndWhetherOneIsMadeFollowScreenVersionAndDepth) {
         SCOPED_TRACE(std::to_string(c.w) + "x" + std::to_string(c.h) + " at " +
                      std::to_string(c.version));
         overridePlatformVersion(c.version);
-        EXPECT_EQ(fittedSize(*prepared(c.w, c.h, c.bits)), c.fitted);
+        auto record = prepared(c.w, c.h, c.bits, c.alpha);
+        EXPECT_EQ(fittedSize(*record), c.fitted);
+        if (c.alpha == 255) {
+            EXPECT_EQ(record->fitted->bitsPerPixel(), 32);
+            EXPECT_EQ(bgrAt(*record->fitted, 0, 0)[3], 255); // alpha resampled from the picture
+        }
     }
-}
-
-TEST_F(ScreenCopy, ThirtyTwoBitPicturesNeedOneForRealTransparency) {
-    overrideScreenSize({1920, 1080});
-    overridePlatformVersion(0x0600);
-    auto opaque = prepared(2000, 1000, 32); // alpha 0 everywhere counts as opaque
-    EXPECT_EQ(fittedSize(*opaque), "none");
-
-    auto record = std::make_unique<CachedPicture>();
-    record->picture = std::make_unique<Picture>();
-    Picture& p = *record->picture;
-    ASSERT_TRUE(p.create(2000, 1000, 32, true));
-    uint8_t* bits = p.lockBits();
-    for (uint32_t i = 3; i < p.imageSize(); i += 4)
-        bits[i] = 255;
-    bits[3] = 0; // one transparent corner
-    p.unlockBits();
-    record->prepareScreenCopy();
-    ASSERT_EQ(fittedSize(*record), "1920x960");
-    EXPECT_EQ(record->fitted->bitsPerPixel(), 32);
-    EXPECT_EQ(bgrAt(*record->fitted, 0, 0)[3], 255); // alpha resampled from the picture
 }
 
 TEST_F(ScreenCopy, StartUpAveragesLargeReductionsAndLaterCopiesAreFiltered) {
@@ -163,37 +151,30 @@ TEST_F(ScreenCopy, RotateMakesTheCopyAnewOnlyWhenThereWasOne) {
 
 TEST(Resampler, ReductionsMatchPillowAndAveragingCountsEveryPixel) {
     Picture source;
-    ASSERT_TRUE(decodePngFile("source.png", source));
+    ASSERT_TRUE(decodePng(testFile("scaling/source.png").c_str(), source));
     ASSERT_EQ(source.bitsPerPixel(), 24);
     for (const auto& [filter, name] : {std::pair{kResizeSmooth, "pillow-bilinear.png"},
                                        std::pair{kResizeSharp, "pillow-lanczos.png"}}) {
         SCOPED_TRACE(name);
         Picture ref, ours;
-        ASSERT_TRUE(decodePngFile(name, ref));
+        ASSERT_TRUE(decodePng(testFile(std::string("scaling/") + name).c_str(), ref));
         ASSERT_TRUE(ours.create(ref.width(), ref.height(), 32, false));
-        ASSERT_TRUE(
-            resizePicture(ours.lockBits(), ours.info(), source.lockBits(), source.info(), filter));
-        RgbImage expected{ref.width(), ref.height(), {}};
-        for (int y = 0; y < ref.height(); ++y)
-            for (int x = 0; x < ref.width(); ++x)
-                for (int c = 2; c >= 0; --c)
-                    expected.rgb.push_back(bgrAt(ref, x, y)[c]);
-        const Difference d = compare(ours, expected);
+        ASSERT_TRUE(resample(filter, ours, source));
+        const Difference d = compare(topDown(ours), topDown(ref));
         EXPECT_LE(d.mean, 1.0);
         EXPECT_LE(d.largest, 8);
         EXPECT_EQ(bgrAt(ours, 40, 20)[3], 255);
     }
 
     // 2:1 averaging is the mean of each 2 x 2 block (within the one level that rounding between
-    // the vertical and the horizontal pass may cost); a single bright pixel
-    // anywhere in a 10 x 10 block shows in its output pixel (no source pixel is skipped).
+    // the vertical and the horizontal pass may cost); a single bright pixel anywhere in a
+    // 10 x 10 block shows in its output pixel (no source pixel is skipped).
     Picture big, small;
     ASSERT_TRUE(big.create(30, 30, 24, true));
-    ASSERT_TRUE(small.create(3, 3, 24, false));
     fill(big, 1);
     uint8_t* bits = big.lockBits();
     ASSERT_TRUE(small.create(15, 15, 24, false));
-    ASSERT_TRUE(averagePicture(small.info(), small.lockBits(), big.info(), bits));
+    ASSERT_TRUE(resample(0, small, big));
     const uint32_t row = big.rowSize();
     for (int y = 0; y < 15; ++y)
         for (int x = 0; x < 15; ++x)
@@ -205,7 +186,7 @@ TEST(Resampler, ReductionsMatchPillowAndAveragingCountsEveryPixel) {
     std::memset(bits, 0, big.imageSize());
     bits[17 * row + 29 * 3 + 1] = 200; // memory row 17, last column, green
     ASSERT_TRUE(small.create(3, 3, 24, false));
-    ASSERT_TRUE(averagePicture(small.info(), small.lockBits(), big.info(), bits));
+    ASSERT_TRUE(resample(0, small, big));
     EXPECT_EQ(small.lockBits()[1 * small.rowSize() + 2 * 3 + 1], 2); // 200 / 100
 }
 
@@ -215,29 +196,18 @@ TEST(Resampler, FlatAreasStayFlatAndColourBytesSurviveEveryPath) {
     std::memset(grey24.lockBits(), 77, grey24.imageSize());
     ASSERT_TRUE(grey32.create(57, 31, 32, false));
     ASSERT_TRUE(convertPicture(grey32.lockBits(), grey32.info(), grey24.lockBits(), grey24.info()));
-    EXPECT_EQ(bgrAt(grey32, 56, 0)[0], 77);
-    EXPECT_EQ(bgrAt(grey32, 56, 0)[3], 255);
+    EXPECT_EQ(topDown(grey32)[56], 0xFF4D4D4Du);
     // Reductions and enlargements, both filters and the average, into 24 and 32 bits.
     for (const auto& [w, h] : {std::pair{13, 7}, std::pair{57, 31}, std::pair{200, 90}})
         for (Picture* from : {&grey24, &grey32})
             for (int bits : {24, 32})
-                for (int op : {0, int(kResizeSmooth), int(kResizeSharp)}) {
+                for (int op : kOperations) {
                     Picture to;
                     ASSERT_TRUE(to.create(w, h, bits, false));
-                    const bool done = op == 0 ? averagePicture(to.info(), to.lockBits(),
-                                                               from->info(), from->lockBits())
-                                              : resizePicture(to.lockBits(), to.info(),
-                                                              from->lockBits(), from->info(), op);
-                    ASSERT_TRUE(done);
-                    for (int y = 0; y < h; ++y)
-                        for (int x = 0; x < w; ++x) {
-                            const uint8_t* px = bgrAt(to, x, y);
-                            ASSERT_TRUE(px[0] == 77 && px[1] == 77 && px[2] == 77)
-                                << w << "x" << h << " op " << op << " at " << x << "," << y;
-                            if (bits == 32) {
-                                ASSERT_EQ(px[3], 255);
-                            }
-                        }
+                    ASSERT_TRUE(resample(op, to, *from));
+                    const auto pixels = topDown(to);
+                    ASSERT_EQ(std::count(pixels.begin(), pixels.end(), 0xFF4D4D4Du), w * h)
+                        << w << "x" << h << " op " << op;
                 }
 
     // The 24-bit picture reduced straight into 32 bits equals converting it first.
@@ -249,8 +219,8 @@ TEST(Resampler, FlatAreasStayFlatAndColourBytesSurviveEveryPath) {
     for (int filter : {int(kResizeSmooth), int(kResizeSharp)}) {
         ASSERT_TRUE(direct.create(97, 61, 32, false));
         ASSERT_TRUE(viaWide.create(97, 61, 32, false));
-        resizePicture(direct.lockBits(), direct.info(), colour.lockBits(), colour.info(), filter);
-        resizePicture(viaWide.lockBits(), viaWide.info(), wide.lockBits(), wide.info(), filter);
+        resample(filter, direct, colour);
+        resample(filter, viaWide, wide);
         EXPECT_EQ(std::memcmp(direct.lockBits(), viaWide.lockBits(), direct.imageSize()), 0);
     }
 
@@ -259,10 +229,8 @@ TEST(Resampler, FlatAreasStayFlatAndColourBytesSurviveEveryPath) {
     ASSERT_TRUE(eight.create(57, 31, 8, false));
     EXPECT_FALSE(
         convertPicture(direct.lockBits(), direct.info(), colour.lockBits(), colour.info()));
-    EXPECT_FALSE(resizePicture(direct.lockBits(), direct.info(), eight.lockBits(), eight.info(),
-                               kResizeSmooth));
-    EXPECT_FALSE(
-        resizePicture(direct.lockBits(), direct.info(), colour.lockBits(), colour.info(), 2));
+    EXPECT_FALSE(resample(kResizeSmooth, direct, eight));
+    EXPECT_FALSE(resample(2, direct, colour));
 }
 
 TEST(ResampleAlpha, FollowsTheFixedPointRuleWhenReducingAndEnlarging) {
@@ -274,8 +242,7 @@ TEST(ResampleAlpha, FollowsTheFixedPointRuleWhenReducingAndEnlarging) {
         fill(p, uint32_t(w));
         ASSERT_TRUE(f.create(fw, fh, 32, false));
         fill(f, 99);
-        ASSERT_TRUE(expected.create(fw, fh, 32, false));
-        std::memcpy(expected.lockBits(), f.lockBits(), f.imageSize());
+        ASSERT_TRUE(expected.copyFrom(f));
         resampleAlpha(f, p);
         referenceAlpha(expected, p);
         EXPECT_EQ(std::memcmp(f.lockBits(), expected.lockBits(), f.imageSize()), 0);
@@ -292,16 +259,13 @@ TEST(Resampler, PlainSse2AndWidestCodeGiveTheSameBytes) {
     ASSERT_TRUE(source.create(333, 97, 32, false));
     fill(source, 5);
     for (const auto& [w, h] : {std::pair{81, 54}, std::pair{700, 150}, std::pair{7, 3}})
-        for (int op : {0, int(kResizeSmooth), int(kResizeSharp)}) {
+        for (int op : kOperations) {
             std::vector<uint8_t> results[3];
             for (int level : {kResamplerPlain, kResamplerSse2, kResamplerBest}) {
                 limitResamplerSimd(level);
                 Picture to;
                 ASSERT_TRUE(to.create(w, h, op == 0 ? 24 : 32, false));
-                if (op == 0)
-                    averagePicture(to.info(), to.lockBits(), source.info(), source.lockBits());
-                else
-                    resizePicture(to.lockBits(), to.info(), source.lockBits(), source.info(), op);
+                resample(op, to, source);
                 results[level].assign(to.lockBits(), to.lockBits() + to.imageSize());
             }
             limitResamplerSimd(kResamplerBest);

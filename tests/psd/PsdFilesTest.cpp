@@ -3,6 +3,7 @@
 // PSD files to the viewer's Picture.
 #include "PsdDecoder.h"
 #include "PsdTestSupport.h"
+#include "TopDown.h"
 
 #include <gtest/gtest.h>
 
@@ -55,7 +56,7 @@ TEST(PsdImageMagickFiles, MergedPixelsMatchImageMagicksDecode) {
         auto [status, psd] = loadFile(std::string(file.name) + ".psd");
         ASSERT_EQ(status, PSD_OK) << file.name << ": " << psd_status_text(status);
         EXPECT_LE(
-            maxDifference(*psd, readFile(dataPath(std::string(file.name) + ".ref.rgba")), false),
+            maxDifference(*psd, readBytes(dataPath(std::string(file.name) + ".ref.rgba")), false),
             file.tolerance)
             << file.name;
     }
@@ -72,7 +73,7 @@ TEST(PsdIndependentReaders, TransparencyPlaneReadsAsAgPsdReadsIt) {
     for (const char* name : {"im_rgba8_rle", "gen_rgba8"}) {
         auto [status, psd] = loadFile(std::string(name) + ".psd");
         ASSERT_EQ(status, PSD_OK) << name;
-        const Bytes theirs = readFile(dataPath(std::string(name) + ".ag.rgba"));
+        const Bytes theirs = readBytes(dataPath(std::string(name) + ".ag.rgba"));
         ASSERT_EQ(theirs.size(), std::size_t(psd->width) * psd->height * 4) << name;
         int opaque = 0;
         for (std::size_t i = 0; i < theirs.size() / 4; ++i) {
@@ -88,7 +89,7 @@ TEST(PsdIndependentReaders, TransparencyPlaneReadsAsAgPsdReadsIt) {
     }
     // ImageMagick stores the colours it was given, unmatted.
     auto [status, psd] = loadFile("im_rgba8_rle.psd");
-    EXPECT_EQ(maxDifference(*psd, readFile(dataPath("im_rgba8_rle.source.rgba")), true), 0);
+    EXPECT_EQ(maxDifference(*psd, readBytes(dataPath("im_rgba8_rle.source.rgba")), true), 0);
 }
 
 TEST(PsdIndependentReaders, AgPsdFilesGiveTheirComposite) {
@@ -96,14 +97,14 @@ TEST(PsdIndependentReaders, AgPsdFilesGiveTheirComposite) {
         auto [status, psd] = loadFile(std::string(name) + ".psd");
         ASSERT_EQ(status, PSD_OK) << name;
         EXPECT_EQ(
-            maxDifference(*psd, readFile(dataPath(std::string(name) + ".expected.rgba")), true), 0)
+            maxDifference(*psd, readBytes(dataPath(std::string(name) + ".expected.rgba")), true), 0)
             << name;
     }
     // ag-psd stores a translucent composite's colours matted with white, as Photoshop does; the
     // merged pixels keep the stored colours, so only the transparency plane is compared.
     auto [status, psd] = loadFile("ag_alpha.psd");
     ASSERT_EQ(status, PSD_OK);
-    const Bytes expected = readFile(dataPath("ag_alpha.expected.rgba"));
+    const Bytes expected = readBytes(dataPath("ag_alpha.expected.rgba"));
     ASSERT_EQ(expected.size(), std::size_t(psd->width) * psd->height * 4);
     for (std::size_t i = 0; i < expected.size() / 4; ++i)
         ASSERT_EQ(psd->merged[i] >> 24, expected[i * 4 + 3]) << i;
@@ -160,31 +161,18 @@ TEST(PsdGeneratedFiles, BitmapBitsAreBlackWhenSet) {
 
 TEST(PsdPicture, ThreeChannelsGive24BitsFourGive32OthersFail) {
     vistrel::Picture picture;
-    ASSERT_TRUE(vistrel::decodePsd(dataPath("gen_rgb8_rle.psd").c_str(), picture));
-    ASSERT_EQ(picture.bitsPerPixel(), 24);
-    ASSERT_EQ(picture.width(), kGenWidth);
-    // The bottom memory row is the file's last image row; bytes blue, green, red.
-    const uint8_t* bottom = picture.lockBits();
-    EXPECT_EQ(bottom[0], pattern(2, 0, kGenHeight - 1));
-    EXPECT_EQ(bottom[1], pattern(1, 0, kGenHeight - 1));
-    EXPECT_EQ(bottom[2], pattern(0, 0, kGenHeight - 1));
-    const uint8_t* top = bottom + std::size_t(kGenHeight - 1) * picture.rowSize();
-    EXPECT_EQ(top[3 * 5 + 2], pattern(0, 5, 0));
-    picture.unlockBits();
-
-    ASSERT_TRUE(vistrel::decodePsd(dataPath("gen_rgba8.psd").c_str(), picture));
-    ASSERT_EQ(picture.bitsPerPixel(), 32);
-    const uint8_t* row = picture.lockBits() + std::size_t(kGenHeight - 1 - 4) * picture.rowSize();
-    EXPECT_EQ(row[4 * 3 + 3], pattern(3, 3, 4));
-    EXPECT_EQ(row[4 * 3 + 2], pattern(0, 3, 4));
-    picture.unlockBits();
-
-    // A 4-channel CMYK file is 32 bits with opaque alpha.
-    ASSERT_TRUE(vistrel::decodePsd(dataPath("gen_cmyk8.psd").c_str(), picture));
-    EXPECT_EQ(picture.bitsPerPixel(), 32);
-    EXPECT_EQ(picture.lockBits()[3], 0xFF);
-    picture.unlockBits();
-
+    // Rows turned bottom-up and samples reordered blue first: the same pixels either way.
+    for (const auto& [name, depth] :
+         {std::pair{"gen_rgb8_rle.psd", 24}, std::pair{"gen_rgba8.psd", 32},
+          std::pair{"gen_cmyk8.psd", 32}}) {
+        auto [status, psd] = loadFile(name);
+        ASSERT_EQ(status, PSD_OK);
+        ASSERT_TRUE(vistrel::decodePsd(dataPath(name).c_str(), picture)) << name;
+        EXPECT_EQ(picture.bitsPerPixel(), depth) << name;
+        EXPECT_EQ(vistrel::test::topDown(picture),
+                  std::vector<uint32_t>(psd->merged, psd->merged + kGenWidth * kGenHeight))
+            << name;
+    }
     EXPECT_FALSE(vistrel::decodePsd(dataPath("gen_gray16.psd").c_str(), picture));
     EXPECT_FALSE(vistrel::decodePsd(dataPath("gen_cmyk8_alpha.psd").c_str(), picture));
     EXPECT_FALSE(vistrel::decodePsd(dataPath("im_rgb8_rle.ref.rgba").c_str(), picture));

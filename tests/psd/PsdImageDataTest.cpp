@@ -87,7 +87,7 @@ TEST(PsdConvert, TransparencyIsThePlaneAfterTheColourPlanes) {
     EXPECT_EQ(pixel(*onePixel(3, {10, 20, 30, 40, 50}).psd, 0, 0), 0xFF0A141Eu);
 }
 
-TEST(PsdConvert, CmykLabMultichannelAndBitmapValues) {
+TEST(PsdConvert, CmykLabAndMultichannelValues) {
     EXPECT_EQ(pixel(*onePixel(4, {255, 255, 255, 255}).psd, 0, 0), 0xFFFFFFFFu);
     EXPECT_EQ(pixel(*onePixel(4, {0, 0, 0, 0}).psd, 0, 0), 0xFF000000u);
     EXPECT_EQ(pixel(*onePixel(9, {255, 128, 128}).psd, 0, 0), 0xFFFDFDFDu);
@@ -96,16 +96,6 @@ TEST(PsdConvert, CmykLabMultichannelAndBitmapValues) {
     EXPECT_EQ(pixel(*onePixel(7, {0, 255, 255}).psd, 0, 0), 0xFF01FFFFu);
     EXPECT_EQ(pixel(*onePixel(7, {255, 255, 255, 0}).psd, 0, 0), 0xFF000000u);
     EXPECT_EQ(pixel(*onePixel(7, {255}).psd, 0, 0), 0xFFFFFFFFu);
-
-    // Bitmap of width 9: two bytes a row, the high bit leftmost, set bits black.
-    auto [status, psd] = load(simpleFile(0, 1, 1, 9, 2, 0, {0x80, 0x80, 0x7F, 0x00}));
-    ASSERT_EQ(status, PSD_OK);
-    EXPECT_EQ(pixel(*psd, 0, 0), 0xFF000000u);
-    EXPECT_EQ(pixel(*psd, 1, 0), 0xFFFFFFFFu);
-    EXPECT_EQ(pixel(*psd, 8, 0), 0xFF000000u);
-    EXPECT_EQ(pixel(*psd, 0, 1), 0xFFFFFFFFu);
-    EXPECT_EQ(pixel(*psd, 7, 1), 0xFF000000u);
-    EXPECT_EQ(pixel(*psd, 8, 1), 0xFFFFFFFFu);
 }
 
 TEST(PsdConvert, PairsWithoutAConversionAreRefused) {

@@ -12,10 +12,7 @@ namespace {
 int openStatus(const Bytes& bytes) {
     return load(bytes).status;
 }
-
-Bytes rgbPixel(uint8_t r, uint8_t g, uint8_t b) {
-    return {r, g, b};
-}
+const Bytes kPixel = {1, 2, 3}; // one RGB pixel
 
 } // namespace
 
@@ -34,17 +31,16 @@ TEST(PsdOpen, RefusesMissingArgumentsAndFilesWithoutTouchingTheResult) {
 }
 
 TEST(PsdHeader, ChecksSignatureVersionDepthModeAndSize) {
-    const Bytes pixel = rgbPixel(1, 2, 3);
-    EXPECT_EQ(openStatus(simpleFile(3, 8, 3, 1, 1, 0, pixel)), PSD_OK);
-    Bytes f = simpleFile(3, 8, 3, 1, 1, 0, pixel);
+    EXPECT_EQ(openStatus(simpleFile(3, 8, 3, 1, 1, 0, kPixel)), PSD_OK);
+    Bytes f = simpleFile(3, 8, 3, 1, 1, 0, kPixel);
     f[3] = 'T';
     EXPECT_EQ(openStatus(f), PSD_ERR_SIGNATURE);
-    f = simpleFile(3, 8, 3, 1, 1, 0, pixel);
+    f = simpleFile(3, 8, 3, 1, 1, 0, kPixel);
     f[5] = 2; // version 2 (the large document format) is not read
     EXPECT_EQ(openStatus(f), PSD_ERR_VERSION);
-    EXPECT_EQ(openStatus(simpleFile(3, 32, 3, 1, 1, 0, pixel)), PSD_ERR_DEPTH);
-    EXPECT_EQ(openStatus(simpleFile(5, 8, 3, 1, 1, 0, pixel)), PSD_ERR_MODE);
-    EXPECT_EQ(openStatus(simpleFile(10, 8, 3, 1, 1, 0, pixel)), PSD_ERR_MODE);
+    EXPECT_EQ(openStatus(simpleFile(3, 32, 3, 1, 1, 0, kPixel)), PSD_ERR_DEPTH);
+    EXPECT_EQ(openStatus(simpleFile(5, 8, 3, 1, 1, 0, kPixel)), PSD_ERR_MODE);
+    EXPECT_EQ(openStatus(simpleFile(10, 8, 3, 1, 1, 0, kPixel)), PSD_ERR_MODE);
     EXPECT_EQ(openStatus(Bytes(f.begin(), f.begin() + 25)), PSD_ERR_SHORT);
     // Sizes are refused before anything is allocated.
     EXPECT_EQ(openStatus(simpleFile(3, 8, 3, 30001, 1, 0, {})), PSD_ERR_SIZE);
@@ -72,7 +68,7 @@ TEST(PsdColorModeData, PaletteOf772BytesGives257EntriesAndTheStreamGoesOn) {
     EXPECT_EQ(pixel(*psd, 0, 0), 0xFF010B15u);
     EXPECT_EQ(pixel(*psd, 1, 0), 0xFF000A14u);
 
-    auto empty = load(simpleFile(3, 8, 3, 1, 1, 0, rgbPixel(1, 2, 3)));
+    auto empty = load(simpleFile(3, 8, 3, 1, 1, 0, kPixel));
     EXPECT_EQ(empty.psd->palette_count, 0);
 }
 
@@ -132,15 +128,14 @@ TEST(PsdResources, NamedAlphaChannelIsNotTransparency) {
 }
 
 TEST(PsdResources, DamagedBlocksFailCleanly) {
-    const Bytes pixel = rgbPixel(1, 2, 3);
     Builder wrong;
     wrong.header(3, 8, 3, 1, 1).u32(0).u32(12).text("8BIX").u16(1005).u16(0).u32(0);
-    wrong.u32(0).u16(0).raw(pixel);
+    wrong.u32(0).u16(0).raw(kPixel);
     EXPECT_EQ(openStatus(wrong.b), PSD_ERR_RESOURCE_SIGNATURE);
 
     Builder longBlock; // a block claiming more bytes than the file holds
     longBlock.header(3, 8, 3, 1, 1).u32(0).u32(12).text("8BIM").u16(1060).u16(0).u32(1u << 30);
-    longBlock.u32(0).u16(0).raw(pixel);
+    longBlock.u32(0).u16(0).raw(kPixel);
     EXPECT_EQ(openStatus(longBlock.b), PSD_ERR_SHORT);
 
     Builder palette; // colour mode data longer than the file
@@ -157,7 +152,7 @@ TEST(PsdResources, DamagedBlocksFailCleanly) {
 TEST(PsdTruncation, EveryPrefixFailsCleanlyOrDecodes) {
     for (const char* name : {"gen_resources.psd", "gen_rgb8_rle.psd", "gen_rgb16_zippred.psd",
                              "gen_rgb_named_alpha.psd", "ag_layers.psd", "im_rgba8_rle.psd"}) {
-        const Bytes whole = readFile(dataPath(name));
+        const Bytes whole = readBytes(dataPath(name));
         ASSERT_FALSE(whole.empty()) << name;
         for (std::size_t n = 0; n < whole.size(); ++n) {
             auto [status, psd] = load(Bytes(whole.begin(), whole.begin() + long(n)));

@@ -49,11 +49,16 @@ TEST(PsdStream, ReadsAcrossTheBufferEdgeAndPastItInOnePiece) {
     EXPECT_EQ(psd_read(s.ctx, nullptr, 1), 0u);
 }
 
-TEST(PsdStream, IntegersAtTheEndGiveZeroAndConsumeWhatIsLeft) {
-    StreamFixture s({0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC});
+TEST(PsdStream, BigEndianValuesAndAtTheEndZeroConsumingWhatIsLeft) {
+    StreamFixture s({0x40, 0x49, 0x0F, 0xDB, 0xC0, 0x00, 0,    0,    0,    0,
+                     0,    0,    0x02, 0x00, 0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC});
+    EXPECT_FLOAT_EQ(psd_read_f32(s.ctx), 3.14159274f);
+    EXPECT_EQ(psd_read_f64(s.ctx), -2.0);
+    EXPECT_EQ(psd_read_bool(s.ctx), 1);
+    EXPECT_EQ(psd_read_bool(s.ctx), 0);
     EXPECT_EQ(psd_read_u32(s.ctx), 0x12345678u);
     EXPECT_EQ(psd_read_u32(s.ctx), 0u); // two bytes before the end
-    EXPECT_EQ(s.ctx->stream.consumed, 6u);
+    EXPECT_EQ(s.ctx->stream.consumed, 20u);
     EXPECT_EQ(psd_read_u16(s.ctx), 0u);
     EXPECT_EQ(psd_read_u8(s.ctx), 0u);
     EXPECT_EQ(psd_read_f64(s.ctx), 0.0);
@@ -67,14 +72,6 @@ TEST(PsdStream, SkipPastTheEndCountsInFullAndLeavesNothing) {
     EXPECT_EQ(psd_skip(s.ctx, -3), 0);
     EXPECT_EQ(psd_bytes_left(s.ctx), 0u);
     EXPECT_EQ(psd_read_u32(s.ctx), 0u);
-}
-
-TEST(PsdStream, ReadsBigEndianFloatsAndBooleans) {
-    StreamFixture s({0x40, 0x49, 0x0F, 0xDB, 0xC0, 0x00, 0, 0, 0, 0, 0, 0, 0x02, 0x00});
-    EXPECT_FLOAT_EQ(psd_read_f32(s.ctx), 3.14159274f);
-    EXPECT_EQ(psd_read_f64(s.ctx), -2.0);
-    EXPECT_EQ(psd_read_bool(s.ctx), 1);
-    EXPECT_EQ(psd_read_bool(s.ctx), 0);
 }
 
 TEST(PsdColor, BlendKeysMapByTableAndUnknownKeysAreNormal) {

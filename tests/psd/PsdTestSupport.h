@@ -2,14 +2,10 @@
 // the generated test files, and the sample pattern the Python generator writes.
 #pragma once
 
+#include "TestSupport.h"
 #include "psd_internal.h"
 
-#include <cstdint>
-#include <fstream>
-#include <iterator>
 #include <memory>
-#include <string>
-#include <vector>
 
 namespace psdtest {
 
@@ -19,10 +15,7 @@ inline std::string dataPath(const std::string& name) {
     return std::string(VISTREL_TESTDATA) + "/" + name;
 }
 
-inline Bytes readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), {});
-}
+using vistrel::test::readBytes;
 
 struct Free {
     void operator()(PsdContext* ctx) const { psd_free(ctx); }

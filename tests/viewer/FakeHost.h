@@ -19,23 +19,22 @@ namespace vistrel::test {
 
 struct RecordingCanvas : Canvas {
     std::vector<std::string> calls;
-    bool drawPicture(int x, int y, int width, int height, int, int, const BitmapInfoHeader& info,
-                     const RgbQuad*, const uint8_t*) override {
-        calls.push_back("picture " + std::to_string(info.width) + "x" +
-                        std::to_string(info.height) + " at " + std::to_string(x) + "," +
-                        std::to_string(y));
+    bool drawPicture(int x, int y, int, int, int, int, const BitmapInfoHeader& info, const RgbQuad*,
+                     const uint8_t*) override {
+        calls.push_back("picture " + size(info.width, info.height) + " at " + std::to_string(x) +
+                        "," + std::to_string(y));
         return true;
     }
     void fillRect(const Rect& r, uint32_t color) override {
-        calls.push_back("fill " + std::to_string(r.right) + "x" + std::to_string(r.bottom) + " " +
-                        std::to_string(color));
+        calls.push_back("fill " + size(r.right, r.bottom) + " " + std::to_string(color));
     }
     void rectangle(const Rect& r, uint32_t) override {
-        calls.push_back("rectangle " + std::to_string(r.right) + "x" + std::to_string(r.bottom));
+        calls.push_back("rectangle " + size(r.right, r.bottom));
     }
     void drawText(const Rect& r, const char* text, unsigned format, const TextStyle&) override {
         texts.push_back({r, text, format});
     }
+    static std::string size(int w, int h) { return std::to_string(w) + "x" + std::to_string(h); }
     struct Text {
         Rect rect;
         std::string text;
@@ -49,8 +48,7 @@ struct FakeHost : WindowHost {
     Rect geometry;
     std::string title;
     unsigned keys = 0;
-    int closes = 0, hides = 0;
-    std::vector<std::string> log;
+    int closes = 0;
     RecordingCanvas lastCanvas;
     // The last translucent frame, top row first, premultiplied 0xAARRGGBB.
     int layeredWidth = 0, layeredHeight = 0;
@@ -72,10 +70,7 @@ struct FakeHost : WindowHost {
     void destroy() override { created = false; }
     bool isVisible() const override { return visible; }
     void show() override { visible = true; }
-    void hide() override {
-        visible = false;
-        ++hides;
-    }
+    void hide() override { visible = false; }
     void setEnabled(bool) override {}
     void activate() override {}
     void setGeometry(int x, int y, int w, int h, bool onTop) override {
@@ -85,7 +80,6 @@ struct FakeHost : WindowHost {
     void setTopMost(bool onTop) override { topMost = onTop; }
     void move(int x, int y) override {
         geometry = {x, y, x + geometry.width(), y + geometry.height()};
-        log.push_back("move");
     }
     void resize(int w, int h) override {
         geometry.right = geometry.left + w;
@@ -137,12 +131,8 @@ struct FakeHost : WindowHost {
     bool running(int id) const { return timers.count(id) != 0; }
     void postClose() override { ++closes; }
 
-    bool acceptsDrops = true;
     std::vector<bool> acceptDropsCalls;
-    void setAcceptDrops(bool on) override {
-        acceptsDrops = on;
-        acceptDropsCalls.push_back(on);
-    }
+    void setAcceptDrops(bool on) override { acceptDropsCalls.push_back(on); }
 
     // Menus shown, and the choice the next one gives; `whileMenuShown` runs before it returns.
     std::vector<std::vector<MenuItem>> menus;

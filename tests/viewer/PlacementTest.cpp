@@ -54,16 +54,6 @@ TEST_F(Placement, NoneScaleTwoKeepsFitOnButCreatesTheWindowAtNaturalSize) {
     EXPECT_EQ(host_.geometry, (Rect{-2080, -1920, 1920, 1080}));
 }
 
-TEST_F(Placement, StartPageIsCentredAndAFileThatCannotOpenLeavesIt) {
-    ViewerApp app;
-    ASSERT_TRUE(app.InitInstance(Window(), host_, "/p/missing.jpg"));
-    EXPECT_TRUE(Window().startPage);
-    const int w = Window().StartPageWidth(), h = Window().StartPageHeight();
-    EXPECT_EQ(host_.geometry,
-              (Rect{(1920 - w) / 2, (1080 - h) / 2, (1920 - w) / 2 + w, (1080 - h) / 2 + h}));
-    EXPECT_EQ(host_.title, "Vistrel");
-}
-
 TEST_F(Placement, DoubleClickOnASmallPictureOnlyStoresTheSettingAndRecentres) {
     AddFile("/p/small.png", 800, 600);
     CreateAndOpen("/p/small.png");
@@ -119,23 +109,6 @@ TEST_F(Placement, KeyZoomInIsBoundedByTheScreenAndAScreenSizedPictureTogglesFit)
     Window().ZoomStep(false);
     EXPECT_TRUE(Window().flags & FitToScreen);
     EXPECT_EQ(Window().windowWidth, 1440);
-}
-
-TEST_F(Placement, RightDragZoomGrowsTwiceAsFastAsTheMouseAroundThePressedPoint) {
-    AddFile("/p/small.png", 400, 300);
-    CreateAndOpen("/p/small.png"); // at (760, 390)
-    ViewerWnd& w = Window();
-    w.pressWindowX = 760, w.pressWindowY = 390, w.pressWindowWidth = 400, w.pressWindowHeight = 300;
-    w.pressPointX = 100, w.pressPointY = 150;
-    Rect zoomed;
-    ASSERT_TRUE(w.ComputeRightZoom({860 + 50, 0}, zoomed));
-    EXPECT_EQ(zoomed.width(), 500);
-    EXPECT_EQ(zoomed.height(), 375);
-    EXPECT_EQ(zoomed.left, 760 + 100 - 100 * 500 / 400); // the pressed point stays put
-    EXPECT_EQ(zoomed.top, 390 + 150 - 150 * 375 / 300);
-    ASSERT_TRUE(w.ComputeRightZoom({0, 0}, zoomed)); // never below 32
-    EXPECT_EQ(zoomed.width(), 42);
-    EXPECT_EQ(zoomed.height(), 32);
 }
 
 TEST_F(Placement, DragMovesTheWindowAndSkipsTheMoveItCausedItself) {
@@ -226,19 +199,6 @@ TEST_F(Placement, RotationKeepsTheCentreAndRefitsATurnedBigPicture) {
     ASSERT_TRUE(Window().OpenFile("/p/big.jpg"));
     Window().RotateView(-90);
     EXPECT_EQ(Stored(), (Rect{(1920 - 810) / 2, 0, (1920 - 810) / 2 + 810, 1080}));
-}
-
-TEST_F(Placement, StartPageIgnoresPictureKeysAndAPictureBehindIt) {
-    AddFile("/p/a.png", 800, 600);
-    CreateAndOpen("/p/a.png");
-    Window().OnHelp();
-    const Rect page = Stored();
-    EXPECT_EQ(page.width(), Window().StartPageWidth());
-    Window().OnKeyDown(Vk8);
-    Window().ZoomStep(true);
-    Window().OnLButtonDblClk(0, {1, 1});
-    EXPECT_EQ(Stored(), page);
-    EXPECT_TRUE(Window().startPage);
 }
 
 } // namespace

@@ -8,17 +8,7 @@ namespace {
 
 using Rendering = ViewerTest;
 
-TEST_F(Rendering, OpaquePictureAtWindowSizeIsDrawnPlainly) {
-    AddFile("/p/a.bmp", 64, 48, 24);
-    AddFile("/p/opaque.png", 64, 48, 32, 0xFF102030); // 32 bits, alpha 255 everywhere
-    CreateAndOpen("/p/a.bmp");
-    EXPECT_EQ(host_.lastCanvas.calls, std::vector<std::string>{"picture 64x48 at 0,0"});
-    ASSERT_TRUE(Window().OpenFile("/p/opaque.png"));
-    EXPECT_EQ(host_.lastCanvas.calls, std::vector<std::string>{"picture 64x48 at 0,0"});
-    EXPECT_FALSE(host_.layered);
-    EXPECT_EQ(host_.blits, 0);
-}
-
+// The plain path of opaque 24- and 32-bit pictures is checked by pixels in tests/e2e.
 TEST_F(Rendering, TransparentPictureGoesTranslucentWithPremultipliedPixels) {
     CachedPicture& record = AddFile("/p/alpha.png", 64, 48, 32, 0x80C86432);
     // Alpha 0 at a corner, 128 elsewhere.
@@ -170,6 +160,7 @@ TEST_F(Rendering, StartPageIsTheMeasuredHelpTextWithItsTwoColumns) {
     EXPECT_EQ(small.StartPageHeight(), 300);
 }
 
+// F1 shows the start page centred even when locked; the picture behind it takes no key.
 TEST_F(Rendering, HelpShowsTheStartPageCentredEvenWhenLocked) {
     AddFile("/p/a.png", 800, 600);
     Window().lockPlace = 0;
@@ -177,22 +168,15 @@ TEST_F(Rendering, HelpShowsTheStartPageCentredEvenWhenLocked) {
     EXPECT_EQ(Stored().left, 0);
     Window().OnHelp();
     EXPECT_TRUE(Window().startPage);
-    EXPECT_EQ(host_.geometry, (Rect{785, 390, 785 + 350, 390 + 300}));
+    const Rect page{785, 390, 785 + 350, 390 + 300};
+    EXPECT_EQ(host_.geometry, page);
     EXPECT_TRUE(host_.visible);
-    Window().OnKeyDown(VkRight); // nothing to step to: the page stays
+    Window().OnKeyDown(VkRight); // nothing to step to
+    Window().OnKeyDown(Vk8);
+    Window().ZoomStep(true);
+    Window().OnLButtonDblClk(0, {1, 1});
+    EXPECT_EQ(Stored(), page);
     EXPECT_TRUE(Window().startPage);
-}
-
-TEST_F(Rendering, EscapeClosesUnlessASlideShowRuns) {
-    Window().slideShowMode = 2;
-    ASSERT_TRUE(Window().Create(host_));
-    Window().OnKeyDown(VkEscape);
-    EXPECT_EQ(Window().slideShowMode, 0);
-    EXPECT_EQ(host_.closes, 0);
-    Window().OnKeyDown(VkEscape);
-    EXPECT_EQ(host_.closes, 1);
-    Window().OnClose();
-    EXPECT_FALSE(host_.created);
 }
 
 } // namespace
