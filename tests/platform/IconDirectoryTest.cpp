@@ -1,4 +1,5 @@
 #include "IconDirectory.h"
+#include "GifFrames.h"
 
 #include <gtest/gtest.h>
 
@@ -64,4 +65,32 @@ TEST(IconDirectory, RefusesWhatIsNoIconDirectory) {
     auto bad = directory(1, {{32, 32, 32}});
     bad[6 + 12] = 0xFF, bad[6 + 13] = 0xFF;
     EXPECT_EQ(chooseIconImage(bad.data(), bad.size()), 0);
+}
+
+TEST(IconDirectory, ImageSizesComeFromTheImagesOwnHeaders) {
+    auto ico = directory(1, {{32, 32, 32}});
+    // The bitmap header behind the 32x32 entry claims 40000 x 40000 (both masks).
+    const std::size_t header = 6 + 16;
+    ico[header + 4] = 0x40, ico[header + 5] = 0x9C;
+    ico[header + 8] = 0x40, ico[header + 9] = 0x9C;
+    EXPECT_EQ(iconImagePixels(ico.data(), ico.size(), 0), 40000ull * 40000ull);
+    EXPECT_EQ(iconImagePixels(ico.data(), ico.size(), 1), 0u);
+    EXPECT_EQ(iconImagePixels(ico.data(), 30, 0), 0u); // the image header is cut
+}
+
+TEST(GifFrames, AFrameReachingFarBeyondAShortScreenIsCaught) {
+    // A fuzz finding: a 1085 x 10 screen whose first frame sits at (34560, 7434) and spans
+    // 46186 x 16808, which the reader would have allocated.
+    const uint8_t finding[] = {'G',  'I',  'F',  '8',  '9',  'a',  0x3d, 0x04, 0x00,
+                               0x0a, 0x00, 0x00, 0x00, 0x2c, 0x00, 0x87, 0x0a, 0x1d,
+                               0x6a, 0xb4, 0xa8, 0x41, 0x1b, 0x03, 0x02, 0x00, 0x3b};
+    EXPECT_FALSE(gifFirstFrameFits(finding, sizeof finding, uint64_t(1) << 28));
+    // A 4 x 2 frame after a global colour table and a graphic control extension fits; files
+    // that end before their first image are left to the reader.
+    const uint8_t small[] = {'G', 'I',  'F', '8', '9', 'a', 4,    0,    2, 0, 0x80, 0, 0,
+                             0,   0,    0,   9,   9,   9,   0x21, 0xF9, 4, 1, 0,    0, 0,
+                             0,   0x2c, 0,   0,   0,   0,   4,    0,    2, 0, 0};
+    EXPECT_TRUE(gifFirstFrameFits(small, sizeof small, 8));
+    EXPECT_FALSE(gifFirstFrameFits(small, sizeof small, 7));
+    EXPECT_TRUE(gifFirstFrameFits(small, 20, 1));
 }
