@@ -58,30 +58,23 @@ void CachedPicture::prepareScreenCopy() {
     fw = std::max<int64_t>(fw, 1);
     fh = std::max<int64_t>(fh, 1);
 
-    if (source.bitsPerPixel() == 24) {
-        if (!hasMainWindow() && (w * h) / (fw * fh) > kStartUpAverageRatio) {
-            fitted->create(int(fw), int(fh), 24, false);
-            averagePicture(fitted->info(), fitted->lockBits(), source.info(), source.lockBits());
-            fitted->unlockBits();
-            source.unlockBits();
-            return;
-        }
-        // The filtered copy of a 24-bit picture is 32 bits, alpha 255. The resampler reads the
-        // 24-bit pixels directly: the same copy as converting the picture to 32 bits first
-        // and reducing that, without writing and reading a second full-size picture.
-        fitted->create(int(fw), int(fh), 32, false);
-        resizePicture(fitted->lockBits(), fitted->info(), source.lockBits(), source.info(),
-                      kResizeSmooth);
-        source.unlockBits();
+    if (source.bitsPerPixel() == 24 && !hasMainWindow() &&
+        (w * h) / (fw * fh) > kStartUpAverageRatio) {
+        fitted->create(int(fw), int(fh), 24, false);
+        averagePicture(fitted->info(), fitted->lockBits(), source.info(), source.lockBits());
         fitted->unlockBits();
+        source.unlockBits();
         return;
     }
+    // The filtered copy is 32 bits whatever the depth; for a 24-bit picture the resampler reads
+    // the 24-bit pixels directly (alpha 255): the same copy as converting the picture to 32 bits
+    // first and reducing that, without writing and reading a second full-size picture.
     fitted->create(int(fw), int(fh), 32, false);
     resizePicture(fitted->lockBits(), fitted->info(), source.lockBits(), source.info(),
                   kResizeSmooth);
     source.unlockBits();
     fitted->unlockBits();
-    resampleAlpha(*fitted, source);
+    if (source.bitsPerPixel() == 32) resampleAlpha(*fitted, source);
 }
 
 void CachedPicture::rotate(int angle) {
