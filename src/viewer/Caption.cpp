@@ -1,4 +1,5 @@
 // The window text: the file name with the picture's size, and the camera that took it.
+#include "CachedPicture.h"
 #include "ViewerWnd.h"
 
 #include <strings.h>
@@ -31,8 +32,8 @@ std::string FormatCaption(CachedPicture& record) {
     }
     const std::size_t slash = record.path.rfind('/');
     std::string name = record.path.substr(slash == std::string::npos ? 0 : slash + 1);
-    const std::size_t dot = name.rfind('.');
-    const bool bmp = dot != std::string::npos && strcasecmp(name.c_str() + dot + 1, "bmp") == 0;
+    const char* extension = extensionOf(record.path.c_str());
+    const bool bmp = extension && strcasecmp(extension, "bmp") == 0;
     if (bmp)
         std::snprintf(size, sizeof size, " [%dx%dx%d]", record.width, record.height,
                       picture.bitsPerPixel());
