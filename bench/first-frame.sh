@@ -20,7 +20,7 @@ if [ ${#missing[@]} -gt 0 ]; then
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 cmake --build build --target vistrel vistrel-bench-probe >/dev/null
-vistrel=$PWD/build/src/platform/qt/vistrel
+vistrel=$PWD/build/src/qt/vistrel
 probe=$PWD/build/bench/vistrel-bench-probe
 
 work=$(mktemp -d)

@@ -3,7 +3,7 @@
 // stay inside its buffer and never end inside a UTF-8 sequence.
 #include "CommandLine.h"
 #include "Settings.h"
-#include "ViewerWnd.h"
+#include "ViewerWindow.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -1,6 +1,6 @@
 // The system picture decoder's path (Qt's GIF, ICO, CUR, BMP and JPEG readers behind our format
 // checks and icon choice) on arbitrary bytes, into a fresh 24-bit target and a reused 32-bit one.
-#include "OleDecoder.h"
+#include "SystemDecoder.h"
 #include "Platform.h"
 #include "QtPlatform.h"
 
@@ -18,9 +18,9 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     vistrel::Picture fresh;
-    vistrel::decodeOle(data, size, fresh);
+    vistrel::decodeWithSystem(data, size, fresh);
     vistrel::Picture deeper;
     if (size > 2 && deeper.create(1 + data[0] % 64, 1 + data[1] % 64, 32, false))
-        vistrel::decodeOle(data, size, deeper);
+        vistrel::decodeWithSystem(data, size, deeper);
     return 0;
 }

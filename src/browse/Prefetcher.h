@@ -8,7 +8,7 @@
 #pragma once
 
 #include "CachedPicture.h"
-#include "Dib.h"
+#include "BitmapLayout.h"
 
 #include <cstdint>
 #include <functional>

@@ -2,7 +2,7 @@
 
 #include "BmpDecoder.h"
 #include "JpegDecoder.h"
-#include "OleDecoder.h"
+#include "SystemDecoder.h"
 #include "PngDecoder.h"
 #include "PsdDecoder.h"
 #include "TgaDecoder.h"
@@ -73,7 +73,7 @@ bool CachedPicture::load(const char* filePath) {
     }
     if (!decoded && extension &&
         isOneOf(extension, std::begin(kSystemFallback), std::end(kSystemFallback)))
-        decoded = decodeOle(filePath, *picture);
+        decoded = decodeWithSystem(filePath, *picture);
     if (!decoded) return false;
 
     path = filePath;

@@ -165,7 +165,7 @@ bool Picture::convertTo24() {
     uint8_t* dst = converted.lockBits();
     std::vector<uint32_t> expanded(static_cast<std::size_t>(w));
     for (int y = 0; y < h; ++y) {
-        expandDibRow(*info_, colorTable(), src, fromRow, y, 0, w, expanded.data());
+        expandBitmapRow(*info_, colorTable(), src, fromRow, y, 0, w, expanded.data());
         uint8_t* d = dst + std::size_t(y) * toRow;
         for (const uint32_t argb : expanded) {
             *d++ = uint8_t(argb);

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "Canvas.h"
-#include "Dib.h"
+#include "BitmapLayout.h"
 
 #include <cstdint>
 #include <memory>

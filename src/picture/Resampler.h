@@ -5,7 +5,7 @@
 // has it.
 #pragma once
 
-#include "Dib.h"
+#include "BitmapLayout.h"
 
 #include <cstdint>
 

@@ -3,7 +3,7 @@
 // font.
 #pragma once
 
-#include "Dib.h"
+#include "BitmapLayout.h"
 #include "Geometry.h"
 
 #include <cstdint>

@@ -1,9 +1,9 @@
 // What the viewer's commands ask of the running desktop: the background picture, a file shown in
 // its folder, a page in the browser, the clipboard's picture and a file dragged out of the window.
-// Separate from the window's own interface; src/platform/qt implements it, tests use a fake.
+// Separate from the window's own interface; src/qt implements it, tests use a fake.
 #pragma once
 
-#include "Dib.h"
+#include "BitmapLayout.h"
 #include "LargeBuffer.h"
 
 #include <string>

@@ -1,5 +1,5 @@
 // What the rest of the program asks of the operating system and the toolkit. Only
-// src/platform/qt implements it with Qt; tests and tools use the headless default or a fake.
+// src/qt implements it with Qt; tests and tools use the headless default or a fake.
 #pragma once
 
 #include <cstddef>

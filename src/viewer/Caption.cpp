@@ -1,6 +1,6 @@
 // The window text: the file name with the picture's size, and the camera that took it.
 #include "CachedPicture.h"
-#include "ViewerWnd.h"
+#include "ViewerWindow.h"
 
 #include <strings.h>
 
@@ -57,7 +57,7 @@ std::string FormatCaption(CachedPicture& record) {
     return caption;
 }
 
-void ViewerWnd::UpdateCaption() {
+void ViewerWindow::UpdateCaption() {
     CachedPicture* current = CurrentWithPixels();
     if (!current) return;
     const std::string text = FormatCaption(*current);

@@ -3,11 +3,11 @@
 #include "Desktop.h"
 #include "DesktopCommands.h"
 #include "Settings.h"
-#include "ViewerWnd.h"
+#include "ViewerWindow.h"
 
 namespace vistrel {
 
-void ViewerWnd::ShowContextMenu() {
+void ViewerWindow::ShowContextMenu() {
     if (!WindowExists() || modalUp_) return;
     // Built afresh from the state at this moment; nothing of an earlier menu is kept.
     CachedPicture* current = CurrentWithPixels();
@@ -32,7 +32,7 @@ void ViewerWnd::ShowContextMenu() {
     if (id != 0) OnCommand(id);
 }
 
-void ViewerWnd::OnCommand(int id) {
+void ViewerWindow::OnCommand(int id) {
     switch (id) {
     case CmdInformation:
         if (desktop_) ShowInFolder(*desktop_, CurrentWithPixels(), startPage);
@@ -79,14 +79,14 @@ void ViewerWnd::OnCommand(int id) {
     }
 }
 
-void ViewerWnd::ToggleTopMost() {
+void ViewerWindow::ToggleTopMost() {
     flags ^= TopMost;
     const bool onTop = (flags & TopMost) != 0;
     if (WindowExists()) host_->setTopMost(onTop);
     WriteSetting("NoneTopMost", onTop ? 0 : 1);
 }
 
-bool ViewerWnd::Paste() {
+bool ViewerWindow::Paste() {
     if (!desktop_) return false;
     ClipboardBitmap bitmap;
     if (!desktop_->clipboardImage(bitmap)) return false;

@@ -1,7 +1,7 @@
 // Keys, mouse buttons, the wheel, dropped files and the window's timers: what each one does.
 #include "DesktopCommands.h"
 #include "Platform.h"
-#include "ViewerWnd.h"
+#include "ViewerWindow.h"
 
 #include <cstdlib>
 
@@ -23,7 +23,7 @@ constexpr int kZoomQualityTicks = 30;
 
 } // namespace
 
-void ViewerWnd::OnKeyDown(int key) {
+void ViewerWindow::OnKeyDown(int key) {
     switch (key) {
     case VkEscape:
         // A running show is stopped first; only the next Esc closes.
@@ -71,17 +71,17 @@ void ViewerWnd::OnKeyDown(int key) {
     }
 }
 
-void ViewerWnd::StepPicture(bool forward) {
+void ViewerWindow::StepPicture(bool forward) {
     if (forward ? source_->showNext() : source_->showPrevious()) ShowCurrent();
     StopSlideShow();
 }
 
-void ViewerWnd::OnHelp() {
+void ViewerWindow::OnHelp() {
     ShowStartPage();
     StopSlideShow();
 }
 
-void ViewerWnd::OnLButtonDown(unsigned mouse, Point point) {
+void ViewerWindow::OnLButtonDown(unsigned mouse, Point point) {
     if (mouse & MkControl) return; // Ctrl + left drag offers the picture as a file instead
     flags |= Dragging;
     pressPointX = windowX + point.x;
@@ -91,13 +91,13 @@ void ViewerWnd::OnLButtonDown(unsigned mouse, Point point) {
     if (WindowExists()) host_->captureMouse();
 }
 
-void ViewerWnd::OnLButtonUp(unsigned, Point) {
+void ViewerWindow::OnLButtonUp(unsigned, Point) {
     if (WindowExists()) host_->releaseMouse();
     if (lockPlace >= 0 && (pressWindowX != windowX || pressWindowY != windowY)) CaptureLockPlace();
     flags &= ~(RightDoubleClicked | Dragging | SkipNextMove | RightZooming);
 }
 
-void ViewerWnd::OnLButtonDblClk(unsigned, Point point) {
+void ViewerWindow::OnLButtonDblClk(unsigned, Point point) {
     if (ToggleFitToScreen(point)) return;
     const ScreenSize screen = screenSize();
     windowX = (screen.width - windowWidth) / 2;
@@ -105,7 +105,7 @@ void ViewerWnd::OnLButtonDblClk(unsigned, Point point) {
     MoveWindowTo(false);
 }
 
-void ViewerWnd::OnMouseMove(unsigned mouse, Point point) {
+void ViewerWindow::OnMouseMove(unsigned mouse, Point point) {
     if (flags & Dragging) {
         if (flags & SkipNextMove) {
             // The move that the window's own displacement caused.
@@ -134,7 +134,7 @@ void ViewerWnd::OnMouseMove(unsigned mouse, Point point) {
     }
 }
 
-void ViewerWnd::DragOut() {
+void ViewerWindow::DragOut() {
     if (!desktop_ || !WindowExists()) return;
     // The window would otherwise take its own picture back as a dropped file.
     host_->setAcceptDrops(false);
@@ -142,7 +142,7 @@ void ViewerWnd::DragOut() {
     host_->setAcceptDrops(true);
 }
 
-void ViewerWnd::OnRButtonDown(unsigned, Point point) {
+void ViewerWindow::OnRButtonDown(unsigned, Point point) {
     pressPointX = point.x;
     pressPointY = point.y;
     pressWindowX = windowX;
@@ -153,7 +153,7 @@ void ViewerWnd::OnRButtonDown(unsigned, Point point) {
     if (WindowExists()) host_->captureMouse();
 }
 
-void ViewerWnd::OnRButtonUp(unsigned, Point) {
+void ViewerWindow::OnRButtonUp(unsigned, Point) {
     if (!host_) return;
     if (flags & RightDoubleClicked) {
         host_->postClose();
@@ -173,17 +173,17 @@ void ViewerWnd::OnRButtonUp(unsigned, Point) {
     if (WindowExists()) host_->releaseMouse();
 }
 
-void ViewerWnd::OnRButtonDblClk(unsigned, Point) {
+void ViewerWindow::OnRButtonDblClk(unsigned, Point) {
     // The release that follows closes the program; the menu timer the first release started
     // sees this and opens nothing.
     flags |= RightDoubleClicked;
 }
 
-void ViewerWnd::OnMButtonDown(unsigned, Point) {
+void ViewerWindow::OnMButtonDown(unsigned, Point) {
     ToggleTopMost();
 }
 
-void ViewerWnd::OnMouseWheel(unsigned mouse, int delta) {
+void ViewerWindow::OnMouseWheel(unsigned mouse, int delta) {
     if (mouse & MkRButton) {
         if (WindowExists()) host_->releaseMouse();
         rightPressUsedByWheel_ = true;
@@ -194,12 +194,12 @@ void ViewerWnd::OnMouseWheel(unsigned mouse, int delta) {
     StepPicture(delta < 0);
 }
 
-void ViewerWnd::OnDropFiles(const std::vector<std::string>& paths) {
+void ViewerWindow::OnDropFiles(const std::vector<std::string>& paths) {
     if (paths.size() != 1) return; // several files at once do nothing
     if (OpenFile(paths[0].c_str()) && WindowExists()) host_->activate();
 }
 
-void ViewerWnd::OnTimer(int id) {
+void ViewerWindow::OnTimer(int id) {
     switch (id) {
     case TimerRightClick:
         RightClickTick();
@@ -215,7 +215,7 @@ void ViewerWnd::OnTimer(int id) {
     }
 }
 
-void ViewerWnd::RightClickTick() {
+void ViewerWindow::RightClickTick() {
     if (!WindowExists()) return;
     host_->killTimer(TimerRightClick);
     if (flags & RightDoubleClicked) return;
@@ -226,7 +226,7 @@ void ViewerWnd::RightClickTick() {
     if (std::abs(dx) < kRightClickSlop && std::abs(dy) < kRightClickSlop) ShowContextMenu();
 }
 
-void ViewerWnd::RightZoomTick() {
+void ViewerWindow::RightZoomTick() {
     CachedPicture* current = PictureOnShow();
     if (!current || !WindowExists()) return;
     Rect zoomed;

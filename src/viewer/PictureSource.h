@@ -4,7 +4,7 @@
 #pragma once
 
 #include "CachedPicture.h"
-#include "Dib.h"
+#include "BitmapLayout.h"
 
 #include <string>
 

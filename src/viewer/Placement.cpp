@@ -3,7 +3,7 @@
 // zero.
 #include "Platform.h"
 #include "Settings.h"
-#include "ViewerWnd.h"
+#include "ViewerWindow.h"
 
 #include <algorithm>
 #include <utility>
@@ -35,7 +35,7 @@ bool LargerThan(const Picture& picture, ScreenSize screen) {
 
 } // namespace
 
-void ViewerWnd::ComputeLayout() {
+void ViewerWindow::ComputeLayout() {
     CachedPicture* current = PictureOnShow();
     if (!current) return;
     const int w = current->picture->width(), h = current->picture->height();
@@ -56,7 +56,7 @@ void ViewerWnd::ComputeLayout() {
     windowY = std::max(0, (screen.height - h) / 2);
 }
 
-void ViewerWnd::Relayout(const Point* anchor) {
+void ViewerWindow::Relayout(const Point* anchor) {
     CachedPicture* current = PictureOnShow();
     if (!current) return;
     Picture& picture = *current->picture;
@@ -112,13 +112,13 @@ void ViewerWnd::Relayout(const Point* anchor) {
     }
 }
 
-void ViewerWnd::ShowCurrent() {
+void ViewerWindow::ShowCurrent() {
     startPage = false;
     Relayout(nullptr);
     if (WindowExists()) UpdateCaption();
 }
 
-void ViewerWnd::MoveWindowTo(bool withZOrder) {
+void ViewerWindow::MoveWindowTo(bool withZOrder) {
     if (!WindowExists()) return;
     if (withZOrder)
         host_->setGeometry(windowX, windowY, windowWidth, windowHeight, (flags & TopMost) != 0);
@@ -126,7 +126,7 @@ void ViewerWnd::MoveWindowTo(bool withZOrder) {
         host_->move(windowX, windowY);
 }
 
-void ViewerWnd::InitialPlacement() {
+void ViewerWindow::InitialPlacement() {
     const ScreenSize screen = screenSize();
     if (CachedPicture* current = PictureOnShow()) {
         const int w = current->picture->width(), h = current->picture->height();
@@ -157,7 +157,7 @@ void ViewerWnd::InitialPlacement() {
     if (windowY + windowHeight > screen.height) windowY = screen.height - windowHeight;
 }
 
-bool ViewerWnd::ToggleFitToScreen(Point anchor) {
+bool ViewerWindow::ToggleFitToScreen(Point anchor) {
     flags ^= FitToScreen;
     bool changed = false;
     CachedPicture* current = PictureOnShow();
@@ -185,7 +185,7 @@ bool ViewerWnd::ToggleFitToScreen(Point anchor) {
     return changed;
 }
 
-void ViewerWnd::ZoomStep(bool zoomIn) {
+void ViewerWindow::ZoomStep(bool zoomIn) {
     CachedPicture* current = PictureOnShow();
     if (!current) return;
     Picture& picture = *current->picture;
@@ -225,7 +225,7 @@ void ViewerWnd::ZoomStep(bool zoomIn) {
     flags |= Zoomed;
 }
 
-bool ViewerWnd::ComputeRightZoom(Point cursor, Rect& zoomed) {
+bool ViewerWindow::ComputeRightZoom(Point cursor, Rect& zoomed) {
     CachedPicture* current = PictureOnShow();
     if (!current || pressWindowWidth <= 0 || pressWindowHeight <= 0) return false;
     const int w = current->picture->width(), h = current->picture->height();
@@ -247,7 +247,7 @@ bool ViewerWnd::ComputeRightZoom(Point cursor, Rect& zoomed) {
     return true;
 }
 
-bool ViewerWnd::MoveToScreenEdge(int key) {
+bool ViewerWindow::MoveToScreenEdge(int key) {
     const ScreenSize screen = screenSize();
     const int oldX = windowX, oldY = windowY;
     switch (key) {
@@ -273,7 +273,7 @@ bool ViewerWnd::MoveToScreenEdge(int key) {
     return true;
 }
 
-Point ViewerWnd::LockAnchorOf(int place) const {
+Point ViewerWindow::LockAnchorOf(int place) const {
     const int column = place % 3, row = place / 3;
     const int x = column == 0   ? windowX
                   : column == 1 ? windowX + windowWidth / 2
@@ -284,7 +284,7 @@ Point ViewerWnd::LockAnchorOf(int place) const {
     return {x, y};
 }
 
-void ViewerWnd::CaptureLockPlace() {
+void ViewerWindow::CaptureLockPlace() {
     const ScreenSize screen = screenSize();
     const Point centre{windowX + windowWidth / 2, windowY + windowHeight / 2};
     auto third = [](int c, int size) { return c < size / 3 ? 0 : c > (2 * size) / 3 ? 2 : 1; };
@@ -298,7 +298,7 @@ void ViewerWnd::CaptureLockPlace() {
     WriteSetting("yLockPlace", lockAnchorY);
 }
 
-void ViewerWnd::ApplyLockPlace() {
+void ViewerWindow::ApplyLockPlace() {
     if (lockPlace < 0 || lockPlace > 8) return;
     const int column = lockPlace % 3, row = lockPlace / 3;
     windowX = column == 0   ? lockAnchorX
@@ -309,7 +309,7 @@ void ViewerWnd::ApplyLockPlace() {
                          : lockAnchorY - windowHeight;
 }
 
-void ViewerWnd::ToggleLockPlace() {
+void ViewerWindow::ToggleLockPlace() {
     if (lockPlace < 0) {
         CaptureLockPlace();
         return;
@@ -320,19 +320,19 @@ void ViewerWnd::ToggleLockPlace() {
     WriteSetting("UserLock", 0);
 }
 
-void ViewerWnd::ToggleUserLock() {
+void ViewerWindow::ToggleUserLock() {
     userLock = !userLock;
     WriteSetting("UserLock", userLock ? 1 : 0);
     if (userLock) CaptureLockPlace();
 }
 
-void ViewerWnd::ChooseLockPlace(int place) {
+void ViewerWindow::ChooseLockPlace(int place) {
     if (place < 0 || place > 8) return;
     lockPlace = place;
     CaptureLockPlace();
 }
 
-void ViewerWnd::RotateView(int angle) {
+void ViewerWindow::RotateView(int angle) {
     CachedPicture* current = PictureOnShow();
     if (!current || (angle != 90 && angle != -90)) return;
     const Point centre{windowX + windowWidth / 2, windowY + windowHeight / 2};

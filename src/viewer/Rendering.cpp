@@ -1,19 +1,19 @@
 // Painting: the three ways a picture reaches the screen (plain drawing at natural size, the
 // translucent window for pictures with real transparency, the stretch presenter for pictures
 // whose size differs from the window's), and the zoomed frames.
-#include "ViewerWnd.h"
+#include "ViewerWindow.h"
 
 #include "Resampler.h"
 #include "Scaling.h"
 
 namespace vistrel {
 
-std::unique_ptr<DirectDrawPresenter> CreatePresenter(WindowHost* window) {
+std::unique_ptr<StretchPresenter> CreatePresenter(WindowHost* window) {
     if (!window || !window->exists()) return nullptr;
-    return std::make_unique<DirectDrawPresenter>(*window);
+    return std::make_unique<StretchPresenter>(*window);
 }
 
-bool Present(DirectDrawPresenter& presenter, Picture& picture, const Rect* destination) {
+bool Present(StretchPresenter& presenter, Picture& picture, const Rect* destination) {
     if (picture.empty()) return false;
     const uint8_t* bits = picture.lockBits();
     const bool uploaded = presenter.upload(*picture.info(), picture.colorTable(), bits);
@@ -22,12 +22,12 @@ bool Present(DirectDrawPresenter& presenter, Picture& picture, const Rect* desti
     return destination ? presenter.blit(*destination) : true;
 }
 
-void ViewerWnd::Repaint() {
+void ViewerWindow::Repaint() {
     if (!WindowExists()) return;
     if (std::unique_ptr<Canvas> dc = host_->clientCanvas()) DrawView(*dc);
 }
 
-void ViewerWnd::DrawView(Canvas& dc) {
+void ViewerWindow::DrawView(Canvas& dc) {
     CachedPicture* current = PictureOnShow();
     if (!current) {
         // A skinned start page, once there is one, is composed here instead.
@@ -55,13 +55,13 @@ void ViewerWnd::DrawView(Canvas& dc) {
     }
 }
 
-void ViewerWnd::SetLayered(bool on) {
+void ViewerWindow::SetLayered(bool on) {
     if (on == layered) return;
     if (host_) host_->setLayered(on);
     layered = on;
 }
 
-void ViewerWnd::ComposeLayered(Canvas& dc, Picture& picture) {
+void ViewerWindow::ComposeLayered(Canvas& dc, Picture& picture) {
     if (picture.bitsPerPixel() != 32 || !host_) return;
     const int w = picture.width(), h = picture.height();
     Picture premultiplied(PictureStorage::Fixed);
@@ -88,7 +88,7 @@ void ViewerWnd::ComposeLayered(Canvas& dc, Picture& picture) {
     if (WindowExists() && !host_->isVisible()) host_->show();
 }
 
-void ViewerWnd::ZoomTo(Picture& picture, int x, int y, int width, int height, bool fast) {
+void ViewerWindow::ZoomTo(Picture& picture, int x, int y, int width, int height, bool fast) {
     // The window moves with the zoom so that the zoom's anchor (the centre for keys, the pressed
     // point for a drag) stays where it was.
     windowX = x;

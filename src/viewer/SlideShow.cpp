@@ -1,12 +1,12 @@
 // The slide show: the folder's pictures one after another at a fixed delay, once or in a loop.
 #include "SlideShowSettings.h"
-#include "ViewerWnd.h"
+#include "ViewerWindow.h"
 
 #include <algorithm>
 
 namespace vistrel {
 
-void ViewerWnd::StartSlideShow() {
+void ViewerWindow::StartSlideShow() {
     if (slideShowMode != 0 || !WindowExists() || modalUp_) return;
     SlideShowSettings accepted;
     modalUp_ = true;
@@ -20,13 +20,13 @@ void ViewerWnd::StartSlideShow() {
     host_->setTimer(TimerSlideShow, accepted.delay * 1000);
 }
 
-void ViewerWnd::StopSlideShow() {
+void ViewerWindow::StopSlideShow() {
     if (slideShowMode == 0) return;
     if (WindowExists()) host_->killTimer(TimerSlideShow);
     slideShowMode = 0;
 }
 
-void ViewerWnd::SlideShowTick() {
+void ViewerWindow::SlideShowTick() {
     if (slideShowMode == 0) return;
     if (source_->showNext()) {
         ShowCurrent();

@@ -2,11 +2,11 @@
 #include "StartPage.h"
 
 #include "Platform.h"
-#include "ViewerWnd.h"
+#include "ViewerWindow.h"
 
 namespace vistrel {
 
-void ViewerWnd::ShowStartPage() {
+void ViewerWindow::ShowStartPage() {
     startPage = true;
     // A skin background, once the start page has one, gives the size instead.
     windowWidth = StartPageWidth();
@@ -22,7 +22,7 @@ void ViewerWnd::ShowStartPage() {
     if (!host_->isVisible()) host_->show();
 }
 
-void ViewerWnd::DrawHelpText(Canvas& dc) {
+void ViewerWindow::DrawHelpText(Canvas& dc) {
     dc.rectangle({0, 0, windowWidth, windowHeight});
     dc.drawText({0, 20, windowWidth / 2 + 5, windowHeight}, kHelpLeftColumn, TextRight);
     dc.drawText({windowWidth / 2 + 10, 20, windowWidth, windowHeight}, kHelpRightColumn, TextLeft);

@@ -20,7 +20,7 @@ std::string AbsolutePath(const std::string& path) {
 
 } // namespace
 
-bool ViewerApp::InitInstance(ViewerWnd& window, WindowHost& host, const std::string& commandLine) {
+bool ViewerApp::InitInstance(ViewerWindow& window, WindowHost& host, const std::string& commandLine) {
     if (ReadSetting("NoneScale") == 1) window.flags &= ~FitToScreen;
 
     const int32_t place = ReadSetting("LockPlace");

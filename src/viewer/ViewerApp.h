@@ -1,7 +1,7 @@
 // The application: start-up in its fixed order, up to the event loop.
 #pragma once
 
-#include "ViewerWnd.h"
+#include "ViewerWindow.h"
 #include "WindowHost.h"
 
 #include <string>
@@ -13,7 +13,7 @@ public:
     // Reads the fit and lock settings, opens the command line's picture before the window exists,
     // creates the window, sets its caption and lets the prefetch worker run. False when the window
     // cannot be created (the program then ends). The caller runs the event loop afterwards.
-    bool InitInstance(ViewerWnd& window, WindowHost& host, const std::string& commandLine);
+    bool InitInstance(ViewerWindow& window, WindowHost& host, const std::string& commandLine);
 };
 
 } // namespace vistrel

@@ -1,7 +1,7 @@
 // Which decoder a file reaches, what happens when it fails, and what a damaged file does.
 #include "BmpDecoder.h"
 #include "CachedPicture.h"
-#include "OleDecoder.h"
+#include "SystemDecoder.h"
 #include "PngDecoder.h"
 #include "TestFiles.h"
 #include "TgaDecoder.h"
@@ -103,7 +103,7 @@ TEST(DamagedFiles, EveryPrefixOfEveryKindFailsOrDecodesWithoutHarm) {
             if (kind == ".bmp") decoded = decodeBmp(prefix, picture);
             if (kind == ".tga") decoded = decodeTga(prefix, picture);
             if (kind == ".png") decoded = decodePng(bytes.data(), n, picture);
-            if (kind == ".gif" || kind == ".ico") decoded = decodeOle(bytes.data(), n, picture);
+            if (kind == ".gif" || kind == ".ico") decoded = decodeWithSystem(bytes.data(), n, picture);
             if (kind == ".png") {
                 EXPECT_FALSE(decoded) << n; // libpng reports the missing end
             }

@@ -4,7 +4,7 @@
 
 #include "Desktop.h"
 #include "Platform.h"
-#include "ViewerWnd.h"
+#include "ViewerWindow.h"
 
 #include <gtest/gtest.h>
 
@@ -288,11 +288,11 @@ protected:
     void TearDown() override { installPlatform(nullptr); }
 
     // A window whose source knows one file of w x h; opened and shown when `open`.
-    ViewerWnd& Window() {
+    ViewerWindow& Window() {
         if (!window_) {
             auto source = std::make_unique<FakeSource>();
             source_ = source.get();
-            window_ = std::make_unique<ViewerWnd>(std::move(source));
+            window_ = std::make_unique<ViewerWindow>(std::move(source));
         }
         return *window_;
     }
@@ -310,14 +310,14 @@ protected:
         ASSERT_TRUE(Window().OpenFile(path.c_str()));
     }
     Rect Stored() {
-        ViewerWnd& w = Window();
+        ViewerWindow& w = Window();
         return {w.windowX, w.windowY, w.windowX + w.windowWidth, w.windowY + w.windowHeight};
     }
 
     FakePlatform platform_;
     FakeHost host_;
     FakeSource* source_ = nullptr;
-    std::unique_ptr<ViewerWnd> window_;
+    std::unique_ptr<ViewerWindow> window_;
 };
 
 } // namespace vistrel::test

@@ -84,7 +84,7 @@ TEST_F(Input, OnlyASidewaysRightDragOfMoreThanEightPixelsStartsTheZoomOfASmallPi
     AddFile("/p/a.png", 400, 300);
     AddFile("/p/wide.png", 1920, 200); // as wide as the screen
     CreateAndOpen("/p/a.png");
-    ViewerWnd& w = Window();
+    ViewerWindow& w = Window();
     w.OnRButtonDown(MkRButton, {100, 150});
     w.OnMouseMove(MkRButton, {108, 150});
     w.OnMouseMove(MkRButton, {92, 400}); // vertical movement never starts it
@@ -106,7 +106,7 @@ TEST_F(Input, OnlyASidewaysRightDragOfMoreThanEightPixelsStartsTheZoomOfASmallPi
 TEST_F(Input, RightDragZoomGrowsTwiceAsFastWithinTheScreenAndEndsWithOneQualityFrame) {
     AddCheckerboard("/p/c.png", 200, 150);
     CreateAndOpen("/p/c.png"); // at (860, 465)
-    ViewerWnd& w = Window();
+    ViewerWindow& w = Window();
     w.OnRButtonDown(MkRButton, {100, 75});
     w.OnMouseMove(MkRButton, {110, 75});
     host_.cursor = {860 + 100 + 50, 465 + 75};

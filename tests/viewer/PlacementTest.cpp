@@ -114,7 +114,7 @@ TEST_F(Placement, KeyZoomInIsBoundedByTheScreenAndAScreenSizedPictureTogglesFit)
 TEST_F(Placement, DragMovesTheWindowAndSkipsTheMoveItCausedItself) {
     AddFile("/p/small.png", 400, 300);
     CreateAndOpen("/p/small.png"); // at (760, 390)
-    ViewerWnd& w = Window();
+    ViewerWindow& w = Window();
     w.OnLButtonDown(MkLButton, {10, 10});
     w.OnMouseMove(MkLButton, {30, 25}); // the cursor went 20 right, 15 down
     EXPECT_EQ(host_.geometry.left, 780);
@@ -160,7 +160,7 @@ TEST_F(Placement, LockPlaceHoldsTheAnchorFromPictureToPicture) {
 TEST_F(Placement, CaptureLockPlaceTakesTheThirdOfTheScreenTheCentreIsIn) {
     AddFile("/p/a.png", 200, 100);
     CreateAndOpen("/p/a.png");
-    ViewerWnd& w = Window();
+    ViewerWindow& w = Window();
     w.windowX = 640 - 100, w.windowY = 0; // centre exactly at SW/3: middle column
     w.CaptureLockPlace();
     EXPECT_EQ(w.lockPlace, 1);

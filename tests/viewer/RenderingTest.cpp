@@ -60,11 +60,11 @@ TEST_F(Rendering, FittedCopyIsDrawnInsteadOfStretching) {
 }
 
 TEST(PresenterFit, MarginsAreSplitAndTheOddPixelStaysInside) {
-    EXPECT_EQ(DirectDrawPresenter::aspectFit({0, 0, 100, 100}, 200, 100), (Rect{0, 25, 100, 75}));
-    EXPECT_EQ(DirectDrawPresenter::aspectFit({0, 0, 100, 100}, 100, 200), (Rect{25, 0, 75, 100}));
+    EXPECT_EQ(StretchPresenter::aspectFit({0, 0, 100, 100}, 200, 100), (Rect{0, 25, 100, 75}));
+    EXPECT_EQ(StretchPresenter::aspectFit({0, 0, 100, 100}, 100, 200), (Rect{25, 0, 75, 100}));
     // Height 100 * 3 / 7 = 42, margin 58 / 2 = 29 from each side: 42 rows inside.
-    EXPECT_EQ(DirectDrawPresenter::aspectFit({0, 0, 100, 100}, 7, 3), (Rect{0, 29, 100, 71}));
-    EXPECT_EQ(DirectDrawPresenter::aspectFit({0, 0, 101, 100}, 1, 1), (Rect{0, 0, 101, 100}));
+    EXPECT_EQ(StretchPresenter::aspectFit({0, 0, 100, 100}, 7, 3), (Rect{0, 29, 100, 71}));
+    EXPECT_EQ(StretchPresenter::aspectFit({0, 0, 101, 100}, 1, 1), (Rect{0, 0, 101, 100}));
 }
 
 TEST_F(Rendering, KeyZoomStretchesThroughThePresenterWithoutChangingThePicture) {
@@ -137,7 +137,7 @@ TEST_F(Rendering, LongCaptionsKeepTheSizeAndNeverSplitACharacter) {
 
 TEST_F(Rendering, StartPageIsTheMeasuredHelpTextWithItsTwoColumns) {
     platform_.extent = {8, 20};
-    ViewerWnd& w = Window();
+    ViewerWindow& w = Window();
     // max(300, 50 * 8) and max(300, 15 * 20 + 100).
     ASSERT_EQ(std::strlen(kStartPageMeasureLine), 50u);
     EXPECT_EQ(w.StartPageWidth(), 400);
@@ -155,7 +155,7 @@ TEST_F(Rendering, StartPageIsTheMeasuredHelpTextWithItsTwoColumns) {
     platform_.extent = {1, 1}; // measured once: the page keeps its size
     EXPECT_EQ(w.StartPageWidth(), 400);
     // A small font still gets the 300 x 300 page.
-    ViewerWnd small(std::make_unique<FakeSource>());
+    ViewerWindow small(std::make_unique<FakeSource>());
     EXPECT_EQ(small.StartPageWidth(), 300);
     EXPECT_EQ(small.StartPageHeight(), 300);
 }

@@ -64,7 +64,7 @@ TEST_F(SlideShow, NavigationEndsTheShowMovingZoomingAndOtherCommandsDoNot) {
     FakeDesktop desktop; // an empty clipboard
     Window().SetDesktop(&desktop);
     ThreePictures("/p/a.png");
-    ViewerWnd& w = Window();
+    ViewerWindow& w = Window();
     auto key = [&](int code, unsigned keys = 0) {
         return [&w, this, code, keys] {
             host_.keys = keys;

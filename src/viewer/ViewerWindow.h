@@ -4,7 +4,7 @@
 #pragma once
 
 #include "Canvas.h"
-#include "DirectDrawPresenter.h"
+#include "StretchPresenter.h"
 #include "Geometry.h"
 #include "Picture.h"
 #include "PictureSource.h"
@@ -74,13 +74,13 @@ enum MouseFlags : unsigned {
 // The caption is kept in a buffer of this many bytes, terminator included.
 inline constexpr std::size_t kCaptionSize = 256;
 
-class ViewerWnd {
+class ViewerWindow {
 public:
     // Takes the picture source for good.
-    explicit ViewerWnd(std::unique_ptr<PictureSource> source);
-    ~ViewerWnd();
-    ViewerWnd(const ViewerWnd&) = delete;
-    ViewerWnd& operator=(const ViewerWnd&) = delete;
+    explicit ViewerWindow(std::unique_ptr<PictureSource> source);
+    ~ViewerWindow();
+    ViewerWindow(const ViewerWindow&) = delete;
+    ViewerWindow& operator=(const ViewerWindow&) = delete;
 
     // --- start-up and shut-down
     // Creates the real window at its initial place. False when it cannot be made.
@@ -222,7 +222,7 @@ private:
     int startPageWidth_ = 0; // 0 until measured
     int startPageHeight_ = 0;
     std::unique_ptr<PictureSource> source_;
-    std::unique_ptr<DirectDrawPresenter> presenter_;
+    std::unique_ptr<StretchPresenter> presenter_;
     WindowHost* host_ = nullptr;
     Desktop* desktop_ = nullptr;
     // The wheel turned the picture while the right button was held: releasing that button ends
@@ -239,8 +239,8 @@ std::string FormatCaption(CachedPicture& record);
 
 // Draws the picture stretched into `destination` through the presenter, or only uploads it when
 // `destination` is null.
-bool Present(DirectDrawPresenter& presenter, Picture& picture, const Rect* destination);
+bool Present(StretchPresenter& presenter, Picture& picture, const Rect* destination);
 // A presenter for the window; none when the window does not exist.
-std::unique_ptr<DirectDrawPresenter> CreatePresenter(WindowHost* window);
+std::unique_ptr<StretchPresenter> CreatePresenter(WindowHost* window);
 
 } // namespace vistrel

@@ -1,5 +1,5 @@
 // The window's life: construction, creation, opening files, modal state and closing.
-#include "ViewerWnd.h"
+#include "ViewerWindow.h"
 
 #include "Platform.h"
 #include "Settings.h"
@@ -9,42 +9,42 @@
 
 namespace vistrel {
 
-ViewerWnd::ViewerWnd(std::unique_ptr<PictureSource> source) : source_(std::move(source)) {}
+ViewerWindow::ViewerWindow(std::unique_ptr<PictureSource> source) : source_(std::move(source)) {}
 
-void ViewerWnd::MeasureStartPage() {
+void ViewerWindow::MeasureStartPage() {
     if (startPageWidth_ > 0) return;
     const TextExtent line = platform().textExtent(kStartPageMeasureLine);
     startPageWidth_ = std::max(300, line.width);
     startPageHeight_ = std::max(300, 15 * line.height + 100);
 }
 
-int ViewerWnd::StartPageWidth() {
+int ViewerWindow::StartPageWidth() {
     MeasureStartPage();
     return startPageWidth_;
 }
 
-int ViewerWnd::StartPageHeight() {
+int ViewerWindow::StartPageHeight() {
     MeasureStartPage();
     return startPageHeight_;
 }
 
-ViewerWnd::~ViewerWnd() = default;
+ViewerWindow::~ViewerWindow() = default;
 
-bool ViewerWnd::WindowExists() const {
+bool ViewerWindow::WindowExists() const {
     return host_ && host_->exists();
 }
 
-CachedPicture* ViewerWnd::CurrentWithPixels() {
+CachedPicture* ViewerWindow::CurrentWithPixels() {
     CachedPicture* current = source_->current();
     if (!current || !current->picture || current->picture->empty()) return nullptr;
     return current;
 }
 
-CachedPicture* ViewerWnd::PictureOnShow() {
+CachedPicture* ViewerWindow::PictureOnShow() {
     return startPage ? nullptr : CurrentWithPixels();
 }
 
-bool ViewerWnd::Create(WindowHost& host) {
+bool ViewerWindow::Create(WindowHost& host) {
     host_ = &host;
     InitialPlacement();
     if (ReadSetting("NoneTopMost") == 1) flags &= ~TopMost;
@@ -56,21 +56,21 @@ bool ViewerWnd::Create(WindowHost& host) {
     return true;
 }
 
-bool ViewerWnd::OpenFile(const char* path) {
+bool ViewerWindow::OpenFile(const char* path) {
     if (!source_->open(path)) return false;
     ShowCurrent();
     return true;
 }
 
-void ViewerWnd::BeginModalState() {
+void ViewerWindow::BeginModalState() {
     if (WindowExists()) host_->setEnabled(false);
 }
 
-void ViewerWnd::EndModalState() {
+void ViewerWindow::EndModalState() {
     if (WindowExists()) host_->setEnabled(true);
 }
 
-void ViewerWnd::OnClose() {
+void ViewerWindow::OnClose() {
     if (WindowExists()) host_->hide();
     source_->endWorker(true);
     if (host_) host_->destroy();

@@ -7,7 +7,7 @@
 #include "QtPlatform.h"
 #include "QtWindowHost.h"
 #include "ViewerApp.h"
-#include "ViewerWnd.h"
+#include "ViewerWindow.h"
 
 #include <QApplication>
 
@@ -27,7 +27,7 @@ int main(int argc, char** argv) {
 
     vistrel::QtPlatform platform;
     vistrel::installPlatform(&platform);
-    vistrel::ViewerWnd window(vistrel::MakePrefetcherSource());
+    vistrel::ViewerWindow window(vistrel::MakePrefetcherSource());
     vistrel::QtWindowHost host(window);
     vistrel::QtDesktop desktop(&host.widget()); // drags out start from the window
     window.SetDesktop(&desktop);

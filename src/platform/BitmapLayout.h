@@ -61,7 +61,7 @@ namespace vistrel {
 // 0xAARRGGBB words: colour table indices through `colors`, 5-5-5 widened to 8 bits per channel,
 // 24 bits opaque, 32 bits with their fourth byte as alpha. The caller keeps row and columns
 // inside the bitmap.
-void expandDibRow(const BitmapInfoHeader& info, const RgbQuad* colors, const uint8_t* bits,
+void expandBitmapRow(const BitmapInfoHeader& info, const RgbQuad* colors, const uint8_t* bits,
                   uint32_t rowSize, int row, int x, int count, uint32_t* out);
 
 } // namespace vistrel

@@ -1,3 +1,5 @@
+// The system picture decoder on Qt's image readers: GIF (first frame), ICO and CUR, BMP and JPEG,
+// told by their first bytes.
 #include "QtPlatform.h"
 
 #include "GifFrames.h"
@@ -5,14 +7,8 @@
 
 #include <QBuffer>
 #include <QByteArray>
-#include <QFontMetrics>
-#include <QGuiApplication>
 #include <QImage>
 #include <QImageReader>
-#include <QScreen>
-#include <QSettings>
-#include <QStringList>
-#include <QThread>
 
 #include <cstring>
 
@@ -39,27 +35,6 @@ const char* formatOf(const uint8_t* data, std::size_t size) {
 }
 
 } // namespace
-
-QtPlatform::QtPlatform() {
-    // Qt's default limit (128 MB) would refuse pictures the rest of the program accepts; the
-    // pixel-count check below keeps the bound.
-    QImageReader::setAllocationLimit(1100);
-    screenSize(); // the first answer for other threads
-}
-
-ScreenSize QtPlatform::screenSize() {
-    // Qt's screens may only be asked on the thread that runs the application. The prefetch
-    // worker, which sizes screen copies, gets the answer the window thread read last.
-    const auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
-    if (app && QThread::currentThread() == app->thread()) {
-        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-            const QRect full = screen->geometry();
-            screenWidth_ = full.width();
-            screenHeight_ = full.height();
-        }
-    }
-    return {screenWidth_, screenHeight_};
-}
 
 bool QtPlatform::decodeSystemPicture(const uint8_t* data, std::size_t size, SystemImageSink& sink) {
     const char* format = formatOf(data, size);
@@ -89,34 +64,6 @@ bool QtPlatform::decodeSystemPicture(const uint8_t* data, std::size_t size, Syst
     for (int y = 0; y < image.height(); ++y)
         sink.row(y, reinterpret_cast<const uint32_t*>(image.constScanLine(y)));
     return true;
-}
-
-} // namespace vistrel
-
-namespace vistrel {
-
-TextExtent QtPlatform::textExtent(const char* text) {
-    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
-        return {7 * int(std::strlen(text)), 13};
-    const QFontMetrics metrics(QGuiApplication::font());
-    return {metrics.horizontalAdvance(QString::fromUtf8(text)), metrics.height()};
-}
-
-bool QtPlatform::readSetting(const char* name, std::string& text) {
-    // Opened anew for every value, so that a change by another instance is seen.
-    const QSettings settings("Quorbane", "Vistrel");
-    const QVariant value = settings.value(QString::fromUtf8(name));
-    // A list ("1, 2" in the file) is no single value.
-    if (!value.isValid() || value.typeId() == QMetaType::QStringList) return false;
-    text = value.toString().toStdString();
-    return true;
-}
-
-int QtPlatform::writeSetting(const char* name, int32_t value) {
-    QSettings settings("Quorbane", "Vistrel");
-    settings.setValue(QString::fromUtf8(name), value);
-    settings.sync();
-    return settings.status() == QSettings::NoError ? 0 : int(settings.status());
 }
 
 } // namespace vistrel

@@ -16,7 +16,7 @@ class QPainter;
 
 namespace vistrel {
 
-class ViewerWnd;
+class ViewerWindow;
 class QtWindowHost;
 
 // Posted to the window's widget, opens the context menu at the last right-press point: the
@@ -51,7 +51,7 @@ private:
 
 class QtWindowHost final : public WindowHost {
 public:
-    explicit QtWindowHost(ViewerWnd& viewer);
+    explicit QtWindowHost(ViewerWindow& viewer);
     ~QtWindowHost() override;
 
     bool create(int x, int y, int width, int height, bool topMost, const char* title) override;
@@ -101,7 +101,7 @@ private:
     Point clientOf(const QPointF& global) const;
     unsigned mouseFlags(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers) const;
 
-    ViewerWnd& viewer_;
+    ViewerWindow& viewer_;
     std::unique_ptr<HostWidget> widget_;
     QRect geometry_;
     QImage frame_;

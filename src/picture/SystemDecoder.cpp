@@ -1,4 +1,4 @@
-#include "OleDecoder.h"
+#include "SystemDecoder.h"
 
 #include "ByteSource.h"
 #include "Platform.h"
@@ -64,14 +64,14 @@ private:
 
 } // namespace
 
-bool decodeOle(const uint8_t* data, std::size_t size, Picture& picture) {
+bool decodeWithSystem(const uint8_t* data, std::size_t size, Picture& picture) {
     RenderSink sink(picture);
     return platform().decodeSystemPicture(data, size, sink);
 }
 
-bool decodeOle(const char* path, Picture& picture) {
+bool decodeWithSystem(const char* path, Picture& picture) {
     std::vector<uint8_t> bytes;
-    return readWholeFile(path, bytes) && decodeOle(bytes.data(), bytes.size(), picture);
+    return readWholeFile(path, bytes) && decodeWithSystem(bytes.data(), bytes.size(), picture);
 }
 
 } // namespace vistrel

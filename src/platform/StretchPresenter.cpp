@@ -1,4 +1,4 @@
-#include "DirectDrawPresenter.h"
+#include "StretchPresenter.h"
 
 #include "WindowHost.h"
 
@@ -6,7 +6,7 @@
 
 namespace vistrel {
 
-bool DirectDrawPresenter::upload(const BitmapInfoHeader& info, const RgbQuad* colors,
+bool StretchPresenter::upload(const BitmapInfoHeader& info, const RgbQuad* colors,
                                  const uint8_t* bits) {
     const int w = info.width, h = info.height;
     if (!bits || w <= 0 || h <= 0 || info.compression != 0) return false;
@@ -30,7 +30,7 @@ bool DirectDrawPresenter::upload(const BitmapInfoHeader& info, const RgbQuad* co
             for (int x = 0; x < w; ++x)
                 d[x] &= 0x00FFFFFF; // the surface has no alpha
         } else {
-            expandDibRow(info, colors, bits, rowSize, row, 0, w, d);
+            expandBitmapRow(info, colors, bits, rowSize, row, 0, w, d);
             for (int x = 0; x < w; ++x)
                 d[x] &= 0x00FFFFFF;
         }
@@ -38,7 +38,7 @@ bool DirectDrawPresenter::upload(const BitmapInfoHeader& info, const RgbQuad* co
     return true;
 }
 
-Rect DirectDrawPresenter::aspectFit(const Rect& rect, int pictureWidth, int pictureHeight) {
+Rect StretchPresenter::aspectFit(const Rect& rect, int pictureWidth, int pictureHeight) {
     Rect fit = rect;
     const int64_t rw = rect.width(), rh = rect.height();
     const int64_t pw = pictureWidth, ph = pictureHeight;
@@ -57,7 +57,7 @@ Rect DirectDrawPresenter::aspectFit(const Rect& rect, int pictureWidth, int pict
     return fit;
 }
 
-bool DirectDrawPresenter::blit(const Rect& client) {
+bool StretchPresenter::blit(const Rect& client) {
     if (!surface_ || width_ <= 0 || height_ <= 0) return false;
     const Rect destination = aspectFit(client, width_, height_);
     if (destination.width() <= 0 || destination.height() <= 0) return false;

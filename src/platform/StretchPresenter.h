@@ -4,7 +4,7 @@
 // that the picture is scaled on the way to the screen instead of resampled for every frame.
 #pragma once
 
-#include "Dib.h"
+#include "BitmapLayout.h"
 #include "Geometry.h"
 #include "LargeBuffer.h"
 
@@ -14,9 +14,9 @@ namespace vistrel {
 
 class WindowHost;
 
-class DirectDrawPresenter {
+class StretchPresenter {
 public:
-    explicit DirectDrawPresenter(WindowHost& window) : window_(window) {}
+    explicit StretchPresenter(WindowHost& window) : window_(window) {}
 
     // Copies a bottom-up bitmap into the surface (top row first, 0x00RRGGBB). A surface of the
     // same size is reused. Every depth is accepted: lower ones go through their colour table.

@@ -4,7 +4,7 @@
 #include "QtPopupMenu.h"
 #include "Settings.h"
 #include "SlideShowDialog.h"
-#include "ViewerWnd.h"
+#include "ViewerWindow.h"
 
 #include <QBitmap>
 #include <QCloseEvent>
@@ -237,7 +237,7 @@ void HostWidget::dropEvent(QDropEvent* event) {
     host_.viewer_.OnDropFiles(paths);
 }
 
-QtWindowHost::QtWindowHost(ViewerWnd& viewer)
+QtWindowHost::QtWindowHost(ViewerWindow& viewer)
     : viewer_(viewer), widget_(std::make_unique<HostWidget>(*this)) {}
 
 QtWindowHost::~QtWindowHost() = default;

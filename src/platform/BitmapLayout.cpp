@@ -1,8 +1,8 @@
-#include "Dib.h"
+#include "BitmapLayout.h"
 
 namespace vistrel {
 
-void expandDibRow(const BitmapInfoHeader& info, const RgbQuad* colors, const uint8_t* bits,
+void expandBitmapRow(const BitmapInfoHeader& info, const RgbQuad* colors, const uint8_t* bits,
                   uint32_t rowSize, int row, int x, int count, uint32_t* out) {
     const uint8_t* s = bits + std::size_t(row) * rowSize;
     const int depth = info.bitCount;
