@@ -417,16 +417,14 @@ void limitResamplerSimd(int level) {
 }
 
 bool resizePicture(uint8_t* destinationPixels, const BitmapInfoHeader* destinationInfo,
-                   const uint8_t* sourcePixels, const BitmapInfoHeader* sourceInfo, int filter) {
+                   const uint8_t* sourcePixels, const BitmapInfoHeader* sourceInfo,
+                   ResizeFilter filter) {
     Layout to, from;
     if (!layoutOf(destinationInfo, destinationPixels, to) ||
         !layoutOf(sourceInfo, sourcePixels, from))
         return false;
-    if (filter == kResizeSmooth)
-        return resample(destinationPixels, to, sourcePixels, from, Kernel::Triangle);
-    if (filter == kResizeSharp)
-        return resample(destinationPixels, to, sourcePixels, from, Kernel::Lanczos3);
-    return false;
+    return resample(destinationPixels, to, sourcePixels, from,
+                    filter == ResizeFilter::Lanczos3 ? Kernel::Lanczos3 : Kernel::Triangle);
 }
 
 bool averagePicture(const BitmapInfoHeader* destinationInfo, uint8_t* destinationPixels,

@@ -62,7 +62,7 @@ TEST(PrefetcherStress, RandomCallsKeepTheCacheConsistent) {
     }
     decoder->setMaxDelay(std::chrono::microseconds(300));
     Prefetcher p(decodeWith(decoder));
-    p.setMainWindowExists(true);
+    p.setPolicy({{1920, 1080}, true, {}});
     const uint8_t pixels[3 * 2 * 4] = {1, 2, 3, 4};
     std::mt19937 random(4);
     bool opened = false;
