@@ -108,11 +108,12 @@ bool readWmfRegion(const WmfRecord& r, WmfRegion& region) {
 }
 
 void WmfObjectTable::add(WmfObject object) {
-    for (auto& slot : slots_)
-        if (!slot) {
-            slot = std::make_unique<WmfObject>(std::move(object));
-            return;
-        }
+    if (used_ == slots_.size()) return;
+    // Every slot below the hint is taken, so the search never walks the table twice over.
+    while (slots_[firstFree_])
+        ++firstFree_;
+    slots_[firstFree_] = std::make_unique<WmfObject>(std::move(object));
+    ++used_;
 }
 
 const WmfObject* WmfObjectTable::at(std::size_t index) const {
@@ -120,7 +121,10 @@ const WmfObject* WmfObjectTable::at(std::size_t index) const {
 }
 
 void WmfObjectTable::remove(std::size_t index) {
-    if (index < slots_.size()) slots_[index].reset();
+    if (index >= slots_.size() || !slots_[index]) return;
+    slots_[index].reset();
+    --used_;
+    if (index < firstFree_) firstFree_ = index;
 }
 
 WmfColor wmfPaletteColor(const WmfPalette* palette, std::size_t index) {

@@ -86,6 +86,8 @@ public:
 
 private:
     std::vector<std::unique_ptr<WmfObject>> slots_;
+    std::size_t used_ = 0;
+    std::size_t firstFree_ = 0; // no free slot below it
 };
 
 // A palette colour (0x00BBGGRR) for an index: the selected palette's entry, else the system's

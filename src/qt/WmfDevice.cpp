@@ -168,14 +168,26 @@ bool WmfDevice::prepare(int function, bool antialias) {
     // Edges are smoothed only where colours are copied; the logical operations work on whole
     // pixels, as the platform's do.
     painter_.setRenderHint(QPainter::Antialiasing, antialias && function == kRopCopySource);
-    painter_.setBackgroundMode(state_.opaqueBackground ? Qt::OpaqueMode : Qt::TransparentMode);
-    painter_.setBackground(QColor::fromRgb(rgb(state_.backgroundColor)));
+    painter_.setBackgroundMode(Qt::TransparentMode);
     return true;
+}
+
+void WmfDevice::fillGaps(bool patterned) {
+    // The background colour fills the gaps of hatches and dashes only; Qt's opaque mode would
+    // slow every other line down.
+    if (!patterned || !state_.opaqueBackground) return;
+    painter_.setBackgroundMode(Qt::OpaqueMode);
+    painter_.setBackground(QColor::fromRgb(rgb(state_.backgroundColor)));
 }
 
 double WmfDevice::pixelCost(const QRectF& bounds) const {
     const QRectF visible = bounds.intersected(QRectF(canvas_.rect()));
     return visible.isEmpty() ? 0 : visible.width() * visible.height() * kPixelCost;
+}
+
+double WmfDevice::outlineCost(double length, double width, const QRectF& bounds) const {
+    // Qt's smoothed outlines cost by their length, and wide ones by the area they span.
+    return length * kLineCost + (width > 1.5 ? pixelCost(bounds) / kPixelCost * kWideLineCost : 0);
 }
 
 QPen WmfDevice::qtPen() const {
@@ -184,6 +196,8 @@ QPen WmfDevice::qtPen() const {
     if (style == 5) return Qt::NoPen; // the null pen
     const double width = std::max(1.0, std::fabs(pen.width * scaleX()));
     QPen qt(QColor::fromRgb(rgb(pen.color)), width);
+    // One-pixel pens go through Qt's fast path for thin lines.
+    qt.setCosmetic(width <= 1.5);
     static const Qt::PenCapStyle caps[] = {Qt::RoundCap, Qt::SquareCap, Qt::FlatCap};
     static const Qt::PenJoinStyle joins[] = {Qt::RoundJoin, Qt::BevelJoin, Qt::MiterJoin};
     qt.setCapStyle(caps[std::min(2, pen.style >> 8 & 0xF)]);
@@ -249,28 +263,45 @@ void WmfDevice::drawPath(const QPainterPath& path, bool fill, double outline) {
     const QPen pen = qtPen();
     double cost = kCallCost + double(path.elementCount()) * 20;
     if (fill) cost += pixelCost(path.controlPointRect());
-    if (pen.style() != Qt::NoPen) cost += outline * pen.widthF() * kStrokeCost;
+    if (pen.style() != Qt::NoPen)
+        cost += outlineCost(outline, pen.widthF(), path.controlPointRect());
     if (!spend(cost) || !prepare(state_.rop2 - 1, true)) return;
     QPainterPath shape = path;
     shape.setFillRule(state_.windingFill ? Qt::WindingFill : Qt::OddEvenFill);
-    if (fill && state_.brush.style != WmfBrush::Null)
+    if (fill && state_.brush.style != WmfBrush::Null) {
+        fillGaps(state_.brush.style == WmfBrush::Hatched);
         painter_.fillPath(shape, qtBrush(state_.brush));
+    }
     // An outline runs through the middle of the pixels its points name, as the platform's
     // one-pixel lines light exactly those pixels.
-    if (pen.style() != Qt::NoPen) painter_.strokePath(shape.translated(0.5, 0.5), pen);
+    if (pen.style() != Qt::NoPen) {
+        painter_.setBackgroundMode(Qt::TransparentMode);
+        fillGaps(pen.style() != Qt::SolidLine);
+        painter_.strokePath(shape.translated(0.5, 0.5), pen);
+    }
 }
 
 void WmfDevice::drawPolyline(const QPolygonF& points) {
     if (points.size() < 2) return;
-    QPainterPath path;
-    path.addPolygon(points);
     const double longest = canvas_.width() + canvas_.height();
     const QPen pen = qtPen();
     if (pen.style() == Qt::NoPen) return;
-    const double cost = kCallCost + double(points.size()) * 20 +
-                        outlineLength(points, false, longest) * pen.widthF() * kStrokeCost;
+    double cost = kCallCost + double(points.size()) * 20 +
+                  outlineCost(outlineLength(points, false, longest), pen.widthF(), QRectF());
+    // A wide line is rasterized over each of its segments' spans.
+    if (pen.widthF() > 1.5)
+        for (qsizetype i = 1; i < points.size(); ++i) {
+            const double half = pen.widthF() / 2;
+            cost += pixelCost(QRectF(points[i - 1], points[i])
+                                  .normalized()
+                                  .adjusted(-half, -half, half, half)) /
+                    kPixelCost * kWideLineCost;
+        }
     if (!spend(cost) || !prepare(state_.rop2 - 1, true)) return;
-    painter_.strokePath(path.translated(0.5, 0.5), pen);
+    fillGaps(pen.style() != Qt::SolidLine);
+    painter_.setPen(pen);
+    painter_.setBrush(Qt::NoBrush);
+    painter_.drawPolyline(points.translated(0.5, 0.5));
 }
 
 void WmfDevice::drawPolygons(const std::vector<QPolygonF>& polygons) {
@@ -281,10 +312,8 @@ void WmfDevice::drawPolygons(const std::vector<QPolygonF>& polygons) {
         if (p.isEmpty()) continue;
         path.addPolygon(p);
         path.closeSubpath();
-        // The edges are walked to fill as well as to outline.
         outline += outlineLength(p, true, longest);
     }
-    spend(outline * kStrokeCost);
     drawPath(path, true, outline);
 }
 
@@ -306,6 +335,7 @@ void WmfDevice::patternBlit(QRectF target, uint32_t rop) {
     target = target.normalized();
     if (!spend(kCallCost + pixelCost(target))) return;
     if (!prepare(patternFunction(ropIndex(rop)), false)) return;
+    fillGaps(state_.brush.style == WmfBrush::Hatched);
     painter_.fillRect(target, qtBrush(state_.brush));
 }
 

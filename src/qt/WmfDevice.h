@@ -40,13 +40,18 @@ struct WmfState {
 };
 
 // What one picture may cost, in rough nanoseconds of drawing on this class of machine, and the
-// cost of each kind of work. A small file that repeats a full-picture fill or a huge text a
-// million times runs out of budget after a few seconds and shows what was drawn by then.
+// cost of each kind of work, as bench_wmf measures them. A small file that repeats a
+// full-picture fill or a huge text a million times runs out of budget after a few seconds and
+// shows what was drawn by then.
 constexpr double kBudget = 3e9;
-constexpr double kCallCost = 1500; // any drawing call
-constexpr double kPixelCost = 1.5; // a filled pixel
-constexpr double kStrokeCost = 3;  // a pixel of outline length, per pixel of pen width
-constexpr double kImagePixel = 3;  // a pixel converted or drawn from a bitmap
+constexpr double kCallCost = 1500;     // any drawing call
+constexpr double kPixelCost = 3.5;     // a pixel of a filled shape's bounding box
+constexpr double kLineCost = 850;      // a pixel of outline length
+constexpr double kWideLineCost = 7;    // a pixel of a wide outline's bounding box
+constexpr double kImagePixel = 3;      // a pixel converted or drawn from a bitmap
+constexpr double kGlyphCost = 1500;    // a glyph from Qt's cache
+constexpr double kLargeGlyphCost = 60; // a pixel of the em square of a glyph drawn as a path
+constexpr double kNewFontCost = 1e6;   // finding and opening a font
 
 // Raster operations as a function of two operands, source (or pen) S and destination D: bit
 // (2 * S + D) of the 4-bit code holds the result, as the platform's mix modes number them.
@@ -111,8 +116,10 @@ public:
 
 private:
     bool prepare(int function, bool antialias);
+    void fillGaps(bool patterned);
     const QFont& fontFor(const WmfFont& font, double scale);
     double pixelCost(const QRectF& bounds) const;
+    double outlineCost(double length, double width, const QRectF& bounds) const;
     QPen qtPen() const;
 
     QImage& canvas_;

@@ -16,8 +16,6 @@ namespace {
 constexpr uint16_t kTextOpaque = 0x0002;  // fill the rectangle with the background colour
 constexpr uint16_t kTextClipped = 0x0004; // clip the text to the rectangle
 constexpr uint16_t kAlignUpdatePosition = 0x0001;
-constexpr double kGlyphCost = 1500;
-constexpr double kNewFontCost = 3e5; // finding and opening a font
 
 // The code page of a font's character set; null where Latin-1 reads the bytes as well as any.
 const char* codePageOf(uint8_t charset) {
@@ -148,7 +146,10 @@ void WmfDevice::text(QPoint at, const uint8_t* bytes, std::size_t length, const 
         width = metrics.horizontalAdvance(string) + state_.charExtra * sx * string.size();
     }
     const double height = metrics.ascent() + metrics.descent();
-    const double cost = kCallCost + string.size() * kGlyphCost +
+    // Glyphs beyond the size Qt caches are drawn as paths, at a cost that grows with their area.
+    const double em = font.pixelSize();
+    const double glyph = kGlyphCost + (em > 48 ? kLargeGlyphCost * em * em : 0);
+    const double cost = kCallCost + double(string.size()) * glyph +
                         pixelCost(QRectF(0, 0, std::min(std::fabs(width), 1e7), height));
     if (!spend(cost) || !prepare(kRopCopySource, true)) return;
 
