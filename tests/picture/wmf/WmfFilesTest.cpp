@@ -59,7 +59,7 @@ TEST(WmfFiles, EveryFileDecodesAsTheManifestSays) {
             fields >> expect >> width >> height;
             CachedPicture record;
             Decoded& d = files[name];
-            d.ok = record.load(testFile(name).c_str());
+            d.ok = record.load(testFile(name).c_str(), {});
             ASSERT_EQ(d.ok, expect == "ok");
             if (!d.ok) continue;
             EXPECT_EQ(record.picture->bitsPerPixel(), 24);
