@@ -39,10 +39,11 @@ QImage wmfImage(const WmfBitmap& b, const WmfPalette* palette, QRect source) {
     const int bpp = b.bitCount;
     for (int y = 0; y < source.height(); ++y) {
         const int row = source.top() + y; // counted from the top
-        const uint8_t* bits = b.bits + std::size_t(b.topDown ? row : b.height - 1 - row) * b.stride;
+        const int memoryRow = b.topDown ? row : b.height - 1 - row;
+        const uint8_t* bits = b.bits + std::size_t(memoryRow) * b.stride;
         auto* out = reinterpret_cast<uint32_t*>(image.scanLine(y));
         for (int x = 0; x < source.width(); ++x) {
-            const std::size_t column = std::size_t(source.left() + x);
+            const std::size_t column = std::size_t(source.left()) + std::size_t(x);
             uint32_t pixel = 0;
             switch (bpp) {
             case 1:

@@ -100,7 +100,7 @@ void RemoveTemporaryFiles() {
 std::string UserGuidePath(const std::string& programFolder) {
     if (programFolder.empty()) return {};
     for (const char* place : {"/vistrel-guide.html", "/../share/vistrel/vistrel-guide.html"}) {
-        const std::string path = programFolder + place;
+        std::string path = programFolder + place;
         if (::access(path.c_str(), R_OK) == 0) return path;
     }
     return {};

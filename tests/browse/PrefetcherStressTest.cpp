@@ -19,9 +19,8 @@ constexpr int kFiles = 200;
 constexpr int kCalls = 5000;
 
 std::string nameOf(int i) {
-    char name[16];
-    std::snprintf(name, sizeof name, "f%03d.png", i);
-    return name;
+    const std::string number = std::to_string(i);
+    return "f" + std::string(3 - std::min<std::size_t>(3, number.size()), '0') + number + ".png";
 }
 bool fails(int i) {
     return i % 10 == 7;
