@@ -3,12 +3,17 @@
 // points inside it (the centre and the points at a quarter and three quarters of each side) all
 // show the picture's tint. Optionally then presses a key to step to the next picture, every
 // `--delay-ms`, and measures each step the same way (the tint alternates from picture to picture).
+// Or holds a key down for `--hold-ms` with the X server's own key repeat (500 ms delay, then 30
+// presses a second, a desktop's usual setting) and counts the pictures that reach the screen.
 //
-//   vistrel-bench-probe --tint red|blue [--key KEYSYM --steps N --delay-ms MS] -- COMMAND ARGS...
+//   vistrel-bench-probe --tint red|blue [--key KEYSYM (--steps N --delay-ms MS | --hold-ms MS)]
+//                       -- COMMAND ARGS...
 //
 // Prints "first_ms=T", "peak_rss_kb=K" (the viewer's peak resident memory one second after its
-// picture appeared) and one "step_ms=T" per step; "timeout" when something never showed.
+// picture appeared) and one "step_ms=T" per step; "timeout" when something never showed. A held
+// key prints "held_shown=N" (pictures shown while the key repeated) and "held_per_s=R".
 #include <X11/Xlib.h>
+#include <X11/XKBlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 
@@ -16,6 +21,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -97,6 +103,45 @@ bool waitFor(Display* display, Tint tint, double timeoutMs, Found* where) {
     return false;
 }
 
+// The tint all five sample points show, if they agree on one.
+bool shownTint(Display* display, Tint* tint) {
+    if (pictureShown(display, Tint::Red, nullptr)) {
+        *tint = Tint::Red;
+        return true;
+    }
+    if (pictureShown(display, Tint::Blue, nullptr)) {
+        *tint = Tint::Blue;
+        return true;
+    }
+    return false;
+}
+
+// Holds `code` down for `holdMs` and counts the pictures shown once the key repeats: each new
+// picture of the folder turns the screen to the other tint. A frame caught half drawn (the sample
+// points disagree) counts as nothing.
+void holdKey(Display* display, KeyCode code, Tint tint, int holdMs) {
+    constexpr unsigned kRepeatDelayMs = 500, kRepeatIntervalMs = 33;
+    XkbSetAutoRepeatRate(display, XkbUseCoreKbd, kRepeatDelayMs, kRepeatIntervalMs);
+    XAutoRepeatOn(display);
+    XSync(display, False);
+    const auto pressed = Clock::now();
+    XTestFakeKeyEvent(display, code, True, CurrentTime);
+    XFlush(display);
+    int shown = 0;
+    while (since(pressed) < holdMs) {
+        Tint now;
+        if (shownTint(display, &now) && now != tint) {
+            tint = now;
+            if (since(pressed) >= kRepeatDelayMs) ++shown;
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(500));
+    }
+    XTestFakeKeyEvent(display, code, False, CurrentTime);
+    XFlush(display);
+    const double repeating = (holdMs - kRepeatDelayMs) / 1000.0;
+    std::printf("held_shown=%d\nheld_per_s=%.1f\n", shown, shown / repeating);
+}
+
 long peakRssKb(pid_t pid) {
     std::ifstream status("/proc/" + std::to_string(pid) + "/status");
     std::string line;
@@ -110,7 +155,7 @@ long peakRssKb(pid_t pid) {
 int main(int argc, char** argv) {
     Tint tint = Tint::Red;
     const char* key = nullptr;
-    int steps = 0, delayMs = 2000, first = 0;
+    int steps = 0, delayMs = 2000, holdMs = 0, first = 0;
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--")) {
             first = i + 1;
@@ -125,10 +170,12 @@ int main(int argc, char** argv) {
             steps = std::atoi(argv[++i]);
         else if (!std::strcmp(argv[i], "--delay-ms"))
             delayMs = std::atoi(argv[++i]);
+        else if (!std::strcmp(argv[i], "--hold-ms"))
+            holdMs = std::atoi(argv[++i]);
     }
     if (!first || first >= argc) {
-        std::fprintf(stderr, "usage: vistrel-bench-probe --tint red|blue [--key K --steps N "
-                             "--delay-ms MS] -- COMMAND ARGS...\n");
+        std::fprintf(stderr, "usage: vistrel-bench-probe --tint red|blue [--key K (--steps N "
+                             "--delay-ms MS | --hold-ms MS)] -- COMMAND ARGS...\n");
         return 2;
     }
     Display* display = XOpenDisplay(nullptr);
@@ -154,13 +201,16 @@ int main(int argc, char** argv) {
         std::fflush(stdout);
         std::this_thread::sleep_for(std::chrono::seconds(1));
         std::printf("peak_rss_kb=%ld\n", peakRssKb(pid));
-        if (key && steps > 0) {
+        if (key) {
             // Keys go to the window under the pointer or with the focus; give it both.
             XWarpPointer(display, None, window.window, 0, 0, 0, 0, window.width / 2,
                          window.height / 2);
             XSetInputFocus(display, window.window, RevertToPointerRoot, CurrentTime);
             XSync(display, False);
-            const KeyCode code = XKeysymToKeycode(display, XStringToKeysym(key));
+        }
+        const KeyCode code = key ? XKeysymToKeycode(display, XStringToKeysym(key)) : 0;
+        if (code && holdMs > 0) holdKey(display, code, tint, holdMs);
+        if (code && steps > 0) {
             for (int s = 0; s < steps; ++s) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
                 tint = tint == Tint::Red ? Tint::Blue : Tint::Red;
