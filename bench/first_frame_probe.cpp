@@ -12,8 +12,8 @@
 // Prints "first_ms=T", "peak_rss_kb=K" (the viewer's peak resident memory one second after its
 // picture appeared) and one "step_ms=T" per step; "timeout" when something never showed. A held
 // key prints "held_shown=N" (pictures shown while the key repeated) and "held_per_s=R".
-#include <X11/Xlib.h>
 #include <X11/XKBlib.h>
+#include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 
