@@ -11,24 +11,46 @@ namespace vistrel {
 // pages, which is more than the JPEG decode itself.
 inline constexpr std::size_t kHugePageSize = std::size_t(2) << 20;
 
+// What becomes of a large block when it is freed.
+enum class AfterUse {
+    // Kept resident for a while and cleared by an idle thread, so that the next block of the same
+    // size (the next picture of a folder of photos, its screen copy) costs no page faults and no
+    // clearing at all.
+    Reuse,
+    // Given back to the system at once: a scratch block that nothing of its size will follow.
+    Release,
+};
+
 // Zero-filled memory of `bytes` bytes, or nullptr when it cannot be had (or `bytes` is 0).
 // Release it with freeLarge and the same size.
 void* allocateLarge(std::size_t bytes) noexcept;
-void freeLarge(void* block, std::size_t bytes) noexcept;
+void freeLarge(void* block, std::size_t bytes, AfterUse after = AfterUse::Reuse) noexcept;
+
+// The blocks kept for reuse: at most this many bytes (default 256 MB; 0 keeps none), each for at
+// most a few seconds after it was freed.
+void setReusePoolLimit(std::size_t bytes) noexcept;
+// Bytes kept for reuse now, and how many allocations a kept block has served so far.
+std::size_t reusePoolBytes() noexcept;
+std::size_t reusePoolHits() noexcept;
+// Waits until every kept block is cleared (tests and benchmarks).
+void waitForReusePoolCleared() noexcept;
 
 // Owning handle for code that is not bound to a fixed memory layout.
 class LargeBuffer {
 public:
     LargeBuffer() = default;
-    explicit LargeBuffer(std::size_t bytes)
-        : data_(static_cast<unsigned char*>(allocateLarge(bytes))), size_(data_ ? bytes : 0) {}
+    explicit LargeBuffer(std::size_t bytes, AfterUse after = AfterUse::Reuse)
+        : data_(static_cast<unsigned char*>(allocateLarge(bytes))), size_(data_ ? bytes : 0),
+          after_(after) {}
     LargeBuffer(LargeBuffer&& other) noexcept
-        : data_(std::exchange(other.data_, nullptr)), size_(std::exchange(other.size_, 0)) {}
+        : data_(std::exchange(other.data_, nullptr)), size_(std::exchange(other.size_, 0)),
+          after_(other.after_) {}
     LargeBuffer& operator=(LargeBuffer&& other) noexcept {
         if (this != &other) {
             reset();
             data_ = std::exchange(other.data_, nullptr);
             size_ = std::exchange(other.size_, 0);
+            after_ = other.after_;
         }
         return *this;
     }
@@ -37,7 +59,7 @@ public:
     ~LargeBuffer() { reset(); }
 
     void reset() noexcept {
-        freeLarge(data_, size_);
+        freeLarge(data_, size_, after_);
         data_ = nullptr;
         size_ = 0;
     }
@@ -48,6 +70,7 @@ public:
 private:
     unsigned char* data_ = nullptr;
     std::size_t size_ = 0;
+    AfterUse after_ = AfterUse::Reuse;
 };
 
 } // namespace vistrel
