@@ -1,29 +1,38 @@
 #include "Prefetcher.h"
 
+#include "DebugLog.h"
 #include "FileNames.h"
+#include "PictureSize.h"
 #include "PrefetcherState.h"
 
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <system_error>
+#include <utility>
 
 namespace vistrel {
 
 namespace {
 
-// Workers given up by a forced end (or a destructor that stopped waiting) and still running.
+// Decodes given up by a forced end (or a destructor that stopped waiting), and start-up decodes,
+// still running.
 std::atomic<int> abandonedCount{0};
 
-// Below-normal priority for the worker: one niceness step, so that on a busy machine the window
-// thread wins over a prefetch. (Only raising the niceness is allowed unprivileged; every worker
-// is a new thread that starts from the window thread's niceness.)
+// Below-normal priority for the workers: one niceness step, so that on a busy machine the window
+// thread (and the display server drawing its frames) wins over a prefetch. (Only raising the
+// niceness is allowed unprivileged; every worker is a new thread that starts from the window
+// thread's niceness.)
 constexpr int kWorkerNicenessStep = 1;
+// Two workers use both cores of a small machine: one decodes the picture the key lands on next
+// while the other decodes the one after it, or the full decode of the picture on show.
+constexpr int kMostWorkers = 2;
+constexpr uint64_t kLargestBudget = uint64_t(4) << 30;
 
 void lowerThreadPriority() {
     const id_t thread = static_cast<id_t>(gettid());
@@ -37,77 +46,434 @@ bool loadFile(CachedPicture& record, const char* path, const ScreenCopyPolicy& p
     return record.load(path, policy);
 }
 
+uint64_t defaultBudget() {
+    const long pages = sysconf(_SC_PHYS_PAGES), pageSize = sysconf(_SC_PAGE_SIZE);
+    if (pages <= 0 || pageSize <= 0) return kLargestBudget;
+    return std::min(kLargestBudget, uint64_t(pages) * uint64_t(pageSize) / 2);
+}
+
+unsigned long long megabytes(uint64_t bytes) {
+    return (bytes + (uint64_t(1) << 20) - 1) >> 20;
+}
+
+// How useful a record at `position` is to a user travelling in `direction`: lower is better.
+// Pictures ahead come first, nearest first; pictures behind after every picture ahead.
+int32_t distanceAlongTravel(int32_t position, int32_t direction) {
+    const int32_t ahead = position * direction;
+    return ahead >= 0 ? ahead : Prefetcher::kSlotCount + -ahead;
+}
+
+// The exact position of `name` in the list, or -1.
+int32_t exactIndex(const FolderList& list, std::string_view name) {
+    const int32_t index = list.indexOf(name);
+    return index >= 0 && list.nameAt(index) == name ? index : -1;
+}
+
 } // namespace
 
+// --- openings
+
+void Prefetcher::Opening::finish(std::unique_ptr<CachedPicture> record) {
+    std::lock_guard guard(mutex_);
+    record_ = std::move(record);
+    finished_ = true;
+    done_.notify_all();
+}
+
+bool Prefetcher::Opening::finished() {
+    std::lock_guard guard(mutex_);
+    return finished_;
+}
+
+bool Prefetcher::Opening::waitFor(std::chrono::milliseconds patience) {
+    std::unique_lock guard(mutex_);
+    return done_.wait_for(guard, patience, [&] { return finished_; });
+}
+
+std::unique_ptr<CachedPicture> Prefetcher::Opening::take() {
+    std::lock_guard guard(mutex_);
+    return std::move(record_);
+}
+
+std::shared_ptr<Prefetcher::Opening>
+Prefetcher::startOpening(const std::string& path,
+                         std::function<bool(CachedPicture&, const char* path)> decode) {
+    auto opening = std::make_shared<Opening>(path);
+    auto run = [opening, decode = std::move(decode)] {
+        auto record = std::make_unique<CachedPicture>();
+        const bool decoded = decode(*record, opening->path().c_str());
+        opening->finish(decoded ? std::move(record) : nullptr);
+    };
+    // Nobody joins this thread: the window comes up without waiting for it when it takes long,
+    // and the process may end under it like under an abandoned worker.
+    abandonedCount.fetch_add(1);
+    try {
+        std::thread([run] {
+            run();
+            abandonedCount.fetch_sub(1);
+        }).detach();
+    } catch (const std::system_error&) {
+        abandonedCount.fetch_sub(1);
+        run(); // no thread to be had: decoded here, before the toolkit comes up
+    }
+    return opening;
+}
+
+bool Prefetcher::waitForOpening(Opening& opening, std::chrono::milliseconds patience) {
+    return opening.waitFor(patience);
+}
+
+// --- what the workers see
+
 CachedPicture* Prefetcher::State::current() {
-    std::lock_guard guard(control);
+    return atPosition(0);
+}
+
+CachedPicture* Prefetcher::State::atPosition(int32_t position) {
     for (auto& slot : cacheSlots)
-        if (slot && slot->relativePosition == 0 && slot->picture) return slot.get();
+        if (slot && slot->relativePosition == position && slot->showable()) return slot.get();
     return nullptr;
 }
 
-bool Prefetcher::State::hasPosition(int32_t position) const {
-    for (const auto& slot : cacheSlots)
-        if (slot && slot->relativePosition == position) return true;
-    return false;
+CachedPicture* Prefetcher::State::withPath(const std::string& path) {
+    for (auto& slot : cacheSlots)
+        if (slot && slot->path == path) return slot.get();
+    return nullptr;
 }
 
 int32_t Prefetcher::State::indexOf(const CachedPicture& record) const {
     return folderList.indexOf(fileNameOf(record.path));
 }
 
-Prefetcher::Prefetcher(DecodeFunction decode) : state_(std::make_shared<State>()) {
+bool Prefetcher::State::underWay(Task::Kind kind, const std::string& path) const {
+    return std::any_of(running.begin(), running.end(), [&](const Task& task) {
+        return task.kind == kind && task.path == path && task.generation == generation;
+    });
+}
+
+bool Prefetcher::State::handedOver(Task::Kind kind, const std::string& path) const {
+    return std::any_of(arrivals.begin(), arrivals.end(), [&](const Arrival& arrival) {
+        return arrival.kind == kind && arrival.path == path && arrival.generation == generation;
+    });
+}
+
+uint64_t Prefetcher::State::heldBytes(const std::string& besides) const {
+    uint64_t held = 0;
+    for (const auto& slot : cacheSlots)
+        if (slot) held += slot->heldBytes();
+    for (const Arrival& arrival : arrivals)
+        if (arrival.record) held += arrival.record->heldBytes();
+    for (const Task& task : running) {
+        if (task.kind != Task::Kind::Decode && task.kind != Task::Kind::Upgrade) continue;
+        if (task.path == besides) continue;
+        const auto known = estimates.find(task.path);
+        if (known != estimates.end()) held += known->second;
+    }
+    return held;
+}
+
+uint64_t Prefetcher::State::bytesBehind() const {
+    uint64_t behind = 0;
+    for (const auto& slot : cacheSlots)
+        if (slot && slot->relativePosition * direction < 0) behind += slot->heldBytes();
+    return behind;
+}
+
+bool Prefetcher::State::needsFullDecode(const CachedPicture& record) const {
+    return record.reduced() && !fullFailed.count(record.path) &&
+           !underWay(Task::Kind::Upgrade, record.path) &&
+           !handedOver(Task::Kind::Upgrade, record.path);
+}
+
+std::optional<Prefetcher::Task> Prefetcher::State::findTask() {
+    if (stopRequest || abandoned) return {};
+    Task task;
+    task.generation = generation;
+    task.policy = policy;
+    if (opening && openByWorker) {
+        task.kind = Task::Kind::Open;
+        task.path = opening->path();
+        task.opening = opening;
+        return task;
+    }
+    // A step needs the folder list even before the window exists.
+    if (!listed && !listing && !currentPath.empty() && (policy.windowExists || stepRequest)) {
+        task.kind = Task::Kind::List;
+        task.path = currentPath;
+        return task;
+    }
+    CachedPicture* shown = current();
+    if (!shown) return {};
+    task.policy.reduceLargeJpeg = false;
+    if (urgentFull && needsFullDecode(*shown)) {
+        task.kind = Task::Kind::Upgrade;
+        task.path = shown->path;
+        return task;
+    }
+    task.policy.reduceLargeJpeg = policy.reduceLargeJpeg;
+    if (stepRequest != 0 && listed) {
+        const std::string path = folderList.pathAt(indexOf(*shown) + stepRequest);
+        if (!path.empty() && !atPosition(stepRequest) && !underWay(Task::Kind::Decode, path) &&
+            !handedOver(Task::Kind::Decode, path)) {
+            task.kind = Task::Kind::Decode;
+            task.path = path;
+            task.target = true;
+            return task;
+        }
+    }
+    // Nothing is decoded ahead of time before the window exists: the start-up has the machine.
+    if (!policy.windowExists) return {};
+    const bool quick = steppingQuickly();
+    if (listed && roomWanted == 0) {
+        // The next pictures in the direction of travel: one, or two while the user steps quickly
+        // (a held key), so that both workers decode ahead.
+        const int32_t ahead = quick ? 2 : 1;
+        const int32_t index = indexOf(*shown);
+        for (int32_t d = 1; d <= ahead; ++d) {
+            const std::string path = folderList.pathAt(index + d * direction);
+            if (path.empty()) break;
+            if (atPosition(d * direction) || withPath(path) || underWay(Task::Kind::Decode, path) ||
+                handedOver(Task::Kind::Decode, path))
+                continue;
+            if (skipped.count(path)) break;
+            task.kind = Task::Kind::Decode;
+            task.path = path;
+            return task;
+        }
+    }
+    // Full decodes wait while a key is held: the reduced ones are what it shows.
+    if (quick) return {};
+    task.policy.reduceLargeJpeg = false;
+    task.kind = Task::Kind::Upgrade;
+    if (needsFullDecode(*shown)) {
+        task.path = shown->path;
+        return task;
+    }
+    // The neighbours at full resolution where the budget allows, nearest first.
+    for (int32_t d = 1; d < kSlotCount; ++d) {
+        for (const int32_t position : {d * direction, -d * direction}) {
+            const CachedPicture* record = atPosition(position);
+            if (record && needsFullDecode(*record) && !skipped.count(record->path)) {
+                task.path = record->path;
+                return task;
+            }
+        }
+    }
+    return {};
+}
+
+bool Prefetcher::State::steppingQuickly() const {
+    return PrefetchClock::now() < quietAt() && lastStep - previousStep < fastSteps;
+}
+
+PrefetchClock::time_point Prefetcher::State::quietAt() const {
+    return lastStep + fastSteps;
+}
+
+void Prefetcher::State::claim(const Task& task) {
+    if (task.kind == Task::Kind::Open) openByWorker = false;
+    if (task.kind == Task::Kind::List) listing = true;
+    running.push_back(task);
+}
+
+bool Prefetcher::State::fitsBudget(const Task& task, uint64_t needed) {
+    const uint64_t held = heldBytes(task.path);
+    if (held + needed <= budget) return true;
+    const bool ahead = task.kind == Task::Kind::Decode;
+    if (ahead && held - std::min(held, bytesBehind()) + needed <= budget) {
+        // The pictures behind the direction of travel make room on the window thread first.
+        roomWanted = needed;
+        return false;
+    }
+    skipped.insert(task.path);
+    debugLog("prefetch: %s not decoded ahead: %llu MB more would pass the budget of %llu MB "
+             "(%llu MB held)",
+             task.path.c_str(), megabytes(needed), megabytes(budget), megabytes(held));
+    return false;
+}
+
+// --- the workers
+
+void Prefetcher::runWorker(std::shared_ptr<State> state) {
+    lowerThreadPriority();
+    State& s = *state;
+    std::unique_lock guard(s.control);
+    for (;;) {
+        std::optional<Task> task;
+        auto ready = [&] { return s.stopRequest || (task = s.findTask()); };
+        // While a key is held some work waits for it to stop: then the worker looks again.
+        while (!ready()) {
+            if (s.steppingQuickly())
+                s.changed.wait_until(guard, s.quietAt());
+            else
+                s.changed.wait(guard);
+        }
+        if (s.stopRequest) break;
+        s.claim(*task);
+        ++s.workersBusy;
+        guard.unlock();
+        runTask(s, *task);
+        guard.lock();
+        const auto done = std::find_if(s.running.begin(), s.running.end(), [&](const Task& t) {
+            return t.kind == task->kind && t.path == task->path && t.generation == task->generation;
+        });
+        if (done != s.running.end()) s.running.erase(done);
+        --s.workersBusy;
+        s.changed.notify_all();
+    }
+    --s.workersAlive;
+    const bool wasAbandoned = s.abandoned;
+    s.changed.notify_all();
+    guard.unlock();
+    // After an abandonment this may be the last reference: every record is freed here.
+    state.reset();
+    if (wasAbandoned) abandonedCount.fetch_sub(1);
+}
+
+bool Prefetcher::worthDecoding(State& s, const Task& task) {
+    using Kind = Task::Kind;
+    // The pictures the window asked for are decoded whatever they take: a step's target, and the
+    // full decode of the picture on show.
+    if (task.kind == Kind::Decode && task.target) return true;
+    bool known = false;
+    uint64_t estimate = 0;
+    {
+        std::lock_guard guard(s.control);
+        if (task.generation != s.generation) return false;
+        if (task.kind == Kind::Upgrade) {
+            const CachedPicture* record = s.withPath(task.path);
+            if (!record || !record->reduced()) return false; // gone meanwhile
+            if (record->relativePosition == 0) return true;
+        }
+        const auto found = s.estimates.find(task.path);
+        known = found != s.estimates.end();
+        if (known) estimate = found->second;
+    }
+    // Anything else only within the budget: its size is read from the file's header first.
+    if (!known) estimate = s.estimate(task.path.c_str(), task.policy);
+    std::lock_guard guard(s.control);
+    s.estimates[task.path] = estimate;
+    if (task.generation != s.generation) return false;
+    uint64_t needed = estimate;
+    if (task.kind == Kind::Upgrade) {
+        const CachedPicture* record = s.withPath(task.path);
+        if (!record || !record->reduced()) return false;
+        needed -= std::min(needed, record->heldBytes());
+    }
+    return s.fitsBudget(task, needed);
+}
+
+void Prefetcher::runTask(State& s, Task& task) {
+    using Kind = Task::Kind;
+    if (task.kind == Kind::List) {
+        FolderList built;
+        {
+            std::lock_guard guard(s.control);
+            built = s.folderList;
+        }
+        built.build(task.path);
+        std::lock_guard guard(s.control);
+        s.listing = false;
+        if (task.generation != s.generation) return;
+        s.folderList = std::move(built);
+        s.listed = true;
+        // Opened at the last file of its folder: the picture wanted next is the previous one.
+        if (const CachedPicture* shown = s.current()) {
+            const int32_t index = s.indexOf(*shown);
+            s.direction = index >= 0 && index == s.folderList.count() - 1 ? -1 : 1;
+        }
+        return;
+    }
+    if (task.kind == Kind::Open) {
+        auto record = std::make_unique<CachedPicture>();
+        const bool decoded = s.decode(*record, task.path.c_str(), task.policy);
+        task.opening->finish(decoded ? std::move(record) : nullptr);
+        return;
+    }
+
+    if (!worthDecoding(s, task)) return;
+    auto record = std::make_unique<CachedPicture>();
+    const bool decoded = s.decode(*record, task.path.c_str(), task.policy);
+    std::lock_guard guard(s.control);
+    if (!decoded && task.kind == Kind::Decode && task.generation == s.generation) {
+        // A file that does not decode is dropped from the list; the next one in the direction of
+        // travel is tried by the next task.
+        const int32_t index = exactIndex(s.folderList, fileNameOf(task.path));
+        if (index >= 0) s.folderList.removeAt(index);
+    }
+    s.arrivals.push_back(
+        {task.kind, task.path, decoded ? std::move(record) : nullptr, task.generation});
+}
+
+// --- the window thread
+
+Prefetcher::Prefetcher(DecodeFunction decode, EstimateFunction estimate)
+    : state_(std::make_shared<State>()) {
     state_->decode = decode ? std::move(decode) : DecodeFunction(loadFile);
+    state_->estimate = estimate ? std::move(estimate) : EstimateFunction(estimateHeldBytes);
+    state_->budget = defaultBudget();
+    state_->workerCount = std::thread::hardware_concurrency() >= 2 ? kMostWorkers : 1;
 }
 
 Prefetcher::~Prefetcher() {
+    endWorker(false);
+}
+
+void Prefetcher::startWorkers() {
     State& s = *state_;
-    bool givenUp;
-    {
-        std::lock_guard guard(s.control);
-        givenUp = s.abandoned;
+    std::lock_guard guard(s.control);
+    if (s.stopRequest) return;
+    while (s.workersAlive < s.workerCount) {
+        try {
+            workers_.emplace_back(runWorker, state_);
+        } catch (const std::system_error&) {
+            break; // no thread to be had: fewer workers
+        }
+        ++s.workersAlive;
     }
-    if (!givenUp) endWorker(false);
-    std::unique_lock guard(s.control);
-    if (s.workerExists) {
-        // Still decoding: it holds the state, and frees every record with it when it ends.
-        abandonWorker();
-        return;
-    }
-    guard.unlock();
-    if (worker_.joinable()) worker_.join();
-    for (auto& slot : s.cacheSlots)
-        slot.reset();
 }
 
 void Prefetcher::setPolicy(const ScreenCopyPolicy& policy) {
+    {
+        std::lock_guard guard(state_->control);
+        state_->policy = policy;
+        state_->changed.notify_all();
+    }
+    if (policy.windowExists) startWorkers();
+}
+
+void Prefetcher::setMemoryBudget(uint64_t bytes) {
     std::lock_guard guard(state_->control);
-    state_->policy = policy;
+    state_->budget = bytes;
+    state_->skipped.clear();
     state_->changed.notify_all();
 }
 
 CachedPicture* Prefetcher::current() {
+    // Only this thread changes the slots, so they are read without the lock.
     return state_->current();
 }
 
-bool Prefetcher::open(const std::string& path) {
-    State& s = *state_;
-    auto record = std::make_unique<CachedPicture>();
-    if (!s.decode(*record, path.c_str(), policyNow())) return false;
-    stopWorker();
-    for (auto& slot : s.cacheSlots)
-        slot.reset();
-    record->relativePosition = 0;
-    s.cacheSlots[0] = std::move(record);
+void Prefetcher::open(const std::string& path) {
     {
-        std::lock_guard guard(s.control);
-        s.folderList.removeAll();
+        std::lock_guard guard(state_->control);
+        state_->opening = std::make_shared<Opening>(path);
+        state_->openByWorker = true;
+        state_->stepRequest = 0;
+        state_->changed.notify_all();
     }
-    s.currentPath = path;
-    // Its first run lists the folder and decodes the next picture (the previous one when the
-    // opened file is the last of the folder).
-    startWorker();
-    return true;
+    startWorkers();
+}
+
+void Prefetcher::open(std::shared_ptr<Opening> opening) {
+    {
+        std::lock_guard guard(state_->control);
+        state_->opening = std::move(opening);
+        state_->openByWorker = false;
+        state_->stepRequest = 0;
+        state_->changed.notify_all();
+    }
+    startWorkers();
 }
 
 bool Prefetcher::adopt(const BitmapDescription& bitmap) {
@@ -117,159 +483,237 @@ bool Prefetcher::adopt(const BitmapDescription& bitmap) {
     if (!record->picture->adoptBitmap(bitmap)) return false;
     record->width = record->picture->width();
     record->height = record->picture->height();
-    stopWorker();
+    std::vector<std::unique_ptr<CachedPicture>> freed;
+    std::lock_guard guard(s.control);
     for (auto& slot : s.cacheSlots)
-        slot.reset();
+        if (slot) freed.push_back(std::move(slot));
+    for (State::Arrival& arrival : s.arrivals)
+        if (arrival.record) freed.push_back(std::move(arrival.record));
+    s.arrivals.clear();
     s.cacheSlots[0] = std::move(record);
+    // The paste is the newest request: an open or a step under way no longer lands.
+    s.opening.reset();
+    s.stepRequest = 0;
+    s.roomWanted = 0;
+    ++s.generation;
+    s.changed.notify_all();
     return true;
 }
 
-bool Prefetcher::showPrevious() {
-    State& s = *state_;
-    stopWorker();
-    s.direction = 0;
-    CachedPicture* cur = s.current();
-    if (!cur || s.indexOf(*cur) < 1) return false;
-    if (stepBack()) return true;
-    // The previous picture is not decoded yet: decode it now and wait for it.
-    startWorker();
-    waitForWorker();
-    return stepBack();
+Prefetcher::Step Prefetcher::showPrevious() {
+    return step(-1);
 }
 
-bool Prefetcher::showNext() {
-    State& s = *state_;
-    stopWorker();
-    s.direction = 1;
-    CachedPicture* cur = s.current();
-    if (!cur) return false;
-    const int32_t index = s.indexOf(*cur);
-    if (index < 0 || index >= s.folderList.count() - 1) return false;
-    if (stepForward()) return true;
-    startWorker();
-    stopWorker();
-    return stepForward();
+Prefetcher::Step Prefetcher::showNext() {
+    return step(+1);
 }
 
-bool Prefetcher::stepBack() {
+Prefetcher::Step Prefetcher::step(int32_t delta) {
     State& s = *state_;
-    const int occupied = occupiedCount();
-    if (!s.hasPosition(-1)) return false;
-    shift(+1);
-    if (s.hasPosition(-1)) return true;
-    CachedPicture* cur = s.current();
-    if (cur && s.indexOf(*cur) == 0) return true;
-    if (occupied >= s.folderList.count()) return true; // the whole folder is held
+    std::vector<std::unique_ptr<CachedPicture>> freed;
+    Step result = Step::None;
     {
-        std::lock_guard cacheLock(s.lock);
-        if (occupied == kSlotCount) {
-            // Travelling backward: drop the record farthest ahead.
-            int victim = 0;
-            int32_t greatest = 0;
-            for (int i = 0; i < kSlotCount; ++i) {
-                if (s.cacheSlots[i] && s.cacheSlots[i]->relativePosition > greatest) {
-                    greatest = s.cacheSlots[i]->relativePosition;
-                    victim = i;
-                }
-            }
-            s.cacheSlots[victim].reset();
+        std::lock_guard guard(s.control);
+        integrate(freed);
+        const CachedPicture* shown = s.current();
+        // While a file is being opened, the folder being stepped through is about to go.
+        if (!shown || s.opening) return Step::None;
+        if (s.listed) {
+            const int32_t index = s.indexOf(*shown);
+            if (delta > 0 ? index < 0 || index >= s.folderList.count() - 1 : index < 1)
+                return Step::None; // no wrap-around
         }
-    }
-    startWorker();
-    return true;
-}
-
-bool Prefetcher::stepForward() {
-    State& s = *state_;
-    const int occupied = occupiedCount();
-    bool next = false, room = false;
-    for (const auto& slot : s.cacheSlots) {
-        if (!slot)
-            room = true;
-        else if (slot->relativePosition == 1)
-            next = true;
-    }
-    // A cached next picture is used wherever its slot lies. Only without one is the worker sent
-    // to decode it (an empty slot earlier in the array must not make it decode a second copy),
-    // and the picture on show stays until a later step.
-    if (!next) {
-        if (!room) return false;
-        startWorker();
-        return true;
-    }
-    shift(-1);
-    if (s.hasPosition(1)) return true;
-    CachedPicture* cur = s.current();
-    if (cur && s.indexOf(*cur) == s.folderList.count() - 1) return true;
-    if (occupied >= s.folderList.count()) return true; // the whole folder is held
-    {
-        std::lock_guard cacheLock(s.lock);
-        if (occupied == kSlotCount) {
-            // Travelling forward: drop the record farthest behind.
-            int victim = -1;
-            for (int i = 0; i < kSlotCount; ++i) {
-                if (s.cacheSlots[i] && (victim < 0 || s.cacheSlots[i]->relativePosition <
-                                                          s.cacheSlots[victim]->relativePosition))
-                    victim = i;
-            }
-            if (victim >= 0) s.cacheSlots[victim].reset();
+        s.direction = delta;
+        s.previousStep = s.lastStep;
+        s.lastStep = PrefetchClock::now();
+        s.skipped.clear();
+        if (s.atPosition(delta)) {
+            shift(delta);
+            s.stepRequest = 0;
+            trim(freed);
+            result = Step::Shown;
+        } else {
+            // Stays put: the picture on show changes when the neighbour lands. A key pressed
+            // again meanwhile asks for nothing more.
+            s.stepRequest = delta;
+            result = Step::Pending;
         }
+        s.changed.notify_all();
     }
-    startWorker();
-    return true;
+    startWorkers();
+    return result;
 }
 
 void Prefetcher::shift(int32_t delta) {
     for (auto& slot : state_->cacheSlots)
-        if (slot) slot->relativePosition += delta;
+        if (slot) slot->relativePosition -= delta;
 }
 
-int Prefetcher::occupiedCount() const {
-    int occupied = 0;
-    for (const auto& slot : state_->cacheSlots)
-        if (slot) ++occupied;
-    return occupied;
-}
-
-void Prefetcher::startWorker() {
+Prefetcher::Changes Prefetcher::integrate(std::vector<std::unique_ptr<CachedPicture>>& freed) {
     State& s = *state_;
-    std::unique_lock guard(s.control);
-    // Let a running worker finish first, unless it is being stopped.
-    s.changed.wait(guard, [&] { return !s.workerExists || s.stopRequest; });
-    if (s.stopRequest) return;
-    if (s.folderList.count() == 1) return;  // a one-picture folder has no neighbour
-    if (worker_.joinable()) worker_.join(); // the last worker has ended; only its exit is left
-    s.workerExists = true;
-    try {
-        worker_ = std::thread(runWorker, state_);
-    } catch (const std::system_error&) {
-        s.workerExists = false; // no thread to be had: no prefetch this time
+    Changes& changes = s.unreported;
+
+    if (s.opening && s.opening->finished()) {
+        std::unique_ptr<CachedPicture> record = s.opening->take();
+        const std::string path = s.opening->path();
+        s.opening.reset();
+        s.openByWorker = false;
+        if (record) {
+            for (auto& slot : s.cacheSlots)
+                if (slot) freed.push_back(std::move(slot));
+            record->relativePosition = 0;
+            s.cacheSlots[0] = std::move(record);
+            // Its folder is listed anew by a worker, which then decodes a neighbour (the
+            // previous one when the opened file is the last of its folder).
+            s.folderList.removeAll();
+            s.listed = false;
+            s.currentPath = path;
+            s.direction = 1;
+            s.stepRequest = 0;
+            s.roomWanted = 0;
+            ++s.generation;
+            s.estimates.clear();
+            s.skipped.clear();
+            s.fullFailed.clear();
+            changes.shown = true;
+        } else {
+            changes.openFailed = true;
+        }
     }
+
+    for (State::Arrival& arrival : s.arrivals) {
+        if (arrival.generation != s.generation) {
+            if (arrival.record) freed.push_back(std::move(arrival.record));
+            continue;
+        }
+        if (arrival.kind == Task::Kind::Upgrade) {
+            CachedPicture* held = s.withPath(arrival.path);
+            if (!arrival.record) {
+                s.fullFailed.insert(arrival.path);
+            } else if (held && held->reduced()) {
+                held->takeFullDecode(*arrival.record);
+                if (held->relativePosition == 0) changes.upgraded = true;
+            }
+        } else if (arrival.record) {
+            place(std::move(arrival.record), freed);
+        }
+        if (arrival.record) freed.push_back(std::move(arrival.record));
+    }
+    s.arrivals.clear();
+
+    if (s.stepRequest != 0 && !s.current()) s.stepRequest = 0;
+    if (s.stepRequest != 0) {
+        if (s.atPosition(s.stepRequest)) {
+            shift(s.stepRequest);
+            s.stepRequest = 0;
+            changes.shown = true;
+        } else if (s.listed &&
+                   s.folderList.pathAt(s.indexOf(*s.current()) + s.stepRequest).empty()) {
+            s.stepRequest = 0; // every file that way failed to decode: the step is over
+        }
+    }
+    trim(freed);
+    s.changed.notify_all();
+    return changes;
 }
 
-void Prefetcher::stopWorker() {
+void Prefetcher::place(std::unique_ptr<CachedPicture> record,
+                       std::vector<std::unique_ptr<CachedPicture>>& freed) {
     State& s = *state_;
-    std::unique_lock guard(s.control);
-    if (s.workerExists) {
-        s.stopRequest = true;
+    const CachedPicture* shown = s.current();
+    const int32_t index = exactIndex(s.folderList, fileNameOf(record->path));
+    if (!shown || index < 0 || s.withPath(record->path)) {
+        freed.push_back(std::move(record));
+        return;
+    }
+    const int32_t position = index - s.indexOf(*shown);
+    if (position == 0 || std::abs(position) >= kSlotCount) {
+        freed.push_back(std::move(record));
+        return;
+    }
+    auto slot = std::find(s.cacheSlots.begin(), s.cacheSlots.end(), nullptr);
+    if (slot == s.cacheSlots.end()) {
+        // A full cache drops the record least useful to the travel, unless that is this one.
+        auto victim = s.cacheSlots.end();
+        for (auto it = s.cacheSlots.begin(); it != s.cacheSlots.end(); ++it) {
+            if ((*it)->relativePosition == 0) continue;
+            if (victim == s.cacheSlots.end() ||
+                distanceAlongTravel((*it)->relativePosition, s.direction) >
+                    distanceAlongTravel((*victim)->relativePosition, s.direction))
+                victim = it;
+        }
+        if (victim == s.cacheSlots.end() ||
+            distanceAlongTravel((*victim)->relativePosition, s.direction) <=
+                distanceAlongTravel(position, s.direction)) {
+            freed.push_back(std::move(record));
+            return;
+        }
+        freed.push_back(std::move(*victim));
+        slot = victim;
+    }
+    record->relativePosition = position;
+    *slot = std::move(record);
+}
+
+void Prefetcher::trim(std::vector<std::unique_ptr<CachedPicture>>& freed) {
+    State& s = *state_;
+    // Over the budget, or a worker waits for room ahead: the pictures behind the direction of
+    // travel go, farthest first.
+    const uint64_t wanted = s.roomWanted;
+    while (s.heldBytes() + wanted > s.budget) {
+        auto victim = s.cacheSlots.end();
+        for (auto it = s.cacheSlots.begin(); it != s.cacheSlots.end(); ++it) {
+            if (!*it || (*it)->relativePosition * s.direction >= 0) continue;
+            if (victim == s.cacheSlots.end() ||
+                std::abs((*it)->relativePosition) > std::abs((*victim)->relativePosition))
+                victim = it;
+        }
+        if (victim == s.cacheSlots.end()) break;
+        freed.push_back(std::move(*victim));
+    }
+    s.roomWanted = 0;
+}
+
+Prefetcher::Changes Prefetcher::poll() {
+    std::vector<std::unique_ptr<CachedPicture>> freed;
+    std::lock_guard guard(state_->control);
+    integrate(freed);
+    return std::exchange(state_->unreported, Changes{});
+}
+
+bool Prefetcher::expecting() {
+    State& s = *state_;
+    std::lock_guard guard(s.control);
+    const CachedPicture* shown = s.current();
+    const Changes& c = s.unreported;
+    return s.opening || s.stepRequest != 0 || !s.arrivals.empty() || s.workersBusy > 0 ||
+           s.roomWanted != 0 || c.shown || c.upgraded || c.openFailed ||
+           (shown && shown->reduced() && !s.fullFailed.count(shown->path));
+}
+
+bool Prefetcher::requireFull(std::chrono::milliseconds patience) {
+    State& s = *state_;
+    std::vector<std::unique_ptr<CachedPicture>> freed;
+    {
+        std::unique_lock guard(s.control);
+        integrate(freed);
+        const CachedPicture* shown = s.current();
+        if (!shown || !shown->reduced()) return shown != nullptr;
+        if (s.fullFailed.count(shown->path)) return false;
+        s.urgentFull = true;
         s.changed.notify_all();
-        s.changed.wait(guard, [&] { return !s.workerExists; });
     }
-    guard.unlock();
-    if (worker_.joinable()) worker_.join();
-}
-
-void Prefetcher::waitForWorker() {
-    State& s = *state_;
+    startWorkers();
     std::unique_lock guard(s.control);
-    if (s.workerExists && !s.policy.windowExists) {
-        // A suspended worker would never end by itself.
-        s.stopRequest = true;
-        s.changed.notify_all();
-    }
-    s.changed.wait(guard, [&] { return !s.workerExists; });
-    guard.unlock();
-    if (worker_.joinable()) worker_.join();
+    const std::string path = s.current()->path;
+    s.changed.wait_for(guard, patience, [&] {
+        return s.handedOver(Task::Kind::Upgrade, path) || s.fullFailed.count(path) ||
+               s.stopRequest || s.workersAlive == 0;
+    });
+    integrate(freed);
+    s.urgentFull = false;
+    const CachedPicture* shown = s.current();
+    return shown && !shown->reduced();
 }
 
 void Prefetcher::endWorker(bool force) {
@@ -279,27 +723,22 @@ void Prefetcher::endWorker(bool force) {
     s.changed.notify_all();
     if (s.abandoned) return; // given up already
     const auto patience = force ? std::chrono::milliseconds(1) : std::chrono::milliseconds(1999);
-    if (s.changed.wait_for(guard, patience, [&] { return !s.workerExists; })) {
+    if (s.changed.wait_for(guard, patience, [&] { return s.workersBusy == 0; })) {
+        // Idle workers see the stop at once and end.
         guard.unlock();
-        if (worker_.joinable()) worker_.join();
+        for (std::thread& worker : workers_)
+            if (worker.joinable()) worker.join();
+        workers_.clear();
         return;
     }
-    // Closing never waits for a long decode. The worker cannot be killed safely, so it is left to
+    // Closing never waits for a long decode. A worker cannot be killed safely, so it is left to
     // finish: it shares the state, and the process can end without waiting for it.
-    if (force) abandonWorker();
-}
-
-void Prefetcher::abandonWorker() {
-    State& s = *state_;
-    if (!s.workerExists || s.abandoned) return;
     s.abandoned = true;
-    abandonedCount.fetch_add(1);
-    if (worker_.joinable()) worker_.detach();
-}
-
-ScreenCopyPolicy Prefetcher::policyNow() {
-    std::lock_guard guard(state_->control);
-    return state_->policy;
+    abandonedCount.fetch_add(s.workersAlive);
+    guard.unlock();
+    for (std::thread& worker : workers_)
+        if (worker.joinable()) worker.detach();
+    workers_.clear();
 }
 
 int32_t Prefetcher::folderCount() {
@@ -322,98 +761,6 @@ void Prefetcher::exitIfWorkerAbandoned(int status) {
 
 int Prefetcher::abandonedWorkers() {
     return abandonedCount.load();
-}
-
-void Prefetcher::runWorker(std::shared_ptr<State> state) {
-    lowerThreadPriority();
-    {
-        // Created suspended while the application has no main window yet.
-        std::unique_lock guard(state->control);
-        state->changed.wait(guard,
-                            [&] { return state->policy.windowExists || state->stopRequest; });
-    }
-    decodeNeighbour(*state);
-    bool wasAbandoned;
-    {
-        std::lock_guard guard(state->control);
-        wasAbandoned = state->abandoned;
-        state->abandoned = false;
-        state->stopRequest = false;
-        state->workerExists = false;
-        state->changed.notify_all();
-    }
-    // After an abandonment this may be the last reference: every record is freed here.
-    state.reset();
-    if (wasAbandoned) abandonedCount.fetch_sub(1);
-}
-
-void Prefetcher::decodeNeighbour(State& s) {
-    CachedPicture* cur = s.current();
-    if (!cur) return;
-    const std::string name(fileNameOf(cur->path));
-
-    // The first run after an open lists the folder, and travels backward from its last file.
-    FolderList& list = s.folderList;
-    if (list.count() == 0) {
-        FolderList built = list;
-        built.build(s.currentPath);
-        {
-            std::lock_guard guard(s.control);
-            list = std::move(built);
-        }
-        s.direction = 1;
-        if (list.indexOf(name) == list.count() - 1) s.direction = 0;
-    }
-
-    int32_t index = list.indexOf(name);
-    const bool forward = s.direction != 0;
-    if (forward ? index >= list.count() - 1 : index <= 0) return;
-
-    // Held from the choice of the slot through the whole decode.
-    std::lock_guard cacheLock(s.lock);
-    std::size_t slot = 0;
-    while (slot < s.cacheSlots.size() && s.cacheSlots[slot])
-        ++slot;
-    if (slot == s.cacheSlots.size()) return;
-    auto placed = std::make_unique<CachedPicture>();
-    CachedPicture& record = *placed;
-    record.relativePosition = forward ? 1 : -1;
-    index += forward ? 1 : -1;
-    {
-        std::lock_guard guard(s.control);
-        if (s.stopRequest) return; // stopped before the decode began: nothing is decoded
-        s.cacheSlots[slot] = std::move(placed);
-    }
-
-    // A file that does not decode is dropped from the list and the next one in the direction of
-    // travel is tried; the stop request is not looked at until a file decodes or none is left.
-    bool decoded = false;
-    for (;;) {
-        ScreenCopyPolicy policy;
-        {
-            std::lock_guard guard(s.control);
-            if (s.abandoned) break; // closing: nobody will look at the result
-            policy = s.policy;
-        }
-        const std::string path = list.pathAt(index);
-        if (path.empty()) break;
-        if (s.decode(record, path.c_str(), policy)) {
-            decoded = true;
-            break;
-        }
-        {
-            std::lock_guard guard(s.control);
-            list.removeAt(index);
-        }
-        if (!forward) --index;
-    }
-    // Ran out of files: the slot is emptied. A placeholder left in it would count as a cached
-    // picture, so that "the whole folder is held" could be wrongly concluded and the way back
-    // stay blocked with every slot taken.
-    if (!decoded) {
-        std::lock_guard guard(s.control);
-        s.cacheSlots[slot].reset();
-    }
 }
 
 } // namespace vistrel

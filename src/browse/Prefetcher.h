@@ -1,20 +1,28 @@
 // The picture on show and up to three decoded neighbours of its folder, with the background
-// worker that decodes the next neighbour in the direction the user travels, so that a step to the
-// previous or next picture normally finds it decoded already.
+// workers that decode what the window will want next, so that a step to the previous or next
+// picture normally finds it decoded already.
 //
-// Every operation is called on the window thread. At most one worker runs at a time; it decodes
-// one neighbour per run and ends. Each step first stops the worker (waiting for a decode already
-// under way), so the slots and the folder list are only ever changed by one thread at a time.
+// Every operation is called on the window thread, and none of them waits for a decode: a file
+// opened or stepped to is decoded by a worker and lands later (poll), while the picture on show
+// stays. Only the window thread changes the cache; the workers hand what they decode over to it.
+//
+// A JPEG larger than the screen may first be decoded at a reduced scale, just large enough for
+// its screen copy (the policy's reduceLargeJpeg): it shows at once, and its full decode follows
+// in the background and replaces it (requireFull waits for it, within a bound, for the window's
+// operations that need the full resolution). Stepping with a held key uses the same reduced
+// decodes, so that every picture the key lands on is shown.
 #pragma once
 
 #include "BitmapLayout.h"
 #include "CachedPicture.h"
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace vistrel {
 
@@ -22,77 +30,123 @@ class Prefetcher {
 public:
     static constexpr int kSlotCount = 4;
     // Decodes the file at `path` into `record` (path, size and picture, as CachedPicture::load
-    // does, which is the default) with its screen copy for `policy`. Called on the window thread
-    // and on the worker, sometimes at the same time on different records. Tests give their own.
+    // does, which is the default) with its screen copy for `policy`. Called on the workers and
+    // the start-up thread, at the same time on different records. Tests give their own.
     using DecodeFunction = std::function<bool(CachedPicture& record, const char* path,
                                               const ScreenCopyPolicy& policy)>;
+    // The memory a decode of `path` for `policy` will hold (picture and screen copy), read from
+    // the file's header; 0 when unknown. estimateHeldBytes is the default.
+    using EstimateFunction =
+        std::function<uint64_t(const char* path, const ScreenCopyPolicy& policy)>;
 
-    explicit Prefetcher(DecodeFunction decode = {});
-    // Ends the worker without force (waiting up to two seconds), then deletes every record. A
+    // A file being opened: decoded on some thread (a worker, or the start-up thread for the
+    // command-line picture) and handed over when done.
+    class Opening;
+    // Starts decoding `path` at once on a thread of its own. The decode asks `policy` for the
+    // screen copy policy only once it needs it, so reading the file runs before the screen is
+    // known. The thread is counted as abandoned (exitIfWorkerAbandoned) until it ends.
+    static std::shared_ptr<Opening>
+    startOpening(const std::string& path,
+                 std::function<bool(CachedPicture&, const char* path)> decode);
+    // Waits up to `patience` for the opening to finish; true when it has (successfully or not).
+    static bool waitForOpening(Opening& opening, std::chrono::milliseconds patience);
+
+    explicit Prefetcher(DecodeFunction decode = {}, EstimateFunction estimate = {});
+    // Ends the workers without force (waiting up to two seconds), then frees every record. A
     // worker still decoding after that is left to finish alone; it frees what it holds itself.
     ~Prefetcher();
     Prefetcher(const Prefetcher&) = delete;
     Prefetcher& operator=(const Prefetcher&) = delete;
 
-    // What the screen copies of the pictures decoded from now on are made for. A worker started
-    // while the policy says the main window does not exist yet (the command-line file is opened
-    // before the window is made) waits, suspended, until a policy says it does; so do later ones
-    // until then. The window passes the policy once it exists and again with every open and step.
+    // What the screen copies of the pictures decoded from now on are made for. Until a policy
+    // says the main window exists, the workers decode only what the window asks for (an open, a
+    // step), nothing ahead of time. The window passes it once it exists and with every request.
     void setPolicy(const ScreenCopyPolicy& policy);
+    // The most the pictures held may take together, with their screen copies (default: the
+    // smaller of 4 GiB and half the physical memory). A neighbour that would pass it is not
+    // decoded ahead of time; the picture on show always is.
+    void setMemoryBudget(uint64_t bytes);
 
-    // The record on show (relative position 0, with a picture), or null. Safe while the worker
-    // runs; the record stays valid until the next open, adopt or step.
+    // The record on show (relative position 0, something to show), or null. Stays valid until
+    // the next call of open, install, adopt, a step, poll or requireFull.
     CachedPicture* current();
-    // Decodes `path` on this thread and makes it the picture on show, then starts the worker,
-    // which lists the folder anew and decodes a neighbour. False, and nothing changed, when the
-    // file cannot be decoded.
-    bool open(const std::string& path);
+
+    // Opens `path`: a worker decodes it; until it lands (poll) the picture on show stays, and if
+    // it fails nothing changes. A later open replaces one still under way.
+    void open(const std::string& path);
+    // The same for an opening already under way elsewhere (startOpening).
+    void open(std::shared_ptr<Opening> opening);
     // Makes a bitmap (the clipboard's) the picture on show, without a path; the folder list of
     // the last opened file stays for the next step. False, and nothing changed, on failure.
     bool adopt(const BitmapDescription& bitmap);
-    // Step to the previous or next file of the folder; no wrap-around. True when `current` holds
-    // the picture to show (after showNext possibly still the same one while its neighbour is
-    // being decoded). Either may wait for a decode under way.
-    bool showPrevious();
-    bool showNext();
-    // Asks the worker to end. With force (closing) it waits 1 ms at most: a worker in a long
+
+    enum class Step {
+        Shown,   // the neighbour was decoded: it is the picture on show now
+        Pending, // it is being decoded and becomes the picture on show when it lands (poll);
+                 // further steps meanwhile stay put
+        None,    // nothing to step to (the end of the folder, no picture)
+    };
+    Step showPrevious();
+    Step showNext();
+
+    // What landed since the last poll; the window polls while `expecting` says so.
+    struct Changes {
+        bool shown = false;      // a new picture on show (an open or a pending step landed)
+        bool upgraded = false;   // the reduced picture on show got its full decode
+        bool openFailed = false; // an open ended without a picture
+    };
+    Changes poll();
+    // Whether a poll may still bring something: an open or a step under way, a decode not yet
+    // handed over, or a reduced picture on show.
+    bool expecting();
+    // Makes sure the picture on show is decoded at full resolution: asks for its full decode
+    // before anything else and waits for it up to `patience`. False when it is still reduced.
+    bool requireFull(std::chrono::milliseconds patience);
+
+    // Asks the workers to end. With force (closing) it waits 1 ms at most: a worker in a long
     // decode is abandoned and ends by itself later, touching nothing freed. Without force it
     // waits up to 1999 ms.
     void endWorker(bool force);
 
-    // The folder list's count and paths, readable at any time (the worker may be changing it).
+    // The folder list's count and paths, readable at any time (a worker may be changing it).
     int32_t folderCount();
     std::string folderPathAt(int32_t index);
 
-    // Ends the process with `status` at once when an abandoned worker is still decoding, so that
-    // no static destructor and no library unload runs under it (C streams are flushed first);
-    // otherwise returns, and the caller returns from main as usual. Called last in main.
+    // Ends the process with `status` at once when an abandoned worker (or an unfinished
+    // start-up decode) is still decoding, so that no static destructor and no library unload
+    // runs under it (C streams are flushed first); otherwise returns. Called last in main.
     static void exitIfWorkerAbandoned(int status);
-    // Abandoned workers that have not ended yet.
+    // Abandoned decodes that have not ended yet.
     static int abandonedWorkers();
 
 private:
     friend class PrefetcherTestPeer;
     struct State;
+    struct Task;
 
     static void runWorker(std::shared_ptr<State> state);
-    static void decodeNeighbour(State& state);
+    static void runTask(State& state, Task& task);
+    // Whether a neighbour's decode is worth its memory (the budget); the picture on show and a
+    // step's target always are.
+    static bool worthDecoding(State& state, const Task& task);
 
-    void startWorker();
-    void stopWorker();
-    // Waits until the worker ends by itself (a suspended one is stopped instead).
-    void waitForWorker();
-    // Called with the control lock held: from now on nobody waits for the running worker.
-    void abandonWorker();
-    bool stepBack();
-    bool stepForward();
+    void startWorkers();
+    // The rest are called with the control lock held. Records that go are moved to `freed`, to be
+    // freed after the lock is released.
+    // Takes over what the workers handed over: an open that finished, neighbours into the slots,
+    // full decodes in place of reduced ones; shows a step's picture that landed.
+    Changes integrate(std::vector<std::unique_ptr<CachedPicture>>& freed);
+    void place(std::unique_ptr<CachedPicture> record,
+               std::vector<std::unique_ptr<CachedPicture>>& freed);
+    // Drops pictures behind the direction of travel while the budget is passed.
+    void trim(std::vector<std::unique_ptr<CachedPicture>>& freed);
+    // Moves every record by `delta` places towards the one on show.
     void shift(int32_t delta);
-    int occupiedCount() const;
-    ScreenCopyPolicy policyNow();
+    Step step(int32_t delta);
 
-    // Shared with the worker thread, which keeps it alive while it runs.
+    // Shared with the worker threads, which keep it alive while they run.
     std::shared_ptr<State> state_;
-    std::thread worker_;
+    std::vector<std::thread> workers_;
 };
 
 } // namespace vistrel

@@ -11,6 +11,7 @@
 
 #include <cstring>
 #include <iterator>
+#include <optional>
 
 namespace vistrel {
 
@@ -56,8 +57,20 @@ const char* extensionOf(const char* path) {
 }
 
 bool CachedPicture::load(const char* filePath, const ScreenCopyPolicy& policy) {
+    return loadAwaitingPolicy(filePath, [&] { return policy; });
+}
+
+bool CachedPicture::loadAwaitingPolicy(const char* filePath,
+                                       const std::function<ScreenCopyPolicy()>& policyWhenNeeded) {
     const char* extension = extensionOf(filePath);
     const bool jpeg = extension && isJpegExtension(extension);
+    // Asked for once, when first needed: the decode of the command-line picture starts before the
+    // toolkit knows the screen, and the platform's system decoder is there only once it does.
+    std::optional<ScreenCopyPolicy> known;
+    auto policy = [&]() -> const ScreenCopyPolicy& {
+        if (!known) known = policyWhenNeeded();
+        return *known;
+    };
     if (!picture) picture = std::make_unique<Picture>(PictureStorage::Fixed);
 
     bool decoded = false;
@@ -72,15 +85,18 @@ bool CachedPicture::load(const char* filePath, const ScreenCopyPolicy& policy) {
         }
     }
     if (!decoded && extension &&
-        isOneOf(extension, std::begin(kSystemFallback), std::end(kSystemFallback)))
+        isOneOf(extension, std::begin(kSystemFallback), std::end(kSystemFallback))) {
+        policy();
         decoded = decodeWithSystem(filePath, *picture);
+    }
     if (!decoded) return false;
 
     path = filePath;
+    fullSize_ = {};
     width = picture->width();
     height = picture->height();
     if (jpeg && picture->bitsPerPixel() == 24) applyExif(filePath);
-    prepareScreenCopy(policy);
+    prepareScreenCopy(policy());
     return true;
 }
 
@@ -97,7 +113,38 @@ void CachedPicture::rotate(int angle, const ScreenCopyPolicy& policy) {
     }
 }
 
+Size CachedPicture::size() const {
+    if (reduced()) return fullSize_;
+    if (!picture) return {};
+    return {picture->width(), picture->height()};
+}
+
+bool CachedPicture::showable() const {
+    if (reduced()) return fitted && !fitted->empty();
+    return picture && !picture->empty();
+}
+
+uint64_t CachedPicture::heldBytes() const {
+    uint64_t held = 0;
+    for (const Picture* p : {picture.get(), fitted.get()})
+        if (p && !p->empty()) held += uint64_t(p->capacity()) + kPictureSpareBytes;
+    return held;
+}
+
+void CachedPicture::markReduced(Size fullSize) {
+    fullSize_ = fullSize;
+}
+
+void CachedPicture::takeFullDecode(CachedPicture& full) {
+    std::swap(picture, full.picture);
+    std::swap(fitted, full.fitted);
+    fullSize_ = {};
+    width = full.width;
+    height = full.height;
+}
+
 void CachedPicture::reset() {
+    fullSize_ = {};
     picture.reset();
     fitted.reset();
     path.clear();

@@ -2,10 +2,12 @@
 // in the folder relative to the picture on show.
 #pragma once
 
+#include "Geometry.h"
 #include "Picture.h"
 #include "Scaling.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -31,10 +33,28 @@ public:
     // Place in the folder relative to the picture on show: 0 on show, -1 previous, +1 next.
     int32_t relativePosition = 0;
 
+    // True while the record holds only the screen copy (`fitted`) of a decode at a reduced scale,
+    // made for a first frame; `picture` is empty until the full decode takes its place.
+    bool reduced() const { return fullSize_.width > 0; }
+    // The picture's size at natural size, after any turn; for a reduced record, the size of its
+    // full decode.
+    Size size() const;
+    // Whether there is something to show: pixels, or the screen copy of a reduced decode.
+    bool showable() const;
+    // The memory its pictures hold.
+    uint64_t heldBytes() const;
+    // Marks the record reduced: its screen copy stands for a picture of `fullSize` (turned).
+    void markReduced(Size fullSize);
+    // Takes the pictures of the full decode of the same file in place of the reduced ones.
+    void takeFullDecode(CachedPicture& full);
+
     // Decodes the file by its extension, falling back to the system picture decoder for the
     // formats it reads; turns JPEG pictures upright and prepares the screen copy. A failed load
     // leaves path and size as they were.
     bool load(const char* path, const ScreenCopyPolicy& policy);
+    // The same with the policy asked for only when the decode needs it (and at most once): a
+    // file's bytes are read and decoded before the screen is known.
+    bool loadAwaitingPolicy(const char* path, const std::function<ScreenCopyPolicy()>& policy);
     void reset();
 
     // Makes or refreshes the screen-sized copy when the picture is large compared with the screen.
@@ -45,6 +65,8 @@ public:
 private:
     // Turns a 24-bit JPEG picture by its EXIF orientation and keeps the camera text.
     void applyExif(const char* path);
+
+    Size fullSize_; // empty unless reduced
 };
 
 } // namespace vistrel

@@ -18,6 +18,10 @@ struct ScreenCopyPolicy {
     // then takes the fast averaging path, so that the first picture appears quickly.
     bool windowExists = false;
     Capabilities capabilities;
+    // A JPEG larger than the screen may be decoded at a reduced scale (1/2, 1/4 or 1/8, the
+    // smallest still at least as large as its screen copy) when only its screen copy is wanted
+    // now: the first frame of a picture fitted to the screen. Its full decode follows.
+    bool reduceLargeJpeg = false;
 };
 
 // Makes or refreshes `fitted`, the screen-sized copy of `source`, when the picture is large

@@ -25,6 +25,7 @@ enum class Timer {
     RightClick, // a short right click opens the menu when it runs out
     RightZoom,  // the steps of a right-drag zoom
     SlideShow,  // the slide show's delay
+    PictureArrival, // looks for pictures the prefetch workers decoded while a request waits
 };
 
 class WindowHost {

@@ -1,5 +1,6 @@
 // vistrel [PICTURE]: the viewer program.
 #include "CommandLine.h"
+#include "DebugLog.h"
 #include "DesktopCommands.h"
 #include "Prefetcher.h"
 #include "QtDesktop.h"
@@ -16,10 +17,14 @@ int main(int argc, char** argv) {
     // The command line as the program was given it: QApplication takes out the arguments it
     // knows ("-style", "-display"...), which may just as well be parts of a file name.
     const std::string commandLine = vistrel::JoinArguments(argc, argv);
+    // The picture is decoded on a thread of its own while the toolkit and the display come up.
+    vistrel::ViewerApp app;
+    app.beginOpening(commandLine);
 
     // A window that places itself and stays on top needs X11 (XWayland on Wayland desktops).
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "xcb");
     QApplication application(argc, argv);
+    vistrel::debugLog("toolkit and display up");
     QApplication::setOrganizationName("Quorbane");
     QApplication::setApplicationName("Vistrel");
     QApplication::setQuitOnLastWindowClosed(false); // the window's close path ends the loop
@@ -30,8 +35,7 @@ int main(int argc, char** argv) {
     vistrel::QtWindowHost host(window);
     vistrel::QtDesktop desktop(&host.widget()); // drags out start from the window
     window.setDesktop(&desktop);
-    vistrel::ViewerApp app;
-    if (!app.start(window, host, commandLine)) return 1;
+    if (!app.start(window, host)) return 1;
     const int result = application.exec();
     // Files offered to drags out of the window; a file manager has copied them by now.
     vistrel::RemoveTemporaryFiles();

@@ -13,10 +13,10 @@ namespace vistrel {
 
 std::string FormatCaption(CachedPicture& record) {
     constexpr std::size_t limit = kCaptionLimit;
-    Picture& picture = *record.picture;
     char size[64];
     if (record.path.empty()) {
-        std::snprintf(size, sizeof size, "Snapshot [%dx%d]", picture.width(), picture.height());
+        const Size shown = record.size();
+        std::snprintf(size, sizeof size, "Snapshot [%dx%d]", shown.width, shown.height);
         return size;
     }
     const std::size_t slash = record.path.rfind('/');
@@ -25,7 +25,7 @@ std::string FormatCaption(CachedPicture& record) {
     const bool bmp = extension && strcasecmp(extension, "bmp") == 0;
     if (bmp)
         std::snprintf(size, sizeof size, " [%dx%dx%d]", record.width, record.height,
-                      picture.bitsPerPixel());
+                      record.picture ? record.picture->bitsPerPixel() : 0);
     else
         std::snprintf(size, sizeof size, " [%dx%d]", record.width, record.height);
 

@@ -97,8 +97,12 @@ void ViewerWindow::perform(Action action, Point pointer) {
 }
 
 void ViewerWindow::stepPicture(bool forward) {
+    holdingWorkers_ = false;
     pictures_.setPolicy(screenCopyPolicy());
-    if (forward ? pictures_.showNext() : pictures_.showPrevious()) showCurrent();
+    // Never waits for a decode: a neighbour not decoded yet is shown when it lands.
+    const Prefetcher::Step step = forward ? pictures_.showNext() : pictures_.showPrevious();
+    if (step == Prefetcher::Step::Shown) showCurrent();
+    awaitPictures();
     stopSlideShow();
 }
 
@@ -142,7 +146,7 @@ void ViewerWindow::releaseRight() {
         host_->killTimer(Timer::RightZoom);
         gestures_.remove(Gesture::RightZooming);
         // The last frame was a fast one unless the quality frame of a still zoom followed it.
-        CachedPicture* current = pictureOnShow();
+        CachedPicture* current = fullPictureOnShow();
         if (zoomStillTicks_ <= kZoomQualityTicks && current && windowExists())
             zoomTo(*current->picture, host_->windowRect(), false);
     } else if (!rightPressUsedByWheel_) {
@@ -170,7 +174,7 @@ void ViewerWindow::onPointerMove(Point pointer, bool left, bool right, Modifiers
         return;
     }
     CachedPicture* current = pictureOnShow();
-    if (!current || !right || !windowExists() || !host_->hasCapture()) return;
+    if (!current || current->reduced() || !right || !windowExists() || !host_->hasCapture()) return;
     // Only sideways movement starts the zoom, and only for a picture smaller than the screen.
     const Rect screen = this->screen();
     if (std::abs(pointer.x - press_.point.x) > kRightZoomSlop &&
@@ -187,6 +191,8 @@ void ViewerWindow::dragOut() {
     if (!desktop_ || !windowExists()) return;
     // The window would otherwise take its own picture back as a dropped file.
     host_->setAcceptDrops(false);
+    if (CachedPicture* current = pictures_.current(); current && current->reduced())
+        pictures_.requireFull(std::chrono::milliseconds(3000));
     DragOutPicture(*desktop_, pictures_.current());
     host_->setAcceptDrops(true);
 }
@@ -207,6 +213,9 @@ void ViewerWindow::onTimer(Timer timer) {
     case Timer::SlideShow:
         slideShowTick();
         break;
+    case Timer::PictureArrival:
+        picturesArrived();
+        break;
     }
 }
 
@@ -223,7 +232,7 @@ void ViewerWindow::rightClickTick() {
 
 void ViewerWindow::rightZoomTick() {
     CachedPicture* current = pictureOnShow();
-    if (!current || !windowExists()) return;
+    if (!current || current->reduced() || !windowExists()) return;
     Picture& picture = *current->picture;
     const Size size{picture.width(), picture.height()};
     const Rect screen = this->screen();

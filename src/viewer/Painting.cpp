@@ -4,15 +4,23 @@
 namespace vistrel {
 
 void ViewerWindow::onPaint(Canvas& dc) {
+    // Once the first frame is drawn, the prefetch workers may have the machine too: from the
+    // event loop, after this frame has gone to the display.
+    if (holdingWorkers_ && windowExists()) {
+        host_->setTimer(Timer::PictureArrival, 1);
+        awaiting_ = true;
+    }
     CachedPicture* current = pictureOnShow();
     if (!current) {
         renderer_.setTranslucent(false);
         drawStartPage(dc);
         return;
     }
-    Picture& shown = fitToScreen_ && current->fitted && !current->fitted->empty()
-                         ? *current->fitted
-                         : *current->picture;
+    // A reduced picture has only its screen copy, whatever the fit.
+    Picture& shown =
+        (fitToScreen_ || current->reduced()) && current->fitted && !current->fitted->empty()
+            ? *current->fitted
+            : *current->picture;
     renderer_.draw(dc, shown, window_.size());
 }
 

@@ -14,24 +14,26 @@ Size sizeOf(Picture& picture) {
 } // namespace
 
 void ViewerWindow::relayout(const Point* anchor, bool pasting) {
-    CachedPicture* current = pictureOnShow();
+    // At natural size a reduced picture is not enough.
+    CachedPicture* current = fitToScreen_ ? pictureOnShow() : fullPictureOnShow();
+    if (!current) current = pictureOnShow();
     if (!current) return;
-    Picture& picture = *current->picture;
+    const Size size = current->size();
     const Rect screen = this->screen();
 
     Modifiers keys = host_ ? host_->modifiers() : Modifiers{};
     if (pasting) keys.control = false; // the Ctrl of Ctrl+V asks for no corner to be kept
     const bool exists = windowExists();
-    const bool needsTranslucency = renderer_.needsTranslucency(picture);
+    // A reduced picture is a JPEG: never translucent.
+    const bool needsTranslucency =
+        !current->reduced() && renderer_.needsTranslucency(*current->picture);
     const Rect before = window_;
     // The size a fit is measured against: without fit to screen the window counts as already as
     // large as the picture.
-    const Rect previous =
-        Rect::at(before.topLeft(), fitToScreen_ ? before.size() : sizeOf(picture));
+    const Rect previous = Rect::at(before.topLeft(), fitToScreen_ ? before.size() : size);
 
-    window_ = fitToScreen_ && largerThan(sizeOf(picture), screen)
-                  ? vistrel::fitToScreen(sizeOf(picture), screen)
-                  : naturalSize(sizeOf(picture), screen);
+    window_ = fitToScreen_ && largerThan(size, screen) ? vistrel::fitToScreen(size, screen)
+                                                       : naturalSize(size, screen);
 
     // Changing between translucent and plain drawing at a new size would show a frame of each.
     bool hidden = false;
@@ -80,7 +82,7 @@ void ViewerWindow::initialPlacement() {
     const Rect screen = this->screen();
     Size size = window_.size();
     if (CachedPicture* current = pictureOnShow()) {
-        const Size picture = sizeOf(*current->picture);
+        const Size picture = current->size();
         if (ReadSetting("NoneScale") >= 1)
             size = picture;
         else if (largerThan(picture, screen))
@@ -96,8 +98,8 @@ void ViewerWindow::initialPlacement() {
 bool ViewerWindow::toggleFitToScreen(Point anchor) {
     fitToScreen_ = !fitToScreen_;
     bool changed = false;
-    CachedPicture* current = pictureOnShow();
-    if (current && (largerThan(sizeOf(*current->picture), screen()) || zoomed_)) {
+    CachedPicture* current = fitToScreen_ ? pictureOnShow() : fullPictureOnShow();
+    if (current && (largerThan(current->size(), screen()) || zoomed_)) {
         zoomed_ = false;
         changed = true;
         if (fitToScreen_) {
@@ -114,7 +116,7 @@ bool ViewerWindow::toggleFitToScreen(Point anchor) {
 }
 
 void ViewerWindow::zoomStep(bool zoomIn) {
-    CachedPicture* current = pictureOnShow();
+    CachedPicture* current = fullPictureOnShow();
     if (!current) return;
     Picture& picture = *current->picture;
     // The picture's own size, so that a turned picture zooms with its turned aspect.
@@ -173,8 +175,9 @@ void ViewerWindow::chooseLockPlace(int place) {
 }
 
 void ViewerWindow::rotateView(int angle) {
-    CachedPicture* current = pictureOnShow();
-    if (!current || (angle != 90 && angle != -90)) return;
+    if (angle != 90 && angle != -90) return;
+    CachedPicture* current = fullPictureOnShow();
+    if (!current) return;
     const Rect turned = turnedAboutCentre(window_);
     window_ = window_.movedTo(turned.topLeft());
     current->rotate(angle, screenCopyPolicy());

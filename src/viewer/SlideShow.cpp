@@ -34,9 +34,15 @@ void ViewerWindow::stopSlideShow() {
 void ViewerWindow::slideShowTick() {
     if (slideShow_ == SlideShow::Off) return;
     pictures_.setPolicy(screenCopyPolicy());
-    if (pictures_.showNext()) {
+    switch (pictures_.showNext()) {
+    case Prefetcher::Step::Shown:
         showCurrent();
         return;
+    case Prefetcher::Step::Pending: // shown when it lands
+        awaitPictures();
+        return;
+    case Prefetcher::Step::None:
+        break;
     }
     // The end of the folder.
     if (slideShow_ == SlideShow::Once) {
@@ -45,8 +51,7 @@ void ViewerWindow::slideShowTick() {
     }
     // A loop starts over at the folder's first file; when that cannot be opened, the picture on
     // show stays and the show goes on.
-    pictures_.open(pictures_.folderPathAt(0));
-    showCurrent();
+    openFile(pictures_.folderPathAt(0).c_str());
 }
 
 } // namespace vistrel

@@ -6,6 +6,16 @@
 
 namespace vistrel {
 
+namespace {
+
+// How often the window looks for a picture it waits for.
+constexpr int kArrivalPollMs = 4;
+// How long an operation that needs a picture at full resolution (zoom, natural size, turns, a
+// drag out) waits for the full decode of a reduced picture that has not landed yet.
+constexpr std::chrono::milliseconds kFullDecodePatience{3000};
+
+} // namespace
+
 ViewerWindow::ViewerWindow(Prefetcher::DecodeFunction decode) : pictures_(std::move(decode)) {}
 
 ViewerWindow::~ViewerWindow() = default;
@@ -30,13 +40,55 @@ Rect ViewerWindow::screen() const {
 }
 
 ScreenCopyPolicy ViewerWindow::screenCopyPolicy() const {
-    return {screen().size(), windowExists(), platform().capabilities()};
+    ScreenCopyPolicy policy{screen().size(), windowExists(), platform().capabilities()};
+    // A picture fitted to the screen shows first from a reduced decode.
+    policy.reduceLargeJpeg = fitToScreen_;
+    return policy;
 }
 
 CachedPicture* ViewerWindow::currentWithPixels() {
     CachedPicture* current = pictures_.current();
-    if (!current || !current->picture || current->picture->empty()) return nullptr;
-    return current;
+    return current && current->showable() ? current : nullptr;
+}
+
+CachedPicture* ViewerWindow::fullPictureOnShow() {
+    CachedPicture* current = pictureOnShow();
+    if (!current || !current->reduced()) return current;
+    pictures_.requireFull(kFullDecodePatience);
+    current = pictureOnShow();
+    return current && !current->reduced() ? current : nullptr;
+}
+
+void ViewerWindow::awaitPictures() {
+    if (awaiting_ || !windowExists() || !pictures_.expecting()) return;
+    awaiting_ = true;
+    host_->setTimer(Timer::PictureArrival, kArrivalPollMs);
+}
+
+void ViewerWindow::releaseWorkers() {
+    if (!holdingWorkers_ || !windowExists()) return;
+    holdingWorkers_ = false;
+    // From now on a large picture is reduced with the filtered resampler, and the workers decode
+    // ahead of time.
+    pictures_.setPolicy(screenCopyPolicy());
+    // The timer the first frame started ran once for this; from now on it runs only while the
+    // prefetcher expects something.
+    host_->killTimer(Timer::PictureArrival);
+    awaiting_ = false;
+    awaitPictures();
+}
+
+void ViewerWindow::picturesArrived() {
+    releaseWorkers();
+    const Prefetcher::Changes changes = pictures_.poll();
+    if (changes.shown)
+        showCurrent();
+    else if (changes.upgraded && pictureOnShow())
+        repaint(); // the screen copy made from the full decode
+    if (!pictures_.expecting() && windowExists()) {
+        host_->killTimer(Timer::PictureArrival);
+        awaiting_ = false;
+    }
 }
 
 CachedPicture* ViewerWindow::pictureOnShow() {
@@ -53,20 +105,33 @@ bool ViewerWindow::create(WindowHost& host) {
         return false;
     }
     if (currentWithPixels()) updateCaption();
-    // From now on a large picture is reduced with the filtered resampler, and the worker made
-    // while there was no window may run.
-    pictures_.setPolicy(screenCopyPolicy());
+    // The prefetch workers start once the first frame is on the screen (onPaint): until then the
+    // display server and this thread have the machine. Any request starts them earlier.
+    holdingWorkers_ = true;
     return true;
 }
 
 bool ViewerWindow::openFile(const char* path) {
+    if (!path || !*path) return false;
+    holdingWorkers_ = false;
     pictures_.setPolicy(screenCopyPolicy());
-    if (!pictures_.open(path)) return false;
-    showCurrent();
+    pictures_.open(path);
+    awaitPictures();
     return true;
 }
 
+void ViewerWindow::openFrom(std::shared_ptr<Prefetcher::Opening> opening,
+                            std::chrono::milliseconds patience) {
+    Prefetcher::waitForOpening(*opening, patience);
+    pictures_.setPolicy(screenCopyPolicy());
+    pictures_.open(std::move(opening));
+    if (pictures_.poll().shown) showCurrent();
+    awaitPictures();
+}
+
 void ViewerWindow::onClose() {
+    if (awaiting_ && windowExists()) host_->killTimer(Timer::PictureArrival);
+    awaiting_ = false;
     if (windowExists()) host_->hide();
     pictures_.endWorker(true);
     if (host_) host_->destroy();

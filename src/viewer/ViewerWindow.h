@@ -13,6 +13,8 @@
 #include "SlideShowSettings.h"
 #include "WindowHost.h"
 
+#include <chrono>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -65,8 +67,14 @@ public:
     // it cannot be made.
     bool create(WindowHost& host);
     bool windowExists() const;
-    // Opens a file and shows it; false (nothing changed) on failure.
+    // Opens a file: it is decoded in the background and shown when it lands; until then, and for
+    // good when it cannot be decoded, the picture on show stays. False when there is nothing to
+    // open.
     bool openFile(const char* path);
+    // The same for a file already being decoded (the command-line picture): waits up to
+    // `patience` for it, so that a picture decoded meanwhile is laid out before the window is
+    // made; a slower one lands later.
+    void openFrom(std::shared_ptr<Prefetcher::Opening> opening, std::chrono::milliseconds patience);
     // What the commands ask of the desktop (background, file manager, clipboard, drags); without
     // one, those commands do nothing.
     void setDesktop(Desktop* desktop) { desktop_ = desktop; }
@@ -95,14 +103,24 @@ public:
     SlideShow slideShow() const { return slideShow_; }
     bool onStartPage() const { return startPage_; }
     Prefetcher& pictures() { return pictures_; }
+    // What the screen copies are made for now.
+    ScreenCopyPolicy screenCopyPolicy() const;
 
 private:
     // --- pictures
-    // The current record when it has pixels; null otherwise.
+    // The current record when it has something to show (pixels, or the screen copy of a reduced
+    // decode); null otherwise.
     CachedPicture* currentWithPixels();
     // The picture that placement acts on: none while the start page is up.
     CachedPicture* pictureOnShow();
-    ScreenCopyPolicy screenCopyPolicy() const;
+    // The same at full resolution: a reduced picture's full decode is waited for (within a
+    // bound); null when there is none.
+    CachedPicture* fullPictureOnShow();
+    // Polls the prefetcher on the arrival timer while it expects something.
+    void awaitPictures();
+    void picturesArrived();
+    // Lets the prefetch workers run, after the first frame.
+    void releaseWorkers();
     Rect screen() const;
     void showCurrent(bool pasting = false);
     // Previous or next picture of the folder; stops a slide show either way.
@@ -176,6 +194,8 @@ private:
     bool rightPressUsedByWheel_ = false;
     // The menu or the slide show dialog is up: a second one does not open over it.
     bool modalUp_ = false;
+    bool awaiting_ = false;       // the arrival timer runs
+    bool holdingWorkers_ = false; // the window is made, its first frame not painted yet
 };
 
 // The caption for a record: "name [WxH]" (with the depth for BMP files, the camera text after

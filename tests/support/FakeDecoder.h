@@ -1,7 +1,8 @@
 // A decode the tests steer, standing in for CachedPicture::load: pictures made in memory by file
 // name (1x1 unless a test describes one) for files that exist, failures for chosen names, counts
-// of decodes per name,
-// the decode of one name held until the test releases it, and a random short delay.
+// of decodes per name, the decode of one name held until the test releases it, and a random
+// short delay. A picture described as reducible is decoded reduced (only a screen copy) when the
+// policy allows it, as a large JPEG is.
 #pragma once
 
 #include "CachedPicture.h"
@@ -29,6 +30,7 @@ struct FakePicture {
     int width = 1, height = 1, bits = 24;
     uint32_t bgra = 0xFF806040;
     std::function<void(CachedPicture&)> finish;
+    bool reducible = false;
 };
 
 class FakeDecoder {
@@ -60,7 +62,7 @@ public:
         changed_.notify_all();
     }
 
-    bool decode(CachedPicture& record, const char* path) {
+    bool decode(CachedPicture& record, const char* path, const ScreenCopyPolicy& policy = {}) {
         const std::string name(fileNameOf(path));
         std::chrono::microseconds delay{0};
         bool fails;
@@ -81,12 +83,24 @@ public:
                 made = found->second;
         }
         std::this_thread::sleep_for(delay);
-        if (!fails) make(record, path, made);
+        const bool reduce = made.reducible && policy.reduceLargeJpeg;
+        if (!fails) {
+            if (reduce)
+                makeReduced(record, path, made);
+            else
+                make(record, path, made);
+        }
         std::lock_guard guard(mutex_);
         ++finished_[name];
+        if (!fails && !reduce) ++full_[name];
         return !fails;
     }
 
+    // Decodes of `name` that ended at full resolution.
+    int fullDecodes(const std::string& name) {
+        std::lock_guard guard(mutex_);
+        return full_[name];
+    }
     // Decodes of `name` started (or, with `finished`, ended); of every name with an empty one.
     int decodes(const std::string& name, bool finished = false) {
         std::lock_guard guard(mutex_);
@@ -117,12 +131,23 @@ public:
         if (made.finish) made.finish(record);
     }
 
+    // Only a 2x1 screen copy, standing for the whole picture.
+    static void makeReduced(CachedPicture& record, const char* path, const FakePicture& made) {
+        record.fitted = std::make_unique<Picture>();
+        record.fitted->create(2, 1, 32, true);
+        record.picture = std::make_unique<Picture>();
+        record.path = path;
+        record.width = made.width;
+        record.height = made.height;
+        record.markReduced({made.width, made.height});
+    }
+
 private:
     std::mutex mutex_;
     std::condition_variable changed_;
     std::map<std::string, FakePicture> pictures_;
     std::set<std::string> failing_;
-    std::map<std::string, int> started_, finished_;
+    std::map<std::string, int> started_, finished_, full_;
     std::string holdName_;
     bool held_ = false;
     std::chrono::microseconds maxDelay_{0};
@@ -132,8 +157,8 @@ private:
 // The decoder is shared with the Prefetcher's state, so an abandoned worker can still use it
 // after the test has let go of its own reference.
 inline Prefetcher::DecodeFunction decodeWith(std::shared_ptr<FakeDecoder> decoder) {
-    return [decoder](CachedPicture& record, const char* path, const ScreenCopyPolicy&) {
-        return decoder->decode(record, path);
+    return [decoder](CachedPicture& record, const char* path, const ScreenCopyPolicy& policy) {
+        return decoder->decode(record, path, policy);
     };
 }
 

@@ -29,12 +29,21 @@ TEST_F(Placement, StoredNoneScaleStartsABigPictureAtNaturalSizeAndReleasesTheWor
         AddFile("next.jpg", 10, 10);
         ViewerWindow window(decodeWith(decoder_));
         ViewerApp app;
-        ASSERT_TRUE(app.start(window, host_, "\"" + Path("big.jpg") + "\""));
+        app.beginOpening("\"" + Path("big.jpg") + "\"",
+                         [&](CachedPicture& record, const char* path, const auto& policy) {
+                             return decoder_->decode(record, path, policy());
+                         });
+        ASSERT_TRUE(app.start(window, host_));
         EXPECT_EQ(host_.geometry, (Rect{-2080, -1920, 1920, 1080}));
         // 2 is no "natural size" setting: fit stays on for the pictures that follow.
         EXPECT_EQ(window.fitToScreen(), std::string(stored) == "2");
         EXPECT_EQ(host_.title, "big.jpg [4000x3000]");
-        PrefetcherTestPeer::waitForWorker(window.pictures());
+        // The workers start once the first frame is painted.
+        PrefetcherTestPeer::waitUntilIdle(window.pictures());
+        EXPECT_EQ(decoder_->decodes("next.jpg"), std::string(stored) == "1" ? 0 : 1);
+        window.onPaint(host_.lastCanvas);
+        window.onTimer(Timer::PictureArrival);
+        PrefetcherTestPeer::waitUntilIdle(window.pictures());
         EXPECT_EQ(decoder_->decodes("next.jpg"), std::string(stored) == "1" ? 1 : 2);
     }
 }

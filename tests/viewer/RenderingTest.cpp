@@ -34,6 +34,8 @@ TEST_F(Rendering, TransparentPictureGoesTranslucentWithPremultipliedPixels) {
     FakeHost host;
     ASSERT_TRUE(opaque.create(host));
     ASSERT_TRUE(opaque.openFile(Path("alpha.png").c_str()));
+    PrefetcherTestPeer::waitUntilIdle(opaque.pictures());
+    opaque.onTimer(Timer::PictureArrival); // the open lands
     EXPECT_FALSE(host.translucent);
     EXPECT_EQ(host.lastCanvas.calls, std::vector<std::string>{"picture 64x48 at 0,0"});
 }

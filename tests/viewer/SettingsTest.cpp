@@ -47,7 +47,7 @@ TEST_F(StartUp, AStoredLockPlacePlacesTheStartPageAndOnlyThenReadsTheUserLock) {
         if (*c.place) platform_.settings["LockPlace"] = c.place;
         ViewerWindow window;
         ViewerApp app;
-        ASSERT_TRUE(app.start(window, host_, ""));
+        ASSERT_TRUE(app.start(window, host_));
         EXPECT_EQ(window.lock().place, c.expectedPlace);
         EXPECT_EQ(window.lock().byUser, c.byUser);
         EXPECT_EQ(host_.geometry.topLeft(), c.topLeft);

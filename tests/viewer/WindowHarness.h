@@ -240,7 +240,15 @@ protected:
     void Move(Point pointer, bool left, bool right, Modifiers keys = {}) {
         window_.onPointerMove(pointer, left, right, keys);
     }
-    void Settle() { PrefetcherTestPeer::waitForWorker(window_.pictures()); }
+    // Lets the prefetch workers finish, and the window take what they decoded as its arrival
+    // timer would, until nothing more comes.
+    void Settle() {
+        for (int round = 0; round < 100; ++round) {
+            PrefetcherTestPeer::waitUntilIdle(window_.pictures());
+            if (!window_.pictures().expecting()) break;
+            window_.onTimer(Timer::PictureArrival);
+        }
+    }
     // The record on show.
     CachedPicture& Shown() { return *window_.pictures().current(); }
 
