@@ -147,8 +147,9 @@ ours, theirs = values[0], values[1:]
 known = [(v, p) for v, p in zip(theirs, peers) if not math.isnan(v)]
 best = (max if higher == "1" else min)(known) if known else (math.nan, "-")
 ratio = (best[0] / ours if higher == "1" else ours / best[0]) if known and ours else math.nan
-cells = " | ".join("%.0f" % v if not math.isnan(v) else "-" for v in values)
-print("| %s (%s) | %s | %s %.0f | %.2f | %s |" % (label, unit, cells, best[1], best[0], ratio, target))
+fmt = "%.1f" if higher == "1" else "%.0f"
+cells = " | ".join(fmt % v if not math.isnan(v) else "-" for v in values)
+print(("| %s (%s) | %s | %s " + fmt + " | %.2f | %s |") % (label, unit, cells, best[1], best[0], ratio, target))
 PY
 }
 rss_mb() { echo "$(median <"$work/big.jpg.$1.rss") / 1024" | bc -l; }
