@@ -131,6 +131,10 @@ bool decodePng(const uint8_t* data, std::size_t size, Picture& picture) {
     if (!source.info) return false;
     png_set_read_fn(source.png, &source, readCallback);
     png_set_error_fn(source.png, &source, errorCallback, warningCallback);
+    // Only the header, palette, transparency and image data are used; every other chunk is
+    // skipped unread. Read, a text chunk takes a buffer of the length it announces before its
+    // bytes are looked at: a 98-byte file announcing 1.6 GB of text asked for 1.6 GB.
+    png_set_keep_unknown_chunks(source.png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
 #ifdef PNG_IGNORE_ADLER32
     // The zlib stream's own checksum costs a sixth of the inflate time on large pictures; damaged
     // data almost always breaks the inflate itself, and chunk CRCs are still checked.
