@@ -53,7 +53,7 @@ bool bmpDataCanFill(ByteSource& source) {
     }
     const uint64_t present = source.size() > pixelOffset ? source.size() - pixelOffset : 0;
     const bool runLength = compression == kRunLength8 || compression == kRunLength4;
-    return fitsItsData(cappedProduct(paddedRowSize(width, bits), height),
+    return fitsItsData(width * height, cappedProduct(paddedRowSize(width, bits), height),
                        runLength ? bmpRunLengthProducible(present, bits) : rawProducible(present));
 }
 

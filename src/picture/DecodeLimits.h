@@ -4,8 +4,8 @@
 // missing.
 //
 // A picture's uncompressed size (its samples as the format stores them uncompressed) may be at
-// most twice what the data present can produce at the format's best ratio; below the floor nothing
-// is refused. A real file cut short that still holds half its data or more is shown as before.
+// most twice what the data present can produce at the format's best ratio. A real file cut short
+// that still holds half its data or more is shown as before. Below the floor nothing is refused.
 #pragma once
 
 #include <atomic>
@@ -13,8 +13,10 @@
 
 namespace vistrel {
 
-// Pictures up to this uncompressed size are never refused by the rule: a 4000 x 4000 photograph
-// at 32 bits, or a 8000 x 8000 page at 8 bits.
+// The floor is measured on the picture as it is held, at 4 bytes a pixel (the system decoder's
+// readers hand out 32-bit rows and every picture on show may be widened to 24 or 32 bits), not
+// on the file's samples: a 1-bit header claiming 24 MB of rows costs 1.2 GB on its way to the
+// screen. 64 MB is a 4096 x 4096 picture.
 inline constexpr uint64_t kDecodeFloorBytes = uint64_t(64) << 20;
 
 namespace detail {
@@ -27,8 +29,8 @@ inline uint64_t cappedProduct(uint64_t a, uint64_t b) {
 }
 
 // The fuzz harnesses lower the floor so that every picture they let through is bounded by its
-// data alone; under the sanitizers a picture at the real floor takes seconds and most of the
-// memory limit. The viewer never changes it.
+// data alone; under the sanitizers a picture at the real floor takes seconds and, through the
+// system decoder, more than their 1 GB memory limit. The viewer never changes it.
 inline void setDecodeFloor(uint64_t bytes) {
     detail::decodeFloor = bytes;
 }
@@ -36,10 +38,11 @@ inline uint64_t decodeFloor() {
     return detail::decodeFloor;
 }
 
-// Whether a picture of `uncompressedBytes` may be decoded from data that can produce at most
-// `producibleBytes` (one of the worst cases below).
-inline bool fitsItsData(uint64_t uncompressedBytes, uint64_t producibleBytes) {
-    return uncompressedBytes <= decodeFloor() ||
+// Whether a picture of `pixels`, whose samples take `uncompressedBytes` as the format stores
+// them, may be decoded from data that can produce at most `producibleBytes` (one of the worst
+// cases below).
+inline bool fitsItsData(uint64_t pixels, uint64_t uncompressedBytes, uint64_t producibleBytes) {
+    return cappedProduct(pixels, 4) <= decodeFloor() ||
            uncompressedBytes - uncompressedBytes / 2 <= producibleBytes;
 }
 

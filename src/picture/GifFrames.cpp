@@ -74,7 +74,7 @@ bool gifDataCanFill(const uint8_t* data, std::size_t size) {
     const FirstImage image = firstImage(data, size);
     const uint64_t width = std::max<uint64_t>(le16(data + 6), image.right);
     const uint64_t height = std::max<uint64_t>(le16(data + 8), image.bottom);
-    return fitsItsData(width * height, lzwProducible(image.dataBytes));
+    return fitsItsData(width * height, width * height, lzwProducible(image.dataBytes));
 }
 
 } // namespace vistrel

@@ -128,13 +128,13 @@ bool iconImageFitsItsData(const uint8_t* data, std::size_t size, int index) {
         const uint64_t rowBits = cappedProduct(image.width, image.bits);
         const uint64_t row = 1 + rowBits / 8 + (rowBits % 8 ? 1 : 0);
         const uint64_t rows = cappedProduct(row, image.height);
-        return fitsItsData(rows, deflateProducible(image.present));
+        return fitsItsData(image.width * image.height, rows, deflateProducible(image.present));
     }
     // The colour rows, then the 1-bit mask rows, each padded to 4 bytes, stored as they are.
     const uint64_t half = image.height / 2;
     const uint64_t rows =
         cappedProduct(bitmapRow(image.width, image.bits) + bitmapRow(image.width, 1), half);
-    return fitsItsData(rows, rawProducible(image.present));
+    return fitsItsData(image.width * half, rows, rawProducible(image.present));
 }
 
 } // namespace vistrel

@@ -141,15 +141,20 @@ bool isFrameHeader(uint8_t marker) {
     return marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
 }
 
-// 8x8 blocks of all components of a frame header's payload: precision (1), height (2), width
-// (2), component count (1), then per component its id, sampling factors (high nibble horizontal,
-// low vertical) and quantisation table. A component sampled below the largest factors covers
-// that fraction of the picture. 0 when the payload is cut.
-uint64_t frameBlocks(const uint8_t* frame, std::size_t length) {
-    if (length < 6) return 0;
+struct FrameSize {
+    uint64_t pixels = 0;
+    uint64_t blocks = 0; // 8x8 blocks of all components
+};
+
+// A frame header's payload: precision (1), height (2), width (2), component count (1), then per
+// component its id, sampling factors (high nibble horizontal, low vertical) and quantisation
+// table. A component sampled below the largest factors covers that fraction of the picture.
+// Nothing when the payload is cut.
+FrameSize frameSize(const uint8_t* frame, std::size_t length) {
+    if (length < 6) return {};
     const uint64_t height = be16(frame + 1), width = be16(frame + 3);
     const std::size_t count = frame[5];
-    if (length < 6 + 3 * count) return 0;
+    if (length < 6 + 3 * count) return {};
     const uint8_t* components = frame + 6;
     uint64_t maxH = 1, maxV = 1;
     for (std::size_t i = 0; i < count; ++i) {
@@ -163,7 +168,7 @@ uint64_t frameBlocks(const uint8_t* frame, std::size_t length) {
     for (std::size_t i = 0; i < count; ++i)
         blocks += blocksAlong(width, components[3 * i + 1] >> 4, maxH) *
                   blocksAlong(height, components[3 * i + 1] & 15, maxV);
-    return blocks;
+    return {width * height, blocks};
 }
 
 } // namespace
@@ -173,8 +178,8 @@ bool jpegDataCanFill(const uint8_t* data, std::size_t size) {
     // Segments after the start of image: a marker (0xFF, any fill bytes, a code) and, but for the
     // standalone ones, a big-endian length that counts itself. Stray bytes before a marker are
     // skipped, as the library does. The frame header must come before the first scan.
-    uint64_t blocks = 0;
-    bool frame = false;
+    FrameSize frame;
+    bool found = false;
     std::size_t at = 2;
     while (at < size) {
         if (data[at] != 0xFF) {
@@ -190,18 +195,19 @@ bool jpegDataCanFill(const uint8_t* data, std::size_t size) {
         if (marker == 0xD9) break; // end of image before any scan
         if (marker == 0xDA) {
             // Entropy-coded data starts here; whatever follows it counts as data.
-            return frame && fitsItsData(cappedProduct(blocks, 64), jpegProducible(size - at));
+            return found && fitsItsData(frame.pixels, cappedProduct(frame.blocks, 64),
+                                        jpegProducible(size - at));
         }
         if (size - at < 2) break;
         const std::size_t length = be16(data + at);
         if (length < 2) return false;
-        if (isFrameHeader(marker) && !frame) {
-            frame = true;
-            blocks = frameBlocks(data + at + 2, std::min(length - 2, size - at - 2));
+        if (isFrameHeader(marker) && !found) {
+            found = true;
+            frame = frameSize(data + at + 2, std::min(length - 2, size - at - 2));
         }
         at += length;
     }
-    return frame && fitsItsData(cappedProduct(blocks, 64), 0);
+    return found && fitsItsData(frame.pixels, cappedProduct(frame.blocks, 64), 0);
 }
 
 const JpegLibrary* jpegLibrary() {

@@ -76,9 +76,11 @@ bool decodeRows(PngMemorySource& source, Picture& picture) {
     png_read_info(png, info);
     if (png_get_interlace_type(png, info) != PNG_INTERLACE_NONE) return false;
     // The filtered rows as stored, before any transformation: a filter byte and the samples.
+    const uint64_t pixels =
+        uint64_t(png_get_image_width(png, info)) * png_get_image_height(png, info);
     const uint64_t filtered =
         cappedProduct(uint64_t(png_get_rowbytes(png, info)) + 1, png_get_image_height(png, info));
-    if (!fitsItsData(filtered, deflateProducible(imageDataBytes(source.data, source.size))))
+    if (!fitsItsData(pixels, filtered, deflateProducible(imageDataBytes(source.data, source.size))))
         return false;
     const int colorType = png_get_color_type(png, info);
     if (png_get_bit_depth(png, info) == 16) png_set_strip_16(png);

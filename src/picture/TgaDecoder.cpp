@@ -73,7 +73,8 @@ bool decodeTga(ByteSource& source, Picture& picture) {
     const uint64_t producible = header.imageType == 2
                                     ? rawProducible(present)
                                     : tgaRunLengthProducible(present, bytesPerPixel);
-    if (!fitsItsData(uint64_t(fileRow) * header.height, producible)) return false;
+    const uint64_t pixels = uint64_t(header.width) * header.height;
+    if (!fitsItsData(pixels, uint64_t(fileRow) * header.height, producible)) return false;
     if (!picture.create(header.width, header.height, header.pixelDepth, false)) return false;
 
     const int h = header.height;
