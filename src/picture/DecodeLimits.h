@@ -28,9 +28,8 @@ inline uint64_t cappedProduct(uint64_t a, uint64_t b) {
     return b != 0 && a > UINT64_MAX / b ? UINT64_MAX : a * b;
 }
 
-// The fuzz harnesses lower the floor so that every picture they let through is bounded by its
-// data alone; under the sanitizers a picture at the real floor takes seconds and, through the
-// system decoder, more than their 1 GB memory limit. The viewer never changes it.
+// Tests lower the floor to see what the ratios alone allow on small files; the viewer and the
+// fuzz harnesses keep it.
 inline void setDecodeFloor(uint64_t bytes) {
     detail::decodeFloor = bytes;
 }
