@@ -24,7 +24,7 @@ protected:
     }
     bool loads(const std::string& path) {
         CachedPicture record;
-        return record.load(path.c_str());
+        return record.load(path.c_str(), {});
     }
 
     ScratchFolder folder_;
@@ -64,9 +64,9 @@ TEST_F(LoadTest, SystemDecoderTakesWhatTheOwnDecoderRefusesForItsFormats) {
 TEST_F(LoadTest, AFailedLoadKeepsWhatTheRecordHeld) {
     CachedPicture record;
     const std::string good = copyAs("rgb8.png", "good.png");
-    ASSERT_TRUE(record.load(good.c_str()));
+    ASSERT_TRUE(record.load(good.c_str(), {}));
     const std::string bad = copyAs("interlaced.png", "bad.png");
-    EXPECT_FALSE(record.load(bad.c_str()));
+    EXPECT_FALSE(record.load(bad.c_str(), {}));
     EXPECT_EQ(record.path, good);
     EXPECT_EQ(record.width, 61);
     EXPECT_EQ(record.height, 43);
