@@ -89,4 +89,11 @@ inline uint64_t deflateProducible(uint64_t present) {
     return cappedProduct(present, 1032);
 }
 
+// Placeable metafiles hold drawing records, not pixels: one record of a few bytes may paint the
+// whole frame, so no amount of data bounds the picture, and a 46-byte header can ask for 16000 x
+// 16000 pixels. They are held to the floor alone.
+inline bool metafileFits(uint64_t pixels) {
+    return cappedProduct(pixels, 4) <= decodeFloor();
+}
+
 } // namespace vistrel

@@ -2,10 +2,12 @@
 
 #include "BmpDecoder.h"
 #include "ByteSource.h"
+#include "DecodeLimits.h"
 #include "GifFrames.h"
 #include "IconDirectory.h"
 #include "JpegDecoder.h"
 #include "Platform.h"
+#include "WmfFile.h"
 
 #include <cstring>
 #include <vector>
@@ -78,6 +80,9 @@ bool dataCanFillPicture(const uint8_t* data, std::size_t size) {
     }
     if (size >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF)
         return jpegDataCanFill(data, size);
+    WmfHeader metafile;
+    if (readWmfHeader(data, size, metafile))
+        return metafileFits(uint64_t(metafile.width) * uint64_t(metafile.height));
     if (iconKindOf(data, size) != IconKind::None)
         return iconImageFitsItsData(data, size, chooseIconImage(data, size));
     return true;

@@ -41,7 +41,7 @@ TEST(HostileFiles, AreRefusedBeforeAnyPictureIsMade) {
     for (const std::string& path : paths) {
         SCOPED_TRACE(path);
         CachedPicture record;
-        EXPECT_FALSE(record.load(path.c_str()));
+        EXPECT_FALSE(record.load(path.c_str(), {}));
         // The system decoder, tried after the own one, refuses as early.
         EXPECT_TRUE(!record.picture || record.picture->empty());
     }
@@ -52,7 +52,7 @@ TEST(HostileFiles, TheMostCompressedRealFilesAndFilesCutToSixtyPercentLoadWithou
     for (const std::string& path : filesIn("dense")) {
         SCOPED_TRACE(path);
         CachedPicture record;
-        EXPECT_TRUE(record.load(path.c_str()));
+        EXPECT_TRUE(record.load(path.c_str(), {}));
     }
     // Raw rows (the own decoders' and, top-down, the system decoder's) load while the file holds
     // more than half of them; compressed ones still load when cut.
@@ -66,7 +66,7 @@ TEST(HostileFiles, TheMostCompressedRealFilesAndFilesCutToSixtyPercentLoadWithou
             const std::string cut = folder.file(
                 std::to_string(percent) + std::filesystem::path(name).filename().string(),
                 std::string(bytes.begin(), bytes.begin() + bytes.size() * percent / 100));
-            EXPECT_EQ(CachedPicture().load(cut.c_str()), percent == 60 || !raw);
+            EXPECT_EQ(CachedPicture().load(cut.c_str(), {}), percent == 60 || !raw);
         }
     }
 }
@@ -80,8 +80,8 @@ TEST(RegularFilesOnly, FifosAndDevicesNamedLikePicturesFailWithoutWaiting) {
     std::filesystem::create_symlink("/dev/zero", zero);
     for (const std::string& name : {png, jpeg, zero}) {
         SCOPED_TRACE(name);
-        auto load =
-            std::async(std::launch::async, [name] { return CachedPicture().load(name.c_str()); });
+        auto load = std::async(std::launch::async,
+                               [name] { return CachedPicture().load(name.c_str(), {}); });
         if (load.wait_for(std::chrono::seconds(30)) == std::future_status::ready) {
             EXPECT_FALSE(load.get());
             continue;
