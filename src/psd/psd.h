@@ -37,7 +37,32 @@ enum PsdStatus : int {
     PSD_ERR_SIGNATURE = -200,    // not "8BPS"
     PSD_ERR_VERSION = -201,      // version is not 1
     PSD_ERR_RESOURCE_SIGNATURE = -400, // an image resource block without "8BIM"
+
+    // Adjustment, fill and type layers and layer effects.
+    PSD_ERR_LEVELS_VERSION = -503,             // "levl" version not 2
+    PSD_ERR_LEVELS_EXTENSION_SIGNATURE = -505, // "levl" extension not "Lvls"
+    PSD_ERR_LEVELS_LENGTH = -506,              // "levl" block not consumed exactly
+    PSD_ERR_LEVELS_EXTENSION_VERSION = -507,   // "levl" extension version not 3
+    PSD_ERR_CURVES_VERSION = -508,             // "curv" version neither 1 nor 4
+    PSD_ERR_CURVES_EXTENSION_SIGNATURE = -509, // "curv" extension not "Crv "
+    PSD_ERR_CURVES_EXTENSION_VERSION = -510,   // "curv" extension version not 4
+    PSD_ERR_HUE_SATURATION_VERSION = -511,     // "hue2" version not 2
+    PSD_ERR_SELECTIVE_COLOR_VERSION = -512,    // "selc" version not 1
+    PSD_ERR_CHANNEL_MIXER_VERSION = -513,      // "mixr" version not 1
+    PSD_ERR_PHOTO_FILTER_VERSION = -514,       // "phfl" version not 3
+    PSD_ERR_GRADIENT_MAP_VERSION = -515,       // "grdm" version not 1
+    PSD_ERR_EFFECTS_VERSION = -516,            // "lrFX" or "lfx2" version not known
+    PSD_ERR_EFFECT_SIGNATURE = -517,           // an "lrFX" effect without "8BIM"
+    PSD_ERR_EFFECT_KEY = -518,                 // an "lrFX" effect key not known
+    PSD_ERR_EFFECTS_COMMON_VERSION = -519,     // "lrFX" "cmnS" version not 0
+    PSD_ERR_SOLID_COLOR_VERSION = -525,        // "SoCo" descriptor version not 16
+    PSD_ERR_GRADIENT_FILL_VERSION = -526,      // "GdFl" descriptor version not 16
+    PSD_ERR_PATTERN_FILL_VERSION = -530,       // "PtFl" descriptor version not 16
+    PSD_ERR_NEGATIVE_COUNT = -540,             // a count stored as signed 16 bits is negative
 };
+
+// Text for the codes of the adjustment, fill, type and effect blocks; null for other codes.
+const char* psd_layer_info_status_text(int status);
 
 // Text for a status code, for logs and test messages.
 const char* psd_status_text(int status);

@@ -2,6 +2,7 @@
 // over by its length; only the number of layers it holds is noted, so that the merged image makes
 // a layer of its own just for files that have none.
 #include "psd_internal.h"
+#include "psd_layer_info.h"
 
 #include <cstdlib>
 
@@ -62,7 +63,7 @@ int psd_read_layer_and_mask_info(PsdContext* ctx) {
 void psd_free_layer_record(PsdLayerRecord* layer) {
     if (!layer) return;
     for (int i = 0; i < layer->info_count && i < kPsdMaxLayerInfo; ++i) {
-        std::free(layer->info_data[i]);
+        psd_free_layer_entry(layer->info_keys[i], layer->info_data[i]);
         layer->info_data[i] = nullptr;
     }
     layer->info_count = 0;

@@ -246,7 +246,9 @@ const char* psd_status_text(int status) {
         return "version is not 1";
     case PSD_ERR_RESOURCE_SIGNATURE:
         return "image resource block without 8BIM";
-    default:
-        return "unknown status";
+    default: {
+        const char* text = psd_layer_info_status_text(status);
+        return text ? text : "unknown status";
+    }
     }
 }
