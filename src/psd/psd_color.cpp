@@ -1,9 +1,7 @@
-// Colour structures, the Lab and HSB conversions, and blend-mode keys.
+// Colour structures and the Lab, HSB and CMYK conversions.
 #include "psd_internal.h"
 
-#include <algorithm>
 #include <cmath>
-#include <cstring>
 
 namespace {
 
@@ -47,31 +45,6 @@ uint32_t hsb_to_argb(double h, double s, double l) {
 uint32_t cmyk_percent_channel(double ink, double k) {
     return clamp_byte(255.0 * std::trunc(1.0 - (ink * (1.0 - k) + k)));
 }
-
-struct BlendKey {
-    uint32_t key;
-    PsdBlendMode mode;
-};
-
-constexpr uint32_t fourcc(const char (&s)[5]) {
-    return (uint32_t(uint8_t(s[0])) << 24) | (uint32_t(uint8_t(s[1])) << 16) |
-           (uint32_t(uint8_t(s[2])) << 8) | uint32_t(uint8_t(s[3]));
-}
-
-constexpr BlendKey kBlendKeys[] = {
-    {fourcc("norm"), PSD_BLEND_NORMAL},       {fourcc("diss"), PSD_BLEND_DISSOLVE},
-    {fourcc("dark"), PSD_BLEND_DARKEN},       {fourcc("mul "), PSD_BLEND_MULTIPLY},
-    {fourcc("idiv"), PSD_BLEND_COLOR_BURN},   {fourcc("lbrn"), PSD_BLEND_LINEAR_BURN},
-    {fourcc("lite"), PSD_BLEND_LIGHTEN},      {fourcc("scrn"), PSD_BLEND_SCREEN},
-    {fourcc("div "), PSD_BLEND_COLOR_DODGE},  {fourcc("lddg"), PSD_BLEND_LINEAR_DODGE},
-    {fourcc("over"), PSD_BLEND_OVERLAY},      {fourcc("sLit"), PSD_BLEND_SOFT_LIGHT},
-    {fourcc("hLit"), PSD_BLEND_HARD_LIGHT},   {fourcc("vLit"), PSD_BLEND_VIVID_LIGHT},
-    {fourcc("lLit"), PSD_BLEND_LINEAR_LIGHT}, {fourcc("pLit"), PSD_BLEND_PIN_LIGHT},
-    {fourcc("hMix"), PSD_BLEND_HARD_MIX},     {fourcc("diff"), PSD_BLEND_DIFFERENCE},
-    {fourcc("smud"), PSD_BLEND_EXCLUSION},    {fourcc("hue "), PSD_BLEND_HUE},
-    {fourcc("sat "), PSD_BLEND_SATURATION},   {fourcc("colr"), PSD_BLEND_COLOR},
-    {fourcc("lum "), PSD_BLEND_LUMINOSITY},   {fourcc("pass"), PSD_BLEND_PASS_THROUGH},
-};
 
 } // namespace
 
@@ -147,26 +120,4 @@ uint32_t psd_cursor_color(PsdCursor& cursor) {
     for (uint16_t& component : raw)
         component = cursor.u16();
     return color_from_raw(space, raw);
-}
-
-double PsdCursor::f64() {
-    if (left() < 8) return pos = size, 0.0;
-    const uint64_t high = u32();
-    const uint64_t bits = (high << 32) | u32();
-    double value;
-    std::memcpy(&value, &bits, 8);
-    return value;
-}
-
-float PsdCursor::f32() {
-    const uint32_t bits = u32();
-    float value;
-    std::memcpy(&value, &bits, 4);
-    return value;
-}
-
-PsdBlendMode psd_blend_mode_from_key(uint32_t key) {
-    for (const BlendKey& entry : kBlendKeys)
-        if (entry.key == key) return entry.mode;
-    return PSD_BLEND_NORMAL;
 }

@@ -9,6 +9,7 @@
 // kPsdMaxDescriptorDepth ends the enclosing value.
 #pragma once
 
+#include "psd_bytes.h"
 #include "psd_internal.h"
 
 #include <cstdint>
@@ -17,11 +18,6 @@ inline constexpr int kPsdMaxDescriptorDepth = 64;
 
 // Named keys, enumeration values and class names longer than this are skipped unread.
 inline constexpr uint32_t kPsdMaxKeyName = 255;
-
-constexpr uint32_t psd_key(const char (&s)[5]) {
-    return (uint32_t(uint8_t(s[0])) << 24) | (uint32_t(uint8_t(s[1])) << 16) |
-           (uint32_t(uint8_t(s[2])) << 8) | uint32_t(uint8_t(s[3]));
-}
 
 // One block of the stream: the context and the stream position (bytes consumed) where the block
 // ends. Reads go through the stream primitives; the block only bounds counts and loops.

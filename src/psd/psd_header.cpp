@@ -4,30 +4,19 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace {
-
-uint16_t be16(const uint8_t* p) {
-    return uint16_t((p[0] << 8) | p[1]);
-}
-uint32_t be32(const uint8_t* p) {
-    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
-}
-
-} // namespace
-
 int psd_read_header(PsdContext* ctx) {
     uint8_t h[26];
     if (psd_read(ctx, h, sizeof h) != sizeof h) return PSD_ERR_SHORT;
     if (std::memcmp(h, "8BPS", 4) != 0) return PSD_ERR_SIGNATURE;
-    if (be16(h + 4) != 1) return PSD_ERR_VERSION;
+    if (psd_be16(h + 4) != 1) return PSD_ERR_VERSION;
     // Bytes 6 to 11 are reserved.
-    ctx->channel_count = be16(h + 12);
+    ctx->channel_count = psd_be16(h + 12);
     ctx->color_channel_count = int16_t(ctx->channel_count);
-    ctx->height = be32(h + 14);
-    ctx->width = be32(h + 18);
-    ctx->depth = be16(h + 22);
+    ctx->height = psd_be32(h + 14);
+    ctx->width = psd_be32(h + 18);
+    ctx->depth = psd_be16(h + 22);
     if (ctx->depth != 1 && ctx->depth != 8 && ctx->depth != 16) return PSD_ERR_DEPTH;
-    ctx->color_mode = be16(h + 24);
+    ctx->color_mode = psd_be16(h + 24);
     if (ctx->color_mode == 5 || ctx->color_mode == 6 || ctx->color_mode > 9) return PSD_ERR_MODE;
     // The format allows 1 to 56 channels and sides of 1 to 30,000; refusing anything else here
     // keeps every later size computation bounded before a single buffer is allocated.

@@ -143,7 +143,7 @@ bool convert_from_source(PsdContext* ctx, const Source& source, uint16_t method,
             uint64_t sum = 0;
             for (uint32_t y = 0; y < height; ++y) {
                 const uint8_t* p = counts + (uint64_t(c) * height + y) * 2;
-                sum += uint32_t(p[0] << 8 | p[1]);
+                sum += psd_be16(p);
             }
             start[c + 1] = start[c] + sum;
         }
@@ -169,7 +169,7 @@ bool convert_from_source(PsdContext* ctx, const Source& source, uint16_t method,
                 continue;
             }
             const uint8_t* p = counts + (uint64_t(c) * height + y) * 2;
-            const uint32_t count = uint32_t(p[0] << 8 | p[1]);
+            const uint32_t count = psd_be16(p);
             const uint8_t* packed = cursors[c].take(count);
             ok = packed && decode_row(packed, count, rows[c], rb) == int64_t(rb);
             row_pointers[c] = rows[c];
@@ -276,7 +276,7 @@ int psd_decode_rle(const uint8_t* input, uint64_t input_size, uint32_t rows, uin
 
     for (uint32_t row = 0; row < rows && in < in_end && out < out_end; ++row) {
         const uint64_t at = uint64_t(row) * 2;
-        const uint32_t count = at + 1 < counts_size ? (input[at] << 8) | input[at + 1] : 0;
+        const uint32_t count = at + 1 < counts_size ? psd_be16(input + at) : 0;
         const uint8_t* const row_end = in + std::min<uint64_t>(count, uint64_t(in_end - in));
         while (in < row_end && out < out_end) {
             const uint8_t header = *in++;
@@ -359,7 +359,7 @@ void psd_undo_prediction(uint8_t* data, uint64_t size, uint64_t row_bytes, int d
             // Big-endian 16-bit samples, each the difference to the one before it.
             uint16_t previous = 0;
             for (uint64_t i = 0; i + 1 < n; i += 2) {
-                previous = uint16_t(previous + ((row[i] << 8) | row[i + 1]));
+                previous = uint16_t(previous + psd_be16(row + i));
                 row[i] = uint8_t(previous >> 8);
                 row[i + 1] = uint8_t(previous);
             }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "psd.h"
+#include "psd_bytes.h"
 
 #include <cstddef>
 
@@ -75,18 +76,24 @@ struct PsdCursor {
     uint8_t u8() { return left() >= 1 ? data[pos++] : (pos = size, 0); }
     uint16_t u16() {
         if (left() < 2) return pos = size, 0;
-        const uint16_t v = uint16_t((data[pos] << 8) | data[pos + 1]);
         pos += 2;
-        return v;
+        return psd_be16(data + pos - 2);
     }
     uint32_t u32() {
         if (left() < 4) return pos = size, 0;
-        const uint8_t* p = data + pos;
         pos += 4;
-        return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
+        return psd_be32(data + pos - 4);
     }
-    double f64();
-    float f32();
+    float f32() {
+        if (left() < 4) return pos = size, 0.0f;
+        pos += 4;
+        return psd_be_f32(data + pos - 4);
+    }
+    double f64() {
+        if (left() < 8) return pos = size, 0.0;
+        pos += 8;
+        return psd_be_f64(data + pos - 8);
+    }
 };
 
 // Colour structure (space and four components) from a cursor; the rules of psd_read_color.

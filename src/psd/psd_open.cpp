@@ -1,8 +1,6 @@
 // psd_open, the load state machine over the five sections of the file, and psd_free.
 #include "psd_internal.h"
 
-#include "LargeBuffer.h"
-
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -47,48 +45,31 @@ int memory_close(void* cookie) {
     return 0;
 }
 
-int map_section_status(uint32_t state, int status) {
-    if (status != PSD_ERR_STATE) return status;
-    switch (state) {
-    case 0:
-        return PSD_ERR_HEADER;
-    case 1:
-        return PSD_ERR_COLOR_MODE_DATA;
-    case 2:
-        return PSD_ERR_RESOURCES;
-    case 3:
-        return PSD_ERR_LAYERS;
-    default:
-        return PSD_ERR_IMAGE_DATA;
-    }
-}
+// The load walks the five sections of the file in order; each reader's generic failure (-3) is
+// reported as its own section's code.
+struct Section {
+    int (*read)(PsdContext*);
+    int error;
+};
+
+constexpr Section kSections[] = {
+    {psd_read_header, PSD_ERR_HEADER},
+    {psd_read_color_mode_data, PSD_ERR_COLOR_MODE_DATA},
+    {psd_read_image_resources, PSD_ERR_RESOURCES},
+    {psd_read_layer_and_mask_info, PSD_ERR_LAYERS},
+    {psd_read_image_data, PSD_ERR_IMAGE_DATA},
+};
+constexpr uint32_t kDone = sizeof kSections / sizeof kSections[0];
 
 int run_state_machine(PsdContext* ctx) {
     for (;;) {
         if (ctx->stream.file_size < 1) return PSD_ERR_SHORT;
-        int status = PSD_OK;
-        switch (ctx->state) {
-        case 0:
-            status = psd_read_header(ctx);
-            break;
-        case 1:
-            status = psd_read_color_mode_data(ctx);
-            break;
-        case 2:
-            status = psd_read_image_resources(ctx);
-            break;
-        case 3:
-            status = psd_read_layer_and_mask_info(ctx);
-            break;
-        case 4:
-            status = psd_read_image_data(ctx);
-            break;
-        case 5:
-            return PSD_OK;
-        default:
-            return PSD_ERR_STATE;
-        }
-        if (status != PSD_OK) return map_section_status(ctx->state, status);
+        if (ctx->state == kDone) return PSD_OK;
+        if (ctx->state > kDone) return PSD_ERR_STATE;
+        const Section& section = kSections[ctx->state];
+        const int status = section.read(ctx);
+        if (status == PSD_ERR_STATE) return section.error;
+        if (status != PSD_OK) return status;
         ++ctx->state;
     }
 }
@@ -191,64 +172,4 @@ int psd_free(PsdContext* ctx) {
     close_stream(ctx->stream);
     std::free(ctx);
     return PSD_OK;
-}
-
-void* psd_alloc_large(uint64_t bytes) {
-    if (bytes == 0 || bytes > SIZE_MAX) return nullptr;
-    return vistrel::allocateLarge(size_t(bytes));
-}
-
-void psd_free_large(void* block, uint64_t bytes) {
-    if (block) vistrel::freeLarge(block, size_t(bytes));
-}
-
-const char* psd_status_text(int status) {
-    switch (status) {
-    case PSD_OK:
-        return "success";
-    case PSD_ERR_NO_RESULT:
-        return "no place for the result";
-    case PSD_ERR_OPEN:
-        return "no path, or the file cannot be opened";
-    case PSD_ERR_STATE:
-        return "state out of range";
-    case PSD_ERR_MEMORY:
-        return "memory exhausted";
-    case PSD_ERR_SHORT:
-        return "empty file, or a header or block shorter than it says";
-    case PSD_ERR_HEADER:
-        return "header reader failed";
-    case PSD_ERR_COLOR_MODE_DATA:
-        return "colour mode data reader failed";
-    case PSD_ERR_RESOURCES:
-        return "image resources reader failed";
-    case PSD_ERR_LAYERS:
-        return "layer and mask information reader failed";
-    case PSD_ERR_IMAGE_DATA:
-        return "image data reader failed";
-    case PSD_ERR_COLOR_SPACE:
-        return "colour space cannot be converted";
-    case PSD_ERR_DEPTH:
-        return "depth not 1, 8 or 16";
-    case PSD_ERR_MODE:
-        return "colour mode not supported";
-    case PSD_ERR_COMPRESSION:
-        return "compression method above 3";
-    case PSD_ERR_SIZE:
-        return "picture size or channel count out of range";
-    case PSD_ERR_NO_CONVERSION:
-        return "no conversion for this colour mode, depth and channels";
-    case PSD_ERR_ZIP:
-        return "ZIP decompression failed";
-    case PSD_ERR_SIGNATURE:
-        return "signature is not 8BPS";
-    case PSD_ERR_VERSION:
-        return "version is not 1";
-    case PSD_ERR_RESOURCE_SIGNATURE:
-        return "image resource block without 8BIM";
-    default: {
-        const char* text = psd_layer_info_status_text(status);
-        return text ? text : "unknown status";
-    }
-    }
 }

@@ -65,8 +65,7 @@ int read_alpha_names(PsdContext* ctx, PsdCursor& c) {
 int read_unicode_alpha_names(PsdContext* ctx, PsdCursor& c) {
     uint64_t count = 0;
     for (uint64_t pos = 0; pos + 4 <= c.size; ++count) {
-        const uint64_t length = (uint64_t(c.data[pos]) << 24) | (uint64_t(c.data[pos + 1]) << 16) |
-                                (uint64_t(c.data[pos + 2]) << 8) | c.data[pos + 3];
+        const uint64_t length = psd_be32(c.data + pos);
         pos += 4 + length * 2;
     }
     if (int status = ensure_alpha_records(ctx, count)) return status;
@@ -178,191 +177,300 @@ int read_version_info(PsdContext* ctx, PsdCursor& c) {
     return PSD_OK;
 }
 
-// --- Everything else --------------------------------------------------------------------------
+// --- The other resources --------------------------------------------------------------------
+
+int read_resolution(PsdContext* ctx, PsdCursor& c) {
+    auto& r = ctx->resources.resolution;
+    if (c.size < 16) return PSD_OK;
+    r.horizontal = fixed_16_16(c.u32());
+    r.horizontal_unit = c.u16();
+    r.width_unit = c.u16();
+    r.vertical = fixed_16_16(c.u32());
+    r.vertical_unit = c.u16();
+    r.height_unit = c.u16();
+    r.present = 1;
+    return PSD_OK;
+}
+
+int read_display_info(PsdContext* ctx, PsdCursor& c) {
+    auto& d = ctx->resources.display;
+    if (c.size < 13) return PSD_OK; // only the first entry is kept
+    d.color = psd_cursor_color(c);
+    d.opacity = c.u16();
+    d.kind = c.u8();
+    d.present = 1;
+    return PSD_OK;
+}
+
+int read_caption(PsdContext* ctx, PsdCursor& c) {
+    PsdResources& r = ctx->resources;
+    const uint64_t n = std::min<uint64_t>(c.u8(), c.left());
+    std::memset(r.caption, 0, sizeof r.caption);
+    std::memcpy(r.caption, c.data + c.pos, size_t(n));
+    r.caption_present = 1;
+    return PSD_OK;
+}
+
+int read_border(PsdContext* ctx, PsdCursor& c) {
+    auto& b = ctx->resources.border;
+    if (c.size < 6) return PSD_OK;
+    b.width = fixed_16_16(c.u32());
+    b.unit = int16_t(c.u16());
+    b.present = 1;
+    return PSD_OK;
+}
+
+int read_print_flags(PsdContext* ctx, PsdCursor& c) {
+    auto& p = ctx->resources.print_flags;
+    if (c.size < 9) return PSD_OK;
+    for (uint8_t& flag : p.flags)
+        flag = c.u8() != 0;
+    p.present = 1;
+    return PSD_OK;
+}
+
+int read_layer_state(PsdContext* ctx, PsdCursor& c) {
+    ctx->resources.target_layer = c.u16();
+    ctx->resources.layer_state_present = 1;
+    return PSD_OK;
+}
+
+int read_layer_groups(PsdContext* ctx, PsdCursor& c) {
+    auto& g = ctx->resources.layer_groups;
+    const uint64_t count = c.size / 2;
+    auto* ids = static_cast<uint16_t*>(std::malloc(size_t(count) * 2 + 2));
+    if (!ids) return PSD_ERR_MEMORY;
+    for (uint64_t i = 0; i < count; ++i)
+        ids[i] = c.u16();
+    std::free(g.ids);
+    g.ids = ids;
+    g.count = int32_t(count);
+    g.present = 1;
+    return PSD_OK;
+}
+
+int read_grid_and_guides(PsdContext* ctx, PsdCursor& c) {
+    if (c.u32() != 1) return PSD_OK;
+    auto& g = ctx->resources.grid;
+    g.horizontal_cycle = c.u32();
+    g.vertical_cycle = c.u32();
+    const uint64_t count = std::min<uint64_t>(c.u32(), c.left() / 5);
+    auto* locations = static_cast<uint32_t*>(std::malloc(size_t(count) * 4 + 4));
+    auto* directions = static_cast<uint8_t*>(std::malloc(size_t(count) + 1));
+    if (!locations || !directions) {
+        std::free(locations);
+        std::free(directions);
+        return PSD_ERR_MEMORY;
+    }
+    for (uint64_t i = 0; i < count; ++i) {
+        locations[i] = c.u32();
+        directions[i] = c.u8();
+    }
+    std::free(g.locations);
+    std::free(g.directions);
+    g.locations = locations;
+    g.directions = directions;
+    g.guide_count = uint32_t(count);
+    g.present = 1;
+    return PSD_OK;
+}
+
+int read_thumbnail(PsdContext* ctx, PsdCursor& c) {
+    if (c.size < 28) return PSD_OK;
+    auto& t = ctx->resources.thumbnail;
+    t.format = c.u32();
+    t.width = c.u32();
+    t.height = c.u32();
+    t.width_bytes = c.u32();
+    t.total_size = c.u32();
+    t.compressed_size = c.u32();
+    t.bits_per_pixel = c.u16();
+    t.planes = c.u16();
+    t.data_size = uint32_t(c.left());
+    if (!take_copy(c, c.left(), &t.data)) return PSD_ERR_MEMORY;
+    t.present = 1;
+    return PSD_OK;
+}
+
+int read_copyright(PsdContext* ctx, PsdCursor& c) {
+    ctx->resources.copyright = c.u16();
+    ctx->resources.copyright_present = 1;
+    return PSD_OK;
+}
+
+int read_global_angle(PsdContext* ctx, PsdCursor& c) {
+    ctx->resources.global_angle = int32_t(c.u32());
+    return PSD_OK;
+}
+
+int read_color_samplers(PsdContext* ctx, PsdCursor& c) {
+    if (c.u32() != 1) return PSD_OK;
+    auto& s = ctx->resources.color_samplers;
+    const uint64_t count = std::min<uint64_t>(c.u32(), c.left() / 10);
+    auto* samplers =
+        static_cast<PsdColorSampler*>(std::calloc(size_t(count) + 1, sizeof(PsdColorSampler)));
+    if (!samplers) return PSD_ERR_MEMORY;
+    for (uint64_t i = 0; i < count; ++i) {
+        samplers[i].vertical = c.u32();
+        samplers[i].horizontal = c.u32();
+        samplers[i].color_space = int16_t(c.u16());
+    }
+    std::free(s.samplers);
+    s.samplers = samplers;
+    s.count = uint32_t(count);
+    s.present = 1;
+    return PSD_OK;
+}
+
+int read_effects_visible(PsdContext* ctx, PsdCursor& c) {
+    ctx->resources.effects_visible = c.u16();
+    ctx->resources.effects_visible_present = 1;
+    return PSD_OK;
+}
+
+int read_indexed_color_count(PsdContext* ctx, PsdCursor& c) {
+    ctx->resources.indexed_color_count = int16_t(c.u16());
+    ctx->resources.indexed_color_count_present = 1;
+    return PSD_OK;
+}
+
+int read_transparency_index(PsdContext* ctx, PsdCursor& c) {
+    ctx->resources.transparency_index = int16_t(c.u16());
+    ctx->resources.transparency_index_present = 1;
+    return PSD_OK;
+}
+
+int read_global_altitude(PsdContext* ctx, PsdCursor& c) {
+    ctx->resources.global_altitude = int32_t(c.u32());
+    return PSD_OK;
+}
+
+// EXIF (1058, 1059: the last one read is kept) and XMP (1060) are kept whole.
+int read_blob(PsdCursor& c, uint8_t*& data, uint32_t& size, uint8_t& present) {
+    if (!take_copy(c, c.size, &data)) return PSD_ERR_MEMORY;
+    size = uint32_t(c.size);
+    present = 1;
+    return PSD_OK;
+}
+
+int read_exif(PsdContext* ctx, PsdCursor& c) {
+    auto& e = ctx->resources.exif;
+    return read_blob(c, e.data, e.size, e.present);
+}
+
+int read_xmp(PsdContext* ctx, PsdCursor& c) {
+    auto& x = ctx->resources.xmp;
+    return read_blob(c, x.data, x.size, x.present);
+}
+
+int read_print_scale(PsdContext* ctx, PsdCursor& c) {
+    auto& p = ctx->resources.print_scale;
+    if (c.size < 14) return PSD_OK;
+    p.style = int16_t(c.u16());
+    p.x = c.f32();
+    p.y = c.f32();
+    p.scale = c.f32();
+    p.present = 1;
+    return PSD_OK;
+}
+
+int read_pixel_aspect_ratio(PsdContext* ctx, PsdCursor& c) {
+    if (c.u32() != 1 || c.left() < 8) return PSD_OK;
+    ctx->resources.pixel_aspect_ratio = c.f64();
+    ctx->resources.pixel_aspect_present = 1;
+    return PSD_OK;
+}
+
+int read_print_info(PsdContext* ctx, PsdCursor& c) {
+    auto& p = ctx->resources.print_info;
+    if (c.u16() != 1 || c.left() < 8) return PSD_OK;
+    p.centre_crop_marks = c.u8() != 0;
+    c.skip(1);
+    p.bleed_width_value = c.u32();
+    p.bleed_width_scale = c.u16();
+    p.present = 1;
+    return PSD_OK;
+}
+
+// Resource ids the reader keeps; every other id is skipped with its block.
+enum ResourceId : uint16_t {
+    kResolutionInfo = 1005,
+    kAlphaNames = 1006,
+    kDisplayInfo = 1007,
+    kCaption = 1008,
+    kBorderInfo = 1009,
+    kPrintFlags = 1011,
+    kLayerState = 1024,
+    kLayerGroups = 1026,
+    kGridAndGuides = 1032,
+    kThumbnailOld = 1033, // BGR order in its JPEG data; kept as it is
+    kCopyright = 1034,
+    kThumbnail = 1036,
+    kGlobalAngle = 1037,
+    kColorSamplers = 1038,
+    kEffectsVisible = 1042,
+    kUnicodeAlphaNames = 1045,
+    kIndexedColorCount = 1046,
+    kTransparencyIndex = 1047,
+    kGlobalAltitude = 1049,
+    kSlices = 1050,
+    kAlphaIdentifiers = 1053,
+    kUrlList = 1054,
+    kVersionInfo = 1057,
+    kExifData1 = 1058,
+    kExifData3 = 1059,
+    kXmpMetadata = 1060,
+    kPrintScale = 1062,
+    kPixelAspectRatio = 1064,
+    kPathFirst = 2000,
+    kPathLast = 2998,
+    kPrintInfo = 10000,
+};
+
+// Readers see their whole block in memory.
+struct ResourceReader {
+    uint16_t id;
+    int (*read)(PsdContext*, PsdCursor&);
+};
+
+constexpr ResourceReader kReaders[] = {
+    {kResolutionInfo, read_resolution},
+    {kAlphaNames, read_alpha_names},
+    {kDisplayInfo, read_display_info},
+    {kCaption, read_caption},
+    {kBorderInfo, read_border},
+    {kPrintFlags, read_print_flags},
+    {kLayerState, read_layer_state},
+    {kLayerGroups, read_layer_groups},
+    {kGridAndGuides, read_grid_and_guides},
+    {kThumbnailOld, read_thumbnail},
+    {kCopyright, read_copyright},
+    {kThumbnail, read_thumbnail},
+    {kGlobalAngle, read_global_angle},
+    {kColorSamplers, read_color_samplers},
+    {kEffectsVisible, read_effects_visible},
+    {kUnicodeAlphaNames, read_unicode_alpha_names},
+    {kIndexedColorCount, read_indexed_color_count},
+    {kTransparencyIndex, read_transparency_index},
+    {kGlobalAltitude, read_global_altitude},
+    {kSlices, read_slices},
+    {kAlphaIdentifiers, read_alpha_identifiers},
+    {kUrlList, read_urls},
+    {kVersionInfo, read_version_info},
+    {kExifData1, read_exif},
+    {kExifData3, read_exif},
+    {kXmpMetadata, read_xmp},
+    {kPrintScale, read_print_scale},
+    {kPixelAspectRatio, read_pixel_aspect_ratio},
+    {kPrintInfo, read_print_info},
+};
 
 int dispatch(PsdContext* ctx, uint16_t id, PsdCursor& c) {
-    PsdResources& r = ctx->resources;
-    if (id >= 2000 && id <= 2998) return psd_read_path_resource(ctx, id, c);
-    switch (id) {
-    case 1005:
-        if (c.size < 16) return PSD_OK;
-        r.resolution.horizontal = fixed_16_16(c.u32());
-        r.resolution.horizontal_unit = c.u16();
-        r.resolution.width_unit = c.u16();
-        r.resolution.vertical = fixed_16_16(c.u32());
-        r.resolution.vertical_unit = c.u16();
-        r.resolution.height_unit = c.u16();
-        r.resolution.present = 1;
-        return PSD_OK;
-    case 1006:
-        return read_alpha_names(ctx, c);
-    case 1007: // only the first entry
-        if (c.size < 13) return PSD_OK;
-        r.display.color = psd_cursor_color(c);
-        r.display.opacity = c.u16();
-        r.display.kind = c.u8();
-        r.display.present = 1;
-        return PSD_OK;
-    case 1008: {
-        const uint64_t n = std::min<uint64_t>(c.u8(), c.left());
-        std::memset(r.caption, 0, sizeof r.caption);
-        std::memcpy(r.caption, c.data + c.pos, size_t(n));
-        r.caption_present = 1;
-        return PSD_OK;
-    }
-    case 1009:
-        if (c.size < 6) return PSD_OK;
-        r.border.width = fixed_16_16(c.u32());
-        r.border.unit = int16_t(c.u16());
-        r.border.present = 1;
-        return PSD_OK;
-    case 1011:
-        if (c.size < 9) return PSD_OK;
-        for (uint8_t& flag : r.print_flags.flags)
-            flag = c.u8() != 0;
-        r.print_flags.present = 1;
-        return PSD_OK;
-    case 1024:
-        r.target_layer = c.u16();
-        r.layer_state_present = 1;
-        return PSD_OK;
-    case 1026: {
-        const uint64_t count = c.size / 2;
-        auto* ids = static_cast<uint16_t*>(std::malloc(size_t(count) * 2 + 2));
-        if (!ids) return PSD_ERR_MEMORY;
-        for (uint64_t i = 0; i < count; ++i)
-            ids[i] = c.u16();
-        std::free(r.layer_groups.ids);
-        r.layer_groups.ids = ids;
-        r.layer_groups.count = int32_t(count);
-        r.layer_groups.present = 1;
-        return PSD_OK;
-    }
-    case 1032: {
-        if (c.u32() != 1) return PSD_OK;
-        auto& g = r.grid;
-        g.horizontal_cycle = c.u32();
-        g.vertical_cycle = c.u32();
-        const uint64_t count = std::min<uint64_t>(c.u32(), c.left() / 5);
-        auto* locations = static_cast<uint32_t*>(std::malloc(size_t(count) * 4 + 4));
-        auto* directions = static_cast<uint8_t*>(std::malloc(size_t(count) + 1));
-        if (!locations || !directions) {
-            std::free(locations);
-            std::free(directions);
-            return PSD_ERR_MEMORY;
-        }
-        for (uint64_t i = 0; i < count; ++i) {
-            locations[i] = c.u32();
-            directions[i] = c.u8();
-        }
-        std::free(g.locations);
-        std::free(g.directions);
-        g.locations = locations;
-        g.directions = directions;
-        g.guide_count = uint32_t(count);
-        g.present = 1;
-        return PSD_OK;
-    }
-    case 1033:
-    case 1036: {
-        if (c.size < 28) return PSD_OK;
-        auto& t = r.thumbnail;
-        t.format = c.u32();
-        t.width = c.u32();
-        t.height = c.u32();
-        t.width_bytes = c.u32();
-        t.total_size = c.u32();
-        t.compressed_size = c.u32();
-        t.bits_per_pixel = c.u16();
-        t.planes = c.u16();
-        t.data_size = uint32_t(c.left());
-        if (!take_copy(c, c.left(), &t.data)) return PSD_ERR_MEMORY;
-        t.present = 1;
-        return PSD_OK;
-    }
-    case 1034:
-        r.copyright = c.u16();
-        r.copyright_present = 1;
-        return PSD_OK;
-    case 1037:
-        r.global_angle = int32_t(c.u32());
-        return PSD_OK;
-    case 1038: {
-        if (c.u32() != 1) return PSD_OK;
-        auto& s = r.color_samplers;
-        const uint64_t count = std::min<uint64_t>(c.u32(), c.left() / 10);
-        auto* samplers =
-            static_cast<PsdColorSampler*>(std::calloc(size_t(count) + 1, sizeof(PsdColorSampler)));
-        if (!samplers) return PSD_ERR_MEMORY;
-        for (uint64_t i = 0; i < count; ++i) {
-            samplers[i].vertical = c.u32();
-            samplers[i].horizontal = c.u32();
-            samplers[i].color_space = int16_t(c.u16());
-        }
-        std::free(s.samplers);
-        s.samplers = samplers;
-        s.count = uint32_t(count);
-        s.present = 1;
-        return PSD_OK;
-    }
-    case 1042:
-        r.effects_visible = c.u16();
-        r.effects_visible_present = 1;
-        return PSD_OK;
-    case 1045:
-        return read_unicode_alpha_names(ctx, c);
-    case 1046:
-        r.indexed_color_count = int16_t(c.u16());
-        r.indexed_color_count_present = 1;
-        return PSD_OK;
-    case 1047:
-        r.transparency_index = int16_t(c.u16());
-        r.transparency_index_present = 1;
-        return PSD_OK;
-    case 1049:
-        r.global_altitude = int32_t(c.u32());
-        return PSD_OK;
-    case 1050:
-        return read_slices(ctx, c);
-    case 1053:
-        return read_alpha_identifiers(ctx, c);
-    case 1054:
-        return read_urls(ctx, c);
-    case 1057:
-        return read_version_info(ctx, c);
-    case 1058:
-    case 1059:
-    case 1060: {
-        auto& blob = id == 1060 ? r.xmp : r.exif;
-        if (!take_copy(c, c.size, &blob.data)) return PSD_ERR_MEMORY;
-        blob.size = uint32_t(c.size);
-        blob.present = 1;
-        return PSD_OK;
-    }
-    case 1062:
-        if (c.size < 14) return PSD_OK;
-        r.print_scale.style = int16_t(c.u16());
-        r.print_scale.x = c.f32();
-        r.print_scale.y = c.f32();
-        r.print_scale.scale = c.f32();
-        r.print_scale.present = 1;
-        return PSD_OK;
-    case 1064:
-        if (c.u32() != 1 || c.left() < 8) return PSD_OK;
-        r.pixel_aspect_ratio = c.f64();
-        r.pixel_aspect_present = 1;
-        return PSD_OK;
-    case 10000:
-        if (c.u16() != 1 || c.left() < 8) return PSD_OK;
-        r.print_info.centre_crop_marks = c.u8() != 0;
-        c.skip(1);
-        r.print_info.bleed_width_value = c.u32();
-        r.print_info.bleed_width_scale = c.u16();
-        r.print_info.present = 1;
-        return PSD_OK;
-    default:
-        return PSD_OK; // kept by nobody: skipped with its block
-    }
+    // Each path is kept under its own id.
+    if (id >= kPathFirst && id <= kPathLast) return psd_read_path_resource(ctx, id, c);
+    for (const ResourceReader& reader : kReaders)
+        if (reader.id == id) return reader.read(ctx, c);
+    return PSD_OK;
 }
 
 } // namespace

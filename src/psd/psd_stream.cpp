@@ -108,37 +108,20 @@ uint8_t psd_read_bool(PsdContext* ctx) {
 
 uint16_t psd_read_u16(PsdContext* ctx) {
     uint8_t b[2];
-    if (psd_read(ctx, b, 2) != 2) return 0;
-    return uint16_t((b[0] << 8) | b[1]);
+    return psd_read(ctx, b, 2) == 2 ? psd_be16(b) : 0;
 }
 
 uint32_t psd_read_u32(PsdContext* ctx) {
     uint8_t b[4];
-    if (psd_read(ctx, b, 4) != 4) return 0;
-    return (uint32_t(b[0]) << 24) | (uint32_t(b[1]) << 16) | (uint32_t(b[2]) << 8) | b[3];
+    return psd_read(ctx, b, 4) == 4 ? psd_be32(b) : 0;
 }
 
 float psd_read_f32(PsdContext* ctx) {
     uint8_t b[4];
-    if (psd_read(ctx, b, 4) != 4) return 0.0f;
-    const uint32_t bits =
-        (uint32_t(b[0]) << 24) | (uint32_t(b[1]) << 16) | (uint32_t(b[2]) << 8) | b[3];
-    float value;
-    std::memcpy(&value, &bits, 4);
-    return value;
+    return psd_read(ctx, b, 4) == 4 ? psd_be_f32(b) : 0.0f;
 }
 
 double psd_read_f64(PsdContext* ctx) {
     uint8_t b[8];
-    if (psd_read(ctx, b, 8) != 8) return 0.0;
-    uint64_t bits = 0;
-    for (uint8_t byte : b)
-        bits = (bits << 8) | byte;
-    double value;
-    std::memcpy(&value, &bits, 8);
-    return value;
-}
-
-PsdBlendMode psd_read_blend_mode(PsdContext* ctx) {
-    return psd_blend_mode_from_key(psd_read_u32(ctx));
+    return psd_read(ctx, b, 8) == 8 ? psd_be_f64(b) : 0.0;
 }
