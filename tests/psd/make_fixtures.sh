@@ -15,6 +15,7 @@ rm -rf "$out"
 mkdir -p "$out"
 
 /usr/bin/python3 "$here/fixtures/make_generated.py" "$out"
+/usr/bin/python3 "$here/fixtures/make_layer_info.py" "$out"
 
 # ImageMagick: its built-in photograph "rose:" (70x46), blurred so that 16-bit files hold real
 # 16-bit values, in RGB, CMYK and grayscale, 8 and 16 bits, raw and RLE, flat and layered.
