@@ -35,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::rewind(file);
         ctx->stream.fill = ctx->stream.position = 0;
         ctx->stream.consumed = 0;
-        psd_layer_info_parser(key)(ctx, &layer, (size - 1 + 1) & ~size_t(1));
+        psd_layer_info_parser(key)(ctx, &layer, uint32_t((size - 1 + 1) & ~size_t(1)));
     }
     for (int i = 0; i < layer.info_count; ++i)
         psd_free_layer_entry(layer.info_keys[i], layer.info_data[i]);

@@ -27,7 +27,7 @@ constexpr uint32_t kLevelRecordSize = 10;
 
 } // namespace
 
-int psd_parse_levels(PsdContext* ctx, PsdLayerRecord* layer, uint64_t length) {
+int psd_parse_levels(PsdContext* ctx, PsdLayerRecord* layer, uint32_t length) {
     PsdLevels* levels = nullptr;
     if (int s = psd_begin_entry(layer, PSD_ENTRY_LEVELS, PSD_KIND_LEVELS, levels))
         return psd_entry_not_added(s);
@@ -57,7 +57,7 @@ int psd_parse_levels(PsdContext* ctx, PsdLayerRecord* layer, uint64_t length) {
     return finish(layer);
 }
 
-int psd_parse_curves(PsdContext* ctx, PsdLayerRecord* layer, uint64_t length) {
+int psd_parse_curves(PsdContext* ctx, PsdLayerRecord* layer, uint32_t length) {
     PsdCurves* curves = nullptr;
     if (int s = psd_begin_entry(layer, PSD_ENTRY_CURVES, PSD_KIND_CURVES, curves))
         return psd_entry_not_added(s);
@@ -110,7 +110,7 @@ int psd_parse_curves(PsdContext* ctx, PsdLayerRecord* layer, uint64_t length) {
     return finish(layer);
 }
 
-int psd_parse_brightness(PsdContext* ctx, PsdLayerRecord* layer, uint64_t) {
+int psd_parse_brightness(PsdContext* ctx, PsdLayerRecord* layer, uint32_t) {
     PsdBrightnessContrast* r = nullptr;
     if (int s =
             psd_begin_entry(layer, PSD_ENTRY_BRIGHTNESS_CONTRAST, PSD_KIND_BRIGHTNESS_CONTRAST, r))
@@ -122,7 +122,7 @@ int psd_parse_brightness(PsdContext* ctx, PsdLayerRecord* layer, uint64_t) {
     return finish(layer);
 }
 
-int psd_parse_color_balance(PsdContext* ctx, PsdLayerRecord* layer, uint64_t) {
+int psd_parse_color_balance(PsdContext* ctx, PsdLayerRecord* layer, uint32_t) {
     PsdColorBalance* r = nullptr;
     if (int s = psd_begin_entry(layer, PSD_ENTRY_COLOR_BALANCE, PSD_KIND_COLOR_BALANCE, r))
         return psd_entry_not_added(s);
@@ -135,7 +135,7 @@ int psd_parse_color_balance(PsdContext* ctx, PsdLayerRecord* layer, uint64_t) {
     return finish(layer);
 }
 
-int psd_parse_hue_saturation(PsdContext* ctx, PsdLayerRecord* layer, uint64_t) {
+int psd_parse_hue_saturation(PsdContext* ctx, PsdLayerRecord* layer, uint32_t) {
     PsdHueSaturation* r = nullptr;
     if (int s = psd_begin_entry(layer, PSD_ENTRY_HUE_SATURATION, PSD_KIND_HUE_SATURATION, r))
         return psd_entry_not_added(s);
@@ -157,7 +157,7 @@ int psd_parse_hue_saturation(PsdContext* ctx, PsdLayerRecord* layer, uint64_t) {
     return finish(layer);
 }
 
-int psd_parse_selective_color(PsdContext* ctx, PsdLayerRecord* layer, uint64_t) {
+int psd_parse_selective_color(PsdContext* ctx, PsdLayerRecord* layer, uint32_t) {
     PsdSelectiveColor* r = nullptr;
     if (int s = psd_begin_entry(layer, PSD_ENTRY_SELECTIVE_COLOR, PSD_KIND_SELECTIVE_COLOR, r))
         return psd_entry_not_added(s);
@@ -172,7 +172,7 @@ int psd_parse_selective_color(PsdContext* ctx, PsdLayerRecord* layer, uint64_t) 
     return finish(layer);
 }
 
-int psd_parse_threshold(PsdContext* ctx, PsdLayerRecord* layer, uint64_t) {
+int psd_parse_threshold(PsdContext* ctx, PsdLayerRecord* layer, uint32_t) {
     PsdThreshold* r = nullptr;
     if (int s = psd_begin_entry(layer, PSD_ENTRY_THRESHOLD, PSD_KIND_THRESHOLD, r))
         return psd_entry_not_added(s);
@@ -181,7 +181,7 @@ int psd_parse_threshold(PsdContext* ctx, PsdLayerRecord* layer, uint64_t) {
     return finish(layer);
 }
 
-int psd_parse_invert(PsdContext*, PsdLayerRecord* layer, uint64_t) {
+int psd_parse_invert(PsdContext*, PsdLayerRecord* layer, uint32_t) {
     void* none = nullptr;
     if (int s = psd_add_layer_entry(layer, PSD_ENTRY_INVERT, 0, &none))
         return psd_entry_not_added(s);
@@ -189,7 +189,7 @@ int psd_parse_invert(PsdContext*, PsdLayerRecord* layer, uint64_t) {
     return finish(layer);
 }
 
-int psd_parse_posterize(PsdContext* ctx, PsdLayerRecord* layer, uint64_t) {
+int psd_parse_posterize(PsdContext* ctx, PsdLayerRecord* layer, uint32_t) {
     PsdPosterize* r = nullptr;
     if (int s = psd_begin_entry(layer, PSD_ENTRY_POSTERIZE, PSD_KIND_POSTERIZE, r))
         return psd_entry_not_added(s);
@@ -198,7 +198,7 @@ int psd_parse_posterize(PsdContext* ctx, PsdLayerRecord* layer, uint64_t) {
     return finish(layer);
 }
 
-int psd_parse_channel_mixer(PsdContext* ctx, PsdLayerRecord* layer, uint64_t) {
+int psd_parse_channel_mixer(PsdContext* ctx, PsdLayerRecord* layer, uint32_t) {
     PsdChannelMixer* r = nullptr;
     if (int s = psd_begin_entry(layer, PSD_ENTRY_CHANNEL_MIXER, PSD_KIND_CHANNEL_MIXER, r))
         return psd_entry_not_added(s);
@@ -210,7 +210,7 @@ int psd_parse_channel_mixer(PsdContext* ctx, PsdLayerRecord* layer, uint64_t) {
     return finish(layer);
 }
 
-int psd_parse_gradient_map(PsdContext* ctx, PsdLayerRecord* layer, uint64_t length) {
+int psd_parse_gradient_map(PsdContext* ctx, PsdLayerRecord* layer, uint32_t length) {
     PsdGradientMap* r = nullptr;
     if (int s = psd_begin_entry(layer, PSD_ENTRY_GRADIENT_MAP, PSD_KIND_GRADIENT_MAP, r))
         return psd_entry_not_added(s);
@@ -282,7 +282,7 @@ int psd_parse_gradient_map(PsdContext* ctx, PsdLayerRecord* layer, uint64_t leng
     return finish(layer);
 }
 
-int psd_parse_photo_filter(PsdContext* ctx, PsdLayerRecord* layer, uint64_t) {
+int psd_parse_photo_filter(PsdContext* ctx, PsdLayerRecord* layer, uint32_t) {
     PsdPhotoFilter* r = nullptr;
     if (int s = psd_begin_entry(layer, PSD_ENTRY_PHOTO_FILTER, PSD_KIND_PHOTO_FILTER, r))
         return psd_entry_not_added(s);

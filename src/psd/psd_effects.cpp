@@ -647,7 +647,7 @@ void psd_free_effects(PsdEffects* fx) {
     std::free(fx);
 }
 
-int psd_parse_effects(PsdContext* ctx, PsdLayerRecord* layer, uint64_t length) {
+int psd_parse_effects(PsdContext* ctx, PsdLayerRecord* layer, uint32_t length) {
     PsdEffects* fx = nullptr;
     if (int s = psd_begin_entry(layer, PSD_ENTRY_EFFECTS, 0, fx)) return psd_entry_not_added(s);
     PsdBlock block = psd_block(ctx, length);

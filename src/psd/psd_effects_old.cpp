@@ -128,7 +128,7 @@ bool read_effect(PsdContext* ctx, PsdEffects* fx, uint32_t key) {
 
 } // namespace
 
-int psd_parse_effects_old(PsdContext* ctx, PsdLayerRecord* layer, uint64_t length) {
+int psd_parse_effects_old(PsdContext* ctx, PsdLayerRecord* layer, uint32_t length) {
     PsdEffects* fx = nullptr;
     if (int s = psd_begin_entry(layer, PSD_ENTRY_EFFECTS_OLD, 0, fx)) return psd_entry_not_added(s);
     PsdBlock block = psd_block(ctx, length);

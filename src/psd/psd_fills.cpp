@@ -19,7 +19,7 @@ int32_t read_unit_value(PsdContext* ctx) {
 
 } // namespace
 
-int psd_parse_solid_color(PsdContext* ctx, PsdLayerRecord* layer, uint64_t length) {
+int psd_parse_solid_color(PsdContext* ctx, PsdLayerRecord* layer, uint32_t length) {
     PsdSolidColorFill* r = nullptr;
     if (int s = psd_begin_entry(layer, PSD_ENTRY_SOLID_COLOR, PSD_KIND_SOLID_COLOR, r))
         return psd_entry_not_added(s);
@@ -34,7 +34,7 @@ int psd_parse_solid_color(PsdContext* ctx, PsdLayerRecord* layer, uint64_t lengt
     return PSD_OK;
 }
 
-int psd_parse_gradient_fill(PsdContext* ctx, PsdLayerRecord* layer, uint64_t length) {
+int psd_parse_gradient_fill(PsdContext* ctx, PsdLayerRecord* layer, uint32_t length) {
     PsdGradientFill* r = nullptr;
     if (int s = psd_begin_entry(layer, PSD_ENTRY_GRADIENT_FILL, PSD_KIND_GRADIENT_FILL, r))
         return psd_entry_not_added(s);
@@ -81,7 +81,7 @@ int psd_parse_gradient_fill(PsdContext* ctx, PsdLayerRecord* layer, uint64_t len
     return PSD_OK;
 }
 
-int psd_parse_pattern_fill(PsdContext* ctx, PsdLayerRecord* layer, uint64_t length) {
+int psd_parse_pattern_fill(PsdContext* ctx, PsdLayerRecord* layer, uint32_t length) {
     PsdPatternFill* r = nullptr;
     if (int s = psd_begin_entry(layer, PSD_ENTRY_PATTERN_FILL, PSD_KIND_PATTERN_FILL, r))
         return psd_entry_not_added(s);

@@ -197,26 +197,27 @@ int psd_add_layer_entry(PsdLayerRecord* layer, uint32_t type, size_t size, void*
 // Releases one entry's record and everything it owns, by the entry's type.
 void psd_free_layer_entry(uint32_t type, void* record);
 
-// The parsers, one per key. `length` is the block's data length.
-using PsdLayerInfoParser = int (*)(PsdContext* ctx, PsdLayerRecord* layer, uint64_t length);
-int psd_parse_levels(PsdContext* ctx, PsdLayerRecord* layer, uint64_t length);          // "levl"
-int psd_parse_curves(PsdContext* ctx, PsdLayerRecord* layer, uint64_t length);          // "curv"
-int psd_parse_brightness(PsdContext* ctx, PsdLayerRecord* layer, uint64_t length);      // "brit"
-int psd_parse_color_balance(PsdContext* ctx, PsdLayerRecord* layer, uint64_t length);   // "blnc"
-int psd_parse_hue_saturation(PsdContext* ctx, PsdLayerRecord* layer, uint64_t length);  // "hue2"
-int psd_parse_selective_color(PsdContext* ctx, PsdLayerRecord* layer, uint64_t length); // "selc"
-int psd_parse_threshold(PsdContext* ctx, PsdLayerRecord* layer, uint64_t length);       // "thrs"
-int psd_parse_invert(PsdContext* ctx, PsdLayerRecord* layer, uint64_t length);          // "nvrt"
-int psd_parse_posterize(PsdContext* ctx, PsdLayerRecord* layer, uint64_t length);       // "post"
-int psd_parse_channel_mixer(PsdContext* ctx, PsdLayerRecord* layer, uint64_t length);   // "mixr"
-int psd_parse_gradient_map(PsdContext* ctx, PsdLayerRecord* layer, uint64_t length);    // "grdm"
-int psd_parse_photo_filter(PsdContext* ctx, PsdLayerRecord* layer, uint64_t length);    // "phfl"
-int psd_parse_type_tool(PsdContext* ctx, PsdLayerRecord* layer, uint64_t length);       // "tySh"
-int psd_parse_solid_color(PsdContext* ctx, PsdLayerRecord* layer, uint64_t length);     // "SoCo"
-int psd_parse_gradient_fill(PsdContext* ctx, PsdLayerRecord* layer, uint64_t length);   // "GdFl"
-int psd_parse_pattern_fill(PsdContext* ctx, PsdLayerRecord* layer, uint64_t length);    // "PtFl"
-int psd_parse_effects_old(PsdContext* ctx, PsdLayerRecord* layer, uint64_t length);     // "lrFX"
-int psd_parse_effects(PsdContext* ctx, PsdLayerRecord* layer, uint64_t length);         // "lfx2"
+// The parsers, one per key. `length` is the block's data length (rounded up to even; the layer
+// reader keeps it inside the layer's extra data).
+using PsdLayerInfoParser = int (*)(PsdContext* ctx, PsdLayerRecord* layer, uint32_t length);
+int psd_parse_levels(PsdContext* ctx, PsdLayerRecord* layer, uint32_t length);          // "levl"
+int psd_parse_curves(PsdContext* ctx, PsdLayerRecord* layer, uint32_t length);          // "curv"
+int psd_parse_brightness(PsdContext* ctx, PsdLayerRecord* layer, uint32_t length);      // "brit"
+int psd_parse_color_balance(PsdContext* ctx, PsdLayerRecord* layer, uint32_t length);   // "blnc"
+int psd_parse_hue_saturation(PsdContext* ctx, PsdLayerRecord* layer, uint32_t length);  // "hue2"
+int psd_parse_selective_color(PsdContext* ctx, PsdLayerRecord* layer, uint32_t length); // "selc"
+int psd_parse_threshold(PsdContext* ctx, PsdLayerRecord* layer, uint32_t length);       // "thrs"
+int psd_parse_invert(PsdContext* ctx, PsdLayerRecord* layer, uint32_t length);          // "nvrt"
+int psd_parse_posterize(PsdContext* ctx, PsdLayerRecord* layer, uint32_t length);       // "post"
+int psd_parse_channel_mixer(PsdContext* ctx, PsdLayerRecord* layer, uint32_t length);   // "mixr"
+int psd_parse_gradient_map(PsdContext* ctx, PsdLayerRecord* layer, uint32_t length);    // "grdm"
+int psd_parse_photo_filter(PsdContext* ctx, PsdLayerRecord* layer, uint32_t length);    // "phfl"
+int psd_parse_type_tool(PsdContext* ctx, PsdLayerRecord* layer, uint32_t length);       // "tySh"
+int psd_parse_solid_color(PsdContext* ctx, PsdLayerRecord* layer, uint32_t length);     // "SoCo"
+int psd_parse_gradient_fill(PsdContext* ctx, PsdLayerRecord* layer, uint32_t length);   // "GdFl"
+int psd_parse_pattern_fill(PsdContext* ctx, PsdLayerRecord* layer, uint32_t length);    // "PtFl"
+int psd_parse_effects_old(PsdContext* ctx, PsdLayerRecord* layer, uint32_t length);     // "lrFX"
+int psd_parse_effects(PsdContext* ctx, PsdLayerRecord* layer, uint32_t length);         // "lfx2"
 
 // The parser for an additional-information key of these kinds, or null.
 PsdLayerInfoParser psd_layer_info_parser(uint32_t key);

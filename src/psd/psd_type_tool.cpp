@@ -59,7 +59,7 @@ void read_style(PsdContext* ctx, PsdTypeStyle& style) {
 
 } // namespace
 
-int psd_parse_type_tool(PsdContext* ctx, PsdLayerRecord* layer, uint64_t length) {
+int psd_parse_type_tool(PsdContext* ctx, PsdLayerRecord* layer, uint32_t length) {
     PsdTypeTool* r = nullptr;
     if (int s = psd_begin_entry(layer, PSD_ENTRY_TYPE_TOOL, 0, r)) return psd_entry_not_added(s);
     PsdBlock block = psd_block(ctx, length);

@@ -155,7 +155,7 @@ struct Layer : PsdLayerRecord {
 inline int parse(PsdLayerInfoParser parser, Layer& layer, const Bytes& bytes,
                  uint64_t* consumed = nullptr) {
     Stream s(bytes);
-    const int status = parser(s.ctx, &layer, bytes.size());
+    const int status = parser(s.ctx, &layer, uint32_t(bytes.size()));
     if (consumed) *consumed = s.consumed();
     return status;
 }

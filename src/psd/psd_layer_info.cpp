@@ -1,7 +1,7 @@
 // A layer's additional-information entries: registering one with its record, the parser for
 // each key, and the release of a record by its entry type.
-#include "psd_effects.h"
 #include "psd_layer_info.h"
+#include "psd_effects.h"
 
 #include <cstdlib>
 
