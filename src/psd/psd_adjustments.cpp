@@ -131,7 +131,8 @@ int psd_parse_color_balance(PsdContext* ctx, PsdLayerRecord* layer, uint32_t) {
         r->magenta_green[range] = psd_read_u16(ctx);
         r->yellow_blue[range] = psd_read_u16(ctx);
     }
-    r->preserve_luminosity = uint8_t(psd_read_u16(ctx));
+    // A flag in a 16-bit field; writers put it in either byte (ag-psd: 0x0100).
+    r->preserve_luminosity = psd_read_u16(ctx) != 0;
     return finish(layer);
 }
 
@@ -203,7 +204,7 @@ int psd_parse_channel_mixer(PsdContext* ctx, PsdLayerRecord* layer, uint32_t) {
     if (int s = psd_begin_entry(layer, PSD_ENTRY_CHANNEL_MIXER, PSD_KIND_CHANNEL_MIXER, r))
         return psd_entry_not_added(s);
     if (psd_read_u16(ctx) != 1) return PSD_ERR_CHANNEL_MIXER_VERSION;
-    r->monochrome = uint8_t(psd_read_u16(ctx));
+    r->monochrome = psd_read_u16(ctx) != 0; // a flag in either byte of the field
     for (int channel = 0; channel < 4; ++channel)
         for (auto& position : r->values)
             position[channel] = psd_read_u16(ctx);

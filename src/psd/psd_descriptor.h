@@ -47,9 +47,11 @@ inline int16_t psd_double_to_i16(double value) {
 inline uint8_t psd_double_to_u8(double value) {
     return uint8_t(psd_saturate(value, 0, 255));
 }
-// "UntF" opacities are percentages; the byte is percent x 2.55, rounded.
+// "UntF" opacities are percentages; the byte is percent x 2.55, rounded half up. Computed as
+// percent x 255 / 100, which is exact for whole percentages: 2.55 has no exact double, and
+// 50 x 2.55 + 0.5 falls just short of 128.
 inline uint8_t psd_opacity_byte(double percent) {
-    return psd_double_to_u8(percent * 2.55 + 0.5);
+    return psd_double_to_u8(percent * 255.0 / 100.0 + 0.5);
 }
 
 // An ID (class, key, type or enumeration value): a u32 length, then that many bytes of name, or

@@ -8,6 +8,15 @@ namespace {
 // Codes the effect readers stop with; their caller goes on with the next effect.
 constexpr int kStopped = -1;
 
+// A glow or bevel value. Photoshop and ag-psd store these as 16.16 fixed point, which read as a
+// whole 32-bit field gives 65536 times the value (a 6-pixel glow as 393216); no plain value of
+// these fields (pixels, percent, degrees) reaches 65536, so such values are taken as fixed point
+// and give their whole part. Smaller values are kept as read.
+int32_t old_value(PsdContext* ctx) {
+    const int32_t v = int32_t(psd_read_u32(ctx));
+    return v >= 65536 || v <= -65536 ? v / 65536 : v;
+}
+
 bool blend_signature(PsdContext* ctx) {
     return psd_read_u32(ctx) == psd_key("8BIM");
 }
@@ -35,8 +44,8 @@ int read_shadow(PsdContext* ctx, PsdShadowEffect* e) {
 int read_glow(PsdContext* ctx, PsdGlowEffect* e, bool inner) {
     const uint32_t version = psd_read_u32(ctx);
     if (version != 0 && version != 2) return kStopped;
-    e->size = int32_t(psd_read_u32(ctx));
-    e->choke = int32_t(psd_read_u32(ctx));
+    e->size = old_value(ctx);
+    e->choke = old_value(ctx);
     e->color = psd_read_color(ctx);
     if (!blend_signature(ctx)) return kStopped;
     e->blend_mode = psd_read_blend_mode(ctx);
@@ -52,9 +61,9 @@ int read_glow(PsdContext* ctx, PsdGlowEffect* e, bool inner) {
 int read_bevel(PsdContext* ctx, PsdBevelEffect* e) {
     const uint32_t version = psd_read_u32(ctx);
     if (version != 0 && version != 2) return kStopped;
-    e->angle = int32_t(psd_read_u32(ctx));
-    e->size = int32_t(psd_read_u32(ctx));   // strength
-    e->soften = int32_t(psd_read_u32(ctx)); // blur
+    e->angle = old_value(ctx);
+    e->size = old_value(ctx);   // strength
+    e->soften = old_value(ctx); // blur
     if (!blend_signature(ctx)) return kStopped;
     e->highlight_blend_mode = psd_read_blend_mode(ctx);
     if (!blend_signature(ctx)) return kStopped;

@@ -109,6 +109,8 @@ TEST(PsdDescriptor, DoublesBecomeIntegersBySaturation) {
     EXPECT_EQ(psd_opacity_byte(75.0), 191);
     EXPECT_EQ(psd_opacity_byte(100.0), 255);
     EXPECT_EQ(psd_opacity_byte(0.0), 0);
+    EXPECT_EQ(psd_opacity_byte(50.0), 128); // 50 x 2.55 + 0.5 in doubles is just below 128
+    EXPECT_EQ(psd_opacity_byte(90.0), 230);
     EXPECT_EQ(psd_opacity_byte(1e9), 255);
     EXPECT_EQ(psd_opacity_byte(nan), 0);
 }

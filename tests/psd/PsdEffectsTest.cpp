@@ -24,8 +24,9 @@ Desc& oldShadow(Desc& d, uint32_t version, int extra = 0) {
     return d;
 }
 
+// Blur 12 as 16.16 fixed point (as Photoshop and ag-psd write it), intensity 30 as a plain value.
 Desc& oldInnerGlow(Desc& d, bool invert) {
-    d.u32(43).u32(2).u32(12).u32(30);
+    d.u32(43).u32(2).u32(12 << 16).u32(30);
     color(d, 1, 2, 3).text("8BIMnorm").u8(1).u8(128).u8(invert);
     return color(d, 4, 5, 6);
 }
@@ -71,6 +72,8 @@ TEST(PsdOldEffects, ShadowsGlowsAndCommonState) {
     EXPECT_EQ(drop.contour.table[100], 100);
     EXPECT_EQ(fx->inner_shadow.native_color, 0xFF445566u);
     EXPECT_EQ(fx->inner_glow.source, 0); // inverted: from the centre
+    EXPECT_EQ(fx->inner_glow.size, 12);
+    EXPECT_EQ(fx->inner_glow.choke, 30);
     EXPECT_EQ(fx->inner_glow.native_color, 0xFF040506u);
     EXPECT_EQ(fx->present[PSD_EFFECT_INNER_GLOW], 1);
     EXPECT_EQ(fx->present_again[PSD_EFFECT_INNER_SHADOW], 1);

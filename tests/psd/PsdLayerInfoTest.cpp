@@ -137,6 +137,15 @@ TEST(PsdAdjustments, FixedLayoutsAndVersionChecks) {
     EXPECT_EQ(mixer.entry<PsdChannelMixer>(0)->monochrome, 1);
     EXPECT_EQ(mixer.entry<PsdChannelMixer>(0)->values[4][2], 24); // constant of output 2
 
+    Layer balance;
+    Desc blnc;
+    blnc.u16(10).u16(0xFFFB).u16(3).u16(1).u16(2).u16(3).u16(0xFFFF).u16(0xFFFE).u16(0xFFFD);
+    blnc.u16(0x0100); // the flag in the high byte, as ag-psd writes it
+    ASSERT_EQ(parse(psd_parse_color_balance, balance, blnc.b), PSD_OK);
+    EXPECT_EQ(balance.entry<PsdColorBalance>(0)->magenta_green[0], 0xFFFB);
+    EXPECT_EQ(balance.entry<PsdColorBalance>(0)->yellow_blue[2], 0xFFFD);
+    EXPECT_EQ(balance.entry<PsdColorBalance>(0)->preserve_luminosity, 1);
+
     Layer hue;
     Desc hue2;
     hue2.u16(2).u8(1).u8(0).u16(10).u16(20).u16(30).u16(40).u16(50).u16(60);

@@ -59,14 +59,12 @@ function writeLayerInfo(dir, composite) {
     const pc = (value) => ({ units: 'Percent', value });
     const adjustments = [
         { type: 'brightness/contrast', brightness: 20, contrast: -10, meanValue: 127, labColorOnly: false, useLegacy: true },
-        { type: 'levels', rgb: { shadowInput: 10, highlightInput: 240, shadowOutput: 5, highlightOutput: 250, midtoneInput: 1.5 } },
         { type: 'curves', rgb: [{ input: 0, output: 0 }, { input: 100, output: 140 }, { input: 255, output: 255 }],
             red: [{ input: 0, output: 20 }, { input: 255, output: 255 }] },
         { type: 'hue/saturation', master: { hue: 10, saturation: 20, lightness: -5 } },
         { type: 'color balance', shadows: { cyanRed: 10, magentaGreen: -5, yellowBlue: 3 },
             midtones: { cyanRed: 1, magentaGreen: 2, yellowBlue: 3 },
             highlights: { cyanRed: -1, magentaGreen: -2, yellowBlue: -3 }, preserveLuminosity: true },
-        { type: 'photo filter', color: { l: 50, a: 10, b: -10 }, density: 0.3, preserveLuminosity: true },
         { type: 'channel mixer', monochrome: false, red: { red: 100, green: 0, blue: 0, constant: 0 },
             green: { red: 0, green: 100, blue: 0, constant: 0 }, blue: { red: 0, green: 10, blue: 90, constant: 5 } },
         { type: 'invert' },
@@ -93,16 +91,22 @@ function writeLayerInfo(dir, composite) {
         satin: { enabled: true, size: px(12), distance: px(10), angle: 30, color: { r: 0, g: 0, b: 0 },
             opacity: 0.5, invert: false, blendMode: 'multiply' },
         solidFill: [{ enabled: true, color: { r: 200, g: 100, b: 50 }, blendMode: 'overlay', opacity: 0.9 }],
-        gradientOverlay: [{ enabled: true, gradient, type: 'radial', angle: 45, scale: pc(80), reverse: true,
-            align: false, opacity: 0.7, blendMode: 'normal', offset: { x: 5, y: -3 } }],
-        patternOverlay: { enabled: true, pattern: { name: 'Dots', id: 'abc-123' }, scale: pc(50), opacity: 0.6,
+        gradientOverlay: [{ enabled: true, gradient, type: 'radial', angle: 45, scale: 0.8, reverse: true,
+            align: false, opacity: 0.7, blendMode: 'normal', offset: { x: 0.05, y: -0.03 } }],
+        patternOverlay: { enabled: true, pattern: { name: 'Dots', id: 'abc-123' }, scale: 0.5, opacity: 0.6,
             blendMode: 'normal' },
         stroke: [{ enabled: true, size: px(4), position: 'center', fillType: 'gradient', gradient,
-            blendMode: 'normal', opacity: 1, type: 'linear', angle: 90, scale: pc(70) }],
+            blendMode: 'normal', opacity: 1 }],
     };
     const W = composite.width, H = composite.height;
     const files = {
         'ag_adjustments.psd': adjustments.map((adjustment) => ({ name: adjustment.type, adjustment })),
+        // ag-psd writes levels as 63 plain records (no "Lvls" extension header) and photo filters
+        // as version 2: blocks the reader refuses, each in a file of its own.
+        'ag_levels.psd': [{ name: 'levels', adjustment: { type: 'levels',
+            rgb: { shadowInput: 10, highlightInput: 240, shadowOutput: 5, highlightOutput: 250, midtoneInput: 1.5 } } }],
+        'ag_photo_filter.psd': [{ name: 'photo filter', adjustment: { type: 'photo filter',
+            color: { l: 50, a: 10, b: -10 }, density: 0.3, preserveLuminosity: true } }],
         'ag_fills.psd': [
             { name: 'solid', vectorFill: { type: 'color', color: { r: 10, g: 20, b: 30 } } },
             { name: 'gradient', vectorFill: { type: 'solid', name: 'Red to blue', ...stops, style: 'radial',

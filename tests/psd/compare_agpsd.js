@@ -35,13 +35,6 @@ function compareAdjustment(file, name, ours, a) {
         c('contrast', ours.contrast, a.contrast);
         c('mean', ours.mean, a.meanValue);
         break;
-    case 'levels': {
-        const r = ours.records[0];
-        c('rgb levels', [r.inputFloor, r.inputCeiling, r.outputFloor, r.outputCeiling],
-            [a.rgb.shadowInput, a.rgb.highlightInput, a.rgb.shadowOutput, a.rgb.highlightOutput]);
-        c('rgb gamma', Math.round(r.gamma * 100), Math.round(a.rgb.midtoneInput * 100));
-        break;
-    }
     case 'curves':
         c('channels', ours.curves.map((k) => k.channel), ['rgb', 'red', 'green', 'blue'].map((k, i) => a[k] && i).filter((i) => i !== undefined));
         c('rgb points', ours.curves[0].points, a.rgb.map((p) => [p.input, p.output]));
@@ -52,10 +45,6 @@ function compareAdjustment(file, name, ours, a) {
     case 'color balance':
         c('cyan-red', ours.cyanRed, [a.shadows.cyanRed, a.midtones.cyanRed, a.highlights.cyanRed]);
         c('yellow-blue', ours.yellowBlue, [a.shadows.yellowBlue, a.midtones.yellowBlue, a.highlights.yellowBlue]);
-        c('preserve luminosity', ours.preserveLuminosity, a.preserveLuminosity);
-        break;
-    case 'photo filter':
-        c('density', ours.density, Math.round(a.density * 100));
         c('preserve luminosity', ours.preserveLuminosity, a.preserveLuminosity);
         break;
     case 'channel mixer':
@@ -71,7 +60,7 @@ function compareAdjustment(file, name, ours, a) {
     case 'gradient map':
         c('stop colours', ours.gradient.colorStops.map((s) => s.color), a.colorStops.map((s) => hex(s.color)));
         c('stop locations', ours.gradient.colorStops.map((s) => s.location), a.colorStops.map((s) => Math.round(s.location * 4096)));
-        c('opacity stops', ours.gradient.opacityStops.map((s) => s.opacity), a.opacityStops.map((s) => Math.round(s.opacity * 100)));
+        c('opacity stops', ours.gradient.opacityStops.map((s) => s.opacity), a.opacityStops.map((s) => byte(s.opacity)));
         break;
     case 'selective color':
         c('method', ours.method, a.mode === 'absolute' ? 1 : 0);
@@ -114,15 +103,16 @@ function compareEffects(file, name, fx, e, old) {
         [is.size.value, hex(is.color), is.blendMode, byte(is.opacity)]);
     c('outer glow', [fx.outerGlow.size, fx.outerGlow.color, fx.outerGlow.opacity, fx.outerGlow.enabled],
         [og.size.value, hex(og.color), byte(og.opacity), og.enabled]);
-    c('inner glow', [fx.innerGlow.size, fx.innerGlow.color, fx.innerGlow.source, fx.innerGlow.opacity],
-        [ig.size.value, hex(ig.color), ig.source === 'center' ? 0 : 1, byte(ig.opacity)]);
+    c('inner glow', [fx.innerGlow.size, fx.innerGlow.color, fx.innerGlow.opacity],
+        [ig.size.value, hex(ig.color), byte(ig.opacity)]);
     c('bevel', [fx.bevel.angle, fx.bevel.highlightColor, fx.bevel.shadowColor, fx.bevel.highlightOpacity,
         fx.bevel.shadowBlendMode, fx.bevel.direction],
         [bv.angle, hex(bv.highlightColor), hex(bv.shadowColor), byte(bv.highlightOpacity), bv.shadowBlendMode,
             bv.direction === 'down' ? 1 : 0]);
     c('colour overlay', [fx.colorOverlay.color, fx.colorOverlay.blendMode, fx.colorOverlay.opacity],
         [hex(so.color), so.blendMode, byte(so.opacity)]);
-    if (old) return;
+    if (old) return; // ag-psd writes the old form's inner glow without its invert flag
+    c('inner glow source', fx.innerGlow.source, ig.source === 'center' ? 0 : 1);
     c('drop shadow extras', [fx.dropShadow.choke, fx.dropShadow.useGlobalAngle, fx.dropShadow.layerKnocksOut,
         fx.dropShadow.antiAliased], [ds.choke.value, ds.useGlobalLight, ds.layerConceals, ds.antialiased]);
     c('bevel extras', [fx.bevel.style, fx.bevel.size, fx.bevel.soften, fx.bevel.altitude],
@@ -134,11 +124,12 @@ function compareEffects(file, name, fx, e, old) {
     compareGradient(file, `${name}: gradient overlay`, fx.gradientOverlay.gradient, go.gradient);
     c('gradient overlay', [fx.gradientOverlay.type, fx.gradientOverlay.angle, fx.gradientOverlay.scale,
         fx.gradientOverlay.reverse, fx.gradientOverlay.align, fx.gradientOverlay.offset],
-        [1, go.angle, go.scale.value, go.reverse, go.align, [go.offset.x, go.offset.y]]);
+        [1, go.angle, Math.round(go.scale * 100), go.reverse, go.align,
+            [Math.round(go.offset.x * 100), Math.round(go.offset.y * 100)]]);
     c('pattern overlay', [fx.patternOverlay.pattern.name, fx.patternOverlay.pattern.id, fx.patternOverlay.scale],
-        [po.pattern.name, po.pattern.id, po.scale.value]);
-    c('stroke', [fx.stroke.size, fx.stroke.position, fx.stroke.paintType, fx.stroke.scale, fx.stroke.angle],
-        [st.size.value, 2, 1, st.scale.value, st.angle]);
+        [po.pattern.name, po.pattern.id, Math.round(po.scale * 100)]);
+    c('stroke', [fx.stroke.size, fx.stroke.position, fx.stroke.paintType, fx.stroke.opacity],
+        [st.size.value, 2, 1, byte(st.opacity)]);
     compareGradient(file, `${name}: stroke`, fx.stroke.gradient, st.gradient);
 }
 
