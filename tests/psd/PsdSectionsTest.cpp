@@ -150,8 +150,10 @@ TEST(PsdResources, DamagedBlocksFailCleanly) {
 // Every prefix of a few files: each gives a status and releases everything (the sanitizer run
 // checks the releases); a truncated image section is no error, anything earlier is.
 TEST(PsdTruncation, EveryPrefixFailsCleanlyOrDecodes) {
-    for (const char* name : {"gen_resources.psd", "gen_rgb8_rle.psd", "gen_rgb16_zippred.psd",
-                             "gen_rgb_named_alpha.psd", "ag_layers.psd", "im_rgba8_rle.psd"}) {
+    for (const char* name :
+         {"gen_resources.psd", "gen_rgb8_rle.psd", "gen_rgb16_zippred.psd",
+          "gen_rgb_named_alpha.psd", "ag_layers.psd", "im_rgba8_rle.psd", "gen_lay_rgb8.psd",
+          "gen_lay_lr16.psd", "gen_patterns.psd", "ag_lay_groups.psd"}) {
         const Bytes whole = readBytes(dataPath(name));
         ASSERT_FALSE(whole.empty()) << name;
         for (std::size_t n = 0; n < whole.size(); ++n) {
