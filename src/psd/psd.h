@@ -20,6 +20,7 @@ enum PsdStatus : int {
     PSD_ERR_STATE = -3,     // state out of range; inside a section reader: a generic failure
     PSD_ERR_MEMORY = -4,    // an allocation failed
     PSD_ERR_SHORT = -5,     // empty file, or a header or block shorter than it says
+    PSD_ERR_NOT_FILE = -6,  // the path names something other than a regular file
     PSD_ERR_HEADER = -10,   // the section readers' -3, mapped per section
     PSD_ERR_COLOR_MODE_DATA = -11,
     PSD_ERR_RESOURCES = -12,
@@ -410,8 +411,8 @@ struct PsdContext {
 // Opens and reads the whole file at `path`. On success stores the record through `out` (free it
 // with psd_free). On failure after the file was opened stores null; before that (-1, -2, -4 at
 // the record's allocation) leaves `out` as it was. Only regular files are read: the path is
-// opened without blocking, and anything else (a FIFO, a device) gives PSD_ERR_OPEN before a
-// single byte is read.
+// opened without blocking, and anything else (a FIFO, a device, a folder) gives PSD_ERR_NOT_FILE
+// before a single byte is read.
 int psd_open(PsdContext** out, const char* path);
 
 // What a caller may ask of a load beyond psd_open's defaults.

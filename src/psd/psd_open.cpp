@@ -1,6 +1,10 @@
 // psd_open, the load state machine over the five sections of the file, and psd_free.
 #include "psd_layer_reader.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -153,8 +157,21 @@ int psd_open(PsdContext** out, const char* path) {
 int psd_open_with(PsdContext** out, const char* path, PsdOptions* options) {
     if (!out) return PSD_ERR_NO_RESULT;
     if (!path) return PSD_ERR_OPEN;
-    FILE* file = std::fopen(path, "rb");
-    if (!file) return PSD_ERR_OPEN;
+    // Opened without blocking, and refused before any read unless it is a regular file: a FIFO
+    // named like a picture would block the open (or the first read) for good, and a device such
+    // as /dev/zero would never end.
+    const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return PSD_ERR_OPEN;
+    struct stat info;
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return PSD_ERR_NOT_FILE;
+    }
+    FILE* file = fdopen(fd, "rb");
+    if (!file) {
+        ::close(fd);
+        return PSD_ERR_OPEN;
+    }
     return load(out, file, path, options);
 }
 

@@ -15,6 +15,7 @@ constexpr StatusText kTexts[] = {
     {PSD_ERR_STATE, "state out of range"},
     {PSD_ERR_MEMORY, "memory exhausted"},
     {PSD_ERR_SHORT, "empty file, or a header or block shorter than it says"},
+    {PSD_ERR_NOT_FILE, "not a regular file"},
     {PSD_ERR_HEADER, "header reader failed"},
     {PSD_ERR_COLOR_MODE_DATA, "colour mode data reader failed"},
     {PSD_ERR_RESOURCES, "image resources reader failed"},

@@ -1,7 +1,10 @@
 // psd_open, the header, colour mode data and image resources, and damaged files.
+#include "PsdDecoder.h"
 #include "PsdTestSupport.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstring>
 
@@ -28,6 +31,22 @@ TEST(PsdOpen, RefusesMissingArgumentsAndFilesWithoutTouchingTheResult) {
     const Bytes empty;
     EXPECT_EQ(psd_open_memory(&ctx, empty.data(), 0), PSD_ERR_SHORT);
     EXPECT_EQ(ctx, nullptr);
+}
+
+TEST(PsdOpen, OnlyRegularFilesAreReadAndNothingElseBlocks) {
+    // A FIFO without a writer would block a plain open for good; /dev/zero would never end.
+    vistrel::test::ScratchFolder folder;
+    const std::string fifo = folder.path() + "pipe.psd";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string zero = folder.path() + "zero.psd";
+    ASSERT_EQ(symlink("/dev/zero", zero.c_str()), 0);
+    for (const std::string& path : {fifo, zero, folder.path()}) {
+        PsdContext* ctx = nullptr;
+        EXPECT_EQ(psd_open(&ctx, path.c_str()), PSD_ERR_NOT_FILE) << path;
+        EXPECT_EQ(ctx, nullptr);
+        vistrel::Picture picture;
+        EXPECT_FALSE(vistrel::decodePsd(path.c_str(), picture)) << path;
+    }
 }
 
 TEST(PsdHeader, ChecksSignatureVersionDepthModeAndSize) {
