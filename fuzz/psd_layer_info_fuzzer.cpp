@@ -2,6 +2,7 @@
 // both forms of layer effects, and through them the descriptor walker and value readers): the
 // first byte picks the key, the rest is the block; then the layer's entries are released.
 #include "psd_layer_info.h"
+#include "psd_layer_reader.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -35,10 +36,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::rewind(file);
         ctx->stream.fill = ctx->stream.position = 0;
         ctx->stream.consumed = 0;
-        psd_layer_info_parser(key)(ctx, &layer, uint32_t((size - 1 + 1) & ~size_t(1)));
+        psd_layer_key_parser(key)(ctx, &layer, uint32_t((size - 1 + 1) & ~size_t(1)));
     }
     for (int i = 0; i < layer.info_count; ++i)
-        psd_free_layer_entry(layer.info_keys[i], layer.info_data[i]);
+        psd_free_layer_entry(layer.info_types[i], layer.info_data[i]);
     psd_free(ctx);
     return 0;
 }

@@ -209,7 +209,7 @@ void writeLayer(JsonWriter& j, const PsdContext& psd, const PsdLayerRecord& l) {
     j.field("hasAdjustment", l.has_adjustment != 0);
     j.key("entries").beginArray();
     for (int i = 0; i < l.info_count && i < kPsdMaxLayerInfo; ++i)
-        writeLayerEntry(j, l.info_keys[i], l.info_data[i]);
+        writeLayerEntry(j, l.info_types[i], l.info_data[i]);
     j.endArray().endObject();
 }
 
@@ -236,7 +236,17 @@ int main(int argc, char** argv) {
     for (int i = 0; psd->layers && i < psd->layer_count; ++i)
         writeLayer(j, *psd, psd->layers[i]);
     j.endArray();
-    j.key("patterns").beginArray().endArray();
+    j.key("patterns").beginArray();
+    for (int i = 0; psd->patterns && i < psd->pattern_count; ++i) {
+        const PsdPattern& p = psd->patterns[i];
+        j.beginObject().field("name", utf16beToUtf8(p.name, p.name_length));
+        j.field("id", fixedString(p.id, sizeof p.id))
+            .field("colorMode", colorModeName(p.image_mode));
+        j.field("width", p.width).field("height", p.height);
+        writeRect(j, "rect", p.top, p.left, p.bottom, p.right);
+        j.field("channelsRead", p.channels_read).endObject();
+    }
+    j.endArray();
     j.endObject();
     psd_free(psd);
     return 0;

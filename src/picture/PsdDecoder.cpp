@@ -35,11 +35,23 @@ void copyPixels(const PsdContext& psd, Picture& picture, int bitsPerPixel) {
     picture.unlockBits();
 }
 
+constexpr uint32_t kLayerSection = 3; // the load state that reads the layers
+
 } // namespace
 
 bool decodePsd(const char* path, Picture& picture) {
+    // The layers are read, but their pixels are not decoded: the picture is the merged one.
+    PsdOptions options{};
+    options.skip_layer_pixels = 1;
     PsdContext* psd = nullptr;
-    if (psd_open(&psd, path) != 0 || !psd) return false;
+    int status = psd_open_with(&psd, path, &options);
+    if (status != PSD_OK && options.failed_state == kLayerSection) {
+        // The merged picture does not depend on the layers: a layer section this reader cannot
+        // take (damaged, or past the memory budget) still leaves the picture to show.
+        options.skip_layers = 1;
+        status = psd_open_with(&psd, path, &options);
+    }
+    if (status != PSD_OK || !psd) return false;
 
     // The channel count decides, not the colour mode: three channels give 24 bits, four give 32
     // (a 4-channel CMYK file's alpha is 0xFF), anything else is refused.
@@ -48,8 +60,8 @@ bool decodePsd(const char* path, Picture& picture) {
         bitsPerPixel = 24;
     else if (psd->channel_count == 4)
         bitsPerPixel = 32;
-    bool ok = bitsPerPixel != 0 && psd->merged &&
-              picture.create(int(psd->width), int(psd->height), bitsPerPixel, false);
+    const bool ok = bitsPerPixel != 0 && psd->merged &&
+                    picture.create(int(psd->width), int(psd->height), bitsPerPixel, false);
     if (ok) copyPixels(*psd, picture, bitsPerPixel);
     psd_free(psd);
     return ok;

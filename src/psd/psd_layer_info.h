@@ -197,8 +197,8 @@ int psd_add_layer_entry(PsdLayerRecord* layer, uint32_t type, size_t size, void*
 // Releases one entry's record and everything it owns, by the entry's type.
 void psd_free_layer_entry(uint32_t type, void* record);
 
-// The parsers, one per key. `length` is the block's data length (rounded up to even; the layer
-// reader keeps it inside the layer's extra data).
+// The parsers, one per key (the layer reader's key table holds them). `length` is the block's data
+// length (rounded up to even; the layer reader keeps it inside the layer's extra data).
 using PsdLayerInfoParser = int (*)(PsdContext* ctx, PsdLayerRecord* layer, uint32_t length);
 int psd_parse_levels(PsdContext* ctx, PsdLayerRecord* layer, uint32_t length);          // "levl"
 int psd_parse_curves(PsdContext* ctx, PsdLayerRecord* layer, uint32_t length);          // "curv"
@@ -218,6 +218,3 @@ int psd_parse_gradient_fill(PsdContext* ctx, PsdLayerRecord* layer, uint32_t len
 int psd_parse_pattern_fill(PsdContext* ctx, PsdLayerRecord* layer, uint32_t length);    // "PtFl"
 int psd_parse_effects_old(PsdContext* ctx, PsdLayerRecord* layer, uint32_t length);     // "lrFX"
 int psd_parse_effects(PsdContext* ctx, PsdLayerRecord* layer, uint32_t length);         // "lfx2"
-
-// The parser for an additional-information key of these kinds, or null.
-PsdLayerInfoParser psd_layer_info_parser(uint32_t key);

@@ -146,7 +146,7 @@ struct Layer : PsdLayerRecord {
     Layer() : PsdLayerRecord{} {}
     ~Layer() {
         for (int i = 0; i < info_count; ++i)
-            psd_free_layer_entry(info_keys[i], info_data[i]);
+            psd_free_layer_entry(info_types[i], info_data[i]);
     }
     template <class T> T* entry(int i) const { return static_cast<T*>(info_data[i]); }
 };

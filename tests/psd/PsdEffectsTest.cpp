@@ -214,8 +214,8 @@ TEST(PsdEffects, BothBlocksOnOneLayerGiveTwoEntries) {
     ASSERT_EQ(parse(psd_parse_effects_old, layer, old.b), PSD_OK);
     ASSERT_EQ(parse(psd_parse_effects, layer, modern.b), PSD_OK);
     ASSERT_EQ(layer.info_count, 2);
-    EXPECT_EQ(layer.info_keys[0], uint32_t(PSD_ENTRY_EFFECTS_OLD));
-    EXPECT_EQ(layer.info_keys[1], uint32_t(PSD_ENTRY_EFFECTS));
+    EXPECT_EQ(layer.info_types[0], uint32_t(PSD_ENTRY_EFFECTS_OLD));
+    EXPECT_EQ(layer.info_types[1], uint32_t(PSD_ENTRY_EFFECTS));
     EXPECT_EQ(effects(layer, 0)->drop_shadow.distance, 9);
     EXPECT_EQ(effects(layer, 1)->drop_shadow.distance, 33);
     EXPECT_EQ(layer.kind, 0);

@@ -1,6 +1,7 @@
 // The adjustment, fill and type parsers on blocks built field by field: what they store, the
 // lengths and versions they check, and the bounds they keep.
 #include "PsdDescriptorSupport.h"
+#include "psd_layer_reader.h"
 
 #include <gtest/gtest.h>
 
@@ -313,7 +314,6 @@ TEST(PsdLayerEntries, ATwentyFirstBlockIsPassedOverAndTheLayerKept) {
     EXPECT_EQ(layer.kind, PSD_KIND_THRESHOLD);
     EXPECT_EQ(layer.has_adjustment, 0);
     EXPECT_EQ(layer.entry<PsdThreshold>(19)->level, 19);
-    EXPECT_EQ(psd_layer_info_parser(psd_key("lfx2")), psd_parse_effects);
-    EXPECT_EQ(psd_layer_info_parser(psd_key("lyid")), nullptr);
+    EXPECT_EQ(psd_layer_key_parser(psd_key("lfx2")), psd_parse_effects);
     EXPECT_STREQ(psd_status_text(PSD_ERR_LEVELS_LENGTH), "levels block not consumed exactly");
 }
