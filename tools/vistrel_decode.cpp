@@ -41,8 +41,8 @@ std::vector<uint32_t> topDownPixels(Picture& picture) {
     std::vector<uint32_t> pixels(std::size_t(w) * std::size_t(h));
     const uint8_t* bits = picture.lockBits();
     for (int y = 0; y < h; ++y)
-        expandBitmapRow(*picture.info(), picture.colorTable(), bits, picture.rowSize(), h - 1 - y,
-                        0, w, pixels.data() + std::size_t(y) * std::size_t(w));
+        expandBitmapRow(*picture.info(), picture.colorTable(), bits, picture.rowSize(), h - 1 - y, 0,
+                     w, pixels.data() + std::size_t(y) * std::size_t(w));
     picture.unlockBits();
     return pixels;
 }
