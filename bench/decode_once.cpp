@@ -24,7 +24,7 @@ int main(int argc, char** argv) {
     for (int i = 0; i < runs; ++i) {
         const auto start = std::chrono::steady_clock::now();
         vistrel::CachedPicture record;
-        if (!record.load(path.c_str())) return 1;
+        if (!record.load(path.c_str(), vistrel::ScreenCopyPolicy{})) return 1;
         const std::chrono::duration<double, std::milli> took =
             std::chrono::steady_clock::now() - start;
         std::printf("%.2f\n", took.count());

@@ -162,16 +162,17 @@ int main(int argc, char** argv) {
                 convertPicture(d, result.info(), s, picture.info());
             else
                 resizePicture(d, result.info(), s, picture.info(),
-                              op == "smooth" ? kResizeSmooth : kResizeSharp);
+                              op == "smooth" ? ResizeFilter::Triangle : ResizeFilter::Lanczos3);
         });
         if (out && !writePpm(out, result)) return 1;
     } else if (op == "prepare" || op == "prepare-startup") {
-        overrideScreenSize({tw, th});
-        setHasMainWindow(op == "prepare");
+        ScreenCopyPolicy policy;
+        policy.screen = {tw, th};
+        policy.windowExists = op == "prepare";
         CachedPicture record;
         record.picture = std::make_unique<Picture>();
         if (!decodeJpeg(file, *record.picture)) return 1;
-        ms = timeRuns(runs, [&] { record.prepareScreenCopy(); });
+        ms = timeRuns(runs, [&] { record.prepareScreenCopy(policy); });
         if (out && record.fitted && !writePpm(out, *record.fitted)) return 1;
     } else if (op == "exif") {
         ms = timeRuns(runs, [&] {

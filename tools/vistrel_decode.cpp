@@ -1,12 +1,14 @@
 // vistrel-decode: loads one file the way the viewer does, headlessly, and reports what came out.
 //
-//   vistrel-decode [--screen WxH] [--platform-version 0xNNNN] [--no-jpeg-library]
+//   vistrel-decode [--screen WxH] [--large-area-copies-only] [--no-jpeg-library]
 //                  FILE [OUT.png [FITTED.png]]
 //
 // Prints one line: ok=1 width=W height=H bpp=B decoded_width=W0 decoded_height=H0
 // camera="TEXT" fitted=WxH|none (or ok=0 when the load failed) and writes the picture, and its
 // screen-sized copy when one was made, as PNG. It runs as the viewer does at start-up, before
-// its window exists: large reductions take the fast averaging path.
+// its window exists: large reductions take the fast averaging path. --large-area-copies-only
+// makes screen copies as a desktop without every capability would: only for pictures of about
+// two screens of area or more.
 // Exit status: 0 loaded, 1 not loaded, 2 bad usage or unwritable output.
 
 #include "CachedPicture.h"
@@ -30,7 +32,7 @@ namespace {
 
 int usage(const char* message) {
     std::fprintf(stderr, "vistrel-decode: %s\n", message);
-    std::fprintf(stderr, "usage: vistrel-decode [--screen WxH] [--platform-version 0xNNNN] "
+    std::fprintf(stderr, "usage: vistrel-decode [--screen WxH] [--large-area-copies-only] "
                          "[--no-jpeg-library] FILE [OUT.png [FITTED.png]]\n");
     return 2;
 }
@@ -41,8 +43,8 @@ std::vector<uint32_t> topDownPixels(Picture& picture) {
     std::vector<uint32_t> pixels(std::size_t(w) * std::size_t(h));
     const uint8_t* bits = picture.lockBits();
     for (int y = 0; y < h; ++y)
-        expandBitmapRow(*picture.info(), picture.colorTable(), bits, picture.rowSize(), h - 1 - y, 0,
-                     w, pixels.data() + std::size_t(y) * std::size_t(w));
+        expandBitmapRow(*picture.info(), picture.colorTable(), bits, picture.rowSize(), h - 1 - y,
+                        0, w, pixels.data() + std::size_t(y) * std::size_t(w));
     picture.unlockBits();
     return pixels;
 }
@@ -56,19 +58,16 @@ bool savePicture(const std::string& path, Picture& picture) {
 
 int main(int argc, char** argv) {
     std::vector<std::string> positional;
+    ScreenCopyPolicy policy; // at start-up, before the window exists
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--screen" && i + 1 < argc) {
             int w = 0, h = 0;
             if (std::sscanf(argv[++i], "%dx%d", &w, &h) != 2 || w <= 0 || h <= 0)
                 return usage("--screen takes WxH, e.g. 1920x1080");
-            overrideScreenSize({w, h});
-        } else if (arg == "--platform-version" && i + 1 < argc) {
-            char* end = nullptr;
-            const unsigned long v = std::strtoul(argv[++i], &end, 0);
-            if (!end || *end || v == 0 || v > 0xFFFF)
-                return usage("--platform-version takes a number such as 0x0601");
-            overridePlatformVersion(uint32_t(v));
+            policy.screen = {w, h};
+        } else if (arg == "--large-area-copies-only") {
+            policy.capabilities.screenCopyForEveryLargerPicture = false;
         } else if (arg == "--no-jpeg-library") {
             disableJpegLibrary();
         } else if (arg.size() > 1 && arg[0] == '-') {
@@ -87,7 +86,7 @@ int main(int argc, char** argv) {
     std::error_code error;
     const std::string path = std::filesystem::absolute(positional[0], error).string();
     CachedPicture record;
-    if (error || !record.load(path.c_str())) {
+    if (error || !record.load(path.c_str(), policy)) {
         std::printf("ok=0\n");
         return 1;
     }

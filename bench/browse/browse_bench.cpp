@@ -47,10 +47,10 @@ struct DecodeWatch {
     std::atomic<long long> totalMicroseconds{0};
 
     Prefetcher::DecodeFunction function() {
-        return [this](CachedPicture& record, const char* path) {
+        return [this](CachedPicture& record, const char* path, const ScreenCopyPolicy& policy) {
             running.fetch_add(1);
             const auto start = Clock::now();
-            const bool ok = record.load(path);
+            const bool ok = record.load(path, policy);
             totalMicroseconds +=
                 std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start).count();
             ++count;
@@ -67,7 +67,7 @@ struct Result {
 
 Result holdKey(const std::string& first, int steps, int repeatMs, DecodeWatch& watch) {
     Prefetcher prefetcher(watch.function());
-    prefetcher.setMainWindowExists(true);
+    prefetcher.setPolicy(ScreenCopyPolicy{{1920, 1080}, true, {}});
     Result result;
     if (!prefetcher.open(first)) return result;
     // The first picture has been looked at for a moment before the key goes down.
@@ -128,7 +128,7 @@ int main(int argc, char** argv) {
     for (int i = 0; i < 5; ++i) {
         CachedPicture record;
         const auto start = Clock::now();
-        if (!record.load(first.c_str())) {
+        if (!record.load(first.c_str(), ScreenCopyPolicy{{1920, 1080}, true, {}})) {
             std::fprintf(stderr, "cannot decode %s\n", first.c_str());
             return 1;
         }

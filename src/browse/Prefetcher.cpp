@@ -33,21 +33,21 @@ void lowerThreadPriority() {
     setpriority(PRIO_PROCESS, thread, niceness + kWorkerNicenessStep);
 }
 
-bool loadFile(CachedPicture& record, const char* path) {
-    return record.load(path);
+bool loadFile(CachedPicture& record, const char* path, const ScreenCopyPolicy& policy) {
+    return record.load(path, policy);
 }
 
 } // namespace
 
 CachedPicture* Prefetcher::State::current() {
     std::lock_guard guard(control);
-    for (auto& slot : slots)
+    for (auto& slot : cacheSlots)
         if (slot && slot->relativePosition == 0 && slot->picture) return slot.get();
     return nullptr;
 }
 
 bool Prefetcher::State::hasPosition(int32_t position) const {
-    for (const auto& slot : slots)
+    for (const auto& slot : cacheSlots)
         if (slot && slot->relativePosition == position) return true;
     return false;
 }
@@ -76,13 +76,13 @@ Prefetcher::~Prefetcher() {
     }
     guard.unlock();
     if (worker_.joinable()) worker_.join();
-    for (auto& slot : s.slots)
+    for (auto& slot : s.cacheSlots)
         slot.reset();
 }
 
-void Prefetcher::setMainWindowExists(bool exists) {
+void Prefetcher::setPolicy(const ScreenCopyPolicy& policy) {
     std::lock_guard guard(state_->control);
-    state_->mainWindowExists = exists;
+    state_->policy = policy;
     state_->changed.notify_all();
 }
 
@@ -93,12 +93,12 @@ CachedPicture* Prefetcher::current() {
 bool Prefetcher::open(const std::string& path) {
     State& s = *state_;
     auto record = std::make_unique<CachedPicture>();
-    if (!s.decode(*record, path.c_str())) return false;
+    if (!s.decode(*record, path.c_str(), policyNow())) return false;
     stopWorker();
-    for (auto& slot : s.slots)
+    for (auto& slot : s.cacheSlots)
         slot.reset();
     record->relativePosition = 0;
-    s.slots[0] = std::move(record);
+    s.cacheSlots[0] = std::move(record);
     {
         std::lock_guard guard(s.control);
         s.folderList.removeAll();
@@ -118,9 +118,9 @@ bool Prefetcher::adopt(const BitmapDescription& bitmap) {
     record->width = record->picture->width();
     record->height = record->picture->height();
     stopWorker();
-    for (auto& slot : s.slots)
+    for (auto& slot : s.cacheSlots)
         slot.reset();
-    s.slots[0] = std::move(record);
+    s.cacheSlots[0] = std::move(record);
     return true;
 }
 
@@ -167,12 +167,12 @@ bool Prefetcher::stepBack() {
             int victim = 0;
             int32_t greatest = 0;
             for (int i = 0; i < kSlotCount; ++i) {
-                if (s.slots[i] && s.slots[i]->relativePosition > greatest) {
-                    greatest = s.slots[i]->relativePosition;
+                if (s.cacheSlots[i] && s.cacheSlots[i]->relativePosition > greatest) {
+                    greatest = s.cacheSlots[i]->relativePosition;
                     victim = i;
                 }
             }
-            s.slots[victim].reset();
+            s.cacheSlots[victim].reset();
         }
     }
     startWorker();
@@ -183,7 +183,7 @@ bool Prefetcher::stepForward() {
     State& s = *state_;
     const int occupied = occupiedCount();
     bool next = false, room = false;
-    for (const auto& slot : s.slots) {
+    for (const auto& slot : s.cacheSlots) {
         if (!slot)
             room = true;
         else if (slot->relativePosition == 1)
@@ -208,11 +208,11 @@ bool Prefetcher::stepForward() {
             // Travelling forward: drop the record farthest behind.
             int victim = -1;
             for (int i = 0; i < kSlotCount; ++i) {
-                if (s.slots[i] && (victim < 0 || s.slots[i]->relativePosition <
-                                                     s.slots[victim]->relativePosition))
+                if (s.cacheSlots[i] && (victim < 0 || s.cacheSlots[i]->relativePosition <
+                                                          s.cacheSlots[victim]->relativePosition))
                     victim = i;
             }
-            if (victim >= 0) s.slots[victim].reset();
+            if (victim >= 0) s.cacheSlots[victim].reset();
         }
     }
     startWorker();
@@ -220,13 +220,13 @@ bool Prefetcher::stepForward() {
 }
 
 void Prefetcher::shift(int32_t delta) {
-    for (auto& slot : state_->slots)
+    for (auto& slot : state_->cacheSlots)
         if (slot) slot->relativePosition += delta;
 }
 
 int Prefetcher::occupiedCount() const {
     int occupied = 0;
-    for (const auto& slot : state_->slots)
+    for (const auto& slot : state_->cacheSlots)
         if (slot) ++occupied;
     return occupied;
 }
@@ -262,7 +262,7 @@ void Prefetcher::stopWorker() {
 void Prefetcher::waitForWorker() {
     State& s = *state_;
     std::unique_lock guard(s.control);
-    if (s.workerExists && !s.mainWindowExists) {
+    if (s.workerExists && !s.policy.windowExists) {
         // A suspended worker would never end by itself.
         s.stopRequest = true;
         s.changed.notify_all();
@@ -297,6 +297,11 @@ void Prefetcher::abandonWorker() {
     if (worker_.joinable()) worker_.detach();
 }
 
+ScreenCopyPolicy Prefetcher::policyNow() {
+    std::lock_guard guard(state_->control);
+    return state_->policy;
+}
+
 int32_t Prefetcher::folderCount() {
     std::lock_guard guard(state_->control);
     return state_->folderList.count();
@@ -324,7 +329,8 @@ void Prefetcher::runWorker(std::shared_ptr<State> state) {
     {
         // Created suspended while the application has no main window yet.
         std::unique_lock guard(state->control);
-        state->changed.wait(guard, [&] { return state->mainWindowExists || state->stopRequest; });
+        state->changed.wait(guard,
+                            [&] { return state->policy.windowExists || state->stopRequest; });
     }
     decodeNeighbour(*state);
     bool wasAbandoned;
@@ -366,9 +372,9 @@ void Prefetcher::decodeNeighbour(State& s) {
     // Held from the choice of the slot through the whole decode.
     std::lock_guard cacheLock(s.lock);
     std::size_t slot = 0;
-    while (slot < s.slots.size() && s.slots[slot])
+    while (slot < s.cacheSlots.size() && s.cacheSlots[slot])
         ++slot;
-    if (slot == s.slots.size()) return;
+    if (slot == s.cacheSlots.size()) return;
     auto placed = std::make_unique<CachedPicture>();
     CachedPicture& record = *placed;
     record.relativePosition = forward ? 1 : -1;
@@ -376,20 +382,22 @@ void Prefetcher::decodeNeighbour(State& s) {
     {
         std::lock_guard guard(s.control);
         if (s.stopRequest) return; // stopped before the decode began: nothing is decoded
-        s.slots[slot] = std::move(placed);
+        s.cacheSlots[slot] = std::move(placed);
     }
 
     // A file that does not decode is dropped from the list and the next one in the direction of
     // travel is tried; the stop request is not looked at until a file decodes or none is left.
     bool decoded = false;
     for (;;) {
+        ScreenCopyPolicy policy;
         {
             std::lock_guard guard(s.control);
             if (s.abandoned) break; // closing: nobody will look at the result
+            policy = s.policy;
         }
         const std::string path = list.pathAt(index);
         if (path.empty()) break;
-        if (s.decode(record, path.c_str())) {
+        if (s.decode(record, path.c_str(), policy)) {
             decoded = true;
             break;
         }
@@ -404,7 +412,7 @@ void Prefetcher::decodeNeighbour(State& s) {
     // stay blocked with every slot taken.
     if (!decoded) {
         std::lock_guard guard(s.control);
-        s.slots[slot].reset();
+        s.cacheSlots[slot].reset();
     }
 }
 

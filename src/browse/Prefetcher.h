@@ -7,8 +7,8 @@
 // under way), so the slots and the folder list are only ever changed by one thread at a time.
 #pragma once
 
-#include "CachedPicture.h"
 #include "BitmapLayout.h"
+#include "CachedPicture.h"
 
 #include <cstdint>
 #include <functional>
@@ -22,9 +22,10 @@ class Prefetcher {
 public:
     static constexpr int kSlotCount = 4;
     // Decodes the file at `path` into `record` (path, size and picture, as CachedPicture::load
-    // does, which is the default). Called on the window thread and on the worker, sometimes at
-    // the same time on different records.
-    using DecodeFunction = std::function<bool(CachedPicture& record, const char* path)>;
+    // does, which is the default) with its screen copy for `policy`. Called on the window thread
+    // and on the worker, sometimes at the same time on different records. Tests give their own.
+    using DecodeFunction = std::function<bool(CachedPicture& record, const char* path,
+                                              const ScreenCopyPolicy& policy)>;
 
     explicit Prefetcher(DecodeFunction decode = {});
     // Ends the worker without force (waiting up to two seconds), then deletes every record. A
@@ -33,10 +34,11 @@ public:
     Prefetcher(const Prefetcher&) = delete;
     Prefetcher& operator=(const Prefetcher&) = delete;
 
-    // Start-up hook. A worker started while the application has no main window (the command-line
-    // file is opened before the window is made) waits, suspended, until this is called with true;
-    // so do later ones until then. The window calls setMainWindowExists(true) once it exists.
-    void setMainWindowExists(bool exists);
+    // What the screen copies of the pictures decoded from now on are made for. A worker started
+    // while the policy says the main window does not exist yet (the command-line file is opened
+    // before the window is made) waits, suspended, until a policy says it does; so do later ones
+    // until then. The window passes the policy once it exists and again with every open and step.
+    void setPolicy(const ScreenCopyPolicy& policy);
 
     // The record on show (relative position 0, with a picture), or null. Safe while the worker
     // runs; the record stays valid until the next open, adopt or step.
@@ -86,6 +88,7 @@ private:
     bool stepForward();
     void shift(int32_t delta);
     int occupiedCount() const;
+    ScreenCopyPolicy policyNow();
 
     // Shared with the worker thread, which keeps it alive while it runs.
     std::shared_ptr<State> state_;

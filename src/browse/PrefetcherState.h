@@ -17,7 +17,7 @@ struct Prefetcher::State {
     std::mutex lock;
     // null = empty slot. The window thread changes slots only while no worker runs; the worker
     // fills and empties only its own slot, under `control`, because `current` may look meanwhile.
-    std::array<std::unique_ptr<CachedPicture>, kSlotCount> slots;
+    std::array<std::unique_ptr<CachedPicture>, kSlotCount> cacheSlots;
     // Changed by the worker (under `control`) or by the window thread while no worker runs.
     FolderList folderList;
     std::string currentPath; // the path last passed to open
@@ -30,8 +30,8 @@ struct Prefetcher::State {
     std::condition_variable changed;
     bool workerExists = false; // from start until the worker's last touch of the slots
     bool stopRequest = false;  // cleared by the worker when it ends
-    bool mainWindowExists = false;
-    bool abandoned = false; // the running worker is detached: nobody waits for it
+    ScreenCopyPolicy policy;   // its windowExists also releases suspended workers
+    bool abandoned = false;    // the running worker is detached: nobody waits for it
 
     CachedPicture* current();
     bool hasPosition(int32_t position) const;

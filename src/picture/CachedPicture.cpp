@@ -2,9 +2,9 @@
 
 #include "BmpDecoder.h"
 #include "JpegDecoder.h"
-#include "SystemDecoder.h"
 #include "PngDecoder.h"
 #include "PsdDecoder.h"
+#include "SystemDecoder.h"
 #include "TgaDecoder.h"
 
 #include <strings.h>
@@ -55,7 +55,7 @@ const char* extensionOf(const char* path) {
     return dot ? dot + 1 : nullptr;
 }
 
-bool CachedPicture::load(const char* filePath) {
+bool CachedPicture::load(const char* filePath, const ScreenCopyPolicy& policy) {
     const char* extension = extensionOf(filePath);
     const bool jpeg = extension && isJpegExtension(extension);
     if (!picture) picture = std::make_unique<Picture>(PictureStorage::Fixed);
@@ -80,8 +80,21 @@ bool CachedPicture::load(const char* filePath) {
     width = picture->width();
     height = picture->height();
     if (jpeg && picture->bitsPerPixel() == 24) applyExif(filePath);
-    prepareScreenCopy();
+    prepareScreenCopy(policy);
     return true;
+}
+
+void CachedPicture::prepareScreenCopy(const ScreenCopyPolicy& policy) {
+    if (picture) vistrel::prepareScreenCopy(*picture, fitted, policy);
+}
+
+void CachedPicture::rotate(int angle, const ScreenCopyPolicy& policy) {
+    if (!picture) return;
+    picture->rotateQuarter(angle);
+    if (fitted) {
+        fitted.reset();
+        prepareScreenCopy(policy);
+    }
 }
 
 void CachedPicture::reset() {

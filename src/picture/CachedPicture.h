@@ -3,6 +3,7 @@
 #pragma once
 
 #include "Picture.h"
+#include "Scaling.h"
 
 #include <cstdint>
 #include <memory>
@@ -33,13 +34,13 @@ public:
     // Decodes the file by its extension, falling back to the system picture decoder for the
     // formats it reads; turns JPEG pictures upright and prepares the screen copy. A failed load
     // leaves path and size as they were.
-    bool load(const char* path);
+    bool load(const char* path, const ScreenCopyPolicy& policy);
     void reset();
 
     // Makes or refreshes the screen-sized copy when the picture is large compared with the screen.
-    void prepareScreenCopy();
+    void prepareScreenCopy(const ScreenCopyPolicy& policy);
     // Turns the picture by +90 or -90 degrees; a screen copy, when there is one, is made anew.
-    void rotate(int angle);
+    void rotate(int angle, const ScreenCopyPolicy& policy);
 
 private:
     // Turns a 24-bit JPEG picture by its EXIF orientation and keeps the camera text.

@@ -1,7 +1,6 @@
 #include "Picture.h"
 
 #include "LargeBuffer.h"
-#include "Platform.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -261,8 +260,8 @@ bool Picture::adoptBitmap(const BitmapDescription& bitmap) {
     return true;
 }
 
-bool NeedsAlphaComposition(Picture& picture) {
-    if (platformVersion() < 0x0500 || picture.bitsPerPixel() != 32) return false;
+bool hasRealTransparency(Picture& picture) {
+    if (picture.bitsPerPixel() != 32) return false;
     const int w = picture.width(), h = picture.height();
     if (w <= 2 || h <= 2) return false;
     const uint8_t* bits = picture.lockBits();

@@ -4,8 +4,8 @@
 // pixels 5-5-5; 8 bits or fewer are colour table indices.
 #pragma once
 
-#include "Canvas.h"
 #include "BitmapLayout.h"
+#include "Canvas.h"
 
 #include <cstdint>
 #include <memory>
@@ -84,8 +84,10 @@ private:
     int locks_ = 0;         // Movable storage: lockBits calls not yet matched by unlockBits
 };
 
-// Whether a 32-bit picture carries real transparency and must be drawn with per-pixel alpha.
-bool NeedsAlphaComposition(Picture& picture);
+// Whether a 32-bit picture carries real transparency (its alpha bytes are not one value
+// throughout), so that a desktop with translucent windows draws it through its alpha. Samples
+// the corners, the centre and the quarter points, and for narrow pictures the middle row.
+bool hasRealTransparency(Picture& picture);
 
 // Bytes per row of a bottom-up bitmap of that width and depth, padded to 4 bytes.
 inline uint64_t paddedRowSize(uint64_t width, uint32_t bitsPerPixel) {

@@ -1,6 +1,7 @@
 #include "Resampler.h"
 
 #include "LargeBuffer.h"
+#include "ResamplerKernels.h"
 
 #include <algorithm>
 #include <atomic>
@@ -9,21 +10,11 @@
 #include <new>
 #include <vector>
 
-#if defined(__x86_64__) || defined(__i386__)
-#include <immintrin.h>
-#define VISTREL_X86 1
-#endif
-
 namespace vistrel {
 
-namespace {
+namespace resampling {
 
-// Weights are fixed point with this many fraction bits; each output's weights add up to exactly
-// 1 << kWeightBits, so a flat area stays flat. 14 bits keep a 255 times a weight pair inside
-// the 16-bit lanes the multiply-add reads, and any sum of products inside 32 bits.
-constexpr int kWeightBits = 14;
-constexpr int32_t kWeightOne = 1 << kWeightBits;
-constexpr int32_t kRounding = 1 << (kWeightBits - 1);
+namespace {
 // Weights of one axis, at most (64 MB of them).
 constexpr uint64_t kMostWeights = uint64_t(1) << 25;
 
@@ -145,45 +136,17 @@ bool buildAxis(int in, int out, Kernel kernel, AxisWeights& axis) {
     return true;
 }
 
-uint8_t clampToByte(int32_t sum) {
-    const int32_t v = (sum + kRounding) >> kWeightBits;
-    return uint8_t(v < 0 ? 0 : (v > 255 ? 255 : v));
-}
-
-// Vertical pass: out[x] = sum over taps of weight[k] * rows[k][x], for `bytes` bytes. The pass
-// does not care what the bytes are; `pairs` holds the weights two by two as (low, high) 16-bit
-// halves of one word.
-// Bytes [from, bytes) are computed.
-using VerticalRow = void (*)(const uint8_t* const* rows, const int16_t* weights,
-                             const int32_t* pairs, int taps, uint8_t* out, std::size_t from,
-                             std::size_t bytes);
-
-void verticalTail(const uint8_t* const* rows, const int16_t* weights, int taps, uint8_t* out,
-                  std::size_t from, std::size_t bytes) {
-    for (std::size_t x = from; x < bytes; ++x) {
-        int32_t sum = 0;
-        for (int k = 0; k < taps; ++k)
-            sum += weights[k] * rows[k][x];
-        out[x] = clampToByte(sum);
-    }
-}
-
 void verticalRowPlain(const uint8_t* const* rows, const int16_t* weights, const int32_t*, int taps,
                       uint8_t* out, std::size_t from, std::size_t bytes) {
     verticalTail(rows, weights, taps, out, from, bytes);
 }
 
-// Horizontal pass over one row of `inBytes`-byte pixels into `outBytes`-byte pixels. The input
-// row has room for `taps` pixels past its end (their weights are 0).
-using HorizontalRow = void (*)(const uint8_t* in, int inBytes, const AxisWeights& axis,
-                               const int32_t* pairs, int outWidth, uint8_t* out, int outBytes);
-
-void horizontalRowPlain(const uint8_t* in, int inBytes, const AxisWeights& axis, const int32_t*,
-                        int outWidth, uint8_t* out, int outBytes) {
+void horizontalRowPlain(const uint8_t* in, int inBytes, const AxisTable& axis, int outWidth,
+                        uint8_t* out, int outBytes) {
     const int taps = axis.taps;
     for (int i = 0; i < outWidth; ++i, out += outBytes) {
-        const uint8_t* s = in + std::size_t(axis.first[std::size_t(i)]) * std::size_t(inBytes);
-        const int16_t* w = &axis.weights[std::size_t(i) * std::size_t(taps)];
+        const uint8_t* s = in + std::size_t(axis.first[i]) * std::size_t(inBytes);
+        const int16_t* w = axis.weights + std::size_t(i) * std::size_t(taps);
         int32_t sum[4] = {0, 0, 0, 0};
         for (int k = 0; k < taps; ++k, s += inBytes)
             for (int c = 0; c < inBytes; ++c)
@@ -194,166 +157,17 @@ void horizontalRowPlain(const uint8_t* in, int inBytes, const AxisWeights& axis,
     }
 }
 
-#ifdef VISTREL_X86
-
-// Two rows' bytes interleaved and widened to 16 bits, times a weight pair: 16 bytes of output
-// from one multiply-add per 4 bytes and pair of taps.
-void verticalRowSse2(const uint8_t* const* rows, const int16_t* weights, const int32_t* pairs,
-                     int taps, uint8_t* out, std::size_t from, std::size_t bytes) {
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i rounding = _mm_set1_epi32(kRounding);
-    std::size_t x = from;
-    for (; x + 16 <= bytes; x += 16) {
-        __m128i a0 = zero, a1 = zero, a2 = zero, a3 = zero;
-        for (int k = 0; k < taps; k += 2) {
-            const __m128i w = _mm_set1_epi32(pairs[k / 2]);
-            const __m128i r0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows[k] + x));
-            const __m128i r1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows[k + 1] + x));
-            const __m128i lo = _mm_unpacklo_epi8(r0, r1), hi = _mm_unpackhi_epi8(r0, r1);
-            a0 = _mm_add_epi32(a0, _mm_madd_epi16(_mm_unpacklo_epi8(lo, zero), w));
-            a1 = _mm_add_epi32(a1, _mm_madd_epi16(_mm_unpackhi_epi8(lo, zero), w));
-            a2 = _mm_add_epi32(a2, _mm_madd_epi16(_mm_unpacklo_epi8(hi, zero), w));
-            a3 = _mm_add_epi32(a3, _mm_madd_epi16(_mm_unpackhi_epi8(hi, zero), w));
-        }
-        a0 = _mm_srai_epi32(_mm_add_epi32(a0, rounding), kWeightBits);
-        a1 = _mm_srai_epi32(_mm_add_epi32(a1, rounding), kWeightBits);
-        a2 = _mm_srai_epi32(_mm_add_epi32(a2, rounding), kWeightBits);
-        a3 = _mm_srai_epi32(_mm_add_epi32(a3, rounding), kWeightBits);
-        const __m128i packed = _mm_packus_epi16(_mm_packs_epi32(a0, a1), _mm_packs_epi32(a2, a3));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), packed);
-    }
-    verticalTail(rows, weights, taps, out, x, bytes);
-}
-
-// The same 32 bytes at a time. Every step stays inside its 128-bit lane, so the bytes come out
-// in the order they went in.
-__attribute__((target("avx2"))) void verticalRowAvx2(const uint8_t* const* rows,
-                                                     const int16_t* weights, const int32_t* pairs,
-                                                     int taps, uint8_t* out, std::size_t from,
-                                                     std::size_t bytes) {
-    const __m256i zero = _mm256_setzero_si256();
-    const __m256i rounding = _mm256_set1_epi32(kRounding);
-    std::size_t x = from;
-    for (; x + 32 <= bytes; x += 32) {
-        __m256i a0 = zero, a1 = zero, a2 = zero, a3 = zero;
-        for (int k = 0; k < taps; k += 2) {
-            const __m256i w = _mm256_set1_epi32(pairs[k / 2]);
-            const __m256i r0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(rows[k] + x));
-            const __m256i r1 =
-                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(rows[k + 1] + x));
-            const __m256i lo = _mm256_unpacklo_epi8(r0, r1), hi = _mm256_unpackhi_epi8(r0, r1);
-            a0 = _mm256_add_epi32(a0, _mm256_madd_epi16(_mm256_unpacklo_epi8(lo, zero), w));
-            a1 = _mm256_add_epi32(a1, _mm256_madd_epi16(_mm256_unpackhi_epi8(lo, zero), w));
-            a2 = _mm256_add_epi32(a2, _mm256_madd_epi16(_mm256_unpacklo_epi8(hi, zero), w));
-            a3 = _mm256_add_epi32(a3, _mm256_madd_epi16(_mm256_unpackhi_epi8(hi, zero), w));
-        }
-        a0 = _mm256_srai_epi32(_mm256_add_epi32(a0, rounding), kWeightBits);
-        a1 = _mm256_srai_epi32(_mm256_add_epi32(a1, rounding), kWeightBits);
-        a2 = _mm256_srai_epi32(_mm256_add_epi32(a2, rounding), kWeightBits);
-        a3 = _mm256_srai_epi32(_mm256_add_epi32(a3, rounding), kWeightBits);
-        const __m256i packed =
-            _mm256_packus_epi16(_mm256_packs_epi32(a0, a1), _mm256_packs_epi32(a2, a3));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x), packed);
-    }
-    verticalRowSse2(rows, weights, pairs, taps, out, x, bytes);
-}
-
-// Rounds four channel sums (blue, green, red, alpha) to bytes and stores 3 or 4 of them.
-inline void storePixel(__m128i sum, bool opaque, uint8_t* out, int outBytes) {
-    sum = _mm_srai_epi32(_mm_add_epi32(sum, _mm_set1_epi32(kRounding)), kWeightBits);
-    const __m128i zero = _mm_setzero_si128();
-    uint32_t pixel =
-        uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(_mm_packs_epi32(sum, zero), zero)));
-    if (opaque) pixel |= 0xFF000000u;
-    if (outBytes == 4) {
-        std::memcpy(out, &pixel, 4);
-    } else {
-        std::memcpy(out, &pixel, 2);
-        out[2] = uint8_t(pixel >> 16);
-    }
-}
-
-// One output pixel: two source pixels' bytes interleaved and widened, times a weight pair, for
-// all four channels at once. A 3-byte pixel is read as 4 bytes; the fourth lane is dropped.
-void horizontalRowSse2(const uint8_t* in, int inBytes, const AxisWeights& axis,
-                       const int32_t* pairs, int outWidth, uint8_t* out, int outBytes) {
-    const __m128i zero = _mm_setzero_si128();
-    const int taps = axis.taps;
-    const std::size_t step = std::size_t(inBytes);
-    const bool opaque = inBytes == 3 && outBytes == 4;
-    for (int i = 0; i < outWidth; ++i, out += outBytes) {
-        const uint8_t* s = in + std::size_t(axis.first[std::size_t(i)]) * step;
-        const int32_t* w = pairs + std::size_t(i) * std::size_t(taps / 2);
-        __m128i sum = zero;
-        for (int k = 0; k < taps; k += 2, s += 2 * step) {
-            int32_t p0, p1;
-            std::memcpy(&p0, s, 4);
-            std::memcpy(&p1, s + step, 4);
-            const __m128i both = _mm_unpacklo_epi8(_mm_cvtsi32_si128(p0), _mm_cvtsi32_si128(p1));
-            sum = _mm_add_epi32(
-                sum, _mm_madd_epi16(_mm_unpacklo_epi8(both, zero), _mm_set1_epi32(w[k / 2])));
-        }
-        storePixel(sum, opaque, out, outBytes);
-    }
-}
-
-// Four taps at a time: one 16-byte read holds four source pixels (3 or 4 bytes each), a byte
-// shuffle pairs them up as the multiply-add wants them, and the two 128-bit halves take a
-// weight pair each. A 3-byte pixel's missing fourth channel is shuffled in as zero.
-__attribute__((target("avx2"))) void horizontalRowAvx2(const uint8_t* in, int inBytes,
-                                                       const AxisWeights& axis,
-                                                       const int32_t* pairs, int outWidth,
-                                                       uint8_t* out, int outBytes) {
-    const __m128i order = inBytes == 4 ? _mm_setr_epi8(0, 4, 1, 5, 2, 6, 3, 7, //
-                                                       8, 12, 9, 13, 10, 14, 11, 15)
-                                       : _mm_setr_epi8(0, 3, 1, 4, 2, 5, -1, -1, //
-                                                       6, 9, 7, 10, 8, 11, -1, -1);
-    const __m256i spread = _mm256_setr_epi32(0, 0, 0, 0, 1, 1, 1, 1);
-    const int taps = axis.taps;
-    const std::size_t step = std::size_t(inBytes) * 4;
-    const bool opaque = inBytes == 3 && outBytes == 4;
-    for (int i = 0; i < outWidth; ++i, out += outBytes) {
-        const uint8_t* s = in + std::size_t(axis.first[std::size_t(i)]) * std::size_t(inBytes);
-        const int32_t* w = pairs + std::size_t(i) * std::size_t(taps / 2);
-        __m256i sum = _mm256_setzero_si256();
-        for (int k = 0; k < taps; k += 4, s += step, w += 2) {
-            const __m128i four =
-                _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s)), order);
-            const __m256i weights = _mm256_permutevar8x32_epi32(
-                _mm256_castsi128_si256(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(w))),
-                spread);
-            sum = _mm256_add_epi32(sum, _mm256_madd_epi16(_mm256_cvtepu8_epi16(four), weights));
-        }
-        storePixel(_mm_add_epi32(_mm256_castsi256_si128(sum), _mm256_extracti128_si256(sum, 1)),
-                   opaque, out, outBytes);
-    }
-}
-
-#endif
-
-struct Passes {
-    VerticalRow vertical = verticalRowPlain;
-    HorizontalRow horizontal = horizontalRowPlain;
-};
-
 std::atomic<int> simdLimit{kResamplerBest};
 
 // Every level computes the same integers; the wider ones only do more at once.
-Passes passes() {
-    Passes chosen;
+RowKernels kernels() {
 #ifdef VISTREL_X86
     static const bool avx2 = __builtin_cpu_supports("avx2");
     const int level = simdLimit.load(std::memory_order_relaxed);
-    if (level >= kResamplerSse2) {
-        chosen.vertical = verticalRowSse2;
-        chosen.horizontal = horizontalRowSse2;
-    }
-    if (level >= kResamplerBest && avx2) {
-        chosen.vertical = verticalRowAvx2;
-        chosen.horizontal = horizontalRowAvx2;
-    }
+    if (level >= kResamplerBest && avx2) return avx2Kernels();
+    if (level >= kResamplerSse2) return sse2Kernels();
 #endif
-    return chosen;
+    return {verticalRowPlain, horizontalRowPlain};
 }
 
 std::vector<int32_t> packPairs(const std::vector<int16_t>& weights) {
@@ -376,13 +190,15 @@ bool resampleRows(uint8_t* dst, const Layout& to, const uint8_t* src, const Layo
         return false;
     const std::vector<int32_t> acrossPairs = packPairs(across.weights);
     const std::vector<int32_t> downPairs = packPairs(down.weights);
+    const AxisTable acrossTable{across.taps, across.first.data(), across.weights.data(),
+                                acrossPairs.data()};
 
     const std::size_t rowBytes = std::size_t(from.width) * std::size_t(from.pixelBytes);
     // Room past the row for the horizontal pass's zero-weight taps and its 16-byte reads.
     LargeBuffer middle(rowBytes + std::size_t(across.taps) * 4 + 32);
     if (!middle) return false;
     std::vector<const uint8_t*> rows(std::size_t(down.taps));
-    const Passes pass = passes();
+    const RowKernels pass = kernels();
     for (int j = 0; j < to.height; ++j) {
         const int top = down.first[std::size_t(j)];
         for (int k = 0; k < down.taps; ++k) {
@@ -393,7 +209,7 @@ bool resampleRows(uint8_t* dst, const Layout& to, const uint8_t* src, const Layo
         const std::size_t w = std::size_t(j) * std::size_t(down.taps);
         pass.vertical(rows.data(), &down.weights[w], &downPairs[w / 2], down.taps, middle.data(), 0,
                       rowBytes);
-        pass.horizontal(middle.data(), from.pixelBytes, across, acrossPairs.data(), to.width,
+        pass.horizontal(middle.data(), from.pixelBytes, acrossTable, to.width,
                         dst + std::size_t(j) * to.rowSize, to.pixelBytes);
     }
     return true;
@@ -412,21 +228,23 @@ bool resample(uint8_t* dst, const Layout& to, const uint8_t* src, const Layout& 
 
 } // namespace
 
+} // namespace resampling
+
+using namespace resampling;
+
 void limitResamplerSimd(int level) {
     simdLimit = level;
 }
 
 bool resizePicture(uint8_t* destinationPixels, const BitmapInfoHeader* destinationInfo,
-                   const uint8_t* sourcePixels, const BitmapInfoHeader* sourceInfo, int filter) {
+                   const uint8_t* sourcePixels, const BitmapInfoHeader* sourceInfo,
+                   ResizeFilter filter) {
     Layout to, from;
     if (!layoutOf(destinationInfo, destinationPixels, to) ||
         !layoutOf(sourceInfo, sourcePixels, from))
         return false;
-    if (filter == kResizeSmooth)
-        return resample(destinationPixels, to, sourcePixels, from, Kernel::Triangle);
-    if (filter == kResizeSharp)
-        return resample(destinationPixels, to, sourcePixels, from, Kernel::Lanczos3);
-    return false;
+    return resample(destinationPixels, to, sourcePixels, from,
+                    filter == ResizeFilter::Lanczos3 ? Kernel::Lanczos3 : Kernel::Triangle);
 }
 
 bool averagePicture(const BitmapInfoHeader* destinationInfo, uint8_t* destinationPixels,

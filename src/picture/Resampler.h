@@ -12,18 +12,19 @@
 namespace vistrel {
 
 // Filters of resizePicture.
-enum ResizeFilter : int {
+enum class ResizeFilter {
     // A triangle (bilinear) kernel widened by the reduction factor: every source pixel
     // contributes, so a reduction shows no aliasing.
-    kResizeSmooth = 1,
+    Triangle,
     // Lanczos-3, widened likewise: sharper, for the zoom's high-quality mode.
-    kResizeSharp = 3,
+    Lanczos3,
 };
 
 // Resamples the source to the destination's size with the given filter. A 24-bit source into a
 // 32-bit destination gets alpha 255; a 32-bit source's alpha is resampled like a colour.
 bool resizePicture(uint8_t* destinationPixels, const BitmapInfoHeader* destinationInfo,
-                   const uint8_t* sourcePixels, const BitmapInfoHeader* sourceInfo, int filter);
+                   const uint8_t* sourcePixels, const BitmapInfoHeader* sourceInfo,
+                   ResizeFilter filter);
 // Copies a picture of the same size into another depth: 24 to 32 bits gives alpha 255 and
 // keeps the colour bytes; 32 to 24 drops alpha.
 bool convertPicture(uint8_t* destinationPixels, const BitmapInfoHeader* destinationInfo,

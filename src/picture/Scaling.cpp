@@ -1,50 +1,40 @@
 #include "Scaling.h"
 
-#include "CachedPicture.h"
-#include "Platform.h"
 #include "Resampler.h"
 
 #include <algorithm>
-#include <atomic>
 
 namespace vistrel {
 
 namespace {
 
-std::atomic<bool> mainWindowExists{false};
-
-// More than this many screens of area get a copy on every platform version.
+// More than this many screens of area get a copy whatever the capabilities.
 constexpr double kLargeAreaRatio = 1.98;
-// Platform versions above this one get a copy for every picture wider or taller than the screen.
-constexpr uint32_t kStretchesSmallPictures = 0x0600;
 // At start-up a reduction of more than this (in area) takes the fast averaging path.
 constexpr int64_t kStartUpAverageRatio = 15;
 
-bool needsScreenCopy(Picture& picture, ScreenSize screen, uint32_t version) {
+bool needsScreenCopy(Picture& picture, const ScreenCopyPolicy& policy) {
     const int64_t w = picture.width(), h = picture.height();
+    const Size screen = policy.screen;
     const int depth = picture.bitsPerPixel();
     const bool larger = w > screen.width || h > screen.height;
-    if (depth == 32 && larger && NeedsAlphaComposition(picture)) return true;
+    if (depth == 32 && larger && policy.capabilities.translucentWindows &&
+        hasRealTransparency(picture))
+        return true;
     if (depth < 24) return false;
     const double ratio = double(w * h) / (double(screen.width) * double(screen.height));
-    return ratio > kLargeAreaRatio || (larger && version > kStretchesSmallPictures);
+    return ratio > kLargeAreaRatio ||
+           (larger && policy.capabilities.screenCopyForEveryLargerPicture);
 }
 
 } // namespace
 
-void setHasMainWindow(bool exists) {
-    mainWindowExists = exists;
-}
-bool hasMainWindow() {
-    return mainWindowExists;
-}
-
-void CachedPicture::prepareScreenCopy() {
-    if (!picture || picture->empty()) return;
-    const ScreenSize screen = screenSize();
+void prepareScreenCopy(Picture& source, std::unique_ptr<Picture>& fitted,
+                       const ScreenCopyPolicy& policy) {
+    if (source.empty()) return;
+    const Size screen = policy.screen;
     if (screen.width <= 0 || screen.height <= 0) return;
-    Picture& source = *picture;
-    if (!needsScreenCopy(source, screen, platformVersion())) return;
+    if (!needsScreenCopy(source, policy)) return;
     if (!fitted) fitted = std::make_unique<Picture>(PictureStorage::Fixed);
 
     // The picture's shape fitted into the screen's; 64-bit products so that no side overflows.
@@ -58,7 +48,7 @@ void CachedPicture::prepareScreenCopy() {
     fw = std::max<int64_t>(fw, 1);
     fh = std::max<int64_t>(fh, 1);
 
-    if (source.bitsPerPixel() == 24 && !hasMainWindow() &&
+    if (source.bitsPerPixel() == 24 && !policy.windowExists &&
         (w * h) / (fw * fh) > kStartUpAverageRatio) {
         fitted->create(int(fw), int(fh), 24, false);
         averagePicture(fitted->info(), fitted->lockBits(), source.info(), source.lockBits());
@@ -71,19 +61,10 @@ void CachedPicture::prepareScreenCopy() {
     // first and reducing that, without writing and reading a second full-size picture.
     fitted->create(int(fw), int(fh), 32, false);
     resizePicture(fitted->lockBits(), fitted->info(), source.lockBits(), source.info(),
-                  kResizeSmooth);
+                  ResizeFilter::Triangle);
     source.unlockBits();
     fitted->unlockBits();
     if (source.bitsPerPixel() == 32) resampleAlpha(*fitted, source);
-}
-
-void CachedPicture::rotate(int angle) {
-    if (!picture) return;
-    picture->rotateQuarter(angle);
-    if (fitted) {
-        fitted.reset();
-        prepareScreenCopy();
-    }
 }
 
 void resampleAlpha(Picture& destination, Picture& source) {

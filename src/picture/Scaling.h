@@ -2,16 +2,28 @@
 // alpha of 32-bit copies. The resampling itself is in Resampler.h.
 #pragma once
 
+#include "Geometry.h"
 #include "Picture.h"
+#include "Platform.h"
+
+#include <memory>
 
 namespace vistrel {
 
-// Whether the application's main window exists yet. Until the viewer says so (once, when its
-// window exists) pictures are being opened at start-up, where a large reduction takes the fast
-// averaging path so that the first picture appears quickly. Process-wide; false by default, so
-// tools behave like start-up.
-void setHasMainWindow(bool exists);
-bool hasMainWindow();
+// What decides a picture's screen copy. The window passes it down with every open and step; a
+// tool makes its own.
+struct ScreenCopyPolicy {
+    Size screen{1920, 1080};
+    // Until the main window exists, pictures are being opened at start-up: a large reduction
+    // then takes the fast averaging path, so that the first picture appears quickly.
+    bool windowExists = false;
+    Capabilities capabilities;
+};
+
+// Makes or refreshes `fitted`, the screen-sized copy of `source`, when the picture is large
+// compared with the screen; leaves it as it is otherwise.
+void prepareScreenCopy(Picture& source, std::unique_ptr<Picture>& fitted,
+                       const ScreenCopyPolicy& policy);
 
 // Recomputes the destination's alpha bytes from the source by bilinear interpolation in fixed
 // point (10 fraction bits); both must be 32 bits, otherwise nothing happens. The top memory row

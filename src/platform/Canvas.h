@@ -14,13 +14,13 @@ namespace vistrel {
 inline constexpr uint32_t kWhite = 0xFFFFFF;
 inline constexpr uint32_t kBlack = 0x000000;
 
-// Text layout flags, with the values of the text-drawing flags the rules name.
+// Text layout flags; left-aligned and top-aligned without any.
 enum TextFormat : unsigned {
-    TextLeft = 0x00,
-    TextCenter = 0x01,
-    TextRight = 0x02,
-    TextVCenter = 0x04,
-    TextSingleLine = 0x20,
+    TextLeft = 0,
+    TextCenter = 1 << 0,
+    TextRight = 1 << 1,
+    TextVCenter = 1 << 2,
+    TextSingleLine = 1 << 3,
 };
 
 struct TextStyle {

@@ -5,14 +5,25 @@
 
 namespace vistrel {
 
+// Pictures shown beside a menu item's text.
+enum class MenuImage {
+    None,
+    RotateClockwiseLarge, // for menus whose check mark is 15 pixels wide or more
+    RotateCounterClockwiseLarge,
+    RotateClockwiseSmall,
+    RotateCounterClockwiseSmall,
+};
+
 struct MenuItem {
-    int id = 0; // the command a choice gives back; 0 for a separator
+    // What the host hands back when the item is chosen; the window's own command number, which
+    // the host does not interpret. Unused for a separator.
+    int command = 0;
     std::string text;
     bool separator = false;
     bool checked = false;
     bool radio = false; // the check shows as a radio mark
     bool grayed = false;
-    int image = 0; // a picture shown beside the text, by resource id; 0 for none
+    MenuImage image = MenuImage::None;
 };
 
 } // namespace vistrel

@@ -1,6 +1,8 @@
-// What the rest of the program asks of the operating system and the toolkit. Only
-// src/qt implements it with Qt; tests and tools use the headless default or a fake.
+// What the rest of the program asks of the operating system and the toolkit. Only src/qt
+// implements it with Qt; tests and tools use the headless default or a fake.
 #pragma once
+
+#include "Geometry.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -8,9 +10,16 @@
 
 namespace vistrel {
 
-struct ScreenSize {
-    int width = 0;
-    int height = 0;
+// What the desktop the program runs on can do; each rule that depends on it reads one flag.
+struct Capabilities {
+    // Windows can be translucent pixel by pixel: a 32-bit picture with real transparency is
+    // drawn through its alpha and shapes the window.
+    bool translucentWindows = true;
+    // Every picture wider or taller than the screen gets a filtered screen copy, not only those
+    // of about two screens of area or more: the window's own stretched drawing is the slow path.
+    bool screenCopyForEveryLargerPicture = true;
+    // The desktop's background may be any picture file; otherwise it is given a BMP copy.
+    bool wallpaperFromAnyFile = true;
 };
 
 // Width and line height of a text in the desktop's default font.
@@ -33,11 +42,9 @@ class Platform {
 public:
     virtual ~Platform() = default;
 
-    // Full size of the primary screen in pixels (not the work area), read anew each time.
-    virtual ScreenSize screenSize() = 0;
-    // Version number as major * 256 + minor; rules of the program depend on >= 0x0500 and
-    // > 0x0600.
-    virtual uint32_t version() = 0;
+    // The primary screen's full geometry in pixels (not the work area), read anew each time.
+    virtual Rect primaryScreen() = 0;
+    virtual Capabilities capabilities() { return {}; }
     // The system picture decoder: GIF (first frame), ICO and CUR (the image closest to 32x32,
     // the deepest of equal sizes), BMP and JPEG. Everything else is refused.
     // False when the bytes are none of these, cannot be decoded, or the sink refuses them.
@@ -56,20 +63,11 @@ public:
     virtual int writeSetting(const char* name, int32_t value) { return 1; }
 };
 
-// The installed platform. Without one, a headless platform answers: a 1920x1080 screen,
-// version 0x0A00, no system picture decoder, 7 x 13 pixels per character of text, and a
-// settings store that holds nothing and refuses writes.
+// The installed platform. Without one, a headless platform answers: a 1920x1080 screen at
+// (0, 0), every capability, no system picture decoder, 7 x 13 pixels per character of text,
+// and a settings store that holds nothing and refuses writes.
 Platform& platform();
 // Installs `p` (not owned; null restores the headless default).
 void installPlatform(Platform* p);
-
-// Overrides for tests and tools; they hold over whatever the installed platform reports.
-void overrideScreenSize(ScreenSize size);
-void overridePlatformVersion(uint32_t version);
-void clearPlatformOverrides();
-
-// What the program reads: the override when one is set, else the installed platform's answer.
-ScreenSize screenSize();
-uint32_t platformVersion();
 
 } // namespace vistrel

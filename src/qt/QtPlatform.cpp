@@ -14,23 +14,18 @@ namespace vistrel {
 
 QtPlatform::QtPlatform() {
     // Qt's default limit (128 MB) would refuse pictures the rest of the program accepts; the
-    // pixel-count check below keeps the bound.
+    // system decoder's pixel-count check keeps the bound.
     QImageReader::setAllocationLimit(1100);
-    screenSize(); // the first answer for other threads
 }
 
-ScreenSize QtPlatform::screenSize() {
-    // Qt's screens may only be asked on the thread that runs the application. The prefetch
-    // worker, which sizes screen copies, gets the answer the window thread read last.
+Rect QtPlatform::primaryScreen() {
+    // The size of the primary screen's full geometry; without a GUI, 1920x1080. The window's
+    // rules place it from (0, 0).
     const auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
-    if (app && QThread::currentThread() == app->thread()) {
-        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-            const QRect full = screen->geometry();
-            screenWidth_ = full.width();
-            screenHeight_ = full.height();
-        }
-    }
-    return {screenWidth_, screenHeight_};
+    if (app && QThread::currentThread() == app->thread())
+        if (const QScreen* screen = QGuiApplication::primaryScreen())
+            return {0, 0, screen->geometry().width(), screen->geometry().height()};
+    return {0, 0, 1920, 1080};
 }
 
 TextExtent QtPlatform::textExtent(const char* text) {

@@ -1,18 +1,18 @@
-// The platform on Qt 6: the primary screen, the version number, Qt's image readers, the default
-// font and the settings.
+// The platform on Qt 6: the primary screen, Qt's image readers, the default font and the
+// settings.
 #pragma once
 
 #include "Platform.h"
 
-#include <atomic>
+#include <cstdint>
 
 namespace vistrel {
 
 class QtPlatform final : public Platform {
 public:
     QtPlatform();
-    ScreenSize screenSize() override;
-    uint32_t version() override { return 0x0A00; }
+    // Asked on the application's thread only (the window passes the screen on to the worker).
+    Rect primaryScreen() override;
     bool decodeSystemPicture(const uint8_t* data, std::size_t size, SystemImageSink& sink) override;
     // Needs a QGuiApplication; without one, the headless measure of 7 x 13 per character.
     TextExtent textExtent(const char* text) override;
@@ -26,9 +26,6 @@ public:
 
 private:
     int64_t maxPixels_ = int64_t(1) << 28;
-    // The primary screen as last read on the application's thread; 1920x1080 without a GUI.
-    std::atomic<int> screenWidth_{1920};
-    std::atomic<int> screenHeight_{1080};
 };
 
 } // namespace vistrel

@@ -18,19 +18,20 @@ QString menuText(const std::string& text) {
 
 } // namespace
 
-QIcon MenuImageIcon(int image) {
+QIcon MenuImageIcon(MenuImage image) {
     switch (image) {
-    case MenuImageRotateRightLarge:
+    case MenuImage::RotateClockwiseLarge:
         return QIcon(QStringLiteral(":/menu/rotate_cw_16.png"));
-    case MenuImageRotateLeftLarge:
+    case MenuImage::RotateCounterClockwiseLarge:
         return QIcon(QStringLiteral(":/menu/rotate_ccw_16.png"));
-    case MenuImageRotateRightSmall:
+    case MenuImage::RotateClockwiseSmall:
         return QIcon(QStringLiteral(":/menu/rotate_cw_13.png"));
-    case MenuImageRotateLeftSmall:
+    case MenuImage::RotateCounterClockwiseSmall:
         return QIcon(QStringLiteral(":/menu/rotate_ccw_13.png"));
-    default:
-        return {};
+    case MenuImage::None:
+        break;
     }
+    return {};
 }
 
 void FillMenu(QMenu& menu, const std::vector<MenuItem>& items) {
@@ -42,7 +43,7 @@ void FillMenu(QMenu& menu, const std::vector<MenuItem>& items) {
             continue;
         }
         QAction* action = menu.addAction(menuText(item.text));
-        action->setData(item.id);
+        action->setData(item.command);
         action->setEnabled(!item.grayed);
         // Only a checked item shows a mark; an unchecked one shows nothing, not an empty box.
         action->setCheckable(item.checked);
@@ -68,7 +69,7 @@ int ExecPopupMenu(const std::vector<MenuItem>& items, QPoint globalPos, QWidget*
     QMenu menu(owner);
     FillMenu(menu, items);
     const QAction* chosen = menu.exec(globalPos);
-    return chosen ? chosen->data().toInt() : 0;
+    return chosen ? chosen->data().toInt() : -1;
 }
 
 int MenuCheckMarkWidth(QWidget* owner) {

@@ -1,7 +1,7 @@
 // The context menu model shown as a Qt popup menu.
 #pragma once
 
-#include "ContextMenu.h"
+#include "MenuItem.h"
 
 #include <QIcon>
 #include <QMenu>
@@ -11,17 +11,17 @@
 
 namespace vistrel {
 
-// Fills `menu` with the items; each action carries its command id as its data.
+// Fills `menu` with the items; each action carries its item's command as its data.
 void FillMenu(QMenu& menu, const std::vector<MenuItem>& items);
 
-// Shows the items at `globalPos` (screen coordinates) and waits for a choice: the chosen command
-// id, or 0 when the menu was dismissed.
+// Shows the items at `globalPos` (screen coordinates) and waits for a choice: the chosen item's
+// command, or -1 when the menu was dismissed.
 int ExecPopupMenu(const std::vector<MenuItem>& items, QPoint globalPos, QWidget* owner);
 
 // The width a menu item's check mark or image gets in pixels, for ContextMenuState.
 int MenuCheckMarkWidth(QWidget* owner);
 
-// The picture of a MenuImage id; a null icon for MenuImageNone or an unknown id.
-QIcon MenuImageIcon(int image);
+// The picture shown beside an item; a null icon for none.
+QIcon MenuImageIcon(MenuImage image);
 
 } // namespace vistrel

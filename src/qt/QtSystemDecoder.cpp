@@ -4,6 +4,8 @@
 
 #include "GifFrames.h"
 #include "IconDirectory.h"
+#include "WmfFile.h"
+#include "WmfPlayer.h"
 
 #include <QBuffer>
 #include <QByteArray>
@@ -37,6 +39,8 @@ const char* formatOf(const uint8_t* data, std::size_t size) {
 } // namespace
 
 bool QtPlatform::decodeSystemPicture(const uint8_t* data, std::size_t size, SystemImageSink& sink) {
+    // Placeable metafiles go to our own player; Qt has no metafile reader.
+    if (isPlaceableWmf(data, size)) return playPlaceableWmf(data, size, maxPixels_, sink);
     const char* format = formatOf(data, size);
     if (!format || size > std::size_t(INT32_MAX)) return false;
     QByteArray bytes =

@@ -2,7 +2,6 @@
 
 #include "QtCanvas.h"
 #include "QtPopupMenu.h"
-#include "Settings.h"
 #include "SlideShowDialog.h"
 #include "ViewerWindow.h"
 
@@ -30,58 +29,6 @@
 namespace vistrel {
 
 namespace {
-
-// The virtual-key code of a key event; 0 for keys the window has no code for.
-int virtualKeyOf(const QKeyEvent& event) {
-    const int key = event.key();
-    const bool keypad = event.modifiers() & Qt::KeypadModifier;
-    if (keypad) {
-        if (key >= Qt::Key_0 && key <= Qt::Key_9) return 0x60 + (key - Qt::Key_0);
-        switch (key) {
-        case Qt::Key_Asterisk:
-            return VkMultiply;
-        case Qt::Key_Plus:
-            return VkAdd;
-        case Qt::Key_Minus:
-            return VkSubtract;
-        default:
-            break;
-        }
-    }
-    if ((key >= Qt::Key_0 && key <= Qt::Key_9) || (key >= Qt::Key_A && key <= Qt::Key_Z))
-        return key; // digits and letters share their codes with ASCII
-    if (key >= Qt::Key_F1 && key <= Qt::Key_F24) return VkF1 + (key - Qt::Key_F1);
-    switch (key) {
-    case Qt::Key_Escape:
-        return VkEscape;
-    case Qt::Key_PageUp:
-        return VkPageUp;
-    case Qt::Key_PageDown:
-        return VkPageDown;
-    case Qt::Key_End:
-        return VkEnd;
-    case Qt::Key_Home:
-        return VkHome;
-    case Qt::Key_Left:
-        return VkLeft;
-    case Qt::Key_Up:
-        return VkUp;
-    case Qt::Key_Right:
-        return VkRight;
-    case Qt::Key_Down:
-        return VkDown;
-    case Qt::Key_Asterisk:
-        return Vk8; // Shift+8 on the main keyboard
-    case Qt::Key_Equal:
-    case Qt::Key_Plus:
-        return VkOemPlus;
-    case Qt::Key_Minus:
-    case Qt::Key_Underscore:
-        return VkOemMinus;
-    default:
-        return 0;
-    }
-}
 
 // The wheel turn of one notch of an ordinary mouse wheel.
 constexpr int kWheelNotch = 120;
@@ -117,20 +64,12 @@ private:
 
 HostWidget::HostWidget(QtWindowHost& host) : host_(host) {}
 
-bool HostWidget::event(QEvent* event) {
-    if (event->type() == kShowContextMenuEvent) {
-        host_.viewer_.OnShowContextMenu();
-        return true;
-    }
-    return QWidget::event(event);
-}
-
 void HostWidget::paintEvent(QPaintEvent* event) {
     QImage& frame = host_.frame();
     // A frame the window has not painted since it got its size: the window paints it now.
     if (!host_.framePainted_) {
         FrameCanvas dc(host_, false);
-        host_.viewer_.OnPaint(dc);
+        host_.viewer_.onPaint(dc);
     }
     QPainter painter(this);
     painter.setCompositionMode(QPainter::CompositionMode_Source);
@@ -146,59 +85,30 @@ void HostWidget::paintEvent(QPaintEvent* event) {
 }
 
 void HostWidget::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_V) host_.vDown_ = true;
-    const int key = virtualKeyOf(*event);
-    if (key == VkF1)
-        host_.viewer_.OnHelp();
-    else if (key != 0)
-        host_.viewer_.OnKeyDown(key);
-}
-
-void HostWidget::keyReleaseEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_V && !event->isAutoRepeat()) host_.vDown_ = false;
+    host_.act(Trigger::Key, event->key(), event->modifiers(), QGuiApplication::mouseButtons());
 }
 
 void HostWidget::mousePressEvent(QMouseEvent* event) {
-    const unsigned flags = host_.mouseFlags(event->buttons(), event->modifiers());
-    const Point point = host_.clientOf(event->globalPosition());
-    switch (event->button()) {
-    case Qt::LeftButton:
-        host_.viewer_.OnLButtonDown(flags, point);
-        break;
-    case Qt::RightButton:
-        host_.viewer_.OnRButtonDown(flags, point);
-        break;
-    case Qt::MiddleButton:
-        host_.viewer_.OnMButtonDown(flags, point);
-        break;
-    default:
-        break;
-    }
+    host_.act(Trigger::Press, event->button(), event->modifiers(), event->buttons(),
+              host_.clientOf(event->globalPosition()));
 }
 
 void HostWidget::mouseReleaseEvent(QMouseEvent* event) {
-    const unsigned flags = host_.mouseFlags(event->buttons(), event->modifiers());
-    const Point point = host_.clientOf(event->globalPosition());
     if (event->button() == Qt::LeftButton)
-        host_.viewer_.OnLButtonUp(flags, point);
+        host_.viewer_.onRelease(MouseButton::Left);
     else if (event->button() == Qt::RightButton)
-        host_.viewer_.OnRButtonUp(flags, point);
+        host_.viewer_.onRelease(MouseButton::Right);
 }
 
-// The second press of a double click arrives here instead of as a press; a middle double click
-// is no second press of the middle button.
+// The second press of a double click arrives here instead of as a press.
 void HostWidget::mouseDoubleClickEvent(QMouseEvent* event) {
-    const unsigned flags = host_.mouseFlags(event->buttons(), event->modifiers());
-    const Point point = host_.clientOf(event->globalPosition());
-    if (event->button() == Qt::LeftButton)
-        host_.viewer_.OnLButtonDblClk(flags, point);
-    else if (event->button() == Qt::RightButton)
-        host_.viewer_.OnRButtonDblClk(flags, point);
+    host_.act(Trigger::DoubleClick, event->button(), event->modifiers(), event->buttons(),
+              host_.clientOf(event->globalPosition()));
 }
 
 void HostWidget::mouseMoveEvent(QMouseEvent* event) {
-    host_.viewer_.OnMouseMove(host_.mouseFlags(event->buttons(), event->modifiers()),
-                              host_.clientOf(event->globalPosition()));
+    host_.pointerMoved(host_.clientOf(event->globalPosition()), event->buttons(),
+                       event->modifiers());
 }
 
 void HostWidget::wheelEvent(QWheelEvent* event) {
@@ -211,18 +121,18 @@ void HostWidget::wheelEvent(QWheelEvent* event) {
     if (std::abs(wheelRemainder_) < kWheelNotch) return;
     const int turned = wheelRemainder_;
     wheelRemainder_ = 0;
-    host_.viewer_.OnMouseWheel(host_.mouseFlags(event->buttons(), event->modifiers()), turned);
+    host_.act(Trigger::Wheel, turned > 0 ? 1 : -1, event->modifiers(), event->buttons());
 }
 
 void HostWidget::timerEvent(QTimerEvent* event) {
     const auto found = host_.timers_.find(event->timerId());
-    if (found != host_.timers_.end()) host_.viewer_.OnTimer(found->second);
+    if (found != host_.timers_.end()) host_.viewer_.onTimer(found->second);
 }
 
 void HostWidget::closeEvent(QCloseEvent* event) {
     // A close from outside (the desktop's own close command) takes the window's close path.
     event->ignore();
-    host_.viewer_.OnClose();
+    host_.viewer_.onClose();
 }
 
 void HostWidget::dragEnterEvent(QDragEnterEvent* event) {
@@ -234,7 +144,7 @@ void HostWidget::dropEvent(QDropEvent* event) {
     for (const QUrl& url : event->mimeData()->urls())
         paths.push_back(url.isLocalFile() ? url.toLocalFile().toStdString() : std::string());
     event->acceptProposedAction();
-    host_.viewer_.OnDropFiles(paths);
+    host_.viewer_.onDropFiles(paths);
 }
 
 QtWindowHost::QtWindowHost(ViewerWindow& viewer)
@@ -242,7 +152,7 @@ QtWindowHost::QtWindowHost(ViewerWindow& viewer)
 
 QtWindowHost::~QtWindowHost() = default;
 
-bool QtWindowHost::create(int x, int y, int width, int height, bool topMost, const char* title) {
+bool QtWindowHost::create(const Rect& geometry, bool topMost, const char* title) {
     QWidget& w = *widget_;
     w.setWindowFlags(Qt::Window | Qt::FramelessWindowHint |
                      (topMost ? Qt::WindowStaysOnTopHint : Qt::WindowFlags()));
@@ -254,7 +164,7 @@ bool QtWindowHost::create(int x, int y, int width, int height, bool topMost, con
     w.setMouseTracking(true);
     w.setWindowTitle(QString::fromUtf8(title));
     topMost_ = topMost;
-    geometry_ = QRect(x, y, width, height);
+    geometry_ = QRect(geometry.left, geometry.top, geometry.width(), geometry.height());
     w.setGeometry(geometry_);
     w.show();
     created_ = w.windowHandle() != nullptr;
@@ -283,30 +193,22 @@ void QtWindowHost::show() {
 void QtWindowHost::hide() {
     widget_->hide();
 }
-void QtWindowHost::setEnabled(bool enabled) {
-    widget_->setEnabled(enabled);
-}
 
 void QtWindowHost::activate() {
     widget_->raise();
     widget_->activateWindow();
 }
 
-void QtWindowHost::setGeometry(int x, int y, int width, int height, bool topMost) {
-    geometry_ = QRect(x, y, width, height);
+void QtWindowHost::setGeometry(const Rect& geometry, bool topMost) {
+    geometry_ = QRect(geometry.left, geometry.top, geometry.width(), geometry.height());
     widget_->setGeometry(geometry_);
     setTopMost(topMost);
 }
 
-void QtWindowHost::move(int x, int y) {
-    geometry_.moveTo(x, y);
-    widget_->move(x, y);
+void QtWindowHost::move(Point topLeft) {
+    geometry_.moveTo(topLeft.x, topLeft.y);
+    widget_->move(topLeft.x, topLeft.y);
     queueDragMove();
-}
-
-void QtWindowHost::resize(int width, int height) {
-    geometry_.setSize(QSize(width, height));
-    widget_->resize(width, height);
 }
 
 Rect QtWindowHost::windowRect() const {
@@ -347,12 +249,13 @@ template <typename Draw> void QtWindowHost::paintFrame(Draw&& draw) {
     draw(*activePainter_);
 }
 
-void QtWindowHost::setLayered(bool on) {
-    layered_ = on;
+void QtWindowHost::setTranslucent(bool on) {
+    // The frame itself is always ARGB; only the shape cut from alpha belongs to translucency.
     if (!on) widget_->clearMask();
 }
 
-void QtWindowHost::updateLayered(int width, int height, const uint8_t* bits, uint32_t rowSize) {
+void QtWindowHost::presentTranslucent(int width, int height, const uint8_t* bits,
+                                      uint32_t rowSize) {
     QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
     if (image.isNull()) return;
     // Pixels of alpha 0 are cut out of the window's shape: the desktop shows through them even
@@ -402,30 +305,26 @@ void QtWindowHost::releaseMouse() {
     captured_ = false;
 }
 
-Point QtWindowHost::cursorPos() const {
+Point QtWindowHost::cursorPosition() const {
     const QPoint p = QCursor::pos();
     return {p.x(), p.y()};
 }
 
-unsigned QtWindowHost::keyState() const {
+Modifiers QtWindowHost::modifiers() const {
     // The modifiers as of the event being handled (the keyboard may have moved on since).
-    const Qt::KeyboardModifiers modifiers = QGuiApplication::keyboardModifiers();
-    unsigned state = 0;
-    if (modifiers & Qt::ControlModifier) state |= KeyControl;
-    if (modifiers & Qt::ShiftModifier) state |= KeyShift;
-    if (vDown_) state |= KeyV;
-    return state;
+    const Qt::KeyboardModifiers held = QGuiApplication::keyboardModifiers();
+    return {held.testFlag(Qt::ControlModifier), held.testFlag(Qt::ShiftModifier)};
 }
 
-void QtWindowHost::setTimer(int id, int milliseconds) {
-    killTimer(id);
+void QtWindowHost::setTimer(Timer timer, int milliseconds) {
+    killTimer(timer);
     const int qtId = widget_->startTimer(milliseconds, Qt::PreciseTimer);
-    if (qtId != 0) timers_[qtId] = id;
+    if (qtId != 0) timers_[qtId] = timer;
 }
 
-void QtWindowHost::killTimer(int id) {
+void QtWindowHost::killTimer(Timer timer) {
     for (auto it = timers_.begin(); it != timers_.end(); ++it) {
-        if (it->second == id) {
+        if (it->second == timer) {
             widget_->killTimer(it->first);
             timers_.erase(it);
             return;
@@ -435,14 +334,19 @@ void QtWindowHost::killTimer(int id) {
 
 void QtWindowHost::postClose() {
     QMetaObject::invokeMethod(
-        widget_.get(), [this] { viewer_.OnClose(); }, Qt::QueuedConnection);
+        widget_.get(), [this] { viewer_.onClose(); }, Qt::QueuedConnection);
+}
+
+void QtWindowHost::requestContextMenu() {
+    QMetaObject::invokeMethod(
+        widget_.get(), [this] { viewer_.showContextMenu(); }, Qt::QueuedConnection);
 }
 
 void QtWindowHost::setAcceptDrops(bool on) {
     widget_->setAcceptDrops(on);
 }
 
-int QtWindowHost::trackPopupMenu(const std::vector<MenuItem>& items, Point screenPoint) {
+int QtWindowHost::execPopupMenu(const std::vector<MenuItem>& items, Point screenPoint) {
     return ExecPopupMenu(items, QPoint(screenPoint.x, screenPoint.y), widget_.get());
 }
 
@@ -450,11 +354,11 @@ int QtWindowHost::menuCheckMarkWidth() const {
     return MenuCheckMarkWidth(widget_.get());
 }
 
-bool QtWindowHost::runSlideShowDialog(int& delaySeconds, int& loop) {
-    SlideShowSettings accepted;
-    if (!RunSlideShowDialog(widget_.get(), ReadSetting, WriteSetting, accepted)) return false;
-    delaySeconds = accepted.delay;
-    loop = accepted.loop;
+bool QtWindowHost::runSlideShowDialog(int& delaySeconds, bool& loop) {
+    SlideShowDialog dialog({delaySeconds, loop}, widget_.get());
+    if (dialog.exec() != QDialog::Accepted) return false;
+    delaySeconds = dialog.settings().delay;
+    loop = dialog.settings().loop;
     return true;
 }
 
@@ -468,9 +372,8 @@ void QtWindowHost::queueDragMove() {
         [this] {
             moveQueued_ = false;
             if (!created_) return;
-            viewer_.OnMouseMove(mouseFlags(QGuiApplication::mouseButtons(),
-                                           QGuiApplication::queryKeyboardModifiers()),
-                                clientOf(QCursor::pos()));
+            pointerMoved(clientOf(QCursor::pos()), QGuiApplication::mouseButtons(),
+                         QGuiApplication::queryKeyboardModifiers());
         },
         Qt::QueuedConnection);
 }
@@ -480,14 +383,17 @@ Point QtWindowHost::clientOf(const QPointF& global) const {
     return {p.x() - geometry_.x(), p.y() - geometry_.y()};
 }
 
-unsigned QtWindowHost::mouseFlags(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers) const {
-    unsigned flags = 0;
-    if (buttons & Qt::LeftButton) flags |= MkLButton;
-    if (buttons & Qt::RightButton) flags |= MkRButton;
-    if (buttons & Qt::MiddleButton) flags |= MkMButton;
-    if (modifiers & Qt::ShiftModifier) flags |= MkShift;
-    if (modifiers & Qt::ControlModifier) flags |= MkControl;
-    return flags;
+void QtWindowHost::act(Trigger trigger, int code, Qt::KeyboardModifiers modifiers,
+                       Qt::MouseButtons buttons, Point pointer) {
+    if (const std::optional<Action> action = actionFor(trigger, code, modifiers, buttons))
+        viewer_.perform(*action, pointer);
+}
+
+void QtWindowHost::pointerMoved(Point pointer, Qt::MouseButtons buttons,
+                                Qt::KeyboardModifiers modifiers) {
+    viewer_.onPointerMove(
+        pointer, buttons.testFlag(Qt::LeftButton), buttons.testFlag(Qt::RightButton),
+        {modifiers.testFlag(Qt::ControlModifier), modifiers.testFlag(Qt::ShiftModifier)});
 }
 
 } // namespace vistrel

@@ -1,10 +1,11 @@
 // The viewer's window on Qt: a frameless top-level widget that keeps the last painted frame and
-// turns Qt's events into the window's handlers. The widget decides nothing itself.
+// turns Qt's events into the window's input handlers through the input table. The widget decides
+// nothing itself.
 #pragma once
 
+#include "InputTable.h"
 #include "WindowHost.h"
 
-#include <QEvent>
 #include <QImage>
 #include <QRect>
 #include <QWidget>
@@ -19,20 +20,14 @@ namespace vistrel {
 class ViewerWindow;
 class QtWindowHost;
 
-// Posted to the window's widget, opens the context menu at the last right-press point: the
-// window's MsgShowContextMenu (0x465, the 101st user message) as a Qt event.
-inline constexpr QEvent::Type kShowContextMenuEvent = QEvent::Type(QEvent::User + 101);
-
 // The widget itself; it belongs to its QtWindowHost.
 class HostWidget final : public QWidget {
 public:
     explicit HostWidget(QtWindowHost& host);
 
 protected:
-    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
-    void keyReleaseEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
@@ -54,37 +49,39 @@ public:
     explicit QtWindowHost(ViewerWindow& viewer);
     ~QtWindowHost() override;
 
-    bool create(int x, int y, int width, int height, bool topMost, const char* title) override;
+    bool create(const Rect& geometry, bool topMost, const char* title) override;
     bool exists() const override { return created_; }
     void destroy() override;
     bool isVisible() const override;
     void show() override;
     void hide() override;
-    void setEnabled(bool enabled) override;
     void activate() override;
-    void setGeometry(int x, int y, int width, int height, bool topMost) override;
+    void setGeometry(const Rect& geometry, bool topMost) override;
     void setTopMost(bool on) override;
-    void move(int x, int y) override;
-    void resize(int width, int height) override;
+    void move(Point topLeft) override;
     Rect windowRect() const override;
     void setTitle(const char* text) override;
     std::unique_ptr<Canvas> clientCanvas() override;
-    void setLayered(bool on) override;
-    void updateLayered(int width, int height, const uint8_t* bits, uint32_t rowSize) override;
+    void setTranslucent(bool on) override;
+    void presentTranslucent(int width, int height, const uint8_t* bits, uint32_t rowSize) override;
     void blitSurface(const uint32_t* pixels, int width, int height,
                      const Rect& destination) override;
     void captureMouse() override;
     void releaseMouse() override;
     bool hasCapture() const override { return captured_; }
-    Point cursorPos() const override;
-    unsigned keyState() const override;
-    void setTimer(int id, int milliseconds) override;
-    void killTimer(int id) override;
+    Point cursorPosition() const override;
+    Modifiers modifiers() const override;
+    void setTimer(Timer timer, int milliseconds) override;
+    void killTimer(Timer timer) override;
     void postClose() override;
     void setAcceptDrops(bool on) override;
-    int trackPopupMenu(const std::vector<MenuItem>& items, Point screenPoint) override;
+    int execPopupMenu(const std::vector<MenuItem>& items, Point screenPoint) override;
     int menuCheckMarkWidth() const override;
-    bool runSlideShowDialog(int& delaySeconds, int& loop) override;
+    bool runSlideShowDialog(int& delaySeconds, bool& loop) override;
+
+    // Opens the context menu at the last right-press point from the event loop; any part of the
+    // program may ask for it.
+    void requestContextMenu();
 
     QWidget& widget() { return *widget_; }
 
@@ -99,7 +96,10 @@ private:
     void queueDragMove();
     // Client coordinates of a screen point, against the geometry the window was given.
     Point clientOf(const QPointF& global) const;
-    unsigned mouseFlags(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers) const;
+    // Hands a key, a press or a wheel notch to the window when the input table binds it.
+    void act(Trigger trigger, int code, Qt::KeyboardModifiers modifiers, Qt::MouseButtons buttons,
+             Point pointer = {});
+    void pointerMoved(Point pointer, Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers);
 
     ViewerWindow& viewer_;
     std::unique_ptr<HostWidget> widget_;
@@ -108,13 +108,11 @@ private:
     bool framePainted_ = false;
     QPainter* activePainter_ = nullptr;
     bool created_ = false;
-    bool layered_ = false;
     bool topMost_ = false;
     bool captured_ = false;
-    bool vDown_ = false;
     bool moveQueued_ = false;
     bool iconSet_ = false;
-    std::map<int, int> timers_; // Qt's timer id -> the window's id
+    std::map<int, Timer> timers_; // Qt's timer id -> the window's timer
 };
 
 } // namespace vistrel

@@ -42,11 +42,10 @@ void DialogBaseUnits(const QFont& font, int& baseX, int& baseY) {
     baseY = metrics.height();
 }
 
-SlideShowDialog::SlideShowDialog(const SlideShowSettings& initial, SettingWriter write,
-                                 QWidget* owner)
+SlideShowDialog::SlideShowDialog(const SlideShowSettings& initial, QWidget* owner)
     : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
-      write_(std::move(write)), settings_(initial) {
+      settings_(initial) {
     setWindowTitle(QStringLiteral("Slide Show Pictures"));
     setModal(true);
     setFont(SlideShowDialogFont());
@@ -84,13 +83,8 @@ SlideShowDialog::SlideShowDialog(const SlideShowSettings& initial, SettingWriter
     place(delayEdit_, kDelayEdit);
     placeText(new QLabel(QStringLiteral("Second [1 - 10]"), this), kSecondsLabel);
     loopCheck_ = new QCheckBox(QStringLiteral("Loop"), this);
-    loopCheck_->setChecked(initial.loop != 0);
+    loopCheck_->setChecked(initial.loop);
     placeText(loopCheck_, kLoopCheck);
-
-    start_->setProperty("controlId", int(SlideShowStart));
-    cancel_->setProperty("controlId", int(SlideShowCancel));
-    delayEdit_->setProperty("controlId", int(SlideShowDelayEdit));
-    loopCheck_->setProperty("controlId", int(SlideShowLoopCheck));
 
     connect(start_, &QPushButton::clicked, this, [this] { start(); });
     connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
@@ -98,8 +92,7 @@ SlideShowDialog::SlideShowDialog(const SlideShowSettings& initial, SettingWriter
 }
 
 void SlideShowDialog::start() {
-    settings_ =
-        AcceptSlideShowSettings(delayEdit_->text().toStdString(), loopCheck_->isChecked(), write_);
+    settings_ = {DelayFromText(delayEdit_->text().toStdString()), loopCheck_->isChecked()};
     accept();
 }
 
@@ -114,14 +107,6 @@ void SlideShowDialog::keyPressEvent(QKeyEvent* event) {
         return;
     }
     QDialog::keyPressEvent(event);
-}
-
-bool RunSlideShowDialog(QWidget* owner, const SettingReader& read, const SettingWriter& write,
-                        SlideShowSettings& accepted) {
-    SlideShowDialog dialog(ReadSlideShowSettings(read), write, owner);
-    if (dialog.exec() != QDialog::Accepted) return false;
-    accepted = dialog.settings();
-    return true;
 }
 
 } // namespace vistrel

@@ -2,7 +2,6 @@
 #include "CommandLine.h"
 #include "DesktopCommands.h"
 #include "Prefetcher.h"
-#include "PrefetcherSource.h"
 #include "QtDesktop.h"
 #include "QtPlatform.h"
 #include "QtWindowHost.h"
@@ -27,12 +26,12 @@ int main(int argc, char** argv) {
 
     vistrel::QtPlatform platform;
     vistrel::installPlatform(&platform);
-    vistrel::ViewerWindow window(vistrel::MakePrefetcherSource());
+    vistrel::ViewerWindow window;
     vistrel::QtWindowHost host(window);
     vistrel::QtDesktop desktop(&host.widget()); // drags out start from the window
-    window.SetDesktop(&desktop);
+    window.setDesktop(&desktop);
     vistrel::ViewerApp app;
-    if (!app.InitInstance(window, host, commandLine)) return 1;
+    if (!app.start(window, host, commandLine)) return 1;
     const int result = application.exec();
     // Files offered to drags out of the window; a file manager has copied them by now.
     vistrel::RemoveTemporaryFiles();

@@ -2,6 +2,8 @@
 #include "CachedPicture.h"
 #include "ViewerWindow.h"
 
+#include "Utf8.h"
+
 #include <strings.h>
 
 #include <cstdio>
@@ -9,21 +11,8 @@
 
 namespace vistrel {
 
-namespace {
-
-// The longest prefix of `text` of at most `limit` bytes that ends on a UTF-8 character boundary.
-std::size_t Utf8Prefix(const std::string& text, std::size_t limit) {
-    if (text.size() <= limit) return text.size();
-    std::size_t end = limit;
-    while (end > 0 && (uint8_t(text[end]) & 0xC0) == 0x80)
-        --end; // continuation byte
-    return end;
-}
-
-} // namespace
-
 std::string FormatCaption(CachedPicture& record) {
-    constexpr std::size_t limit = kCaptionSize - 1;
+    constexpr std::size_t limit = kCaptionLimit;
     Picture& picture = *record.picture;
     char size[64];
     if (record.path.empty()) {
@@ -45,24 +34,23 @@ std::string FormatCaption(CachedPicture& record) {
     const std::size_t sizeLength = std::strlen(size);
     if (name.size() + sizeLength > limit) {
         static const char ellipsis[] = "\xE2\x80\xA6"; // U+2026
-        name.resize(Utf8Prefix(name, limit - sizeLength - (sizeof ellipsis - 1)));
+        name.resize(utf8Prefix(name, limit - sizeLength - (sizeof ellipsis - 1)));
         name += ellipsis;
     }
     std::string caption = name + size;
     if (!bmp && std::strlen(record.cameraText) >= 2) {
         const std::string camera = std::string(" , ") + record.cameraText;
         const std::size_t room = limit - caption.size();
-        if (room > 3) caption += camera.substr(0, Utf8Prefix(camera, room));
+        if (room > 3) caption += camera.substr(0, utf8Prefix(camera, room));
     }
     return caption;
 }
 
-void ViewerWindow::UpdateCaption() {
-    CachedPicture* current = CurrentWithPixels();
+void ViewerWindow::updateCaption() {
+    CachedPicture* current = currentWithPixels();
     if (!current) return;
-    const std::string text = FormatCaption(*current);
-    std::memcpy(caption, text.c_str(), text.size() + 1);
-    if (WindowExists()) host_->setTitle(caption);
+    caption_ = FormatCaption(*current);
+    if (windowExists()) host_->setTitle(caption_.c_str());
 }
 
 } // namespace vistrel

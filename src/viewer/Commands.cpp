@@ -2,96 +2,91 @@
 #include "ContextMenu.h"
 #include "Desktop.h"
 #include "DesktopCommands.h"
-#include "Settings.h"
+#include "Platform.h"
 #include "ViewerWindow.h"
 
 namespace vistrel {
 
-void ViewerWindow::ShowContextMenu() {
-    if (!WindowExists() || modalUp_) return;
+void ViewerWindow::showContextMenu() {
+    if (!windowExists() || modalUp_) return;
     // Built afresh from the state at this moment; nothing of an earlier menu is kept.
-    CachedPicture* current = CurrentWithPixels();
+    CachedPicture* current = currentWithPixels();
     ContextMenuState state;
     state.hasPicture = current != nullptr;
-    state.startPage = startPage;
-    state.topMost = (flags & TopMost) != 0;
-    state.fitToScreen = (flags & FitToScreen) != 0;
-    state.lockPlace = lockPlace;
-    state.userLock = userLock;
-    state.caption = caption;
+    state.startPage = startPage_;
+    state.topMost = topMost_;
+    state.fitToScreen = fitToScreen_;
+    state.lockPlace = lock_.place;
+    state.userLock = lock_.byUser;
+    state.caption = caption_;
     state.hasFilePath = current && !current->path.empty();
-    state.slideShowMode = slideShowMode;
-    state.folderCount = source_->folderCount();
+    state.slideShowRunning = slideShow_ != SlideShow::Off;
+    state.folderCount = pictures_.folderCount();
     state.checkMarkWidth = host_->menuCheckMarkWidth();
-    // The last right press, in client coordinates of the window where it stands now.
+    // At the last right press, in client coordinates of the window where it stands now.
     const Rect window = host_->windowRect();
     modalUp_ = true;
-    const int id = host_->trackPopupMenu(BuildContextMenu(state),
-                                         {window.left + pressPointX, window.top + pressPointY});
+    const int chosen = host_->execPopupMenu(
+        BuildContextMenu(state), {window.left + press_.point.x, window.top + press_.point.y});
     modalUp_ = false;
-    if (id != 0) OnCommand(id);
+    if (chosen >= 0) onCommand(MenuCommand(chosen));
 }
 
-void ViewerWindow::OnCommand(int id) {
-    switch (id) {
-    case CmdInformation:
-        if (desktop_) ShowInFolder(*desktop_, CurrentWithPixels(), startPage);
+void ViewerWindow::onCommand(MenuCommand command) {
+    switch (command) {
+    case MenuCommand::Information:
+        if (desktop_) ShowInFolder(*desktop_, currentWithPixels(), startPage_);
         break;
-    case CmdFitToScreen:
-        ToggleFitToScreen({pressPointX, pressPointY});
+    case MenuCommand::FitToScreen:
+        toggleFitToScreen(press_.point);
         break;
-    case CmdKeepOnTop:
-        ToggleTopMost();
+    case MenuCommand::KeepOnTop:
+        toggleTopMost();
         break;
-    case CmdLockPlace:
-        ToggleLockPlace();
+    case MenuCommand::LockPlace:
+        toggleLockPlace();
         break;
-    case CmdLockPlaceByUser:
-        ToggleUserLock();
+    case MenuCommand::LockPlaceByUser:
+        toggleUserLock();
         break;
-    case CmdRotateClockwise:
-        RotateView(90);
+    case MenuCommand::RotateClockwise:
+        rotateView(90);
         break;
-    case CmdRotateCounterClockwise:
-        RotateView(-90);
+    case MenuCommand::RotateCounterClockwise:
+        rotateView(-90);
         break;
-    case CmdSlideShow:
-        if (slideShowMode != 0)
-            StopSlideShow();
+    case MenuCommand::SlideShow:
+        if (slideShow_ != SlideShow::Off)
+            stopSlideShow();
         else
-            StartSlideShow();
+            startSlideShow();
         break;
-    case CmdSetAsWallpaper:
-        if (desktop_) SetAsWallpaper(*desktop_, CurrentWithPixels());
+    case MenuCommand::SetAsWallpaper:
+        if (desktop_)
+            SetAsWallpaper(*desktop_, currentWithPixels(),
+                           platform().capabilities().wallpaperFromAnyFile);
         break;
-    case CmdExit:
+    case MenuCommand::Exit:
         if (host_) host_->postClose();
         break;
-    case CmdShowHelp:
+    case MenuCommand::ShowHelp:
         if (desktop_) OpenUserGuide(*desktop_);
         break;
-    case CmdHomePage:
+    case MenuCommand::OpenHomePage:
         if (desktop_) OpenHomePage(*desktop_);
         break;
     default:
-        if (LockPlaceOfCommand(id) >= 0) ChooseLockPlace(LockPlaceOfCommand(id));
+        chooseLockPlace(LockPlaceOfCommand(command));
         break;
     }
 }
 
-void ViewerWindow::ToggleTopMost() {
-    flags ^= TopMost;
-    const bool onTop = (flags & TopMost) != 0;
-    if (WindowExists()) host_->setTopMost(onTop);
-    WriteSetting("NoneTopMost", onTop ? 0 : 1);
-}
-
-bool ViewerWindow::Paste() {
+bool ViewerWindow::paste() {
     if (!desktop_) return false;
     ClipboardBitmap bitmap;
     if (!desktop_->clipboardImage(bitmap)) return false;
-    if (!source_->adopt(bitmap.description())) return false;
-    ShowCurrent(); // caption "Snapshot [WxH]"
+    if (!pictures_.adopt(bitmap.description())) return false;
+    showCurrent(true); // caption "Snapshot [WxH]"
     return true;
 }
 

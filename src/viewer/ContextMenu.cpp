@@ -1,5 +1,7 @@
 #include "ContextMenu.h"
 
+#include "Utf8.h"
+
 namespace vistrel {
 
 namespace {
@@ -13,9 +15,9 @@ const char* const kLockPlaceLabels[9] = {
 // The window text is at most 255 bytes; anything longer is not a caption of ours.
 constexpr std::size_t kMaxCaption = 255;
 
-MenuItem item(int id, const char* text) {
+MenuItem item(MenuCommand command, const char* text) {
     MenuItem made;
-    made.id = id;
+    made.command = int(command);
     made.text = text;
     return made;
 }
@@ -37,27 +39,18 @@ std::size_t skipCharacters(const std::string& text, std::size_t from, int count)
     return i;
 }
 
-// A caption cut at a byte limit must not end inside a UTF-8 sequence.
-std::string limitCaption(const std::string& caption) {
-    if (caption.size() <= kMaxCaption) return caption;
-    std::size_t end = kMaxCaption;
-    while (end > 0 && (static_cast<unsigned char>(caption[end]) & 0xC0) == 0x80)
-        --end;
-    return caption.substr(0, end);
-}
-
 } // namespace
 
 std::vector<MenuItem> BuildContextMenu(const ContextMenuState& state) {
-    MenuItem information = item(CmdInformation, "Information");
+    MenuItem information = item(MenuCommand::Information, "Information");
     information.grayed = true;
-    MenuItem fit = item(CmdFitToScreen, "Reduce size to fit screen\t*");
+    MenuItem fit = item(MenuCommand::FitToScreen, "Reduce size to fit screen\t*");
     fit.checked = state.fitToScreen;
-    MenuItem onTop = item(CmdKeepOnTop, "Keep window on top");
+    MenuItem onTop = item(MenuCommand::KeepOnTop, "Keep window on top");
     onTop.checked = state.topMost;
-    MenuItem lock = item(CmdLockPlace, "Lock place");
+    MenuItem lock = item(MenuCommand::LockPlace, "Lock place");
     lock.checked = state.lockPlace >= 0;
-    MenuItem exit = item(CmdExit, "Exit\tEsc");
+    MenuItem exit = item(MenuCommand::Exit, "Exit\tEsc");
 
     if (!state.hasPicture || state.startPage) {
         // Nothing to show, turn or hand to the desktop: only the window's own settings remain.
@@ -68,7 +61,7 @@ std::vector<MenuItem> BuildContextMenu(const ContextMenuState& state) {
     std::vector<MenuItem> menu;
     // "name [WxH] , camera": the camera text starts two characters after the last comma, so a
     // file name with a comma of its own is split there as well.
-    std::string caption = limitCaption(state.caption);
+    std::string caption = state.caption.substr(0, utf8Prefix(state.caption, kMaxCaption));
     std::string camera;
     bool hasCamera = false;
     if (const std::size_t comma = caption.rfind(','); comma != std::string::npos) {
@@ -81,7 +74,7 @@ std::vector<MenuItem> BuildContextMenu(const ContextMenuState& state) {
     information.grayed = !state.hasFilePath;
     menu.push_back(information);
     if (hasCamera) {
-        MenuItem cameraItem = item(CmdCameraText, camera.c_str());
+        MenuItem cameraItem = item(MenuCommand::CameraText, camera.c_str());
         cameraItem.grayed = true;
         menu.push_back(cameraItem);
     }
@@ -91,12 +84,13 @@ std::vector<MenuItem> BuildContextMenu(const ContextMenuState& state) {
     menu.push_back(lock);
     if (state.lockPlace >= 0) {
         menu.push_back(separator());
-        MenuItem byUser = item(CmdLockPlaceByUser, "Lock place by user");
+        MenuItem byUser = item(MenuCommand::LockPlaceByUser, "Lock place by user");
         byUser.checked = state.userLock;
         menu.push_back(byUser);
         if (state.userLock) {
             for (int place = 0; place < 9; ++place) {
-                MenuItem placeItem = item(CmdLockPlaceFirst + place, kLockPlaceLabels[place]);
+                MenuItem placeItem = item(MenuCommand(int(MenuCommand::LockUpperLeft) + place),
+                                          kLockPlaceLabels[place]);
                 placeItem.radio = true;
                 placeItem.checked = place == state.lockPlace;
                 menu.push_back(placeItem);
@@ -105,18 +99,20 @@ std::vector<MenuItem> BuildContextMenu(const ContextMenuState& state) {
     }
     menu.push_back(separator());
     const bool large = state.checkMarkWidth >= 15;
-    MenuItem clockwise = item(CmdRotateClockwise, "Rotate +90\u00B0 (Clockwise)");
-    clockwise.image = large ? MenuImageRotateRightLarge : MenuImageRotateRightSmall;
-    MenuItem counter = item(CmdRotateCounterClockwise, "Rotate -90\u00B0 (Counter-clockwise)");
-    counter.image = large ? MenuImageRotateLeftLarge : MenuImageRotateLeftSmall;
+    MenuItem clockwise = item(MenuCommand::RotateClockwise, "Rotate +90\u00B0 (Clockwise)");
+    clockwise.image = large ? MenuImage::RotateClockwiseLarge : MenuImage::RotateClockwiseSmall;
+    MenuItem counter =
+        item(MenuCommand::RotateCounterClockwise, "Rotate -90\u00B0 (Counter-clockwise)");
+    counter.image =
+        large ? MenuImage::RotateCounterClockwiseLarge : MenuImage::RotateCounterClockwiseSmall;
     menu.push_back(clockwise);
     menu.push_back(counter);
     menu.push_back(separator());
-    if (state.slideShowMode != 0)
-        menu.push_back(item(CmdSlideShow, "Stop slide show"));
+    if (state.slideShowRunning)
+        menu.push_back(item(MenuCommand::SlideShow, "Stop slide show"));
     else if (state.folderCount > 1)
-        menu.push_back(item(CmdSlideShow, "Play slide show"));
-    menu.push_back(item(CmdSetAsWallpaper, "Set as desktop background"));
+        menu.push_back(item(MenuCommand::SlideShow, "Play slide show"));
+    menu.push_back(item(MenuCommand::SetAsWallpaper, "Set as desktop background"));
     menu.push_back(separator());
     menu.push_back(exit);
     return menu;

@@ -3,7 +3,6 @@
 #include "BmpFile.h"
 #include "CachedPicture.h"
 #include "Desktop.h"
-#include "Platform.h"
 
 #include <mutex>
 #include <strings.h>
@@ -62,12 +61,12 @@ KeptFiles& keptFiles() {
 
 } // namespace
 
-bool SetAsWallpaper(Desktop& desktop, CachedPicture* current) {
+bool SetAsWallpaper(Desktop& desktop, CachedPicture* current, bool wallpaperFromAnyFile) {
     if (!hasPixels(current)) return false;
-    // A pasted picture has no file to hand over; it gets a temporary BMP on every version rather
+    // A pasted picture has no file to hand over; it gets a temporary BMP on every desktop rather
     // than an empty path, which would clear the background.
     const bool needsBmp =
-        current->path.empty() || (platformVersion() < 0x0600 && !isBmpFile(current->path));
+        current->path.empty() || (!wallpaperFromAnyFile && !isBmpFile(current->path));
     if (!needsBmp) return desktop.setWallpaper(current->path);
 
     const std::string temporary = writeTemporaryBmp(*current->picture);
@@ -101,7 +100,7 @@ void RemoveTemporaryFiles() {
 std::string UserGuidePath(const std::string& programFolder) {
     if (programFolder.empty()) return {};
     for (const char* place : {"/vistrel-guide.html", "/../share/vistrel/vistrel-guide.html"}) {
-        const std::string path = programFolder + place;
+        std::string path = programFolder + place;
         if (::access(path.c_str(), R_OK) == 0) return path;
     }
     return {};

@@ -14,11 +14,11 @@ class Desktop;
 inline constexpr const char* kHomePageUrl = "https://vistrel.quorbane.com/";
 
 // Makes the picture on show the desktop background. Its own file is handed over, except for a
-// pasted picture and, on platform versions before 0x0600, a file that is not a ".bmp": those are
-// first written to a temporary BMP, which is removed again once the desktop has taken it. False
-// when there is no picture, the BMP cannot be written (the background then stays as it was), or
-// the desktop took nothing.
-bool SetAsWallpaper(Desktop& desktop, CachedPicture* current);
+// pasted picture and, where the desktop takes only BMP files (not `wallpaperFromAnyFile`), a file
+// that is not a ".bmp": those are first written to a temporary BMP, which is removed again once
+// the desktop has taken it. False when there is no picture, the BMP cannot be written (the
+// background then stays as it was), or the desktop took nothing.
+bool SetAsWallpaper(Desktop& desktop, CachedPicture* current, bool wallpaperFromAnyFile);
 
 // Shows the picture's file selected in its folder; nothing on the start page, for a pasted picture
 // or when the file no longer exists.
@@ -37,7 +37,7 @@ void RemoveTemporaryFiles();
 std::string UserGuidePath(const std::string& programFolder);
 // The folder the running program lies in; empty when it cannot be told.
 std::string ProgramFolder();
-// The start page's help button (command 105) and link button (command 106).
+// The start page's help button and link button.
 bool OpenUserGuide(Desktop& desktop);
 bool OpenHomePage(Desktop& desktop);
 

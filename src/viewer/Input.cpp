@@ -1,6 +1,5 @@
-// Keys, mouse buttons, the wheel, dropped files and the window's timers: what each one does.
+// What each key, button, wheel turn, pointer move, dropped file and timer does.
 #include "DesktopCommands.h"
-#include "Platform.h"
 #include "ViewerWindow.h"
 
 #include <cstdlib>
@@ -23,224 +22,224 @@ constexpr int kZoomQualityTicks = 30;
 
 } // namespace
 
-void ViewerWindow::OnKeyDown(int key) {
-    switch (key) {
-    case VkEscape:
+void ViewerWindow::perform(Action action, Point pointer) {
+    switch (action) {
+    case Action::CloseOrStopSlideShow:
         // A running show is stopped first; only the next Esc closes.
-        if (slideShowMode != 0)
-            StopSlideShow();
+        if (slideShow_ != SlideShow::Off)
+            stopSlideShow();
         else if (host_)
             host_->postClose();
         break;
-    case VkPageUp:
-    case VkPageDown:
-    case VkEnd:
-    case VkHome:
-        MoveToScreenEdge(key);
+    case Action::PreviousPicture:
+        stepPicture(false);
         break;
-    case VkLeft:
-    case VkUp:
-        StepPicture(false);
+    case Action::NextPicture:
+        stepPicture(true);
         break;
-    case VkRight:
-    case VkDown:
-        StepPicture(true);
+    case Action::ShowLeftEdge:
+        moveToScreenEdge(ScreenEdge::Left);
         break;
-    case Vk8:
-    case VkMultiply:
+    case Action::ShowRightEdge:
+        moveToScreenEdge(ScreenEdge::Right);
+        break;
+    case Action::ShowTopEdge:
+        moveToScreenEdge(ScreenEdge::Top);
+        break;
+    case Action::ShowBottomEdge:
+        moveToScreenEdge(ScreenEdge::Bottom);
+        break;
+    case Action::ToggleFitToScreen:
         // Unlike the double click, the key neither ends a zoom nor stores the setting.
-        flags ^= FitToScreen;
-        Relayout(nullptr);
+        fitToScreen_ = !fitToScreen_;
+        relayout(nullptr);
         break;
-    case VkV:
-        if (host_ && (host_->keyState() & KeyControl)) {
-            Paste();
-            StopSlideShow(); // also when the clipboard held no picture
-        }
+    case Action::ZoomIn:
+        zoomStep(true);
         break;
-    case VkAdd:
-    case VkOemPlus:
-        ZoomStep(true);
+    case Action::ZoomOut:
+        zoomStep(false);
         break;
-    case VkSubtract:
-    case VkOemMinus:
-        ZoomStep(false);
+    case Action::Paste:
+        paste();
+        stopSlideShow(); // also when the clipboard held no picture
         break;
-    default:
+    case Action::ShowStartPage:
+        showStartPage();
+        stopSlideShow();
+        break;
+    case Action::StartMove:
+        startMove(pointer);
+        break;
+    case Action::FitToScreenAtPointer:
+        if (toggleFitToScreen(pointer)) break;
+        window_ = centred(window_.size(), screen());
+        applyGeometry(false);
+        break;
+    case Action::PressRight:
+        pressRight(pointer);
+        break;
+    case Action::CloseOnRightRelease:
+        // The release that follows closes the program; the menu timer the first release started
+        // sees this and opens nothing.
+        gestures_.add(Gesture::RightDoubleClicked);
+        break;
+    case Action::ToggleKeepOnTop:
+        toggleTopMost();
+        break;
+    case Action::TurnClockwise:
+        turnByWheel(90);
+        break;
+    case Action::TurnCounterClockwise:
+        turnByWheel(-90);
         break;
     }
 }
 
-void ViewerWindow::StepPicture(bool forward) {
-    if (forward ? source_->showNext() : source_->showPrevious()) ShowCurrent();
-    StopSlideShow();
+void ViewerWindow::stepPicture(bool forward) {
+    pictures_.setPolicy(screenCopyPolicy());
+    if (forward ? pictures_.showNext() : pictures_.showPrevious()) showCurrent();
+    stopSlideShow();
 }
 
-void ViewerWindow::OnHelp() {
-    ShowStartPage();
-    StopSlideShow();
+void ViewerWindow::startMove(Point pointer) {
+    gestures_.add(Gesture::Moving);
+    press_ = {pointer, window_, MouseButton::Left};
+    if (windowExists()) host_->captureMouse();
 }
 
-void ViewerWindow::OnLButtonDown(unsigned mouse, Point point) {
-    if (mouse & MkControl) return; // Ctrl + left drag offers the picture as a file instead
-    flags |= Dragging;
-    pressPointX = windowX + point.x;
-    pressPointY = windowY + point.y;
-    pressWindowX = windowX;
-    pressWindowY = windowY;
-    if (WindowExists()) host_->captureMouse();
+void ViewerWindow::pressRight(Point pointer) {
+    press_ = {pointer, window_, MouseButton::Right};
+    rightPressUsedByWheel_ = false;
+    if (windowExists()) host_->captureMouse();
 }
 
-void ViewerWindow::OnLButtonUp(unsigned, Point) {
-    if (WindowExists()) host_->releaseMouse();
-    if (lockPlace >= 0 && (pressWindowX != windowX || pressWindowY != windowY)) CaptureLockPlace();
-    flags &= ~(RightDoubleClicked | Dragging | SkipNextMove | RightZooming);
+void ViewerWindow::turnByWheel(int angle) {
+    if (windowExists()) host_->releaseMouse();
+    rightPressUsedByWheel_ = true;
+    rotateView(angle);
+    stopSlideShow();
 }
 
-void ViewerWindow::OnLButtonDblClk(unsigned, Point point) {
-    if (ToggleFitToScreen(point)) return;
-    const ScreenSize screen = screenSize();
-    windowX = (screen.width - windowWidth) / 2;
-    windowY = (screen.height - windowHeight) / 2;
-    MoveWindowTo(false);
+void ViewerWindow::onRelease(MouseButton button) {
+    if (button == MouseButton::Right) {
+        releaseRight();
+        return;
+    }
+    if (button != MouseButton::Left) return;
+    if (windowExists()) host_->releaseMouse();
+    if (lock_.locked() && press_.window.topLeft() != window_.topLeft()) captureLockPlace();
+    for (Gesture g : {Gesture::RightDoubleClicked, Gesture::Moving, Gesture::SkipNextMove,
+                      Gesture::RightZooming})
+        gestures_.remove(g);
 }
 
-void ViewerWindow::OnMouseMove(unsigned mouse, Point point) {
-    if (flags & Dragging) {
-        if (flags & SkipNextMove) {
+void ViewerWindow::releaseRight() {
+    if (!host_) return;
+    if (gestures_.has(Gesture::RightDoubleClicked)) {
+        host_->postClose();
+    } else if (gestures_.has(Gesture::RightZooming)) {
+        host_->killTimer(Timer::RightZoom);
+        gestures_.remove(Gesture::RightZooming);
+        // The last frame was a fast one unless the quality frame of a still zoom followed it.
+        CachedPicture* current = pictureOnShow();
+        if (zoomStillTicks_ <= kZoomQualityTicks && current && windowExists())
+            zoomTo(*current->picture, host_->windowRect(), false);
+    } else if (!rightPressUsedByWheel_) {
+        host_->setTimer(Timer::RightClick, kRightClickDelayMs);
+    }
+    if (windowExists()) host_->releaseMouse();
+}
+
+void ViewerWindow::onPointerMove(Point pointer, bool left, bool right, Modifiers modifiers) {
+    if (gestures_.has(Gesture::Moving)) {
+        if (gestures_.has(Gesture::SkipNextMove)) {
             // The move that the window's own displacement caused.
-            flags &= ~SkipNextMove;
+            gestures_.remove(Gesture::SkipNextMove);
             return;
         }
-        windowX = pressWindowX + (windowX + point.x - pressPointX);
-        windowY = pressWindowY + (windowY + point.y - pressPointY);
-        flags |= SkipNextMove;
-        MoveWindowTo(false);
+        // The pressed picture point follows the pointer.
+        window_ = window_.movedTo(
+            {window_.left + pointer.x - press_.point.x, window_.top + pointer.y - press_.point.y});
+        gestures_.add(Gesture::SkipNextMove);
+        applyGeometry(false);
         return;
     }
-    if ((mouse & MkControl) && (mouse & MkLButton) && source_->current()) {
-        DragOut();
+    if (modifiers.control && left && pictures_.current()) {
+        dragOut();
         return;
     }
-    CachedPicture* current = PictureOnShow();
-    if (!current || !(mouse & MkRButton) || !WindowExists() || !host_->hasCapture()) return;
+    CachedPicture* current = pictureOnShow();
+    if (!current || !right || !windowExists() || !host_->hasCapture()) return;
     // Only sideways movement starts the zoom, and only for a picture smaller than the screen.
-    const ScreenSize screen = screenSize();
-    if (std::abs(point.x - pressPointX) > kRightZoomSlop && !(flags & RightZooming) &&
-        current->width < screen.width && current->height < screen.height) {
-        zoomStillTicks = 0;
-        flags |= RightZooming | Zoomed;
-        host_->setTimer(TimerRightZoom, kRightZoomPeriodMs);
+    const Rect screen = this->screen();
+    if (std::abs(pointer.x - press_.point.x) > kRightZoomSlop &&
+        !gestures_.has(Gesture::RightZooming) && current->width < screen.width() &&
+        current->height < screen.height()) {
+        zoomStillTicks_ = 0;
+        gestures_.add(Gesture::RightZooming);
+        zoomed_ = true;
+        host_->setTimer(Timer::RightZoom, kRightZoomPeriodMs);
     }
 }
 
-void ViewerWindow::DragOut() {
-    if (!desktop_ || !WindowExists()) return;
+void ViewerWindow::dragOut() {
+    if (!desktop_ || !windowExists()) return;
     // The window would otherwise take its own picture back as a dropped file.
     host_->setAcceptDrops(false);
-    DragOutPicture(*desktop_, source_->current());
+    DragOutPicture(*desktop_, pictures_.current());
     host_->setAcceptDrops(true);
 }
 
-void ViewerWindow::OnRButtonDown(unsigned, Point point) {
-    pressPointX = point.x;
-    pressPointY = point.y;
-    pressWindowX = windowX;
-    pressWindowY = windowY;
-    pressWindowWidth = windowWidth;
-    pressWindowHeight = windowHeight;
-    rightPressUsedByWheel_ = false;
-    if (WindowExists()) host_->captureMouse();
-}
-
-void ViewerWindow::OnRButtonUp(unsigned, Point) {
-    if (!host_) return;
-    if (flags & RightDoubleClicked) {
-        host_->postClose();
-    } else if (flags & RightZooming) {
-        host_->killTimer(TimerRightZoom);
-        flags &= ~RightZooming;
-        // The last frame was a fast one unless the quality frame of a still zoom followed it.
-        CachedPicture* current = PictureOnShow();
-        if (zoomStillTicks <= kZoomQualityTicks && current && WindowExists()) {
-            const Rect present = host_->windowRect();
-            ZoomTo(*current->picture, present.left, present.top, present.width(), present.height(),
-                   false);
-        }
-    } else if (!rightPressUsedByWheel_) {
-        host_->setTimer(TimerRightClick, kRightClickDelayMs);
-    }
-    if (WindowExists()) host_->releaseMouse();
-}
-
-void ViewerWindow::OnRButtonDblClk(unsigned, Point) {
-    // The release that follows closes the program; the menu timer the first release started
-    // sees this and opens nothing.
-    flags |= RightDoubleClicked;
-}
-
-void ViewerWindow::OnMButtonDown(unsigned, Point) {
-    ToggleTopMost();
-}
-
-void ViewerWindow::OnMouseWheel(unsigned mouse, int delta) {
-    if (mouse & MkRButton) {
-        if (WindowExists()) host_->releaseMouse();
-        rightPressUsedByWheel_ = true;
-        RotateView(delta >= 0 ? -90 : 90);
-        StopSlideShow();
-        return;
-    }
-    StepPicture(delta < 0);
-}
-
-void ViewerWindow::OnDropFiles(const std::vector<std::string>& paths) {
+void ViewerWindow::onDropFiles(const std::vector<std::string>& paths) {
     if (paths.size() != 1) return; // several files at once do nothing
-    if (OpenFile(paths[0].c_str()) && WindowExists()) host_->activate();
+    if (openFile(paths[0].c_str()) && windowExists()) host_->activate();
 }
 
-void ViewerWindow::OnTimer(int id) {
-    switch (id) {
-    case TimerRightClick:
-        RightClickTick();
+void ViewerWindow::onTimer(Timer timer) {
+    switch (timer) {
+    case Timer::RightClick:
+        rightClickTick();
         break;
-    case TimerRightZoom:
-        RightZoomTick();
+    case Timer::RightZoom:
+        rightZoomTick();
         break;
-    case TimerSlideShow:
-        SlideShowTick();
-        break;
-    default:
+    case Timer::SlideShow:
+        slideShowTick();
         break;
     }
 }
 
-void ViewerWindow::RightClickTick() {
-    if (!WindowExists()) return;
-    host_->killTimer(TimerRightClick);
-    if (flags & RightDoubleClicked) return;
-    const Point cursor = host_->cursorPos();
+void ViewerWindow::rightClickTick() {
+    if (!windowExists()) return;
+    host_->killTimer(Timer::RightClick);
+    if (gestures_.has(Gesture::RightDoubleClicked)) return;
+    const Point cursor = host_->cursorPosition();
     const Rect window = host_->windowRect();
-    const int dx = cursor.x - window.left - pressPointX;
-    const int dy = cursor.y - window.top - pressPointY;
-    if (std::abs(dx) < kRightClickSlop && std::abs(dy) < kRightClickSlop) ShowContextMenu();
+    const int dx = cursor.x - window.left - press_.point.x;
+    const int dy = cursor.y - window.top - press_.point.y;
+    if (std::abs(dx) < kRightClickSlop && std::abs(dy) < kRightClickSlop) showContextMenu();
 }
 
-void ViewerWindow::RightZoomTick() {
-    CachedPicture* current = PictureOnShow();
-    if (!current || !WindowExists()) return;
-    Rect zoomed;
-    if (!ComputeRightZoom(host_->cursorPos(), zoomed)) return;
-    const Rect present = host_->windowRect();
-    if (present.width() == zoomed.width() && present.height() == zoomed.height()) {
+void ViewerWindow::rightZoomTick() {
+    CachedPicture* current = pictureOnShow();
+    if (!current || !windowExists()) return;
+    Picture& picture = *current->picture;
+    const Size size{picture.width(), picture.height()};
+    const Rect screen = this->screen();
+    if (largerThan(size, screen) || press_.window.width() <= 0 || press_.window.height() <= 0)
+        return;
+    const Rect zoomed =
+        rightDragZoom(press_.window, press_.point, host_->cursorPosition(), size, screen);
+    if (host_->windowRect().size() == zoomed.size()) {
         // Still: after 30 such ticks, one frame in quality; nothing otherwise.
-        if (zoomStillTicks++ != kZoomQualityTicks) return;
-        ZoomTo(*current->picture, zoomed.left, zoomed.top, zoomed.width(), zoomed.height(), false);
+        if (zoomStillTicks_++ != kZoomQualityTicks) return;
+        zoomTo(picture, zoomed, false);
         return;
     }
     // Every step while the size changes is a fast one, also after a quality frame.
-    ZoomTo(*current->picture, zoomed.left, zoomed.top, zoomed.width(), zoomed.height(), true);
-    zoomStillTicks = 0;
+    zoomTo(picture, zoomed, true);
+    zoomStillTicks_ = 0;
 }
 
 } // namespace vistrel

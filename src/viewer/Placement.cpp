@@ -1,350 +1,195 @@
-// Where the window stands and how large it is: fit to screen, lock places, zoom steps, moves.
-// The screen is the primary screen's full size, read anew each time; divisions truncate toward
-// zero.
-#include "Platform.h"
+// Where the window stands and how large it is, applied: the arithmetic is in Layout.h, what it
+// is applied to (the picture on show, the modifiers held, the settings kept) is here.
 #include "Settings.h"
 #include "ViewerWindow.h"
-
-#include <algorithm>
-#include <utility>
 
 namespace vistrel {
 
 namespace {
 
-// The size of a w x h picture reduced to the screen, keeping its aspect; the aspects compare in
-// 10-bit fixed point.
-struct Fitted {
-    int width, height, x, y;
-};
-
-Fitted FitToScreenSize(int w, int h, ScreenSize screen) {
-    const int screenAspect = (screen.width * 1024) / screen.height;
-    const int pictureAspect = int((int64_t(w) * 1024) / h);
-    if (screenAspect >= pictureAspect) {
-        const int width = int(((int64_t(w) * 1024) * screen.height / h) >> 10);
-        return {width, screen.height, (screen.width - width) >> 1, 0};
-    }
-    const int height = int(((int64_t(h) * 1024) * screen.width / w) >> 10);
-    return {screen.width, height, 0, (screen.height - height) >> 1};
-}
-
-bool LargerThan(const Picture& picture, ScreenSize screen) {
-    return picture.width() > screen.width || picture.height() > screen.height;
+Size sizeOf(Picture& picture) {
+    return {picture.width(), picture.height()};
 }
 
 } // namespace
 
-void ViewerWindow::ComputeLayout() {
-    CachedPicture* current = PictureOnShow();
-    if (!current) return;
-    const int w = current->picture->width(), h = current->picture->height();
-    const ScreenSize screen = screenSize();
-    if ((flags & FitToScreen) && (w > screen.width || h > screen.height)) {
-        const Fitted fit = FitToScreenSize(w, h, screen);
-        windowWidth = fit.width;
-        windowHeight = fit.height;
-        windowX = fit.x;
-        windowY = fit.y;
-        return;
-    }
-    windowWidth = w;
-    windowHeight = h;
-    // A big picture at natural size starts at the screen's top-left and runs off to the right
-    // and bottom.
-    windowX = std::max(0, (screen.width - w) / 2);
-    windowY = std::max(0, (screen.height - h) / 2);
-}
-
-void ViewerWindow::Relayout(const Point* anchor) {
-    CachedPicture* current = PictureOnShow();
+void ViewerWindow::relayout(const Point* anchor, bool pasting) {
+    CachedPicture* current = pictureOnShow();
     if (!current) return;
     Picture& picture = *current->picture;
+    const Rect screen = this->screen();
 
-    const unsigned keys = host_ ? host_->keyState() : 0;
-    const bool keepTopLeft = (keys & KeyControl) && !(keys & KeyV); // Ctrl+V is a paste
-    const bool keepCentre = (keys & KeyShift) != 0;
-    const bool exists = WindowExists();
-    const bool needsAlpha = NeedsAlphaComposition(picture);
+    Modifiers keys = host_ ? host_->modifiers() : Modifiers{};
+    if (pasting) keys.control = false; // the Ctrl of Ctrl+V asks for no corner to be kept
+    const bool exists = windowExists();
+    const bool needsTranslucency = renderer_.needsTranslucency(picture);
+    const Rect before = window_;
+    // The size a fit is measured against: without fit to screen the window counts as already as
+    // large as the picture.
+    const Rect previous =
+        Rect::at(before.topLeft(), fitToScreen_ ? before.size() : sizeOf(picture));
 
-    const Point reference = keepCentre
-                                ? Point{windowX + windowWidth / 2, windowY + windowHeight / 2}
-                                : Point{windowX, windowY};
-    const Point anchorOnScreen = anchor ? Point{windowX + anchor->x, windowY + anchor->y} : Point{};
+    window_ = fitToScreen_ && largerThan(sizeOf(picture), screen)
+                  ? vistrel::fitToScreen(sizeOf(picture), screen)
+                  : naturalSize(sizeOf(picture), screen);
 
-    if (!(flags & FitToScreen)) {
-        windowWidth = picture.width();
-        windowHeight = picture.height();
-    } else if (exists && !presenter_) {
-        presenter_ = CreatePresenter(host_);
-    }
-    const int previousWidth = windowWidth, previousHeight = windowHeight;
-    ComputeLayout();
-
-    // Changing between layered and plain drawing at a new size would show a frame of each.
+    // Changing between translucent and plain drawing at a new size would show a frame of each.
     bool hidden = false;
-    if (exists && layered != needsAlpha &&
-        (windowWidth != previousWidth || windowHeight != previousHeight)) {
+    if (exists && renderer_.translucent() != needsTranslucency &&
+        window_.size() != previous.size()) {
         host_->hide();
         hidden = true;
     }
 
-    if (keepTopLeft) {
-        windowX = reference.x;
-        windowY = reference.y;
-    } else if (keepCentre) {
-        windowX = reference.x - windowWidth / 2;
-        windowY = reference.y - windowHeight / 2;
-    } else {
-        ApplyLockPlace();
+    if (keys.control) {
+        window_ = window_.movedTo(before.topLeft());
+    } else if (keys.shift) {
+        const Point centre = before.centre();
+        window_ =
+            window_.movedTo({centre.x - window_.width() / 2, centre.y - window_.height() / 2});
+    } else if (lock_.locked()) {
+        window_ = placedAtLock(window_.size(), lock_);
         // A fit by double click keeps the clicked picture point under the cursor, over the lock
         // place; without a lock place the fitted window is centred.
-        if (anchor && lockPlace >= 0 && previousWidth > 0 && previousHeight > 0) {
-            windowX = anchorOnScreen.x - int(int64_t(anchor->x) * windowWidth / previousWidth);
-            windowY = anchorOnScreen.y - int(int64_t(anchor->y) * windowHeight / previousHeight);
-        }
+        if (anchor && previous.width() > 0 && previous.height() > 0)
+            window_ = keepingPointUnder(previous, *anchor, window_.size());
     }
-    MoveWindowTo(true);
+    applyGeometry(true);
 
     if (exists) {
-        Repaint();
+        repaint();
         if (hidden || !host_->isVisible()) host_->show();
     }
 }
 
-void ViewerWindow::ShowCurrent() {
-    startPage = false;
-    Relayout(nullptr);
-    if (WindowExists()) UpdateCaption();
+void ViewerWindow::showCurrent(bool pasting) {
+    startPage_ = false;
+    relayout(nullptr, pasting);
+    if (windowExists()) updateCaption();
 }
 
-void ViewerWindow::MoveWindowTo(bool withZOrder) {
-    if (!WindowExists()) return;
+void ViewerWindow::applyGeometry(bool withZOrder) {
+    if (!windowExists()) return;
     if (withZOrder)
-        host_->setGeometry(windowX, windowY, windowWidth, windowHeight, (flags & TopMost) != 0);
+        host_->setGeometry(window_, topMost_);
     else
-        host_->move(windowX, windowY);
+        host_->move(window_.topLeft());
 }
 
-void ViewerWindow::InitialPlacement() {
-    const ScreenSize screen = screenSize();
-    if (CachedPicture* current = PictureOnShow()) {
-        const int w = current->picture->width(), h = current->picture->height();
-        if (ReadSetting("NoneScale") >= 1) {
-            windowWidth = w;
-            windowHeight = h;
-        } else if (w > screen.width || h > screen.height) {
-            const Fitted fit = FitToScreenSize(w, h, screen);
-            windowWidth = fit.width;
-            windowHeight = fit.height;
-        }
+void ViewerWindow::initialPlacement() {
+    const Rect screen = this->screen();
+    Size size = window_.size();
+    if (CachedPicture* current = pictureOnShow()) {
+        const Size picture = sizeOf(*current->picture);
+        if (ReadSetting("NoneScale") >= 1)
+            size = picture;
+        else if (largerThan(picture, screen))
+            size = vistrel::fitToScreen(picture, screen).size();
         // Otherwise the size laid out while opening stays.
     } else {
-        // A skin background, once the start page has one, gives the size instead.
-        windowWidth = StartPageWidth();
-        windowHeight = StartPageHeight();
+        size = startPageSize();
     }
-    if (lockPlace < 0) {
-        windowX = (screen.width - windowWidth) / 2;
-        windowY = (screen.height - windowHeight) / 2;
-    } else {
-        ApplyLockPlace();
-    }
-    // A window larger than the screen ends at the screen's right or bottom edge.
-    windowX = std::max(0, windowX);
-    windowY = std::max(0, windowY);
-    if (windowX + windowWidth > screen.width) windowX = screen.width - windowWidth;
-    if (windowY + windowHeight > screen.height) windowY = screen.height - windowHeight;
+    window_ = lock_.locked() ? placedAtLock(size, lock_) : centred(size, screen);
+    window_ = keptOnScreen(window_, screen);
 }
 
-bool ViewerWindow::ToggleFitToScreen(Point anchor) {
-    flags ^= FitToScreen;
+bool ViewerWindow::toggleFitToScreen(Point anchor) {
+    fitToScreen_ = !fitToScreen_;
     bool changed = false;
-    CachedPicture* current = PictureOnShow();
-    const ScreenSize screen = screenSize();
-    if (current && (LargerThan(*current->picture, screen) || (flags & Zoomed))) {
-        flags &= ~Zoomed;
+    CachedPicture* current = pictureOnShow();
+    if (current && (largerThan(sizeOf(*current->picture), screen()) || zoomed_)) {
+        zoomed_ = false;
         changed = true;
-        if (flags & FitToScreen) {
-            Relayout(&anchor);
+        if (fitToScreen_) {
+            relayout(&anchor);
         } else {
             // Natural size, with the picture point under the anchor kept under it.
-            const int w = current->picture->width(), h = current->picture->height();
-            const Point onScreen{windowX + anchor.x, windowY + anchor.y};
-            if (windowWidth > 0 && windowHeight > 0) {
-                windowX = onScreen.x - int(int64_t(anchor.x) * w / windowWidth);
-                windowY = onScreen.y - int(int64_t(anchor.y) * h / windowHeight);
-            }
-            windowWidth = w;
-            windowHeight = h;
-            MoveWindowTo(true);
-            if (WindowExists()) Repaint();
+            window_ = keepingPointUnder(window_, anchor, sizeOf(*current->picture));
+            applyGeometry(true);
+            if (windowExists()) repaint();
         }
     }
-    WriteSetting("NoneScale", (flags & FitToScreen) ? 0 : 1);
+    WriteSetting("NoneScale", fitToScreen_ ? 0 : 1);
     return changed;
 }
 
-void ViewerWindow::ZoomStep(bool zoomIn) {
-    CachedPicture* current = PictureOnShow();
+void ViewerWindow::zoomStep(bool zoomIn) {
+    CachedPicture* current = pictureOnShow();
     if (!current) return;
     Picture& picture = *current->picture;
     // The picture's own size, so that a turned picture zooms with its turned aspect.
-    const int w = picture.width(), h = picture.height();
-    const ScreenSize screen = screenSize();
-    if (w >= screen.width || h >= screen.height) {
+    const Size size = sizeOf(picture);
+    const Rect screen = this->screen();
+    if (size.width >= screen.width() || size.height >= screen.height()) {
         // A picture as large as the screen zooms by switching fit to screen.
-        if (!zoomIn && !(flags & FitToScreen)) {
-            flags |= FitToScreen;
-            Relayout(nullptr);
-        } else if (zoomIn && (flags & FitToScreen)) {
-            flags &= ~FitToScreen;
-            Relayout(nullptr);
+        if (zoomIn == fitToScreen_) {
+            fitToScreen_ = !zoomIn;
+            relayout(nullptr);
         }
         return;
     }
-    int newWidth, newHeight;
-    if (zoomIn) {
-        newWidth = std::min(screen.width, windowWidth + windowWidth / 10);
-        newHeight = int(int64_t(h) * newWidth / w);
-        if (newHeight > screen.height) {
-            newHeight = screen.height;
-            newWidth = int(int64_t(w) * screen.height / h);
-        }
-    } else {
-        newWidth = std::max(32, windowWidth - windowWidth / 10);
-        newHeight = int(int64_t(h) * newWidth / w);
-        if (newHeight < 32) {
-            newHeight = 32;
-            newWidth = int(int64_t(w) * 32 / h);
-        }
-    }
-    if (newWidth == windowWidth && newHeight == windowHeight) return;
-    const Point centre{windowX + windowWidth / 2, windowY + windowHeight / 2};
-    ZoomTo(picture, centre.x - newWidth / 2, centre.y - newHeight / 2, newWidth, newHeight, false);
-    flags |= Zoomed;
+    const Rect zoomed = vistrel::zoomStep(window_, size, zoomIn, screen);
+    if (zoomed.size() == window_.size()) return;
+    zoomTo(picture, zoomed, false);
+    zoomed_ = true;
 }
 
-bool ViewerWindow::ComputeRightZoom(Point cursor, Rect& zoomed) {
-    CachedPicture* current = PictureOnShow();
-    if (!current || pressWindowWidth <= 0 || pressWindowHeight <= 0) return false;
-    const int w = current->picture->width(), h = current->picture->height();
-    const ScreenSize screen = screenSize();
-    if (w > screen.width || h > screen.height) return false;
-    // Twice as fast as the mouse: the window grows on both sides of the pressed point.
-    const int pressX = pressWindowX + pressPointX;
-    int newWidth = std::clamp(pressWindowWidth + 2 * (cursor.x - pressX), 32, screen.width);
-    int newHeight = int(int64_t(h) * newWidth / w);
-    if (newHeight > screen.height || newHeight < 32) {
-        newHeight = newHeight > screen.height ? screen.height : 32;
-        newWidth = int(int64_t(w) * newHeight / h);
-    }
-    const int x =
-        pressPointX - int(int64_t(pressPointX) * newWidth / pressWindowWidth) + pressWindowX;
-    const int y =
-        pressWindowY + pressPointY - int(int64_t(pressPointY) * newHeight / pressWindowHeight);
-    zoomed = {x, y, x + newWidth, y + newHeight};
-    return true;
+void ViewerWindow::moveToScreenEdge(ScreenEdge edge) {
+    const Rect moved = movedToScreenEdge(window_, edge, screen());
+    if (moved == window_) return;
+    window_ = moved;
+    applyGeometry(false);
 }
 
-bool ViewerWindow::MoveToScreenEdge(int key) {
-    const ScreenSize screen = screenSize();
-    const int oldX = windowX, oldY = windowY;
-    switch (key) {
-    case VkHome:
-        if (windowWidth > screen.width || windowX < 0) windowX = 0;
-        break;
-    case VkEnd:
-        if (windowWidth > screen.width || windowX + windowWidth > screen.width)
-            windowX = screen.width - windowWidth;
-        break;
-    case VkPageUp:
-        if (windowHeight > screen.height || windowY < 0) windowY = 0;
-        break;
-    case VkPageDown:
-        if (windowHeight > screen.height || windowY + windowHeight > screen.height)
-            windowY = screen.height - windowHeight;
-        break;
-    default:
-        return false;
-    }
-    if (windowX == oldX && windowY == oldY) return false;
-    MoveWindowTo(false);
-    return true;
+void ViewerWindow::captureLockPlace() {
+    if (!(lock_.byUser && lock_.locked())) lock_.place = lockPlaceFor(window_.centre(), screen());
+    lock_.anchor = lockAnchorOf(window_, lock_.place);
+    WriteSetting("LockPlace", lock_.place);
+    WriteSetting("xLockPlace", lock_.anchor.x);
+    WriteSetting("yLockPlace", lock_.anchor.y);
 }
 
-Point ViewerWindow::LockAnchorOf(int place) const {
-    const int column = place % 3, row = place / 3;
-    const int x = column == 0   ? windowX
-                  : column == 1 ? windowX + windowWidth / 2
-                                : windowX + windowWidth;
-    const int y = row == 0   ? windowY
-                  : row == 1 ? windowY + windowHeight / 2
-                             : windowY + windowHeight;
-    return {x, y};
-}
-
-void ViewerWindow::CaptureLockPlace() {
-    const ScreenSize screen = screenSize();
-    const Point centre{windowX + windowWidth / 2, windowY + windowHeight / 2};
-    auto third = [](int c, int size) { return c < size / 3 ? 0 : c > (2 * size) / 3 ? 2 : 1; };
-    if (!(userLock && lockPlace >= 0 && lockPlace <= 8))
-        lockPlace = third(centre.x, screen.width) + 3 * third(centre.y, screen.height);
-    const Point anchor = LockAnchorOf(lockPlace);
-    lockAnchorX = anchor.x;
-    lockAnchorY = anchor.y;
-    WriteSetting("LockPlace", lockPlace);
-    WriteSetting("xLockPlace", lockAnchorX);
-    WriteSetting("yLockPlace", lockAnchorY);
-}
-
-void ViewerWindow::ApplyLockPlace() {
-    if (lockPlace < 0 || lockPlace > 8) return;
-    const int column = lockPlace % 3, row = lockPlace / 3;
-    windowX = column == 0   ? lockAnchorX
-              : column == 1 ? lockAnchorX - windowWidth / 2
-                            : lockAnchorX - windowWidth;
-    windowY = row == 0   ? lockAnchorY
-              : row == 1 ? lockAnchorY - windowHeight / 2
-                         : lockAnchorY - windowHeight;
-}
-
-void ViewerWindow::ToggleLockPlace() {
-    if (lockPlace < 0) {
-        CaptureLockPlace();
+void ViewerWindow::toggleLockPlace() {
+    if (!lock_.locked()) {
+        captureLockPlace();
         return;
     }
-    lockPlace = -1;
+    lock_.place = -1;
     WriteSetting("LockPlace", -1);
-    userLock = false;
+    lock_.byUser = false;
     WriteSetting("UserLock", 0);
 }
 
-void ViewerWindow::ToggleUserLock() {
-    userLock = !userLock;
-    WriteSetting("UserLock", userLock ? 1 : 0);
-    if (userLock) CaptureLockPlace();
+void ViewerWindow::toggleUserLock() {
+    lock_.byUser = !lock_.byUser;
+    WriteSetting("UserLock", lock_.byUser ? 1 : 0);
+    if (lock_.byUser) captureLockPlace();
 }
 
-void ViewerWindow::ChooseLockPlace(int place) {
+void ViewerWindow::chooseLockPlace(int place) {
     if (place < 0 || place > 8) return;
-    lockPlace = place;
-    CaptureLockPlace();
+    lock_.place = place;
+    captureLockPlace();
 }
 
-void ViewerWindow::RotateView(int angle) {
-    CachedPicture* current = PictureOnShow();
+void ViewerWindow::rotateView(int angle) {
+    CachedPicture* current = pictureOnShow();
     if (!current || (angle != 90 && angle != -90)) return;
-    const Point centre{windowX + windowWidth / 2, windowY + windowHeight / 2};
-    windowX = centre.x - windowHeight / 2;
-    windowY = centre.y - windowWidth / 2;
-    current->rotate(angle);
-    if ((flags & FitToScreen) && LargerThan(*current->picture, screenSize()))
-        Relayout(nullptr);
+    const Rect turned = turnedAboutCentre(window_);
+    window_ = window_.movedTo(turned.topLeft());
+    current->rotate(angle, screenCopyPolicy());
+    if (fitToScreen_ && largerThan(sizeOf(*current->picture), screen()))
+        relayout(nullptr);
     else
-        std::swap(windowWidth, windowHeight);
-    MoveWindowTo(true);
-    if (WindowExists()) Repaint();
+        window_ = turned;
+    applyGeometry(true);
+    if (windowExists()) repaint();
+}
+
+void ViewerWindow::toggleTopMost() {
+    topMost_ = !topMost_;
+    if (windowExists()) host_->setTopMost(topMost_);
+    WriteSetting("NoneTopMost", topMost_ ? 0 : 1);
 }
 
 } // namespace vistrel

@@ -1,67 +1,47 @@
-// Painting: the three ways a picture reaches the screen (plain drawing at natural size, the
-// translucent window for pictures with real transparency, the stretch presenter for pictures
-// whose size differs from the window's), and the zoomed frames.
-#include "ViewerWindow.h"
+#include "Rendering.h"
 
 #include "Resampler.h"
 #include "Scaling.h"
 
 namespace vistrel {
 
-std::unique_ptr<StretchPresenter> CreatePresenter(WindowHost* window) {
-    if (!window || !window->exists()) return nullptr;
-    return std::make_unique<StretchPresenter>(*window);
+void Renderer::attach(WindowHost& host, bool translucentWindows) {
+    host_ = &host;
+    translucentWindows_ = translucentWindows;
 }
 
-bool Present(StretchPresenter& presenter, Picture& picture, const Rect* destination) {
-    if (picture.empty()) return false;
-    const uint8_t* bits = picture.lockBits();
-    const bool uploaded = presenter.upload(*picture.info(), picture.colorTable(), bits);
-    picture.unlockBits();
-    if (!uploaded) return false;
-    return destination ? presenter.blit(*destination) : true;
+bool Renderer::needsTranslucency(Picture& picture) const {
+    return translucentWindows_ && hasRealTransparency(picture);
 }
 
-void ViewerWindow::Repaint() {
-    if (!WindowExists()) return;
-    if (std::unique_ptr<Canvas> dc = host_->clientCanvas()) DrawView(*dc);
+void Renderer::setTranslucent(bool on) {
+    if (on == translucent_) return;
+    if (host_) host_->setTranslucent(on);
+    translucent_ = on;
 }
 
-void ViewerWindow::DrawView(Canvas& dc) {
-    CachedPicture* current = PictureOnShow();
-    if (!current) {
-        // A skinned start page, once there is one, is composed here instead.
-        SetLayered(false);
-        DrawHelpText(dc);
-        return;
-    }
-    Picture& shown = (flags & FitToScreen) && current->fitted && !current->fitted->empty()
-                         ? *current->fitted
-                         : *current->picture;
-    if (shown.width() != windowWidth || shown.height() != windowHeight) {
-        if (!presenter_) presenter_ = CreatePresenter(host_);
-        if (presenter_) {
-            SetLayered(false);
-            const Rect client{0, 0, windowWidth, windowHeight};
-            Present(*presenter_, shown, &client);
-            return;
-        }
-    }
-    if (NeedsAlphaComposition(shown)) {
-        ComposeLayered(dc, shown);
+void Renderer::draw(Canvas& dc, Picture& shown, Size window) {
+    if (shown.width() != window.width || shown.height() != window.height) {
+        present(shown, window);
+    } else if (needsTranslucency(shown)) {
+        composeTranslucent(dc, shown, window);
     } else {
-        SetLayered(false);
+        setTranslucent(false);
         shown.draw(dc, 0, 0, -1, -1, 0, 0);
     }
 }
 
-void ViewerWindow::SetLayered(bool on) {
-    if (on == layered) return;
-    if (host_) host_->setLayered(on);
-    layered = on;
+void Renderer::present(Picture& picture, Size window) {
+    if (!host_ || !host_->exists() || picture.empty()) return;
+    if (!presenter_) presenter_ = std::make_unique<StretchPresenter>(*host_);
+    setTranslucent(false);
+    const uint8_t* bits = picture.lockBits();
+    const bool uploaded = presenter_->upload(*picture.info(), picture.colorTable(), bits);
+    picture.unlockBits();
+    if (uploaded) presenter_->blit({0, 0, window.width, window.height});
 }
 
-void ViewerWindow::ComposeLayered(Canvas& dc, Picture& picture) {
+void Renderer::composeTranslucent(Canvas& dc, Picture& picture, Size window) {
     if (picture.bitsPerPixel() != 32 || !host_) return;
     const int w = picture.width(), h = picture.height();
     Picture premultiplied(PictureStorage::Fixed);
@@ -81,40 +61,31 @@ void ViewerWindow::ComposeLayered(Canvas& dc, Picture& picture) {
         }
     }
     picture.unlockBits();
-    if (!layered) dc.fillRect({0, 0, windowWidth, windowHeight}, kWhite);
-    SetLayered(true);
-    host_->updateLayered(w, h, to, toRow);
+    if (!translucent_) dc.fillRect({0, 0, window.width, window.height}, kWhite);
+    setTranslucent(true);
+    host_->presentTranslucent(w, h, to, toRow);
     premultiplied.unlockBits();
-    if (WindowExists() && !host_->isVisible()) host_->show();
+    if (host_->exists() && !host_->isVisible()) host_->show();
 }
 
-void ViewerWindow::ZoomTo(Picture& picture, int x, int y, int width, int height, bool fast) {
-    // The window moves with the zoom so that the zoom's anchor (the centre for keys, the pressed
-    // point for a drag) stays where it was.
-    windowX = x;
-    windowY = y;
-    windowWidth = width;
-    windowHeight = height;
-    if (!WindowExists()) return;
-    host_->setGeometry(x, y, width, height, (flags & TopMost) != 0);
+void Renderer::drawZoomed(Picture& picture, Size size, bool fast) {
+    if (!host_ || !host_->exists()) return;
     if (picture.bitsPerPixel() > 24) {
         Picture zoomed(PictureStorage::Fixed);
-        if (!zoomed.create(width, height, 32, false)) return;
+        if (!zoomed.create(size.width, size.height, 32, false)) return;
         uint8_t* to = zoomed.lockBits();
         uint8_t* from = picture.lockBits();
-        resizePicture(to, zoomed.info(), from, picture.info(), fast ? kResizeSmooth : kResizeSharp);
+        resizePicture(to, zoomed.info(), from, picture.info(),
+                      fast ? ResizeFilter::Triangle : ResizeFilter::Lanczos3);
         picture.unlockBits();
         zoomed.unlockBits();
         resampleAlpha(zoomed, picture);
-        if (std::unique_ptr<Canvas> dc = host_->clientCanvas()) ComposeLayered(*dc, zoomed);
+        if (std::unique_ptr<Canvas> dc = host_->clientCanvas())
+            composeTranslucent(*dc, zoomed, size);
         return;
     }
-    // Lower depths go through the presenter's own expansion; the picture itself is not changed.
-    if (!presenter_) presenter_ = CreatePresenter(host_);
-    if (!presenter_) return;
-    SetLayered(false);
-    const Rect client{0, 0, width, height};
-    Present(*presenter_, picture, &client);
+    // Lower depths go through the presenter's own expansion.
+    present(picture, size);
 }
 
 } // namespace vistrel

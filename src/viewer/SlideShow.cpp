@@ -1,4 +1,5 @@
 // The slide show: the folder's pictures one after another at a fixed delay, once or in a loop.
+#include "Settings.h"
 #include "SlideShowSettings.h"
 #include "ViewerWindow.h"
 
@@ -6,42 +7,46 @@
 
 namespace vistrel {
 
-void ViewerWindow::StartSlideShow() {
-    if (slideShowMode != 0 || !WindowExists() || modalUp_) return;
-    SlideShowSettings accepted;
+void ViewerWindow::startSlideShow() {
+    if (slideShow_ != SlideShow::Off || !windowExists() || modalUp_) return;
+    SlideShowSettings settings =
+        SlideShowSettingsFrom(ReadSetting("SlideShowDelayTime"), ReadSetting("SlideShowLoop"));
     modalUp_ = true;
-    const bool started = host_->runSlideShowDialog(accepted.delay, accepted.loop);
+    const bool started = host_->runSlideShowDialog(settings.delay, settings.loop);
     modalUp_ = false;
-    // Nothing starts when the window was closed while the dialog was up.
-    if (!started || !WindowExists() || slideShowMode != 0) return;
-    accepted.delay = std::clamp(accepted.delay, kSlideShowMinDelay, kSlideShowMaxDelay);
+    if (!started) return;
+    settings.delay = std::clamp(settings.delay, kSlideShowMinDelay, kSlideShowMaxDelay);
+    // "Start" keeps the values for the next show, also when the window closed meanwhile.
+    WriteSetting("SlideShowDelayTime", settings.delay);
+    WriteSetting("SlideShowLoop", settings.loop ? 1 : 0);
+    if (!windowExists() || slideShow_ != SlideShow::Off) return;
     // The picture on show stays for one full delay before the first step.
-    slideShowMode = SlideShowModeFor(accepted);
-    host_->setTimer(TimerSlideShow, accepted.delay * 1000);
+    slideShow_ = settings.loop ? SlideShow::Loop : SlideShow::Once;
+    host_->setTimer(Timer::SlideShow, settings.delay * 1000);
 }
 
-void ViewerWindow::StopSlideShow() {
-    if (slideShowMode == 0) return;
-    if (WindowExists()) host_->killTimer(TimerSlideShow);
-    slideShowMode = 0;
+void ViewerWindow::stopSlideShow() {
+    if (slideShow_ == SlideShow::Off) return;
+    if (windowExists()) host_->killTimer(Timer::SlideShow);
+    slideShow_ = SlideShow::Off;
 }
 
-void ViewerWindow::SlideShowTick() {
-    if (slideShowMode == 0) return;
-    if (source_->showNext()) {
-        ShowCurrent();
+void ViewerWindow::slideShowTick() {
+    if (slideShow_ == SlideShow::Off) return;
+    pictures_.setPolicy(screenCopyPolicy());
+    if (pictures_.showNext()) {
+        showCurrent();
         return;
     }
     // The end of the folder.
-    if (slideShowMode == 1) {
-        StopSlideShow(); // the last picture stays
+    if (slideShow_ == SlideShow::Once) {
+        stopSlideShow(); // the last picture stays
         return;
     }
     // A loop starts over at the folder's first file; when that cannot be opened, the picture on
     // show stays and the show goes on.
-    const std::string first = source_->folderPathAt(0);
-    source_->open(first.c_str());
-    ShowCurrent();
+    pictures_.open(pictures_.folderPathAt(0));
+    showCurrent();
 }
 
 } // namespace vistrel

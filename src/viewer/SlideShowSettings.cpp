@@ -15,12 +15,11 @@ int mulDiv(int a, int b, int c) {
 
 } // namespace
 
-SlideShowSettings ReadSlideShowSettings(const SettingReader& read) {
+SlideShowSettings SlideShowSettingsFrom(int32_t storedDelay, int32_t storedLoop) {
     SlideShowSettings settings;
-    const int32_t delay = read("SlideShowDelayTime");
-    if (delay >= kSlideShowMinDelay && delay <= kSlideShowMaxDelay) settings.delay = delay;
-    const int32_t loop = read("SlideShowLoop");
-    if (loop >= 0) settings.loop = loop;
+    if (storedDelay >= kSlideShowMinDelay && storedDelay <= kSlideShowMaxDelay)
+        settings.delay = storedDelay;
+    if (storedLoop >= 0) settings.loop = storedLoop != 0;
     return settings;
 }
 
@@ -44,16 +43,6 @@ int DelayFromText(const std::string& text) {
     if (value < kSlideShowMinDelay) return kSlideShowMinDelay;
     if (value > kSlideShowMaxDelay) return kSlideShowMaxDelay;
     return int(value);
-}
-
-SlideShowSettings AcceptSlideShowSettings(const std::string& delayText, bool loopChecked,
-                                          const SettingWriter& write) {
-    SlideShowSettings settings;
-    settings.delay = DelayFromText(delayText);
-    write("SlideShowDelayTime", settings.delay);
-    settings.loop = loopChecked ? 1 : 0;
-    write("SlideShowLoop", settings.loop);
-    return settings;
 }
 
 DialogRect DialogUnitsToPixels(const DialogRect& units, int baseX, int baseY) {

@@ -11,9 +11,9 @@ namespace vistrel {
 class ViewerApp {
 public:
     // Reads the fit and lock settings, opens the command line's picture before the window exists,
-    // creates the window, sets its caption and lets the prefetch worker run. False when the window
-    // cannot be created (the program then ends). The caller runs the event loop afterwards.
-    bool InitInstance(ViewerWindow& window, WindowHost& host, const std::string& commandLine);
+    // creates the window and lets the prefetch worker run. False when the window cannot be
+    // created (the program then ends). The caller runs the event loop afterwards.
+    bool start(ViewerWindow& window, WindowHost& host, const std::string& commandLine);
 };
 
 } // namespace vistrel

@@ -1,78 +1,74 @@
-// The window's life: construction, creation, opening files, modal state and closing.
+// The window's life: construction, settings, creation, opening files and closing.
 #include "ViewerWindow.h"
 
 #include "Platform.h"
 #include "Settings.h"
-#include "StartPage.h"
-
-#include <algorithm>
 
 namespace vistrel {
 
-ViewerWindow::ViewerWindow(std::unique_ptr<PictureSource> source) : source_(std::move(source)) {}
-
-void ViewerWindow::MeasureStartPage() {
-    if (startPageWidth_ > 0) return;
-    const TextExtent line = platform().textExtent(kStartPageMeasureLine);
-    startPageWidth_ = std::max(300, line.width);
-    startPageHeight_ = std::max(300, 15 * line.height + 100);
-}
-
-int ViewerWindow::StartPageWidth() {
-    MeasureStartPage();
-    return startPageWidth_;
-}
-
-int ViewerWindow::StartPageHeight() {
-    MeasureStartPage();
-    return startPageHeight_;
-}
+ViewerWindow::ViewerWindow(Prefetcher::DecodeFunction decode) : pictures_(std::move(decode)) {}
 
 ViewerWindow::~ViewerWindow() = default;
 
-bool ViewerWindow::WindowExists() const {
+void ViewerWindow::readSettings() {
+    if (ReadSetting("NoneScale") == 1) fitToScreen_ = false;
+    const int32_t place = ReadSetting("LockPlace");
+    // A stored place beyond the nine anchors is not a lock place.
+    if (place >= 0 && place <= 8) {
+        lock_.place = place;
+        lock_.anchor = {ReadSetting("xLockPlace"), ReadSetting("yLockPlace")};
+        lock_.byUser = ReadSetting("UserLock") > 0;
+    }
+}
+
+bool ViewerWindow::windowExists() const {
     return host_ && host_->exists();
 }
 
-CachedPicture* ViewerWindow::CurrentWithPixels() {
-    CachedPicture* current = source_->current();
+Rect ViewerWindow::screen() const {
+    return platform().primaryScreen();
+}
+
+ScreenCopyPolicy ViewerWindow::screenCopyPolicy() const {
+    return {screen().size(), windowExists(), platform().capabilities()};
+}
+
+CachedPicture* ViewerWindow::currentWithPixels() {
+    CachedPicture* current = pictures_.current();
     if (!current || !current->picture || current->picture->empty()) return nullptr;
     return current;
 }
 
-CachedPicture* ViewerWindow::PictureOnShow() {
-    return startPage ? nullptr : CurrentWithPixels();
+CachedPicture* ViewerWindow::pictureOnShow() {
+    return startPage_ ? nullptr : currentWithPixels();
 }
 
-bool ViewerWindow::Create(WindowHost& host) {
+bool ViewerWindow::create(WindowHost& host) {
     host_ = &host;
-    InitialPlacement();
-    if (ReadSetting("NoneTopMost") == 1) flags &= ~TopMost;
-    if (!host.create(windowX, windowY, windowWidth, windowHeight, (flags & TopMost) != 0,
-                     caption)) {
+    renderer_.attach(host, platform().capabilities().translucentWindows);
+    initialPlacement();
+    if (ReadSetting("NoneTopMost") == 1) topMost_ = false;
+    if (!host.create(window_, topMost_, caption_.c_str())) {
         host_ = nullptr;
         return false;
     }
+    if (currentWithPixels()) updateCaption();
+    // From now on a large picture is reduced with the filtered resampler, and the worker made
+    // while there was no window may run.
+    pictures_.setPolicy(screenCopyPolicy());
     return true;
 }
 
-bool ViewerWindow::OpenFile(const char* path) {
-    if (!source_->open(path)) return false;
-    ShowCurrent();
+bool ViewerWindow::openFile(const char* path) {
+    pictures_.setPolicy(screenCopyPolicy());
+    if (!pictures_.open(path)) return false;
+    showCurrent();
     return true;
 }
 
-void ViewerWindow::BeginModalState() {
-    if (WindowExists()) host_->setEnabled(false);
-}
-
-void ViewerWindow::EndModalState() {
-    if (WindowExists()) host_->setEnabled(true);
-}
-
-void ViewerWindow::OnClose() {
-    if (WindowExists()) host_->hide();
-    source_->endWorker(true);
+void ViewerWindow::onClose() {
+    if (windowExists()) host_->hide();
+    pictures_.endWorker(true);
     if (host_) host_->destroy();
 }
 

@@ -19,9 +19,8 @@ constexpr int kFiles = 200;
 constexpr int kCalls = 5000;
 
 std::string nameOf(int i) {
-    char name[16];
-    std::snprintf(name, sizeof name, "f%03d.png", i);
-    return name;
+    const std::string number = std::to_string(i);
+    return "f" + std::string(3 - std::min<std::size_t>(3, number.size()), '0') + number + ".png";
 }
 bool fails(int i) {
     return i % 10 == 7;
@@ -62,7 +61,7 @@ TEST(PrefetcherStress, RandomCallsKeepTheCacheConsistent) {
     }
     decoder->setMaxDelay(std::chrono::microseconds(300));
     Prefetcher p(decodeWith(decoder));
-    p.setMainWindowExists(true);
+    p.setPolicy({{1920, 1080}, true, {}});
     const uint8_t pixels[3 * 2 * 4] = {1, 2, 3, 4};
     std::mt19937 random(4);
     bool opened = false;

@@ -15,7 +15,8 @@ namespace {
 
 class PrefetcherTest : public testing::Test {
 protected:
-    void SetUp() override { prefetcher->setMainWindowExists(true); }
+    void SetUp() override { windowExists(true); }
+    void windowExists(bool exists) { prefetcher->setPolicy({{1920, 1080}, exists, {}}); }
 
     void files(std::initializer_list<const char*> names) {
         for (const char* name : names)
@@ -182,14 +183,14 @@ TEST_F(PrefetcherTest, AdoptShowsTheBitmapAndTheNextStepUsesTheLastFolder) {
 
 TEST_F(PrefetcherTest, WorkerWaitsForTheMainWindow) {
     files({"a.png", "b.png", "c.png"});
-    prefetcher->setMainWindowExists(false); // start-up: the command-line file is opened first
+    windowExists(false); // start-up: the command-line file is opened first
     ASSERT_TRUE(open("a.png"));
     // A step before the window exists stops the suspended worker instead of hanging on it.
     EXPECT_TRUE(prefetcher->showNext());
     EXPECT_EQ(shown(), "a.png");
     EXPECT_EQ(decoder->decodes("b.png"), 0);
 
-    prefetcher->setMainWindowExists(true);
+    windowExists(true);
     settle();
     EXPECT_EQ(decoder->decodes("b.png"), 1);
     EXPECT_TRUE(next());

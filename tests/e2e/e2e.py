@@ -545,7 +545,7 @@ def case_desktop_commands(s):
         log = s.path("calls.log")
         services = subprocess.Popen(
             ["/usr/bin/python3", os.path.join(os.path.dirname(os.path.abspath(__file__)), "..",
-                                              "commands", "fake_desktop_services.py"),
+                                              "qt", "fake_desktop_services.py"),
              log, "filemanager"], env=s.env, stdout=subprocess.PIPE, text=True)
         check(services.stdout.readline().strip() == "ready", "the file manager did not start")
         picture = s.path("my pictures", "beach.png")

@@ -38,7 +38,7 @@ TEST(DecoderFiles, EveryFileMatchesAnIndependentDecode) {
     for (const Expectation& e : rows) {
         SCOPED_TRACE(e.name);
         CachedPicture record;
-        const bool loaded = record.load(testFile(e.name).c_str());
+        const bool loaded = record.load(testFile(e.name).c_str(), {});
         if (e.expect == "fail") {
             EXPECT_FALSE(loaded);
             continue;

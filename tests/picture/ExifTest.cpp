@@ -123,7 +123,7 @@ TEST(ExifLoad, TurnsWheneverTheOrientationSaysSoAndKeepsTextOnlyWhenThere) {
     const Reference source = readPnm(jpegFile("tall.ppm"));
     CachedPicture record;
     // Orientation 6 without make or model: still turned a quarter clockwise.
-    ASSERT_TRUE(record.load(jpegFile("exif-le-6-bare.jpg").c_str()));
+    ASSERT_TRUE(record.load(jpegFile("exif-le-6-bare.jpg").c_str(), {}));
     Picture& p = *record.picture;
     EXPECT_EQ(p.width(), 96);
     EXPECT_EQ(p.height(), 64);
@@ -138,15 +138,15 @@ TEST(ExifLoad, TurnsWheneverTheOrientationSaysSoAndKeepsTextOnlyWhenThere) {
     EXPECT_EQ(wrong, 0);
 
     // Loading another file into the record keeps no camera text of the file before.
-    ASSERT_TRUE(record.load(jpegFile("exif-be-6.jpg").c_str()));
+    ASSERT_TRUE(record.load(jpegFile("exif-be-6.jpg").c_str(), {}));
     EXPECT_STREQ(record.cameraText, "NIKON CORPORATION NIKON D70");
-    ASSERT_TRUE(record.load(jpegFile("exif-le-3.jpg").c_str()));
+    ASSERT_TRUE(record.load(jpegFile("exif-le-3.jpg").c_str(), {}));
     EXPECT_EQ(record.picture->width(), 64); // half turns are left alone
-    ASSERT_TRUE(record.load(jpegFile("tall.jpg").c_str()));
+    ASSERT_TRUE(record.load(jpegFile("tall.jpg").c_str(), {}));
     EXPECT_STREQ(record.cameraText, "");
 
     // 126 ASCII bytes and a two-byte letter: the cut at 127 bytes drops the whole letter.
-    ASSERT_TRUE(record.load(jpegFile("exif-long-model.jpg").c_str()));
+    ASSERT_TRUE(record.load(jpegFile("exif-long-model.jpg").c_str(), {}));
     EXPECT_EQ(std::strlen(record.cameraText), 126u);
     EXPECT_EQ(record.cameraText[125], 'x');
 }
@@ -161,7 +161,7 @@ TEST(ExifThreads, TwoThreadsScanAndDecodeAtOnce) {
             *ok = angle == expectedAngle && text && std::strcmp(text, expectedText) == 0;
             if (i % 50 == 0) {
                 CachedPicture record;
-                *ok = *ok && record.load(jpegFile(file).c_str()) &&
+                *ok = *ok && record.load(jpegFile(file).c_str(), {}) &&
                       std::strcmp(record.cameraText, expectedText) == 0;
             }
         }

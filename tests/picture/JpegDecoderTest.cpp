@@ -58,7 +58,7 @@ TEST(JpegDecoder, CutPixelDataStillDecodesButACutHeaderFails) {
     EXPECT_TRUE(untouched.empty());
     EXPECT_FALSE(decodeJpeg(jpegFile("missing.jpg").c_str(), untouched));
     CachedPicture record; // the system decoder cannot read it either
-    EXPECT_FALSE(record.load(jpegFile("header-cut.jpg").c_str()));
+    EXPECT_FALSE(record.load(jpegFile("header-cut.jpg").c_str(), {}));
 }
 
 TEST(JpegDecoder, RefusesTooManyPixelsBeforeAllocating) {
@@ -85,7 +85,7 @@ TEST(JpegDecoder, WithoutTheLibraryJpegFilesTakeTheSystemDecoder) {
     Picture picture;
     EXPECT_FALSE(decodeJpeg(jpegFile("colour.jpg").c_str(), picture));
     CachedPicture record;
-    const bool loaded = record.load(jpegFile("exif-le-8.jpg").c_str());
+    const bool loaded = record.load(jpegFile("exif-le-8.jpg").c_str(), {});
     disableJpegLibrary(false);
     ASSERT_TRUE(loaded);
     // Still turned by its EXIF orientation and captioned: the scan does not care which decoder

@@ -1,8 +1,8 @@
 // Which decoder a file reaches, what happens when it fails, and what a damaged file does.
 #include "BmpDecoder.h"
 #include "CachedPicture.h"
-#include "SystemDecoder.h"
 #include "PngDecoder.h"
+#include "SystemDecoder.h"
 #include "TestFiles.h"
 #include "TgaDecoder.h"
 
@@ -24,7 +24,7 @@ protected:
     }
     bool loads(const std::string& path) {
         CachedPicture record;
-        return record.load(path.c_str());
+        return record.load(path.c_str(), {});
     }
 
     ScratchFolder folder_;
@@ -64,9 +64,9 @@ TEST_F(LoadTest, SystemDecoderTakesWhatTheOwnDecoderRefusesForItsFormats) {
 TEST_F(LoadTest, AFailedLoadKeepsWhatTheRecordHeld) {
     CachedPicture record;
     const std::string good = copyAs("rgb8.png", "good.png");
-    ASSERT_TRUE(record.load(good.c_str()));
+    ASSERT_TRUE(record.load(good.c_str(), {}));
     const std::string bad = copyAs("interlaced.png", "bad.png");
-    EXPECT_FALSE(record.load(bad.c_str()));
+    EXPECT_FALSE(record.load(bad.c_str(), {}));
     EXPECT_EQ(record.path, good);
     EXPECT_EQ(record.width, 61);
     EXPECT_EQ(record.height, 43);
@@ -103,7 +103,8 @@ TEST(DamagedFiles, EveryPrefixOfEveryKindFailsOrDecodesWithoutHarm) {
             if (kind == ".bmp") decoded = decodeBmp(prefix, picture);
             if (kind == ".tga") decoded = decodeTga(prefix, picture);
             if (kind == ".png") decoded = decodePng(bytes.data(), n, picture);
-            if (kind == ".gif" || kind == ".ico") decoded = decodeWithSystem(bytes.data(), n, picture);
+            if (kind == ".gif" || kind == ".ico")
+                decoded = decodeWithSystem(bytes.data(), n, picture);
             if (kind == ".png") {
                 EXPECT_FALSE(decoded) << n; // libpng reports the missing end
             }

@@ -17,20 +17,16 @@ namespace {
 
 class ScreenCopy : public testing::Test {
 protected:
-    void TearDown() override {
-        clearPlatformOverrides();
-        setHasMainWindow(false);
-    }
     // A record holding a fresh picture of that size and depth (32 bits: every alpha `alpha`, the
-    // first pixel's 0), its screen copy prepared.
-    static std::unique_ptr<CachedPicture> prepared(int w, int h, int bits = 24, int alpha = -1) {
+    // first pixel's 0), its screen copy prepared for `policy`.
+    std::unique_ptr<CachedPicture> prepared(int w, int h, int bits = 24, int alpha = -1) {
         auto record = std::make_unique<CachedPicture>();
         record->picture = std::make_unique<Picture>();
         Picture& p = *record->picture;
         EXPECT_TRUE(p.create(w, h, bits, true));
         for (uint32_t i = 3; alpha >= 0 && i < p.imageSize(); i += 4)
             p.lockBits()[i] = uint8_t(i == 3 ? 0 : alpha);
-        record->prepareScreenCopy();
+        record->prepareScreenCopy(policy);
         return record;
     }
     static std::string fittedSize(const CachedPicture& record) {
@@ -38,6 +34,8 @@ protected:
         return std::to_string(record.fitted->width()) + "x" +
                std::to_string(record.fitted->height());
     }
+
+    ScreenCopyPolicy policy{{1920, 1080}, true, {}};
 };
 
 void fill(Picture& p, uint32_t seed) {
@@ -46,12 +44,13 @@ void fill(Picture& p, uint32_t seed) {
         p.lockBits()[i] = uint8_t(random());
 }
 
-// One of the three reductions by number: 0 averages, else resizePicture with that filter.
+// One of the three reductions by number: 0 averages, 1 the triangle filter, 3 Lanczos-3.
 bool resample(int op, Picture& to, Picture& from) {
     return op == 0 ? averagePicture(to.info(), to.lockBits(), from.info(), from.lockBits())
-                   : resizePicture(to.lockBits(), to.info(), from.lockBits(), from.info(), op);
+                   : resizePicture(to.lockBits(), to.info(), from.lockBits(), from.info(),
+                                   op == 1 ? ResizeFilter::Triangle : ResizeFilter::Lanczos3);
 }
-const int kOperations[] = {0, kResizeSmooth, kResizeSharp};
+const int kOperations[] = {0, 1, 3};
 
 // The straightforward reading of the alpha resampling rule, with the last row's row above
 // clamped to the picture.
@@ -76,37 +75,35 @@ void referenceAlpha(Picture& f, Picture& p) {
 
 } // namespace
 
-TEST_F(ScreenCopy, SizeAndWhetherOneIsMadeFollowScreenVersionAndDepth) {
+TEST_F(ScreenCopy, SizeAndWhetherOneIsMadeFollowScreenCapabilitiesAndDepth) {
     struct Case {
-        uint32_t version;
+        bool everyLarger; // a copy for every picture larger than the screen
         int w, h, bits, alpha;
         const char* fitted;
     };
     const Case cases[] = {
-        {0x0600, 4000, 3000, 24, -1, "1440x1080"}, // 5.79 screens
-        {0x0600, 6000, 2000, 24, -1, "1920x640"},
-        {0x0600, 3000, 1000, 24, -1, "none"}, // 1.45 screens: left to the window's stretching
-        {0x0601, 3000, 1000, 24, -1, "1920x640"},
-        {0x0600, 2000, 1000, 24, -1, "none"},
-        {0x0601, 2000, 1000, 24, -1, "1920x960"},
-        {0x0601, 640, 480, 24, -1, "none"},
-        {0x0601, 4000, 3000, 8, -1, "none"},
-        {0x0600, 2592, 1584, 24, -1, "none"},      // exactly 1.98 screens
-        {0x0600, 2593, 1584, 24, -1, "1767x1080"}, // just above
-        {0x0601, 1920, 1080, 24, -1, "none"},      // exactly the screen
-        {0x0601, 1921, 100, 24, -1, "1920x99"},    // one pixel wider
-        {0x0601, 1920, 1081, 24, -1, "1918x1080"}, // one pixel taller
-        {0x0601, 100000, 10, 24, -1, "1920x1"},    // a sliver keeps one row
+        {false, 4000, 3000, 24, -1, "1440x1080"}, // 5.79 screens
+        {false, 6000, 2000, 24, -1, "1920x640"},
+        {false, 3000, 1000, 24, -1, "none"}, // 1.45 screens: left to the window's stretching
+        {true, 3000, 1000, 24, -1, "1920x640"},
+        {false, 2000, 1000, 24, -1, "none"},
+        {true, 2000, 1000, 24, -1, "1920x960"},
+        {true, 640, 480, 24, -1, "none"},
+        {true, 4000, 3000, 8, -1, "none"},
+        {false, 2592, 1584, 24, -1, "none"},      // exactly 1.98 screens
+        {false, 2593, 1584, 24, -1, "1767x1080"}, // just above
+        {true, 1920, 1080, 24, -1, "none"},       // exactly the screen
+        {true, 1921, 100, 24, -1, "1920x99"},     // one pixel wider
+        {true, 1920, 1081, 24, -1, "1918x1080"},  // one pixel taller
+        {true, 100000, 10, 24, -1, "1920x1"},     // a sliver keeps one row
         // 32 bits: only real transparency needs a copy below the 1.98-screen rule.
-        {0x0600, 2000, 1000, 32, 0, "none"}, // alpha 0 everywhere counts as opaque
-        {0x0600, 2000, 1000, 32, 255, "1920x960"},
+        {false, 2000, 1000, 32, 0, "none"}, // alpha 0 everywhere counts as opaque
+        {false, 2000, 1000, 32, 255, "1920x960"},
     };
-    overrideScreenSize({1920, 1080});
-    setHasMainWindow(true);
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::to_string(c.w) + "x" + std::to_string(c.h) + " at " +
-                     std::to_string(c.version));
-        overridePlatformVersion(c.version);
+        SCOPED_TRACE(std::to_string(c.w) + "x" + std::to_string(c.h) +
+                     (c.everyLarger ? " every larger" : ""));
+        policy.capabilities.screenCopyForEveryLargerPicture = c.everyLarger;
         auto record = prepared(c.w, c.h, c.bits, c.alpha);
         EXPECT_EQ(fittedSize(*record), c.fitted);
         if (c.alpha == 255) {
@@ -117,34 +114,32 @@ TEST_F(ScreenCopy, SizeAndWhetherOneIsMadeFollowScreenVersionAndDepth) {
 }
 
 TEST_F(ScreenCopy, StartUpAveragesLargeReductionsAndLaterCopiesAreFiltered) {
-    overrideScreenSize({100, 100});
+    policy = {{100, 100}, false, {}};
     // 16:1 in area at start-up: the averaged copy, 24 bits.
     EXPECT_EQ(prepared(400, 400)->fitted->bitsPerPixel(), 24);
     // 15:1 (399 x 399 into 100 x 100, integer ratio 15) is not more than 15: filtered, 32 bits.
     EXPECT_EQ(prepared(399, 399)->fitted->bitsPerPixel(), 32);
-    setHasMainWindow(true);
+    policy.windowExists = true;
     EXPECT_EQ(prepared(400, 400)->fitted->bitsPerPixel(), 32);
 
     // A later preparation that needs no copy leaves the one there is.
     auto record = prepared(400, 400);
     const Picture* fitted = record->fitted.get();
-    overrideScreenSize({1000, 1000});
-    record->prepareScreenCopy();
+    policy.screen = {1000, 1000};
+    record->prepareScreenCopy(policy);
     EXPECT_EQ(record->fitted.get(), fitted);
     EXPECT_EQ(fittedSize(*record), "100x100");
 }
 
 TEST_F(ScreenCopy, RotateMakesTheCopyAnewOnlyWhenThereWasOne) {
-    overrideScreenSize({1920, 1080});
-    overridePlatformVersion(0x0600);
-    setHasMainWindow(true);
+    policy.capabilities.screenCopyForEveryLargerPicture = false;
     auto record = prepared(4000, 3000);
-    record->rotate(90);
+    record->rotate(90, policy);
     EXPECT_EQ(record->picture->width(), 3000);
     EXPECT_EQ(fittedSize(*record), "810x1080");
 
     auto none = prepared(2000, 1000);
-    none->rotate(-90);
+    none->rotate(-90, policy);
     EXPECT_EQ(none->picture->height(), 2000);
     EXPECT_EQ(fittedSize(*none), "none");
 }
@@ -153,8 +148,8 @@ TEST(Resampler, ReductionsMatchPillowAndAveragingCountsEveryPixel) {
     Picture source;
     ASSERT_TRUE(decodePng(testFile("scaling/source.png").c_str(), source));
     ASSERT_EQ(source.bitsPerPixel(), 24);
-    for (const auto& [filter, name] : {std::pair{kResizeSmooth, "pillow-bilinear.png"},
-                                       std::pair{kResizeSharp, "pillow-lanczos.png"}}) {
+    for (const auto& [filter, name] :
+         {std::pair{1, "pillow-bilinear.png"}, std::pair{3, "pillow-lanczos.png"}}) {
         SCOPED_TRACE(name);
         Picture ref, ours;
         ASSERT_TRUE(decodePng(testFile(std::string("scaling/") + name).c_str(), ref));
@@ -216,7 +211,7 @@ TEST(Resampler, FlatAreasStayFlatAndColourBytesSurviveEveryPath) {
     fill(colour, 2);
     ASSERT_TRUE(wide.create(301, 203, 32, false));
     ASSERT_TRUE(convertPicture(wide.lockBits(), wide.info(), colour.lockBits(), colour.info()));
-    for (int filter : {int(kResizeSmooth), int(kResizeSharp)}) {
+    for (int filter : {1, 3}) {
         ASSERT_TRUE(direct.create(97, 61, 32, false));
         ASSERT_TRUE(viaWide.create(97, 61, 32, false));
         resample(filter, direct, colour);
@@ -224,13 +219,12 @@ TEST(Resampler, FlatAreasStayFlatAndColourBytesSurviveEveryPath) {
         EXPECT_EQ(std::memcmp(direct.lockBits(), viaWide.lockBits(), direct.imageSize()), 0);
     }
 
-    // Mismatched sizes, other depths and unknown filters are refused.
+    // Mismatched sizes and other depths are refused.
     Picture eight;
     ASSERT_TRUE(eight.create(57, 31, 8, false));
     EXPECT_FALSE(
         convertPicture(direct.lockBits(), direct.info(), colour.lockBits(), colour.info()));
-    EXPECT_FALSE(resample(kResizeSmooth, direct, eight));
-    EXPECT_FALSE(resample(2, direct, colour));
+    EXPECT_FALSE(resample(1, direct, eight));
 }
 
 TEST(ResampleAlpha, FollowsTheFixedPointRuleWhenReducingAndEnlarging) {

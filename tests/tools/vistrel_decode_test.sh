@@ -47,7 +47,7 @@ set -e
 [ ! -e "$work/never.png" ] || fail "output written for a failed load"
 
 # Bad usage and unwritable outputs: exit 2 with a message.
-for args in "" "--screen 12 $work/plain.bmp" "--platform-version zz $work/plain.bmp" \
+for args in "" "--screen 12 $work/plain.bmp" "--bogus-option zz $work/plain.bmp" \
     "--bogus $work/plain.bmp" "$work/plain.bmp $work/no/such/folder/out.png"; do
     set +e
     # shellcheck disable=SC2086
@@ -55,6 +55,6 @@ for args in "" "--screen 12 $work/plain.bmp" "--platform-version zz $work/plain.
     set -e
     [ "$code" = 2 ] && [ -s "$work/err" ] || fail "'$args' gave $code"
 done
-"$tool" --screen 800x600 --platform-version 0x0601 --no-jpeg-library "$work/plain.bmp" >/dev/null ||
+"$tool" --screen 800x600 --large-area-copies-only --no-jpeg-library "$work/plain.bmp" >/dev/null ||
     fail "options"
 echo "vistrel-decode interface ok"

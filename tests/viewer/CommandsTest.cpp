@@ -1,140 +1,140 @@
 // The context menu as the window builds it, the commands behind it, and the paste.
 #include "ContextMenu.h"
-#include "FakeHost.h"
-#include "TestSupport.h"
+#include "WindowHarness.h"
+
+#include <filesystem>
 
 namespace vistrel::test {
 namespace {
 
-class Commands : public ViewerTest {
+class Commands : public WindowTest {
 protected:
     void SetUp() override {
-        ViewerTest::SetUp();
-        Window().SetDesktop(&desktop_);
+        WindowTest::SetUp();
+        window_.setDesktop(&desktop_);
     }
-
     // The menu that a right click at (10, 10) shows now; the host answers with `choice`.
-    const std::vector<MenuItem>& RightClickMenu(int choice = 0) {
+    const std::vector<MenuItem>& RightClickMenu(int choice = -1) {
         host_.menuChoice = choice;
-        Window().OnRButtonDown(MkRButton, {10, 10});
-        Window().OnRButtonUp(0, {10, 10});
+        Do(Action::PressRight, {10, 10});
+        window_.onRelease(MouseButton::Right);
         host_.cursor = {host_.geometry.left + 10, host_.geometry.top + 10};
-        Window().OnTimer(TimerRightClick);
+        Tick(Timer::RightClick);
         EXPECT_FALSE(host_.menus.empty());
         return host_.menus.back();
     }
-    static const MenuItem* Find(const std::vector<MenuItem>& menu, int id) {
+    static const MenuItem* Find(const std::vector<MenuItem>& menu, MenuCommand command) {
         for (const MenuItem& item : menu)
-            if (item.id == id) return &item;
+            if (!item.separator && item.command == int(command)) return &item;
         return nullptr;
     }
-
-    FakeDesktop desktop_;
-    ScratchFolder folder_; // for a picture file that exists (the folder command looks for it)
 };
 
-// The menu model's forms are checked in tests/commands; here, that the window hands it its state.
+// The menu model's forms are checked in ContextMenuTest; here, that the window hands it its state.
 TEST_F(Commands, MenuFollowsTheWindowsState) {
-    ASSERT_TRUE(Window().Create(host_));
+    ASSERT_TRUE(window_.create(host_));
     EXPECT_EQ(RightClickMenu().size(), 5u); // the start page's form
-    CachedPicture& a = AddFile("/p/beach, sunset.jpg", 400, 300);
-    AddFile("/p/b.jpg", 400, 300);
-    std::strcpy(a.cameraText, "Canon EOS");
-    ASSERT_TRUE(Window().OpenFile("/p/beach, sunset.jpg"));
+    AddFile("beach, sunset.jpg",
+            {400, 300, 24, 0, [](CachedPicture& r) { std::strcpy(r.cameraText, "Canon EOS"); }});
+    AddFile("b.jpg", 400, 300);
+    Open("beach, sunset.jpg");
     {
         const auto& menu = RightClickMenu(); // the caption, cut at its last comma
         EXPECT_EQ(menu[0].text, "beach, sunset.jpg [400x300] ");
         EXPECT_EQ(menu[1].text, "Canon EOS");
-        EXPECT_EQ(Find(menu, CmdSlideShow)->text, "Play slide show");
-        EXPECT_EQ(Find(menu, CmdRotateClockwise)->image, MenuImageRotateRightLarge);
+        EXPECT_EQ(Find(menu, MenuCommand::SlideShow)->text, "Play slide show");
+        EXPECT_EQ(Find(menu, MenuCommand::RotateClockwise)->image, MenuImage::RotateClockwiseLarge);
     }
-    source_->folder.pop_back(); // a folder of one picture
+    std::filesystem::remove(Path("b.jpg"));
+    Open("beach, sunset.jpg"); // a folder of one picture
     host_.checkMarkWidth = 13;
-    Window().lockPlace = 4;
-    Window().userLock = true;
+    window_.onCommand(MenuCommand::LockPlace); // centred: the centre place
+    window_.onCommand(MenuCommand::LockPlaceByUser);
     {
         const auto& menu = RightClickMenu();
-        EXPECT_EQ(Find(menu, CmdSlideShow), nullptr);
-        EXPECT_EQ(Find(menu, CmdRotateClockwise)->image, MenuImageRotateRightSmall);
-        EXPECT_TRUE(Find(menu, CmdLockPlaceFirst + 4)->checked);
+        EXPECT_EQ(Find(menu, MenuCommand::SlideShow), nullptr);
+        EXPECT_EQ(Find(menu, MenuCommand::RotateClockwise)->image, MenuImage::RotateClockwiseSmall);
+        EXPECT_TRUE(Find(menu, MenuCommand::LockCenter)->checked);
     }
-    Window().slideShowMode = 2;
-    EXPECT_EQ(Find(RightClickMenu(), CmdSlideShow)->text, "Stop slide show");
+    window_.onCommand(MenuCommand::SlideShow);
+    EXPECT_EQ(Find(RightClickMenu(), MenuCommand::SlideShow)->text, "Stop slide show");
     // A pasted picture: its caption, grayed (there is no file to show).
     desktop_.clipboardWidth = 3, desktop_.clipboardHeight = 2;
-    host_.keys = KeyControl | KeyV;
-    Window().OnKeyDown(VkV);
+    Do(Action::Paste);
     EXPECT_EQ(RightClickMenu()[0].text, "Snapshot [3x2]");
     EXPECT_TRUE(host_.menus.back()[0].grayed);
 
     // The menu request opens it at the last right press too, but not over a menu already up.
     const std::size_t shown = host_.menus.size();
-    host_.whileMenuShown = [&] { Window().OnShowContextMenu(); };
-    Window().OnShowContextMenu();
+    host_.whileMenuShown = [&] { window_.showContextMenu(); };
+    window_.showContextMenu();
     EXPECT_EQ(host_.menus.size(), shown + 1);
     EXPECT_EQ(host_.menuPoints.back(), (Point{host_.geometry.left + 10, host_.geometry.top + 10}));
 }
 
 TEST_F(Commands, EachCommandActsAndNoneButStopAndExitEndsAShow) {
-    const std::string path = folder_.file("a.png");
-    AddFile(path, 400, 300);
-    AddFile("/p/b.png", 400, 300);
-    CreateAndOpen(path); // at (760, 390)
-    Window().StartSlideShow();
-    ASSERT_EQ(Window().slideShowMode, 2);
+    AddFile("a.png", 400, 300);
+    AddFile("b.png", 400, 300);
+    CreateAndOpen("a.png"); // at (760, 390)
+    window_.onCommand(MenuCommand::SlideShow);
+    ASSERT_EQ(window_.slideShow(), SlideShow::Loop);
 
-    RightClickMenu(CmdRotateClockwise); // chosen from the menu
-    EXPECT_EQ(Window().windowWidth, 300);
-    Window().OnCommand(CmdRotateCounterClockwise);
-    EXPECT_EQ(Window().windowWidth, 400);
+    RightClickMenu(int(MenuCommand::RotateClockwise)); // chosen from the menu
+    EXPECT_EQ(host_.geometry.width(), 300);
+    window_.onCommand(MenuCommand::RotateCounterClockwise);
+    EXPECT_EQ(host_.geometry.width(), 400);
 
-    Window().OnCommand(CmdInformation);
-    Window().OnCommand(CmdSetAsWallpaper);
-    Window().OnCommand(CmdHomePage);
-    EXPECT_EQ(desktop_.calls, (std::vector<std::string>{"show " + path, "wallpaper " + path,
-                                                        "browse https://vistrel.quorbane.com/"}));
+    for (MenuCommand command :
+         {MenuCommand::Information, MenuCommand::SetAsWallpaper, MenuCommand::OpenHomePage})
+        window_.onCommand(command);
+    EXPECT_EQ(desktop_.calls,
+              (std::vector<std::string>{"show " + Path("a.png"), "wallpaper " + Path("a.png"),
+                                        "browse https://vistrel.quorbane.com/"}));
 
-    Window().OnCommand(CmdKeepOnTop);
+    window_.onCommand(MenuCommand::KeepOnTop);
     EXPECT_FALSE(host_.topMost);
     EXPECT_EQ(platform_.settings["NoneTopMost"], "1");
-    Window().OnMButtonDown(MkMButton, {1, 1}); // the middle button flips it too
+    Do(Action::ToggleKeepOnTop); // the middle button flips it too
     EXPECT_TRUE(host_.topMost);
     EXPECT_EQ(platform_.settings["NoneTopMost"], "0");
 
-    Window().OnCommand(CmdFitToScreen); // a small picture: only the setting flips
+    window_.onCommand(MenuCommand::FitToScreen); // a small picture: only the setting flips
     EXPECT_EQ(platform_.settings["NoneScale"], "1");
 
-    Window().OnCommand(CmdLockPlace); // centred: the centre place
-    EXPECT_EQ(Window().lockPlace, 4);
-    Window().OnCommand(CmdLockPlaceByUser);
-    EXPECT_TRUE(Window().userLock);
-    Window().OnCommand(CmdLockPlaceFirst + 8);
-    EXPECT_EQ(Window().lockPlace, 8);
+    window_.onCommand(MenuCommand::LockPlace); // centred: the centre place
+    EXPECT_EQ(window_.lock().place, 4);
+    EXPECT_EQ(platform_.settings["xLockPlace"], "960");
+    window_.onCommand(MenuCommand::LockPlaceByUser);
+    EXPECT_TRUE(window_.lock().byUser);
+    EXPECT_EQ(platform_.settings["UserLock"], "1");
+    window_.onCommand(MenuCommand::LockLowerRight);
+    EXPECT_EQ(window_.lock().place, 8);
     EXPECT_EQ(platform_.settings["xLockPlace"], "1160"); // the window's bottom-right corner
-    Window().OnCommand(CmdLockPlace);
-    EXPECT_EQ(Window().lockPlace, -1);
+    window_.onCommand(MenuCommand::LockPlace);
+    EXPECT_EQ(window_.lock().place, -1);
+    EXPECT_EQ(platform_.settings["LockPlace"], "-1");
+    EXPECT_EQ(platform_.settings["UserLock"], "0");
 
-    EXPECT_EQ(Window().slideShowMode, 2);
-    EXPECT_TRUE(host_.running(TimerSlideShow));
-    Window().OnCommand(CmdSlideShow);
-    EXPECT_EQ(Window().slideShowMode, 0);
-    EXPECT_FALSE(host_.running(TimerSlideShow));
-    Window().OnCommand(CmdExit);
+    EXPECT_TRUE(host_.running(Timer::SlideShow));
+    window_.onCommand(MenuCommand::SlideShow);
+    EXPECT_EQ(window_.slideShow(), SlideShow::Off);
+    EXPECT_FALSE(host_.running(Timer::SlideShow));
+    window_.onCommand(MenuCommand::Exit);
     EXPECT_EQ(host_.closes, 1);
 }
 
-TEST_F(Commands, PasteShowsTheClipboardsPictureAndAnEmptyClipboardChangesNothing) {
-    AddFile("/p/a.png", 400, 300);
-    AddFile("/p/b.png", 400, 300);
-    CreateAndOpen("/p/a.png");
-    Window().StartSlideShow();
-    host_.keys = KeyControl | KeyV;
-    Window().OnKeyDown(VkV);
+TEST_F(Commands, PasteShowsTheClipboardsPictureCentredAndAnEmptyClipboardChangesNothing) {
+    AddFile("a.png", 400, 300);
+    AddFile("b.png", 400, 300);
+    CreateAndOpen("a.png");
+    window_.onCommand(MenuCommand::SlideShow);
+    host_.keys = {true, false}; // the Ctrl of Ctrl+V keeps no corner
+    Do(Action::Paste);
     EXPECT_EQ(host_.title, "a.png [400x300]");
-    EXPECT_EQ(Window().slideShowMode, 0); // stopped all the same
+    EXPECT_EQ(window_.slideShow(), SlideShow::Off); // stopped all the same
 
     desktop_.clipboardWidth = 30, desktop_.clipboardHeight = 20;
-    Window().OnKeyDown(VkV);
+    Do(Action::Paste);
     EXPECT_EQ(host_.title, "Snapshot [30x20]");
     EXPECT_EQ(host_.geometry, (Rect{945, 530, 975, 550}));
 }

@@ -1,216 +1,163 @@
-// Keys, mouse gestures and the window's timers on the recording host, on a 1920 x 1080 screen.
-#include "FakeHost.h"
+// The mouse gestures and the window's timers: the delayed right click, the right double click,
+// the right-drag zoom, the wheel, dropped files and the drag out.
 #include "TopDown.h"
+#include "WindowHarness.h"
 
 namespace vistrel::test {
 namespace {
 
-class Input : public ViewerTest {
+class Input : public WindowTest {
 protected:
-    // Screen point of client point `p` of the window where it stands now.
     Point OnScreen(Point p) { return {host_.geometry.left + p.x, host_.geometry.top + p.y}; }
 
     // A right click at `at` whose cursor has moved by `moved` when the menu timer ticks.
-    void RightClick(Point at, Point moved) {
-        Window().OnRButtonDown(MkRButton, at);
-        Window().OnRButtonUp(0, at);
+    void RightClick(Point at, Point moved = {}) {
+        Do(Action::PressRight, at);
+        window_.onRelease(MouseButton::Right);
         const Point p = OnScreen(at);
         host_.cursor = {p.x + moved.x, p.y + moved.y};
-        Window().OnTimer(TimerRightClick);
-    }
-
-    // 32-bit, fully opaque except one pixel, in a one-pixel checkerboard: a picture whose zoomed
-    // frames show which filter drew them.
-    void AddCheckerboard(const std::string& path, int w, int h) {
-        Picture& picture = *AddFile(path, w, h, 32).picture;
-        uint8_t* p = picture.lockBits();
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x) {
-                uint8_t* pixel = p + std::size_t(y) * picture.rowSize() + 4 * x;
-                pixel[0] = pixel[1] = pixel[2] = (x + y) % 2 ? 255 : 0;
-                pixel[3] = x == 0 && y == 0 ? 0 : 255;
-            }
-        picture.unlockBits();
+        Tick(Timer::RightClick);
     }
 };
 
 TEST_F(Input, RightClickOpensTheMenuAtThePressPointUnlessTheCursorMovedEightPixels) {
-    AddFile("/p/a.png", 400, 300);
-    CreateAndOpen("/p/a.png"); // at (760, 390)
-    Window().OnRButtonDown(MkRButton, {100, 50});
+    AddFile("a.png", 400, 300);
+    CreateAndOpen("a.png"); // at (760, 390)
+    Do(Action::PressRight, {100, 50});
     EXPECT_TRUE(host_.captured);
-    Window().OnRButtonUp(0, {100, 50});
+    window_.onRelease(MouseButton::Right);
     EXPECT_FALSE(host_.captured);
-    EXPECT_EQ(host_.timers[TimerRightClick], 200);
+    EXPECT_EQ(host_.timers[Timer::RightClick], 200);
     EXPECT_TRUE(host_.menus.empty()); // not before the timer
-
     host_.cursor = {860 + 7, 440 - 7};
-    Window().OnTimer(TimerRightClick);
-    EXPECT_FALSE(host_.running(TimerRightClick));
+    Tick(Timer::RightClick);
+    EXPECT_FALSE(host_.running(Timer::RightClick));
     ASSERT_EQ(host_.menus.size(), 1u);
     EXPECT_EQ(host_.menuPoints[0], (Point{860, 440}));
 
     for (const Point moved : {Point{8, 0}, Point{0, -8}, Point{-9, 3}})
         RightClick({100, 50}, moved);
     EXPECT_EQ(host_.menus.size(), 1u);
-    RightClick({100, 50}, {-7, 7});
-    EXPECT_EQ(host_.menus.size(), 2u);
 }
 
 TEST_F(Input, RightDoubleClickClosesWithoutAMenuUntilALeftReleaseForgetsIt) {
-    AddFile("/p/a.png", 400, 300);
-    CreateAndOpen("/p/a.png");
+    AddFile("a.png", 400, 300);
+    CreateAndOpen("a.png");
     host_.cursor = OnScreen({10, 10});
     // Press, release, double click (in place of the second press), then the menu timer ticks
-    // before or after the second release.
-    Window().OnRButtonDown(MkRButton, {10, 10});
-    Window().OnRButtonUp(0, {10, 10});
-    Window().OnRButtonDblClk(MkRButton, {10, 10});
-    Window().OnTimer(TimerRightClick);
+    // before the second release.
+    Do(Action::PressRight, {10, 10});
+    window_.onRelease(MouseButton::Right);
+    Do(Action::CloseOnRightRelease, {10, 10});
+    Tick(Timer::RightClick);
     EXPECT_EQ(host_.closes, 0);
-    Window().OnRButtonUp(0, {10, 10});
+    window_.onRelease(MouseButton::Right);
     EXPECT_EQ(host_.closes, 1);
     EXPECT_TRUE(host_.menus.empty());
 
-    // The flag lives until a left release; a right click after that opens the menu again.
-    Window().OnLButtonDown(MkLButton, {10, 10});
-    Window().OnLButtonUp(0, {10, 10});
-    RightClick({10, 10}, {0, 0});
+    Do(Action::StartMove, {10, 10});
+    window_.onRelease(MouseButton::Left);
+    RightClick({10, 10});
     EXPECT_EQ(host_.menus.size(), 1u);
     EXPECT_EQ(host_.closes, 1);
 }
 
-TEST_F(Input, OnlyASidewaysRightDragOfMoreThanEightPixelsStartsTheZoomOfASmallPicture) {
-    AddFile("/p/a.png", 400, 300);
-    AddFile("/p/wide.png", 1920, 200); // as wide as the screen
-    CreateAndOpen("/p/a.png");
-    ViewerWindow& w = Window();
-    w.OnRButtonDown(MkRButton, {100, 150});
-    w.OnMouseMove(MkRButton, {108, 150});
-    w.OnMouseMove(MkRButton, {92, 400}); // vertical movement never starts it
-    EXPECT_FALSE(host_.running(TimerRightZoom));
-    w.OnMouseMove(MkRButton, {91, 150});
-    EXPECT_EQ(host_.timers[TimerRightZoom], 10);
-    EXPECT_EQ(w.flags & (RightZooming | Zoomed), unsigned(RightZooming | Zoomed));
-    w.OnRButtonUp(0, {91, 150});
-    EXPECT_FALSE(host_.running(TimerRightZoom));
-    EXPECT_FALSE(w.flags & RightZooming);
-    EXPECT_FALSE(host_.running(TimerRightClick)); // the end of a zoom is no click
-
-    ASSERT_TRUE(w.OpenFile("/p/wide.png"));
-    w.OnRButtonDown(MkRButton, {100, 100});
-    w.OnMouseMove(MkRButton, {300, 100});
-    EXPECT_FALSE(host_.running(TimerRightZoom));
-}
-
-TEST_F(Input, RightDragZoomGrowsTwiceAsFastWithinTheScreenAndEndsWithOneQualityFrame) {
-    AddCheckerboard("/p/c.png", 200, 150);
-    CreateAndOpen("/p/c.png"); // at (860, 465)
-    ViewerWindow& w = Window();
-    w.OnRButtonDown(MkRButton, {100, 75});
-    w.OnMouseMove(MkRButton, {110, 75});
+TEST_F(Input, RightDragZoomStartsSidewaysAndEndsWithOneQualityFrame) {
+    // 32 bits, opaque but for one pixel, in a one-pixel checkerboard: a picture whose zoomed
+    // frames show which filter drew them.
+    AddFile("c.png", {200, 150, 32, 0, [](CachedPicture& record) {
+                          Picture& p = *record.picture;
+                          for (int y = 0; y < 150; ++y)
+                              for (int x = 0; x < 200; ++x) {
+                                  uint8_t* pixel = p.lockBits() + y * p.rowSize() + 4 * x;
+                                  pixel[0] = pixel[1] = pixel[2] = (x + y) % 2 ? 255 : 0;
+                                  pixel[3] = x == 0 && y == 0 ? 0 : 255;
+                              }
+                      }});
+    AddFile("wide.png", 1920, 200); // as wide as the screen: never zoomed by dragging
+    CreateAndOpen("c.png");         // at (860, 465)
+    Do(Action::PressRight, {100, 75});
+    Move({108, 75}, false, true);
+    Move({92, 400}, false, true); // vertical movement never starts it
+    EXPECT_FALSE(host_.running(Timer::RightZoom));
+    Move({110, 75}, false, true);
+    EXPECT_EQ(host_.timers[Timer::RightZoom], 10);
     host_.cursor = {860 + 100 + 50, 465 + 75};
-    w.OnTimer(TimerRightZoom);
+    Tick(Timer::RightZoom);
     EXPECT_EQ(host_.geometry, (Rect{810, 428, 810 + 300, 428 + 225}));
-    EXPECT_EQ(host_.layeredWidth, 300);
-    const std::vector<uint32_t> fast = host_.layeredPixels;
+    EXPECT_EQ(host_.translucentWidth, 300);
+    const std::vector<uint32_t> fast = host_.translucentPixels;
 
     // Thirty still ticks draw nothing; the next one draws the same size in quality, once.
-    const int frames = host_.layeredUpdates;
+    const int frames = host_.translucentFrames;
     for (int tick = 0; tick < 30; ++tick)
-        w.OnTimer(TimerRightZoom);
-    EXPECT_EQ(host_.layeredUpdates, frames);
-    w.OnTimer(TimerRightZoom);
-    EXPECT_EQ(host_.layeredUpdates, frames + 1);
-    EXPECT_EQ(host_.layeredWidth, 300);
-    EXPECT_NE(host_.layeredPixels, fast);
+        Tick(Timer::RightZoom);
+    EXPECT_EQ(host_.translucentFrames, frames);
+    Tick(Timer::RightZoom);
+    EXPECT_EQ(host_.translucentFrames, frames + 1);
+    EXPECT_NE(host_.translucentPixels, fast);
     for (int tick = 0; tick < 40; ++tick)
-        w.OnTimer(TimerRightZoom);
-    EXPECT_EQ(host_.layeredUpdates, frames + 1);
-
-    // Moving on draws fast again; the screen bounds the size: 4:3 up to the screen's height.
+        Tick(Timer::RightZoom);
+    EXPECT_EQ(host_.translucentFrames, frames + 1);
+    // Moving on draws fast again, and a release before the next quality frame draws one.
     host_.cursor = {1900, 500};
-    w.OnTimer(TimerRightZoom);
-    EXPECT_EQ(host_.geometry.width(), 1440);
-    EXPECT_EQ(host_.geometry.height(), 1080);
-    EXPECT_EQ(host_.layeredUpdates, frames + 2);
-    EXPECT_EQ(w.zoomStillTicks, 0); // a fast step: the next pause gets its quality frame too
-    // Released before a quality frame: one is drawn now.
-    w.OnRButtonUp(0, {0, 0});
-    EXPECT_EQ(host_.layeredUpdates, frames + 3);
+    Tick(Timer::RightZoom);
+    EXPECT_EQ(host_.translucentFrames, frames + 2);
+    window_.onRelease(MouseButton::Right);
+    EXPECT_EQ(host_.translucentFrames, frames + 3);
+    EXPECT_FALSE(host_.running(Timer::RightZoom));
+    EXPECT_FALSE(host_.running(Timer::RightClick)); // the end of a zoom is no click
 
-    // Released after the quality frame of a still zoom: nothing more to draw.
-    w.OnRButtonDown(MkRButton, {100, 75});
-    w.OnMouseMove(MkRButton, {0, 75});
-    host_.cursor = {-1000, 500}; // far leftwards: down to a height of 32
-    w.OnTimer(TimerRightZoom);
-    EXPECT_EQ(host_.geometry.height(), 32);
-    for (int tick = 0; tick <= 30; ++tick)
-        w.OnTimer(TimerRightZoom);
-    const int settled = host_.layeredUpdates;
-    w.OnRButtonUp(0, {0, 75});
-    EXPECT_EQ(host_.layeredUpdates, settled);
+    Open("wide.png");
+    Do(Action::PressRight, {100, 100});
+    Move({300, 100}, false, true);
+    EXPECT_FALSE(host_.running(Timer::RightZoom));
 }
 
-TEST_F(Input, WheelStepsAndWithTheRightButtonHeldTurnsThePictureWithoutAMenu) {
-    AddFile("/p/a.png", 4, 2);
-    AddFile("/p/b.png", 4, 2);
-    CachedPicture& c = AddFile("/p/c.png", 4, 2, 24, 0x000000);
-    CreateAndOpen("/p/b.png");
-    Window().OnMouseWheel(0, 120);
-    EXPECT_EQ(host_.title, "a.png [4x2]");
-    Window().OnMouseWheel(0, -120);
-    Window().OnMouseWheel(0, -240);
-    EXPECT_EQ(host_.title, "c.png [4x2]");
-
-    // Top-right pixel marked: wheel up turns counter-clockwise (it goes to the top-left), wheel
-    // down clockwise.
-    uint8_t* bits = c.picture->lockBits();
-    bits[c.picture->rowSize() + 3 * 3 + 2] = 0xFF; // memory row 1 is the top row
-    c.picture->unlockBits();
-    Window().OnRButtonDown(MkRButton, {1, 1});
-    Window().OnMouseWheel(MkRButton, 120);
+TEST_F(Input, WheelWithTheRightButtonHeldTurnsThePictureWithoutAMenu) {
+    // Top-right pixel marked (memory row 1 is the top row).
+    AddFile("a.png", {4, 2, 24, 0, [](CachedPicture& r) {
+                          r.picture->lockBits()[r.picture->rowSize() + 3 * 3 + 2] = 0xFF;
+                      }});
+    CreateAndOpen("a.png");
+    Do(Action::PressRight, {1, 1});
+    Do(Action::TurnCounterClockwise);
     EXPECT_FALSE(host_.captured);
-    EXPECT_EQ(c.picture->width(), 2);
-    EXPECT_EQ(topDown(*c.picture)[0], 0xFFFF0000u);
-    EXPECT_EQ(Window().windowWidth, 2);
-    Window().OnMouseWheel(MkRButton, -120);
-    Window().OnMouseWheel(MkRButton, -120);
-    EXPECT_EQ(topDown(*c.picture)[7], 0xFFFF0000u); // half a turn on: bottom-right
-    // The release ends the gesture: no menu follows.
-    Window().OnRButtonUp(0, {1, 1});
-    EXPECT_FALSE(host_.running(TimerRightClick));
+    EXPECT_EQ(topDown(*Shown().picture)[0], 0xFFFF0000u); // to the top-left
+    EXPECT_EQ(host_.geometry.size(), (Size{2, 4}));
+    Do(Action::TurnClockwise);
+    Do(Action::TurnClockwise);
+    EXPECT_EQ(topDown(*Shown().picture)[7], 0xFFFF0000u); // half a turn on: bottom-right
+    window_.onRelease(MouseButton::Right);
+    EXPECT_FALSE(host_.running(Timer::RightClick));
 }
 
 TEST_F(Input, OneDroppedFileOpensAndSeveralDoNothing) {
-    AddFile("/p/a.png", 400, 300);
-    AddFile("/p/b.png", 200, 100);
-    CreateAndOpen("/p/a.png");
-    Window().OnDropFiles({"/p/b.png", "/p/a.png"});
+    AddFile("a.png", 400, 300);
+    AddFile("b.png", 200, 100);
+    CreateAndOpen("a.png");
+    window_.onDropFiles({Path("b.png"), Path("a.png")});
+    window_.onDropFiles({Path("missing.png")});
     EXPECT_EQ(host_.title, "a.png [400x300]");
-    Window().OnDropFiles({"/p/missing.png"});
-    EXPECT_EQ(host_.title, "a.png [400x300]");
-    Window().OnDropFiles({"/p/b.png"});
+    window_.onDropFiles({Path("b.png")});
+    Settle();
     EXPECT_EQ(host_.title, "b.png [200x100]");
 }
 
 TEST_F(Input, CtrlLeftDragOffersTheFileWithDropsOffMeanwhile) {
-    FakeDesktop desktop;
-    Window().SetDesktop(&desktop);
-    AddFile("/p/a.png", 400, 300);
-    CreateAndOpen("/p/a.png");
+    window_.setDesktop(&desktop_);
+    AddFile("a.png", 400, 300);
+    CreateAndOpen("a.png");
     const Rect before = host_.geometry;
-    Window().OnLButtonDown(MkLButton | MkControl, {10, 10});
-    Window().OnMouseMove(MkLButton | MkControl, {30, 30});
-    EXPECT_EQ(desktop.calls, std::vector<std::string>{"drag /p/a.png"});
+    Move({30, 30}, true, false, {true, false});
+    EXPECT_EQ(desktop_.calls, std::vector<std::string>{"drag " + Path("a.png")});
     EXPECT_EQ(host_.acceptDropsCalls, (std::vector<bool>{false, true}));
-    EXPECT_EQ(host_.geometry, before); // no move
+    EXPECT_EQ(host_.geometry, before);
 
     // Ctrl pressed only after the left press: the window moves instead.
-    Window().OnLButtonUp(0, {30, 30});
-    Window().OnLButtonDown(MkLButton, {10, 10});
-    Window().OnMouseMove(MkLButton | MkControl, {30, 30});
-    EXPECT_EQ(desktop.calls.size(), 1u);
+    Do(Action::StartMove, {10, 10});
+    Move({30, 30}, true, false, {true, false});
+    EXPECT_EQ(desktop_.calls.size(), 1u);
     EXPECT_EQ(host_.geometry.left, before.left + 20);
 }
 

@@ -1,8 +1,8 @@
 // The settings store's reading rules, the start-up settings and the command line.
 #include "Settings.h"
 #include "CommandLine.h"
-#include "FakeHost.h"
 #include "ViewerApp.h"
+#include "WindowHarness.h"
 
 namespace vistrel::test {
 namespace {
@@ -19,7 +19,7 @@ TEST(SettingValue, OnlyA32BitDecimalIntegerIsAValue) {
         EXPECT_FALSE(ParseSettingValue(bad, v)) << bad;
 }
 
-class StartUp : public ViewerTest {};
+using StartUp = WindowTest;
 
 TEST_F(StartUp, MissingAndUnreadableValuesReadAsMinusOne) {
     platform_.settings["LockPlace"] = "12345678901"; // longer than four bytes
@@ -31,40 +31,32 @@ TEST_F(StartUp, MissingAndUnreadableValuesReadAsMinusOne) {
     EXPECT_EQ(platform_.settings["NoneScale"], "-1");
 }
 
-TEST_F(StartUp, UserLockIsReadOnlyWithAStoredLockPlace) {
-    platform_.settings["UserLock"] = "1";
-    ViewerApp app;
-    ASSERT_TRUE(app.InitInstance(Window(), host_, ""));
-    EXPECT_EQ(Window().lockPlace, -1);
-    EXPECT_FALSE(Window().userLock);
-}
-
-TEST_F(StartUp, AStoredLockPlacePlacesTheStartPage) {
-    platform_.settings = {{"LockPlace", "4"},
-                          {"xLockPlace", "500"},
-                          {"yLockPlace", "400"},
-                          {"UserLock", "2"},
-                          {"NoneTopMost", "1"}};
-    ViewerApp app;
-    ASSERT_TRUE(app.InitInstance(Window(), host_, ""));
-    EXPECT_TRUE(Window().userLock);
-    EXPECT_EQ(host_.geometry.left, 500 - 350 / 2);
-    EXPECT_EQ(host_.geometry.top, 400 - 300 / 2);
-    EXPECT_FALSE(host_.topMost);
-    EXPECT_FALSE(Window().flags & TopMost);
-}
-
-TEST_F(StartUp, ALockPlaceBeyondTheNineAnchorsIsIgnored) {
-    platform_.settings = {{"LockPlace", "9"}, {"UserLock", "1"}};
-    ViewerApp app;
-    ASSERT_TRUE(app.InitInstance(Window(), host_, ""));
-    EXPECT_EQ(Window().lockPlace, -1);
-    EXPECT_TRUE(host_.topMost);
+TEST_F(StartUp, AStoredLockPlacePlacesTheStartPageAndOnlyThenReadsTheUserLock) {
+    struct Case {
+        const char* place;
+        int expectedPlace;
+        bool byUser;
+        Point topLeft;
+    };
+    for (const Case& c : {Case{"4", 4, true, {500 - 350 / 2, 400 - 300 / 2}},
+                          Case{"9", -1, false, {785, 390}}, // beyond the nine anchors
+                          Case{"", -1, false, {785, 390}}}) {
+        SCOPED_TRACE(c.place);
+        platform_.settings = {
+            {"xLockPlace", "500"}, {"yLockPlace", "400"}, {"UserLock", "2"}, {"NoneTopMost", "1"}};
+        if (*c.place) platform_.settings["LockPlace"] = c.place;
+        ViewerWindow window;
+        ViewerApp app;
+        ASSERT_TRUE(app.start(window, host_, ""));
+        EXPECT_EQ(window.lock().place, c.expectedPlace);
+        EXPECT_EQ(window.lock().byUser, c.byUser);
+        EXPECT_EQ(host_.geometry.topLeft(), c.topLeft);
+        EXPECT_FALSE(host_.topMost);
+    }
 }
 
 TEST(CommandLine, QuotesEnclosePathsWithBlanksAndNothingElseIsParsed) {
     EXPECT_EQ(PathFromCommandLine(""), "");
-    EXPECT_EQ(PathFromCommandLine("/a b/c d.png"), "/a b/c d.png");
     EXPECT_EQ(PathFromCommandLine("/a b/c d.png "), "/a b/c d.png "); // the blank stays
     EXPECT_EQ(PathFromCommandLine("\"/a b/c.png\" ignored"), "/a b/c.png");
     EXPECT_EQ(PathFromCommandLine("\"/a b/c.png"), "/a b/c.png");

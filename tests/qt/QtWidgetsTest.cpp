@@ -19,7 +19,6 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
 #include <string>
 
 using namespace vistrel;
@@ -47,7 +46,7 @@ void expectTextPlace(QWidget* widget, const QRect& place) {
 } // namespace
 
 TEST(SlideShowDialog, TextsControlsAndLayoutInDialogUnits) {
-    SlideShowDialog dialog({}, [](const char*, int32_t) { return 0; });
+    SlideShowDialog dialog({});
     EXPECT_EQ(dialog.windowTitle().toStdString(), "Slide Show Pictures");
     const QFont font = dialog.font();
     EXPECT_EQ(font.pointSize(), 10);
@@ -82,40 +81,31 @@ TEST(SlideShowDialog, TextsControlsAndLayoutInDialogUnits) {
     EXPECT_EQ(dialog.delayEdit()->validator()->validate(typed, at), QValidator::Invalid);
 }
 
-TEST(SlideShowDialog, StartClampsAndStoresCancelStoresNothing) {
-    std::map<std::string, int32_t> stored;
-    const SettingWriter write = [&](const char* name, int32_t value) {
-        stored[name] = value;
-        return 0;
-    };
+TEST(SlideShowDialog, StartGivesTheClampedValuesAndCancelGivesNothing) {
     {
-        SlideShowDialog dialog({12, 0}, write);
+        SlideShowDialog dialog({12, false});
         EXPECT_EQ(dialog.delayEdit()->text().toStdString(), "12");
         EXPECT_FALSE(dialog.loopCheck()->isChecked());
-        dialog.delayEdit()->setText("99");
         dialog.cancelButton()->click();
         EXPECT_EQ(dialog.result(), QDialog::Rejected);
-        EXPECT_TRUE(stored.empty());
     }
     {
-        SlideShowDialog dialog({12, 0}, write);
+        SlideShowDialog dialog({12, false});
         dialog.delayEdit()->setText("99");
         dialog.loopCheck()->setChecked(true);
         dialog.startButton()->click();
         EXPECT_EQ(dialog.result(), QDialog::Accepted);
         EXPECT_EQ(dialog.settings().delay, 15);
-        EXPECT_EQ(stored, (std::map<std::string, int32_t>{{"SlideShowDelayTime", 15},
-                                                          {"SlideShowLoop", 1}}));
+        EXPECT_TRUE(dialog.settings().loop);
     }
     {
         // Enter starts the show although "Start" is not the default button.
-        SlideShowDialog dialog({12, 0}, write);
+        SlideShowDialog dialog({12, false});
         dialog.delayEdit()->setText("");
         QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
         QApplication::sendEvent(&dialog, &enter);
         EXPECT_EQ(dialog.result(), QDialog::Accepted);
-        EXPECT_EQ(stored["SlideShowDelayTime"], 1);
-        EXPECT_EQ(stored["SlideShowLoop"], 0);
+        EXPECT_EQ(dialog.settings().delay, 1);
     }
 }
 
@@ -137,14 +127,15 @@ TEST(PopupMenu, ActionsFollowTheModel) {
     EXPECT_EQ(actions[0]->text().toStdString(), "Tom && Jerry.png [3x3]"); // one "&", no mnemonic
     EXPECT_FALSE(actions[0]->isEnabled());
     EXPECT_TRUE(actions[1]->isSeparator());
-    EXPECT_EQ(actions[2]->data().toInt(), CmdFitToScreen);
+    EXPECT_EQ(actions[2]->data().toInt(), int(MenuCommand::FitToScreen));
     EXPECT_TRUE(actions[2]->isChecked());
     EXPECT_FALSE(actions[3]->isCheckable()); // unchecked: no empty check box either
     // The nine places form one exclusive group with the locked place checked.
     std::vector<QActionGroup*> groups;
     for (QAction* action : actions) {
-        const int place = LockPlaceOfCommand(action->data().toInt());
-        if (action->isSeparator() || place < 0) continue;
+        if (action->isSeparator()) continue;
+        const int place = LockPlaceOfCommand(MenuCommand(action->data().toInt()));
+        if (place < 0) continue;
         groups.push_back(action->actionGroup());
         EXPECT_EQ(action->isChecked(), place == 4);
     }
@@ -152,10 +143,11 @@ TEST(PopupMenu, ActionsFollowTheModel) {
     ASSERT_NE(groups[0], nullptr);
     EXPECT_EQ(std::count(groups.begin(), groups.end(), groups[0]), 9);
     EXPECT_TRUE(groups[0]->isExclusive());
-    for (const auto& [image, side] :
-         {std::pair{MenuImageRotateLeftLarge, 16}, std::pair{MenuImageRotateRightLarge, 16},
-          std::pair{MenuImageRotateLeftSmall, 13}, std::pair{MenuImageRotateRightSmall, 13}})
-        EXPECT_EQ(MenuImageIcon(image).availableSizes().value(0), QSize(side, side)) << image;
+    for (const auto& [image, side] : {std::pair{MenuImage::RotateCounterClockwiseLarge, 16},
+                                      std::pair{MenuImage::RotateClockwiseLarge, 16},
+                                      std::pair{MenuImage::RotateCounterClockwiseSmall, 13},
+                                      std::pair{MenuImage::RotateClockwiseSmall, 13}})
+        EXPECT_EQ(MenuImageIcon(image).availableSizes().value(0), QSize(side, side)) << int(image);
 }
 
 TEST(QtDesktop, ClipboardImageBecomesTheSamePicture) {

@@ -2,7 +2,6 @@
 
 #include "CachedPicture.h"
 #include "Desktop.h"
-#include "Platform.h"
 #include "TestSupport.h"
 
 #include <unistd.h>
@@ -42,10 +41,7 @@ protected:
         record_.picture = std::make_unique<Picture>();
         ASSERT_TRUE(record_.picture->create(6, 5, 24, true));
     }
-    void TearDown() override {
-        clearPlatformOverrides();
-        ::unsetenv("TMPDIR");
-    }
+    void TearDown() override { ::unsetenv("TMPDIR"); }
     void withFile(const std::string& name) { record_.path = dir_.file(name); }
     bool noTemporaryFiles() { return std::filesystem::is_empty(dir_.path() + "tmp"); }
 
@@ -56,11 +52,10 @@ protected:
 
 } // namespace
 
-TEST_F(DesktopCommands, WallpaperBeforeVersion6IsATemporaryBmpUnlessTheFileIsOne) {
-    overridePlatformVersion(0x0501);
+TEST_F(DesktopCommands, WallpaperOfABmpOnlyDesktopIsATemporaryBmpUnlessTheFileIsOne) {
     for (const char* name : {"beach.jpg", "logo.BMP", "noextension"}) {
         withFile(name);
-        EXPECT_TRUE(SetAsWallpaper(desktop_, &record_));
+        EXPECT_TRUE(SetAsWallpaper(desktop_, &record_, false));
     }
     ASSERT_EQ(desktop_.paths.size(), 3u);
     EXPECT_EQ(desktop_.paths[0].rfind(dir_.path() + "tmp/vtl", 0), 0u) << desktop_.paths[0];
@@ -68,22 +63,21 @@ TEST_F(DesktopCommands, WallpaperBeforeVersion6IsATemporaryBmpUnlessTheFileIsOne
     EXPECT_EQ(desktop_.paths[1], dir_.path() + "logo.BMP");
     EXPECT_TRUE(noTemporaryFiles()); // removed once the desktop has it
 
-    overridePlatformVersion(0x0600);
     withFile("beach.jpg");
-    EXPECT_TRUE(SetAsWallpaper(desktop_, &record_));
+    EXPECT_TRUE(SetAsWallpaper(desktop_, &record_, true));
     EXPECT_EQ(desktop_.paths.back(), record_.path);
 }
 
 TEST_F(DesktopCommands, PastedPictureWallpaperIsATemporaryBmpNeverAnEmptyPath) {
     // An empty path would clear the background.
-    EXPECT_TRUE(SetAsWallpaper(desktop_, &record_));
+    EXPECT_TRUE(SetAsWallpaper(desktop_, &record_, true));
     ASSERT_EQ(desktop_.paths.size(), 1u);
     EXPECT_TRUE(desktop_.bmp[0]);
     EXPECT_TRUE(noTemporaryFiles());
     // Nothing written, nothing set: the background stays as it was.
     ::setenv("TMPDIR", (dir_.path() + "missing").c_str(), 1);
-    EXPECT_FALSE(SetAsWallpaper(desktop_, &record_));
-    EXPECT_FALSE(SetAsWallpaper(desktop_, nullptr));
+    EXPECT_FALSE(SetAsWallpaper(desktop_, &record_, true));
+    EXPECT_FALSE(SetAsWallpaper(desktop_, nullptr, true));
     EXPECT_EQ(desktop_.paths.size(), 1u);
 }
 

@@ -26,7 +26,7 @@ public:
     // c@0 d@1"; a pasted picture is "paste".
     static std::string cache(Prefetcher& p) {
         std::vector<std::pair<int32_t, std::string>> records;
-        for (const auto& slot : p.state_->slots) {
+        for (const auto& slot : p.state_->cacheSlots) {
             if (!slot) continue;
             std::string name(fileNameOf(slot->path));
             name = name.substr(0, name.find('.'));
@@ -42,7 +42,7 @@ public:
 
     static std::vector<const CachedPicture*> records(Prefetcher& p) {
         std::vector<const CachedPicture*> out;
-        for (const auto& slot : p.state_->slots)
+        for (const auto& slot : p.state_->cacheSlots)
             if (slot) out.push_back(slot.get());
         return out;
     }

@@ -21,11 +21,11 @@ ContextMenuState pictureState(const char* caption) {
     return s;
 }
 
-// One line per item: "id text", then (v) checked, (o) radio-checked, (gray); separators "-".
+// One line per item: its text, then (v) checked, (o) radio-checked, (gray); separators "-".
 std::vector<std::string> lines(const ContextMenuState& state) {
     std::vector<std::string> out;
     for (const MenuItem& item : BuildContextMenu(state)) {
-        std::string line = item.separator ? "-" : std::to_string(item.id) + " " + item.text;
+        std::string line = item.separator ? "-" : item.text;
         if (item.checked) line += item.radio ? " (o)" : " (v)";
         if (item.grayed) line += " (gray)";
         out.push_back(line);
@@ -42,9 +42,8 @@ TEST(ContextMenu, StartPageHasFiveLinesWithFitGrayed) {
     s.fitToScreen = true;
     s.lockPlace = 4;
     s.userLock = true; // the place items belong to the picture form only
-    const Lines expected{"32774 Reduce size to fit screen\t* (v) (gray)",
-                         "32771 Keep window on top", "32779 Lock place (v)", "-",
-                         "32773 Exit\tEsc"};
+    const Lines expected{"Reduce size to fit screen\t* (v) (gray)", "Keep window on top",
+                         "Lock place (v)", "-", "Exit\tEsc"};
     EXPECT_EQ(lines(s), expected);
     // A picture behind the start page (after F1) gives the same menu.
     ContextMenuState behind = pictureState("a.png [1x1]");
@@ -58,28 +57,30 @@ TEST(ContextMenu, StartPageHasFiveLinesWithFitGrayed) {
 TEST(ContextMenu, PictureWithCameraText) {
     ContextMenuState s = pictureState("beach.jpg [800x600] , Canon EOS 5D");
     s.checkMarkWidth = 15;
-    const Lines expected{"32775 beach.jpg [800x600] ",
-                         "32776 Canon EOS 5D (gray)",
+    const Lines expected{"beach.jpg [800x600] ",
+                         "Canon EOS 5D (gray)",
                          "-",
-                         "32774 Reduce size to fit screen\t* (v)",
-                         "32771 Keep window on top (v)",
-                         "32779 Lock place",
+                         "Reduce size to fit screen\t* (v)",
+                         "Keep window on top (v)",
+                         "Lock place",
                          "-",
-                         "32778 Rotate +90\u00B0 (Clockwise)",
-                         "32777 Rotate -90\u00B0 (Counter-clockwise)",
+                         "Rotate +90\u00B0 (Clockwise)",
+                         "Rotate -90\u00B0 (Counter-clockwise)",
                          "-",
-                         "1004 Play slide show",
-                         "32772 Set as desktop background",
+                         "Play slide show",
+                         "Set as desktop background",
                          "-",
-                         "32773 Exit\tEsc"};
+                         "Exit\tEsc"};
     EXPECT_EQ(lines(s), expected);
     auto menu = BuildContextMenu(s);
-    EXPECT_EQ(menu[7].image, MenuImageRotateRightLarge);
-    EXPECT_EQ(menu[8].image, MenuImageRotateLeftLarge);
+    EXPECT_EQ(menu[0].command, int(MenuCommand::Information));
+    EXPECT_EQ(menu[7].command, int(MenuCommand::RotateClockwise));
+    EXPECT_EQ(menu[7].image, MenuImage::RotateClockwiseLarge);
+    EXPECT_EQ(menu[8].image, MenuImage::RotateCounterClockwiseLarge);
     s.checkMarkWidth = 14;
     menu = BuildContextMenu(s);
-    EXPECT_EQ(menu[7].image, MenuImageRotateRightSmall);
-    EXPECT_EQ(menu[8].image, MenuImageRotateLeftSmall);
+    EXPECT_EQ(menu[7].image, MenuImage::RotateClockwiseSmall);
+    EXPECT_EQ(menu[8].image, MenuImage::RotateCounterClockwiseSmall);
 }
 
 TEST(ContextMenu, PastedPictureInAOnePictureFolder) {
@@ -87,23 +88,21 @@ TEST(ContextMenu, PastedPictureInAOnePictureFolder) {
     s.hasFilePath = false;
     s.folderCount = 1;
     const Lines text = lines(s);
-    EXPECT_EQ(text[0], "32775 Snapshot [640x480] (gray)");
-    EXPECT_EQ(text[1], "-");                                             // no camera item
-    EXPECT_EQ(text[text.size() - 3], "32772 Set as desktop background"); // no slide show item
+    EXPECT_EQ(text[0], "Snapshot [640x480] (gray)");
+    EXPECT_EQ(text[1], "-");                                       // no camera item
+    EXPECT_EQ(text[text.size() - 3], "Set as desktop background"); // no slide show item
     EXPECT_EQ(text[text.size() - 4], "-");
 }
 
 TEST(ContextMenu, CaptionIsCutAtItsLastComma) {
     // A comma of the file name's own splits it too; the second item starts two characters on.
     const Lines named = lines(pictureState("a,b,cd.png [10x10]"));
-    EXPECT_EQ(Lines(named.begin(), named.begin() + 2),
-              (Lines{"32775 a,b", "32776 d.png [10x10] (gray)"}));
+    EXPECT_EQ(Lines(named.begin(), named.begin() + 2), (Lines{"a,b", "d.png [10x10] (gray)"}));
     // Two characters, not two bytes: a two-byte letter after the comma is skipped whole.
-    EXPECT_EQ(lines(pictureState("x,\u00E9t\u00E9.png [1x1]"))[1],
-              "32776 t\u00E9.png [1x1] (gray)");
+    EXPECT_EQ(lines(pictureState("x,\u00E9t\u00E9.png [1x1]"))[1], "t\u00E9.png [1x1] (gray)");
     // Nothing after the comma: no camera item, and nothing read past the text.
     const Lines endsWithComma = lines(pictureState("shot, [5x5],"));
-    EXPECT_EQ(endsWithComma[0], "32775 shot, [5x5]");
+    EXPECT_EQ(endsWithComma[0], "shot, [5x5]");
     EXPECT_EQ(endsWithComma[1], "-");
     // A window text longer than the caption buffer is cut between characters.
     const std::string longCaption = std::string(254, 'a') + "\u00E9\u00E9";
@@ -115,26 +114,27 @@ TEST(ContextMenu, LockItems) {
     s.lockPlace = 2;
     Lines text = lines(s);
     // Locked, user lock off: a separator and an unchecked "Lock place by user", no places.
-    EXPECT_EQ(Lines(text.begin() + 4, text.begin() + 9),
-              (Lines{"32779 Lock place (v)", "-", "150 Lock place by user", "-",
-                     "32778 Rotate +90\u00B0 (Clockwise)"}));
+    EXPECT_EQ(
+        Lines(text.begin() + 4, text.begin() + 9),
+        (Lines{"Lock place (v)", "-", "Lock place by user", "-", "Rotate +90\u00B0 (Clockwise)"}));
 
     s.userLock = true;
     text = lines(s);
     EXPECT_EQ(Lines(text.begin() + 6, text.begin() + 17),
-              (Lines{"150 Lock place by user (v)", "151 Lock upper left", "152 Lock upper center",
-                     "153 Lock upper right (o)", "154 Lock left center", "155 Lock center",
-                     "156 Lock right center", "157 Lock lower left", "158 Lock lower center",
-                     "159 Lock lower right", "-"}));
-    EXPECT_TRUE(BuildContextMenu(s)[7].radio);
-    EXPECT_EQ(LockPlaceOfCommand(159), 8);
-    EXPECT_EQ(LockPlaceOfCommand(150), -1);
+              (Lines{"Lock place by user (v)", "Lock upper left", "Lock upper center",
+                     "Lock upper right (o)", "Lock left center", "Lock center", "Lock right center",
+                     "Lock lower left", "Lock lower center", "Lock lower right", "-"}));
+    const auto menu = BuildContextMenu(s);
+    EXPECT_TRUE(menu[7].radio);
+    for (int place = 0; place < 9; ++place)
+        EXPECT_EQ(LockPlaceOfCommand(MenuCommand(menu[std::size_t(7 + place)].command)), place);
+    EXPECT_EQ(LockPlaceOfCommand(MenuCommand::LockPlaceByUser), -1);
 }
 
 TEST(ContextMenu, RunningShowCanAlwaysBeStopped) {
     ContextMenuState s = pictureState("a.png [1x1]");
     s.folderCount = 1; // the folder may have shrunk since the show started
-    s.slideShowMode = 1;
+    s.slideShowRunning = true;
     const Lines text = lines(s);
-    EXPECT_EQ(text[text.size() - 4], "1004 Stop slide show");
+    EXPECT_EQ(text[text.size() - 4], "Stop slide show");
 }

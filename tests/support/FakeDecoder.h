@@ -1,13 +1,18 @@
-// A decode the tests steer: it fails for chosen names, counts decodes per name, can hold the
-// decode of one name until the test releases it, and can take a random short time.
+// A decode the tests steer, standing in for CachedPicture::load: pictures made in memory by file
+// name (1x1 unless a test describes one) for files that exist, failures for chosen names, counts
+// of decodes per name,
+// the decode of one name held until the test releases it, and a random short delay.
 #pragma once
 
 #include "CachedPicture.h"
 #include "FileNames.h"
 #include "Prefetcher.h"
 
+#include <unistd.h>
+
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -18,8 +23,20 @@
 
 namespace vistrel {
 
+// What the decode of a name makes: a w x h picture at `bits` per pixel, every pixel `bgra` (blue
+// first), then anything `finish` adds (a marked pixel, a camera text, a screen copy).
+struct FakePicture {
+    int width = 1, height = 1, bits = 24;
+    uint32_t bgra = 0xFF806040;
+    std::function<void(CachedPicture&)> finish;
+};
+
 class FakeDecoder {
 public:
+    void describe(const std::string& name, FakePicture picture) {
+        std::lock_guard guard(mutex_);
+        pictures_[name] = std::move(picture);
+    }
     void fail(const std::string& name) {
         std::lock_guard guard(mutex_);
         failing_.insert(name);
@@ -47,6 +64,7 @@ public:
         const std::string name(fileNameOf(path));
         std::chrono::microseconds delay{0};
         bool fails;
+        FakePicture made;
         {
             std::unique_lock guard(mutex_);
             ++started_[name];
@@ -58,15 +76,12 @@ public:
             }
             if (maxDelay_.count() > 0)
                 delay = std::chrono::microseconds(random_() % (maxDelay_.count() + 1));
-            fails = failing_.count(name) > 0;
+            fails = failing_.count(name) > 0 || ::access(path, F_OK) != 0;
+            if (const auto found = pictures_.find(name); found != pictures_.end())
+                made = found->second;
         }
         std::this_thread::sleep_for(delay);
-        if (!fails) {
-            if (!record.picture) record.picture = std::make_unique<Picture>();
-            record.picture->create(1, 1, 24, true);
-            record.path = path;
-            record.width = record.height = 1;
-        }
+        if (!fails) make(record, path, made);
         std::lock_guard guard(mutex_);
         ++finished_[name];
         return !fails;
@@ -81,9 +96,31 @@ public:
         return total;
     }
 
+    static void make(CachedPicture& record, const char* path, int width, int height) {
+        make(record, path, FakePicture{width, height, 24, 0xFF806040, {}});
+    }
+    static void make(CachedPicture& record, const char* path, const FakePicture& made) {
+        if (!record.picture) record.picture = std::make_unique<Picture>();
+        Picture& picture = *record.picture;
+        picture.create(made.width, made.height, made.bits, true);
+        uint8_t* p = picture.lockBits();
+        const int bytes = made.bits / 8;
+        for (int y = 0; y < made.height && bytes > 0; ++y)
+            for (int x = 0; x < made.width; ++x)
+                for (int c = 0; c < bytes; ++c)
+                    p[std::size_t(y) * picture.rowSize() + std::size_t(x * bytes + c)] =
+                        uint8_t(made.bgra >> (8 * c));
+        picture.unlockBits();
+        record.path = path;
+        record.width = made.width;
+        record.height = made.height;
+        if (made.finish) made.finish(record);
+    }
+
 private:
     std::mutex mutex_;
     std::condition_variable changed_;
+    std::map<std::string, FakePicture> pictures_;
     std::set<std::string> failing_;
     std::map<std::string, int> started_, finished_;
     std::string holdName_;
@@ -95,7 +132,7 @@ private:
 // The decoder is shared with the Prefetcher's state, so an abandoned worker can still use it
 // after the test has let go of its own reference.
 inline Prefetcher::DecodeFunction decodeWith(std::shared_ptr<FakeDecoder> decoder) {
-    return [decoder](CachedPicture& record, const char* path) {
+    return [decoder](CachedPicture& record, const char* path, const ScreenCopyPolicy&) {
         return decoder->decode(record, path);
     };
 }

@@ -1,7 +1,8 @@
-// The Qt window host's own translations, on Qt's offscreen platform: the menu request as a posted
-// event, and wheels that report parts of a notch.
+// The Qt window host's own translations, on Qt's offscreen platform: the menu request from the
+// event loop, the input table, and wheels that report parts of a notch.
 #include "QtWindowHost.h"
-#include "../FakeHost.h"
+#include "../viewer/WindowHarness.h"
+#include "InputTable.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -12,19 +13,19 @@
 namespace vistrel::test {
 namespace {
 
-class QtHost : public ViewerTest {
+class QtHost : public WindowTest {
 protected:
     void SetUp() override {
-        ViewerTest::SetUp();
-        for (const char* name : {"/p/a.png", "/p/b.png", "/p/c.png"})
+        WindowTest::SetUp();
+        for (const char* name : {"a.png", "b.png", "c.png"})
             AddFile(name, 40, 30);
-        qtHost_ = std::make_unique<QtWindowHost>(Window());
-        ASSERT_TRUE(Window().Create(*qtHost_));
-        ASSERT_TRUE(Window().OpenFile("/p/a.png"));
+        qtHost_ = std::make_unique<QtWindowHost>(window_);
+        ASSERT_TRUE(window_.create(*qtHost_));
+        Open("a.png");
     }
     void TearDown() override {
         qtHost_.reset();
-        ViewerTest::TearDown();
+        WindowTest::TearDown();
     }
     // A wheel event of `delta` eighths of a degree over the window's centre.
     void Wheel(int delta, Qt::MouseButtons buttons = Qt::NoButton) {
@@ -33,12 +34,13 @@ protected:
         QWheelEvent event(centre, widget.mapToGlobal(centre), QPoint(), QPoint(0, delta), buttons,
                           Qt::NoModifier, Qt::NoScrollPhase, false);
         QApplication::sendEvent(&widget, &event);
+        Settle();
     }
 
     std::unique_ptr<QtWindowHost> qtHost_;
 };
 
-TEST_F(QtHost, PostedMenuRequestOpensTheContextMenu) {
+TEST_F(QtHost, MenuRequestOpensTheContextMenuFromTheEventLoop) {
     QStringList shown;
     // Closes the menu as soon as it is up, noting its first item.
     QTimer poll;
@@ -49,7 +51,7 @@ TEST_F(QtHost, PostedMenuRequestOpensTheContextMenu) {
         menu->close();
     });
     poll.start(20);
-    QApplication::postEvent(&qtHost_->widget(), new QEvent(kShowContextMenuEvent));
+    qtHost_->requestContextMenu();
     QElapsedTimer waited;
     waited.start();
     while (shown.isEmpty() && waited.elapsed() < 20000)
@@ -73,6 +75,27 @@ TEST_F(QtHost, WheelActsOncePerWholeNotch) {
     // With the right button held, a notch up turns the picture counter-clockwise.
     Wheel(120, Qt::RightButton);
     EXPECT_EQ(qtHost_->widget().width(), 30);
+}
+
+TEST(InputTable, KeysAndButtonsMapToActionsUnderTheirConditions) {
+    const auto key = [](int code, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        return actionFor(Trigger::Key, code, modifiers, Qt::NoButton);
+    };
+    EXPECT_EQ(key(Qt::Key_Right, Qt::ControlModifier), Action::NextPicture);
+    EXPECT_EQ(key(Qt::Key_8), Action::ToggleFitToScreen);
+    EXPECT_EQ(key(Qt::Key_8, Qt::KeypadModifier), std::nullopt);
+    EXPECT_EQ(key(Qt::Key_Asterisk, Qt::KeypadModifier), Action::ToggleFitToScreen);
+    EXPECT_EQ(key(Qt::Key_Minus, Qt::KeypadModifier), Action::ZoomOut);
+    EXPECT_EQ(key(Qt::Key_V), std::nullopt);
+    EXPECT_EQ(key(Qt::Key_V, Qt::ControlModifier | Qt::ShiftModifier), Action::Paste);
+    EXPECT_EQ(key(Qt::Key_F2), std::nullopt);
+    // Ctrl and a left press start no move: a Ctrl drag offers the picture as a file.
+    EXPECT_EQ(actionFor(Trigger::Press, Qt::LeftButton, Qt::ControlModifier, Qt::LeftButton),
+              std::nullopt);
+    EXPECT_EQ(actionFor(Trigger::DoubleClick, Qt::MiddleButton, {}, Qt::MiddleButton),
+              std::nullopt);
+    EXPECT_EQ(actionFor(Trigger::Wheel, -1, {}, Qt::RightButton), Action::TurnClockwise);
+    EXPECT_EQ(actionFor(Trigger::Wheel, -1, {}, Qt::NoButton), Action::NextPicture);
 }
 
 } // namespace

@@ -1,0 +1,38 @@
+// The placeable WMF player on arbitrary bytes, on a GUI application (offscreen) so that text
+// records are drawn too. Inputs without the placeable key get one, so that every run reaches the
+// records.
+#include "Platform.h"
+#include "QtPlatform.h"
+#include "SystemDecoder.h"
+
+#include <QGuiApplication>
+
+#include <cstring>
+#include <vector>
+
+// Fontconfig and Qt's font database keep caches for the life of the process, which the exit-time
+// leak check would report on every run; the player's own memory is checked by AddressSanitizer.
+extern "C" const char* __asan_default_options() {
+    return "detect_leaks=0";
+}
+
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    static QGuiApplication app(*argc, *argv);
+    static vistrel::QtPlatform platform;
+    // Small pictures keep each run short; the bounds under test do not depend on the size.
+    platform.limitPixels(int64_t(1) << 20);
+    vistrel::installPlatform(&platform);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    std::vector<uint8_t> bytes(data, data + size);
+    if (bytes.size() >= 4) {
+        const uint8_t key[4] = {0xD7, 0xCD, 0xC6, 0x9A};
+        std::memcpy(bytes.data(), key, 4);
+    }
+    vistrel::Picture picture;
+    vistrel::decodeWithSystem(bytes.data(), bytes.size(), picture);
+    return 0;
+}

@@ -1,0 +1,89 @@
+#include "InputTable.h"
+
+namespace vistrel {
+
+namespace {
+
+// What must hold beside the key or button itself.
+enum class When {
+    Always,
+    Control,      // Ctrl held (other modifiers may be too)
+    NoControl,    // Ctrl not held
+    MainKeyboard, // not the key of the same code on the keypad
+    RightHeld,    // the right mouse button held
+};
+
+struct Binding {
+    Trigger trigger;
+    int code;
+    When when;
+    Action action;
+};
+
+constexpr int kWheelUp = 1;
+constexpr int kWheelDown = -1;
+
+// Earlier rows win. Keys take any modifiers unless a row says otherwise: Ctrl and Shift change
+// where a stepped picture's window stands, not what the key does.
+const Binding kBindings[] = {
+    {Trigger::Key, Qt::Key_Escape, When::Always, Action::CloseOrStopSlideShow},
+    {Trigger::Key, Qt::Key_Left, When::Always, Action::PreviousPicture},
+    {Trigger::Key, Qt::Key_Up, When::Always, Action::PreviousPicture},
+    {Trigger::Key, Qt::Key_Right, When::Always, Action::NextPicture},
+    {Trigger::Key, Qt::Key_Down, When::Always, Action::NextPicture},
+    {Trigger::Key, Qt::Key_Home, When::Always, Action::ShowLeftEdge},
+    {Trigger::Key, Qt::Key_End, When::Always, Action::ShowRightEdge},
+    {Trigger::Key, Qt::Key_PageUp, When::Always, Action::ShowTopEdge},
+    {Trigger::Key, Qt::Key_PageDown, When::Always, Action::ShowBottomEdge},
+    // "*" on the keypad or as Shift+8, and the 8 key itself.
+    {Trigger::Key, Qt::Key_Asterisk, When::Always, Action::ToggleFitToScreen},
+    {Trigger::Key, Qt::Key_8, When::MainKeyboard, Action::ToggleFitToScreen},
+    {Trigger::Key, Qt::Key_Plus, When::Always, Action::ZoomIn},
+    {Trigger::Key, Qt::Key_Equal, When::Always, Action::ZoomIn},
+    {Trigger::Key, Qt::Key_Minus, When::Always, Action::ZoomOut},
+    {Trigger::Key, Qt::Key_Underscore, When::Always, Action::ZoomOut},
+    {Trigger::Key, Qt::Key_V, When::Control, Action::Paste},
+    {Trigger::Key, Qt::Key_F1, When::Always, Action::ShowStartPage},
+
+    // Ctrl and a left drag offers the picture as a file instead of moving the window.
+    {Trigger::Press, Qt::LeftButton, When::NoControl, Action::StartMove},
+    {Trigger::DoubleClick, Qt::LeftButton, When::Always, Action::FitToScreenAtPointer},
+    {Trigger::Press, Qt::RightButton, When::Always, Action::PressRight},
+    {Trigger::DoubleClick, Qt::RightButton, When::Always, Action::CloseOnRightRelease},
+    // A middle double click is no second press of the middle button.
+    {Trigger::Press, Qt::MiddleButton, When::Always, Action::ToggleKeepOnTop},
+
+    {Trigger::Wheel, kWheelUp, When::RightHeld, Action::TurnCounterClockwise},
+    {Trigger::Wheel, kWheelDown, When::RightHeld, Action::TurnClockwise},
+    {Trigger::Wheel, kWheelUp, When::Always, Action::PreviousPicture},
+    {Trigger::Wheel, kWheelDown, When::Always, Action::NextPicture},
+};
+
+bool holds(When when, Qt::KeyboardModifiers modifiers, Qt::MouseButtons buttons) {
+    switch (when) {
+    case When::Always:
+        return true;
+    case When::Control:
+        return modifiers.testFlag(Qt::ControlModifier);
+    case When::NoControl:
+        return !modifiers.testFlag(Qt::ControlModifier);
+    case When::MainKeyboard:
+        return !modifiers.testFlag(Qt::KeypadModifier);
+    case When::RightHeld:
+        return buttons.testFlag(Qt::RightButton);
+    }
+    return false;
+}
+
+} // namespace
+
+std::optional<Action> actionFor(Trigger trigger, int code, Qt::KeyboardModifiers modifiers,
+                                Qt::MouseButtons buttons) {
+    for (const Binding& binding : kBindings)
+        if (binding.trigger == trigger && binding.code == code &&
+            holds(binding.when, modifiers, buttons))
+            return binding.action;
+    return std::nullopt;
+}
+
+} // namespace vistrel

@@ -1,0 +1,34 @@
+// What a key, a mouse button or the wheel asks of the window. The toolkit layer maps its events
+// onto these in one input table; the window never sees a key code.
+#pragma once
+
+namespace vistrel {
+
+enum class Action {
+    // Keys
+    CloseOrStopSlideShow, // a running slide show stops first; otherwise the program closes
+    PreviousPicture,      // also the wheel turned up
+    NextPicture,          // also the wheel turned down
+    ShowLeftEdge,         // a window larger than the screen shows that edge of the picture
+    ShowRightEdge,
+    ShowTopEdge,
+    ShowBottomEdge,
+    ToggleFitToScreen, // for this picture only: neither ends a zoom nor is stored
+    ZoomIn,
+    ZoomOut,
+    Paste,
+    ShowStartPage,
+
+    // Buttons (they act at the pointer)
+    StartMove,            // left press: the window follows the pointer
+    FitToScreenAtPointer, // left double click: fit or natural size around the pointer, stored
+    PressRight,           // right press: a click opens the menu, a sideways drag zooms
+    CloseOnRightRelease,  // right double click: the release closes the program
+    ToggleKeepOnTop,      // middle press
+    TurnClockwise,        // wheel down with the right button held
+    TurnCounterClockwise,
+};
+
+enum class MouseButton { Left, Right, Middle };
+
+} // namespace vistrel

@@ -1,0 +1,33 @@
+// The window's painting: the picture on show (its screen copy when fitted) or the start page.
+#include "ViewerWindow.h"
+
+namespace vistrel {
+
+void ViewerWindow::onPaint(Canvas& dc) {
+    CachedPicture* current = pictureOnShow();
+    if (!current) {
+        renderer_.setTranslucent(false);
+        drawStartPage(dc);
+        return;
+    }
+    Picture& shown = fitToScreen_ && current->fitted && !current->fitted->empty()
+                         ? *current->fitted
+                         : *current->picture;
+    renderer_.draw(dc, shown, window_.size());
+}
+
+void ViewerWindow::repaint() {
+    if (!windowExists()) return;
+    if (std::unique_ptr<Canvas> dc = host_->clientCanvas()) onPaint(*dc);
+}
+
+void ViewerWindow::zoomTo(Picture& picture, const Rect& to, bool fast) {
+    // The window moves with the zoom so that the zoom's anchor (the centre for keys, the pressed
+    // point for a drag) stays where it was.
+    window_ = to;
+    if (!windowExists()) return;
+    host_->setGeometry(to, topMost_);
+    renderer_.drawZoomed(picture, to.size(), fast);
+}
+
+} // namespace vistrel

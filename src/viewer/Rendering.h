@@ -1,0 +1,45 @@
+// How a picture reaches the window: drawn at natural size, as a translucent frame for a 32-bit
+// picture with real transparency (premultiplied, shaping the window), or stretched by the
+// presenter when its size differs from the window's; and the frames of a zoom.
+#pragma once
+
+#include "Canvas.h"
+#include "Geometry.h"
+#include "Picture.h"
+#include "StretchPresenter.h"
+#include "WindowHost.h"
+
+#include <memory>
+
+namespace vistrel {
+
+class Renderer {
+public:
+    // From now on frames go to `host`; `translucentWindows` says whether the desktop can show a
+    // picture through its alpha.
+    void attach(WindowHost& host, bool translucentWindows);
+
+    // Whether the picture is drawn as a translucent frame.
+    bool needsTranslucency(Picture& picture) const;
+    bool translucent() const { return translucent_; }
+    void setTranslucent(bool on);
+
+    // Draws `shown` into a window of `window`'s size.
+    void draw(Canvas& dc, Picture& shown, Size window);
+    // Renders the picture at `size`, the window's new size: resampled into a translucent frame
+    // for 32-bit pictures (fast: triangle filter, else Lanczos-3), stretched by the presenter
+    // otherwise (the picture itself is not changed).
+    void drawZoomed(Picture& picture, Size size, bool fast);
+
+private:
+    void composeTranslucent(Canvas& dc, Picture& picture, Size window);
+    // Draws the picture stretched into the whole client area through the presenter.
+    void present(Picture& picture, Size window);
+
+    WindowHost* host_ = nullptr;
+    bool translucentWindows_ = true;
+    bool translucent_ = false;
+    std::unique_ptr<StretchPresenter> presenter_;
+};
+
+} // namespace vistrel
