@@ -57,7 +57,7 @@ int psd_decode_rle(const uint8_t* input, uint64_t input_size, uint32_t rows, uin
         }
     }
     // Bytes the input never reached are zero, including those a last fixed-size move touched.
-    std::memset(out, 0, uint64_t(out_end - out));
+    if (out < out_end) std::memset(out, 0, uint64_t(out_end - out));
     return PSD_OK;
 }
 
@@ -123,7 +123,7 @@ int psd_decode_plane(uint16_t method, const uint8_t* data, uint64_t size, uint8_
     case 0: {
         // A raw plane shorter than its size is zero after its data, never read past it.
         const uint64_t take = std::min(size, plane_size);
-        std::memcpy(plane, data, take);
+        if (take > 0) std::memcpy(plane, data, take);
         std::memset(plane + take, 0, plane_size - take);
         return PSD_OK;
     }

@@ -33,9 +33,12 @@ float fixed_16_16(uint32_t v) {
 // the later ones fill the same records in order.
 int ensure_alpha_records(PsdContext* ctx, uint64_t count) {
     if (ctx->alpha_channel_count != 0 || count == 0) return PSD_OK;
-    // A file cannot hold more alpha channels than channels; keeping the count within the
-    // channel count keeps the colour-channel count from going negative.
-    count = std::min<uint64_t>(count, ctx->channel_count);
+    // Alpha channels come after the colour channels the mode needs, so there are never more of
+    // them than the channels left over: no resource can take a colour channel for an alpha one.
+    const int colour = psd_color_planes(ctx->color_mode);
+    const uint64_t spare = ctx->channel_count > colour ? uint64_t(ctx->channel_count - colour) : 0;
+    count = std::min(count, spare);
+    if (count == 0) return PSD_OK;
     auto* records =
         static_cast<PsdAlphaChannel*>(std::calloc(size_t(count), sizeof(PsdAlphaChannel)));
     if (!records) return PSD_ERR_MEMORY;
