@@ -128,16 +128,6 @@ TEST(PsdAdjustments, FixedLayoutsAndVersionChecks) {
     Layer v2;
     EXPECT_EQ(parse(psd_parse_photo_filter, v2, Desc().u16(2).b), PSD_ERR_PHOTO_FILTER_VERSION);
 
-    Layer mixer;
-    Desc mixr;
-    mixr.u16(1).u16(1);
-    for (int ch = 0; ch < 4; ++ch)
-        for (int pos = 0; pos < 5; ++pos)
-            mixr.u16(ch * 10 + pos);
-    ASSERT_EQ(parse(psd_parse_channel_mixer, mixer, mixr.b), PSD_OK);
-    EXPECT_EQ(mixer.entry<PsdChannelMixer>(0)->monochrome, 1);
-    EXPECT_EQ(mixer.entry<PsdChannelMixer>(0)->values[4][2], 24); // constant of output 2
-
     Layer balance;
     Desc blnc;
     blnc.u16(10).u16(0xFFFB).u16(3).u16(1).u16(2).u16(3).u16(0xFFFF).u16(0xFFFE).u16(0xFFFD);
@@ -146,15 +136,6 @@ TEST(PsdAdjustments, FixedLayoutsAndVersionChecks) {
     EXPECT_EQ(balance.entry<PsdColorBalance>(0)->magenta_green[0], 0xFFFB);
     EXPECT_EQ(balance.entry<PsdColorBalance>(0)->yellow_blue[2], 0xFFFD);
     EXPECT_EQ(balance.entry<PsdColorBalance>(0)->preserve_luminosity, 1);
-
-    Layer hue;
-    Desc hue2;
-    hue2.u16(2).u8(1).u8(0).u16(10).u16(20).u16(30).u16(40).u16(50).u16(60);
-    for (int range = 0; range < 6; ++range)
-        hue2.u16(1).u16(2).u16(3).u16(4).u16(range).u16(range + 1).u16(range + 2);
-    ASSERT_EQ(parse(psd_parse_hue_saturation, hue, hue2.b), PSD_OK);
-    EXPECT_EQ(hue.entry<PsdHueSaturation>(0)->master_lightness, 60);
-    EXPECT_EQ(hue.entry<PsdHueSaturation>(0)->settings[17], 7);
 
     const struct {
         PsdLayerInfoParser parser;
