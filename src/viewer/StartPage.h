@@ -60,7 +60,6 @@ public:
     // button's file are there, else the plain page's (the help button has none there).
     std::optional<Rect> buttonRect(StartButton button, Size page);
     std::optional<StartButton> buttonAt(Point pointer, Size page);
-    ButtonState state(StartButton button) const { return states_[std::size_t(button)]; }
 
     // --- the pointer (client coordinates)
     // A left press: on a button, the button is pressed and the pointer captured until the

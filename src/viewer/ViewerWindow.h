@@ -100,7 +100,6 @@ public:
     const LockPlace& lock() const { return lock_; }
     SlideShow slideShow() const { return slideShow_; }
     bool onStartPage() const { return startPage_; }
-    ButtonState startButtonState(StartButton button) const { return startPageView_.state(button); }
     Prefetcher& pictures() { return pictures_; }
 
 private:
