@@ -47,19 +47,12 @@ public:
     // The page's size: the skin background's (loaded now if need be), else the widest line of
     // the help text measured in the default font (once), at least 300 x 300.
     Size size();
-    // Whether the page is drawn from a skin (its background loaded, or loaded now with `load`).
-    bool skinned(bool load) { return skin_.background(load) != nullptr; }
     // The page is shown anew: every button normal, the next draw composes the whole page, and
     // skin files that failed to load are tried again.
     void reset();
     // The window shows a picture instead: no button stays pressed or hovered, nor the pointer a
     // hand.
     void hidden();
-
-    // A button's place on a page of `page`'s size: the skin's when the background and the
-    // button's file are there, else the plain page's (the help button has none there).
-    std::optional<Rect> buttonRect(StartButton button, Size page);
-    std::optional<StartButton> buttonAt(Point pointer, Size page);
 
     // --- the pointer (client coordinates)
     // A left press: on a button, the button is pressed and the pointer captured until the
@@ -79,6 +72,10 @@ public:
 
 private:
     using States = std::array<ButtonState, 3>;
+    // A button's place on a page of `page`'s size: the skin's when the background and the
+    // button's file are there, else the plain page's (the help button has none there).
+    std::optional<Rect> buttonRect(StartButton button, Size page);
+    std::optional<StartButton> buttonAt(Point pointer, Size page);
     // Redraws the page when a button's look differs from the one last drawn.
     void setStates(const States& states, Size page);
     void setHandCursor(bool on);
