@@ -113,8 +113,7 @@ protected:
 TEST_F(StartPageTest, SkinnedButtonsFollowHoverPressCaptureAndLeave) {
     MakeSkin();
     Create();
-    EXPECT_EQ(host_.geometry, (Rect{760, 390, 1160, 690}));
-    EXPECT_TRUE(host_.translucent);
+    ASSERT_TRUE(host_.translucent);
     EXPECT_EQ(Shown(0, 0), 0u); // the window's shape comes from this alpha
     EXPECT_EQ(Shown(348, 8), kHelp + 0x10);
     Move(close, false, false);
