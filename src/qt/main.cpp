@@ -5,6 +5,7 @@
 #include "QtDesktop.h"
 #include "QtPlatform.h"
 #include "QtWindowHost.h"
+#include "Skin.h"
 #include "ViewerApp.h"
 #include "ViewerWindow.h"
 
@@ -30,6 +31,8 @@ int main(int argc, char** argv) {
     vistrel::QtWindowHost host(window);
     vistrel::QtDesktop desktop(&host.widget()); // drags out start from the window
     window.setDesktop(&desktop);
+    window.setSkinFolder(
+        vistrel::findSkinFolder(vistrel::userDataFolder(), vistrel::ProgramFolder()));
     vistrel::ViewerApp app;
     if (!app.start(window, host, commandLine)) return 1;
     const int result = application.exec();

@@ -6,8 +6,7 @@ namespace vistrel {
 void ViewerWindow::onPaint(Canvas& dc) {
     CachedPicture* current = pictureOnShow();
     if (!current) {
-        renderer_.setTranslucent(false);
-        drawStartPage(dc);
+        startPageView_.paint(dc, window_.size());
         return;
     }
     Picture& shown = fitToScreen_ && current->fitted && !current->fitted->empty()
