@@ -6,6 +6,7 @@
 #include "QtDesktop.h"
 #include "QtPlatform.h"
 #include "QtWindowHost.h"
+#include "Skin.h"
 #include "ViewerApp.h"
 #include "ViewerWindow.h"
 
@@ -35,6 +36,8 @@ int main(int argc, char** argv) {
     vistrel::QtWindowHost host(window);
     vistrel::QtDesktop desktop(&host.widget()); // drags out start from the window
     window.setDesktop(&desktop);
+    window.setSkinFolder(
+        vistrel::findSkinFolder(vistrel::userDataFolder(), vistrel::ProgramFolder()));
     if (!app.start(window, host)) return 1;
     const int result = application.exec();
     // Files offered to drags out of the window; a file manager has copied them by now.

@@ -12,8 +12,7 @@ void ViewerWindow::onPaint(Canvas& dc) {
     }
     CachedPicture* current = pictureOnShow();
     if (!current) {
-        renderer_.setTranslucent(false);
-        drawStartPage(dc);
+        startPageView_.paint(dc, window_.size());
         return;
     }
     // A reduced picture has only its screen copy, whatever the fit.

@@ -26,6 +26,10 @@ public:
 
     // Draws `shown` into a window of `window`'s size.
     void draw(Canvas& dc, Picture& shown, Size window);
+    // Draws a 32-bit picture of the window's size through its alpha wherever the desktop has
+    // translucent windows, whatever its alpha holds (the start page's skin: the background's
+    // transparency shapes the window); opaque elsewhere.
+    void drawShaped(Canvas& dc, Picture& picture, Size window);
     // Renders the picture at `size`, the window's new size: resampled into a translucent frame
     // for 32-bit pictures (fast: triangle filter, else Lanczos-3), stretched by the presenter
     // otherwise (the picture itself is not changed).

@@ -98,6 +98,7 @@ CachedPicture* ViewerWindow::pictureOnShow() {
 bool ViewerWindow::create(WindowHost& host) {
     host_ = &host;
     renderer_.attach(host, platform().capabilities().translucentWindows);
+    startPageView_.attach(host, renderer_);
     initialPlacement();
     if (ReadSetting("NoneTopMost") == 1) topMost_ = false;
     if (!host.create(window_, topMost_, caption_.c_str())) {
