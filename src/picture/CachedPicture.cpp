@@ -1,6 +1,8 @@
 #include "CachedPicture.h"
 
 #include "BmpDecoder.h"
+#include "ByteSource.h"
+#include "ExifScan.h"
 #include "JpegDecoder.h"
 #include "PngDecoder.h"
 #include "PsdDecoder.h"
@@ -75,7 +77,7 @@ bool CachedPicture::loadAwaitingPolicy(const char* filePath,
 
     bool decoded = false;
     if (jpeg && jpegLibrary()) {
-        decoded = decodeJpeg(filePath, *picture);
+        if (loadJpeg(filePath, policy)) return true;
     } else if (extension) {
         for (const DecoderRow& row : kOwnDecoders) {
             if (strcasecmp(extension, row.extension) == 0) {
@@ -97,6 +99,52 @@ bool CachedPicture::loadAwaitingPolicy(const char* filePath,
     height = picture->height();
     if (jpeg && picture->bitsPerPixel() == 24) applyExif(filePath);
     prepareScreenCopy(policy());
+    return true;
+}
+
+bool CachedPicture::loadJpeg(const char* filePath,
+                             const std::function<const ScreenCopyPolicy&()>& policy) {
+    // One read of the whole file: the header, the EXIF scan and the decode all work on it.
+    FileSource file;
+    if (!file.open(filePath)) return false;
+    const uint64_t fileSize = file.size();
+    if (fileSize == 0 || fileSize > kMaxWholeFileBytes) return false;
+    LargeBuffer bytes(std::size_t(fileSize), AfterUse::Release);
+    if (!bytes) return false;
+    const std::size_t got = file.readAt(0, bytes.data(), bytes.size());
+    int fullWidth = 0, fullHeight = 0;
+    if (!jpegSize(bytes.data(), got, fullWidth, fullHeight)) return false;
+    int angle = 0;
+    const char* camera = scanExifWindow(bytes.data(), got, angle);
+    const std::string cameraFound = camera ? camera : "";
+
+    // The picture as shown, after the EXIF turn, and the screen copy it gets.
+    const bool turned = angle != 0;
+    const Size shown = turned ? Size{fullHeight, fullWidth} : Size{fullWidth, fullHeight};
+    const ScreenCopyPolicy& screenPolicy = policy();
+    int reduction = 1;
+    if (screenPolicy.reduceLargeJpeg) {
+        const Size copy = screenCopySize(shown, 24, screenPolicy);
+        if (copy.width > 0)
+            reduction = jpegReduction(fullWidth, fullHeight,
+                                      turned ? Size{copy.height, copy.width} : copy);
+    }
+    if (!decodeJpeg(bytes.data(), got, *picture, kMaxPicturePixels, reduction)) return false;
+    bytes.reset();
+
+    path = filePath;
+    width = fullWidth;
+    height = fullHeight;
+    fullSize_ = {};
+    applyExif(camera ? cameraFound.c_str() : nullptr, angle);
+    if (reduction == 1) {
+        prepareScreenCopy(screenPolicy);
+        return true;
+    }
+    // Only the screen copy of a reduced decode is kept; the full decode takes its place later.
+    vistrel::prepareScreenCopy(*picture, fitted, screenPolicy, shown);
+    picture->release(AfterUse::Release);
+    markReduced(shown);
     return true;
 }
 

@@ -53,7 +53,9 @@ public:
     // leaves path and size as they were.
     bool load(const char* path, const ScreenCopyPolicy& policy);
     // The same with the policy asked for only when the decode needs it (and at most once): a
-    // file's bytes are read and decoded before the screen is known.
+    // file's bytes are read and decoded before the screen is known. With the policy's
+    // reduceLargeJpeg, a JPEG that gets a screen copy is decoded at the largest DCT reduction
+    // that still covers the copy, and only the copy is kept: the record is reduced().
     bool loadAwaitingPolicy(const char* path, const std::function<ScreenCopyPolicy()>& policy);
     void reset();
 
@@ -63,8 +65,12 @@ public:
     void rotate(int angle, const ScreenCopyPolicy& policy);
 
 private:
-    // Turns a 24-bit JPEG picture by its EXIF orientation and keeps the camera text.
+    // Turns a 24-bit JPEG picture by its EXIF orientation and keeps the camera text: scanned from
+    // the file, or already found.
     void applyExif(const char* path);
+    void applyExif(const char* camera, int angle);
+    // A JPEG through the library (see loadAwaitingPolicy).
+    bool loadJpeg(const char* path, const std::function<const ScreenCopyPolicy&()>& policy);
 
     Size fullSize_; // empty unless reduced
 };

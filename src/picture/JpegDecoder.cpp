@@ -112,7 +112,7 @@ uint8_t scaleByInk(unsigned value, unsigned black) {
 bool decodeInk(const JpegLibrary& lib, JpegLibrary::Handle handle, const uint8_t* data,
                std::size_t size, int width, int height, Picture& picture) {
     const std::size_t inkRow = std::size_t(width) * 4;
-    LargeBuffer ink(inkRow * std::size_t(height));
+    LargeBuffer ink(inkRow * std::size_t(height), AfterUse::Release);
     if (!ink || !picture.create(width, height, 24, false)) return false;
     // Damaged data still counts as decoded; unwritten rows stay zero (black) in the fresh buffer.
     lib.decompress2(handle, data, (unsigned long)size, ink.data(), width, int(inkRow), height,
@@ -223,7 +223,31 @@ void disableJpegLibrary(bool disable) {
     disabled = disable;
 }
 
-bool decodeJpeg(const uint8_t* data, std::size_t size, Picture& picture, uint64_t maxPixels) {
+bool jpegSize(const uint8_t* data, std::size_t size, int& width, int& height) {
+    const JpegLibrary* lib = jpegLibrary();
+    if (!lib || !data || size == 0 || size > ULONG_MAX) return false;
+    InFlight use;
+    if (!use.usable()) return false;
+    Decompressor decompressor(*lib);
+    int subsampling = 0, colorspace = 0;
+    return decompressor.get() &&
+           lib->decompressHeader3(decompressor.get(), data, (unsigned long)size, &width, &height,
+                                  &subsampling, &colorspace) == 0 &&
+           width > 0 && height > 0;
+}
+
+int jpegReduction(int width, int height, Size atLeast) {
+    // The library's output side at 1/n is the side divided by n, rounded up.
+    int reduction = 1;
+    for (const int n : {2, 4, 8}) {
+        if ((width + n - 1) / n < atLeast.width || (height + n - 1) / n < atLeast.height) break;
+        reduction = n;
+    }
+    return reduction;
+}
+
+bool decodeJpeg(const uint8_t* data, std::size_t size, Picture& picture, uint64_t maxPixels,
+                int reduction) {
     const JpegLibrary* lib = jpegLibrary();
     if (!lib || !data || size == 0 || size > ULONG_MAX) return false;
     InFlight use;
@@ -238,6 +262,11 @@ bool decodeJpeg(const uint8_t* data, std::size_t size, Picture& picture, uint64_
         return false;
     if (width <= 0 || height <= 0 || uint64_t(width) * uint64_t(height) > maxPixels) return false;
     if (!jpegDataCanFill(data, size)) return false;
+    if (reduction == 2 || reduction == 4 || reduction == 8) {
+        // Scaled in the inverse DCT: given a reduced size, the library picks that scale.
+        width = (width + reduction - 1) / reduction;
+        height = (height + reduction - 1) / reduction;
+    }
 
     if (colorspace == kColorspaceCmyk || colorspace == kColorspaceYcck)
         return decodeInk(*lib, decompressor.get(), data, size, width, height, picture);
@@ -261,7 +290,7 @@ bool decodeJpeg(const char* path, Picture& picture) {
     const uint64_t size = file.size();
     if (size == 0 || size > kMaxWholeFileBytes) return false;
     // One read of the whole file; the library decodes from memory.
-    LargeBuffer bytes{std::size_t(size)};
+    LargeBuffer bytes{std::size_t(size), AfterUse::Release};
     if (!bytes) return false;
     const std::size_t got = file.readAt(0, bytes.data(), bytes.size());
     return decodeJpeg(bytes.data(), got, picture);

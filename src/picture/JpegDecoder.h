@@ -2,6 +2,7 @@
 // machine without it still shows JPEG files through the system picture decoder.
 #pragma once
 
+#include "Geometry.h"
 #include "Picture.h"
 
 #include <cstddef>
@@ -32,7 +33,16 @@ void disableJpegLibrary(bool disabled = true);
 bool jpegDataCanFill(const uint8_t* data, std::size_t size);
 
 bool decodeJpeg(const char* path, Picture& picture);
+// With a `reduction` of 2, 4 or 8 the picture comes out that many times smaller on each side
+// (rounded up), scaled in the inverse DCT: much of the decode's work is skipped.
 bool decodeJpeg(const uint8_t* data, std::size_t size, Picture& picture,
-                uint64_t maxPixels = kMaxPicturePixels);
+                uint64_t maxPixels = kMaxPicturePixels, int reduction = 1);
+
+// The picture size in the file's frame header, as the library reads it; false when the bytes
+// hold no readable JPEG header.
+bool jpegSize(const uint8_t* data, std::size_t size, int& width, int& height);
+// The largest reduction the DCT scaling offers (2, 4 or 8; 1 for none) at which a picture of
+// `width` x `height` still covers `atLeast` on both sides.
+int jpegReduction(int width, int height, Size atLeast);
 
 } // namespace vistrel

@@ -77,9 +77,9 @@ bool Picture::create(int width, int height, int bitsPerPixel, bool clear) {
     return true;
 }
 
-void Picture::release() {
+void Picture::release(AfterUse after) {
     if (!pixels_) return;
-    freeLarge(pixels_, std::size_t(capacity_) + kPictureSpareBytes);
+    freeLarge(pixels_, std::size_t(capacity_) + kPictureSpareBytes, after);
     pixels_ = nullptr;
     std::free(info_);
     info_ = nullptr;

@@ -6,6 +6,7 @@
 
 #include "BitmapLayout.h"
 #include "Canvas.h"
+#include "LargeBuffer.h"
 
 #include <cstdint>
 #include <memory>
@@ -39,7 +40,8 @@ public:
     // the image bytes. A rebuilt block is zero-filled. False, and an empty picture after a
     // rebuild, when the size is 0, too large, or memory runs out.
     bool create(int width, int height, int bitsPerPixel, bool clear);
-    void release();
+    // Frees the pixels; `after` says whether the block is worth keeping for a picture to come.
+    void release(AfterUse after = AfterUse::Reuse);
 
     uint32_t rowSize();
     uint32_t imageSize();

@@ -13,13 +13,15 @@ constexpr double kLargeAreaRatio = 1.98;
 // At start-up a reduction of more than this (in area) takes the fast averaging path.
 constexpr int64_t kStartUpAverageRatio = 15;
 
-bool needsScreenCopy(Picture& picture, const ScreenCopyPolicy& policy) {
-    const int64_t w = picture.width(), h = picture.height();
+// Whether a picture of that size and depth gets a copy; `transparent` is asked only for a 32-bit
+// picture larger than the screen.
+template <typename Transparent>
+bool needsScreenCopy(Size size, int depth, const ScreenCopyPolicy& policy,
+                     Transparent transparent) {
+    const int64_t w = size.width, h = size.height;
     const Size screen = policy.screen;
-    const int depth = picture.bitsPerPixel();
     const bool larger = w > screen.width || h > screen.height;
-    if (depth == 32 && larger && policy.capabilities.translucentWindows &&
-        hasRealTransparency(picture))
+    if (depth == 32 && larger && policy.capabilities.translucentWindows && transparent())
         return true;
     if (depth < 24) return false;
     const double ratio = double(w * h) / (double(screen.width) * double(screen.height));
@@ -27,26 +29,40 @@ bool needsScreenCopy(Picture& picture, const ScreenCopyPolicy& policy) {
            (larger && policy.capabilities.screenCopyForEveryLargerPicture);
 }
 
-} // namespace
-
-void prepareScreenCopy(Picture& source, std::unique_ptr<Picture>& fitted,
-                       const ScreenCopyPolicy& policy) {
-    if (source.empty()) return;
-    const Size screen = policy.screen;
-    if (screen.width <= 0 || screen.height <= 0) return;
-    if (!needsScreenCopy(source, policy)) return;
-    if (!fitted) fitted = std::make_unique<Picture>(PictureStorage::Fixed);
-
-    // The picture's shape fitted into the screen's; 64-bit products so that no side overflows.
-    const int64_t w = source.width(), h = source.height();
+// The picture's shape fitted into the screen's; 64-bit products so that no side overflows.
+Size fittedSize(Size size, Size screen) {
+    const int64_t w = size.width, h = size.height;
     int64_t fw = screen.width, fh = screen.height;
     if ((w * 4096) / h > (int64_t(screen.width) * 4096) / screen.height)
         fh = (h * screen.width) / w;
     else
         fw = (w * screen.height) / h;
     // A sliver of a picture keeps at least one pixel across: an empty copy would show nothing.
-    fw = std::max<int64_t>(fw, 1);
-    fh = std::max<int64_t>(fh, 1);
+    return {int(std::max<int64_t>(fw, 1)), int(std::max<int64_t>(fh, 1))};
+}
+
+} // namespace
+
+Size screenCopySize(Size size, int depth, const ScreenCopyPolicy& policy) {
+    const Size screen = policy.screen;
+    if (size.width <= 0 || size.height <= 0 || screen.width <= 0 || screen.height <= 0) return {};
+    if (!needsScreenCopy(size, depth, policy, [] { return false; })) return {};
+    return fittedSize(size, screen);
+}
+
+void prepareScreenCopy(Picture& source, std::unique_ptr<Picture>& fitted,
+                       const ScreenCopyPolicy& policy, Size standsFor) {
+    if (source.empty()) return;
+    const Size screen = policy.screen;
+    if (screen.width <= 0 || screen.height <= 0) return;
+    const Size size = standsFor.width > 0 ? standsFor : Size{source.width(), source.height()};
+    if (!needsScreenCopy(size, source.bitsPerPixel(), policy,
+                         [&] { return hasRealTransparency(source); }))
+        return;
+    if (!fitted) fitted = std::make_unique<Picture>(PictureStorage::Fixed);
+    const Size copy = fittedSize(size, screen);
+    const int64_t w = source.width(), h = source.height();
+    const int64_t fw = copy.width, fh = copy.height;
 
     if (source.bitsPerPixel() == 24 && !policy.windowExists &&
         (w * h) / (fw * fh) > kStartUpAverageRatio) {

@@ -25,9 +25,13 @@ struct ScreenCopyPolicy {
 };
 
 // Makes or refreshes `fitted`, the screen-sized copy of `source`, when the picture is large
-// compared with the screen; leaves it as it is otherwise.
+// compared with the screen; leaves it as it is otherwise. A source decoded at a reduced scale
+// gives the copy the picture it `standsFor` would get.
 void prepareScreenCopy(Picture& source, std::unique_ptr<Picture>& fitted,
-                       const ScreenCopyPolicy& policy);
+                       const ScreenCopyPolicy& policy, Size standsFor = {});
+// The size of the screen copy of a picture of that size and depth (a 32-bit one taken as
+// without transparency), or an empty size when it gets none.
+Size screenCopySize(Size size, int depth, const ScreenCopyPolicy& policy);
 
 // Recomputes the destination's alpha bytes from the source by bilinear interpolation in fixed
 // point (10 fraction bits); both must be 32 bits, otherwise nothing happens. The top memory row
