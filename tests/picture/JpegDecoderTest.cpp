@@ -96,3 +96,36 @@ TEST(JpegDecoder, WithoutTheLibraryJpegFilesTakeTheSystemDecoder) {
     EXPECT_STREQ(record.cameraText, "Canon EOS 5D");
     ASSERT_NE(jpegLibrary(), nullptr);
 }
+
+// A first frame from a reduced decode shows what the full decode's screen copy shows, at most 2
+// levels apart on average, at every reduction, turned by EXIF the same way; only the copy is
+// held, standing for the full picture.
+TEST(ReducedJpeg, FirstFrameMatchesTheScreenCopyOfTheFullDecode) {
+    for (const char* name : {"photo.jpg", "photo-turned.jpg"}) {
+        for (const Size screen : {Size{960, 540}, Size{480, 270}, Size{200, 112}}) {
+            SCOPED_TRACE(std::string(name) + " on " + std::to_string(screen.width));
+            ScreenCopyPolicy policy{screen, true, {}};
+            CachedPicture full, reduced;
+            ASSERT_TRUE(full.load(jpegFile(name).c_str(), policy));
+            policy.reduceLargeJpeg = true;
+            ASSERT_TRUE(reduced.load(jpegFile(name).c_str(), policy));
+            ASSERT_TRUE(reduced.reduced());
+            EXPECT_TRUE(reduced.picture->empty());
+            EXPECT_EQ(reduced.size(), full.size());
+            EXPECT_EQ(reduced.width, 2400);
+            EXPECT_STREQ(reduced.cameraText, full.cameraText);
+            ASSERT_EQ(reduced.fitted->width(), full.fitted->width());
+            ASSERT_EQ(reduced.fitted->height(), full.fitted->height());
+            EXPECT_LE(compare(topDown(*reduced.fitted), topDown(*full.fitted)).mean, 2.0);
+
+            // Its full decode takes its place.
+            reduced.takeFullDecode(full);
+            EXPECT_FALSE(reduced.reduced());
+            EXPECT_EQ(reduced.picture->width(), reduced.size().width);
+        }
+    }
+    EXPECT_EQ(jpegReduction(2400, 1800, {720, 540}), 2);
+    EXPECT_EQ(jpegReduction(2401, 1801, {1201, 901}), 2); // sides are rounded up
+    EXPECT_EQ(jpegReduction(2400, 1800, {1201, 900}), 1);
+    EXPECT_EQ(jpegReduction(2400, 1800, {149, 112}), 8);
+}
