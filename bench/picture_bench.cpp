@@ -14,12 +14,16 @@
 //                  screen: 24-to-32 conversion and the filter 1 reduction
 //   prepare-startup   the same before the window exists (averaging when reducing over 15:1)
 //   exif           scanExif of the file
+// On a PNG file:
+//   png            decodePng from memory into the same Picture every run
+//   png-libpng     the same through libpng alone (the reference its bytes are held to)
 // Prints "OPERATION median_ms=M min_ms=M runs=N".
 
 #include "CachedPicture.h"
 #include "ExifScan.h"
 #include "JpegDecoder.h"
 #include "Platform.h"
+#include "PngDecoder.h"
 #include "Resampler.h"
 #include "Scaling.h"
 
@@ -174,6 +178,13 @@ int main(int argc, char** argv) {
         if (!decodeJpeg(file, *record.picture)) return 1;
         ms = timeRuns(runs, [&] { record.prepareScreenCopy(policy); });
         if (out && record.fitted && !writePpm(out, *record.fitted)) return 1;
+    } else if (op == "png" || op == "png-libpng") {
+        const std::vector<uint8_t> png = readFile(file);
+        const bool fast = op == "png";
+        ms = timeRuns(runs, [&] {
+            fast ? decodePng(png.data(), png.size(), picture)
+                 : decodePngWithLibpng(png.data(), png.size(), picture);
+        });
     } else if (op == "exif") {
         ms = timeRuns(runs, [&] {
             int angle = 0;

@@ -126,8 +126,8 @@ bool CachedPicture::loadJpeg(const char* filePath,
     if (screenPolicy.reduceLargeJpeg) {
         const Size copy = screenCopySize(shown, 24, screenPolicy);
         if (copy.width > 0)
-            reduction = jpegReduction(fullWidth, fullHeight,
-                                      turned ? Size{copy.height, copy.width} : copy);
+            reduction =
+                jpegReduction(fullWidth, fullHeight, turned ? Size{copy.height, copy.width} : copy);
     }
     if (!decodeJpeg(bytes.data(), got, *picture, kMaxPicturePixels, reduction)) return false;
     bytes.reset();

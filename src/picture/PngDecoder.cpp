@@ -2,6 +2,7 @@
 
 #include "ByteSource.h"
 #include "DecodeLimits.h"
+#include "PngFastPath.h"
 
 #include <png.h>
 
@@ -102,27 +103,29 @@ bool decodeRows(PngMemorySource& source, Picture& picture) {
     picture.unlockBits();
     png_read_end(png, nullptr);
 
-    if (RgbQuad* colors = picture.colorTable()) {
-        const int entries = 1 << depth;
-        png_colorp palette = nullptr;
-        int paletteSize = 0;
-        if (png_get_PLTE(png, info, &palette, &paletteSize) == PNG_INFO_PLTE) {
-            for (int i = 0; i < std::min(paletteSize, entries); ++i)
-                colors[i] = {palette[i].blue, palette[i].green, palette[i].red, 0};
-        } else {
-            // Grey levels spread over the whole range, so that 1-bit white is 255.
-            for (int i = 0; i < entries; ++i) {
-                const auto level = uint8_t(i * 255 / (entries - 1));
-                colors[i] = {level, level, level, 0};
-            }
-        }
-    }
+    png_colorp palette = nullptr;
+    int paletteSize = 0;
+    if (png_get_PLTE(png, info, &palette, &paletteSize) != PNG_INFO_PLTE) palette = nullptr;
+    static_assert(sizeof(png_color) == 3, "palette entries are red, green, blue bytes");
+    setPngColorTable(picture, reinterpret_cast<const uint8_t*>(palette), paletteSize);
     return true;
 }
 
 } // namespace
 
 bool decodePng(const uint8_t* data, std::size_t size, Picture& picture) {
+    switch (decodePngFast(data, size, picture)) {
+    case PngFastResult::Decoded:
+        return true;
+    case PngFastResult::Refused:
+        return false;
+    case PngFastResult::LeftToLibpng:
+        break;
+    }
+    return decodePngWithLibpng(data, size, picture);
+}
+
+bool decodePngWithLibpng(const uint8_t* data, std::size_t size, Picture& picture) {
     if (size > UINT32_MAX) return false;
     PngMemorySource source;
     source.data = data;

@@ -1,0 +1,261 @@
+#include "PngFastPath.h"
+
+#include "DecodeLimits.h"
+#include "LargeBuffer.h"
+#include "PngUnfilter.h"
+
+#include <libdeflate.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace vistrel {
+
+namespace {
+
+uint32_t bigEndian32(const uint8_t* p) {
+    return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
+}
+
+const uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+// libpng's own limit on either side (PNG_USER_WIDTH_MAX, PNG_USER_HEIGHT_MAX): larger files are
+// its to refuse.
+constexpr uint32_t kLargestSide = 1000000;
+
+enum ColorType : uint8_t { kGrey = 0, kColor = 2, kPalette = 3, kGreyAlpha = 4, kColorAlpha = 6 };
+
+unsigned channelsOf(uint8_t colorType) {
+    switch (colorType) {
+    case kColor:
+        return 3;
+    case kGreyAlpha:
+        return 2;
+    case kColorAlpha:
+        return 4;
+    default:
+        return 1;
+    }
+}
+
+bool allowedDepth(uint8_t colorType, uint8_t depth) {
+    switch (colorType) {
+    case kGrey:
+        return depth == 1 || depth == 2 || depth == 4 || depth == 8 || depth == 16;
+    case kPalette:
+        return depth == 1 || depth == 2 || depth == 4 || depth == 8;
+    case kColor:
+    case kGreyAlpha:
+    case kColorAlpha:
+        return depth == 8 || depth == 16;
+    default:
+        return false;
+    }
+}
+
+// The picture's depth: 16-bit samples are cut to 8, grey with alpha becomes colour with alpha.
+int pictureDepthOf(uint8_t colorType, uint8_t depth) {
+    switch (colorType) {
+    case kColor:
+        return 24;
+    case kGreyAlpha:
+    case kColorAlpha:
+        return 32;
+    default:
+        return std::min<int>(depth, 8);
+    }
+}
+
+struct Header {
+    uint32_t width = 0, height = 0;
+    uint8_t depth = 0, colorType = 0, compression = 0, filter = 0, interlace = 0;
+};
+
+// One unfiltered row of samples laid into a picture row: the high byte of 16-bit samples, colour
+// as blue, green, red (as libpng's strip_16, gray_to_rgb and bgr transformations give it).
+void layRow(const Header& h, const uint8_t* in, std::size_t rowBytes, uint8_t* out) {
+    const std::size_t w = h.width;
+    const bool wide = h.depth == 16;
+    const std::size_t step = wide ? 2 : 1; // bytes per sample
+    switch (h.colorType) {
+    case kColor:
+        for (std::size_t x = 0; x < w; ++x, in += 3 * step, out += 3) {
+            out[0] = in[2 * step];
+            out[1] = in[step];
+            out[2] = in[0];
+        }
+        break;
+    case kColorAlpha:
+        if (!wide) {
+            for (std::size_t x = 0; x < w; ++x) {
+                uint32_t v;
+                std::memcpy(&v, in + 4 * x, 4);
+                v = (v & 0xFF00FF00u) | (v >> 16 & 0xFFu) | (v & 0xFFu) << 16;
+                std::memcpy(out + 4 * x, &v, 4);
+            }
+            break;
+        }
+        for (std::size_t x = 0; x < w; ++x, in += 8, out += 4) {
+            out[0] = in[4];
+            out[1] = in[2];
+            out[2] = in[0];
+            out[3] = in[6];
+        }
+        break;
+    case kGreyAlpha:
+        for (std::size_t x = 0; x < w; ++x, in += 2 * step, out += 4) {
+            out[0] = out[1] = out[2] = in[0];
+            out[3] = in[step];
+        }
+        break;
+    default: // grey and palette indices as stored; 16-bit grey cut to its high bytes
+        if (!wide) {
+            // Below 8 bits the row's last byte may hold bits past its last pixel: those of the
+            // picture row are kept, as libpng keeps them.
+            const unsigned used = unsigned(w * h.depth % 8);
+            std::memcpy(out, in, used ? rowBytes - 1 : rowBytes);
+            if (used) {
+                const auto mask = uint8_t(0xFF00u >> used);
+                out[rowBytes - 1] =
+                    uint8_t((out[rowBytes - 1] & ~mask) | (in[rowBytes - 1] & mask));
+            }
+            break;
+        }
+        for (std::size_t x = 0; x < w; ++x)
+            out[x] = in[2 * x];
+    }
+}
+
+struct DecompressorFree {
+    void operator()(libdeflate_decompressor* d) const { libdeflate_free_decompressor(d); }
+};
+
+} // namespace
+
+void setPngColorTable(Picture& picture, const uint8_t* palette, int paletteEntries) {
+    RgbQuad* colors = picture.colorTable();
+    if (!colors) return;
+    const int entries = 1 << picture.bitsPerPixel();
+    if (palette) {
+        for (int i = 0; i < std::min(paletteEntries, entries); ++i)
+            colors[i] = {palette[3 * i + 2], palette[3 * i + 1], palette[3 * i], 0};
+        return;
+    }
+    for (int i = 0; i < entries; ++i) {
+        const auto level = uint8_t(i * 255 / (entries - 1));
+        colors[i] = {level, level, level, 0};
+    }
+}
+
+PngFastResult decodePngFast(const uint8_t* data, std::size_t size, Picture& picture) {
+    using Result = PngFastResult;
+    if (size < 8 || std::memcmp(data, kSignature, 8) != 0) return Result::Refused;
+
+    // The chunks: a big-endian length, a type, the data and a CRC of type and data. IHDR comes
+    // first; the IDAT chunks follow one another; IEND ends the file.
+    Header h;
+    bool headerRead = false, imageDataOver = false;
+    const uint8_t* palette = nullptr;
+    uint32_t paletteBytes = 0;
+    std::vector<std::pair<const uint8_t*, uint32_t>> imageData;
+    uint64_t imageBytes = 0;
+    std::size_t at = 8;
+    for (;;) {
+        if (size - at < 12) return Result::LeftToLibpng; // cut short: no IEND
+        const uint32_t length = bigEndian32(data + at);
+        if (length > 0x7FFFFFFFu || length > size - at - 12) return Result::LeftToLibpng;
+        const uint8_t* type = data + at + 4;
+        const uint8_t* body = type + 4;
+        auto is = [&](const char* name) { return std::memcmp(type, name, 4) == 0; };
+        const bool critical = (type[0] & 0x20) == 0; // an upper-case first letter
+        if (headerRead == is("IHDR")) return Result::LeftToLibpng;
+        // libpng refuses a critical chunk whose checksum is wrong; the others it skips unread.
+        if (critical && libdeflate_crc32(libdeflate_crc32(0, type, 4), body, length) !=
+                            bigEndian32(body + length))
+            return Result::LeftToLibpng;
+        if (!imageData.empty() && !is("IDAT")) imageDataOver = true;
+        if (is("IHDR")) {
+            if (length != 13) return Result::LeftToLibpng;
+            h = {bigEndian32(body), bigEndian32(body + 4), body[8], body[9], body[10], body[11],
+                 body[12]};
+            headerRead = true;
+        } else if (is("PLTE")) {
+            if (palette || !imageData.empty()) return Result::LeftToLibpng;
+            palette = body;
+            paletteBytes = length;
+        } else if (is("IDAT")) {
+            if (imageDataOver) return Result::LeftToLibpng;
+            imageData.emplace_back(body, length);
+            imageBytes += length;
+        } else if (is("IEND")) {
+            break;
+        } else if (critical) {
+            return Result::LeftToLibpng; // a critical chunk libpng does not know: it refuses
+        }
+        at += 12 + std::size_t(length);
+    }
+
+    if (h.interlace == 1) return Result::Refused; // interlaced files are not shown
+    if (h.width == 0 || h.height == 0 || h.width > kLargestSide || h.height > kLargestSide ||
+        !allowedDepth(h.colorType, h.depth) || h.compression != 0 || h.filter != 0 ||
+        h.interlace != 0 || imageData.empty())
+        return Result::LeftToLibpng;
+    const int paletteEntries = int(paletteBytes / 3);
+    if (h.colorType == kPalette
+            ? !palette || paletteBytes % 3 != 0 || paletteEntries > (1 << h.depth)
+            : palette && (h.colorType == kGrey || h.colorType == kGreyAlpha))
+        return Result::LeftToLibpng;
+
+    // The filtered rows: a filter type byte, then the row's samples packed to whole bytes.
+    const unsigned bitsPerPixel = channelsOf(h.colorType) * h.depth;
+    const std::size_t rowBytes = (std::size_t(h.width) * bitsPerPixel + 7) / 8;
+    const uint64_t filtered = cappedProduct(rowBytes + 1, h.height);
+    if (!fitsItsData(uint64_t(h.width) * h.height, filtered, deflateProducible(imageBytes)))
+        return Result::Refused;
+
+    // One inflate of the whole stream; several IDAT chunks are joined first.
+    std::vector<uint8_t> joined;
+    const uint8_t* stream = imageData.front().first;
+    std::size_t streamBytes = imageData.front().second;
+    if (imageData.size() > 1) {
+        joined.reserve(std::size_t(imageBytes));
+        for (const auto& [piece, bytes] : imageData)
+            joined.insert(joined.end(), piece, piece + bytes);
+        stream = joined.data();
+        streamBytes = joined.size();
+    }
+    LargeBuffer rows(std::size_t(filtered), AfterUse::Release);
+    const std::unique_ptr<libdeflate_decompressor, DecompressorFree> inflater(
+        libdeflate_alloc_decompressor());
+    if (!rows || !inflater) return Result::LeftToLibpng;
+    std::size_t inflated = 0;
+    // Too little data, too much, or a bad stream checksum (which libpng is told to overlook):
+    // libpng's reading of it stands.
+    if (libdeflate_zlib_decompress(inflater.get(), stream, streamBytes, rows.data(),
+                                   std::size_t(filtered), &inflated) != LIBDEFLATE_SUCCESS ||
+        inflated != filtered)
+        return Result::LeftToLibpng;
+    std::vector<uint8_t>().swap(joined);
+
+    if (!picture.create(int(h.width), int(h.height), pictureDepthOf(h.colorType, h.depth), false))
+        return Result::Refused;
+    const uint32_t rowSize = picture.rowSize();
+    const unsigned pixelBytes = std::max(1u, bitsPerPixel / 8);
+    uint8_t* bits = picture.lockBits();
+    const uint8_t* above = nullptr;
+    bool unfiltered = true;
+    for (uint32_t y = 0; y < h.height && unfiltered; ++y) {
+        uint8_t* line = rows.data() + std::size_t(y) * (rowBytes + 1);
+        unfiltered = unfilterRow(line[0], line + 1, above, rowBytes, pixelBytes);
+        // The top row last: picture rows are bottom-up.
+        layRow(h, line + 1, rowBytes, bits + std::size_t(h.height - 1 - y) * rowSize);
+        above = line + 1;
+    }
+    picture.unlockBits();
+    if (!unfiltered) return Result::LeftToLibpng; // an unknown filter type: libpng refuses it
+    setPngColorTable(picture, h.colorType == kPalette ? palette : nullptr, paletteEntries);
+    return Result::Decoded;
+}
+
+} // namespace vistrel

@@ -1,0 +1,94 @@
+// The fast PNG path against libpng, its reference: the same bytes for every file both decode, the
+// same refusals for every file they do not.
+#include "PngDecoder.h"
+#include "PngFastPath.h"
+#include "TestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+
+using namespace vistrel;
+using namespace vistrel::test;
+
+namespace {
+
+// Size, depth, colour table and every byte of the rows (not the padding, which neither writes).
+void expectSamePicture(Picture& ours, Picture& theirs) {
+    ASSERT_EQ(ours.width(), theirs.width());
+    ASSERT_EQ(ours.height(), theirs.height());
+    ASSERT_EQ(ours.bitsPerPixel(), theirs.bitsPerPixel());
+    EXPECT_EQ(std::memcmp(ours.info() + 1, theirs.info() + 1, ours.headerSize() - 40), 0)
+        << "colour table";
+    const std::size_t rowBytes = (std::size_t(ours.width()) * ours.bitsPerPixel() + 7) / 8;
+    for (int y = 0; y < ours.height(); ++y)
+        ASSERT_EQ(std::memcmp(ours.lockBits() + std::size_t(y) * ours.rowSize(),
+                              theirs.lockBits() + std::size_t(y) * theirs.rowSize(), rowBytes),
+                  0)
+            << "memory row " << y;
+}
+
+// Decoded by decodePng and by libpng alone: both fail, or both give the same picture.
+void expectSameOutcome(const std::vector<uint8_t>& bytes, const std::string& what) {
+    SCOPED_TRACE(what);
+    Picture ours, theirs;
+    const bool decoded = decodePng(bytes.data(), bytes.size(), ours);
+    ASSERT_EQ(decoded, decodePngWithLibpng(bytes.data(), bytes.size(), theirs));
+    if (decoded) expectSamePicture(ours, theirs);
+}
+
+std::vector<std::string> pngFiles(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(testFile(folder).c_str()))
+        if (entry.path().extension() == ".png") names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+} // namespace
+
+// Every colour type at every depth, from our writer (every filter type at the top, in the middle
+// and at the bottom) and from ImageMagick and Pillow (the decoder fixtures): the fast path takes
+// the well-formed files and gives libpng's bytes.
+TEST(PngFastPath, GivesLibpngsBytesForEveryColourTypeAndDepth) {
+    int taken = 0;
+    for (const std::string& folder : {std::string("png/"), std::string()}) {
+        for (const std::string& name : pngFiles(folder)) {
+            SCOPED_TRACE(folder + name);
+            const std::vector<uint8_t> bytes = readBytes(testFile(folder + name));
+            Picture fast, reference;
+            const PngFastResult result = decodePngFast(bytes.data(), bytes.size(), fast);
+            const bool decoded = decodePngWithLibpng(bytes.data(), bytes.size(), reference);
+            if (name.rfind("gen-", 0) == 0) {
+                EXPECT_EQ(result, PngFastResult::Decoded);
+            }
+            if (result == PngFastResult::Decoded) {
+                ++taken;
+                ASSERT_TRUE(decoded);
+                expectSamePicture(fast, reference);
+            } else if (result == PngFastResult::Refused) {
+                EXPECT_FALSE(decoded);
+            }
+        }
+    }
+    EXPECT_GE(taken, 30);
+}
+
+// Damaged files: a wrong checksum, a stream too long or too short, a file without its end, an
+// unknown filter, and every file cut short or with a byte changed: decodePng ends as libpng does.
+TEST(PngFastPath, DamagedFilesEndAsTheyDoThroughLibpng) {
+    for (const std::string& name : pngFiles("png/")) {
+        const std::vector<uint8_t> bytes = readBytes(testFile("png/" + name));
+        expectSameOutcome(bytes, name);
+        for (const std::size_t cut : {bytes.size() / 3, bytes.size() - 20, bytes.size() - 1})
+            expectSameOutcome({bytes.begin(), bytes.begin() + long(cut)},
+                              name + " cut at " + std::to_string(cut));
+        for (std::size_t at = 8; at < bytes.size(); at += 97) {
+            std::vector<uint8_t> changed = bytes;
+            changed[at] ^= 0x5A;
+            expectSameOutcome(changed, name + " changed at " + std::to_string(at));
+        }
+    }
+}
