@@ -59,25 +59,24 @@ const char* extensionOf(const char* path) {
 }
 
 bool CachedPicture::load(const char* filePath, const ScreenCopyPolicy& policy) {
-    return loadAwaitingPolicy(filePath, [&] { return policy; });
+    return loadAwaitingPolicy(filePath, {[&] { return policy; }, std::nullopt});
 }
 
-bool CachedPicture::loadAwaitingPolicy(const char* filePath,
-                                       const std::function<ScreenCopyPolicy()>& policyWhenNeeded) {
+bool CachedPicture::loadAwaitingPolicy(const char* filePath, const PendingPolicy& pending) {
     const char* extension = extensionOf(filePath);
     const bool jpeg = extension && isJpegExtension(extension);
     // Asked for once, when first needed: the decode of the command-line picture starts before the
     // toolkit knows the screen, and the platform's system decoder is there only once it does.
     std::optional<ScreenCopyPolicy> known;
     auto policy = [&]() -> const ScreenCopyPolicy& {
-        if (!known) known = policyWhenNeeded();
+        if (!known) known = pending.wait();
         return *known;
     };
     if (!picture) picture = std::make_unique<Picture>(PictureStorage::Fixed);
 
     bool decoded = false;
     if (jpeg && jpegLibrary()) {
-        if (loadJpeg(filePath, policy)) return true;
+        if (loadJpeg(filePath, policy, pending.guess)) return true;
     } else if (extension) {
         for (const DecoderRow& row : kOwnDecoders) {
             if (strcasecmp(extension, row.extension) == 0) {
@@ -103,7 +102,8 @@ bool CachedPicture::loadAwaitingPolicy(const char* filePath,
 }
 
 bool CachedPicture::loadJpeg(const char* filePath,
-                             const std::function<const ScreenCopyPolicy&()>& policy) {
+                             const std::function<const ScreenCopyPolicy&()>& policy,
+                             const std::optional<ScreenCopyPolicy>& guess) {
     // One read of the whole file: the header, the EXIF scan and the decode all work on it.
     FileSource file;
     if (!file.open(filePath)) return false;
@@ -118,18 +118,23 @@ bool CachedPicture::loadJpeg(const char* filePath,
     const char* camera = scanExifWindow(bytes.data(), got, angle);
     const std::string cameraFound = camera ? camera : "";
 
-    // The picture as shown, after the EXIF turn, and the screen copy it gets.
+    // The picture as shown, after the EXIF turn, and the reduction its screen copy allows.
     const bool turned = angle != 0;
     const Size shown = turned ? Size{fullHeight, fullWidth} : Size{fullWidth, fullHeight};
-    const ScreenCopyPolicy& screenPolicy = policy();
-    int reduction = 1;
-    if (screenPolicy.reduceLargeJpeg) {
-        const Size copy = screenCopySize(shown, 24, screenPolicy);
-        if (copy.width > 0)
-            reduction =
-                jpegReduction(fullWidth, fullHeight, turned ? Size{copy.height, copy.width} : copy);
-    }
+    auto reductionFor = [&](const ScreenCopyPolicy& p) {
+        if (!p.reduceLargeJpeg) return 1;
+        const Size copy = screenCopySize(shown, 24, p);
+        if (copy.width <= 0) return 1;
+        return jpegReduction(fullWidth, fullHeight, turned ? Size{copy.height, copy.width} : copy);
+    };
+    int reduction = reductionFor(guess ? *guess : policy());
     if (!decodeJpeg(bytes.data(), got, *picture, kMaxPicturePixels, reduction)) return false;
+    const ScreenCopyPolicy& screenPolicy = policy();
+    if (const int needed = reductionFor(screenPolicy); needed < reduction) {
+        // The screen turned out larger than the guess: decoded again with more pixels.
+        reduction = needed;
+        if (!decodeJpeg(bytes.data(), got, *picture, kMaxPicturePixels, reduction)) return false;
+    }
     bytes.reset();
 
     path = filePath;

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace vistrel {
@@ -16,6 +17,15 @@ namespace vistrel {
 // The text after the last "." that follows the last "/" of the path; null when the path has no
 // "/" or nothing after it has a ".".
 const char* extensionOf(const char* path);
+
+// How a decode that starts before the screen is known gets its screen copy policy.
+struct PendingPolicy {
+    // The policy, waiting for it if need be; asked for at most once.
+    std::function<ScreenCopyPolicy()> wait;
+    // A likely policy known at once (from the X server, before the toolkit is up): a JPEG's
+    // reduced decode starts from it, and is made again when the real one needs more pixels.
+    std::optional<ScreenCopyPolicy> guess;
+};
 
 class CachedPicture {
 public:
@@ -56,7 +66,7 @@ public:
     // file's bytes are read and decoded before the screen is known. With the policy's
     // reduceLargeJpeg, a JPEG that gets a screen copy is decoded at the largest DCT reduction
     // that still covers the copy, and only the copy is kept: the record is reduced().
-    bool loadAwaitingPolicy(const char* path, const std::function<ScreenCopyPolicy()>& policy);
+    bool loadAwaitingPolicy(const char* path, const PendingPolicy& policy);
     void reset();
 
     // Makes or refreshes the screen-sized copy when the picture is large compared with the screen.
@@ -70,7 +80,8 @@ private:
     void applyExif(const char* path);
     void applyExif(const char* camera, int angle);
     // A JPEG through the library (see loadAwaitingPolicy).
-    bool loadJpeg(const char* path, const std::function<const ScreenCopyPolicy&()>& policy);
+    bool loadJpeg(const char* path, const std::function<const ScreenCopyPolicy&()>& policy,
+                  const std::optional<ScreenCopyPolicy>& guess);
 
     Size fullSize_; // empty unless reduced
 };

@@ -20,9 +20,18 @@ uint32_t bigEndian32(const uint8_t* p) {
 }
 
 const uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-// libpng's own limit on either side (PNG_USER_WIDTH_MAX, PNG_USER_HEIGHT_MAX): larger files are
-// its to refuse.
+// libpng's own limits, past which it refuses a file: on either side (PNG_USER_WIDTH_MAX,
+// PNG_USER_HEIGHT_MAX), and on a chunk other than IDAT (PNG_USER_CHUNK_MALLOC_MAX).
 constexpr uint32_t kLargestSide = 1000000;
+constexpr uint32_t kLargestChunk = 8000000;
+
+// A chunk type is four ASCII letters; libpng refuses anything else.
+bool validType(const uint8_t* type) {
+    for (int i = 0; i < 4; ++i)
+        if (!((type[i] >= 'A' && type[i] <= 'Z') || (type[i] >= 'a' && type[i] <= 'z')))
+            return false;
+    return true;
+}
 
 enum ColorType : uint8_t { kGrey = 0, kColor = 2, kPalette = 3, kGreyAlpha = 4, kColorAlpha = 6 };
 
@@ -71,6 +80,17 @@ struct Header {
     uint32_t width = 0, height = 0;
     uint8_t depth = 0, colorType = 0, compression = 0, filter = 0, interlace = 0;
 };
+
+// The longest IDAT chunk libpng accepts for this header: the filtered rows and the most that
+// deflate and zlib can add to them (png_check_chunk_length).
+uint64_t longestImageChunk(const Header& h) {
+    constexpr uint64_t kMost = 0x7FFFFFFF;
+    uint64_t rowFactor = uint64_t(h.width) * channelsOf(h.colorType) * (h.depth > 8 ? 2 : 1) + 1;
+    uint64_t limit = h.height > 0xFFFFFFFFu / rowFactor ? kMost : h.height * rowFactor;
+    rowFactor = std::min<uint64_t>(rowFactor, 32566);
+    limit += 6 + 5 * (limit / rowFactor + 1);
+    return std::min(limit, kMost);
+}
 
 // One unfiltered row of samples laid into a picture row: the high byte of 16-bit samples, colour
 // as blue, green, red (as libpng's strip_16, gray_to_rgb and bgr transformations give it).
@@ -168,6 +188,9 @@ PngFastResult decodePngFast(const uint8_t* data, std::size_t size, Picture& pict
         const uint8_t* type = data + at + 4;
         const uint8_t* body = type + 4;
         auto is = [&](const char* name) { return std::memcmp(type, name, 4) == 0; };
+        if (!validType(type) ||
+            length > (is("IDAT") && headerRead ? longestImageChunk(h) : kLargestChunk))
+            return Result::LeftToLibpng;
         const bool critical = (type[0] & 0x20) == 0; // an upper-case first letter
         if (headerRead == is("IHDR")) return Result::LeftToLibpng;
         // libpng refuses a critical chunk whose checksum is wrong; the others it skips unread.

@@ -6,6 +6,7 @@
 #include "QtDesktop.h"
 #include "QtPlatform.h"
 #include "QtWindowHost.h"
+#include "ScreenGuess.h"
 #include "Skin.h"
 #include "ViewerApp.h"
 #include "ViewerWindow.h"
@@ -20,7 +21,7 @@ int main(int argc, char** argv) {
     const std::string commandLine = vistrel::JoinArguments(argc, argv);
     // The picture is decoded on a thread of its own while the toolkit and the display come up.
     vistrel::ViewerApp app;
-    app.beginOpening(commandLine);
+    app.beginOpening(commandLine, {}, vistrel::guessScreenSize);
 
     // A window that places itself and stays on top needs X11 (XWayland on Wayland desktops).
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "xcb");

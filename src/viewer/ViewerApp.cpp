@@ -47,20 +47,28 @@ struct ViewerApp::ScreenGate {
     }
 };
 
-void ViewerApp::beginOpening(const std::string& commandLine, OpeningDecode decode) {
+void ViewerApp::beginOpening(const std::string& commandLine, OpeningDecode decode,
+                             const std::function<std::optional<Size>()>& guessScreen) {
     const std::string path = PathFromCommandLine(commandLine);
     if (path.empty()) return;
     if (!decode) {
-        decode = [](CachedPicture& record, const char* file,
-                    const std::function<ScreenCopyPolicy()>& policy) {
+        decode = [](CachedPicture& record, const char* file, const PendingPolicy& policy) {
             return record.loadAwaitingPolicy(file, policy);
         };
     }
     gate_ = std::make_shared<ScreenGate>();
     opening_ = Prefetcher::startOpening(
-        AbsolutePath(path), [gate = gate_, decode](CachedPicture& record, const char* file) {
+        AbsolutePath(path),
+        [gate = gate_, decode, guessScreen](CachedPicture& record, const char* file) {
             debugLog("start-up decode begins: %s", file);
-            const bool decoded = decode(record, file, [&] { return gate->wait(); });
+            PendingPolicy policy{[&] { return gate->wait(); }, std::nullopt};
+            // Fit to screen, unless the settings turn it off (then the decode is made again).
+            if (const std::optional<Size> screen = guessScreen ? guessScreen() : std::nullopt) {
+                policy.guess = ScreenCopyPolicy{*screen, false, {}};
+                policy.guess->reduceLargeJpeg = true;
+                debugLog("screen guessed: %dx%d", screen->width, screen->height);
+            }
+            const bool decoded = decode(record, file, policy);
             debugLog("start-up decode %s", decoded ? "done" : "failed");
             return decoded;
         });

@@ -31,7 +31,7 @@ TEST_F(Placement, StoredNoneScaleStartsABigPictureAtNaturalSizeAndReleasesTheWor
         ViewerApp app;
         app.beginOpening("\"" + Path("big.jpg") + "\"",
                          [&](CachedPicture& record, const char* path, const auto& policy) {
-                             return decoder_->decode(record, path, policy());
+                             return decoder_->decode(record, path, policy.wait());
                          });
         ASSERT_TRUE(app.start(window, host_));
         EXPECT_EQ(host_.geometry, (Rect{-2080, -1920, 1920, 1080}));
