@@ -27,8 +27,8 @@ public:
     // Draws `shown` into a window of `window`'s size.
     void draw(Canvas& dc, Picture& shown, Size window);
     // Renders the picture at `size`, the window's new size: resampled into a translucent frame
-    // for 32-bit pictures (fast: triangle filter, else Lanczos-3), stretched by the presenter
-    // otherwise (the picture itself is not changed).
+    // for a picture with real transparency (fast: triangle filter, else Lanczos-3), stretched by
+    // the presenter otherwise (the picture itself is not changed).
     void drawZoomed(Picture& picture, Size size, bool fast);
 
 private:

@@ -12,6 +12,7 @@ settings folder, and pictures made for it by Pillow and ImageMagick. The root wi
 import os
 import json
 import shutil
+import struct
 import subprocess
 import sys
 import tempfile
@@ -230,6 +231,18 @@ def translucent(alpha_everywhere=None):
     return image
 
 
+def bmp32(path, image):
+    """Writes an RGB picture as an uncompressed 32-bit BMP whose fourth byte is 0 everywhere, as
+    many programs write 32-bit bitmaps: a byte of padding, not transparency."""
+    w, h = image.size
+    rows = b"".join(bytes(b for (r, g, b_) in (image.getpixel((x, y)) for x in range(w))
+                          for b in (b_, g, r, 0))
+                    for y in reversed(range(h)))
+    header = struct.pack("<IiiHHIIiiII", 40, w, h, 1, 32, 0, len(rows), 2835, 2835, 0, 0)
+    with open(path, "wb") as f:
+        f.write(b"BM" + struct.pack("<IHHI", 14 + 40 + len(rows), 0, 0, 14 + 40) + header + rows)
+
+
 def at(origin, point):
     return (origin[0] + point[0], origin[1] + point[1])
 
@@ -336,6 +349,29 @@ def case_opaque_32bit_png(s):
     # All alpha 255: drawn plainly, every colour as it is.
     s.expect_pixels({at((x, y), (20, 20)): (0, 200, 0), at((x, y), (380, 20)): (255, 0, 0),
                      at((x, y), (230, 150)): (0, 0, 255)}, tolerance=3)
+    s.key(window, "Escape")
+    s.expect_exit(0)
+
+
+def case_zoomed_32bit_bmp_without_alpha(s):
+    picture = s.path("pictures", "padded.bmp")
+    bmp32(picture, quadrants((200, 100)))
+    s.start(picture)
+    window, x, y, w, h, title = s.window()
+    check(title == "padded.bmp [200x100x32]", "title %r" % title)
+    s.expect_pixels({at((x, y), (5, 5)): RED, at((x, y), (195, 95)): YELLOW})
+    # Zoomed by key and by a right drag, the picture stays as opaque as it was drawn first.
+    s.key(window, "KP_Add")
+    wait_for("the zoomed window", lambda: s.window()[3:5] == (220, 110))
+    _, x, y, w, h, _ = s.window()
+    s.expect_pixels({at((x, y), (5, 5)): RED, at((x, y), (w - 5, h - 5)): YELLOW,
+                     at((x, y), (w - 5, 5)): GREEN})
+    s.xdotool("mousemove", str(x + 50), str(y + 50), "mousedown", "3", "sleep", "0.2",
+              "mousemove", str(x + 70), str(y + 50), "sleep", "0.2", "mousemove", str(x + 100),
+              str(y + 50), "sleep", "0.5", "mouseup", "3")
+    wait_for("the dragged zoom", lambda: s.window()[3] == 320)
+    _, x, y, w, h, _ = s.window()
+    s.expect_pixels({at((x, y), (5, 5)): RED, at((x, y), (w - 5, h - 5)): YELLOW})
     s.key(window, "Escape")
     s.expect_exit(0)
 
