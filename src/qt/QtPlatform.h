@@ -11,10 +11,12 @@ namespace vistrel {
 class QtPlatform final : public Platform {
 public:
     QtPlatform();
-    // Asked on the application's thread only (the window passes the screen on to the worker).
+    // In device pixels. Asked on the application's thread only (the window passes the screen on
+    // to the worker).
     Rect primaryScreen() override;
     bool decodeSystemPicture(const uint8_t* data, std::size_t size, SystemImageSink& sink) override;
-    // Needs a QGuiApplication; without one, the headless measure of 7 x 13 per character.
+    // In device pixels. Needs a QGuiApplication; without one, the headless measure of 7 x 13 per
+    // character.
     TextExtent textExtent(const char* text) override;
     // QSettings("Quorbane", "Vistrel"): ~/.config/Quorbane/Vistrel.conf on Linux.
     bool readSetting(const char* name, std::string& text) override;

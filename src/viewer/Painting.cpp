@@ -3,17 +3,21 @@
 
 namespace vistrel {
 
-void ViewerWindow::onPaint(Canvas& dc) {
+Picture* ViewerWindow::shownPicture() {
     CachedPicture* current = pictureOnShow();
-    if (!current) {
+    if (!current) return nullptr;
+    return fitToScreen_ && current->fitted && !current->fitted->empty() ? current->fitted.get()
+                                                                        : current->picture.get();
+}
+
+void ViewerWindow::onPaint(Canvas& dc) {
+    Picture* shown = shownPicture();
+    if (!shown) {
         renderer_.setTranslucent(false);
         drawStartPage(dc);
         return;
     }
-    Picture& shown = fitToScreen_ && current->fitted && !current->fitted->empty()
-                         ? *current->fitted
-                         : *current->picture;
-    renderer_.draw(dc, shown, window_.size());
+    renderer_.draw(dc, *shown, window_.size());
 }
 
 void ViewerWindow::repaint() {

@@ -20,6 +20,11 @@ void Renderer::setTranslucent(bool on) {
     translucent_ = on;
 }
 
+bool Renderer::drawsTranslucent(Picture& shown, Size window) const {
+    return shown.width() == window.width && shown.height() == window.height &&
+           needsTranslucency(shown);
+}
+
 void Renderer::draw(Canvas& dc, Picture& shown, Size window) {
     if (shown.width() != window.width || shown.height() != window.height) {
         present(shown, window);

@@ -24,6 +24,9 @@ public:
     bool translucent() const { return translucent_; }
     void setTranslucent(bool on);
 
+    // Whether `shown` is drawn as a translucent frame into a window of `window`'s size: a
+    // picture of another size is stretched, which is always opaque.
+    bool drawsTranslucent(Picture& shown, Size window) const;
     // Draws `shown` into a window of `window`'s size.
     void draw(Canvas& dc, Picture& shown, Size window);
     // Renders the picture at `size`, the window's new size: resampled into a translucent frame

@@ -47,6 +47,10 @@ bool ViewerWindow::create(WindowHost& host) {
     host_ = &host;
     renderer_.attach(host, platform().capabilities().translucentWindows);
     initialPlacement();
+    // The window is made for what it shows first: ready for translucency only when that has
+    // real transparency.
+    if (Picture* shown = shownPicture())
+        renderer_.setTranslucent(renderer_.drawsTranslucent(*shown, window_.size()));
     if (ReadSetting("NoneTopMost") == 1) topMost_ = false;
     if (!host.create(window_, topMost_, caption_.c_str())) {
         host_ = nullptr;

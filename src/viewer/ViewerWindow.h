@@ -128,6 +128,9 @@ private:
     void toggleTopMost();
 
     // --- painting
+    // The picture painted: the screen copy when fitted, else the decoded picture; none on the
+    // start page.
+    Picture* shownPicture();
     void repaint();
     // Sizes the window to `to` and renders the picture at that size: fast for the repeated steps
     // of a drag, in quality for a final frame.

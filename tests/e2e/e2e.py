@@ -49,7 +49,7 @@ def wait_for(what, probe, timeout=WAIT):
 class Session:
     """An X server, a home folder and the program under test."""
 
-    def __init__(self, vistrel):
+    def __init__(self, vistrel, screen=SCREEN):
         self.vistrel = vistrel
         self.dir = tempfile.mkdtemp(prefix="vistrel-e2e-")
         self.home = os.path.join(self.dir, "home")
@@ -59,7 +59,7 @@ class Session:
         os.makedirs(runtime, mode=0o700)
         read, write = os.pipe()
         self.server = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write), "-screen", "0", "%dx%dx24" % SCREEN, "-wr",
+            ["Xvfb", "-displayfd", str(write), "-screen", "0", "%dx%dx24" % screen, "-wr",
              "-nolisten", "tcp", "-noreset"],
             pass_fds=(write,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(write)
@@ -103,8 +103,8 @@ class Session:
         except FileNotFoundError:
             return ""
 
-    def start(self, *arguments):
-        self.program = subprocess.Popen([self.vistrel, *arguments], env=self.env,
+    def start(self, *arguments, **environment):
+        self.program = subprocess.Popen([self.vistrel, *arguments], env=dict(self.env, **environment),
                                         stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
 
     def xdotool(self, *arguments):
@@ -121,6 +121,12 @@ class Session:
         shell = dict(line.split("=", 1)
                      for line in self.xdotool("getwindowgeometry", "--shell", window).split())
         return int(shell["X"]), int(shell["Y"]), int(shell["WIDTH"]), int(shell["HEIGHT"])
+
+    def depth(self, window):
+        """Bits per pixel of the window's visual: 24 opaque, 32 with an alpha channel."""
+        info = subprocess.run(["xwininfo", "-id", window], env=self.env, capture_output=True,
+                              text=True).stdout
+        return int(info.split("Depth:")[1].split()[0])
 
     def running(self):
         if self.program.poll() is not None:
@@ -267,6 +273,7 @@ def case_small_picture(s):
     check(title == "small.png [640x480]", "title %r" % title)
     s.expect_pixels({(650, 310): RED, (1270, 310): GREEN, (650, 770): BLUE, (1270, 770): YELLOW,
                      (639, 299): (255, 255, 255)})
+    check(s.depth(window) == 24, "an opaque picture in a window of depth %d" % s.depth(window))
     s.key(window, "Escape")
     s.expect_exit(0)
 
@@ -341,6 +348,27 @@ def case_translucent_png(s):
     s.expect_exit(0)
 
 
+def case_opaque_then_translucent(s):
+    """A window made opaque for an opaque picture takes an alpha channel when a picture with
+    real transparency follows, and keeps the keyboard."""
+    Image.new("RGB", (400, 300), GREEN).save(s.path("folder", "0.png"))
+    translucent().save(s.path("folder", "1.png"))
+    s.start(s.path("folder", "0.png"))
+    window, x, y, w, h, title = s.window()
+    check(s.depth(window) == 24, "depth %d" % s.depth(window))
+    s.key(window, "Right")
+    wait_for("the translucent picture", lambda: s.window()[5] == "1.png [400x300]")
+    s.expect_pixels({at((x, y), (20, 20)): (255, 255, 255), at((x, y), (380, 20)): (255, 0, 0),
+                     at((x, y), (230, 150)): (0, 0, 128)}, tolerance=3)
+    window = s.window()[0]
+    check(s.depth(window) == 32, "depth %d" % s.depth(window))
+    s.key(window, "Left")
+    wait_for("the opaque picture", lambda: s.window()[5] == "0.png [400x300]")
+    s.expect_pixels({at((x, y), (20, 20)): GREEN, at((x, y), (380, 290)): GREEN})
+    s.key(window, "Escape")
+    s.expect_exit(0)
+
+
 def case_opaque_32bit_png(s):
     picture = s.path("pictures", "opaque.png")
     translucent(alpha_everywhere=255).save(picture)
@@ -374,6 +402,97 @@ def case_zoomed_32bit_bmp_without_alpha(s):
     s.expect_pixels({at((x, y), (5, 5)): RED, at((x, y), (w - 5, h - 5)): YELLOW})
     s.key(window, "Escape")
     s.expect_exit(0)
+
+
+def checkerboard(size):
+    """A picture whose every pixel differs from its neighbours, framed by one-pixel lines of red
+    (left, top) and blue (right, bottom): any scaling on the way to the screen shows."""
+    w, h = size
+    image = Image.new("RGB", size)
+    image.putdata([(255, 255, 255) if (x + y) % 2 else (0, 0, 0)
+                   for y in range(h) for x in range(w)])
+    for x in range(w):
+        image.putpixel((x, 0), RED)
+        image.putpixel((x, h - 1), BLUE)
+    for y in range(h):
+        image.putpixel((0, y), RED)
+        image.putpixel((w - 1, y), BLUE)
+    return image
+
+
+def expect_exact(s, picture, origin):
+    """The screen shows `picture` at `origin` pixel for pixel."""
+    def same():
+        shown = s.screen().crop((origin[0], origin[1], origin[0] + picture.width,
+                                 origin[1] + picture.height))
+        return list(shown.getdata()) == list(picture.getdata())
+    wait_for("the picture pixel for pixel at %r" % (origin,), same)
+
+
+def case_scaled_screens(s):
+    """At a device-pixel ratio of 1, 1.5 and 2 the window is exactly as large as the picture in
+    the screen's pixels and shows it pixel for pixel; fit to screen counts the screen's pixels."""
+    small = checkerboard((400, 300))
+    small.save(s.path("pictures", "a.png"))
+    quadrants((4000, 3000)).save(s.path("pictures", "b.jpg"), quality=95)
+    for ratio in ("1", "1.5", "2"):
+        s.start(s.path("pictures", "a.png"), QT_SCALE_FACTOR=ratio)
+        window, x, y, w, h, title = s.window()
+        check((x, y, w, h) == (760, 390, 400, 300), "at %s: geometry %r" % (ratio, (x, y, w, h)))
+        expect_exact(s, small, (760, 390))
+        # The menu opens where the right button was pressed.
+        s.xdotool("mousemove", "900", "500", "click", "3")
+        menu = s.popup(window)
+        check(abs(menu[1] - 900) <= 1 and abs(menu[2] - 500) <= 1, "menu at %r" % (menu[1:3],))
+        s.xdotool("key", "Escape")
+        s.closed(menu[0])
+        s.key(window, "Right")
+        wait_for("the big picture at " + ratio, lambda: s.window()[5] == "b.jpg [4000x3000]")
+        wait_for("the fitted window at " + ratio,
+                 lambda: s.window()[1:5] == (240, 0, 1440, 1080))
+        s.expect_pixels({(250, 10): RED, (1670, 1070): YELLOW})
+        s.key(window, "Escape")
+        s.expect_exit(0)
+
+
+def case_primary_screen_on_the_right(s):
+    """Two monitors side by side, the primary one on the right: placement, the lock places,
+    the edge keys and the start page count from its origin (1920, 0)."""
+    for args in (["--setmonitor", "left", "1920/508x1080/286+0+0", "none"],
+                 ["--setmonitor", "*right", "1920/508x1080/286+1920+0", "none"]):
+        subprocess.run(["xrandr", *args], env=s.env, check=True)
+    quadrants((640, 480)).save(s.path("folder", "a.png"))
+    Image.new("RGB", (400, 300), GREEN).save(s.path("folder", "b.png"))
+    quadrants((4000, 3000)).save(s.path("folder", "c.jpg"), quality=95)
+    s.start(s.path("folder", "a.png"))
+    window, x, y, w, h, title = s.window()
+    check((x, y, w, h) == (2560, 300, 640, 480), "geometry %r" % ((x, y, w, h),))
+    s.expect_pixels({(2570, 310): RED, (3190, 770): YELLOW})
+    # Locked where it stands, the middle of the primary screen: the next picture keeps its centre.
+    s.menu_command(window, (2600, 400), 4)
+    wait_for("the lock place", lambda: "LockPlace=4" in s.stored_settings())
+    check("xLockPlace=2880" in s.stored_settings(), s.stored_settings())
+    s.key(window, "Right")
+    wait_for("b.png centred on the lock", lambda: s.window()[1:5] == (2680, 390, 400, 300))
+    s.menu_command(window, (2700, 400), 4)  # unlocked
+    wait_for("no lock place", lambda: "LockPlace=-1" in s.stored_settings())
+    s.key(window, "Right")
+    wait_for("c.jpg fitted", lambda: s.window()[1:5] == (2160, 0, 1440, 1080))
+    s.key(window, "KP_Multiply")
+    wait_for("c.jpg at natural size", lambda: s.window()[1:5] == (1920, 0, 4000, 3000))
+    for key, position in (("End", (-160, 0)), ("Next", (-160, -1920)), ("Home", (1920, -1920)),
+                          ("Prior", (1920, 0))):
+        s.key(window, key)
+        wait_for("the window at %r after %s" % (position, key),
+                 lambda: s.window()[1:3] == position)
+    s.key(window, "F1")
+    _, x, y, w, h, _ = s.window(titled=False)
+    check((x, y) == (1920 + (1920 - w) // 2, (1080 - h) // 2), "start page at %r" % ((x, y),))
+    s.key(window, "Escape")
+    s.expect_exit(0)
+
+
+case_primary_screen_on_the_right.screen = (3840, 1080)
 
 
 def expect_start_page(s):
@@ -657,7 +776,7 @@ def main():
     if name == "--list":
         print("\n".join(CASES))
         return
-    session = Session(vistrel)
+    session = Session(vistrel, getattr(CASES[name], "screen", SCREEN))
     try:
         CASES[name](session)
     except Failure as failure:
