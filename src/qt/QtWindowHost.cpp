@@ -25,6 +25,7 @@
 #include <QWheelEvent>
 #include <QWindow>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -285,9 +286,20 @@ void QtWindowHost::setTopMost(bool on) {
 
 QImage& QtWindowHost::frame() {
     if (frame_.size() != geometry_.size()) {
-        frame_ = QImage(geometry_.size(), QImage::Format_ARGB32_Premultiplied);
-        if (!frame_.isNull()) frame_.fill(Qt::black);
+        frame_ = QImage();
         framePainted_ = false;
+        const QSize size = geometry_.size();
+        const auto bytes =
+            std::size_t(std::max(0, size.width())) * 4 * std::size_t(std::max(0, size.height()));
+        // Fresh zeroed memory is black where an opaque window shows it, and the kernel hands it
+        // out without a pass over it: a new frame is written once, by its first paint.
+        if (void* zeroed = bytes ? std::calloc(bytes, 1) : nullptr) {
+            frame_ =
+                QImage(static_cast<uchar*>(zeroed), size.width(), size.height(), size.width() * 4,
+                       QImage::Format_ARGB32_Premultiplied, std::free, zeroed);
+            // Through an alpha channel zero would be transparent: unpainted parts stay black.
+            if (withAlpha_) frame_.fill(Qt::black);
+        }
     }
     return frame_;
 }
