@@ -1,10 +1,11 @@
 // vistrel [PICTURE]: the viewer program.
 #include "CommandLine.h"
-#include "DesktopCommands.h"
 #include "Prefetcher.h"
 #include "QtDesktop.h"
 #include "QtPlatform.h"
 #include "QtWindowHost.h"
+#include "QuitOnSignals.h"
+#include "TemporaryFiles.h"
 #include "ViewerApp.h"
 #include "ViewerWindow.h"
 
@@ -32,6 +33,10 @@ int main(int argc, char** argv) {
     window.setDesktop(&desktop);
     vistrel::ViewerApp app;
     if (!app.start(window, host, commandLine)) return 1;
+    // A session's end (SIGTERM) or Ctrl+C closes the window as Esc does.
+    vistrel::QuitOnSignals quit([&host] { host.postClose(); });
+    // What a crashed or killed instance left for file managers; after the first frame.
+    vistrel::ClearLeftoverTemporaryFiles();
     const int result = application.exec();
     // Files offered to drags out of the window; a file manager has copied them by now.
     vistrel::RemoveTemporaryFiles();

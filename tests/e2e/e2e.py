@@ -10,6 +10,7 @@ settings folder, and pictures made for it by Pillow and ImageMagick. The root wi
 (-wr), so wherever the desktop shows through a window, the screen is white.
 """
 import os
+import glob
 import json
 import shutil
 import struct
@@ -764,6 +765,66 @@ def case_drag_out_and_drop(s):
     finally:
         target.kill()
         target.wait()
+
+
+def case_wallpaper_in_a_format_desktops_cannot_read(s):
+    """GNOME cannot show a TGA background: it gets the picture on show as a PNG copy."""
+    s.env.update(XDG_CURRENT_DESKTOP="GNOME", GSETTINGS_BACKEND="keyfile")
+    picture = s.path("pictures", "logo.tga")
+    quadrants((300, 200)).save(picture)
+    s.start(picture)
+    window, x, y, w, h, title = s.window()
+    s.menu_command(window, (x + 20, y + 20), 7)  # one picture: the background is the 7th item
+
+    def background():
+        result = subprocess.run(["gsettings", "get", "org.gnome.desktop.background",
+                                 "picture-uri"], env=s.env, capture_output=True, text=True)
+        uri = result.stdout.strip().strip("'")
+        return uri[len("file://"):] if "/Quorbane/Vistrel/Wallpaper/" in uri else None
+    copy = wait_for("the background", background)
+    check(copy.endswith(".png"), "background %r" % copy)
+    with Image.open(copy) as shown:
+        check(shown.format == "PNG", "a %s file" % shown.format)
+        check(list(shown.convert("RGB").getdata()) == list(quadrants((300, 200)).getdata()),
+              "the PNG is not the picture")
+    s.key(window, "Escape")
+    s.expect_exit(0)
+
+
+def case_temporary_files_end_with_the_program(s):
+    """A pasted picture dragged out leaves a file for the file manager until the program ends:
+    SIGTERM ends it cleanly with the file gone; what a killed run left goes at the next start."""
+    folder = os.path.join(s.env["XDG_RUNTIME_DIR"], "vistrel")
+    png = s.path("clip.png")
+    quadrants((120, 80)).save(png)
+    owner = subprocess.Popen(["xclip", "-quiet", "-selection", "clipboard", "-t", "image/png",
+                              "-i", png], env=s.env, stdout=subprocess.DEVNULL,
+                             stderr=subprocess.DEVNULL)
+
+    def dragged_out():
+        """Starts the program, pastes and drags the picture out; the file offered."""
+        s.start()
+        window = s.window(titled=False)[0]
+        s.key(window, "ctrl+v")
+        wait_for("the pasted picture", lambda: s.window()[5] == "Snapshot [120x80]")
+        s.xdotool("mousemove", "960", "540", "keydown", "ctrl", "mousedown", "1", "sleep", "0.2",
+                  "mousemove", "950", "530", "sleep", "0.3", "mousemove", "400", "300", "sleep",
+                  "0.3", "mouseup", "1", "keyup", "ctrl")
+        return wait_for("the file offered", lambda: glob.glob(folder + "/run-*/vtl*.bmp"))[0]
+
+    try:
+        offered = dragged_out()
+        s.program.kill()  # a crash: nothing is cleared
+        s.program.wait()
+        check(os.path.exists(offered), "a killed run cleared its files")
+        offered_again = dragged_out()
+        wait_for("what the killed run left to go", lambda: not os.path.exists(offered))
+        s.program.terminate()
+        s.expect_exit(0)
+        check(not os.path.exists(os.path.dirname(offered_again)), "files left after SIGTERM")
+    finally:
+        owner.kill()
+        owner.wait()
 
 
 CASES = {name[len("case_"):]: f for name, f in globals().items() if name.startswith("case_")}
