@@ -11,12 +11,16 @@
 
 #include <QApplication>
 
+#include <cstdio>
 #include <string>
 
 int main(int argc, char** argv) {
     // The command line as the program was given it: QApplication takes out the arguments it
     // knows ("-style", "-display"...), which may just as well be parts of a file name.
     const std::string commandLine = vistrel::JoinArguments(argc, argv);
+    // `vistrel --help` and `vistrel --version` answer without a display.
+    if (const std::string text = vistrel::InformationFor(commandLine); !text.empty())
+        return std::fputs(text.c_str(), stdout) < 0 ? 1 : 0;
 
     // A window that places itself and stays on top needs X11 (XWayland on Wayland desktops).
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "xcb");

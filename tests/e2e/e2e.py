@@ -767,6 +767,16 @@ def case_drag_out_and_drop(s):
         target.wait()
 
 
+def case_help_and_version(s):
+    """--help and --version print a short text and end, without a display."""
+    environment = {key: value for key, value in s.env.items() if key != "DISPLAY"}
+    for argument, start in (("--help", "Usage: vistrel [PICTURE]\n"), ("--version", "vistrel ")):
+        result = subprocess.run([s.vistrel, argument], env=environment, capture_output=True,
+                                text=True, timeout=WAIT)
+        check(result.returncode == 0 and result.stdout.startswith(start),
+              "%s: %d %r %r" % (argument, result.returncode, result.stdout, result.stderr))
+
+
 def case_wallpaper_in_a_format_desktops_cannot_read(s):
     """GNOME cannot show a TGA background: it gets the picture on show as a PNG copy."""
     s.env.update(XDG_CURRENT_DESKTOP="GNOME", GSETTINGS_BACKEND="keyfile")
