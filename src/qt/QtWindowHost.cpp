@@ -70,6 +70,17 @@ private:
 
 HostWidget::HostWidget(QtWindowHost& host) : host_(host) {}
 
+QIcon HostWidget::programIcon() {
+    // The installed theme's icon, else our own. The window carries it in the sizes task bars and
+    // switchers draw: every size is sent to the X server with the window, and a 256-pixel one
+    // alone would be 256 KB.
+    const QIcon source = QIcon::fromTheme("vistrel", QIcon(":/icon/vistrel.png"));
+    QIcon icon;
+    for (const int side : {16, 32, 48, 64})
+        icon.addPixmap(source.pixmap(QSize(side, side)));
+    return icon;
+}
+
 void HostWidget::paintEvent(QPaintEvent*) {
     QImage& frame = host_.frame();
     // A frame the window has not painted since it got its size: the window paints it now.
@@ -87,11 +98,11 @@ void HostWidget::paintEvent(QPaintEvent*) {
     painter.drawImage(QPointF(0, 0), shown);
     painter.end();
     if (!host_.iconSet_) {
-        // Looking the icon up in the desktop's theme takes a few milliseconds: after the first
-        // frame, not before it.
+        // Looking the icon up and scaling it takes a few milliseconds: after the first frame,
+        // not before it.
         host_.iconSet_ = true;
         QMetaObject::invokeMethod(
-            this, [this] { setWindowIcon(QIcon::fromTheme("vistrel")); }, Qt::QueuedConnection);
+            this, [this] { setWindowIcon(programIcon()); }, Qt::QueuedConnection);
     }
 }
 

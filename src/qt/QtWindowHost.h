@@ -6,6 +6,7 @@
 #include "InputTable.h"
 #include "WindowHost.h"
 
+#include <QIcon>
 #include <QImage>
 #include <QRect>
 #include <QRegion>
@@ -41,6 +42,8 @@ protected:
 
 private:
     friend class QtWindowHost;
+    // The program's icon, in the sizes a desktop shows.
+    static QIcon programIcon();
     // Makes the native window anew, with an alpha channel or without: the visual of an X window
     // is fixed when it is made.
     void renewNativeWindow(bool withAlpha);

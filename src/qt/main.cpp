@@ -15,8 +15,7 @@
 #include <string>
 
 int main(int argc, char** argv) {
-    // The command line as the program was given it: QApplication takes out the arguments it
-    // knows ("-style", "-display"...), which may just as well be parts of a file name.
+    // The command line as the program was given it.
     const std::string commandLine = vistrel::JoinArguments(argc, argv);
     // `vistrel --help` and `vistrel --version` answer without a display.
     if (const std::string text = vistrel::InformationFor(commandLine); !text.empty())
@@ -24,9 +23,16 @@ int main(int argc, char** argv) {
 
     // A window that places itself and stays on top needs X11 (XWayland on Wayland desktops).
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "xcb");
-    QApplication application(argc, argv);
+    // Qt gets none of the arguments: every command line names a picture, also one that looks
+    // like a Qt option ("-display x.png"). "-name" gives the window its WM_CLASS instance
+    // "vistrel" whatever the program file is called.
+    char instanceOption[] = "-name", instanceName[] = "vistrel";
+    char* qtArguments[] = {argv[0], instanceOption, instanceName, nullptr};
+    int qtArgumentCount = 3;
+    QApplication application(qtArgumentCount, qtArguments);
     QApplication::setOrganizationName("Quorbane");
     QApplication::setApplicationName("Vistrel");
+    QApplication::setDesktopFileName("vistrel");
     QApplication::setQuitOnLastWindowClosed(false); // the window's close path ends the loop
 
     vistrel::QtPlatform platform;

@@ -77,11 +77,15 @@ class Session:
             "LANG": "C.UTF-8",
         }
         self.program = None
+        self.others = []
 
     def close(self):
         if self.program and self.program.poll() is None:
             self.program.kill()
             self.program.wait()
+        for other in self.others:
+            other.kill()
+            other.wait()
         self.server.terminate()
         self.server.wait()
         shutil.rmtree(self.dir, ignore_errors=True)
@@ -107,6 +111,17 @@ class Session:
     def start(self, *arguments, **environment):
         self.program = subprocess.Popen([self.vistrel, *arguments], env=dict(self.env, **environment),
                                         stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+
+    def window_manager(self):
+        """Runs openbox, a window manager from Debian's packages, on the server."""
+        self.others.append(subprocess.Popen(["openbox", "--sm-disable"], env=self.env,
+                                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+        wait_for("the window manager", lambda: "window id" in self.xprop(
+            "-root", "_NET_SUPPORTING_WM_CHECK"))
+
+    def xprop(self, *arguments):
+        return subprocess.run(["xprop", *arguments], env=self.env, capture_output=True,
+                              text=True).stdout
 
     def xdotool(self, *arguments):
         result = subprocess.run(["xdotool", *arguments], env=self.env, capture_output=True,
@@ -775,6 +790,62 @@ def case_help_and_version(s):
                                 text=True, timeout=WAIT)
         check(result.returncode == 0 and result.stdout.startswith(start),
               "%s: %d %r %r" % (argument, result.returncode, result.stdout, result.stderr))
+
+
+def case_under_a_window_manager(s):
+    """Under openbox the window takes the focus from the terminal it was started from and rises
+    over it, carries its class, caption and icon, stays where the placement rules put it, and
+    keeps on top of the terminal once asked to."""
+    s.window_manager()
+    terminal = subprocess.Popen(["xmessage", "-geometry", "900x700+500+150", "terminal"],
+                                env=s.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    s.others.append(terminal)
+    typed = wait_for("the terminal", lambda: s.xdotool("search", "--onlyvisible", "--class",
+                                                        "xmessage").split())[0]
+    s.xdotool("windowactivate", "--sync", typed)
+    s.xdotool("key", "a")  # the user typed there last
+    s.settings("[General]\nNoneTopMost=1\n")
+    quadrants((640, 480)).save(s.path("folder", "a.png"))
+    Image.new("RGB", (400, 300), GREEN).save(s.path("folder", "b.png"))
+    quadrants((4000, 3000)).save(s.path("folder", "c.jpg"), quality=95)
+    s.start(s.path("folder", "a.png"))
+    window, x, y, w, h, title = s.window()
+    check((x, y, w, h) == (640, 300, 640, 480), "geometry %r" % ((x, y, w, h),))
+    wait_for("the focus", lambda: s.xdotool("getactivewindow") == window)
+    s.expect_pixels({(650, 310): RED, (1270, 770): YELLOW})  # over the terminal
+    properties = s.xprop("-id", window, "WM_CLASS", "_NET_WM_NAME", "_NET_WM_ICON")
+    for expected in ('WM_CLASS(STRING) = "vistrel", "Vistrel"',
+                     '_NET_WM_NAME(UTF8_STRING) = "a.png [640x480]"', "Icon (32 x 32)"):
+        check(expected in properties, "no %s in %s" % (expected, properties[:300]))
+    # Keep on top by the middle button: the terminal, activated, stays below.
+    s.xdotool("mousemove", "700", "350", "click", "2")
+    wait_for("NoneTopMost=0", lambda: "NoneTopMost=0" in s.stored_settings())
+    s.xdotool("windowactivate", "--sync", typed)
+    time.sleep(0.5)
+    s.expect_pixels({(650, 310): RED, (1270, 770): YELLOW})
+    # The manager leaves the window where the rules put it: centred, fitted, off the screen.
+    s.key(window, "Right")
+    wait_for("b.png centred", lambda: s.window()[1:5] == (760, 390, 400, 300))
+    s.key(window, "Right")
+    wait_for("c.jpg fitted", lambda: s.window()[1:5] == (240, 0, 1440, 1080))
+    s.key(window, "KP_Multiply")
+    wait_for("c.jpg at natural size", lambda: s.window()[1:5] == (0, 0, 4000, 3000))
+    s.key(window, "End")
+    wait_for("c.jpg at its right edge", lambda: s.window()[1:3] == (-2080, 0))
+    # Locked to the lower right corner from the menu; the next picture keeps that corner.
+    s.key(window, "KP_Multiply")
+    s.key(window, "Left")
+    wait_for("b.png", lambda: s.window()[5] == "b.png [400x300]")
+    s.xdotool("mousemove", "900", "500", "mousedown", "1", "mousemove", "1100", "650",
+              "mousemove", "1340", "810", "mouseup", "1")
+    wait_for("b.png dragged", lambda: s.window()[1:3] == (1200, 700))
+    _, x, y, w, h, _ = s.window()
+    s.menu_command(window, (x + 20, y + 20), 4)
+    wait_for("the lock place", lambda: "LockPlace=8" in s.stored_settings())
+    s.key(window, "Left")
+    wait_for("a.png at the lock", lambda: s.window()[1:5] == (x + w - 640, y + h - 480, 640, 480))
+    s.key(window, "Escape")
+    s.expect_exit(0)
 
 
 def case_wallpaper_in_a_format_desktops_cannot_read(s):
