@@ -108,8 +108,9 @@ class Session:
         except FileNotFoundError:
             return ""
 
-    def start(self, *arguments, **environment):
-        self.program = subprocess.Popen([self.vistrel, *arguments], env=dict(self.env, **environment),
+    def start(self, *arguments, cwd=None, **environment):
+        self.program = subprocess.Popen([self.vistrel, *arguments], cwd=cwd,
+                                        env=dict(self.env, **environment),
                                         stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
 
     def window_manager(self):
@@ -547,6 +548,13 @@ def case_path_with_blanks(s):
         check(title == "a  b.png [200x100]", "title %r for %r" % (title, arguments))
         s.key(window, "Escape")
         s.expect_exit(0)
+    # A relative path that looks like a toolkit option ("-display NAME") is a picture too.
+    quadrants((200, 100)).save(os.path.join(folder, "-display x.png"))
+    s.start("-display", "x.png", cwd=folder)
+    window, x, y, w, h, title = s.window()
+    check(title == "-display x.png [200x100]", "title %r" % title)
+    s.key(window, "Escape")
+    s.expect_exit(0)
     # A trailing blank is part of the path: no such file, the start page.
     s.start(picture + " ")
     window = expect_start_page(s)
