@@ -1,10 +1,14 @@
 #!/usr/bin/python3
-"""PSD reader benchmark: our reader against ImageMagick (`convert file.psd[0]`) and ag-psd's
-composite-only read, on three 5000x5000 files:
+"""PSD reader benchmark: our reader against ImageMagick (`convert file.psd[0]`) and ag-psd, on
+three 5000x5000 files and one 4000x3000 file:
 
   flat8     8-bit RGB, RLE, no layers
   layers8   the same picture with 10 full-size layers (RLE)
   flat16    16-bit RGB, RLE, no layers
+  layers20  4000x3000 8-bit RGB with 20 full-size layers (RLE)
+
+Our reader always decodes every layer. ag-psd reads the composite only, except for layers20, where
+it reads with layer image data as well (`readPsd` with its defaults), so both decode the same.
 
 Pictures are ImageMagick's plasma fractal with a little noise (RLE then finds few runs, as in
 photographs), written by ImageMagick. It writes every picture as a layer as well: the flat files
@@ -70,16 +74,22 @@ def repeat_layer(source, target, count):
     Path(target).write_bytes(data[:start] + struct.pack(">I", len(section)) + section + data[end:])
 
 
+def make_base(path, width, height):
+    if not path.exists():
+        run([IM, "-seed", "3", "-size", "1000x1000", "plasma:fractal", "-blur", "0x1",
+             "-resize", f"{width}x{height}!", "-attenuate", "0.3", "+noise", "Gaussian",
+             str(path)])
+
+
 def make_files(work):
     work.mkdir(parents=True, exist_ok=True)
     base = work / "base.miff"
-    if not base.exists():
-        run([IM, "-seed", "3", "-size", "1000x1000", "plasma:fractal", "-blur", "0x1",
-             "-resize", f"{SIDE}x{SIDE}!", "-attenuate", "0.3", "+noise", "Gaussian", str(base)])
+    make_base(base, SIDE, SIDE)
     files = {
         "flat8": work / "flat8.psd",
         "layers8": work / "layers8.psd",
         "flat16": work / "flat16.psd",
+        "layers20": work / "layers20.psd",
     }
     if not files["flat8"].exists() or not files["layers8"].exists():
         run([IM, str(base), "-depth", "8", "-compress", "RLE", str(work / "im8.psd")])
@@ -90,6 +100,12 @@ def make_files(work):
         run([IM, str(base), "-depth", "16", "-compress", "RLE", str(work / "im16.psd")])
         strip_layers(work / "im16.psd", files["flat16"])
         (work / "im16.psd").unlink()
+    if not files["layers20"].exists():
+        small = work / "base4000.miff"
+        make_base(small, 4000, 3000)
+        run([IM, str(small), "-depth", "8", "-compress", "RLE", str(work / "im4000.psd")])
+        repeat_layer(work / "im4000.psd", files["layers20"], 20)
+        (work / "im4000.psd").unlink()
     return files
 
 
@@ -105,8 +121,10 @@ def imagemagick(path):
     return (time.perf_counter() - start) * 1000
 
 
-def agpsd(node_dir, path):
-    out = run(["node", str(node_dir / "agpsd.js"), "time", str(path), "2"]).stdout.split()
+def agpsd(node_dir, path, layers):
+    script = "agpsd_layers.js" if layers else "agpsd.js"
+    out = run(["node", "--max-old-space-size=8192", str(node_dir / script), "time", str(path),
+               "2"]).stdout.split()
     return float(out[-1])
 
 
@@ -123,10 +141,11 @@ def main():
     node_dir = work / "node"
     if not (node_dir / "node_modules" / "ag-psd").exists():
         node_dir.mkdir(parents=True, exist_ok=True)
-        for name in ("package.json", "package-lock.json", "agpsd.js"):
+        for name in ("package.json", "package-lock.json"):
             shutil.copy(Path(args.npm) / name, node_dir / name)
         run(["npm", "ci", "--silent", "--no-audit", "--no-fund"], cwd=node_dir)
-    shutil.copy(Path(args.npm) / "agpsd.js", node_dir / "agpsd.js")
+    for name in ("agpsd.js", "agpsd_layers.js"):
+        shutil.copy(Path(args.npm) / name, node_dir / name)
 
     times = {(f, r): [] for f in files for r in ("reader", "picture", "imagemagick", "ag-psd")}
     for _ in range(args.rounds):
@@ -136,7 +155,7 @@ def main():
             times[(name, "picture")].append(picture)
             times[(name, "imagemagick")].append(imagemagick(path))
             if name != "flat16":
-                times[(name, "ag-psd")].append(agpsd(node_dir, path))
+                times[(name, "ag-psd")].append(agpsd(node_dir, path, name == "layers20"))
 
     print(f"PSD benchmark, median of {args.rounds} interleaved rounds, milliseconds")
     print(f"{'file':10}{'size MB':>9}{'ours':>9}{'+Picture':>10}{'IM':>9}{'ag-psd':>9}"

@@ -1,20 +1,27 @@
-// libFuzzer harness for the PSD reader: the whole load, from memory, then the release.
+// libFuzzer harness for the PSD reader at the viewer's real limits (pictures of up to 2^28
+// pixels; the memory budget and the decompression-bomb rule keep each run small): the whole load
+// from memory, layer pixels included, then the viewer's own path, decodePsd over a file read
+// through its descriptor.
+#include "PsdDecoder.h"
 #include "psd_internal.h"
+
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    // Pictures of up to 2^28 pixels are valid and a few header bytes can ask for one; the reader
-    // decodes them in full (a truncated image is no error). Keep the fuzzer on small pictures so
-    // that its time goes into the parsers rather than into filling planes.
-    if (size >= 22) {
-        const uint64_t height =
-            uint64_t(data[14]) << 24 | data[15] << 16 | data[16] << 8 | data[17];
-        const uint64_t width = uint64_t(data[18]) << 24 | data[19] << 16 | data[20] << 8 | data[21];
-        if (width * height > (uint64_t(1) << 22)) return 0;
-    }
     PsdContext* psd = nullptr;
     if (psd_open_memory(&psd, data, size) == 0) psd_free(psd);
+
+    // A file in memory that psd_open reads as a regular file on disk.
+    static const int fd = memfd_create("psd_fuzzer", MFD_CLOEXEC);
+    static const std::string path = "/proc/self/fd/" + std::to_string(fd);
+    if (fd >= 0 && ftruncate(fd, 0) == 0 && pwrite(fd, data, size, 0) == ssize_t(size)) {
+        vistrel::Picture picture;
+        vistrel::decodePsd(path.c_str(), picture);
+    }
     return 0;
 }

@@ -35,21 +35,36 @@ void copyPixels(const PsdContext& psd, Picture& picture, int bitsPerPixel) {
     picture.unlockBits();
 }
 
+// The viewer shows three channels as 24 bits and four as 32 (a 4-channel CMYK file's alpha is
+// 0xFF): the channel count decides, not the colour mode. Anything else is refused from the
+// header, before a single plane is decoded.
+int acceptShownChannels(const PsdContext* header) {
+    return header->channel_count == 3 || header->channel_count == 4 ? PSD_OK
+                                                                    : PSD_ERR_NO_CONVERSION;
+}
+
+constexpr uint32_t kLayerSection = 3; // the load state that reads the layers
+
 } // namespace
 
 bool decodePsd(const char* path, Picture& picture) {
+    // The layers are read, but their pixels are not decoded: the picture is the merged one.
+    PsdOptions options{};
+    options.skip_layer_pixels = 1;
+    options.check_header = acceptShownChannels;
     PsdContext* psd = nullptr;
-    if (psd_open(&psd, path) != 0 || !psd) return false;
+    int status = psd_open_with(&psd, path, &options);
+    if (status != PSD_OK && options.failed_state == kLayerSection) {
+        // The merged picture does not depend on the layers: a layer section this reader cannot
+        // take (damaged, or past the memory budget) still leaves the picture to show.
+        options.skip_layers = 1;
+        status = psd_open_with(&psd, path, &options);
+    }
+    if (status != PSD_OK || !psd) return false;
 
-    // The channel count decides, not the colour mode: three channels give 24 bits, four give 32
-    // (a 4-channel CMYK file's alpha is 0xFF), anything else is refused.
-    int bitsPerPixel = 0;
-    if (psd->channel_count == 3)
-        bitsPerPixel = 24;
-    else if (psd->channel_count == 4)
-        bitsPerPixel = 32;
-    bool ok = bitsPerPixel != 0 && psd->merged &&
-              picture.create(int(psd->width), int(psd->height), bitsPerPixel, false);
+    const int bitsPerPixel = psd->channel_count == 3 ? 24 : 32;
+    const bool ok =
+        psd->merged && picture.create(int(psd->width), int(psd->height), bitsPerPixel, false);
     if (ok) copyPixels(*psd, picture, bitsPerPixel);
     psd_free(psd);
     return ok;

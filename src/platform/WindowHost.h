@@ -74,6 +74,8 @@ public:
     virtual void captureMouse() = 0;
     virtual void releaseMouse() = 0;
     virtual bool hasCapture() const = 0;
+    // The pointer over the window: a pointing hand (over a link), or the ordinary arrow.
+    virtual void setHandCursor(bool on) = 0;
     // The pointer's position on the screen.
     virtual Point cursorPosition() const = 0;
     // The modifier keys held now (as of the event being handled).

@@ -20,6 +20,7 @@ enum PsdStatus : int {
     PSD_ERR_STATE = -3,     // state out of range; inside a section reader: a generic failure
     PSD_ERR_MEMORY = -4,    // an allocation failed
     PSD_ERR_SHORT = -5,     // empty file, or a header or block shorter than it says
+    PSD_ERR_NOT_FILE = -6,  // the path names something other than a regular file
     PSD_ERR_HEADER = -10,   // the section readers' -3, mapped per section
     PSD_ERR_COLOR_MODE_DATA = -11,
     PSD_ERR_RESOURCES = -12,
@@ -33,11 +34,42 @@ enum PsdStatus : int {
                                  // channel count of 0 or above 56
     PSD_ERR_NO_CONVERSION = -22, // a colour mode and depth pair without a conversion, or fewer
                                  // channels than the colour mode needs
+    PSD_ERR_BUDGET = -23,        // the decode would pass its memory budget
     PSD_ERR_ZIP = -101,          // ZIP decompression failed
     PSD_ERR_SIGNATURE = -200,    // not "8BPS"
     PSD_ERR_VERSION = -201,      // version is not 1
     PSD_ERR_RESOURCE_SIGNATURE = -400, // an image resource block without "8BIM"
+    // The layer and mask information section and its patterns.
+    PSD_ERR_LAYER_SIGNATURE = -500,      // a layer record without "8BIM" before its blend mode
+    PSD_ERR_LAYER_INFO_SIGNATURE = -528, // an additional-information block without "8BIM"
+    PSD_ERR_SECTION_SIGNATURE = -529,    // a section divider ("lsct") without "8BIM"
+    PSD_ERR_PATTERN_VERSION = -531,      // a pattern whose version is not 1
+
+    // Adjustment, fill and type layers and layer effects.
+    PSD_ERR_LEVELS_VERSION = -503,             // "levl" version not 2
+    PSD_ERR_LEVELS_EXTENSION_SIGNATURE = -505, // "levl" extension not "Lvls"
+    PSD_ERR_LEVELS_LENGTH = -506,              // "levl" block not consumed exactly
+    PSD_ERR_LEVELS_EXTENSION_VERSION = -507,   // "levl" extension version not 3
+    PSD_ERR_CURVES_VERSION = -508,             // "curv" version neither 1 nor 4
+    PSD_ERR_CURVES_EXTENSION_SIGNATURE = -509, // "curv" extension not "Crv "
+    PSD_ERR_CURVES_EXTENSION_VERSION = -510,   // "curv" extension version not 4
+    PSD_ERR_HUE_SATURATION_VERSION = -511,     // "hue2" version not 2
+    PSD_ERR_SELECTIVE_COLOR_VERSION = -512,    // "selc" version not 1
+    PSD_ERR_CHANNEL_MIXER_VERSION = -513,      // "mixr" version not 1
+    PSD_ERR_PHOTO_FILTER_VERSION = -514,       // "phfl" version not 3
+    PSD_ERR_GRADIENT_MAP_VERSION = -515,       // "grdm" version not 1
+    PSD_ERR_EFFECTS_VERSION = -516,            // "lrFX" or "lfx2" version not known
+    PSD_ERR_EFFECT_SIGNATURE = -517,           // an "lrFX" effect without "8BIM"
+    PSD_ERR_EFFECT_KEY = -518,                 // an "lrFX" effect key not known
+    PSD_ERR_EFFECTS_COMMON_VERSION = -519,     // "lrFX" "cmnS" version not 0
+    PSD_ERR_SOLID_COLOR_VERSION = -525,        // "SoCo" descriptor version not 16
+    PSD_ERR_GRADIENT_FILL_VERSION = -526,      // "GdFl" descriptor version not 16
+    PSD_ERR_PATTERN_FILL_VERSION = -530,       // "PtFl" descriptor version not 16
+    PSD_ERR_NEGATIVE_COUNT = -540,             // a count stored as signed 16 bits is negative
 };
+
+// Text for the codes of the adjustment, fill, type and effect blocks; null for other codes.
+const char* psd_layer_info_status_text(int status);
 
 // Text for a status code, for logs and test messages.
 const char* psd_status_text(int status);
@@ -295,8 +327,11 @@ struct PsdLayerRecord {
     char name[256];
     uint32_t* pixels;     // width x height, 0xAARRGGBB (large-buffer allocation)
     uint64_t pixels_size; // bytes of `pixels`
-    int32_t info_count;   // additional-information entries (filled by later readers)
-    uint32_t info_keys[kPsdMaxLayerInfo];
+    // Additional-information entries (adjustment, fill, type and effects data): the entry type
+    // of each and the record it owns (null for entries without data), released by type through
+    // psd_free_layer_entry. has_adjustment is 1 once an adjustment block was read.
+    int32_t info_count;
+    uint32_t info_types[kPsdMaxLayerInfo];
     void* info_data[kPsdMaxLayerInfo];
     uint8_t has_adjustment;
     uint8_t fill_opacity;
@@ -316,8 +351,27 @@ struct PsdLayerRecord {
     uint8_t vector_mask_hides_effects;
     uint32_t section_type;
     PsdBlendMode section_blend_mode;
-    PsdLayerRecord* parent;
+    PsdLayerRecord* parent; // the group-start record that holds this layer, or null
+    // A file without layers gets one layer whose pixels are the merged pixels: lent (1) they are
+    // the context's merged buffer, not a copy; psd_own_layer_pixels makes them the layer's own.
+    uint8_t pixels_lent;
 };
+
+// One pattern of the global "Patt"/"Pat2" blocks.
+struct PsdPattern {
+    uint32_t image_mode; // colour mode numbers as in the file header
+    uint16_t height, width;
+    uint32_t name_length; // UTF-16 units
+    uint8_t* name;        // big-endian UTF-16 as in the file
+    char id[256];         // Pascal id string's characters, zero-filled after
+    uint32_t array_list_version;
+    int32_t top, left, bottom, right; // rectangle of the channels' array list
+    int32_t channels_read;            // written channels decoded
+    uint32_t* pixels;                 // width x height, 0xAARRGGBB
+    uint64_t pixels_size;             // bytes of `pixels`
+};
+
+struct PsdOptions;
 
 struct PsdContext {
     PsdStream stream;
@@ -344,21 +398,36 @@ struct PsdContext {
 
     // Merged image.
     uint32_t* merged;     // width x height pixels
-    uint8_t* planes;      // scratch while the image data section is read
-    uint32_t plane_size;  // bytes of one plane
+    uint8_t* planes;      // plane scratch: the merged image's planes, then each layer's slots
+    uint64_t plane_size;  // bytes of one plane
     uint64_t planes_size; // bytes of the whole scratch buffer
 
     // Layers.
-    int16_t layer_count;
+    int32_t layer_count;
     PsdLayerRecord* layers;
-    uint8_t* layer_scratch;
-    uint32_t layer_scratch_capacity;
+    uint8_t* layer_scratch; // one layer's (or pattern's) compressed channel data
+    uint64_t layer_scratch_capacity;
+    uint64_t layer_plane_size; // bytes of the layer plane being decoded
+    uint64_t slot_size;        // bytes of each channel's slot in the plane scratch
     uint32_t global_mask_color;
     uint16_t global_mask_opacity;
     uint8_t global_mask_kind;
     // Layers counted in the layer section while it is passed over by its length: the merged
     // image makes a layer of its own only for files that have none.
     int32_t skipped_layer_count;
+    int32_t pattern_count;
+    int32_t pattern_capacity;
+    PsdPattern* patterns;
+
+    // What the decode may hold at once (planes, merged pixels, the flat layer, alpha channels,
+    // layer and pattern pixels, scratch buffers), and what it holds now.
+    uint64_t memory_budget;
+    uint64_t memory_held;
+    // The layers' and patterns' decompression-bomb account: bytes their channels must fill, and
+    // twice what the channel data present in the file can produce at best.
+    uint64_t layer_bytes_wanted;
+    uint64_t layer_bytes_possible;
+    const PsdOptions* options; // valid only during psd_open
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -366,8 +435,33 @@ struct PsdContext {
 
 // Opens and reads the whole file at `path`. On success stores the record through `out` (free it
 // with psd_free). On failure after the file was opened stores null; before that (-1, -2, -4 at
-// the record's allocation) leaves `out` as it was.
+// the record's allocation) leaves `out` as it was. Only regular files are read: the path is
+// opened without blocking, and anything else (a FIFO, a device, a folder) gives PSD_ERR_NOT_FILE
+// before a single byte is read.
 int psd_open(PsdContext** out, const char* path);
+
+// What a caller may ask of a load beyond psd_open's defaults.
+struct PsdOptions {
+    // Bytes the decode may hold at once; 0: the smaller of 4 GiB and half the physical memory.
+    uint64_t memory_budget;
+    // Pass the layer and mask information section over by its length (the merged picture only).
+    uint8_t skip_layers;
+    // Read the layer records, masks, blocks and patterns, but pass each layer's channel image
+    // data over by its length: no layer or mask pixels (for callers that show the merged picture).
+    uint8_t skip_layer_pixels;
+    // Called once the header is read; a non-zero result ends the load with that result, before
+    // anything past the header is read.
+    int (*check_header)(const PsdContext* header);
+    // Out: the state (0 header ... 4 image data) in which a failed load stopped.
+    uint32_t failed_state;
+};
+int psd_open_with(PsdContext** out, const char* path, PsdOptions* options);
+
+// The default memory budget of a decode: the smaller of 4 GiB and half the physical memory.
+uint64_t psd_default_memory_budget();
+
+// Makes a lent layer's pixels its own copy (see PsdLayerRecord::pixels_lent); 0 or -4/-23.
+int psd_own_layer_pixels(PsdContext* ctx, PsdLayerRecord* layer);
 // Releases everything the record holds, partial records included. -1 for null.
 int psd_free(PsdContext* ctx);
 

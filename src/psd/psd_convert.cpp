@@ -7,10 +7,8 @@
 
 #include <cstring>
 
-namespace {
-
 // Colour planes a mode needs (multichannel reads up to four, and any it lacks hold no ink).
-int planes_needed(uint32_t mode) {
+int psd_color_planes(uint32_t mode) {
     switch (mode) {
     case PSD_MODE_RGB:
     case PSD_MODE_LAB:
@@ -22,8 +20,6 @@ int planes_needed(uint32_t mode) {
     }
 }
 
-} // namespace
-
 bool psd_merged_has_alpha(const PsdContext* ctx) {
     switch (ctx->color_mode) {
     case PSD_MODE_GRAYSCALE:
@@ -31,7 +27,7 @@ bool psd_merged_has_alpha(const PsdContext* ctx) {
     case PSD_MODE_RGB:
     case PSD_MODE_CMYK:
     case PSD_MODE_LAB:
-        return ctx->color_channel_count == planes_needed(ctx->color_mode) + 1;
+        return ctx->color_channel_count == psd_color_planes(ctx->color_mode) + 1;
     default:
         return false;
     }
@@ -138,7 +134,7 @@ bool psd_has_conversion(const PsdContext* ctx) {
         return false;
     }
     if (mode == PSD_MODE_MULTICHANNEL) return ctx->channel_count >= 1;
-    return ctx->channel_count >= planes_needed(mode) + (psd_merged_has_alpha(ctx) ? 1 : 0);
+    return ctx->channel_count >= psd_color_planes(mode) + (psd_merged_has_alpha(ctx) ? 1 : 0);
 }
 
 void psd_row_converter_init(PsdRowConverter* c, const PsdContext* ctx) {
@@ -152,7 +148,7 @@ void psd_row_converter_init(PsdRowConverter* c, const PsdContext* ctx) {
         c->planes =
             ctx->channel_count < (c->black ? 4 : 3) ? ctx->channel_count : (c->black ? 4 : 3);
     else
-        c->planes = planes_needed(ctx->color_mode) + (c->alpha ? 1 : 0);
+        c->planes = psd_color_planes(ctx->color_mode) + (c->alpha ? 1 : 0);
     if (ctx->color_mode != PSD_MODE_INDEXED) return;
     // Entries past the colour count (resource 1046, else the whole palette) and the transparent
     // entry (resource 1047, when present) are transparent white.

@@ -1,5 +1,7 @@
 // A file without layers gets one ordinary layer made from its merged picture, so that whoever
-// walks the layers sees the picture as a layer as well.
+// walks the layers sees the picture as a layer as well. Its pixels are the merged pixels, lent:
+// a second copy of a large picture would cost as much again in fresh pages, for a layer the
+// viewer never reads. psd_own_layer_pixels gives a caller that needs them the layer's own.
 #include "psd_internal.h"
 
 #include <cstdlib>
@@ -7,7 +9,7 @@
 
 namespace {
 
-int fill_layer(PsdContext* ctx, PsdLayerRecord& layer, uint32_t* pixels) {
+int fill_layer(PsdContext* ctx, PsdLayerRecord& layer) {
     layer.kind = 0;
     layer.bottom = int32_t(ctx->height);
     layer.right = int32_t(ctx->width);
@@ -44,22 +46,28 @@ int fill_layer(PsdContext* ctx, PsdLayerRecord& layer, uint32_t* pixels) {
                 layer.channel_ranges[k][i] = 65535;
     }
 
-    layer.pixels = pixels;
-    layer.pixels_size = uint64_t(ctx->width) * ctx->height * 4;
     return PSD_OK;
 }
 
 } // namespace
 
-int psd_make_flat_layer(PsdContext* ctx, uint32_t* pixels) {
+int psd_make_flat_layer(PsdContext* ctx) {
     auto* layer = static_cast<PsdLayerRecord*>(std::calloc(1, sizeof(PsdLayerRecord)));
-    if (!layer) {
-        psd_free_large(pixels, uint64_t(ctx->width) * ctx->height * 4);
-        return PSD_ERR_MEMORY;
-    }
+    if (!layer) return PSD_ERR_MEMORY;
     ctx->layers = layer;
     ctx->layer_count = 1; // from here psd_free releases whatever the layer holds
-    layer->pixels = pixels;
+    layer->pixels = ctx->merged;
     layer->pixels_size = uint64_t(ctx->width) * ctx->height * 4;
-    return fill_layer(ctx, *layer, pixels);
+    layer->pixels_lent = 1;
+    return fill_layer(ctx, *layer);
+}
+
+int psd_own_layer_pixels(PsdContext* ctx, PsdLayerRecord* layer) {
+    if (!ctx || !layer || !layer->pixels_lent) return PSD_OK;
+    void* copy = nullptr;
+    if (int status = psd_alloc_held(ctx, layer->pixels_size, &copy)) return status;
+    std::memcpy(copy, layer->pixels, layer->pixels_size);
+    layer->pixels = static_cast<uint32_t*>(copy);
+    layer->pixels_lent = 0;
+    return PSD_OK;
 }

@@ -4,7 +4,8 @@
 // Most of the cost of a large picture is memory that is new to the process (the kernel clears
 // every page first), so the common cases touch as little of it as they can: raw and PackBits rows
 // are read straight from the file a channel at a time through small buffers and interleaved into
-// pixels row by row, and the layer of a flat file is filled from each row while it is hot. Planes
+// pixels row by row, and the layer of a flat file borrows the merged pixels instead of copying
+// them. Planes
 // of the whole picture are made only where that cannot be done: ZIP data, extra planes for the
 // alpha channel records, a truncated raw image, and PackBits rows that do not decode to exactly
 // one row from exactly their byte count (the planes then take the decoded bytes one after another,
@@ -12,7 +13,6 @@
 #include "psd_internal.h"
 
 #include <unistd.h>
-#include <zlib.h>
 
 #include <algorithm>
 #include <climits>
@@ -77,8 +77,7 @@ struct Cursor {
 };
 
 uint64_t row_bytes(const PsdContext* ctx) {
-    const uint64_t w = ctx->width;
-    return ctx->depth == 1 ? (w + 7) / 8 : w * (ctx->depth / 8);
+    return psd_row_bytes(ctx->width, ctx->depth);
 }
 
 // Decodes one PackBits row of `count` bytes into `out`; the number of bytes it made, or -1 when
@@ -108,12 +107,9 @@ int64_t decode_row(const uint8_t* in, uint32_t count, uint8_t* out, uint64_t siz
 struct RowWriter {
     PsdContext* ctx;
     PsdRowConverter converter;
-    uint32_t* layer; // the flat file's layer, filled with each row; null for layered files
 
     void write(uint32_t y, const uint8_t* const rows[]) {
-        uint32_t* out = ctx->merged + uint64_t(y) * ctx->width;
-        psd_convert_row(&converter, rows, out);
-        if (layer) std::memcpy(layer + uint64_t(y) * ctx->width, out, uint64_t(ctx->width) * 4);
+        psd_convert_row(&converter, rows, ctx->merged + uint64_t(y) * ctx->width);
     }
 };
 
@@ -121,7 +117,8 @@ struct RowWriter {
 bool convert_from_source(PsdContext* ctx, const Source& source, uint16_t method, RowWriter& w) {
     const int planes = w.converter.planes;
     if (planes > ctx->channel_count || planes > 5) return false;
-    if (ctx->channel_count > planes) return false; // extra planes go to the alpha channel records
+    // Extra planes go to the alpha channel records, which only the planes can fill.
+    if (ctx->channel_count > planes || ctx->color_channel_count < ctx->channel_count) return false;
     const uint64_t rb = row_bytes(ctx);
     const uint32_t height = ctx->height;
 
@@ -189,8 +186,11 @@ int copy_extra_planes(PsdContext* ctx) {
         const int index = i - ctx->color_channel_count;
         if (index >= ctx->alpha_channel_count) break;
         PsdAlphaChannel& alpha = ctx->alpha_channels[index];
-        if (!alpha.pixels) alpha.pixels = static_cast<uint8_t*>(psd_alloc_large(pixels));
-        if (!alpha.pixels) return PSD_ERR_MEMORY;
+        if (!alpha.pixels) {
+            void* block = nullptr;
+            if (int status = psd_alloc_held(ctx, pixels, &block)) return status;
+            alpha.pixels = static_cast<uint8_t*>(block);
+        }
         const uint8_t* plane = ctx->planes + uint64_t(i) * ctx->plane_size;
         if (ctx->depth == 8) {
             std::memcpy(alpha.pixels, plane, pixels);
@@ -215,9 +215,13 @@ int copy_extra_planes(PsdContext* ctx) {
 int convert_through_planes(PsdContext* ctx, const Source& source, uint16_t method, RowWriter& w) {
     const uint64_t plane_size = row_bytes(ctx) * ctx->height;
     const uint64_t total = plane_size * ctx->channel_count;
-    ctx->plane_size = uint32_t(plane_size);
-    ctx->planes = static_cast<uint8_t*>(psd_alloc_large(total));
-    if (!ctx->planes) return PSD_ERR_MEMORY;
+    ctx->plane_size = plane_size;
+    psd_free_held(ctx, ctx->planes, ctx->planes_size); // nothing is left from the layers
+    ctx->planes = nullptr;
+    ctx->planes_size = 0;
+    void* block = nullptr;
+    if (int status = psd_alloc_held(ctx, total, &block)) return status;
+    ctx->planes = static_cast<uint8_t*>(block);
     ctx->planes_size = total;
 
     int status = PSD_OK;
@@ -229,8 +233,9 @@ int convert_through_planes(PsdContext* ctx, const Source& source, uint16_t metho
         const uint8_t* input = source.memory;
         uint8_t* copy = nullptr;
         if (!input && source.size > 0) {
-            copy = static_cast<uint8_t*>(psd_alloc_large(source.size));
-            if (!copy) return PSD_ERR_MEMORY;
+            void* block = nullptr;
+            if (int status = psd_alloc_held(ctx, source.size, &block)) return status;
+            copy = static_cast<uint8_t*>(block);
             source.read(0, copy, source.size);
             input = copy;
         }
@@ -242,7 +247,7 @@ int convert_through_planes(PsdContext* ctx, const Source& source, uint16_t metho
             if (status == PSD_OK && method == 3)
                 psd_undo_prediction(ctx->planes, total, row_bytes(ctx), ctx->depth);
         }
-        psd_free_large(copy, source.size);
+        psd_free_held(ctx, copy, source.size);
     }
     if (status != PSD_OK) return status;
 
@@ -255,7 +260,7 @@ int convert_through_planes(PsdContext* ctx, const Source& source, uint16_t metho
         w.write(y, rows);
     }
     status = copy_extra_planes(ctx);
-    psd_free_large(ctx->planes, ctx->planes_size);
+    psd_free_held(ctx, ctx->planes, ctx->planes_size);
     ctx->planes = nullptr;
     ctx->planes_size = 0;
     return status;
@@ -263,123 +268,18 @@ int convert_through_planes(PsdContext* ctx, const Source& source, uint16_t metho
 
 } // namespace
 
-int psd_decode_rle(const uint8_t* input, uint64_t input_size, uint32_t rows, uint8_t* planes,
-                   uint64_t planes_size) {
-    // The data starts with one big-endian u16 byte count per row (channel by channel, row by
-    // row); the packed rows follow. Decoded bytes are appended to the planes one after another.
-    const uint64_t counts_size = std::min<uint64_t>(uint64_t(rows) * 2, input_size);
-    const uint8_t* in = input + counts_size;
-    const uint8_t* const in_end = input + input_size;
-    uint8_t* out = planes;
-    uint8_t* const out_end = planes + planes_size;
-    constexpr uint64_t kRun = 128; // the longest run a header can describe
-
-    for (uint32_t row = 0; row < rows && in < in_end && out < out_end; ++row) {
-        const uint64_t at = uint64_t(row) * 2;
-        const uint32_t count = at + 1 < counts_size ? psd_be16(input + at) : 0;
-        const uint8_t* const row_end = in + std::min<uint64_t>(count, uint64_t(in_end - in));
-        while (in < row_end && out < out_end) {
-            const uint8_t header = *in++;
-            if (header < 128) {
-                const uint64_t n = uint64_t(header) + 1;
-                const uint64_t have = std::min<uint64_t>(n, uint64_t(in_end - in));
-                const uint64_t room = uint64_t(out_end - out);
-                // Whole runs are copied with a fixed-size move where both sides have room for
-                // the longest run; the bytes past the run are overwritten by the next ones.
-                if (have == n && uint64_t(in_end - in) >= kRun && room >= kRun) {
-                    std::memcpy(out, in, kRun);
-                    out += n;
-                } else {
-                    const uint64_t take = std::min(have, room);
-                    std::memcpy(out, in, take);
-                    out += take;
-                }
-                in += have;
-            } else if (header > 128) {
-                if (in >= in_end) break;
-                const uint64_t n = 257 - uint64_t(header);
-                const uint8_t value = *in++;
-                const uint64_t room = uint64_t(out_end - out);
-                if (room >= kRun) {
-                    std::memset(out, value, kRun);
-                    out += n;
-                } else {
-                    const uint64_t take = std::min(n, room);
-                    std::memset(out, value, take);
-                    out += take;
-                }
-            }
-            // 128 is no operation.
-        }
-    }
-    // Bytes the input never reached stay zero, including those a last fixed-size move touched.
-    std::memset(out, 0, std::min<uint64_t>(kRun, uint64_t(out_end - out)));
-    return PSD_OK;
-}
-
-int psd_inflate(const uint8_t* input, uint64_t input_size, uint8_t* output, uint64_t output_size) {
-    z_stream z{};
-    if (inflateInit(&z) != Z_OK) return PSD_ERR_ZIP;
-    // zlib counts in 32 bits: feed both sides in slices.
-    constexpr uint64_t kSlice = uint64_t(1) << 30;
-    uint64_t in_left = input_size, out_left = output_size;
-    z.next_in = const_cast<Bytef*>(input);
-    z.next_out = output;
-    int status = PSD_ERR_ZIP;
-    for (;;) {
-        if (z.avail_in == 0 && in_left > 0) {
-            z.avail_in = uInt(std::min(in_left, kSlice));
-            in_left -= z.avail_in;
-        }
-        if (z.avail_out == 0 && out_left > 0) {
-            z.avail_out = uInt(std::min(out_left, kSlice));
-            out_left -= z.avail_out;
-        }
-        const int result = inflate(&z, Z_PARTIAL_FLUSH);
-        if (result == Z_STREAM_END) {
-            status = PSD_OK;
-            break;
-        }
-        if (result != Z_OK) break;
-        if (z.avail_out == 0 && out_left == 0) {
-            status = PSD_OK; // the planes are full
-            break;
-        }
-    }
-    inflateEnd(&z);
-    return status;
-}
-
-void psd_undo_prediction(uint8_t* data, uint64_t size, uint64_t row_bytes, int depth) {
-    if (row_bytes == 0) return;
-    for (uint64_t start = 0; start < size; start += row_bytes) {
-        uint8_t* row = data + start;
-        const uint64_t n = std::min(row_bytes, size - start);
-        if (depth == 16) {
-            // Big-endian 16-bit samples, each the difference to the one before it.
-            uint16_t previous = 0;
-            for (uint64_t i = 0; i + 1 < n; i += 2) {
-                previous = uint16_t(previous + psd_be16(row + i));
-                row[i] = uint8_t(previous >> 8);
-                row[i + 1] = uint8_t(previous);
-            }
-        } else {
-            for (uint64_t i = 1; i < n; ++i)
-                row[i] = uint8_t(row[i] + row[i - 1]);
-        }
-    }
-}
-
 int psd_read_image_data(PsdContext* ctx) {
     const uint16_t method = psd_read_u16(ctx);
     if (method > 3) return PSD_ERR_COMPRESSION;
     // Refused before anything is allocated; the header has already bounded every size.
     if (!psd_has_conversion(ctx)) return PSD_ERR_NO_CONVERSION;
+    const uint64_t rest_size = psd_bytes_left(ctx);
+    const uint64_t planes_size = row_bytes(ctx) * ctx->height * ctx->channel_count;
+    if (psd_bomb(planes_size, psd_best_output(method, rest_size))) return PSD_ERR_SHORT;
 
     // The rest of the file, read through the file descriptor where the stream has one.
     Source source;
     uint8_t* rest = nullptr;
-    const uint64_t rest_size = psd_bytes_left(ctx);
     PsdStream& stream = ctx->stream;
     const int fd = stream.file ? fileno(stream.file) : -1;
     if (fd >= 0) {
@@ -388,25 +288,22 @@ int psd_read_image_data(PsdContext* ctx) {
         source.size = rest_size;
         psd_skip(ctx, int64_t(rest_size));
     } else if (rest_size > 0) {
-        rest = static_cast<uint8_t*>(psd_alloc_large(rest_size));
-        if (!rest) return PSD_ERR_MEMORY;
+        void* block = nullptr;
+        if (int status = psd_alloc_held(ctx, rest_size, &block)) return status;
+        rest = static_cast<uint8_t*>(block);
         source.memory = rest;
         source.size = psd_read(ctx, rest, rest_size);
     }
 
-    const uint64_t pixels_size = uint64_t(ctx->width) * ctx->height * 4;
-    const bool flat = ctx->layer_count == 0 && ctx->skipped_layer_count == 0;
-    RowWriter writer{ctx, {}, nullptr};
+    RowWriter writer{ctx, {}};
     psd_row_converter_init(&writer.converter, ctx);
-    ctx->merged = static_cast<uint32_t*>(psd_alloc_large(pixels_size));
-    if (flat) writer.layer = static_cast<uint32_t*>(psd_alloc_large(pixels_size));
-    int status = !ctx->merged || (flat && !writer.layer) ? PSD_ERR_MEMORY : PSD_OK;
+    void* merged = nullptr;
+    int status = psd_alloc_held(ctx, uint64_t(ctx->width) * ctx->height * 4, &merged);
+    ctx->merged = static_cast<uint32_t*>(merged);
     if (status == PSD_OK && (method > 1 || !convert_from_source(ctx, source, method, writer)))
         status = convert_through_planes(ctx, source, method, writer);
-    psd_free_large(rest, rest_size);
-    if (status != PSD_OK) {
-        psd_free_large(writer.layer, pixels_size);
-        return status;
-    }
-    return flat ? psd_make_flat_layer(ctx, writer.layer) : PSD_OK;
+    psd_free_held(ctx, rest, rest_size);
+    if (status != PSD_OK) return status;
+    const bool flat = ctx->layer_count == 0 && ctx->skipped_layer_count == 0;
+    return flat ? psd_make_flat_layer(ctx) : PSD_OK;
 }

@@ -9,7 +9,11 @@
 
 // Opens a PSD file held in memory (the bytes are not copied and must outlive the call): the same
 // load as psd_open, for tests and fuzzing.
-int psd_open_memory(PsdContext** out, const void* data, size_t size);
+int psd_open_memory(PsdContext** out, const void* data, size_t size, PsdOptions* options = nullptr);
+
+// Moves the stream to an absolute offset, forward or back: blocks end where their lengths say,
+// whatever their readers consumed.
+void psd_seek(PsdContext* ctx, uint64_t offset);
 
 // Section readers, one per state of the load. Each returns 0 or a status code; -3 is mapped to
 // the section's own code by the state machine.
@@ -19,11 +23,27 @@ int psd_read_image_resources(PsdContext* ctx);
 int psd_read_layer_and_mask_info(PsdContext* ctx);
 int psd_read_image_data(PsdContext* ctx);
 
-// Merged image parts.
+// Decompression, shared by the merged image, layer channels and patterns. Output bytes the input
+// does not reach are zero.
 int psd_decode_rle(const uint8_t* input, uint64_t input_size, uint32_t rows, uint8_t* planes,
                    uint64_t planes_size);
-int psd_inflate(const uint8_t* input, uint64_t input_size, uint8_t* output, uint64_t output_size);
+// `produced` (may be null) receives the bytes written.
+int psd_inflate(const uint8_t* input, uint64_t input_size, uint8_t* output, uint64_t output_size,
+                uint64_t* produced = nullptr);
 void psd_undo_prediction(uint8_t* data, uint64_t size, uint64_t row_bytes, int depth);
+// One channel's data (what follows its compression method) into one plane of `rows` rows of
+// `row_bytes` bytes: 0, -20 (method above 3) or -101 (ZIP).
+int psd_decode_plane(uint16_t method, const uint8_t* data, uint64_t size, uint8_t* plane,
+                     uint32_t rows, uint64_t row_bytes, int depth);
+// Bytes of one row and of one plane of `width` x `height` samples at `depth` bits.
+inline uint64_t psd_row_bytes(uint64_t width, int depth) {
+    return depth == 1 ? (width + 7) / 8 : width * uint64_t(depth / 8);
+}
+inline uint64_t psd_plane_bytes(uint64_t width, uint64_t height, int depth) {
+    return psd_row_bytes(width, depth) * height;
+}
+// Colour planes a colour mode needs (multichannel: 1, it converts from up to four).
+int psd_color_planes(uint32_t mode);
 // Planes -> merged pixels for the context's colour mode and depth, one image row at a time.
 struct PsdRowConverter {
     uint32_t mode;
@@ -42,15 +62,36 @@ void psd_convert_row(const PsdRowConverter* converter, const uint8_t* const rows
 bool psd_merged_has_alpha(const PsdContext* ctx);
 // Whether psd_convert_planes has a conversion for the context's mode, depth and channels.
 bool psd_has_conversion(const PsdContext* ctx);
-// Makes the one layer of a file without layers; `pixels` (width x height words, a copy of the
-// merged pixels) becomes the layer's own.
-int psd_make_flat_layer(PsdContext* ctx, uint32_t* pixels);
-void psd_free_layer_record(PsdLayerRecord* layer);
+// Makes the one layer of a file without layers, its pixels lent from the merged buffer.
+int psd_make_flat_layer(PsdContext* ctx);
+// Releases everything a layer record owns; `ctx` (may be null) gets the held bytes back.
+void psd_free_layer_record(PsdContext* ctx, PsdLayerRecord* layer);
 
 // Large buffers (planes, merged pixels, the rest of the file) come from the program's huge-page
 // helper; small ones from the heap. Both zero-filled. Release with the same size.
 void* psd_alloc_large(uint64_t bytes);
 void psd_free_large(void* block, uint64_t bytes);
+// The same, held against the decode's memory budget: 0, PSD_ERR_BUDGET before allocating past
+// it, or PSD_ERR_MEMORY.
+int psd_alloc_held(PsdContext* ctx, uint64_t bytes, void** block);
+void psd_free_held(PsdContext* ctx, void* block, uint64_t bytes);
+// Grows a scratch buffer to hold `need` bytes: to the larger of twice its capacity, the need and
+// `floor`; its old contents are not kept. 0, PSD_ERR_BUDGET or PSD_ERR_MEMORY (capacity 0).
+int psd_grow_scratch(PsdContext* ctx, uint8_t** buffer, uint64_t* capacity, uint64_t need,
+                     uint64_t floor);
+
+// The decompression-bomb rule: a picture may not need more bytes than twice what the data present
+// in the file can produce at its method's best ratio (raw 1:1, PackBits 64:1, ZIP 1032:1), with a
+// floor of 64 MB below which nothing is refused. Files cut short still decode as long as they
+// hold about half their data.
+inline constexpr uint64_t kPsdBombFloor = uint64_t(64) << 20;
+// The most bytes `data_bytes` of channel data compressed by `method` (0 to 3) can produce.
+uint64_t psd_best_output(uint16_t method, uint64_t data_bytes);
+// Whether `wanted` bytes from data that can produce at most `best_output` bytes is a bomb.
+inline bool psd_bomb(uint64_t wanted, uint64_t best_output) {
+    const uint64_t allowed = best_output > kPsdBombFloor / 2 ? 2 * best_output : kPsdBombFloor;
+    return wanted > allowed;
+}
 
 // Colour rules shared by colour structures and the merged image.
 // Ink amounts 0 (none) to 255 (full).

@@ -1,21 +1,188 @@
-// The layer and mask information section. Until its records are read, the section is passed
-// over by its length; only the number of layers it holds is noted, so that the merged image makes
-// a layer of its own just for files that have none.
-#include "psd_internal.h"
+// The layer and mask information section: the layer info (records, then every layer's channel
+// image data), the group links, the global layer mask, and the global additional-information
+// blocks, of which the 16-bit layers ("Lr16") and the patterns ("Patt", "Pat2") are read.
+//
+// Every block ends where its own length says, whatever its readers consumed: the image data that
+// follows the section is found at the section's end even when a writer left a block unpadded.
+#include "psd_layer_reader.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace {
 
-constexpr uint32_t k8BIM = 0x3842494D;
-constexpr uint32_t k8B64 = 0x38423634;
-constexpr uint32_t kLr16 = 0x4C723136;
-constexpr uint32_t kLr32 = 0x4C723332;
+constexpr uint32_t k8BIM = psd_key("8BIM");
+constexpr uint32_t k8B64 = psd_key("8B64");
+constexpr uint32_t kLr16 = psd_key("Lr16");
+constexpr uint32_t kLr32 = psd_key("Lr32");
+constexpr uint32_t kPatt = psd_key("Patt");
+constexpr uint32_t kPat2 = psd_key("Pat2");
 
-int layer_count_of_info(PsdContext* ctx, uint32_t info_length) {
-    if (info_length < 2) return 0;
-    const int count = int16_t(psd_read_u16(ctx));
-    return count < 0 ? -count : count; // a negative count marks a transparent merged image
+// The smallest layer record: rectangle 16, channel count 2, signature 4, blend key 4, opacity,
+// clipping, flags and filler 4, extra data length 4.
+constexpr uint64_t kMinRecordBytes = 34;
+
+bool is_signature(uint32_t value) {
+    return value == k8BIM || value == k8B64;
+}
+
+void release_layers(PsdContext* ctx, PsdLayerRecord* layers, int32_t count) {
+    for (int32_t i = 0; layers && i < count; ++i)
+        psd_free_layer_record(ctx, &layers[i]);
+    std::free(layers);
+}
+
+// Layers are stored bottom first; a group is an end record (a bounding divider) before its members
+// and its start record (a folder) after them. Walking from the top down, each layer belongs to
+// the innermost group open at that point, groups included; a group's end closes it and reopens
+// the group that holds it. End records belong to no group.
+void link_groups(PsdLayerRecord* layers, int32_t count) {
+    PsdLayerRecord* group = nullptr;
+    for (int32_t i = count - 1; i >= 0; --i) {
+        PsdLayerRecord& layer = layers[i];
+        if (layer.kind == 1) {
+            group = group ? group->parent : nullptr;
+            continue;
+        }
+        layer.parent = group;
+        if (layer.kind == 2) group = &layer;
+    }
+}
+
+// A layer info block (its own length first). Its layers replace those read before.
+int read_layer_info(PsdContext* ctx) {
+    const uint64_t length = (uint64_t(psd_read_u32(ctx)) + 1) & ~uint64_t(1);
+    if (length < 1) return PSD_OK;
+    const uint64_t start = ctx->stream.consumed;
+    const uint64_t end = start + length;
+    if (length > psd_bytes_left(ctx) + 1) return PSD_ERR_SHORT; // + 1: the padding of an odd end
+    // A negative count says that the merged image's first alpha channel holds its transparency;
+    // the layers are the same.
+    int32_t count = int16_t(psd_read_u16(ctx));
+    if (count < 0) count = -count;
+    if (uint64_t(count) * kMinRecordBytes > length) return PSD_ERR_SHORT;
+
+    PsdLayerRecord* layers = nullptr;
+    if (count > 0) {
+        layers = static_cast<PsdLayerRecord*>(std::calloc(size_t(count), sizeof(PsdLayerRecord)));
+        if (!layers) return PSD_ERR_MEMORY;
+    }
+    int status = PSD_OK;
+    for (int32_t i = 0; status == PSD_OK && i < count; ++i)
+        status = psd_read_layer_record(ctx, &layers[i], end);
+    // The channel image data of all layers follows all records, in the same order.
+    for (int32_t i = 0; status == PSD_OK && i < count; ++i)
+        status = psd_read_layer_channels(ctx, &layers[i]);
+    if (status != PSD_OK) {
+        release_layers(ctx, layers, count);
+        return status;
+    }
+    psd_seek(ctx, end);
+    link_groups(layers, count);
+    release_layers(ctx, ctx->layers, ctx->layer_count);
+    ctx->layers = layers;
+    ctx->layer_count = count;
+    return PSD_OK;
+}
+
+// Global layer mask: overlay colour, opacity, kind, and filler to the block's length.
+void read_global_mask(PsdContext* ctx, uint64_t section_end) {
+    if (section_end - ctx->stream.consumed < 4) return;
+    const uint32_t length = psd_read_u32(ctx);
+    if (length == 0) return;
+    const uint64_t end = ctx->stream.consumed + length;
+    if (length >= 13) {
+        ctx->global_mask_color = psd_read_color(ctx);
+        ctx->global_mask_opacity = psd_read_u16(ctx);
+        ctx->global_mask_kind = psd_read_u8(ctx);
+    }
+    psd_seek(ctx, end < section_end ? end : section_end);
+}
+
+// "Patt"/"Pat2": patterns one after another while a pattern's length field fits. The block's
+// result is the last pattern's.
+int read_patterns(PsdContext* ctx, uint64_t end) {
+    int status = PSD_OK;
+    while (end > ctx->stream.consumed && end - ctx->stream.consumed >= 4) {
+        const uint64_t before = ctx->stream.consumed;
+        status = psd_read_pattern(ctx, end);
+        if (ctx->stream.consumed <= before) break;
+    }
+    return status;
+}
+
+// The section passed over by its length; only the number of layers it holds is noted, so that
+// the merged image makes a layer of its own just for files that have none.
+int count_layers(PsdContext* ctx, uint64_t end) {
+    auto room = [&](uint64_t bytes) { return ctx->stream.consumed + bytes <= end; };
+    auto count_of = [&](uint64_t info_length) {
+        if (info_length < 2 || !room(2)) return 0;
+        const int count = int16_t(psd_read_u16(ctx));
+        return count < 0 ? -count : count;
+    };
+    int count = 0;
+    if (room(4)) {
+        const uint32_t info_length = psd_read_u32(ctx);
+        const uint64_t info_end = ctx->stream.consumed + ((uint64_t(info_length) + 1) & ~1ull);
+        count = count_of(info_length);
+        if (info_end < end) psd_seek(ctx, info_end);
+    }
+    if (room(4)) {
+        const uint32_t mask_length = psd_read_u32(ctx);
+        if (room(mask_length)) psd_skip(ctx, mask_length);
+    }
+    while (count == 0 && room(12)) {
+        if (!is_signature(psd_read_u32(ctx))) break;
+        const uint32_t key = psd_read_u32(ctx);
+        const uint32_t block_length = psd_read_u32(ctx);
+        if (!room(block_length)) break;
+        const uint64_t block_end = ctx->stream.consumed + block_length;
+        if (key == kLr16 || key == kLr32) count = count_of(block_length);
+        psd_seek(ctx, block_end);
+    }
+    ctx->skipped_layer_count = count;
+    psd_seek(ctx, end);
+    return PSD_OK;
+}
+
+void release_scratch(PsdContext* ctx) {
+    psd_free_held(ctx, ctx->planes, ctx->planes_size);
+    ctx->planes = nullptr;
+    ctx->planes_size = 0;
+    psd_free_held(ctx, ctx->layer_scratch, ctx->layer_scratch_capacity);
+    ctx->layer_scratch = nullptr;
+    ctx->layer_scratch_capacity = 0;
+    ctx->layer_plane_size = ctx->slot_size = 0;
+}
+
+int read_section(PsdContext* ctx, uint64_t end) {
+    int status = read_layer_info(ctx);
+    release_scratch(ctx);
+    if (status != PSD_OK) return status;
+    read_global_mask(ctx, end);
+
+    // Global additional information: signature, key, length, data. The 16-bit layer block carries
+    // its own length as the layer info's.
+    int result = PSD_OK;
+    while (ctx->stream.consumed < end && end - ctx->stream.consumed > 12) {
+        if (!is_signature(psd_read_u32(ctx))) break;
+        const uint32_t key = psd_read_u32(ctx);
+        if (key == kLr16) {
+            status = read_layer_info(ctx);
+            release_scratch(ctx);
+            if (status != PSD_OK) return status;
+            result = PSD_OK;
+            continue;
+        }
+        const uint32_t length = psd_read_u32(ctx);
+        const uint64_t block_end = std::min(ctx->stream.consumed + length, end);
+        if (key == kPatt || key == kPat2) {
+            result = read_patterns(ctx, block_end);
+            release_scratch(ctx);
+        }
+        psd_seek(ctx, block_end);
+    }
+    return result;
 }
 
 } // namespace
@@ -25,44 +192,21 @@ int psd_read_layer_and_mask_info(PsdContext* ctx) {
     if (length < 1) return PSD_OK;
     if (length > psd_bytes_left(ctx)) return PSD_ERR_SHORT;
     const uint64_t end = ctx->stream.consumed + length;
+    if (ctx->options && ctx->options->skip_layers) return count_layers(ctx, end);
+    // Pairs the merged image cannot convert are refused before any layer is decoded.
+    if (!psd_has_conversion(ctx)) return PSD_ERR_NO_CONVERSION;
 
-    // Every read stays inside the section: some writers give it fewer bytes than its parts add
-    // up to, and the image data must still be found at its end.
-    auto room = [&](uint64_t bytes) { return ctx->stream.consumed + bytes <= end; };
-    int count = 0;
-    if (room(4)) {
-        const uint32_t info_length = psd_read_u32(ctx);
-        const uint64_t info_start = ctx->stream.consumed;
-        if (room(2)) count = layer_count_of_info(ctx, info_length);
-        const uint64_t info_end = info_start + ((uint64_t(info_length) + 1) & ~uint64_t(1));
-        if (info_end < end) psd_skip(ctx, int64_t(info_end - ctx->stream.consumed));
-    }
-    // Global layer mask.
-    if (room(4)) {
-        const uint32_t mask_length = psd_read_u32(ctx);
-        if (room(mask_length)) psd_skip(ctx, mask_length);
-    }
-    // 16- and 32-bit files keep their layers in a global "Lr16" or "Lr32" block instead.
-    while (count == 0 && room(12)) {
-        const uint32_t signature = psd_read_u32(ctx);
-        if (signature != k8BIM && signature != k8B64) break;
-        const uint32_t key = psd_read_u32(ctx);
-        const uint32_t block_length = psd_read_u32(ctx);
-        if (!room(block_length)) break;
-        const uint64_t block_start = ctx->stream.consumed;
-        if ((key == kLr16 || key == kLr32) && room(2))
-            count = layer_count_of_info(ctx, block_length);
-        psd_skip(ctx, int64_t(block_start + block_length - ctx->stream.consumed));
-    }
-    ctx->skipped_layer_count = count;
-    if (ctx->stream.consumed < end) psd_skip(ctx, int64_t(end - ctx->stream.consumed));
-    return PSD_OK;
+    const int status = read_section(ctx, end);
+    release_scratch(ctx);
+    // The image data starts where the section ends by its own length.
+    psd_seek(ctx, end);
+    return status;
 }
 
-void psd_free_layer_record(PsdLayerRecord* layer) {
+void psd_free_layer_record(PsdContext* ctx, PsdLayerRecord* layer) {
     if (!layer) return;
     for (int i = 0; i < layer->info_count && i < kPsdMaxLayerInfo; ++i) {
-        std::free(layer->info_data[i]);
+        psd_free_layer_entry(layer->info_types[i], layer->info_data[i]);
         layer->info_data[i] = nullptr;
     }
     layer->info_count = 0;
@@ -70,9 +214,10 @@ void psd_free_layer_record(PsdLayerRecord* layer) {
     layer->channels = nullptr;
     std::free(layer->unicode_name);
     layer->unicode_name = nullptr;
-    psd_free_large(layer->pixels, layer->pixels_size);
+    if (!layer->pixels_lent) psd_free_held(ctx, layer->pixels, layer->pixels_size);
     layer->pixels = nullptr;
-    psd_free_large(layer->mask_pixels, layer->mask_pixels_size);
+    layer->pixels_lent = 0;
+    psd_free_held(ctx, layer->mask_pixels, layer->mask_pixels_size);
     layer->mask_pixels = nullptr;
     for (uint16_t*& range : layer->channel_ranges) {
         std::free(range);

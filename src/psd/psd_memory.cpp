@@ -1,9 +1,13 @@
 // Buffers of the PSD reader that scale with the picture (planes, merged pixels, layer pixels, the
-// rest of the file) come from the program's huge-page helper.
+// rest of the file) come from the program's huge-page helper, and are held against the decode's
+// memory budget so that no file, however it is made, can make one decode take more than that.
 #include "psd_internal.h"
 
 #include "LargeBuffer.h"
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstdint>
 
 void* psd_alloc_large(uint64_t bytes) {
@@ -13,4 +17,53 @@ void* psd_alloc_large(uint64_t bytes) {
 
 void psd_free_large(void* block, uint64_t bytes) {
     if (block) vistrel::freeLarge(block, size_t(bytes));
+}
+
+uint64_t psd_default_memory_budget() {
+    constexpr uint64_t kCeiling = uint64_t(4) << 30;
+    const long pages = sysconf(_SC_PHYS_PAGES);
+    const long page_size = sysconf(_SC_PAGESIZE);
+    if (pages <= 0 || page_size <= 0) return kCeiling;
+    return std::min(kCeiling, uint64_t(pages) * uint64_t(page_size) / 2);
+}
+
+int psd_alloc_held(PsdContext* ctx, uint64_t bytes, void** block) {
+    *block = nullptr;
+    if (bytes == 0) return PSD_OK;
+    if (bytes > ctx->memory_budget || ctx->memory_held > ctx->memory_budget - bytes)
+        return PSD_ERR_BUDGET;
+    *block = psd_alloc_large(bytes);
+    if (!*block) return PSD_ERR_MEMORY;
+    ctx->memory_held += bytes;
+    return PSD_OK;
+}
+
+void psd_free_held(PsdContext* ctx, void* block, uint64_t bytes) {
+    if (!block) return;
+    psd_free_large(block, bytes);
+    if (ctx) ctx->memory_held -= std::min(ctx->memory_held, bytes);
+}
+
+int psd_grow_scratch(PsdContext* ctx, uint8_t** buffer, uint64_t* capacity, uint64_t need,
+                     uint64_t floor) {
+    if (need == 0 || (need <= *capacity && *buffer)) return PSD_OK;
+    // Doubling that would wrap is no growth at all: the need alone decides then.
+    const uint64_t doubled = *capacity <= UINT64_MAX / 2 ? *capacity * 2 : need;
+    const uint64_t size = std::max({doubled, need, floor});
+    psd_free_held(ctx, *buffer, *capacity);
+    *buffer = nullptr;
+    *capacity = 0;
+    void* grown = nullptr;
+    if (const int status = psd_alloc_held(ctx, size, &grown)) return status;
+    *buffer = static_cast<uint8_t*>(grown);
+    *capacity = size;
+    return PSD_OK;
+}
+
+uint64_t psd_best_output(uint16_t method, uint64_t data_bytes) {
+    // PackBits turns 2 bytes into at most 128; a deflate stream turns about 1 byte into at most
+    // 1032 (258-byte matches of 2 bits each).
+    constexpr uint64_t kRatio[] = {1, 64, 1032, 1032};
+    const uint64_t ratio = method < 4 ? kRatio[method] : 1032;
+    return data_bytes > UINT64_MAX / 2 / ratio ? UINT64_MAX / 2 : data_bytes * ratio;
 }

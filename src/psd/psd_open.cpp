@@ -1,5 +1,9 @@
 // psd_open, the load state machine over the five sections of the file, and psd_free.
-#include "psd_internal.h"
+#include "psd_layer_reader.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -67,8 +71,11 @@ int run_state_machine(PsdContext* ctx) {
         if (ctx->state == kDone) return PSD_OK;
         if (ctx->state > kDone) return PSD_ERR_STATE;
         const Section& section = kSections[ctx->state];
-        const int status = section.read(ctx);
+        int status = section.read(ctx);
         if (status == PSD_ERR_STATE) return section.error;
+        // A caller that will not take what the header describes stops here, before any pixel.
+        if (status == PSD_OK && ctx->state == 0 && ctx->options && ctx->options->check_header)
+            status = ctx->options->check_header(ctx);
         if (status != PSD_OK) return status;
         ++ctx->state;
     }
@@ -84,7 +91,7 @@ void close_stream(PsdStream& s) {
 }
 
 // Takes ownership of `file` (closing it on every path) and loads it into a new record.
-int load(PsdContext** out, FILE* file, const char* path) {
+int load(PsdContext** out, FILE* file, const char* path, PsdOptions* options) {
     auto* ctx = static_cast<PsdContext*>(std::calloc(1, sizeof(PsdContext)));
     if (!ctx) {
         std::fclose(file);
@@ -93,13 +100,18 @@ int load(PsdContext** out, FILE* file, const char* path) {
     ctx->stream.path = path;
     ctx->stream.file = file;
     ctx->state = 0;
+    ctx->options = options;
+    ctx->memory_budget =
+        options && options->memory_budget ? options->memory_budget : psd_default_memory_budget();
     const off_t start = ftello(file);
     if (start >= 0 && fseeko(file, 0, SEEK_END) == 0) {
         ctx->stream.file_size = ftello(file);
         fseeko(file, start, SEEK_SET);
     }
     const int status = run_state_machine(ctx);
+    ctx->options = nullptr;
     if (status != PSD_OK) {
+        if (options) options->failed_state = ctx->state;
         psd_free(ctx);
         *out = nullptr;
         return status;
@@ -112,7 +124,7 @@ int load(PsdContext** out, FILE* file, const char* path) {
 void free_resources(PsdContext* ctx) {
     for (int i = 0; ctx->alpha_channels && i < ctx->alpha_channel_count; ++i) {
         PsdAlphaChannel& alpha = ctx->alpha_channels[i];
-        psd_free_large(alpha.pixels, uint64_t(ctx->width) * ctx->height);
+        psd_free_held(ctx, alpha.pixels, uint64_t(ctx->width) * ctx->height);
         std::free(alpha.unicode_name);
     }
     std::free(ctx->alpha_channels);
@@ -139,14 +151,31 @@ void free_resources(PsdContext* ctx) {
 } // namespace
 
 int psd_open(PsdContext** out, const char* path) {
-    if (!out) return PSD_ERR_NO_RESULT;
-    if (!path) return PSD_ERR_OPEN;
-    FILE* file = std::fopen(path, "rb");
-    if (!file) return PSD_ERR_OPEN;
-    return load(out, file, path);
+    return psd_open_with(out, path, nullptr);
 }
 
-int psd_open_memory(PsdContext** out, const void* data, size_t size) {
+int psd_open_with(PsdContext** out, const char* path, PsdOptions* options) {
+    if (!out) return PSD_ERR_NO_RESULT;
+    if (!path) return PSD_ERR_OPEN;
+    // Opened without blocking, and refused before any read unless it is a regular file: a FIFO
+    // named like a picture would block the open (or the first read) for good, and a device such
+    // as /dev/zero would never end.
+    const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return PSD_ERR_OPEN;
+    struct stat info;
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return PSD_ERR_NOT_FILE;
+    }
+    FILE* file = fdopen(fd, "rb");
+    if (!file) {
+        ::close(fd);
+        return PSD_ERR_OPEN;
+    }
+    return load(out, file, path, options);
+}
+
+int psd_open_memory(PsdContext** out, const void* data, size_t size, PsdOptions* options) {
     if (!out) return PSD_ERR_NO_RESULT;
     if (!data && size) return PSD_ERR_OPEN;
     auto* cookie = new (std::nothrow) MemoryFile{static_cast<const uint8_t*>(data), size, 0};
@@ -156,19 +185,20 @@ int psd_open_memory(PsdContext** out, const void* data, size_t size) {
         delete cookie;
         return PSD_ERR_OPEN;
     }
-    return load(out, file, nullptr);
+    return load(out, file, nullptr, options);
 }
 
 int psd_free(PsdContext* ctx) {
     if (!ctx) return PSD_ERR_NO_RESULT;
     std::free(ctx->palette);
     free_resources(ctx);
-    for (int i = 0; ctx->layers && i < ctx->layer_count; ++i)
-        psd_free_layer_record(&ctx->layers[i]);
+    for (int32_t i = 0; ctx->layers && i < ctx->layer_count; ++i)
+        psd_free_layer_record(nullptr, &ctx->layers[i]);
     std::free(ctx->layers);
-    std::free(ctx->layer_scratch);
-    psd_free_large(ctx->merged, uint64_t(ctx->width) * ctx->height * 4);
-    psd_free_large(ctx->planes, ctx->planes_size);
+    psd_free_large(ctx->layer_scratch, ctx->layer_scratch_capacity);
+    psd_free_patterns(ctx);
+    psd_free_held(ctx, ctx->merged, uint64_t(ctx->width) * ctx->height * 4);
+    psd_free_held(ctx, ctx->planes, ctx->planes_size);
     close_stream(ctx->stream);
     std::free(ctx);
     return PSD_OK;

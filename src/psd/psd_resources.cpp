@@ -33,9 +33,12 @@ float fixed_16_16(uint32_t v) {
 // the later ones fill the same records in order.
 int ensure_alpha_records(PsdContext* ctx, uint64_t count) {
     if (ctx->alpha_channel_count != 0 || count == 0) return PSD_OK;
-    // A file cannot hold more alpha channels than channels; keeping the count within the
-    // channel count keeps the colour-channel count from going negative.
-    count = std::min<uint64_t>(count, ctx->channel_count);
+    // Alpha channels come after the colour channels the mode needs, so there are never more of
+    // them than the channels left over: no resource can take a colour channel for an alpha one.
+    const int colour = psd_color_planes(ctx->color_mode);
+    const uint64_t spare = ctx->channel_count > colour ? uint64_t(ctx->channel_count - colour) : 0;
+    count = std::min(count, spare);
+    if (count == 0) return PSD_OK;
     auto* records =
         static_cast<PsdAlphaChannel*>(std::calloc(size_t(count), sizeof(PsdAlphaChannel)));
     if (!records) return PSD_ERR_MEMORY;
@@ -137,7 +140,10 @@ int read_slices(PsdContext* ctx, PsdCursor& c) {
 
 int read_urls(PsdContext* ctx, PsdCursor& c) {
     auto& u = ctx->resources.urls;
-    const uint64_t count = std::min<uint64_t>(c.u32(), c.left() / 12);
+    // Each count is read in a statement of its own before it is bounded by what is left: in one
+    // expression the compiler may measure what is left before the count is read.
+    const uint64_t declared = c.u32();
+    const uint64_t count = std::min(declared, c.left() / 12);
     auto* entries = static_cast<PsdUrl*>(std::calloc(size_t(count) + 1, sizeof(PsdUrl)));
     if (!entries) return PSD_ERR_MEMORY;
     for (uint64_t i = 0; i < count; ++i) {
@@ -169,7 +175,8 @@ int read_version_info(PsdContext* ctx, PsdCursor& c) {
     length = std::min(length, c.left() / 2);
     if (!take_copy(c, length * 2, &v.writer)) return PSD_ERR_MEMORY;
     v.writer_length = uint32_t(length);
-    length = std::min<uint64_t>(c.u32(), c.left() / 2);
+    length = c.u32();
+    length = std::min(length, c.left() / 2);
     if (!take_copy(c, length * 2, &v.reader)) return PSD_ERR_MEMORY;
     v.reader_length = uint32_t(length);
     v.file_version = c.u32();
@@ -254,7 +261,8 @@ int read_grid_and_guides(PsdContext* ctx, PsdCursor& c) {
     auto& g = ctx->resources.grid;
     g.horizontal_cycle = c.u32();
     g.vertical_cycle = c.u32();
-    const uint64_t count = std::min<uint64_t>(c.u32(), c.left() / 5);
+    const uint64_t declared = c.u32();
+    const uint64_t count = std::min(declared, c.left() / 5);
     auto* locations = static_cast<uint32_t*>(std::malloc(size_t(count) * 4 + 4));
     auto* directions = static_cast<uint8_t*>(std::malloc(size_t(count) + 1));
     if (!locations || !directions) {
@@ -306,7 +314,8 @@ int read_global_angle(PsdContext* ctx, PsdCursor& c) {
 int read_color_samplers(PsdContext* ctx, PsdCursor& c) {
     if (c.u32() != 1) return PSD_OK;
     auto& s = ctx->resources.color_samplers;
-    const uint64_t count = std::min<uint64_t>(c.u32(), c.left() / 10);
+    const uint64_t declared = c.u32();
+    const uint64_t count = std::min(declared, c.left() / 10);
     auto* samplers =
         static_cast<PsdColorSampler*>(std::calloc(size_t(count) + 1, sizeof(PsdColorSampler)));
     if (!samplers) return PSD_ERR_MEMORY;
@@ -478,6 +487,7 @@ int dispatch(PsdContext* ctx, uint16_t id, PsdCursor& c) {
 int psd_read_image_resources(PsdContext* ctx) {
     const uint32_t section = psd_read_u32(ctx);
     if (section < 1) return PSD_OK;
+    if (section > psd_bytes_left(ctx)) return PSD_ERR_SHORT;
     ctx->resources.global_angle = 30;
     ctx->resources.global_altitude = 30;
 

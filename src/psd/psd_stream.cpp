@@ -91,6 +91,21 @@ int64_t psd_skip(PsdContext* ctx, int64_t count) {
     return int64_t(total);
 }
 
+void psd_seek(PsdContext* ctx, uint64_t offset) {
+    PsdStream& s = ctx->stream;
+    if (offset == s.consumed) return;
+    // While the buffer is not used up it holds the file's bytes from (consumed - position) on (a
+    // read or skip past it happens only once it is): a target inside it moves only the position.
+    const uint64_t buffer_start = s.consumed - s.position;
+    if (s.position < s.fill && offset >= buffer_start && offset <= buffer_start + s.fill) {
+        s.position = uint32_t(offset - buffer_start);
+    } else {
+        if (s.file) fseeko(s.file, off_t(offset), SEEK_SET);
+        s.fill = s.position = 0;
+    }
+    s.consumed = offset;
+}
+
 uint64_t psd_bytes_left(const PsdContext* ctx) {
     if (!ctx || ctx->stream.file_size <= 0) return 0;
     const uint64_t size = uint64_t(ctx->stream.file_size);

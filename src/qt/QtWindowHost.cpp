@@ -116,10 +116,11 @@ void HostWidget::mousePressEvent(QMouseEvent* event) {
 }
 
 void HostWidget::mouseReleaseEvent(QMouseEvent* event) {
+    const Point pointer = host_.clientOf(event->position());
     if (event->button() == Qt::LeftButton)
-        host_.viewer_.onRelease(MouseButton::Left);
+        host_.viewer_.onRelease(MouseButton::Left, pointer);
     else if (event->button() == Qt::RightButton)
-        host_.viewer_.onRelease(MouseButton::Right);
+        host_.viewer_.onRelease(MouseButton::Right, pointer);
 }
 
 // The second press of a double click arrives here instead of as a press.
@@ -130,6 +131,11 @@ void HostWidget::mouseDoubleClickEvent(QMouseEvent* event) {
 
 void HostWidget::mouseMoveEvent(QMouseEvent* event) {
     host_.pointerMoved(host_.clientOf(event->position()), event->buttons(), event->modifiers());
+}
+
+void HostWidget::leaveEvent(QEvent* event) {
+    host_.viewer_.onPointerLeave();
+    QWidget::leaveEvent(event);
 }
 
 void HostWidget::wheelEvent(QWheelEvent* event) {
@@ -417,6 +423,13 @@ void QtWindowHost::releaseMouse() {
     if (!captured_) return;
     widget_->releaseMouse();
     captured_ = false;
+}
+
+void QtWindowHost::setHandCursor(bool on) {
+    if (on)
+        widget_->setCursor(Qt::PointingHandCursor);
+    else
+        widget_->unsetCursor();
 }
 
 Point QtWindowHost::cursorPosition() const {

@@ -34,6 +34,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void leaveEvent(QEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void timerEvent(QTimerEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -78,6 +79,7 @@ public:
     void captureMouse() override;
     void releaseMouse() override;
     bool hasCapture() const override { return captured_; }
+    void setHandCursor(bool on) override;
     Point cursorPosition() const override;
     Modifiers modifiers() const override;
     void setTimer(Timer timer, int milliseconds) override;

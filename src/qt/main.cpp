@@ -1,10 +1,12 @@
 // vistrel [PICTURE]: the viewer program.
 #include "CommandLine.h"
+#include "DesktopCommands.h"
 #include "Prefetcher.h"
 #include "QtDesktop.h"
 #include "QtPlatform.h"
 #include "QtWindowHost.h"
 #include "QuitOnSignals.h"
+#include "Skin.h"
 #include "TemporaryFiles.h"
 #include "ViewerApp.h"
 #include "ViewerWindow.h"
@@ -41,6 +43,8 @@ int main(int argc, char** argv) {
     vistrel::QtWindowHost host(window);
     vistrel::QtDesktop desktop(&host.widget()); // drags out start from the window
     window.setDesktop(&desktop);
+    window.setSkinFolder(
+        vistrel::findSkinFolder(vistrel::userDataFolder(), vistrel::ProgramFolder()));
     vistrel::ViewerApp app;
     if (!app.start(window, host, commandLine)) return 1;
     // A session's end (SIGTERM) or Ctrl+C closes the window as Esc does.

@@ -20,7 +20,8 @@ enum class Action {
     ShowStartPage,
 
     // Buttons (they act at the pointer)
-    StartMove,            // left press: the window follows the pointer
+    StartMove,            // left press: the window follows the pointer (a start page button is
+                          // pressed instead)
     FitToScreenAtPointer, // left double click: fit or natural size around the pointer, stored
     PressRight,           // right press: a click opens the menu, a sideways drag zooms
     CloseOnRightRelease,  // right double click: the release closes the program

@@ -69,6 +69,8 @@ void ViewerWindow::perform(Action action, Point pointer) {
         stopSlideShow();
         break;
     case Action::StartMove:
+        // A press on one of the start page's buttons presses that button instead.
+        if (startPage_ && startPageView_.press(pointer, window_.size())) break;
         startMove(pointer);
         break;
     case Action::FitToScreenAtPointer:
@@ -121,7 +123,7 @@ void ViewerWindow::turnByWheel(int angle) {
     stopSlideShow();
 }
 
-void ViewerWindow::onRelease(MouseButton button) {
+void ViewerWindow::onRelease(MouseButton button, Point pointer) {
     if (button == MouseButton::Right) {
         releaseRight();
         return;
@@ -132,6 +134,9 @@ void ViewerWindow::onRelease(MouseButton button) {
     for (Gesture g : {Gesture::RightDoubleClicked, Gesture::Moving, Gesture::SkipNextMove,
                       Gesture::RightZooming})
         gestures_.remove(g);
+    if (!startPage_) return;
+    if (const std::optional<StartButton> clicked = startPageView_.release(pointer, window_.size()))
+        clickStartButton(*clicked);
 }
 
 void ViewerWindow::releaseRight() {
@@ -167,6 +172,10 @@ void ViewerWindow::onPointerMove(Point pointer, bool left, bool right, Modifiers
     }
     if (modifiers.control && left && pictures_.current()) {
         dragOut();
+        return;
+    }
+    if (startPage_) {
+        startPageView_.pointerMoved(pointer, window_.size());
         return;
     }
     CachedPicture* current = pictureOnShow();

@@ -13,8 +13,7 @@ Picture* ViewerWindow::shownPicture() {
 void ViewerWindow::onPaint(Canvas& dc) {
     Picture* shown = shownPicture();
     if (!shown) {
-        renderer_.setTranslucent(false);
-        drawStartPage(dc);
+        startPageView_.paint(dc, window_.size());
         return;
     }
     renderer_.draw(dc, *shown, window_.size());

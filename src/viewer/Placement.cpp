@@ -63,6 +63,7 @@ void ViewerWindow::relayout(const Point* anchor, bool pasting) {
 }
 
 void ViewerWindow::showCurrent(bool pasting) {
+    if (startPage_) startPageView_.hidden();
     startPage_ = false;
     relayout(nullptr, pasting);
     if (windowExists()) updateCaption();
@@ -87,7 +88,7 @@ void ViewerWindow::initialPlacement() {
             size = vistrel::fitToScreen(picture, screen).size();
         // Otherwise the size laid out while opening stays.
     } else {
-        size = startPageSize();
+        size = startPageView_.size();
     }
     window_ = lock_.locked() ? placedAtLock(size, lock_) : centred(size, screen);
     window_ = keptOnScreen(window_, screen);

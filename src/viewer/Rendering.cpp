@@ -36,6 +36,15 @@ void Renderer::draw(Canvas& dc, Picture& shown, Size window) {
     }
 }
 
+void Renderer::drawShaped(Canvas& dc, Picture& picture, Size window) {
+    if (translucentWindows_) {
+        composeTranslucent(dc, picture, window);
+    } else {
+        setTranslucent(false);
+        picture.draw(dc, 0, 0, -1, -1, 0, 0);
+    }
+}
+
 void Renderer::present(Picture& picture, Size window) {
     if (!host_ || !host_->exists() || picture.empty()) return;
     if (!presenter_) presenter_ = std::make_unique<StretchPresenter>(*host_);

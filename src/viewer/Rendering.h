@@ -27,8 +27,14 @@ public:
     // Whether `shown` is drawn as a translucent frame into a window of `window`'s size: a
     // picture of another size is stretched, which is always opaque.
     bool drawsTranslucent(Picture& shown, Size window) const;
+    // Whether a shaped picture (the skin's start page) is drawn as a translucent frame.
+    bool drawsShapedTranslucent() const { return translucentWindows_; }
     // Draws `shown` into a window of `window`'s size.
     void draw(Canvas& dc, Picture& shown, Size window);
+    // Draws a 32-bit picture of the window's size through its alpha wherever the desktop has
+    // translucent windows, whatever its alpha holds (the start page's skin: the background's
+    // transparency shapes the window); opaque elsewhere.
+    void drawShaped(Canvas& dc, Picture& picture, Size window);
     // Renders the picture at `size`, the window's new size: resampled into a translucent frame
     // for a picture with real transparency (fast: triangle filter, else Lanczos-3), stretched by
     // the presenter otherwise (the picture itself is not changed).

@@ -1,39 +1,181 @@
-// The start page without a skin: the help text with the keyboard and mouse map.
 #include "StartPage.h"
 
 #include "Platform.h"
-#include "ViewerWindow.h"
 
 #include <algorithm>
 
 namespace vistrel {
 
-Size ViewerWindow::startPageSize() {
+namespace {
+
+constexpr std::size_t at(StartButton button) {
+    return std::size_t(button);
+}
+
+} // namespace
+
+void StartPage::attach(WindowHost& host, Renderer& renderer) {
+    host_ = &host;
+    renderer_ = &renderer;
+}
+
+Size StartPage::size() {
+    if (Picture* background = skin_.background(true))
+        return {background->width(), background->height()};
     // Measured once, on first use: a window that opens on a picture need not load a font before
     // its first frame.
-    if (startPageSize_.width == 0) {
+    if (plainSize_.width == 0) {
         const TextExtent line = platform().textExtent(kStartPageMeasureLine);
-        startPageSize_ = {std::max(300, line.width), std::max(300, 15 * line.height + 100)};
+        plainSize_ = {std::max(300, line.width), std::max(300, 15 * line.height + 100)};
     }
-    return startPageSize_;
+    return plainSize_;
 }
 
-void ViewerWindow::showStartPage() {
-    startPage_ = true;
-    // Always centred: a lock place holds pictures, not the help page.
-    window_ = centred(startPageSize(), screen());
-    if (!windowExists()) return;
-    if (!renderer_.translucent()) host_->hide();
-    host_->setGeometry(window_, topMost_);
-    repaint();
-    if (!host_->isVisible()) host_->show();
+void StartPage::reset() {
+    states_.fill(ButtonState::Normal);
+    drawn_.fill(ButtonState::NotDrawn);
+    pressed_.reset();
+    skin_.retryFailed();
 }
 
-void ViewerWindow::drawStartPage(Canvas& dc) {
-    const int w = window_.width(), h = window_.height();
+void StartPage::hidden() {
+    states_.fill(ButtonState::Normal);
+    drawn_.fill(ButtonState::NotDrawn);
+    pressed_.reset();
+    setHandCursor(false);
+}
+
+TextExtent StartPage::linkExtent() {
+    if (linkExtent_.width == 0) linkExtent_ = platform().textExtent(kStartPageLinkText);
+    return linkExtent_;
+}
+
+std::optional<Rect> StartPage::buttonRect(StartButton button, Size page) {
+    if (Picture* background = skin_.background(false))
+        if (Picture* strip = skin_.button(button, true))
+            return skinButtonRect(button, {background->width(), background->height()},
+                                  frameSize(*strip));
+    switch (button) {
+    case StartButton::Help:
+        return std::nullopt;
+    case StartButton::Close:
+        return plainCloseRect(page);
+    case StartButton::Link:
+        return plainLinkRect(page, linkExtent());
+    }
+    return std::nullopt;
+}
+
+std::optional<StartButton> StartPage::buttonAt(Point pointer, Size page) {
+    // Close first: wide skin buttons may overlap, and closing is what the corner is for.
+    for (StartButton button : {StartButton::Close, StartButton::Link, StartButton::Help}) {
+        const std::optional<Rect> rect = buttonRect(button, page);
+        if (rect && rect->contains(pointer)) return button;
+    }
+    return std::nullopt;
+}
+
+bool StartPage::press(Point pointer, Size page) {
+    const std::optional<StartButton> hit = buttonAt(pointer, page);
+    if (!hit) return false;
+    pressed_ = hit;
+    // The release is seen wherever it happens, so that a press dragged off the button and
+    // released elsewhere clicks nothing.
+    if (host_ && host_->exists()) host_->captureMouse();
+    States states;
+    states.fill(ButtonState::Normal);
+    states[at(*hit)] = ButtonState::Pressed;
+    setStates(states, page);
+    return true;
+}
+
+std::optional<StartButton> StartPage::release(Point pointer, Size page) {
+    const std::optional<StartButton> pressed = pressed_;
+    pressed_.reset();
+    pointerMoved(pointer, page); // the button under the pointer is hovered again
+    if (pressed && buttonAt(pointer, page) == pressed) return pressed;
+    return std::nullopt;
+}
+
+void StartPage::pointerMoved(Point pointer, Size page) {
+    const std::optional<StartButton> hit = buttonAt(pointer, page);
+    States states;
+    states.fill(ButtonState::Normal);
+    if (pressed_) {
+        if (hit == pressed_) states[at(*hit)] = ButtonState::Pressed;
+    } else if (hit) {
+        states[at(*hit)] = ButtonState::Hover;
+    }
+    setHandCursor(hit == StartButton::Link && (!pressed_ || pressed_ == hit));
+    setStates(states, page);
+}
+
+void StartPage::pointerLeft(Size page) {
+    setHandCursor(false);
+    States states;
+    states.fill(ButtonState::Normal);
+    setStates(states, page);
+}
+
+void StartPage::setHandCursor(bool on) {
+    if (on == handCursor_) return;
+    handCursor_ = on;
+    if (host_ && host_->exists()) host_->setHandCursor(on);
+}
+
+void StartPage::setStates(const States& states, Size page) {
+    states_ = states;
+    // Hovering over the same button draws nothing: the skin page is composed anew only when a
+    // button's look changes.
+    if (states_ == drawn_ || !host_ || !host_->exists()) return;
+    if (std::unique_ptr<Canvas> dc = host_->clientCanvas()) paint(*dc, page);
+}
+
+void StartPage::paint(Canvas& dc, Size page) {
+    if (Picture* background = skin_.background(false))
+        drawSkinned(dc, *background, page);
+    else
+        drawPlain(dc, page);
+    drawn_ = states_;
+}
+
+void StartPage::drawSkinned(Canvas& dc, Picture& background, Size page) {
+    if (!renderer_) return;
+    Picture composed;
+    if (!composed.copyFrom(background)) return;
+    for (StartButton button : kStartButtons) {
+        Picture* strip = skin_.button(button, true);
+        const std::optional<Rect> rect = buttonRect(button, page);
+        // A strip of another depth than the background's is not drawn; its button still works.
+        if (strip && rect) copyFrame(composed, rect->topLeft(), *strip, int(states_[at(button)]));
+    }
+    renderer_->drawShaped(dc, composed, page);
+}
+
+void StartPage::drawPlain(Canvas& dc, Size page) {
+    if (renderer_) renderer_->setTranslucent(false);
+    const int w = page.width, h = page.height;
     dc.rectangle({0, 0, w, h});
     dc.drawText({0, 20, w / 2 + 5, h}, kHelpLeftColumn, TextRight);
     dc.drawText({w / 2 + 10, 20, w, h}, kHelpRightColumn, TextLeft);
+
+    if (const std::optional<Rect> box = plainCloseRect(page)) {
+        const ButtonState state = states_[at(StartButton::Close)];
+        dc.rectangle(*box, state == ButtonState::Hover     ? kLightGray
+                           : state == ButtonState::Pressed ? kGray
+                                                           : kWhite);
+        dc.line({box->left + 5, box->top + 5}, {box->right - 4, box->bottom - 4});
+        dc.line({box->right - 5, box->top + 5}, {box->left + 4, box->bottom - 4});
+    }
+
+    TextStyle link;
+    link.opaque = true;
+    if (states_[at(StartButton::Link)] != ButtonState::Normal) {
+        link.color = kLinkBlue;
+        link.underline = true;
+    }
+    dc.drawText(plainLinkRect(page, linkExtent()), kStartPageLinkText,
+                TextCenter | TextVCenter | TextSingleLine, link);
 }
 
 } // namespace vistrel

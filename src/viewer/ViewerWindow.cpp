@@ -46,11 +46,14 @@ CachedPicture* ViewerWindow::pictureOnShow() {
 bool ViewerWindow::create(WindowHost& host) {
     host_ = &host;
     renderer_.attach(host, platform().capabilities().translucentWindows);
+    startPageView_.attach(host, renderer_);
     initialPlacement();
     // The window is made for what it shows first: ready for translucency only when that has
-    // real transparency.
+    // real transparency, or is the skin's shaped start page.
     if (Picture* shown = shownPicture())
         renderer_.setTranslucent(renderer_.drawsTranslucent(*shown, window_.size()));
+    else
+        renderer_.setTranslucent(startPageView_.skinned() && renderer_.drawsShapedTranslucent());
     if (ReadSetting("NoneTopMost") == 1) topMost_ = false;
     if (!host.create(window_, topMost_, caption_.c_str())) {
         host_ = nullptr;

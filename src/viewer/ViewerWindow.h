@@ -11,6 +11,7 @@
 #include "Prefetcher.h"
 #include "Rendering.h"
 #include "SlideShowSettings.h"
+#include "StartPage.h"
 #include "WindowHost.h"
 
 #include <string>
@@ -70,14 +71,19 @@ public:
     // What the commands ask of the desktop (background, file manager, clipboard, drags); without
     // one, those commands do nothing.
     void setDesktop(Desktop* desktop) { desktop_ = desktop; }
+    // The folder of the start page's skin (empty: the plain page); set before `create`.
+    void setSkinFolder(std::string folder) { startPageView_.setSkinFolder(std::move(folder)); }
     void onClose();
 
     // --- input, from the host
     // A key, a button press or the wheel; `pointer` (client coordinates) for the buttons.
     void perform(Action action, Point pointer = {});
-    void onRelease(MouseButton button);
+    // `pointer`: where the button was released; only the start page's buttons care.
+    void onRelease(MouseButton button, Point pointer = {});
     // `left` and `right`: the buttons held.
     void onPointerMove(Point pointer, bool left, bool right, Modifiers modifiers);
+    // The pointer left the window.
+    void onPointerLeave();
     void onTimer(Timer timer);
     void onDropFiles(const std::vector<std::string>& paths);
     void onPaint(Canvas& dc);
@@ -137,10 +143,7 @@ private:
     void zoomTo(Picture& picture, const Rect& to, bool fast);
     void updateCaption();
     void showStartPage();
-    // The start page's size without a skin: the widest line of its text measured in the default
-    // font, at least 300 x 300.
-    Size startPageSize();
-    void drawStartPage(Canvas& dc);
+    void clickStartButton(StartButton button);
 
     // --- gestures and timers
     void startMove(Point pointer);
@@ -160,6 +163,7 @@ private:
     WindowHost* host_ = nullptr;
     Desktop* desktop_ = nullptr;
     Renderer renderer_;
+    StartPage startPageView_;
 
     // The window as last decided; creation or the first picture sets it.
     Rect window_;
@@ -173,7 +177,6 @@ private:
     int zoomStillTicks_ = 0;
     LockPlace lock_;
     SlideShow slideShow_ = SlideShow::Off;
-    Size startPageSize_; // empty until measured
     // The wheel turned the picture while the right button was held: releasing that button ends
     // the gesture instead of opening the menu.
     bool rightPressUsedByWheel_ = false;

@@ -537,6 +537,36 @@ def case_start_page(s):
     s.expect_exit(0)
 
 
+def case_skinned_start_page(s):
+    """A skin of the user's own: the start page takes the background's size and, from its alpha,
+    its shape; the close button's frames follow the pointer, and a click on it closes."""
+    ui = s.path("home", ".local", "share", "Quorbane", "Vistrel", "UI", "Bkgnd.png")
+    background = Image.new("RGBA", (400, 300), BLUE + (255,))
+    for corner in ((0, 0), (370, 0), (0, 270), (370, 270)):
+        background.paste((0, 0, 0, 0), corner + (corner[0] + 30, corner[1] + 30))
+    background.save(ui)
+    strip = Image.new("RGBA", (76, 19))
+    for i, colour in enumerate((RED, GREEN, YELLOW, (0, 0, 0))):
+        strip.paste(colour + (255,), (19 * i, 0, 19 * i + 19, 19))
+    strip.save(os.path.join(os.path.dirname(ui), "BtnClose.png"))
+    s.start()
+    window, x, y, w, h, title = s.window(titled=False)
+    check((x, y, w, h) == (760, 390, 400, 300), "geometry %r" % ((x, y, w, h),))
+    check(s.depth(window) == 32, "a shaped page in a window of depth %d" % s.depth(window))
+    # The transparent corners let the (white) desktop through; the close button, at
+    # {367, 8, 386, 27}, shows its first frame.
+    close = at((x, y), (376, 17))
+    s.expect_pixels({at((x, y), (3, 3)): (255, 255, 255), at((x, y), (396, 296)): (255, 255, 255),
+                     at((x, y), (35, 35)): BLUE, at((x, y), (200, 150)): BLUE, close: RED},
+                    tolerance=3)
+    s.xdotool("mousemove", *map(str, close))
+    s.expect_pixels({close: YELLOW}, tolerance=3)  # hovered: frame 2
+    s.xdotool("mousedown", "1")
+    s.expect_pixels({close: GREEN}, tolerance=3)  # pressed: frame 1
+    s.xdotool("mouseup", "1")
+    s.expect_exit(0)
+
+
 def case_path_with_blanks(s):
     picture = s.path("my pictures", "a  b.png")
     quadrants((200, 100)).save(picture)

@@ -60,10 +60,9 @@ TEST(PsdImageMagickFiles, MergedPixelsMatchImageMagicksDecode) {
             file.tolerance)
             << file.name;
     }
-    // Layers are passed over (ImageMagick writes even one picture as a layer): a file with layers
-    // makes no layer of its own.
-    EXPECT_EQ(loadFile("im_layers8_rle.psd").psd->layer_count, 0);
-    EXPECT_EQ(loadFile("im_rgb8_rle.psd").psd->layer_count, 0);
+    // ImageMagick writes even one picture as a layer: a file with layers makes no layer of its own.
+    EXPECT_EQ(loadFile("im_layers8_rle.psd").psd->layer_count, 2);
+    EXPECT_EQ(loadFile("im_rgb8_rle.psd").psd->layer_count, 1);
     EXPECT_EQ(loadFile("gen_rgb8_rle.psd").psd->layer_count, 1);
 }
 

@@ -127,7 +127,10 @@ TEST(PsdFlatLayer, FlatFileGetsOneLayerOfItsMergedPicture) {
     ASSERT_EQ(layer.channel_range_count, 4);
     EXPECT_EQ(layer.channel_ranges[3][3], 65535);
     EXPECT_EQ(layer.composite_gray_ranges[1], 65535);
-    EXPECT_EQ(layer.pixels[0], psd->merged[0]);
+    // The layer's pixels are the merged ones, lent until a caller asks for its own copy.
+    EXPECT_EQ(layer.pixels, psd->merged);
+    ASSERT_EQ(psd_own_layer_pixels(psd.get(), &psd->layers[0]), PSD_OK);
+    EXPECT_NE(layer.pixels, psd->merged);
     EXPECT_EQ(layer.pixels[1], 0x08020406u);
 
     auto gray = onePixel(1, {7});

@@ -1,7 +1,10 @@
 // psd_open, the header, colour mode data and image resources, and damaged files.
+#include "PsdDecoder.h"
 #include "PsdTestSupport.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstring>
 
@@ -28,6 +31,22 @@ TEST(PsdOpen, RefusesMissingArgumentsAndFilesWithoutTouchingTheResult) {
     const Bytes empty;
     EXPECT_EQ(psd_open_memory(&ctx, empty.data(), 0), PSD_ERR_SHORT);
     EXPECT_EQ(ctx, nullptr);
+}
+
+TEST(PsdOpen, OnlyRegularFilesAreReadAndNothingElseBlocks) {
+    // A FIFO without a writer would block a plain open for good; /dev/zero would never end.
+    vistrel::test::ScratchFolder folder;
+    const std::string fifo = folder.path() + "pipe.psd";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string zero = folder.path() + "zero.psd";
+    ASSERT_EQ(symlink("/dev/zero", zero.c_str()), 0);
+    for (const std::string& path : {fifo, zero, folder.path()}) {
+        PsdContext* ctx = nullptr;
+        EXPECT_EQ(psd_open(&ctx, path.c_str()), PSD_ERR_NOT_FILE) << path;
+        EXPECT_EQ(ctx, nullptr);
+        vistrel::Picture picture;
+        EXPECT_FALSE(vistrel::decodePsd(path.c_str(), picture)) << path;
+    }
 }
 
 TEST(PsdHeader, ChecksSignatureVersionDepthModeAndSize) {
@@ -150,8 +169,10 @@ TEST(PsdResources, DamagedBlocksFailCleanly) {
 // Every prefix of a few files: each gives a status and releases everything (the sanitizer run
 // checks the releases); a truncated image section is no error, anything earlier is.
 TEST(PsdTruncation, EveryPrefixFailsCleanlyOrDecodes) {
-    for (const char* name : {"gen_resources.psd", "gen_rgb8_rle.psd", "gen_rgb16_zippred.psd",
-                             "gen_rgb_named_alpha.psd", "ag_layers.psd", "im_rgba8_rle.psd"}) {
+    for (const char* name :
+         {"gen_resources.psd", "gen_rgb8_rle.psd", "gen_rgb16_zippred.psd",
+          "gen_rgb_named_alpha.psd", "ag_layers.psd", "im_rgba8_rle.psd", "gen_lay_rgb8.psd",
+          "gen_lay_lr16.psd", "gen_patterns.psd", "ag_lay_groups.psd"}) {
         const Bytes whole = readBytes(dataPath(name));
         ASSERT_FALSE(whole.empty()) << name;
         for (std::size_t n = 0; n < whole.size(); ++n) {

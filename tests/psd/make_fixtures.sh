@@ -15,6 +15,9 @@ rm -rf "$out"
 mkdir -p "$out"
 
 /usr/bin/python3 "$here/fixtures/make_generated.py" "$out"
+/usr/bin/python3 "$here/fixtures/make_layered.py" "$out"
+/usr/bin/python3 "$here/fixtures/make_hostile.py" "$out"
+/usr/bin/python3 "$here/fixtures/make_layer_info.py" "$out"
 
 # ImageMagick: its built-in photograph "rose:" (70x46), blurred so that 16-bit files hold real
 # 16-bit values, in RGB, CMYK and grayscale, 8 and 16 bits, raw and RLE, flat and layered.
@@ -32,12 +35,31 @@ cd "$out"
 for f in im_*.psd; do
     "$im" "$f[0]" -depth 8 "RGBA:${f%.psd}.ref.rgba"
 done
+# Layered files in RGB, CMYK and grayscale, 8 and 16 bits, with a translucent layer; the first
+# picture is the merged one. im_lay_*.N.rgba is ImageMagick's own decode of layer N (from 1).
+"$im" rose: \( rose: -flip \) \( -size 20x10 gradient:red-blue \( -size 20x10 gradient:white-black \) \
+    -alpha off -compose CopyOpacity -composite \) -depth 8 -compress RLE im_lay_rgb8.psd
+"$im" rose: -blur 0x1 \( rose: -negate \) -depth 16 -compress RLE im_lay_rgb16.psd
+"$im" rose: \( rose: -flip \) -colorspace CMYK -depth 8 -compress RLE im_lay_cmyk8.psd
+"$im" rose: -blur 0x1 \( rose: -flop \) -colorspace CMYK -depth 16 -compress None im_lay_cmyk16.psd
+"$im" rose: \( rose: -flip \) -colorspace Gray -depth 8 -compress RLE im_lay_gray8.psd
+"$im" rose: -blur 0x1 \( rose: -negate \) -colorspace Gray -depth 16 -compress RLE im_lay_gray16.psd
+for f in im_lay_*.psd; do
+    n=$(/usr/bin/identify "$f" | wc -l)
+    for ((i = 1; i < n; i++)); do
+        "$im" "$f[$i]" -depth 8 "RGBA:${f%.psd}.$i.rgba"
+    done
+done
 
 # ag-psd, written and read by a Node script.
 mkdir -p node
-cp "$here/package.json" "$here/package-lock.json" "$here/agpsd.js" node/
+cp "$here/package.json" "$here/package-lock.json" "$here/agpsd.js" "$here/agpsd_layers.js" node/
 (cd node && npm ci --silent --no-audit --no-fund >/dev/null)
 node node/agpsd.js write "$out"
+node node/agpsd_layers.js write "$out"
+for f in ag_lay_*.psd ag_layers.psd; do
+    node node/agpsd_layers.js dump "$f" "${f%.psd}.dump"
+done
 for f in im_rgba8_rle.psd gen_rgba8.psd; do
     node node/agpsd.js read "$f" "${f%.psd}.ag.rgba" >/dev/null
 done

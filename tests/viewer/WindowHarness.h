@@ -26,8 +26,10 @@ struct RecordingCanvas : Canvas {
         Rect rect;
         std::string text;
         unsigned format;
+        TextStyle style;
     };
     std::vector<Text> texts;
+    std::vector<uint32_t> brushes; // of each rectangle
 
     bool drawPicture(int x, int y, int, int, int, int, const BitmapInfoHeader& info, const RgbQuad*,
                      const uint8_t*) override {
@@ -38,11 +40,13 @@ struct RecordingCanvas : Canvas {
     void fillRect(const Rect& r, uint32_t color) override {
         calls.push_back("fill " + size(r.right, r.bottom) + " " + std::to_string(color));
     }
-    void rectangle(const Rect& r, uint32_t) override {
+    void rectangle(const Rect& r, uint32_t brush) override {
         calls.push_back("rectangle " + size(r.right, r.bottom));
+        brushes.push_back(brush);
     }
-    void drawText(const Rect& r, const char* text, unsigned format, const TextStyle&) override {
-        texts.push_back({r, text, format});
+    void drawText(const Rect& r, const char* text, unsigned format,
+                  const TextStyle& style) override {
+        texts.push_back({r, text, format, style});
     }
     static std::string size(int w, int h) { return std::to_string(w) + "x" + std::to_string(h); }
 };
@@ -61,7 +65,7 @@ struct FakeHost : WindowHost {
     std::vector<uint32_t> surface;
     int surfaceWidth = 0, blits = 0;
     Rect blitDestination;
-    bool captured = false;
+    bool captured = false, handCursor = false;
     Point cursor;
     std::map<Timer, int> timers; // running timers and their periods in ms
     std::vector<bool> acceptDropsCalls;
@@ -128,6 +132,7 @@ struct FakeHost : WindowHost {
     void captureMouse() override { captured = true; }
     void releaseMouse() override { captured = false; }
     bool hasCapture() const override { return captured; }
+    void setHandCursor(bool on) override { handCursor = on; }
     Point cursorPosition() const override { return cursor; }
     Modifiers modifiers() const override { return keys; }
     void setTimer(Timer id, int ms) override { timers[id] = ms; }

@@ -1,0 +1,45 @@
+// libFuzzer harness for the additional-information parsers (adjustment, fill and type layers,
+// both forms of layer effects, and through them the descriptor walker and value readers): the
+// first byte picks the key, the rest is the block; then the layer's entries are released.
+#include "psd_layer_info.h"
+#include "psd_layer_reader.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+constexpr uint32_t kKeys[] = {
+    psd_key("levl"), psd_key("curv"), psd_key("brit"), psd_key("blnc"), psd_key("hue2"),
+    psd_key("selc"), psd_key("thrs"), psd_key("nvrt"), psd_key("post"), psd_key("mixr"),
+    psd_key("grdm"), psd_key("phfl"), psd_key("tySh"), psd_key("SoCo"), psd_key("GdFl"),
+    psd_key("PtFl"), psd_key("lrFX"), psd_key("lfx2"),
+};
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size < 1) return 0;
+    const uint32_t key = kKeys[data[0] % (sizeof kKeys / sizeof kKeys[0])];
+    // The block as the layer reader hands it over: a stream over the bytes, length rounded up.
+    FILE* file = fmemopen(const_cast<uint8_t*>(data + 1), size - 1, "rb");
+    if (size == 1) file = fmemopen(nullptr, 1, "rb");
+    if (!file) return 0;
+    auto* ctx = static_cast<PsdContext*>(std::calloc(1, sizeof(PsdContext)));
+    ctx->stream.file = file;
+    ctx->stream.file_size = int64_t(size - 1);
+    PsdLayerRecord layer{};
+    // Two blocks on one layer: the second sees the entries of the first (and the full layer).
+    for (int round = 0; round < 2; ++round) {
+        std::rewind(file);
+        ctx->stream.fill = ctx->stream.position = 0;
+        ctx->stream.consumed = 0;
+        psd_layer_key_parser(key)(ctx, &layer, uint32_t((size - 1 + 1) & ~size_t(1)));
+    }
+    for (int i = 0; i < layer.info_count; ++i)
+        psd_free_layer_entry(layer.info_types[i], layer.info_data[i]);
+    psd_free(ctx);
+    return 0;
+}

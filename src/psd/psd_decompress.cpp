@@ -1,0 +1,144 @@
+// Decompression of channel data, shared by the merged image, layer channels and patterns:
+// PackBits with its row byte counts, ZIP, and ZIP with prediction.
+#include "psd_internal.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstring>
+
+int psd_decode_rle(const uint8_t* input, uint64_t input_size, uint32_t rows, uint8_t* planes,
+                   uint64_t planes_size) {
+    // The data starts with one big-endian u16 byte count per row (channel by channel, row by
+    // row); the packed rows follow. Decoded bytes are appended to the planes one after another.
+    const uint64_t counts_size = std::min<uint64_t>(uint64_t(rows) * 2, input_size);
+    const uint8_t* in = input + counts_size;
+    const uint8_t* const in_end = input + input_size;
+    uint8_t* out = planes;
+    uint8_t* const out_end = planes + planes_size;
+    constexpr uint64_t kRun = 128; // the longest run a header can describe
+
+    for (uint32_t row = 0; row < rows && in < in_end && out < out_end; ++row) {
+        const uint64_t at = uint64_t(row) * 2;
+        const uint32_t count = at + 1 < counts_size ? psd_be16(input + at) : 0;
+        const uint8_t* const row_end = in + std::min<uint64_t>(count, uint64_t(in_end - in));
+        while (in < row_end && out < out_end) {
+            const uint8_t header = *in++;
+            if (header < 128) {
+                const uint64_t n = uint64_t(header) + 1;
+                const uint64_t have = std::min<uint64_t>(n, uint64_t(in_end - in));
+                const uint64_t room = uint64_t(out_end - out);
+                // Whole runs are copied with a fixed-size move where both sides have room for
+                // the longest run; the bytes past the run are overwritten by the next ones.
+                if (have == n && uint64_t(in_end - in) >= kRun && room >= kRun) {
+                    std::memcpy(out, in, kRun);
+                    out += n;
+                } else {
+                    const uint64_t take = std::min(have, room);
+                    std::memcpy(out, in, take);
+                    out += take;
+                }
+                in += have;
+            } else if (header > 128) {
+                if (in >= in_end) break;
+                const uint64_t n = 257 - uint64_t(header);
+                const uint8_t value = *in++;
+                const uint64_t room = uint64_t(out_end - out);
+                if (room >= kRun) {
+                    std::memset(out, value, kRun);
+                    out += n;
+                } else {
+                    const uint64_t take = std::min(n, room);
+                    std::memset(out, value, take);
+                    out += take;
+                }
+            }
+            // 128 is no operation.
+        }
+    }
+    // Bytes the input never reached are zero, including those a last fixed-size move touched.
+    if (out < out_end) std::memset(out, 0, uint64_t(out_end - out));
+    return PSD_OK;
+}
+
+int psd_inflate(const uint8_t* input, uint64_t input_size, uint8_t* output, uint64_t output_size,
+                uint64_t* produced) {
+    z_stream z{};
+    if (inflateInit(&z) != Z_OK) return PSD_ERR_ZIP;
+    // zlib counts in 32 bits: feed both sides in slices.
+    constexpr uint64_t kSlice = uint64_t(1) << 30;
+    uint64_t in_left = input_size, out_left = output_size;
+    z.next_in = const_cast<Bytef*>(input);
+    z.next_out = output;
+    int status = PSD_ERR_ZIP;
+    for (;;) {
+        if (z.avail_in == 0 && in_left > 0) {
+            z.avail_in = uInt(std::min(in_left, kSlice));
+            in_left -= z.avail_in;
+        }
+        if (z.avail_out == 0 && out_left > 0) {
+            z.avail_out = uInt(std::min(out_left, kSlice));
+            out_left -= z.avail_out;
+        }
+        const int result = inflate(&z, Z_PARTIAL_FLUSH);
+        if (result == Z_STREAM_END) {
+            status = PSD_OK;
+            break;
+        }
+        if (result != Z_OK) break;
+        if (z.avail_out == 0 && out_left == 0) {
+            status = PSD_OK; // the planes are full
+            break;
+        }
+    }
+    if (produced) *produced = output_size - out_left - z.avail_out;
+    inflateEnd(&z);
+    return status;
+}
+
+void psd_undo_prediction(uint8_t* data, uint64_t size, uint64_t row_bytes, int depth) {
+    if (row_bytes == 0) return;
+    for (uint64_t start = 0; start < size; start += row_bytes) {
+        uint8_t* row = data + start;
+        const uint64_t n = std::min(row_bytes, size - start);
+        if (depth == 16) {
+            // Big-endian 16-bit samples, each the difference to the one before it.
+            uint16_t previous = 0;
+            for (uint64_t i = 0; i + 1 < n; i += 2) {
+                previous = uint16_t(previous + psd_be16(row + i));
+                row[i] = uint8_t(previous >> 8);
+                row[i + 1] = uint8_t(previous);
+            }
+        } else {
+            for (uint64_t i = 1; i < n; ++i)
+                row[i] = uint8_t(row[i] + row[i - 1]);
+        }
+    }
+}
+
+int psd_decode_plane(uint16_t method, const uint8_t* data, uint64_t size, uint8_t* plane,
+                     uint32_t rows, uint64_t row_bytes, int depth) {
+    const uint64_t plane_size = uint64_t(rows) * row_bytes;
+    switch (method) {
+    case 0: {
+        // A raw plane shorter than its size is zero after its data, never read past it.
+        const uint64_t take = std::min(size, plane_size);
+        if (take > 0) std::memcpy(plane, data, take);
+        std::memset(plane + take, 0, plane_size - take);
+        return PSD_OK;
+    }
+    case 1:
+        return psd_decode_rle(data, size, rows, plane, plane_size);
+    case 2:
+    case 3: {
+        uint64_t produced = 0;
+        const int status = psd_inflate(data, size, plane, plane_size, &produced);
+        if (status != PSD_OK) return status;
+        std::memset(plane + produced, 0, plane_size - produced);
+        if (method == 3) psd_undo_prediction(plane, plane_size, row_bytes, depth);
+        return PSD_OK;
+    }
+    default:
+        return PSD_ERR_COMPRESSION;
+    }
+}
