@@ -820,6 +820,24 @@ def case_drag_out_and_drop(s):
         target.wait()
 
 
+def case_fifo_in_folder(s):
+    """A named pipe called like a picture, between two pictures: no order of keys leaves the
+    window waiting on it, and Esc always closes."""
+    Image.new("RGB", (300, 200), RED).save(s.path("folder", "a.png"))
+    os.mkfifo(s.path("folder", "b.jpg"))
+    Image.new("RGB", (500, 200), BLUE).save(s.path("folder", "c.png"))
+    for keys in (["Right", "Right"], ["Right"], ["Down", "Up", "Right", "Right", "Left"],
+                 ["End", "Right", "Right", "Right", "Home", "Left", "Left"]):
+        s.start(s.path("folder", "a.png"))
+        window = s.window()[0]
+        for key in keys:
+            s.key(window, key)
+            time.sleep(0.2)
+        # Whatever the keys did, the window still answers.
+        s.key(s.window()[0], "Escape")
+        s.expect_exit(0)
+
+
 def case_help_and_version(s):
     """--help and --version print a short text and end, without a display."""
     environment = {key: value for key, value in s.env.items() if key != "DISPLAY"}
