@@ -11,4 +11,10 @@ namespace vistrel {
 bool decodeBmp(ByteSource& source, Picture& picture);
 bool decodeBmp(const char* path, Picture& picture);
 
+// Whether the pixel data present can fill the picture the headers of any BMP file announce, under
+// the size rule of DecodeLimits.h: raw rows at 1:1, run-length at its best ratio. Also for the
+// files only the system picture decoder reads (top-down, bit fields, run-length, the 12-byte
+// header). False when the headers cannot be read.
+bool bmpDataCanFill(ByteSource& source);
+
 } // namespace vistrel

@@ -14,9 +14,15 @@ FileSource::~FileSource() {
 
 bool FileSource::open(const char* path) {
     if (fd_ >= 0) ::close(fd_);
-    fd_ = ::open(path, O_RDONLY | O_CLOEXEC);
-    if (fd_ < 0) return false;
+    fd_ = -1;
+    // Only regular files are read. Opening anything else may wait or act: a FIFO named like a
+    // picture blocks until a writer comes, a device may rewind or hang up. So the name is looked
+    // at before it is opened, the open cannot block (the flag changes nothing for a regular
+    // file's reads), and what was opened is looked at again, as the name may have changed hands.
     struct stat info {};
+    if (::stat(path, &info) != 0 || !S_ISREG(info.st_mode)) return false;
+    fd_ = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd_ < 0) return false;
     if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) {
         ::close(fd_);
         fd_ = -1;

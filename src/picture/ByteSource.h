@@ -15,7 +15,8 @@ public:
     virtual std::size_t readAt(uint64_t offset, void* destination, std::size_t count) = 0;
 };
 
-// A file opened for reading with a sequential-scan hint; size measured once at open.
+// A regular file opened for reading with a sequential-scan hint; size measured once at open.
+// FIFOs, devices and folders are refused without waiting.
 class FileSource final : public ByteSource {
 public:
     FileSource() = default;

@@ -13,4 +13,10 @@ namespace vistrel {
 // reader then fails by itself).
 bool gifFirstFrameFits(const uint8_t* data, std::size_t size, uint64_t maxPixels);
 
+// Whether the first image's LZW data can fill the picture, under the size rule of DecodeLimits.h.
+// The picture is the logical screen, widened to the first image's right and bottom edges: a huge
+// screen with a one-pixel frame is as costly as a huge frame. False for a file too short to hold
+// a screen descriptor.
+bool gifDataCanFill(const uint8_t* data, std::size_t size);
+
 } // namespace vistrel

@@ -1,5 +1,7 @@
 #include "IconDirectory.h"
 
+#include "DecodeLimits.h"
+
 #include <cstdlib>
 
 namespace vistrel {
@@ -30,6 +32,48 @@ int imageDepth(const uint8_t* data, std::size_t size, const uint8_t* entry) {
     }
     if (offset < size && size - offset >= 16) return le16(data + offset + 14);
     return le16(entry + 6);
+}
+
+// What the image an entry points at says of itself.
+struct IconImage {
+    bool png = false;
+    uint64_t width = 0, height = 0; // a bitmap's height counts both masks
+    uint32_t bits = 0;              // a bitmap's bit count; a PNG's bit depth times channels
+    uint64_t present = 0;           // bytes from the image's start to the end of the file
+};
+
+bool readIconImage(const uint8_t* data, std::size_t size, int index, IconImage& image) {
+    if (index < 0 || iconKindOf(data, size) == IconKind::None || index >= le16(data + 4))
+        return false;
+    const std::size_t entryAt = kDirectoryHeader + std::size_t(index) * kEntrySize;
+    if (size < entryAt + kEntrySize) return false;
+    const uint32_t offset = le32(data + entryAt + 12);
+    if (offset >= size || size - offset < 26) return false;
+    const uint8_t* p = data + offset;
+    image.present = size - offset;
+    if (p[0] == 0x89 && p[1] == 'P') {
+        // PNG: IHDR width and height (big-endian), bit depth, colour type.
+        auto be32 = [](const uint8_t* q) {
+            return uint32_t(q[0]) << 24 | uint32_t(q[1]) << 16 | uint32_t(q[2]) << 8 | q[3];
+        };
+        static const uint32_t channels[] = {1, 0, 3, 1, 2, 0, 4};
+        image.png = true;
+        image.width = be32(p + 16);
+        image.height = be32(p + 20);
+        image.bits = p[25] < 7 ? channels[p[25]] * p[24] : 0;
+        return true;
+    }
+    const auto width = int32_t(le32(p + 4)), height = int32_t(le32(p + 8));
+    image.width = width < 0 ? 0 - uint64_t(int64_t(width)) : uint64_t(width);
+    image.height = height < 0 ? 0 - uint64_t(int64_t(height)) : uint64_t(height);
+    image.bits = le16(p + 14);
+    return true;
+}
+
+// Bytes of a bitmap row, padded to 4 bytes.
+uint64_t bitmapRow(uint64_t width, uint64_t bits) {
+    const uint64_t rowBits = cappedProduct(width, bits);
+    return rowBits / 32 * 4 + (rowBits % 32 ? 4 : 0);
 }
 
 } // namespace
@@ -72,22 +116,25 @@ int chooseIconImage(const uint8_t* data, std::size_t size) {
 }
 
 uint64_t iconImagePixels(const uint8_t* data, std::size_t size, int index) {
-    if (index < 0 || iconKindOf(data, size) == IconKind::None || index >= le16(data + 4)) return 0;
-    const std::size_t entryAt = kDirectoryHeader + std::size_t(index) * kEntrySize;
-    if (size < entryAt + kEntrySize) return 0;
-    const uint32_t offset = le32(data + entryAt + 12);
-    if (offset >= size || size - offset < 24) return 0;
-    const uint8_t* image = data + offset;
-    if (image[0] == 0x89 && image[1] == 'P') { // PNG: IHDR width and height, big-endian
-        auto be32 = [](const uint8_t* p) {
-            return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
-        };
-        return uint64_t(be32(image + 16)) * be32(image + 20);
+    IconImage image;
+    return readIconImage(data, size, index, image) ? image.width * image.height : 0;
+}
+
+bool iconImageFitsItsData(const uint8_t* data, std::size_t size, int index) {
+    IconImage image;
+    if (!readIconImage(data, size, index, image)) return false;
+    if (image.png) {
+        // Deflated rows of a filter byte and the packed samples.
+        const uint64_t rowBits = cappedProduct(image.width, image.bits);
+        const uint64_t row = 1 + rowBits / 8 + (rowBits % 8 ? 1 : 0);
+        const uint64_t rows = cappedProduct(row, image.height);
+        return fitsItsData(image.width * image.height, rows, deflateProducible(image.present));
     }
-    const auto width = int32_t(le32(image + 4)), height = int32_t(le32(image + 8));
-    const uint64_t w = width < 0 ? 0 - uint64_t(int64_t(width)) : uint64_t(width);
-    const uint64_t h = height < 0 ? 0 - uint64_t(int64_t(height)) : uint64_t(height);
-    return w * h;
+    // The colour rows, then the 1-bit mask rows, each padded to 4 bytes, stored as they are.
+    const uint64_t half = image.height / 2;
+    const uint64_t rows =
+        cappedProduct(bitmapRow(image.width, image.bits) + bitmapRow(image.width, 1), half);
+    return fitsItsData(image.width * half, rows, rawProducible(image.present));
 }
 
 } // namespace vistrel

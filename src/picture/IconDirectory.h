@@ -21,4 +21,9 @@ int chooseIconImage(const uint8_t* data, std::size_t size);
 // says. 0 when the header cannot be read.
 uint64_t iconImagePixels(const uint8_t* data, std::size_t size, int index);
 
+// Whether the data of the image entry `index` points at can fill what its own header announces,
+// under the size rule of DecodeLimits.h: a bitmap's colour and mask rows are stored raw, a PNG's
+// deflated. False when the header cannot be read.
+bool iconImageFitsItsData(const uint8_t* data, std::size_t size, int index);
+
 } // namespace vistrel

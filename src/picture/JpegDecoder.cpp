@@ -1,10 +1,12 @@
 #include "JpegDecoder.h"
 
 #include "ByteSource.h"
+#include "DecodeLimits.h"
 #include "LargeBuffer.h"
 
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <atomic>
 #include <climits>
 #include <cstring>
@@ -130,7 +132,83 @@ bool decodeInk(const JpegLibrary& lib, JpegLibrary::Handle handle, const uint8_t
     return true;
 }
 
+uint16_t be16(const uint8_t* p) {
+    return uint16_t(p[0] << 8 | p[1]);
+}
+
+// Frame header markers: SOF0..SOF15 except DHT (C4), JPG (C8) and DAC (CC).
+bool isFrameHeader(uint8_t marker) {
+    return marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+}
+
+struct FrameSize {
+    uint64_t pixels = 0;
+    uint64_t blocks = 0; // 8x8 blocks of all components
+};
+
+// A frame header's payload: precision (1), height (2), width (2), component count (1), then per
+// component its id, sampling factors (high nibble horizontal, low vertical) and quantisation
+// table. A component sampled below the largest factors covers that fraction of the picture.
+// Nothing when the payload is cut.
+FrameSize frameSize(const uint8_t* frame, std::size_t length) {
+    if (length < 6) return {};
+    const uint64_t height = be16(frame + 1), width = be16(frame + 3);
+    const std::size_t count = frame[5];
+    if (length < 6 + 3 * count) return {};
+    const uint8_t* components = frame + 6;
+    uint64_t maxH = 1, maxV = 1;
+    for (std::size_t i = 0; i < count; ++i) {
+        maxH = std::max<uint64_t>(maxH, components[3 * i + 1] >> 4);
+        maxV = std::max<uint64_t>(maxV, components[3 * i + 1] & 15);
+    }
+    auto blocksAlong = [](uint64_t side, uint64_t factor, uint64_t largest) {
+        return ((side * factor + largest - 1) / largest + 7) / 8;
+    };
+    uint64_t blocks = 0;
+    for (std::size_t i = 0; i < count; ++i)
+        blocks += blocksAlong(width, components[3 * i + 1] >> 4, maxH) *
+                  blocksAlong(height, components[3 * i + 1] & 15, maxV);
+    return {width * height, blocks};
+}
+
 } // namespace
+
+bool jpegDataCanFill(const uint8_t* data, std::size_t size) {
+    if (size < 4 || data[0] != 0xFF || data[1] != 0xD8) return false;
+    // Segments after the start of image: a marker (0xFF, any fill bytes, a code) and, but for the
+    // standalone ones, a big-endian length that counts itself. Stray bytes before a marker are
+    // skipped, as the library does. The frame header must come before the first scan.
+    FrameSize frame;
+    bool found = false;
+    std::size_t at = 2;
+    while (at < size) {
+        if (data[at] != 0xFF) {
+            ++at;
+            continue;
+        }
+        while (at < size && data[at] == 0xFF)
+            ++at;
+        if (at == size) break;
+        const uint8_t marker = data[at++];
+        // 0x00 after 0xFF is no marker; TEM, RSTn and SOI have no length.
+        if (marker == 0x00 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD8)) continue;
+        if (marker == 0xD9) break; // end of image before any scan
+        if (marker == 0xDA) {
+            // Entropy-coded data starts here; whatever follows it counts as data.
+            return found && fitsItsData(frame.pixels, cappedProduct(frame.blocks, 64),
+                                        jpegProducible(size - at));
+        }
+        if (size - at < 2) break;
+        const std::size_t length = be16(data + at);
+        if (length < 2) return false;
+        if (isFrameHeader(marker) && !found) {
+            found = true;
+            frame = frameSize(data + at + 2, std::min(length - 2, size - at - 2));
+        }
+        at += length;
+    }
+    return found && fitsItsData(frame.pixels, cappedProduct(frame.blocks, 64), 0);
+}
 
 const JpegLibrary* jpegLibrary() {
     if (disabled) return nullptr;
@@ -159,6 +237,7 @@ bool decodeJpeg(const uint8_t* data, std::size_t size, Picture& picture, uint64_
                                &subsampling, &colorspace) != 0)
         return false;
     if (width <= 0 || height <= 0 || uint64_t(width) * uint64_t(height) > maxPixels) return false;
+    if (!jpegDataCanFill(data, size)) return false;
 
     if (colorspace == kColorspaceCmyk || colorspace == kColorspaceYcck)
         return decodeInk(*lib, decompressor.get(), data, size, width, height, picture);

@@ -26,6 +26,11 @@ void disableJpegLibrary(bool disabled = true);
 // write keep the block's content. False when there is no library, the file cannot be read, its
 // header is not a JPEG header, or it has more than `maxPixels` pixels (refused before anything
 // is allocated).
+// Whether the scans of a JPEG file can fill the frame its header announces, under the size rule
+// of DecodeLimits.h (a bit per block at best). False when no frame header precedes the first scan
+// or the segments cannot be walked.
+bool jpegDataCanFill(const uint8_t* data, std::size_t size);
+
 bool decodeJpeg(const char* path, Picture& picture);
 bool decodeJpeg(const uint8_t* data, std::size_t size, Picture& picture,
                 uint64_t maxPixels = kMaxPicturePixels);

@@ -1,6 +1,7 @@
 #include "PngDecoder.h"
 
 #include "ByteSource.h"
+#include "DecodeLimits.h"
 
 #include <png.h>
 
@@ -50,6 +51,22 @@ void errorCallback(png_structp png, png_const_charp message) {
 
 void warningCallback(png_structp, png_const_charp) {}
 
+// Bytes of IDAT chunk data present: chunks of a big-endian length, a type, the data and a CRC,
+// after the 8-byte signature.
+uint64_t imageDataBytes(const uint8_t* data, std::size_t size) {
+    uint64_t bytes = 0;
+    std::size_t at = 8;
+    while (size >= at && size - at >= 8) {
+        const uint64_t length =
+            uint64_t(data[at]) << 24 | data[at + 1] << 16 | data[at + 2] << 8 | data[at + 3];
+        const uint64_t available = size - at - 8;
+        if (std::memcmp(data + at + 4, "IDAT", 4) == 0) bytes += std::min(length, available);
+        if (length + 4 > available) break;
+        at += std::size_t(length) + 12;
+    }
+    return bytes;
+}
+
 // Only plain data lives in this frame, so the jump back from libpng skips no destructor.
 bool decodeRows(PngMemorySource& source, Picture& picture) {
     png_structp png = source.png;
@@ -58,6 +75,13 @@ bool decodeRows(PngMemorySource& source, Picture& picture) {
 
     png_read_info(png, info);
     if (png_get_interlace_type(png, info) != PNG_INTERLACE_NONE) return false;
+    // The filtered rows as stored, before any transformation: a filter byte and the samples.
+    const uint64_t pixels =
+        uint64_t(png_get_image_width(png, info)) * png_get_image_height(png, info);
+    const uint64_t filtered =
+        cappedProduct(uint64_t(png_get_rowbytes(png, info)) + 1, png_get_image_height(png, info));
+    if (!fitsItsData(pixels, filtered, deflateProducible(imageDataBytes(source.data, source.size))))
+        return false;
     const int colorType = png_get_color_type(png, info);
     if (png_get_bit_depth(png, info) == 16) png_set_strip_16(png);
     if (colorType == PNG_COLOR_TYPE_GRAY_ALPHA) png_set_gray_to_rgb(png);
@@ -109,6 +133,10 @@ bool decodePng(const uint8_t* data, std::size_t size, Picture& picture) {
     if (!source.info) return false;
     png_set_read_fn(source.png, &source, readCallback);
     png_set_error_fn(source.png, &source, errorCallback, warningCallback);
+    // Only the header, palette, transparency and image data are used; every other chunk is
+    // skipped unread. Read, a text chunk takes a buffer of the length it announces before its
+    // bytes are looked at: a 98-byte file announcing 1.6 GB of text asked for 1.6 GB.
+    png_set_keep_unknown_chunks(source.png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
 #ifdef PNG_IGNORE_ADLER32
     // The zlib stream's own checksum costs a sixth of the inflate time on large pictures; damaged
     // data almost always breaks the inflate itself, and chunk CRCs are still checked.

@@ -1,8 +1,15 @@
 #include "SystemDecoder.h"
 
+#include "BmpDecoder.h"
 #include "ByteSource.h"
+#include "DecodeLimits.h"
+#include "GifFrames.h"
+#include "IconDirectory.h"
+#include "JpegDecoder.h"
 #include "Platform.h"
+#include "WmfFile.h"
 
+#include <cstring>
 #include <vector>
 
 namespace vistrel {
@@ -62,9 +69,29 @@ private:
     int width_ = 0;
 };
 
+// The size rule of DecodeLimits.h for the formats the system picture decoder reads, told by
+// their first bytes as that decoder tells them, before its reader sizes anything. Other bytes
+// are left to the decoder, which refuses what it does not read.
+bool dataCanFillPicture(const uint8_t* data, std::size_t size) {
+    if (size >= 3 && std::memcmp(data, "GIF", 3) == 0) return gifDataCanFill(data, size);
+    if (size >= 2 && data[0] == 'B' && data[1] == 'M') {
+        MemorySource source(data, size);
+        return bmpDataCanFill(source);
+    }
+    if (size >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF)
+        return jpegDataCanFill(data, size);
+    WmfHeader metafile;
+    if (readWmfHeader(data, size, metafile))
+        return metafileFits(uint64_t(metafile.width) * uint64_t(metafile.height));
+    if (iconKindOf(data, size) != IconKind::None)
+        return iconImageFitsItsData(data, size, chooseIconImage(data, size));
+    return true;
+}
+
 } // namespace
 
 bool decodeWithSystem(const uint8_t* data, std::size_t size, Picture& picture) {
+    if (!dataCanFillPicture(data, size)) return false;
     RenderSink sink(picture);
     return platform().decodeSystemPicture(data, size, sink);
 }

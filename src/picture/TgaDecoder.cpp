@@ -1,5 +1,7 @@
 #include "TgaDecoder.h"
 
+#include "DecodeLimits.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -63,11 +65,19 @@ bool decodeTga(ByteSource& source, Picture& picture) {
     if (header.imageType != 2 && header.imageType != 10) return false;
     // Depths that are not whole bytes of 16, 24 or 32 bits have no picture layout.
     if (header.pixelDepth != 16 && header.pixelDepth != 24 && header.pixelDepth != 32) return false;
+
+    const std::size_t bytesPerPixel = header.pixelDepth / 8;
+    const std::size_t fileRow = std::size_t(header.width) * bytesPerPixel;
+    const uint64_t dataOffset = kHeaderSize + header.idLength;
+    const uint64_t present = source.size() > dataOffset ? source.size() - dataOffset : 0;
+    const uint64_t producible = header.imageType == 2
+                                    ? rawProducible(present)
+                                    : tgaRunLengthProducible(present, bytesPerPixel);
+    const uint64_t pixels = uint64_t(header.width) * header.height;
+    if (!fitsItsData(pixels, uint64_t(fileRow) * header.height, producible)) return false;
     if (!picture.create(header.width, header.height, header.pixelDepth, false)) return false;
 
     const int h = header.height;
-    const std::size_t bytesPerPixel = header.pixelDepth / 8;
-    const std::size_t fileRow = std::size_t(header.width) * bytesPerPixel;
     const uint32_t memoryRow = picture.rowSize();
     const bool topFirst = header.descriptor & 0x20;
     uint8_t* bits = picture.lockBits();
@@ -76,7 +86,6 @@ bool decodeTga(ByteSource& source, Picture& picture) {
         return bits + std::size_t(memory) * memoryRow;
     };
 
-    const uint64_t dataOffset = kHeaderSize + header.idLength;
     if (header.imageType == 2) {
         // Short reads are not errors: rows the file does not reach keep what the block held.
         for (int y = 0; y < h; ++y)
