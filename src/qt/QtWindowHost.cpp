@@ -29,6 +29,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 namespace vistrel {
 
@@ -175,7 +176,8 @@ void HostWidget::dropEvent(QDropEvent* event) {
 }
 
 void HostWidget::renewNativeWindow(bool withAlpha) {
-    const bool visible = isVisible(), active = isActiveWindow();
+    const bool visible = host_.isVisible(), active = isActiveWindow();
+    host_.showWhenRenewed_ = false;
     // The widget keeps its title, icon, flags and frame; only the native window is made anew.
     hide();
     destroy();
@@ -233,14 +235,20 @@ void QtWindowHost::destroy() {
 }
 
 bool QtWindowHost::isVisible() const {
-    return widget_->isVisible();
+    return widget_->isVisible() || showWhenRenewed_;
 }
 void QtWindowHost::show() {
+    // A window about to be made anew is shown as the new one, not as the old one first.
+    if (renewQueued_) {
+        showWhenRenewed_ = true;
+        return;
+    }
     widget_->show();
     // Showing applies Qt's own (rounded) geometry again at a fractional scale.
     if (ratio() != 1.0) applyGeometry();
 }
 void QtWindowHost::hide() {
+    showWhenRenewed_ = false;
     widget_->hide();
 }
 
@@ -361,7 +369,11 @@ void QtWindowHost::renewWithAlphaLater() {
         widget_.get(),
         [this] {
             renewQueued_ = false;
-            if (created_ && !withAlpha_) widget_->renewNativeWindow(true);
+            if (created_ && !withAlpha_) {
+                widget_->renewNativeWindow(true);
+            } else if (std::exchange(showWhenRenewed_, false) && created_) {
+                show();
+            }
         },
         Qt::QueuedConnection);
 }

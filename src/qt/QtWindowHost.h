@@ -136,6 +136,7 @@ private:
     // picture with real transparency; an opaque picture never needs one).
     bool withAlpha_ = false;
     bool renewQueued_ = false;
+    bool showWhenRenewed_ = false; // shown while the renewal was queued
     // The shape cut from the last translucent frame's alpha, in device pixels; empty: none.
     QRegion mask_;
     std::map<int, Timer> timers_; // Qt's timer id -> the window's timer

@@ -821,10 +821,11 @@ def case_drag_out_and_drop(s):
 
 
 def case_fifo_in_folder(s):
-    """A named pipe called like a picture, between two pictures: no order of keys leaves the
-    window waiting on it, and Esc always closes."""
+    """Named pipes called like pictures, between two pictures: no order of keys leaves the
+    window waiting on them, and Esc always closes."""
     Image.new("RGB", (300, 200), RED).save(s.path("folder", "a.png"))
     os.mkfifo(s.path("folder", "b.jpg"))
+    os.mkfifo(s.path("folder", "b.psd"))  # the PSD reader opens its files itself
     Image.new("RGB", (500, 200), BLUE).save(s.path("folder", "c.png"))
     for keys in (["Right", "Right"], ["Right"], ["Down", "Up", "Right", "Right", "Left"],
                  ["End", "Right", "Right", "Right", "Home", "Left", "Left"]):
