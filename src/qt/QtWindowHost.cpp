@@ -187,7 +187,7 @@ void HostWidget::renewNativeWindow(bool withAlpha) {
     if (QWindow* window = windowHandle()) window->setFlag(Qt::WindowStaysOnTopHint, host_.topMost_);
     host_.applyGeometry();
     if (visible) host_.show();
-    host_.applyMask();
+    if (!host_.mask_.isEmpty()) host_.applyMask();
     if (host_.captured_) grabMouse();
     if (active) activateWindow();
     update();
@@ -216,7 +216,7 @@ bool QtWindowHost::create(const Rect& geometry, bool topMost, const char* title)
     show();
     created_ = w.windowHandle() != nullptr;
     if (created_) {
-        applyMask();
+        if (!mask_.isEmpty()) applyMask();
         w.activateWindow();
     }
     return created_;
