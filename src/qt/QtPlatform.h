@@ -22,12 +22,9 @@ public:
     bool readSetting(const char* name, std::string& text) override;
     int writeSetting(const char* name, int32_t value) override;
 
-    // Pictures of more pixels are refused (2^28 unless lowered; fuzzing lowers it to keep each
-    // run short).
-    void limitPixels(int64_t maxPixels) { maxPixels_ = maxPixels; }
-
 private:
-    int64_t maxPixels_ = int64_t(1) << 28;
+    // Pictures of more pixels are refused, as every decoder refuses them.
+    static constexpr int64_t maxPixels_ = int64_t(1) << 28;
 };
 
 } // namespace vistrel
