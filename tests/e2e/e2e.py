@@ -893,8 +893,8 @@ def case_under_a_window_manager(s):
     s.key(window, "KP_Multiply")
     s.key(window, "Left")
     wait_for("b.png", lambda: s.window()[5] == "b.png [400x300]")
-    s.xdotool("mousemove", "900", "500", "mousedown", "1", "mousemove", "1100", "650",
-              "mousemove", "1340", "810", "mouseup", "1")
+    s.xdotool("mousemove", "900", "500", "mousedown", "1", "sleep", "0.2", "mousemove", "1100",
+              "650", "sleep", "0.3", "mousemove", "1340", "810", "sleep", "0.3", "mouseup", "1")
     wait_for("b.png dragged", lambda: s.window()[1:3] == (1200, 700))
     _, x, y, w, h, _ = s.window()
     s.menu_command(window, (x + 20, y + 20), 4)
