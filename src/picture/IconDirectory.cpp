@@ -120,6 +120,55 @@ uint64_t iconImagePixels(const uint8_t* data, std::size_t size, int index) {
     return readIconImage(data, size, index, image) ? image.width * image.height : 0;
 }
 
+bool readIconBitmap32(const uint8_t* data, std::size_t size, int index, int& width, int& height,
+                      std::vector<uint32_t>& pixels) {
+    IconImage image;
+    if (!readIconImage(data, size, index, image) || image.png || image.bits != 32) return false;
+    const uint8_t* header = data + le32(data + kDirectoryHeader + std::size_t(index) * kEntrySize +
+                                        12); // readIconImage checked 26 bytes there
+    const uint32_t headerSize = le32(header);
+    // Bottom-up rows of plain blue, green, red, alpha; the height counts the mask's rows too.
+    if (headerSize < 40 || le32(header + 16) != 0 || int32_t(le32(header + 8)) <= 0 ||
+        image.width == 0 || image.height < 2 || image.width > 0x7FFFFFFF)
+        return false;
+    const uint64_t w = image.width, h = image.height / 2;
+    const uint64_t present = image.present;
+    const uint64_t colors = uint64_t(le32(header + 32)) * 4; // a table a 32-bit bitmap may carry
+    const uint64_t colorRow = w * 4, maskRow = bitmapRow(w, 1);
+    const uint64_t rowsAt = headerSize + colors;
+    if (rowsAt > present || (present - rowsAt) / colorRow < h) return false;
+    const uint8_t* rows = header + rowsAt;
+    // The mask follows the colour rows; a file cut inside it leaves those pixels opaque.
+    const uint64_t maskAt = rowsAt + colorRow * h;
+    const uint8_t* mask = header + maskAt;
+    const uint64_t maskBytes = present - maskAt;
+
+    pixels.assign(std::size_t(w * h), 0);
+    bool anyAlpha = false;
+    for (uint64_t y = 0; y < h; ++y) {
+        const uint8_t* s = rows + (h - 1 - y) * colorRow;
+        uint32_t* d = pixels.data() + y * w;
+        for (uint64_t x = 0; x < w; ++x, s += 4) {
+            d[x] = uint32_t(s[3]) << 24 | uint32_t(s[2]) << 16 | uint32_t(s[1]) << 8 | s[0];
+            anyAlpha = anyAlpha || s[3] != 0;
+        }
+    }
+    if (!anyAlpha) {
+        for (uint64_t y = 0; y < h; ++y) {
+            const uint64_t rowAt = (h - 1 - y) * maskRow;
+            uint32_t* d = pixels.data() + y * w;
+            for (uint64_t x = 0; x < w; ++x) {
+                const uint64_t at = rowAt + x / 8;
+                const bool transparent = at < maskBytes && (mask[at] >> (7 - x % 8)) & 1;
+                d[x] = transparent ? d[x] & 0x00FFFFFF : d[x] | 0xFF000000;
+            }
+        }
+    }
+    width = int(w);
+    height = int(h);
+    return true;
+}
+
 bool iconImageFitsItsData(const uint8_t* data, std::size_t size, int index) {
     IconImage image;
     if (!readIconImage(data, size, index, image)) return false;

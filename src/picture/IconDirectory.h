@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace vistrel {
 
@@ -20,6 +21,16 @@ int chooseIconImage(const uint8_t* data, std::size_t size);
 // them, both masks of a bitmap counted; readers size their buffers by it, whatever the entry
 // says. 0 when the header cannot be read.
 uint64_t iconImagePixels(const uint8_t* data, std::size_t size, int index);
+
+// The image entry `index` read straight from the file when it is an uncompressed 32-bit bitmap:
+// `pixels` gets width x height 0xAARRGGBB words, top row first, not premultiplied, so that they
+// are composited once, as the file holds them (a reader that premultiplies rounds every
+// translucent pixel on the way). A bitmap whose fourth bytes are all 0 carries no alpha: its
+// 1-bit mask says which pixels are transparent. False for any other entry (a PNG, a lower depth,
+// bit fields) and for one whose colour rows the data does not hold; the caller sized-checked the
+// entry before.
+bool readIconBitmap32(const uint8_t* data, std::size_t size, int index, int& width, int& height,
+                      std::vector<uint32_t>& pixels);
 
 // Whether the data of the image entry `index` points at can fill what its own header announces,
 // under the size rule of DecodeLimits.h: a bitmap's colour and mask rows are stored raw, a PNG's

@@ -59,7 +59,9 @@ public:
 
     // Translucent mode: the window shows exactly the last premultiplied picture given to
     // `presentTranslucent`, pixels of alpha 0 let the desktop (and the mouse) through, and paint
-    // events no longer reach the window's own drawing. Off: ordinary opaque painting.
+    // events no longer reach the window's own drawing. Off: ordinary opaque painting. Asked
+    // before `create`, it says what the window shows first, so that an opaque window is made
+    // opaque.
     virtual void setTranslucent(bool on) = 0;
     // Premultiplied blue, green, red, alpha pixels, rows bottom-up `rowSize` bytes apart.
     virtual void presentTranslucent(int width, int height, const uint8_t* bits,

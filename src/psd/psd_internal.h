@@ -2,6 +2,7 @@
 // of the load state machine, the large-buffer helpers and the colour rules.
 #pragma once
 
+#include "DecodeLimits.h"
 #include "psd.h"
 #include "psd_bytes.h"
 
@@ -80,17 +81,16 @@ void psd_free_held(PsdContext* ctx, void* block, uint64_t bytes);
 int psd_grow_scratch(PsdContext* ctx, uint8_t** buffer, uint64_t* capacity, uint64_t need,
                      uint64_t floor);
 
-// The decompression-bomb rule: a picture may not need more bytes than twice what the data present
-// in the file can produce at its method's best ratio (raw 1:1, PackBits 64:1, ZIP 1032:1), with a
-// floor of 64 MB below which nothing is refused. Files cut short still decode as long as they
-// hold about half their data.
-inline constexpr uint64_t kPsdBombFloor = uint64_t(64) << 20;
+// The decompression-bomb rule, the program's one size rule (DecodeLimits.h) on plane bytes: a
+// picture may not need more bytes than twice what the data present in the file can produce at
+// its method's best ratio (raw 1:1, PackBits 64:1, ZIP 1032:1), with a floor of 64 MB below
+// which nothing is refused. Files cut short still decode as long as they hold about half their
+// data.
 // The most bytes `data_bytes` of channel data compressed by `method` (0 to 3) can produce.
 uint64_t psd_best_output(uint16_t method, uint64_t data_bytes);
 // Whether `wanted` bytes from data that can produce at most `best_output` bytes is a bomb.
 inline bool psd_bomb(uint64_t wanted, uint64_t best_output) {
-    const uint64_t allowed = best_output > kPsdBombFloor / 2 ? 2 * best_output : kPsdBombFloor;
-    return wanted > allowed;
+    return !vistrel::bytesFitTheirData(wanted, wanted, best_output);
 }
 
 // Colour rules shared by colour structures and the merged image.

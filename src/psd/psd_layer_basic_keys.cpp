@@ -1,28 +1,11 @@
-// The additional-information blocks of a layer record that hold a few fixed fields: names, ids,
-// blending flags, protection, sheet colour, reference point, section dividers and blending
-// restrictions.
+// The additional-information blocks of a layer record that hold a few fixed fields: the Unicode
+// name, protection, sheet colour, reference point, section dividers and blending restrictions.
 #include "psd_descriptor.h"
 #include "psd_layer_reader.h"
 
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
-
-namespace {
-
-// A flag stored as one byte followed by three bytes of padding.
-uint8_t padded_bool(PsdContext* ctx) {
-    const uint8_t value = psd_read_bool(ctx);
-    psd_skip(ctx, 3);
-    return value;
-}
-
-} // namespace
-
-int psd_read_name_source(PsdContext* ctx, PsdLayerRecord* layer, uint32_t) {
-    layer->name_source = psd_read_u32(ctx);
-    return PSD_OK;
-}
 
 // Length in UTF-16 units, then the units as in the file; a length past the block is cut to it.
 int psd_read_unicode_name(PsdContext* ctx, PsdLayerRecord* layer, uint32_t length) {
@@ -35,52 +18,6 @@ int psd_read_unicode_name(PsdContext* ctx, PsdLayerRecord* layer, uint32_t lengt
     std::free(layer->unicode_name);
     layer->unicode_name = name;
     layer->unicode_name_length = uint32_t(got / 2);
-    return PSD_OK;
-}
-
-int psd_read_layer_id(PsdContext* ctx, PsdLayerRecord* layer, uint32_t) {
-    layer->layer_id = psd_read_u32(ctx);
-    return PSD_OK;
-}
-
-int psd_read_layer_version(PsdContext* ctx, PsdLayerRecord* layer, uint32_t) {
-    layer->layer_version = psd_read_u32(ctx);
-    return PSD_OK;
-}
-
-int psd_read_blend_clipped(PsdContext* ctx, PsdLayerRecord* layer, uint32_t) {
-    layer->blend_clipped_elements = padded_bool(ctx);
-    return PSD_OK;
-}
-
-int psd_read_blend_interior(PsdContext* ctx, PsdLayerRecord* layer, uint32_t) {
-    layer->blend_interior_elements = padded_bool(ctx);
-    return PSD_OK;
-}
-
-int psd_read_knockout(PsdContext* ctx, PsdLayerRecord* layer, uint32_t) {
-    layer->knockout = padded_bool(ctx);
-    return PSD_OK;
-}
-
-int psd_read_transparency_shapes(PsdContext* ctx, PsdLayerRecord* layer, uint32_t) {
-    layer->transparency_shapes_layer = padded_bool(ctx);
-    return PSD_OK;
-}
-
-int psd_read_layer_mask_hides_effects(PsdContext* ctx, PsdLayerRecord* layer, uint32_t) {
-    layer->layer_mask_hides_effects = padded_bool(ctx);
-    return PSD_OK;
-}
-
-int psd_read_vector_mask_hides_effects(PsdContext* ctx, PsdLayerRecord* layer, uint32_t) {
-    layer->vector_mask_hides_effects = padded_bool(ctx);
-    return PSD_OK;
-}
-
-int psd_read_fill_opacity(PsdContext* ctx, PsdLayerRecord* layer, uint32_t) {
-    layer->fill_opacity = psd_read_u8(ctx);
-    psd_skip(ctx, 3);
     return PSD_OK;
 }
 

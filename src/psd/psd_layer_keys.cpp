@@ -5,23 +5,43 @@
 
 namespace {
 
+// Blocks of one fixed field: a 32-bit value, a flag stored as one byte and three of padding, or
+// a byte and three of padding.
+template <uint32_t PsdLayerRecord::*field>
+int read_u32(PsdContext* ctx, PsdLayerRecord* layer, uint32_t) {
+    layer->*field = psd_read_u32(ctx);
+    return PSD_OK;
+}
+template <uint8_t PsdLayerRecord::*field>
+int read_padded_flag(PsdContext* ctx, PsdLayerRecord* layer, uint32_t) {
+    layer->*field = psd_read_bool(ctx);
+    psd_skip(ctx, 3);
+    return PSD_OK;
+}
+template <uint8_t PsdLayerRecord::*field>
+int read_padded_byte(PsdContext* ctx, PsdLayerRecord* layer, uint32_t) {
+    layer->*field = psd_read_u8(ctx);
+    psd_skip(ctx, 3);
+    return PSD_OK;
+}
+
 struct LayerKey {
     uint32_t key;
     PsdLayerKeyParser parse;
 };
 
 constexpr LayerKey kLayerKeys[] = {
-    {psd_key("lnsr"), psd_read_name_source},
+    {psd_key("lnsr"), read_u32<&PsdLayerRecord::name_source>},
     {psd_key("luni"), psd_read_unicode_name},
-    {psd_key("lyid"), psd_read_layer_id},
-    {psd_key("lyvr"), psd_read_layer_version},
-    {psd_key("clbl"), psd_read_blend_clipped},
-    {psd_key("infx"), psd_read_blend_interior},
-    {psd_key("knko"), psd_read_knockout},
-    {psd_key("tsly"), psd_read_transparency_shapes},
-    {psd_key("lmgm"), psd_read_layer_mask_hides_effects},
-    {psd_key("vmgm"), psd_read_vector_mask_hides_effects},
-    {psd_key("iOpa"), psd_read_fill_opacity},
+    {psd_key("lyid"), read_u32<&PsdLayerRecord::layer_id>},
+    {psd_key("lyvr"), read_u32<&PsdLayerRecord::layer_version>},
+    {psd_key("clbl"), read_padded_flag<&PsdLayerRecord::blend_clipped_elements>},
+    {psd_key("infx"), read_padded_flag<&PsdLayerRecord::blend_interior_elements>},
+    {psd_key("knko"), read_padded_flag<&PsdLayerRecord::knockout>},
+    {psd_key("tsly"), read_padded_flag<&PsdLayerRecord::transparency_shapes_layer>},
+    {psd_key("lmgm"), read_padded_flag<&PsdLayerRecord::layer_mask_hides_effects>},
+    {psd_key("vmgm"), read_padded_flag<&PsdLayerRecord::vector_mask_hides_effects>},
+    {psd_key("iOpa"), read_padded_byte<&PsdLayerRecord::fill_opacity>},
     {psd_key("lspf"), psd_read_protection},
     {psd_key("lclr"), psd_read_sheet_color},
     {psd_key("fxrp"), psd_read_reference_point},

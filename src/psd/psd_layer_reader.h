@@ -11,21 +11,9 @@ using PsdLayerKeyParser = int (*)(PsdContext* ctx, PsdLayerRecord* layer, uint32
 // The parser for a key; null for keys that are passed over by their length.
 PsdLayerKeyParser psd_layer_key_parser(uint32_t key);
 
-// Parsers of the simple keys, each reading its block's fixed fields into the layer record.
-int psd_read_name_source(PsdContext* ctx, PsdLayerRecord* layer, uint32_t length);    // "lnsr"
-int psd_read_unicode_name(PsdContext* ctx, PsdLayerRecord* layer, uint32_t length);   // "luni"
-int psd_read_layer_id(PsdContext* ctx, PsdLayerRecord* layer, uint32_t length);       // "lyid"
-int psd_read_layer_version(PsdContext* ctx, PsdLayerRecord* layer, uint32_t length);  // "lyvr"
-int psd_read_blend_clipped(PsdContext* ctx, PsdLayerRecord* layer, uint32_t length);  // "clbl"
-int psd_read_blend_interior(PsdContext* ctx, PsdLayerRecord* layer, uint32_t length); // "infx"
-int psd_read_knockout(PsdContext* ctx, PsdLayerRecord* layer, uint32_t length);       // "knko"
-int psd_read_transparency_shapes(PsdContext* ctx, PsdLayerRecord* layer,
-                                 uint32_t length); // "tsly"
-int psd_read_layer_mask_hides_effects(PsdContext* ctx, PsdLayerRecord* layer,
-                                      uint32_t length); // "lmgm"
-int psd_read_vector_mask_hides_effects(PsdContext* ctx, PsdLayerRecord* layer,
-                                       uint32_t length);                                  // "vmgm"
-int psd_read_fill_opacity(PsdContext* ctx, PsdLayerRecord* layer, uint32_t length);       // "iOpa"
+// Parsers of the simple keys that are more than one fixed field (the single-field keys are read
+// by the key table itself).
+int psd_read_unicode_name(PsdContext* ctx, PsdLayerRecord* layer, uint32_t length);       // "luni"
 int psd_read_protection(PsdContext* ctx, PsdLayerRecord* layer, uint32_t length);         // "lspf"
 int psd_read_sheet_color(PsdContext* ctx, PsdLayerRecord* layer, uint32_t length);        // "lclr"
 int psd_read_reference_point(PsdContext* ctx, PsdLayerRecord* layer, uint32_t length);    // "fxrp"

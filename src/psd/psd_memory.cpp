@@ -61,9 +61,8 @@ int psd_grow_scratch(PsdContext* ctx, uint8_t** buffer, uint64_t* capacity, uint
 }
 
 uint64_t psd_best_output(uint16_t method, uint64_t data_bytes) {
-    // PackBits turns 2 bytes into at most 128; a deflate stream turns about 1 byte into at most
-    // 1032 (258-byte matches of 2 bits each).
-    constexpr uint64_t kRatio[] = {1, 64, 1032, 1032};
-    const uint64_t ratio = method < 4 ? kRatio[method] : 1032;
-    return data_bytes > UINT64_MAX / 2 / ratio ? UINT64_MAX / 2 : data_bytes * ratio;
+    // 0 raw, 1 PackBits, 2 and 3 ZIP (deflate, with or without prediction).
+    if (method == 0) return vistrel::rawProducible(data_bytes);
+    if (method == 1) return vistrel::packBitsProducible(data_bytes);
+    return vistrel::deflateProducible(data_bytes);
 }

@@ -1,5 +1,7 @@
 #include "QtPlatform.h"
 
+#include "DevicePixels.h"
+
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QImageReader>
@@ -18,20 +20,33 @@ QtPlatform::QtPlatform() {
     QImageReader::setAllocationLimit(1100);
 }
 
-Rect QtPlatform::primaryScreen() {
-    // The size of the primary screen's full geometry; without a GUI, 1920x1080. The window's
-    // rules place it from (0, 0).
+namespace {
+
+// The primary screen, asked on the application's thread only; none without a GUI.
+const QScreen* primary() {
     const auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
-    if (app && QThread::currentThread() == app->thread())
-        if (const QScreen* screen = QGuiApplication::primaryScreen())
-            return {0, 0, screen->geometry().width(), screen->geometry().height()};
+    if (!app || QThread::currentThread() != app->thread()) return nullptr;
+    return QGuiApplication::primaryScreen();
+}
+
+} // namespace
+
+Rect QtPlatform::primaryScreen() {
+    // The primary screen's full geometry in device pixels: its origin, which another monitor
+    // left of or above it moves away from (0, 0), and its size as the picture's pixels count it
+    // whatever the desktop's scale. Without a GUI, 1920x1080.
+    if (const QScreen* screen = primary()) {
+        const QRect g = deviceGeometry(*screen);
+        return {g.left(), g.top(), g.left() + g.width(), g.top() + g.height()};
+    }
     return {0, 0, 1920, 1080};
 }
 
 TextExtent QtPlatform::textExtent(const char* text) {
-    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
-        return {7 * int(std::strlen(text)), 13};
-    const QFontMetrics metrics(QGuiApplication::font());
+    const QScreen* screen = primary();
+    if (!screen) return {7 * int(std::strlen(text)), 13};
+    // In device pixels, as the window draws its text.
+    const QFontMetrics metrics(deviceFont(screen->devicePixelRatio()));
     return {metrics.horizontalAdvance(QString::fromUtf8(text)), metrics.height()};
 }
 

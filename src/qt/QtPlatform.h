@@ -11,21 +11,20 @@ namespace vistrel {
 class QtPlatform final : public Platform {
 public:
     QtPlatform();
-    // Asked on the application's thread only (the window passes the screen on to the worker).
+    // In device pixels. Asked on the application's thread only (the window passes the screen on
+    // to the worker).
     Rect primaryScreen() override;
     bool decodeSystemPicture(const uint8_t* data, std::size_t size, SystemImageSink& sink) override;
-    // Needs a QGuiApplication; without one, the headless measure of 7 x 13 per character.
+    // In device pixels. Needs a QGuiApplication; without one, the headless measure of 7 x 13 per
+    // character.
     TextExtent textExtent(const char* text) override;
     // QSettings("Quorbane", "Vistrel"): ~/.config/Quorbane/Vistrel.conf on Linux.
     bool readSetting(const char* name, std::string& text) override;
     int writeSetting(const char* name, int32_t value) override;
 
-    // Pictures of more pixels are refused (2^28 unless lowered; fuzzing lowers it to keep each
-    // run short).
-    void limitPixels(int64_t maxPixels) { maxPixels_ = maxPixels; }
-
 private:
-    int64_t maxPixels_ = int64_t(1) << 28;
+    // Pictures of more pixels are refused, as every decoder refuses them.
+    static constexpr int64_t maxPixels_ = int64_t(1) << 28;
 };
 
 } // namespace vistrel

@@ -13,6 +13,7 @@
 #include <QImageReader>
 
 #include <cstring>
+#include <vector>
 
 namespace vistrel {
 
@@ -55,6 +56,16 @@ bool QtPlatform::decodeSystemPicture(const uint8_t* data, std::size_t size, Syst
     if (format[0] == 'i' || format[0] == 'c') {
         const int index = chooseIconImage(data, size);
         if (index < 0 || iconImagePixels(data, size, index) > uint64_t(maxPixels_)) return false;
+        // Qt's reader premultiplies a 32-bit bitmap entry; it is read straight instead, so that
+        // its colours are composited once.
+        int width = 0, height = 0;
+        std::vector<uint32_t> straight;
+        if (readIconBitmap32(data, size, index, width, height, straight)) {
+            if (!sink.begin(width, height)) return false;
+            for (int y = 0; y < height; ++y)
+                sink.row(y, straight.data() + std::size_t(y) * std::size_t(width));
+            return true;
+        }
         if (index > 0 && !reader.jumpToImage(index)) return false;
     }
     const QSize announced = reader.size();

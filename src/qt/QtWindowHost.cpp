@@ -1,5 +1,6 @@
 #include "QtWindowHost.h"
 
+#include "DevicePixels.h"
 #include "QtCanvas.h"
 #include "QtPopupMenu.h"
 #include "SlideShowDialog.h"
@@ -18,13 +19,17 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QRegion>
+#include <QScreen>
 #include <QTimerEvent>
 #include <QUrl>
 #include <QWheelEvent>
 #include <QWindow>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 namespace vistrel {
 
@@ -47,6 +52,8 @@ public:
     FrameCanvas(QtWindowHost& host, bool show)
         : QtCanvas(painter), host_(host), show_(show), previous_(host.activePainter_) {
         painter.begin(&host.frame());
+        // The frame counts in device pixels; its text is as large as the desktop shows text.
+        if (const qreal ratio = host.ratio(); ratio != 1.0) painter.setFont(deviceFont(ratio));
         host.activePainter_ = &painter;
     }
     ~FrameCanvas() override {
@@ -64,23 +71,39 @@ private:
 
 HostWidget::HostWidget(QtWindowHost& host) : host_(host) {}
 
-void HostWidget::paintEvent(QPaintEvent* event) {
+QIcon HostWidget::programIcon() {
+    // The installed theme's icon, else our own. The window carries it in the sizes task bars and
+    // switchers draw: every size is sent to the X server with the window, and a 256-pixel one
+    // alone would be 256 KB.
+    const QIcon source = QIcon::fromTheme("vistrel", QIcon(":/icon/vistrel.png"));
+    QIcon icon;
+    for (const int side : {16, 32, 48, 64})
+        icon.addPixmap(source.pixmap(QSize(side, side)));
+    return icon;
+}
+
+void HostWidget::paintEvent(QPaintEvent*) {
     QImage& frame = host_.frame();
     // A frame the window has not painted since it got its size: the window paints it now.
     if (!host_.framePainted_) {
         FrameCanvas dc(host_, false);
         host_.viewer_.onPaint(dc);
     }
+    // The frame is in device pixels: at the screen's ratio it lands pixel for pixel, whatever
+    // the desktop's scale (the painter is clipped to the region being painted).
+    QImage shown(frame.constBits(), frame.width(), frame.height(), frame.bytesPerLine(),
+                 frame.format());
+    shown.setDevicePixelRatio(host_.ratio());
     QPainter painter(this);
     painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.drawImage(event->rect(), frame, event->rect());
+    painter.drawImage(QPointF(0, 0), shown);
     painter.end();
     if (!host_.iconSet_) {
-        // Looking the icon up in the desktop's theme takes a few milliseconds: after the first
-        // frame, not before it.
+        // Looking the icon up and scaling it takes a few milliseconds: after the first frame,
+        // not before it.
         host_.iconSet_ = true;
         QMetaObject::invokeMethod(
-            this, [this] { setWindowIcon(QIcon::fromTheme("vistrel")); }, Qt::QueuedConnection);
+            this, [this] { setWindowIcon(programIcon()); }, Qt::QueuedConnection);
     }
 }
 
@@ -90,11 +113,11 @@ void HostWidget::keyPressEvent(QKeyEvent* event) {
 
 void HostWidget::mousePressEvent(QMouseEvent* event) {
     host_.act(Trigger::Press, event->button(), event->modifiers(), event->buttons(),
-              host_.clientOf(event->globalPosition()));
+              host_.clientOf(event->position()));
 }
 
 void HostWidget::mouseReleaseEvent(QMouseEvent* event) {
-    const Point pointer = host_.clientOf(event->globalPosition());
+    const Point pointer = host_.clientOf(event->position());
     if (event->button() == Qt::LeftButton)
         host_.viewer_.onRelease(MouseButton::Left, pointer);
     else if (event->button() == Qt::RightButton)
@@ -104,12 +127,11 @@ void HostWidget::mouseReleaseEvent(QMouseEvent* event) {
 // The second press of a double click arrives here instead of as a press.
 void HostWidget::mouseDoubleClickEvent(QMouseEvent* event) {
     host_.act(Trigger::DoubleClick, event->button(), event->modifiers(), event->buttons(),
-              host_.clientOf(event->globalPosition()));
+              host_.clientOf(event->position()));
 }
 
 void HostWidget::mouseMoveEvent(QMouseEvent* event) {
-    host_.pointerMoved(host_.clientOf(event->globalPosition()), event->buttons(),
-                       event->modifiers());
+    host_.pointerMoved(host_.clientOf(event->position()), event->buttons(), event->modifiers());
 }
 
 void HostWidget::leaveEvent(QEvent* event) {
@@ -153,6 +175,24 @@ void HostWidget::dropEvent(QDropEvent* event) {
     host_.viewer_.onDropFiles(paths);
 }
 
+void HostWidget::renewNativeWindow(bool withAlpha) {
+    const bool visible = host_.isVisible(), active = isActiveWindow();
+    host_.showWhenRenewed_ = false;
+    // The widget keeps its title, icon, flags and frame; only the native window is made anew.
+    hide();
+    destroy();
+    setAttribute(Qt::WA_TranslucentBackground, withAlpha);
+    host_.withAlpha_ = withAlpha;
+    create();
+    if (QWindow* window = windowHandle()) window->setFlag(Qt::WindowStaysOnTopHint, host_.topMost_);
+    host_.applyGeometry();
+    if (visible) host_.show();
+    if (!host_.mask_.isEmpty()) host_.applyMask();
+    if (host_.captured_) grabMouse();
+    if (active) activateWindow();
+    update();
+}
+
 QtWindowHost::QtWindowHost(ViewerWindow& viewer)
     : viewer_(viewer), widget_(std::make_unique<HostWidget>(*this)) {}
 
@@ -162,19 +202,23 @@ bool QtWindowHost::create(const Rect& geometry, bool topMost, const char* title)
     QWidget& w = *widget_;
     w.setWindowFlags(Qt::Window | Qt::FramelessWindowHint |
                      (topMost ? Qt::WindowStaysOnTopHint : Qt::WindowFlags()));
-    // Every window gets an alpha channel, so that a picture with real transparency needs no new
-    // native window; plain drawing fills every pixel opaque.
-    w.setAttribute(Qt::WA_TranslucentBackground);
+    // An alpha channel only when the first thing shown has real transparency: an opaque window
+    // needs no ARGB visual, no colormap of its own and no blending by a compositor. Plain drawing
+    // fills every pixel, so the server need not clear the window first either.
+    w.setAttribute(Qt::WA_TranslucentBackground, withAlpha_);
     w.setAttribute(Qt::WA_NoSystemBackground);
     w.setAcceptDrops(true);
     w.setMouseTracking(true);
     w.setWindowTitle(QString::fromUtf8(title));
     topMost_ = topMost;
     geometry_ = QRect(geometry.left, geometry.top, geometry.width(), geometry.height());
-    w.setGeometry(geometry_);
-    w.show();
+    applyGeometry();
+    show();
     created_ = w.windowHandle() != nullptr;
-    if (created_) w.activateWindow();
+    if (created_) {
+        if (!mask_.isEmpty()) applyMask();
+        w.activateWindow();
+    }
     return created_;
 }
 
@@ -191,12 +235,20 @@ void QtWindowHost::destroy() {
 }
 
 bool QtWindowHost::isVisible() const {
-    return widget_->isVisible();
+    return widget_->isVisible() || showWhenRenewed_;
 }
 void QtWindowHost::show() {
+    // A window about to be made anew is shown as the new one, not as the old one first.
+    if (renewQueued_) {
+        showWhenRenewed_ = true;
+        return;
+    }
     widget_->show();
+    // Showing applies Qt's own (rounded) geometry again at a fractional scale.
+    if (ratio() != 1.0) applyGeometry();
 }
 void QtWindowHost::hide() {
+    showWhenRenewed_ = false;
     widget_->hide();
 }
 
@@ -207,14 +259,38 @@ void QtWindowHost::activate() {
 
 void QtWindowHost::setGeometry(const Rect& geometry, bool topMost) {
     geometry_ = QRect(geometry.left, geometry.top, geometry.width(), geometry.height());
-    widget_->setGeometry(geometry_);
+    applyGeometry();
     setTopMost(topMost);
 }
 
 void QtWindowHost::move(Point topLeft) {
     geometry_.moveTo(topLeft.x, topLeft.y);
-    widget_->move(topLeft.x, topLeft.y);
+    if (ratio() == 1.0)
+        widget_->move(topLeft.x, topLeft.y);
+    else
+        applyGeometry();
     queueDragMove();
+}
+
+qreal QtWindowHost::ratio() const {
+    if (const QWindow* window = widget_->windowHandle()) return window->devicePixelRatio();
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    return screen ? screen->devicePixelRatio() : 1.0;
+}
+
+void QtWindowHost::applyGeometry() {
+    const qreal r = ratio();
+    if (r == 1.0) {
+        widget_->setGeometry(geometry_);
+        return;
+    }
+    // Qt's own coordinates come as close as they can; the platform window then takes the
+    // device pixels exactly (a shown window only: showing applies Qt's geometry again).
+    const QPoint at = logicalScreenPoint(geometry_.topLeft());
+    widget_->setGeometry(QRect(
+        at, QSize(int(std::ceil(geometry_.width() / r)), int(std::ceil(geometry_.height() / r)))));
+    if (QWindow* window = widget_->windowHandle(); window && widget_->isVisible())
+        setDeviceGeometry(*window, geometry_);
 }
 
 Rect QtWindowHost::windowRect() const {
@@ -235,9 +311,20 @@ void QtWindowHost::setTopMost(bool on) {
 
 QImage& QtWindowHost::frame() {
     if (frame_.size() != geometry_.size()) {
-        frame_ = QImage(geometry_.size(), QImage::Format_ARGB32_Premultiplied);
-        if (!frame_.isNull()) frame_.fill(Qt::black);
+        frame_ = QImage();
         framePainted_ = false;
+        const QSize size = geometry_.size();
+        const auto bytes =
+            std::size_t(std::max(0, size.width())) * 4 * std::size_t(std::max(0, size.height()));
+        // Fresh zeroed memory is black where an opaque window shows it, and the kernel hands it
+        // out without a pass over it: a new frame is written once, by its first paint.
+        if (void* zeroed = bytes ? std::calloc(bytes, 1) : nullptr) {
+            frame_ =
+                QImage(static_cast<uchar*>(zeroed), size.width(), size.height(), size.width() * 4,
+                       QImage::Format_ARGB32_Premultiplied, std::free, zeroed);
+            // Through an alpha channel zero would be transparent: unpainted parts stay black.
+            if (withAlpha_) frame_.fill(Qt::black);
+        }
     }
     return frame_;
 }
@@ -256,8 +343,43 @@ template <typename Draw> void QtWindowHost::paintFrame(Draw&& draw) {
 }
 
 void QtWindowHost::setTranslucent(bool on) {
-    // The frame itself is always ARGB; only the shape cut from alpha belongs to translucency.
-    if (!on) widget_->clearMask();
+    if (!created_) {
+        // Asked before the window exists: it is made for what it shows first.
+        withAlpha_ = on;
+        return;
+    }
+    if (on) {
+        if (!withAlpha_) renewWithAlphaLater();
+        return;
+    }
+    // The frame itself is always ARGB; the shape cut from alpha belongs to translucency. A window
+    // that was never cut costs the server nothing here. The alpha channel stays: making the
+    // window anew for every opaque picture would make it blink.
+    if (!mask_.isEmpty()) {
+        mask_ = QRegion();
+        applyMask();
+    }
+}
+
+void QtWindowHost::renewWithAlphaLater() {
+    // Not from inside the window's own event handlers, which the old native window runs.
+    if (renewQueued_) return;
+    renewQueued_ = true;
+    QMetaObject::invokeMethod(
+        widget_.get(),
+        [this] {
+            renewQueued_ = false;
+            if (created_ && !withAlpha_) {
+                widget_->renewNativeWindow(true);
+            } else if (std::exchange(showWhenRenewed_, false) && created_) {
+                show();
+            }
+        },
+        Qt::QueuedConnection);
+}
+
+void QtWindowHost::applyMask() {
+    if (QWindow* window = widget_->windowHandle()) setDeviceMask(*window, mask_);
 }
 
 void QtWindowHost::presentTranslucent(int width, int height, const uint8_t* bits,
@@ -284,8 +406,12 @@ void QtWindowHost::presentTranslucent(int width, int height, const uint8_t* bits
         painter.drawImage(0, 0, image);
         painter.restore();
     });
+    // A picture with no opaque pixel at all keeps its whole window: nothing would be left.
     const QRegion region(QBitmap::fromImage(shape));
-    if (!region.isEmpty()) widget_->setMask(region);
+    if (!region.isEmpty() && region != mask_) {
+        mask_ = region;
+        applyMask();
+    }
 }
 
 void QtWindowHost::blitSurface(const uint32_t* pixels, int width, int height,
@@ -319,7 +445,7 @@ void QtWindowHost::setHandCursor(bool on) {
 }
 
 Point QtWindowHost::cursorPosition() const {
-    const QPoint p = QCursor::pos();
+    const QPoint p = deviceCursorPosition();
     return {p.x(), p.y()};
 }
 
@@ -360,7 +486,8 @@ void QtWindowHost::setAcceptDrops(bool on) {
 }
 
 int QtWindowHost::execPopupMenu(const std::vector<MenuItem>& items, Point screenPoint) {
-    return ExecPopupMenu(items, QPoint(screenPoint.x, screenPoint.y), widget_.get());
+    return ExecPopupMenu(items, logicalScreenPoint(QPoint(screenPoint.x, screenPoint.y)),
+                         widget_.get());
 }
 
 int QtWindowHost::menuCheckMarkWidth() const {
@@ -385,15 +512,16 @@ void QtWindowHost::queueDragMove() {
         [this] {
             moveQueued_ = false;
             if (!created_) return;
-            pointerMoved(clientOf(QCursor::pos()), QGuiApplication::mouseButtons(),
+            const QPoint cursor = deviceCursorPosition() - geometry_.topLeft();
+            pointerMoved({cursor.x(), cursor.y()}, QGuiApplication::mouseButtons(),
                          QGuiApplication::queryKeyboardModifiers());
         },
         Qt::QueuedConnection);
 }
 
-Point QtWindowHost::clientOf(const QPointF& global) const {
-    const QPoint p = global.toPoint();
-    return {p.x() - geometry_.x(), p.y() - geometry_.y()};
+Point QtWindowHost::clientOf(const QPointF& local) const {
+    const qreal r = ratio();
+    return {int(std::lround(local.x() * r)), int(std::lround(local.y() * r))};
 }
 
 void QtWindowHost::act(Trigger trigger, int code, Qt::KeyboardModifiers modifiers,

@@ -6,8 +6,10 @@
 #include "InputTable.h"
 #include "WindowHost.h"
 
+#include <QIcon>
 #include <QImage>
 #include <QRect>
+#include <QRegion>
 #include <QWidget>
 
 #include <map>
@@ -40,6 +42,13 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
+    friend class QtWindowHost;
+    // The program's icon, in the sizes a desktop shows.
+    static QIcon programIcon();
+    // Makes the native window anew, with an alpha channel or without: the visual of an X window
+    // is fixed when it is made.
+    void renewNativeWindow(bool withAlpha);
+
     QtWindowHost& host_;
     // Wheel turns not yet handed on: fine-grained wheels and touchpads report parts of a notch.
     int wheelRemainder_ = 0;
@@ -91,13 +100,22 @@ private:
     friend class HostWidget;
     friend class FrameCanvas;
 
-    // The frame at the window's size; a new size starts black.
+    // Device pixels per unit of Qt's own coordinates on the window's screen.
+    qreal ratio() const;
+    // Applies geometry_ to the widget, exactly in device pixels.
+    void applyGeometry();
+    // The frame at the window's size in device pixels; a new size starts black.
     QImage& frame();
     // Runs `draw` with the painter of the canvas being painted, or a painter of its own.
     template <typename Draw> void paintFrame(Draw&& draw);
     void queueDragMove();
-    // Client coordinates of a screen point, against the geometry the window was given.
-    Point clientOf(const QPointF& global) const;
+    // Client coordinates, in device pixels, of a point in the widget's own coordinates.
+    Point clientOf(const QPointF& local) const;
+    // The window's shape from `mask_`, or the whole window without one.
+    void applyMask();
+    // A native window with an alpha channel, made anew from the event loop when a picture with
+    // real transparency comes to a window made without one.
+    void renewWithAlphaLater();
     // Hands a key, a press or a wheel notch to the window when the input table binds it.
     void act(Trigger trigger, int code, Qt::KeyboardModifiers modifiers, Qt::MouseButtons buttons,
              Point pointer = {});
@@ -114,6 +132,13 @@ private:
     bool captured_ = false;
     bool moveQueued_ = false;
     bool iconSet_ = false;
+    // The native window has an alpha channel (asked for before creation, or made anew for a
+    // picture with real transparency; an opaque picture never needs one).
+    bool withAlpha_ = false;
+    bool renewQueued_ = false;
+    bool showWhenRenewed_ = false; // shown while the renewal was queued
+    // The shape cut from the last translucent frame's alpha, in device pixels; empty: none.
+    QRegion mask_;
     std::map<int, Timer> timers_; // Qt's timer id -> the window's timer
 };
 

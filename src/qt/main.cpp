@@ -6,29 +6,42 @@
 #include "QtDesktop.h"
 #include "QtPlatform.h"
 #include "QtWindowHost.h"
+#include "QuitOnSignals.h"
 #include "ScreenGuess.h"
 #include "Skin.h"
+#include "TemporaryFiles.h"
 #include "ViewerApp.h"
 #include "ViewerWindow.h"
 
 #include <QApplication>
 
+#include <cstdio>
 #include <string>
 
 int main(int argc, char** argv) {
-    // The command line as the program was given it: QApplication takes out the arguments it
-    // knows ("-style", "-display"...), which may just as well be parts of a file name.
+    // The command line as the program was given it.
     const std::string commandLine = vistrel::JoinArguments(argc, argv);
+    // `vistrel --help` and `vistrel --version` answer without a display.
+    if (const std::string text = vistrel::InformationFor(commandLine); !text.empty())
+        return std::fputs(text.c_str(), stdout) < 0 ? 1 : 0;
+
     // The picture is decoded on a thread of its own while the toolkit and the display come up.
     vistrel::ViewerApp app;
     app.beginOpening(commandLine, {}, vistrel::guessScreenSize);
 
     // A window that places itself and stays on top needs X11 (XWayland on Wayland desktops).
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "xcb");
-    QApplication application(argc, argv);
+    // Qt gets none of the arguments: every command line names a picture, also one that looks
+    // like a Qt option ("-display x.png"). "-name" gives the window its WM_CLASS instance
+    // "vistrel" whatever the program file is called.
+    char instanceOption[] = "-name", instanceName[] = "vistrel";
+    char* qtArguments[] = {argv[0], instanceOption, instanceName, nullptr};
+    int qtArgumentCount = 3;
+    QApplication application(qtArgumentCount, qtArguments);
     vistrel::debugLog("toolkit and display up");
     QApplication::setOrganizationName("Quorbane");
     QApplication::setApplicationName("Vistrel");
+    QApplication::setDesktopFileName("vistrel");
     QApplication::setQuitOnLastWindowClosed(false); // the window's close path ends the loop
 
     vistrel::QtPlatform platform;
@@ -39,7 +52,14 @@ int main(int argc, char** argv) {
     window.setDesktop(&desktop);
     window.setSkinFolder(
         vistrel::findSkinFolder(vistrel::userDataFolder(), vistrel::ProgramFolder()));
-    if (!app.start(window, host)) return 1;
+    if (!app.start(window, host)) {
+        vistrel::Prefetcher::exitIfWorkerAbandoned(1); // the start-up decode may still run
+        return 1;
+    }
+    // A session's end (SIGTERM) or Ctrl+C closes the window as Esc does.
+    vistrel::QuitOnSignals quit([&host] { host.postClose(); });
+    // What a crashed or killed instance left for file managers; after the first frame.
+    vistrel::ClearLeftoverTemporaryFiles();
     const int result = application.exec();
     // Files offered to drags out of the window; a file manager has copied them by now.
     vistrel::RemoveTemporaryFiles();

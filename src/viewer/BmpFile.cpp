@@ -3,7 +3,6 @@
 #include "Picture.h"
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -108,22 +107,6 @@ bool SaveAsBmp(Picture& picture, const char* path) {
     if (::close(fd) != 0) ok = false;
     if (!ok && regular) ::unlink(path);
     return ok;
-}
-
-std::string TempFolder() {
-    const char* dir = std::getenv("TMPDIR");
-    std::string folder = dir && *dir ? dir : "/tmp";
-    while (folder.size() > 1 && folder.back() == '/')
-        folder.pop_back();
-    return folder;
-}
-
-std::string MakeTempBmpName() {
-    std::string name = TempFolder() + "/vtlXXXXXX.bmp";
-    const int fd = ::mkstemps(name.data(), 4);
-    if (fd < 0) return {};
-    ::close(fd);
-    return name;
 }
 
 } // namespace vistrel

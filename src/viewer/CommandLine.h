@@ -1,4 +1,4 @@
-// The one picture path of the command line.
+// The one picture path of the command line, and the two requests for information.
 #pragma once
 
 #include <string>
@@ -13,5 +13,10 @@ std::string JoinArguments(int argc, const char* const* argv);
 // up to the next double quote (the rest when there is none); otherwise the whole text, blanks
 // included. There are no switches.
 std::string PathFromCommandLine(const std::string& commandLine);
+
+// What the program prints for a command line that is exactly "--help" or "--version" before it
+// ends; empty for every other command line, which names a picture. (A picture named "--help" is
+// opened as "./--help".)
+std::string InformationFor(const std::string& commandLine);
 
 } // namespace vistrel

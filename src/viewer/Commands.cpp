@@ -63,7 +63,7 @@ void ViewerWindow::onCommand(MenuCommand command) {
         break;
     case MenuCommand::SetAsWallpaper:
         if (desktop_)
-            SetAsWallpaper(*desktop_, currentWithPixels(),
+            SetAsWallpaper(*desktop_, fullCurrent(),
                            platform().capabilities().wallpaperFromAnyFile);
         break;
     case MenuCommand::Exit:

@@ -3,12 +3,12 @@
 #include "BmpFile.h"
 #include "CachedPicture.h"
 #include "Desktop.h"
+#include "PngFile.h"
+#include "TemporaryFiles.h"
 
-#include <mutex>
 #include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <vector>
 
 namespace vistrel {
 
@@ -18,45 +18,40 @@ bool hasPixels(const CachedPicture* current) {
     return current && current->picture && !current->picture->empty();
 }
 
-bool isBmpFile(const std::string& path) {
+bool hasExtension(const std::string& path, std::initializer_list<const char*> extensions) {
     const char* extension = extensionOf(path.c_str());
-    return extension && strcasecmp(extension, "bmp") == 0;
+    if (!extension) return false;
+    for (const char* wanted : extensions)
+        if (strcasecmp(extension, wanted) == 0) return true;
+    return false;
 }
 
-// A new temporary BMP of the picture, or empty when it cannot be written.
-std::string writeTemporaryBmp(Picture& picture) {
-    std::string name = MakeTempBmpName();
+// What every desktop's background reader takes as it is. Of the rest the viewer reads, GNOME,
+// KDE and XFCE show none: PSD, TGA, ICO, CUR, WMF.
+bool desktopReads(const std::string& path) {
+    return hasExtension(path, {"jpg", "jpe", "jpeg", "png", "bmp", "gif"});
+}
+
+// A new temporary file of the picture, written by `save`; empty when it cannot be written.
+std::string writeTemporary(Picture& picture, const char* suffix,
+                           bool (*save)(Picture&, const char*)) {
+    std::string name = MakeTemporaryFile(suffix);
     if (name.empty()) return {};
-    if (!SaveAsBmp(picture, name.c_str())) {
+    if (!save(picture, name.c_str())) {
         ::unlink(name.c_str());
         return {};
     }
     return name;
 }
 
-// Drag files outlive the drag: they go when the program ends.
-class KeptFiles {
-public:
-    ~KeptFiles() { removeAll(); }
-    void add(std::string path) {
-        std::lock_guard<std::mutex> hold(mutex_);
-        paths_.push_back(std::move(path));
-    }
-    void removeAll() {
-        std::lock_guard<std::mutex> hold(mutex_);
-        for (const std::string& path : paths_)
-            ::unlink(path.c_str());
-        paths_.clear();
-    }
-
-private:
-    std::mutex mutex_;
-    std::vector<std::string> paths_;
-};
-
-KeptFiles& keptFiles() {
-    static KeptFiles files;
-    return files;
+// Hands a temporary copy to the desktop, which makes a copy of its own; then it goes.
+bool setTemporaryWallpaper(Desktop& desktop, Picture& picture, const char* suffix,
+                           bool (*save)(Picture&, const char*)) {
+    const std::string temporary = writeTemporary(picture, suffix, save);
+    if (temporary.empty()) return false;
+    const bool set = desktop.setWallpaper(temporary);
+    ::unlink(temporary.c_str());
+    return set;
 }
 
 } // namespace
@@ -66,14 +61,11 @@ bool SetAsWallpaper(Desktop& desktop, CachedPicture* current, bool wallpaperFrom
     // A pasted picture has no file to hand over; it gets a temporary BMP on every desktop rather
     // than an empty path, which would clear the background.
     const bool needsBmp =
-        current->path.empty() || (!wallpaperFromAnyFile && !isBmpFile(current->path));
-    if (!needsBmp) return desktop.setWallpaper(current->path);
-
-    const std::string temporary = writeTemporaryBmp(*current->picture);
-    if (temporary.empty()) return false;
-    const bool set = desktop.setWallpaper(temporary);
-    ::unlink(temporary.c_str());
-    return set;
+        current->path.empty() || (!wallpaperFromAnyFile && !hasExtension(current->path, {"bmp"}));
+    if (needsBmp) return setTemporaryWallpaper(desktop, *current->picture, ".bmp", SaveAsBmp);
+    if (desktopReads(current->path)) return desktop.setWallpaper(current->path);
+    // The picture on show, as the desktops read it.
+    return setTemporaryWallpaper(desktop, *current->picture, ".png", SaveAsPng);
 }
 
 bool ShowInFolder(Desktop& desktop, const CachedPicture* current, bool startPage) {
@@ -87,14 +79,9 @@ bool DragOutPicture(Desktop& desktop, CachedPicture* current) {
     if (!current) return false;
     if (!current->path.empty()) return desktop.dragFileOut(current->path);
     if (!hasPixels(current)) return false;
-    const std::string temporary = writeTemporaryBmp(*current->picture);
-    if (temporary.empty()) return false;
-    keptFiles().add(temporary);
-    return desktop.dragFileOut(temporary);
-}
-
-void RemoveTemporaryFiles() {
-    keptFiles().removeAll();
+    // Kept until the program ends: a file manager may still be copying it after the drop.
+    const std::string temporary = writeTemporary(*current->picture, ".bmp", SaveAsBmp);
+    return !temporary.empty() && desktop.dragFileOut(temporary);
 }
 
 std::string UserGuidePath(const std::string& programFolder) {

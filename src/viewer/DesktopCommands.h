@@ -13,11 +13,13 @@ class Desktop;
 // The product's home page, which the start page's link button opens.
 inline constexpr const char* kHomePageUrl = "https://vistrel.quorbane.com/";
 
-// Makes the picture on show the desktop background. Its own file is handed over, except for a
-// pasted picture and, where the desktop takes only BMP files (not `wallpaperFromAnyFile`), a file
-// that is not a ".bmp": those are first written to a temporary BMP, which is removed again once
-// the desktop has taken it. False when there is no picture, the BMP cannot be written (the
-// background then stays as it was), or the desktop took nothing.
+// Makes the picture on show the desktop background. A JPEG, PNG, BMP or GIF file is handed over
+// as it is; the picture of any other file (PSD, TGA, ICO, CUR, WMF, which the desktops cannot
+// read) is first written to a temporary PNG. A pasted picture, and on a desktop that takes only
+// BMP files (not `wallpaperFromAnyFile`) a file that is not a ".bmp", is written to a temporary
+// BMP. A temporary file is removed again once the desktop has taken its copy. False when there is
+// no picture, the file cannot be written (the background then stays as it was), or the desktop
+// took nothing.
 bool SetAsWallpaper(Desktop& desktop, CachedPicture* current, bool wallpaperFromAnyFile);
 
 // Shows the picture's file selected in its folder; nothing on the start page, for a pasted picture
@@ -26,11 +28,8 @@ bool ShowInFolder(Desktop& desktop, const CachedPicture* current, bool startPage
 
 // Offers the picture on show to a drag that starts now: its file, or for a pasted picture a new
 // temporary BMP. A receiving file manager may still be copying that BMP when the drag ends, so it
-// is removed when the program ends rather than at once. False when there is nothing to offer.
+// stays until the program ends (RemoveTemporaryFiles). False when there is nothing to offer.
 bool DragOutPicture(Desktop& desktop, CachedPicture* current);
-
-// Removes the temporary files kept for drags so far (also done when the program ends).
-void RemoveTemporaryFiles();
 
 // The user guide page (made from the README at build time): beside the program, else in the
 // installed data folder ../share/vistrel/ next to the program's folder. Empty when neither exists.

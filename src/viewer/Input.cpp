@@ -200,9 +200,7 @@ void ViewerWindow::dragOut() {
     if (!desktop_ || !windowExists()) return;
     // The window would otherwise take its own picture back as a dropped file.
     host_->setAcceptDrops(false);
-    if (CachedPicture* current = pictures_.current(); current && current->reduced())
-        pictures_.requireFull(std::chrono::milliseconds(3000));
-    DragOutPicture(*desktop_, pictures_.current());
+    DragOutPicture(*desktop_, fullCurrent());
     host_->setAcceptDrops(true);
 }
 

@@ -3,6 +3,15 @@
 
 namespace vistrel {
 
+Picture* ViewerWindow::shownPicture() {
+    CachedPicture* current = pictureOnShow();
+    if (!current) return nullptr;
+    // A reduced picture has only its screen copy, whatever the fit.
+    const bool fitted =
+        (fitToScreen_ || current->reduced()) && current->fitted && !current->fitted->empty();
+    return fitted ? current->fitted.get() : current->picture.get();
+}
+
 void ViewerWindow::onPaint(Canvas& dc) {
     // Once the first frame is drawn, the prefetch workers may have the machine too: from the
     // event loop, after this frame has gone to the display.
@@ -10,17 +19,12 @@ void ViewerWindow::onPaint(Canvas& dc) {
         host_->setTimer(Timer::PictureArrival, 1);
         awaiting_ = true;
     }
-    CachedPicture* current = pictureOnShow();
-    if (!current) {
+    Picture* shown = shownPicture();
+    if (!shown) {
         startPageView_.paint(dc, window_.size());
         return;
     }
-    // A reduced picture has only its screen copy, whatever the fit.
-    Picture& shown =
-        (fitToScreen_ || current->reduced()) && current->fitted && !current->fitted->empty()
-            ? *current->fitted
-            : *current->picture;
-    renderer_.draw(dc, shown, window_.size());
+    renderer_.draw(dc, *shown, window_.size());
 }
 
 void ViewerWindow::repaint() {

@@ -20,6 +20,11 @@ void Renderer::setTranslucent(bool on) {
     translucent_ = on;
 }
 
+bool Renderer::drawsTranslucent(Picture& shown, Size window) const {
+    return shown.width() == window.width && shown.height() == window.height &&
+           needsTranslucency(shown);
+}
+
 void Renderer::draw(Canvas& dc, Picture& shown, Size window) {
     if (shown.width() != window.width || shown.height() != window.height) {
         present(shown, window);
@@ -79,7 +84,9 @@ void Renderer::composeTranslucent(Canvas& dc, Picture& picture, Size window) {
 
 void Renderer::drawZoomed(Picture& picture, Size size, bool fast) {
     if (!host_ || !host_->exists()) return;
-    if (picture.bitsPerPixel() > 24) {
+    // The same alpha test as the first frame: a 32-bit picture whose fourth byte carries no
+    // transparency (0 everywhere, as many writers pad their pixels) is drawn opaque here too.
+    if (needsTranslucency(picture)) {
         Picture zoomed(PictureStorage::Fixed);
         if (!zoomed.create(size.width, size.height, 32, false)) return;
         uint8_t* to = zoomed.lockBits();
@@ -93,7 +100,7 @@ void Renderer::drawZoomed(Picture& picture, Size size, bool fast) {
             composeTranslucent(*dc, zoomed, size);
         return;
     }
-    // Lower depths go through the presenter's own expansion.
+    // Everything else is stretched by the presenter, which drops the fourth byte.
     present(picture, size);
 }
 

@@ -24,6 +24,11 @@ public:
     bool translucent() const { return translucent_; }
     void setTranslucent(bool on);
 
+    // Whether `shown` is drawn as a translucent frame into a window of `window`'s size: a
+    // picture of another size is stretched, which is always opaque.
+    bool drawsTranslucent(Picture& shown, Size window) const;
+    // Whether a shaped picture (the skin's start page) is drawn as a translucent frame.
+    bool drawsShapedTranslucent() const { return translucentWindows_; }
     // Draws `shown` into a window of `window`'s size.
     void draw(Canvas& dc, Picture& shown, Size window);
     // Draws a 32-bit picture of the window's size through its alpha wherever the desktop has
@@ -31,8 +36,8 @@ public:
     // transparency shapes the window); opaque elsewhere.
     void drawShaped(Canvas& dc, Picture& picture, Size window);
     // Renders the picture at `size`, the window's new size: resampled into a translucent frame
-    // for 32-bit pictures (fast: triangle filter, else Lanczos-3), stretched by the presenter
-    // otherwise (the picture itself is not changed).
+    // for a picture with real transparency (fast: triangle filter, else Lanczos-3), stretched by
+    // the presenter otherwise (the picture itself is not changed).
     void drawZoomed(Picture& picture, Size size, bool fast);
 
 private:

@@ -47,6 +47,9 @@ public:
     // The page's size: the skin background's (loaded now if need be), else the widest line of
     // the help text measured in the default font (once), at least 300 x 300.
     Size size();
+    // Whether the page is the skin's shaped page (its background loaded) rather than the plain
+    // one.
+    bool skinned() { return skin_.background(false) != nullptr; }
     // The page is shown anew: every button normal, the next draw composes the whole page, and
     // skin files that failed to load are tried again.
     void reset();

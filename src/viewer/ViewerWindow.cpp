@@ -52,10 +52,14 @@ CachedPicture* ViewerWindow::currentWithPixels() {
 }
 
 CachedPicture* ViewerWindow::fullPictureOnShow() {
-    CachedPicture* current = pictureOnShow();
+    return startPage_ ? nullptr : fullCurrent();
+}
+
+CachedPicture* ViewerWindow::fullCurrent() {
+    CachedPicture* current = currentWithPixels();
     if (!current || !current->reduced()) return current;
     pictures_.requireFull(kFullDecodePatience);
-    current = pictureOnShow();
+    current = currentWithPixels();
     return current && !current->reduced() ? current : nullptr;
 }
 
@@ -100,6 +104,12 @@ bool ViewerWindow::create(WindowHost& host) {
     renderer_.attach(host, platform().capabilities().translucentWindows);
     startPageView_.attach(host, renderer_);
     initialPlacement();
+    // The window is made for what it shows first: ready for translucency only when that has
+    // real transparency, or is the skin's shaped start page.
+    if (Picture* shown = shownPicture())
+        renderer_.setTranslucent(renderer_.drawsTranslucent(*shown, window_.size()));
+    else
+        renderer_.setTranslucent(startPageView_.skinned() && renderer_.drawsShapedTranslucent());
     if (ReadSetting("NoneTopMost") == 1) topMost_ = false;
     if (!host.create(window_, topMost_, caption_.c_str())) {
         host_ = nullptr;

@@ -120,8 +120,10 @@ private:
     // The picture that placement acts on: none while the start page is up.
     CachedPicture* pictureOnShow();
     // The same at full resolution: a reduced picture's full decode is waited for (within a
-    // bound); null when there is none.
+    // bound); null when there is none. fullCurrent does so for the current record, start page
+    // or not.
     CachedPicture* fullPictureOnShow();
+    CachedPicture* fullCurrent();
     // Polls the prefetcher on the arrival timer while it expects something.
     void awaitPictures();
     void picturesArrived();
@@ -152,6 +154,9 @@ private:
     void toggleTopMost();
 
     // --- painting
+    // The picture painted: the screen copy when fitted, else the decoded picture; none on the
+    // start page.
+    Picture* shownPicture();
     void repaint();
     // Sizes the window to `to` and renders the picture at that size: fast for the repeated steps
     // of a drag, in quality for a final frame.

@@ -10,8 +10,10 @@ settings folder, and pictures made for it by Pillow and ImageMagick. The root wi
 (-wr), so wherever the desktop shows through a window, the screen is white.
 """
 import os
+import glob
 import json
 import shutil
+import struct
 import subprocess
 import sys
 import tempfile
@@ -48,7 +50,7 @@ def wait_for(what, probe, timeout=WAIT):
 class Session:
     """An X server, a home folder and the program under test."""
 
-    def __init__(self, vistrel):
+    def __init__(self, vistrel, screen=SCREEN):
         self.vistrel = vistrel
         self.dir = tempfile.mkdtemp(prefix="vistrel-e2e-")
         self.home = os.path.join(self.dir, "home")
@@ -58,7 +60,7 @@ class Session:
         os.makedirs(runtime, mode=0o700)
         read, write = os.pipe()
         self.server = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write), "-screen", "0", "%dx%dx24" % SCREEN, "-wr",
+            ["Xvfb", "-displayfd", str(write), "-screen", "0", "%dx%dx24" % screen, "-wr",
              "-nolisten", "tcp", "-noreset"],
             pass_fds=(write,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(write)
@@ -75,11 +77,15 @@ class Session:
             "LANG": "C.UTF-8",
         }
         self.program = None
+        self.others = []
 
     def close(self):
         if self.program and self.program.poll() is None:
             self.program.kill()
             self.program.wait()
+        for other in self.others:
+            other.kill()
+            other.wait()
         self.server.terminate()
         self.server.wait()
         shutil.rmtree(self.dir, ignore_errors=True)
@@ -102,9 +108,21 @@ class Session:
         except FileNotFoundError:
             return ""
 
-    def start(self, *arguments):
-        self.program = subprocess.Popen([self.vistrel, *arguments], env=self.env,
+    def start(self, *arguments, cwd=None, **environment):
+        self.program = subprocess.Popen([self.vistrel, *arguments], cwd=cwd,
+                                        env=dict(self.env, **environment),
                                         stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+
+    def window_manager(self):
+        """Runs openbox, a window manager from Debian's packages, on the server."""
+        self.others.append(subprocess.Popen(["openbox", "--sm-disable"], env=self.env,
+                                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+        wait_for("the window manager", lambda: "window id" in self.xprop(
+            "-root", "_NET_SUPPORTING_WM_CHECK"))
+
+    def xprop(self, *arguments):
+        return subprocess.run(["xprop", *arguments], env=self.env, capture_output=True,
+                              text=True).stdout
 
     def xdotool(self, *arguments):
         result = subprocess.run(["xdotool", *arguments], env=self.env, capture_output=True,
@@ -120,6 +138,12 @@ class Session:
         shell = dict(line.split("=", 1)
                      for line in self.xdotool("getwindowgeometry", "--shell", window).split())
         return int(shell["X"]), int(shell["Y"]), int(shell["WIDTH"]), int(shell["HEIGHT"])
+
+    def depth(self, window):
+        """Bits per pixel of the window's visual: 24 opaque, 32 with an alpha channel."""
+        info = subprocess.run(["xwininfo", "-id", window], env=self.env, capture_output=True,
+                              text=True).stdout
+        return int(info.split("Depth:")[1].split()[0])
 
     def running(self):
         if self.program.poll() is not None:
@@ -230,6 +254,18 @@ def translucent(alpha_everywhere=None):
     return image
 
 
+def bmp32(path, image):
+    """Writes an RGB picture as an uncompressed 32-bit BMP whose fourth byte is 0 everywhere, as
+    many programs write 32-bit bitmaps: a byte of padding, not transparency."""
+    w, h = image.size
+    rows = b"".join(bytes(b for (r, g, b_) in (image.getpixel((x, y)) for x in range(w))
+                          for b in (b_, g, r, 0))
+                    for y in reversed(range(h)))
+    header = struct.pack("<IiiHHIIiiII", 40, w, h, 1, 32, 0, len(rows), 2835, 2835, 0, 0)
+    with open(path, "wb") as f:
+        f.write(b"BM" + struct.pack("<IHHI", 14 + 40 + len(rows), 0, 0, 14 + 40) + header + rows)
+
+
 def at(origin, point):
     return (origin[0] + point[0], origin[1] + point[1])
 
@@ -254,6 +290,7 @@ def case_small_picture(s):
     check(title == "small.png [640x480]", "title %r" % title)
     s.expect_pixels({(650, 310): RED, (1270, 310): GREEN, (650, 770): BLUE, (1270, 770): YELLOW,
                      (639, 299): (255, 255, 255)})
+    check(s.depth(window) == 24, "an opaque picture in a window of depth %d" % s.depth(window))
     s.key(window, "Escape")
     s.expect_exit(0)
 
@@ -328,6 +365,27 @@ def case_translucent_png(s):
     s.expect_exit(0)
 
 
+def case_opaque_then_translucent(s):
+    """A window made opaque for an opaque picture takes an alpha channel when a picture with
+    real transparency follows, and keeps the keyboard."""
+    Image.new("RGB", (400, 300), GREEN).save(s.path("folder", "0.png"))
+    translucent().save(s.path("folder", "1.png"))
+    s.start(s.path("folder", "0.png"))
+    window, x, y, w, h, title = s.window()
+    check(s.depth(window) == 24, "depth %d" % s.depth(window))
+    s.key(window, "Right")
+    wait_for("the translucent picture", lambda: s.window()[5] == "1.png [400x300]")
+    s.expect_pixels({at((x, y), (20, 20)): (255, 255, 255), at((x, y), (380, 20)): (255, 0, 0),
+                     at((x, y), (230, 150)): (0, 0, 128)}, tolerance=3)
+    window = s.window()[0]
+    check(s.depth(window) == 32, "depth %d" % s.depth(window))
+    s.key(window, "Left")
+    wait_for("the opaque picture", lambda: s.window()[5] == "0.png [400x300]")
+    s.expect_pixels({at((x, y), (20, 20)): GREEN, at((x, y), (380, 290)): GREEN})
+    s.key(window, "Escape")
+    s.expect_exit(0)
+
+
 def case_opaque_32bit_png(s):
     picture = s.path("pictures", "opaque.png")
     translucent(alpha_everywhere=255).save(picture)
@@ -338,6 +396,120 @@ def case_opaque_32bit_png(s):
                      at((x, y), (230, 150)): (0, 0, 255)}, tolerance=3)
     s.key(window, "Escape")
     s.expect_exit(0)
+
+
+def case_zoomed_32bit_bmp_without_alpha(s):
+    picture = s.path("pictures", "padded.bmp")
+    bmp32(picture, quadrants((200, 100)))
+    s.start(picture)
+    window, x, y, w, h, title = s.window()
+    check(title == "padded.bmp [200x100x32]", "title %r" % title)
+    s.expect_pixels({at((x, y), (5, 5)): RED, at((x, y), (195, 95)): YELLOW})
+    # Zoomed by key and by a right drag, the picture stays as opaque as it was drawn first.
+    s.key(window, "KP_Add")
+    wait_for("the zoomed window", lambda: s.window()[3:5] == (220, 110))
+    _, x, y, w, h, _ = s.window()
+    s.expect_pixels({at((x, y), (5, 5)): RED, at((x, y), (w - 5, h - 5)): YELLOW,
+                     at((x, y), (w - 5, 5)): GREEN})
+    s.xdotool("mousemove", str(x + 50), str(y + 50), "mousedown", "3", "sleep", "0.2",
+              "mousemove", str(x + 70), str(y + 50), "sleep", "0.2", "mousemove", str(x + 100),
+              str(y + 50), "sleep", "0.5", "mouseup", "3")
+    wait_for("the dragged zoom", lambda: s.window()[3] == 320)
+    _, x, y, w, h, _ = s.window()
+    s.expect_pixels({at((x, y), (5, 5)): RED, at((x, y), (w - 5, h - 5)): YELLOW})
+    s.key(window, "Escape")
+    s.expect_exit(0)
+
+
+def checkerboard(size):
+    """A picture whose every pixel differs from its neighbours, framed by one-pixel lines of red
+    (left, top) and blue (right, bottom): any scaling on the way to the screen shows."""
+    w, h = size
+    image = Image.new("RGB", size)
+    image.putdata([(255, 255, 255) if (x + y) % 2 else (0, 0, 0)
+                   for y in range(h) for x in range(w)])
+    for x in range(w):
+        image.putpixel((x, 0), RED)
+        image.putpixel((x, h - 1), BLUE)
+    for y in range(h):
+        image.putpixel((0, y), RED)
+        image.putpixel((w - 1, y), BLUE)
+    return image
+
+
+def expect_exact(s, picture, origin):
+    """The screen shows `picture` at `origin` pixel for pixel."""
+    def same():
+        shown = s.screen().crop((origin[0], origin[1], origin[0] + picture.width,
+                                 origin[1] + picture.height))
+        return list(shown.getdata()) == list(picture.getdata())
+    wait_for("the picture pixel for pixel at %r" % (origin,), same)
+
+
+def case_scaled_screens(s):
+    """At a device-pixel ratio of 1, 1.5 and 2 the window is exactly as large as the picture in
+    the screen's pixels and shows it pixel for pixel; fit to screen counts the screen's pixels."""
+    small = checkerboard((400, 300))
+    small.save(s.path("pictures", "a.png"))
+    quadrants((4000, 3000)).save(s.path("pictures", "b.jpg"), quality=95)
+    for ratio in ("1", "1.5", "2"):
+        s.start(s.path("pictures", "a.png"), QT_SCALE_FACTOR=ratio)
+        window, x, y, w, h, title = s.window()
+        check((x, y, w, h) == (760, 390, 400, 300), "at %s: geometry %r" % (ratio, (x, y, w, h)))
+        expect_exact(s, small, (760, 390))
+        # The menu opens where the right button was pressed.
+        s.xdotool("mousemove", "900", "500", "click", "3")
+        menu = s.popup(window)
+        check(abs(menu[1] - 900) <= 1 and abs(menu[2] - 500) <= 1, "menu at %r" % (menu[1:3],))
+        s.xdotool("key", "Escape")
+        s.closed(menu[0])
+        s.key(window, "Right")
+        wait_for("the big picture at " + ratio, lambda: s.window()[5] == "b.jpg [4000x3000]")
+        wait_for("the fitted window at " + ratio,
+                 lambda: s.window()[1:5] == (240, 0, 1440, 1080))
+        s.expect_pixels({(250, 10): RED, (1670, 1070): YELLOW})
+        s.key(window, "Escape")
+        s.expect_exit(0)
+
+
+def case_primary_screen_on_the_right(s):
+    """Two monitors side by side, the primary one on the right: placement, the lock places,
+    the edge keys and the start page count from its origin (1920, 0)."""
+    for args in (["--setmonitor", "left", "1920/508x1080/286+0+0", "none"],
+                 ["--setmonitor", "*right", "1920/508x1080/286+1920+0", "none"]):
+        subprocess.run(["xrandr", *args], env=s.env, check=True)
+    quadrants((640, 480)).save(s.path("folder", "a.png"))
+    Image.new("RGB", (400, 300), GREEN).save(s.path("folder", "b.png"))
+    quadrants((4000, 3000)).save(s.path("folder", "c.jpg"), quality=95)
+    s.start(s.path("folder", "a.png"))
+    window, x, y, w, h, title = s.window()
+    check((x, y, w, h) == (2560, 300, 640, 480), "geometry %r" % ((x, y, w, h),))
+    s.expect_pixels({(2570, 310): RED, (3190, 770): YELLOW})
+    # Locked where it stands, the middle of the primary screen: the next picture keeps its centre.
+    s.menu_command(window, (2600, 400), 4)
+    wait_for("the lock place", lambda: "LockPlace=4" in s.stored_settings())
+    check("xLockPlace=2880" in s.stored_settings(), s.stored_settings())
+    s.key(window, "Right")
+    wait_for("b.png centred on the lock", lambda: s.window()[1:5] == (2680, 390, 400, 300))
+    s.menu_command(window, (2700, 400), 4)  # unlocked
+    wait_for("no lock place", lambda: "LockPlace=-1" in s.stored_settings())
+    s.key(window, "Right")
+    wait_for("c.jpg fitted", lambda: s.window()[1:5] == (2160, 0, 1440, 1080))
+    s.key(window, "KP_Multiply")
+    wait_for("c.jpg at natural size", lambda: s.window()[1:5] == (1920, 0, 4000, 3000))
+    for key, position in (("End", (-160, 0)), ("Next", (-160, -1920)), ("Home", (1920, -1920)),
+                          ("Prior", (1920, 0))):
+        s.key(window, key)
+        wait_for("the window at %r after %s" % (position, key),
+                 lambda: s.window()[1:3] == position)
+    s.key(window, "F1")
+    _, x, y, w, h, _ = s.window(titled=False)
+    check((x, y) == (1920 + (1920 - w) // 2, (1080 - h) // 2), "start page at %r" % ((x, y),))
+    s.key(window, "Escape")
+    s.expect_exit(0)
+
+
+case_primary_screen_on_the_right.screen = (3840, 1080)
 
 
 def expect_start_page(s):
@@ -380,6 +552,7 @@ def case_skinned_start_page(s):
     s.start()
     window, x, y, w, h, title = s.window(titled=False)
     check((x, y, w, h) == (760, 390, 400, 300), "geometry %r" % ((x, y, w, h),))
+    check(s.depth(window) == 32, "a shaped page in a window of depth %d" % s.depth(window))
     # The transparent corners let the (white) desktop through; the close button, at
     # {367, 8, 386, 27}, shows its first frame.
     close = at((x, y), (376, 17))
@@ -405,6 +578,13 @@ def case_path_with_blanks(s):
         check(title == "a  b.png [200x100]", "title %r for %r" % (title, arguments))
         s.key(window, "Escape")
         s.expect_exit(0)
+    # A relative path that looks like a toolkit option ("-display NAME") is a picture too.
+    quadrants((200, 100)).save(os.path.join(folder, "-display x.png"))
+    s.start("-display", "x.png", cwd=folder)
+    window, x, y, w, h, title = s.window()
+    check(title == "-display x.png [200x100]", "title %r" % title)
+    s.key(window, "Escape")
+    s.expect_exit(0)
     # A trailing blank is part of the path: no such file, the start page.
     s.start(picture + " ")
     window = expect_start_page(s)
@@ -640,6 +820,151 @@ def case_drag_out_and_drop(s):
         target.wait()
 
 
+def case_fifo_in_folder(s):
+    """Named pipes called like pictures, between two pictures: no order of keys leaves the
+    window waiting on them, and Esc always closes."""
+    Image.new("RGB", (300, 200), RED).save(s.path("folder", "a.png"))
+    os.mkfifo(s.path("folder", "b.jpg"))
+    os.mkfifo(s.path("folder", "b.psd"))  # the PSD reader opens its files itself
+    Image.new("RGB", (500, 200), BLUE).save(s.path("folder", "c.png"))
+    for keys in (["Right", "Right"], ["Right"], ["Down", "Up", "Right", "Right", "Left"],
+                 ["End", "Right", "Right", "Right", "Home", "Left", "Left"]):
+        s.start(s.path("folder", "a.png"))
+        window = s.window()[0]
+        for key in keys:
+            s.key(window, key)
+            time.sleep(0.2)
+        # Whatever the keys did, the window still answers.
+        s.key(s.window()[0], "Escape")
+        s.expect_exit(0)
+
+
+def case_help_and_version(s):
+    """--help and --version print a short text and end, without a display."""
+    environment = {key: value for key, value in s.env.items() if key != "DISPLAY"}
+    for argument, start in (("--help", "Usage: vistrel [PICTURE]\n"), ("--version", "vistrel ")):
+        result = subprocess.run([s.vistrel, argument], env=environment, capture_output=True,
+                                text=True, timeout=WAIT)
+        check(result.returncode == 0 and result.stdout.startswith(start),
+              "%s: %d %r %r" % (argument, result.returncode, result.stdout, result.stderr))
+
+
+def case_under_a_window_manager(s):
+    """Under openbox the window takes the focus from the terminal it was started from and rises
+    over it, carries its class, caption and icon, stays where the placement rules put it, and
+    keeps on top of the terminal once asked to."""
+    s.window_manager()
+    terminal = subprocess.Popen(["xmessage", "-geometry", "900x700+500+150", "terminal"],
+                                env=s.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    s.others.append(terminal)
+    typed = wait_for("the terminal", lambda: s.xdotool("search", "--onlyvisible", "--class",
+                                                        "xmessage").split())[0]
+    s.xdotool("windowactivate", "--sync", typed)
+    s.xdotool("key", "a")  # the user typed there last
+    s.settings("[General]\nNoneTopMost=1\n")
+    quadrants((640, 480)).save(s.path("folder", "a.png"))
+    Image.new("RGB", (400, 300), GREEN).save(s.path("folder", "b.png"))
+    quadrants((4000, 3000)).save(s.path("folder", "c.jpg"), quality=95)
+    s.start(s.path("folder", "a.png"))
+    window, x, y, w, h, title = s.window()
+    check((x, y, w, h) == (640, 300, 640, 480), "geometry %r" % ((x, y, w, h),))
+    wait_for("the focus", lambda: s.xdotool("getactivewindow") == window)
+    s.expect_pixels({(650, 310): RED, (1270, 770): YELLOW})  # over the terminal
+    properties = s.xprop("-id", window, "WM_CLASS", "_NET_WM_NAME", "_NET_WM_ICON")
+    for expected in ('WM_CLASS(STRING) = "vistrel", "Vistrel"',
+                     '_NET_WM_NAME(UTF8_STRING) = "a.png [640x480]"', "Icon (32 x 32)"):
+        check(expected in properties, "no %s in %s" % (expected, properties[:300]))
+    # Keep on top by the middle button: the terminal, activated, stays below.
+    s.xdotool("mousemove", "700", "350", "click", "2")
+    wait_for("NoneTopMost=0", lambda: "NoneTopMost=0" in s.stored_settings())
+    s.xdotool("windowactivate", "--sync", typed)
+    time.sleep(0.5)
+    s.expect_pixels({(650, 310): RED, (1270, 770): YELLOW})
+    # The manager leaves the window where the rules put it: centred, fitted, off the screen.
+    s.key(window, "Right")
+    wait_for("b.png centred", lambda: s.window()[1:5] == (760, 390, 400, 300))
+    s.key(window, "Right")
+    wait_for("c.jpg fitted", lambda: s.window()[1:5] == (240, 0, 1440, 1080))
+    s.key(window, "KP_Multiply")
+    wait_for("c.jpg at natural size", lambda: s.window()[1:5] == (0, 0, 4000, 3000))
+    s.key(window, "End")
+    wait_for("c.jpg at its right edge", lambda: s.window()[1:3] == (-2080, 0))
+    # Locked to the lower right corner from the menu; the next picture keeps that corner.
+    s.key(window, "KP_Multiply")
+    s.key(window, "Left")
+    wait_for("b.png", lambda: s.window()[5] == "b.png [400x300]")
+    s.xdotool("mousemove", "900", "500", "mousedown", "1", "sleep", "0.2", "mousemove", "1100",
+              "650", "sleep", "0.3", "mousemove", "1340", "810", "sleep", "0.3", "mouseup", "1")
+    wait_for("b.png dragged", lambda: s.window()[1:3] == (1200, 700))
+    _, x, y, w, h, _ = s.window()
+    s.menu_command(window, (x + 20, y + 20), 4)
+    wait_for("the lock place", lambda: "LockPlace=8" in s.stored_settings())
+    s.key(window, "Left")
+    wait_for("a.png at the lock", lambda: s.window()[1:5] == (x + w - 640, y + h - 480, 640, 480))
+    s.key(window, "Escape")
+    s.expect_exit(0)
+
+
+def case_wallpaper_in_a_format_desktops_cannot_read(s):
+    """GNOME cannot show a TGA background: it gets the picture on show as a PNG copy."""
+    s.env.update(XDG_CURRENT_DESKTOP="GNOME", GSETTINGS_BACKEND="keyfile")
+    picture = s.path("pictures", "logo.tga")
+    quadrants((300, 200)).save(picture)
+    s.start(picture)
+    window, x, y, w, h, title = s.window()
+    s.menu_command(window, (x + 20, y + 20), 7)  # one picture: the background is the 7th item
+
+    def background():
+        result = subprocess.run(["gsettings", "get", "org.gnome.desktop.background",
+                                 "picture-uri"], env=s.env, capture_output=True, text=True)
+        uri = result.stdout.strip().strip("'")
+        return uri[len("file://"):] if "/Quorbane/Vistrel/Wallpaper/" in uri else None
+    copy = wait_for("the background", background)
+    check(copy.endswith(".png"), "background %r" % copy)
+    with Image.open(copy) as shown:
+        check(shown.format == "PNG", "a %s file" % shown.format)
+        check(list(shown.convert("RGB").getdata()) == list(quadrants((300, 200)).getdata()),
+              "the PNG is not the picture")
+    s.key(window, "Escape")
+    s.expect_exit(0)
+
+
+def case_temporary_files_end_with_the_program(s):
+    """A pasted picture dragged out leaves a file for the file manager until the program ends:
+    SIGTERM ends it cleanly with the file gone; what a killed run left goes at the next start."""
+    folder = os.path.join(s.env["XDG_RUNTIME_DIR"], "vistrel")
+    png = s.path("clip.png")
+    quadrants((120, 80)).save(png)
+    owner = subprocess.Popen(["xclip", "-quiet", "-selection", "clipboard", "-t", "image/png",
+                              "-i", png], env=s.env, stdout=subprocess.DEVNULL,
+                             stderr=subprocess.DEVNULL)
+
+    def dragged_out():
+        """Starts the program, pastes and drags the picture out; the file offered."""
+        s.start()
+        window = s.window(titled=False)[0]
+        s.key(window, "ctrl+v")
+        wait_for("the pasted picture", lambda: s.window()[5] == "Snapshot [120x80]")
+        s.xdotool("mousemove", "960", "540", "keydown", "ctrl", "mousedown", "1", "sleep", "0.2",
+                  "mousemove", "950", "530", "sleep", "0.3", "mousemove", "400", "300", "sleep",
+                  "0.3", "mouseup", "1", "keyup", "ctrl")
+        return wait_for("the file offered", lambda: glob.glob(folder + "/run-*/vtl*.bmp"))[0]
+
+    try:
+        offered = dragged_out()
+        s.program.kill()  # a crash: nothing is cleared
+        s.program.wait()
+        check(os.path.exists(offered), "a killed run cleared its files")
+        offered_again = dragged_out()
+        wait_for("what the killed run left to go", lambda: not os.path.exists(offered))
+        s.program.terminate()
+        s.expect_exit(0)
+        check(not os.path.exists(os.path.dirname(offered_again)), "files left after SIGTERM")
+    finally:
+        owner.kill()
+        owner.wait()
+
+
 CASES = {name[len("case_"):]: f for name, f in globals().items() if name.startswith("case_")}
 
 
@@ -650,7 +975,7 @@ def main():
     if name == "--list":
         print("\n".join(CASES))
         return
-    session = Session(vistrel)
+    session = Session(vistrel, getattr(CASES[name], "screen", SCREEN))
     try:
         CASES[name](session)
     except Failure as failure:

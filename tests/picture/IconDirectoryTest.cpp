@@ -94,3 +94,39 @@ TEST(GifFrames, AFrameReachingFarBeyondAShortScreenIsCaught) {
     EXPECT_FALSE(gifFirstFrameFits(small, sizeof small, 7));
     EXPECT_TRUE(gifFirstFrameFits(small, 20, 1));
 }
+
+// A 2 x 2 icon of one 32-bit bitmap entry: colour rows bottom-up, then the 1-bit mask rows.
+TEST(IconDirectory, A32BitEntryIsReadStraightAndItsMaskCountsOnlyWithoutAlpha) {
+    const auto icon = [](std::array<uint8_t, 4> alphas, uint8_t maskTopRow) {
+        auto data = directory(1, {{2, 2, 32}});
+        const std::size_t header = 6 + 16;
+        data[header + 4] = 2;
+        data[header + 8] = 4;       // the height counts the mask's rows
+        for (int i = 0; i < 4; ++i) // bottom row first: pixels 2, 3 of the top-down picture
+            data.insert(data.end(), {uint8_t(0x10 * i), 0x20, 0x30, alphas[i]});
+        const uint8_t mask[8] = {0, 0, 0, 0, maskTopRow, 0, 0, 0};
+        data.insert(data.end(), mask, mask + 8);
+        return data;
+    };
+    int w = 0, h = 0;
+    std::vector<uint32_t> pixels;
+    auto data = icon({0, 0x80, 0xFF, 0x01}, 0xC0);
+    ASSERT_TRUE(readIconBitmap32(data.data(), data.size(), 0, w, h, pixels));
+    EXPECT_EQ(w, 2);
+    EXPECT_EQ(h, 2);
+    // Straight, not premultiplied; the mask does not count where the colours carry alpha.
+    EXPECT_EQ(pixels, (std::vector<uint32_t>{0xFF302020, 0x01302030, 0x00302000, 0x80302010}));
+
+    // No alpha at all: the mask's set bits are transparent, the rest opaque.
+    data = icon({0, 0, 0, 0}, 0x80);
+    ASSERT_TRUE(readIconBitmap32(data.data(), data.size(), 0, w, h, pixels));
+    EXPECT_EQ(pixels, (std::vector<uint32_t>{0x00302020, 0xFF302030, 0xFF302000, 0xFF302010}));
+    // A file cut inside the mask keeps those pixels opaque; one cut inside the colours is left
+    // to the toolkit's reader.
+    ASSERT_TRUE(readIconBitmap32(data.data(), data.size() - 5, 0, w, h, pixels));
+    EXPECT_EQ(pixels[0], 0xFF302020u);
+    EXPECT_FALSE(readIconBitmap32(data.data(), data.size() - 9, 0, w, h, pixels));
+    // Other depths go to the toolkit's reader too.
+    data = directory(1, {{2, 2, 8}});
+    EXPECT_FALSE(readIconBitmap32(data.data(), data.size(), 0, w, h, pixels));
+}

@@ -2,7 +2,10 @@
 
 #include "CachedPicture.h"
 #include "Desktop.h"
+#include "PngDecoder.h"
+#include "TemporaryFiles.h"
 #include "TestSupport.h"
+#include "TopDown.h"
 
 #include <unistd.h>
 
@@ -15,10 +18,12 @@ bool exists(const std::string& path) {
     return ::access(path.c_str(), F_OK) == 0;
 }
 
-// Records the paths handed over and whether each was a BMP file at that moment.
+// Records the paths handed over, whether each was a BMP file at that moment, and the pixels of
+// the PNG files.
 struct FakeDesktop final : Desktop {
     std::vector<std::string> paths;
     std::vector<bool> bmp;
+    std::vector<std::vector<uint32_t>> png;
     bool setWallpaper(const std::string& path) override { return record(path); }
     bool showInFolder(const std::string& path) override { return record(path); }
     bool openInBrowser(const std::string& path) override { return record(path); }
@@ -28,22 +33,37 @@ struct FakeDesktop final : Desktop {
         const auto bytes = readBytes(path);
         paths.push_back(path);
         bmp.push_back(bytes.size() > 2 && bytes[0] == 'B' && bytes[1] == 'M');
+        Picture decoded;
+        png.push_back(decodePng(bytes.data(), bytes.size(), decoded) ? topDown(decoded)
+                                                                     : std::vector<uint32_t>{});
         return true;
     }
 };
 
 // A 6 x 5 picture on show, pasted (no path) until the test gives it a file; temporary files go
-// to a folder of the test's own.
+// to a runtime folder of the test's own.
 class DesktopCommands : public ::testing::Test {
 protected:
     void SetUp() override {
-        ::setenv("TMPDIR", dir_.folder("tmp").c_str(), 1);
+        ::setenv("XDG_RUNTIME_DIR", dir_.folder("runtime").c_str(), 1);
         record_.picture = std::make_unique<Picture>();
         ASSERT_TRUE(record_.picture->create(6, 5, 24, true));
+        for (uint32_t i = 0; i < record_.picture->imageSize(); ++i)
+            record_.picture->lockBits()[i] = uint8_t(i * 29 + 7);
+        record_.picture->unlockBits();
     }
-    void TearDown() override { ::unsetenv("TMPDIR"); }
+    void TearDown() override {
+        RemoveTemporaryFiles();
+        ::unsetenv("XDG_RUNTIME_DIR");
+        ::unsetenv("TMPDIR");
+    }
     void withFile(const std::string& name) { record_.path = dir_.file(name); }
-    bool noTemporaryFiles() { return std::filesystem::is_empty(dir_.path() + "tmp"); }
+    bool noTemporaryFiles() {
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(dir_.path()))
+            if (entry.path().filename().string().rfind("vtl", 0) == 0) return false;
+        return true;
+    }
+    std::string temporaryFolder() { return dir_.path() + "runtime/vistrel/"; }
 
     ScratchFolder dir_;
     CachedPicture record_;
@@ -58,7 +78,7 @@ TEST_F(DesktopCommands, WallpaperOfABmpOnlyDesktopIsATemporaryBmpUnlessTheFileIs
         EXPECT_TRUE(SetAsWallpaper(desktop_, &record_, false));
     }
     ASSERT_EQ(desktop_.paths.size(), 3u);
-    EXPECT_EQ(desktop_.paths[0].rfind(dir_.path() + "tmp/vtl", 0), 0u) << desktop_.paths[0];
+    EXPECT_EQ(desktop_.paths[0].rfind(temporaryFolder(), 0), 0u) << desktop_.paths[0];
     EXPECT_EQ(desktop_.bmp, (std::vector<bool>{true, false, true}));
     EXPECT_EQ(desktop_.paths[1], dir_.path() + "logo.BMP");
     EXPECT_TRUE(noTemporaryFiles()); // removed once the desktop has it
@@ -68,6 +88,24 @@ TEST_F(DesktopCommands, WallpaperOfABmpOnlyDesktopIsATemporaryBmpUnlessTheFileIs
     EXPECT_EQ(desktop_.paths.back(), record_.path);
 }
 
+TEST_F(DesktopCommands, WallpaperInAFormatTheDesktopsCannotReadIsTheShownPictureAsPng) {
+    for (const char* name : {"a.jpg", "b.JPEG", "c.jpe", "d.png", "e.bmp", "f.gif"}) {
+        withFile(name);
+        EXPECT_TRUE(SetAsWallpaper(desktop_, &record_, true));
+        EXPECT_EQ(desktop_.paths.back(), record_.path);
+    }
+    const std::vector<uint32_t> shown = topDown(*record_.picture);
+    for (const char* name : {"g.psd", "h.TGA", "i.ico", "j.cur", "k.wmf"}) {
+        SCOPED_TRACE(name);
+        withFile(name);
+        EXPECT_TRUE(SetAsWallpaper(desktop_, &record_, true));
+        EXPECT_EQ(desktop_.paths.back().rfind(temporaryFolder(), 0), 0u);
+        EXPECT_EQ(desktop_.paths.back().substr(desktop_.paths.back().size() - 4), ".png");
+        EXPECT_EQ(desktop_.png.back(), shown);
+    }
+    EXPECT_TRUE(noTemporaryFiles()); // removed once the desktop has its copy
+}
+
 TEST_F(DesktopCommands, PastedPictureWallpaperIsATemporaryBmpNeverAnEmptyPath) {
     // An empty path would clear the background.
     EXPECT_TRUE(SetAsWallpaper(desktop_, &record_, true));
@@ -75,6 +113,7 @@ TEST_F(DesktopCommands, PastedPictureWallpaperIsATemporaryBmpNeverAnEmptyPath) {
     EXPECT_TRUE(desktop_.bmp[0]);
     EXPECT_TRUE(noTemporaryFiles());
     // Nothing written, nothing set: the background stays as it was.
+    ::setenv("XDG_RUNTIME_DIR", (dir_.path() + "missing").c_str(), 1);
     ::setenv("TMPDIR", (dir_.path() + "missing").c_str(), 1);
     EXPECT_FALSE(SetAsWallpaper(desktop_, &record_, true));
     EXPECT_FALSE(SetAsWallpaper(desktop_, nullptr, true));
@@ -101,6 +140,7 @@ TEST_F(DesktopCommands, DragOutOffersTheFileOrAKeptTemporaryBmp) {
     EXPECT_EQ(desktop_.paths[0], dir_.path() + "a.png");
     EXPECT_TRUE(desktop_.bmp[1]);
     // A file manager may still be copying it after the drop; it goes when the program ends.
+    EXPECT_EQ(desktop_.paths[1].rfind(temporaryFolder(), 0), 0u);
     EXPECT_TRUE(exists(desktop_.paths[1]));
     RemoveTemporaryFiles();
     EXPECT_FALSE(exists(desktop_.paths[1]));

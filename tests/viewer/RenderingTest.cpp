@@ -75,13 +75,21 @@ TEST(PresenterFit, MarginsAreSplitAndTheOddPixelStaysInside) {
     EXPECT_EQ(StretchPresenter::aspectFit({0, 0, 101, 100}, 1, 1), (Rect{0, 0, 101, 100}));
 }
 
-TEST_F(Rendering, KeyZoomStretchesLowDepthsAndResamples32BitPicturesIntoATranslucentFrame) {
+TEST_F(Rendering, KeyZoomStretchesOpaquePicturesAndResamplesTransparentOnesTranslucent) {
     AddFile("small.bmp", 100, 50, 8, 0);
+    AddFile("padded.bmp", 100, 50, 32, 0x00806040); // a fourth byte of 0 is no transparency
     AddFile("alpha.png", TranslucentPicture(100, 50));
     CreateAndOpen("small.bmp");
     Do(Action::ZoomIn);
     EXPECT_EQ(host_.blitDestination, (Rect{0, 0, 110, 55}));
     EXPECT_EQ(Shown().picture->bitsPerPixel(), 8); // the caption's depth stays the file's
+
+    Open("padded.bmp");
+    Do(Action::ZoomIn);
+    EXPECT_FALSE(host_.translucent);
+    EXPECT_EQ(host_.translucentFrames, 0);
+    EXPECT_EQ(host_.blitDestination, (Rect{0, 0, 110, 55}));
+    EXPECT_EQ(host_.surface[0], 0x00806040u);
 
     Open("alpha.png");
     Do(Action::ZoomIn);

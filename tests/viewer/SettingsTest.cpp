@@ -64,6 +64,11 @@ TEST(CommandLine, QuotesEnclosePathsWithBlanksAndNothingElseIsParsed) {
     const char* argv[] = {"vistrel", "\"/a", "b.png\"", "tail"};
     EXPECT_EQ(JoinArguments(4, argv), "\"/a b.png\" tail");
     EXPECT_EQ(JoinArguments(1, argv), "");
+    // Only a command line that is exactly one of the two asks for information.
+    EXPECT_EQ(InformationFor("--help").rfind("Usage: vistrel [PICTURE]\n", 0), 0u);
+    EXPECT_EQ(InformationFor("--version").rfind("vistrel ", 0), 0u);
+    for (const char* picture : {"", "--help x", "--HELP", "\"--version\"", "./--help"})
+        EXPECT_EQ(InformationFor(picture), "") << picture;
 }
 
 } // namespace

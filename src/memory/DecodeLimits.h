@@ -1,5 +1,6 @@
-// The one size rule every decoder applies before it allocates a picture: a header may not claim a
-// picture much larger than the data behind it can produce. A few bytes that announce 16000 x
+// The one size rule every decoder applies before it allocates a picture (the PSD reader too, for
+// its merged image, layers and patterns): a header may not claim a picture much larger than the
+// data behind it can produce. A few bytes that announce 16000 x
 // 16000 pixels would otherwise cost gigabytes and seconds to show a picture that is nearly all
 // missing.
 //
@@ -37,12 +38,18 @@ inline uint64_t decodeFloor() {
     return detail::decodeFloor;
 }
 
-// Whether a picture of `pixels`, whose samples take `uncompressedBytes` as the format stores
-// them, may be decoded from data that can produce at most `producibleBytes` (one of the worst
-// cases below).
-inline bool fitsItsData(uint64_t pixels, uint64_t uncompressedBytes, uint64_t producibleBytes) {
-    return cappedProduct(pixels, 4) <= decodeFloor() ||
+// Whether a decode that holds `heldBytes` once done, and whose samples take `uncompressedBytes`
+// as the format stores them, may go ahead on data that can produce at most `producibleBytes`
+// (one of the worst cases below).
+inline bool bytesFitTheirData(uint64_t heldBytes, uint64_t uncompressedBytes,
+                              uint64_t producibleBytes) {
+    return heldBytes <= decodeFloor() ||
            uncompressedBytes - uncompressedBytes / 2 <= producibleBytes;
+}
+
+// The same for a picture of `pixels`, held at 4 bytes a pixel.
+inline bool fitsItsData(uint64_t pixels, uint64_t uncompressedBytes, uint64_t producibleBytes) {
+    return bytesFitTheirData(cappedProduct(pixels, 4), uncompressedBytes, producibleBytes);
 }
 
 // The most each format's data can produce, from the bytes of it present in the file.
@@ -50,6 +57,11 @@ inline bool fitsItsData(uint64_t pixels, uint64_t uncompressedBytes, uint64_t pr
 // Uncompressed pixel rows (BMP, TGA type 2, bitmap icon images): one byte gives one byte.
 inline uint64_t rawProducible(uint64_t present) {
     return present;
+}
+
+// PackBits (PSD channels): a two-byte run repeats its byte at most 128 times.
+inline uint64_t packBitsProducible(uint64_t present) {
+    return cappedProduct(present, 64);
 }
 
 // TGA run-length packets: a header byte and one pixel of `bytesPerPixel` repeat that pixel at

@@ -1,7 +1,8 @@
-// BMP files written by SaveAsBmp must open in other readers with the same pixels: each depth a
-// picture can hold is written and read back by ImageMagick and by Pillow.
+// BMP and PNG files written by SaveAsBmp and SaveAsPng must open in other readers with the same
+// pixels: each depth a picture can hold is written and read back by ImageMagick and by Pillow.
 #include "BmpFile.h"
 #include "Picture.h"
+#include "PngFile.h"
 #include "TestSupport.h"
 #include "TopDown.h"
 
@@ -52,29 +53,52 @@ int largestDifference(Picture& picture, const std::string& rgb) {
 
 } // namespace
 
-TEST(BmpFile, OtherReadersSeeTheSamePixels) {
+TEST(PictureFiles, OtherReadersSeeTheSamePixels) {
     ScratchFolder dir;
-    for (const int depth : {1, 2, 4, 8, 16, 24, 32}) {
-        SCOPED_TRACE("depth " + std::to_string(depth));
-        Picture picture;
-        fillPattern(picture, 13, 7, depth); // an odd width exercises the row padding
-        const std::string path = dir.path() + std::to_string(depth) + ".bmp";
-        ASSERT_TRUE(SaveAsBmp(picture, path.c_str()));
-        // 5-5-5 pixels are widened to 8 bits by each reader its own way.
-        const int tolerance = depth == 16 ? 4 : 0;
-        EXPECT_LE(
-            largestDifference(picture, capture("/usr/bin/convert " + path + " -depth 8 rgb:-")),
-            tolerance);
-        EXPECT_LE(largestDifference(picture,
-                                    capture("/usr/bin/python3 -c \"import sys; from PIL import "
-                                            "Image; sys.stdout.buffer.write(Image.open(sys.argv[1])"
-                                            ".convert('RGB').tobytes())\" " +
-                                            path)),
-                  tolerance);
-    }
+    using Writer = bool (*)(Picture&, const char*);
+    for (const auto& [save, extension] :
+         {std::pair<Writer, const char*>{SaveAsBmp, ".bmp"}, {SaveAsPng, ".png"}})
+        for (const int depth : {1, 2, 4, 8, 16, 24, 32}) {
+            SCOPED_TRACE(std::string(extension) + " of depth " + std::to_string(depth));
+            Picture picture;
+            fillPattern(picture, 13, 7, depth); // an odd width exercises the row padding
+            const std::string path = dir.path() + std::to_string(depth) + extension;
+            ASSERT_TRUE(save(picture, path.c_str()));
+            // 5-5-5 pixels are widened to 8 bits by each reader its own way.
+            const int tolerance = depth == 16 ? 4 : 0;
+            EXPECT_LE(
+                largestDifference(picture, capture("/usr/bin/convert " + path + " -depth 8 rgb:-")),
+                tolerance);
+            EXPECT_LE(largestDifference(
+                          picture, capture("/usr/bin/python3 -c \"import sys; from PIL import "
+                                           "Image; sys.stdout.buffer.write(Image.open(sys.argv[1])"
+                                           ".convert('RGB').tobytes())\" " +
+                                           path)),
+                      tolerance);
+        }
 }
 
-TEST(BmpFile, HeaderDescribesTheFileWhateverTheDecodedHeaderSaid) {
+TEST(PictureFiles, PngKeepsRealTransparencyAndDropsAPaddingByte) {
+    ScratchFolder dir;
+    Picture picture;
+    fillPattern(picture, 13, 7, 32); // a fourth byte that varies: real transparency
+    const std::string alpha = dir.path() + "alpha.png", padded = dir.path() + "padded.png";
+    ASSERT_TRUE(SaveAsPng(picture, alpha.c_str()));
+    const std::string rgba = capture("/usr/bin/convert " + alpha + " -depth 8 rgba:-");
+    const auto pixels = topDown(picture);
+    ASSERT_EQ(rgba.size(), pixels.size() * 4);
+    for (std::size_t i = 0; i < pixels.size(); ++i)
+        EXPECT_EQ(uint8_t(rgba[4 * i + 3]), pixels[i] >> 24) << i;
+    // A fourth byte of 0 everywhere is no transparency: the file has no alpha channel at all.
+    for (uint32_t y = 0; y < 7; ++y)
+        for (uint32_t x = 0; x < 13; ++x)
+            picture.lockBits()[y * picture.rowSize() + 4 * x + 3] = 0;
+    ASSERT_TRUE(SaveAsPng(picture, padded.c_str()));
+    EXPECT_EQ(readBytes(padded).at(25), 2); // IHDR colour type: RGB
+    EXPECT_EQ(readBytes(alpha).at(25), 6);  // RGB with alpha
+}
+
+TEST(PictureFiles, BmpHeaderDescribesTheFileWhateverTheDecodedHeaderSaid) {
     ScratchFolder dir;
     Picture picture;
     fillPattern(picture, 10, 4, 8);
@@ -91,32 +115,17 @@ TEST(BmpFile, HeaderDescribesTheFileWhateverTheDecodedHeaderSaid) {
     EXPECT_EQ(le32(bytes, 14 + 32), 0u);      // colours used: the whole table
 }
 
-TEST(BmpFile, FailuresLeaveNoFile) {
+TEST(PictureFiles, FailuresLeaveNoFile) {
     ScratchFolder dir;
     const std::string path = dir.path() + "none.bmp";
     Picture empty, picture;
     EXPECT_FALSE(SaveAsBmp(empty, path.c_str()));
+    EXPECT_FALSE(SaveAsPng(empty, path.c_str()));
     fillPattern(picture, 4, 4, 24);
     EXPECT_FALSE(SaveAsBmp(picture, (dir.path() + "missing/x.bmp").c_str()));
+    EXPECT_FALSE(SaveAsPng(picture, (dir.path() + "missing/x.png").c_str()));
     // A picture in a compressed layout is not written as if it were plain rows.
     picture.info()->compression = 3;
     EXPECT_FALSE(SaveAsBmp(picture, path.c_str()));
     EXPECT_NE(::access(path.c_str(), F_OK), 0);
-}
-
-TEST(BmpFile, TempNamesAreNewPrivateFilesInTheTemporaryFolder) {
-    ScratchFolder dir;
-    ::setenv("TMPDIR", dir.path().c_str(), 1);
-    const std::string first = MakeTempBmpName(), second = MakeTempBmpName();
-    ::setenv("TMPDIR", (dir.path() + "gone").c_str(), 1);
-    EXPECT_EQ(MakeTempBmpName(), "");
-    ::unsetenv("TMPDIR");
-    EXPECT_NE(first, second);
-    for (const std::string& name : {first, second}) {
-        EXPECT_EQ(name.rfind(dir.path() + "vtl", 0), 0u) << name;
-        EXPECT_EQ(name.substr(name.size() - 4), ".bmp");
-        struct stat info;
-        ASSERT_EQ(::stat(name.c_str(), &info), 0); // reserved, so no one else takes the name
-        EXPECT_EQ(info.st_mode & 077, 0u);
-    }
 }
