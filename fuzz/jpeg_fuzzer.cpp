@@ -1,5 +1,5 @@
 // decodeJpeg over arbitrary bytes: the header checks, the size rule's walk over the segments, the
-// colour and ink paths, damaged data.
+// colour and ink paths, damaged data; whole and at a DCT reduction (the reduced first frames).
 #include "JpegDecoder.h"
 
 #include <cstddef>
@@ -8,5 +8,9 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     vistrel::Picture picture;
     vistrel::decodeJpeg(data, size, picture);
+    // The reduction from the file's last byte, so that every one is tried on every file.
+    const int reduction = size > 0 ? 2 << (data[size - 1] % 3) : 2;
+    vistrel::Picture reduced;
+    vistrel::decodeJpeg(data, size, reduced, vistrel::kMaxPicturePixels, reduction);
     return 0;
 }

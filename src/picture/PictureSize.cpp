@@ -2,6 +2,7 @@
 
 #include "ByteSource.h"
 #include "CachedPicture.h"
+#include "JpegDecoder.h"
 
 #include <strings.h>
 
@@ -149,22 +150,20 @@ bool readHeaderSize(const char* path, HeaderSize& size) {
 uint64_t estimateHeldBytes(const char* path, const ScreenCopyPolicy& policy) {
     HeaderSize header;
     if (!readHeaderSize(path, header)) return 0;
-    const int64_t w = header.width, h = header.height;
-    const Size screen = policy.screen;
-    const bool larger = w > screen.width || h > screen.height;
-    uint64_t copy = 0;
-    if (larger && screen.width > 0 && screen.height > 0) {
-        // The screen copy, 32 bits, at the picture's shape fitted into the screen's.
-        const double scale =
-            std::min(double(screen.width) / double(w), double(screen.height) / double(h));
-        copy = uint64_t(double(w) * scale + 1) * uint64_t(double(h) * scale + 1) * 4;
-    }
+    const Size size{header.width, header.height};
+    // The screen copy, 32 bits (a 32-bit picture counted as transparent: the larger case).
+    const Size copy = screenCopySize(size, std::max(header.bitsPerPixel, 24), policy);
+    const uint64_t copyBytes = uint64_t(copy.width) * uint64_t(copy.height) * 4;
     const char* extension = extensionOf(path);
     const bool jpeg = strcasecmp(extension, "jpg") == 0 || strcasecmp(extension, "jpe") == 0 ||
                       strcasecmp(extension, "jpeg") == 0;
-    if (jpeg && larger && policy.reduceLargeJpeg) return copy;
-    return paddedRowSize(uint64_t(w), uint32_t(std::max(header.bitsPerPixel, 1))) * uint64_t(h) +
-           copy;
+    if (jpeg && policy.reduceLargeJpeg && copy.width > 0 &&
+        jpegReduction(size.width, size.height, copy) > 1)
+        return copyBytes; // only the copy is held
+    const uint64_t picture =
+        paddedRowSize(uint64_t(size.width), uint32_t(std::max(header.bitsPerPixel, 1))) *
+        uint64_t(size.height);
+    return picture + copyBytes;
 }
 
 } // namespace vistrel

@@ -1,5 +1,6 @@
 // Every generated file decodes to the pixels an independent decoder reads from it.
 #include "CachedPicture.h"
+#include "PictureSize.h"
 #include "PixelCompare.h"
 
 #include <gtest/gtest.h>
@@ -55,4 +56,26 @@ TEST(DecoderFiles, EveryFileMatchesAnIndependentDecode) {
         EXPECT_LE(d.largest, e.tolerance)
             << "at pixel (" << d.at % e.width << ", " << d.at / e.width << ")";
     }
+}
+
+// The prefetcher's budget reads a picture's size from its header alone: the size the decoders
+// give, for every format the header reader knows.
+TEST(HeaderSize, MatchesTheDecodedSize) {
+    for (const char* name :
+         {"jpeg/colour.jpg", "jpeg/photo-turned.jpg", "rgba16.png", "palette4.png", "bits24.bmp",
+          "topdown24.bmp", "tga24-top.tga", "transparent.gif"}) {
+        SCOPED_TRACE(name);
+        HeaderSize header;
+        ASSERT_TRUE(readHeaderSize(testFile(name).c_str(), header));
+        CachedPicture record;
+        ASSERT_TRUE(record.load(testFile(name).c_str(), ScreenCopyPolicy{}));
+        EXPECT_EQ(header.width, record.width);
+        EXPECT_EQ(header.height, record.height);
+    }
+    // 2400 x 1800 on 960 x 540: its screen copy is 720 x 540; decoded reduced, only that is held.
+    ScreenCopyPolicy policy{{960, 540}, true, {}};
+    const std::string photo = testFile("jpeg/photo.jpg");
+    EXPECT_EQ(estimateHeldBytes(photo.c_str(), policy), 7200u * 1800 + 720 * 540 * 4);
+    policy.reduceLargeJpeg = true;
+    EXPECT_EQ(estimateHeldBytes(photo.c_str(), policy), 720u * 540 * 4);
 }

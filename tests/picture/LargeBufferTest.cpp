@@ -18,3 +18,32 @@ TEST(LargeBuffer, LargeBlocksAreHugePageAlignedAndZero) {
     EXPECT_FALSE(buffer);
     EXPECT_EQ(moved.size(), bytes);
 }
+
+// A freed block is kept for the next block of its size: handed out again cleared, whether the
+// idle thread cleared it first or not, so that no old picture shows through a new one.
+TEST(LargeBuffer, FreedBlocksAreReusedClearedOnlyForTheirOwnSize) {
+    const std::size_t bytes = 6'000'016;
+    setReusePoolLimit(0); // nothing kept from earlier tests
+    setReusePoolLimit(std::size_t(256) << 20);
+    for (const bool clearedFirst : {true, false}) {
+        auto* first = static_cast<uint8_t*>(allocateLarge(bytes));
+        ASSERT_NE(first, nullptr);
+        std::fill(first, first + bytes, 0xAB);
+        freeLarge(first, bytes);
+        if (clearedFirst) waitForReusePoolCleared();
+        const std::size_t hits = reusePoolHits();
+        void* other = allocateLarge(bytes + kHugePageSize); // another size: a block of its own
+        EXPECT_NE(other, first);
+        freeLarge(other, bytes + kHugePageSize, AfterUse::Release);
+        auto* second = static_cast<uint8_t*>(allocateLarge(bytes));
+        EXPECT_EQ(second, first);
+        EXPECT_EQ(reusePoolHits(), hits + 1);
+        EXPECT_TRUE(std::all_of(second, second + bytes, [](uint8_t b) { return !b; }));
+        freeLarge(second, bytes, AfterUse::Release);
+    }
+    setReusePoolLimit(0); // nothing is kept
+    void* block = allocateLarge(bytes);
+    freeLarge(block, bytes);
+    EXPECT_EQ(reusePoolBytes(), 0u);
+    setReusePoolLimit(std::size_t(256) << 20);
+}
