@@ -131,7 +131,7 @@ CachedPicture* Prefetcher::State::current() {
 
 CachedPicture* Prefetcher::State::atPosition(int32_t position) {
     for (auto& slot : cacheSlots)
-        if (slot && slot->relativePosition == position && slot->showable()) return slot.get();
+        if (slot && slot->relativePosition == position) return slot.get();
     return nullptr;
 }
 
@@ -160,7 +160,7 @@ bool Prefetcher::State::handedOver(Task::Kind kind, const std::string& path) con
 uint64_t Prefetcher::State::heldBytes(const std::string& besides) const {
     uint64_t held = 0;
     for (const auto& slot : cacheSlots)
-        if (slot) held += slot->heldBytes();
+        if (slot) held += slot->budgetBytes;
     for (const Arrival& arrival : arrivals)
         if (arrival.record) held += arrival.record->heldBytes();
     for (const Task& task : running) {
@@ -175,7 +175,7 @@ uint64_t Prefetcher::State::heldBytes(const std::string& besides) const {
 uint64_t Prefetcher::State::bytesBehind() const {
     uint64_t behind = 0;
     for (const auto& slot : cacheSlots)
-        if (slot && slot->relativePosition * direction < 0) behind += slot->heldBytes();
+        if (slot && slot->relativePosition * direction < 0) behind += slot->budgetBytes;
     return behind;
 }
 
@@ -358,7 +358,7 @@ bool Prefetcher::worthDecoding(State& s, const Task& task) {
     if (task.kind == Kind::Upgrade) {
         const CachedPicture* record = s.withPath(task.path);
         if (!record || !record->reduced()) return false;
-        needed -= std::min(needed, record->heldBytes());
+        needed -= std::min(needed, record->budgetBytes);
     }
     return s.fitsBudget(task, needed);
 }
@@ -490,6 +490,7 @@ bool Prefetcher::adopt(const BitmapDescription& bitmap) {
     for (State::Arrival& arrival : s.arrivals)
         if (arrival.record) freed.push_back(std::move(arrival.record));
     s.arrivals.clear();
+    record->budgetBytes = record->heldBytes();
     s.cacheSlots[0] = std::move(record);
     // The paste is the newest request: an open or a step under way no longer lands.
     s.opening.reset();
@@ -562,6 +563,7 @@ Prefetcher::Changes Prefetcher::integrate(std::vector<std::unique_ptr<CachedPict
             for (auto& slot : s.cacheSlots)
                 if (slot) freed.push_back(std::move(slot));
             record->relativePosition = 0;
+            record->budgetBytes = record->heldBytes();
             s.cacheSlots[0] = std::move(record);
             // Its folder is listed anew by a worker, which then decodes a neighbour (the
             // previous one when the opened file is the last of its folder).
@@ -592,6 +594,7 @@ Prefetcher::Changes Prefetcher::integrate(std::vector<std::unique_ptr<CachedPict
                 s.fullFailed.insert(arrival.path);
             } else if (held && held->reduced()) {
                 held->takeFullDecode(*arrival.record);
+                held->budgetBytes = held->heldBytes();
                 if (held->relativePosition == 0) changes.upgraded = true;
             }
         } else if (arrival.record) {
@@ -652,6 +655,7 @@ void Prefetcher::place(std::unique_ptr<CachedPicture> record,
         slot = victim;
     }
     record->relativePosition = position;
+    record->budgetBytes = record->heldBytes();
     *slot = std::move(record);
 }
 

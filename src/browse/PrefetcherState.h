@@ -58,6 +58,8 @@ struct Prefetcher::State {
     // Guards everything below. The window thread changes the slots, the requests and the policy
     // under it; the workers only read the slots and change the folder list, the tasks and what
     // they hand over. The window thread reads the slots without it (nobody else changes them).
+    // Of a record in a slot the workers read only its path, place, reduced() and budgetBytes:
+    // the window may turn its pictures meanwhile.
     std::mutex control;
     // Announces new requests, finished tasks and the end to the workers and to requireFull.
     std::condition_variable changed;

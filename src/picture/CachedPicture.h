@@ -42,6 +42,9 @@ public:
     int32_t height = 0;
     // Place in the folder relative to the picture on show: 0 on show, -1 previous, +1 next.
     int32_t relativePosition = 0;
+    // What the prefetch cache's memory budget counts for the record: its heldBytes when it last
+    // changed there (the cache's threads read this, not the pictures the window may be turning).
+    uint64_t budgetBytes = 0;
 
     // True while the record holds only the screen copy (`fitted`) of a decode at a reduced scale,
     // made for a first frame; `picture` is empty until the full decode takes its place.
