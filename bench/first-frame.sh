@@ -40,10 +40,11 @@ trap cleanup EXIT
 
 # Photo-like pictures (smooth shapes and grain) in one tint, so that the probe can tell them
 # from every viewer's background: red, or blue for every second picture of a folder. The held-key
-# folder repeats four different pictures: the decode costs the same, and making 48 takes minutes.
-# Made once, into the build folder.
+# folder repeats four different pictures under 160 names (hard links): the decode costs the same,
+# making each takes seconds, and a fast viewer must not reach the folder's end while the key is
+# held. Made once, into the build folder.
 data=$PWD/$build/benchdata/first-frame
-[ -f "$data/done" ] || /usr/bin/python3 - "$data" <<'PY'
+[ -f "$data/made-2" ] || /usr/bin/python3 - "$data" <<'PY'
 import os, shutil, sys
 import numpy as np
 from PIL import Image
@@ -73,11 +74,11 @@ for i in range(20):
 os.makedirs(os.path.join(out, "held"))
 for i in range(4):
     picture(6000, 4000, 40 + i, "red" if i % 2 == 0 else "blue").save(
-        os.path.join(out, "held", "%02d.jpg" % i), quality=90)
-for i in range(4, 48):
-    shutil.copy(os.path.join(out, "held", "%02d.jpg" % (i % 4)),
-                os.path.join(out, "held", "%02d.jpg" % i))
-open(os.path.join(out, "done"), "w").close()
+        os.path.join(out, "held", "%03d.jpg" % i), quality=90)
+for i in range(4, 160):
+    os.link(os.path.join(out, "held", "%03d.jpg" % (i % 4)),
+            os.path.join(out, "held", "%03d.jpg" % i))
+open(os.path.join(out, "made-2"), "w").close()
 PY
 
 mkdir -m 700 "$work/runtime"
@@ -125,7 +126,7 @@ for viewer in "${viewers[@]}"; do
     result=$("$probe" --tint red --key "$key" --steps 19 --delay-ms 2000 -- \
         "$(command_of "$viewer")" "${args[@]}" 2>/dev/null || true)
     step[$viewer]=$(echo "$result" | value step_ms | median)
-    folder_args "$viewer" "$data/held" 00.jpg
+    folder_args "$viewer" "$data/held" 000.jpg
     result=$("$probe" --tint red --key "$key" --hold-ms 5500 -- \
         "$(command_of "$viewer")" "${args[@]}" 2>/dev/null || true)
     held[$viewer]=$(echo "$result" | value held_per_s)

@@ -103,15 +103,39 @@ bool waitFor(Display* display, Tint tint, double timeoutMs, Found* where) {
     return false;
 }
 
-// The tint all five sample points show, if they agree on one.
-bool shownTint(Display* display, Tint* tint) {
-    if (pictureShown(display, Tint::Red, nullptr)) {
-        *tint = Tint::Red;
-        return true;
-    }
-    if (pictureShown(display, Tint::Blue, nullptr)) {
-        *tint = Tint::Blue;
-        return true;
+// The tint all five sample points of `where` show (the window found for the first frame), if
+// they agree on one: one image of the window's middle row and column, so that polling takes
+// little of the display server's time from the viewer.
+bool shownTint(Display* display, const Found& where, Tint* tint) {
+    const int screenW = DisplayWidth(display, DefaultScreen(display));
+    const int screenH = DisplayHeight(display, DefaultScreen(display));
+    const int left = std::max(0, where.x), top = std::max(0, where.y);
+    const int right = std::min(screenW, where.x + where.width);
+    const int bottom = std::min(screenH, where.y + where.height);
+    if (right - left < 8 || bottom - top < 8) return false;
+    const int xs[] = {left + (right - left) / 4, left + (right - left) / 2,
+                      left + (right - left) * 3 / 4};
+    const int ys[] = {top + (bottom - top) / 4, top + (bottom - top) / 2,
+                      top + (bottom - top) * 3 / 4};
+    unsigned long pixels[5];
+    int n = 0;
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j) {
+            if ((i == 1) != (j == 1)) continue; // centre and the four quarter points
+            XImage* image = XGetImage(display, DefaultRootWindow(display), xs[i], ys[j], 1, 1,
+                                      AllPlanes, ZPixmap);
+            if (!image) return false;
+            pixels[n++] = XGetPixel(image, 0, 0);
+            XDestroyImage(image);
+        }
+    for (const Tint candidate : {Tint::Red, Tint::Blue}) {
+        bool all = true;
+        for (unsigned long pixel : pixels)
+            all = all && matches(pixel, candidate);
+        if (all) {
+            *tint = candidate;
+            return true;
+        }
     }
     return false;
 }
@@ -119,7 +143,7 @@ bool shownTint(Display* display, Tint* tint) {
 // Holds `code` down for `holdMs` and counts the pictures shown once the key repeats: each new
 // picture of the folder turns the screen to the other tint. A frame caught half drawn (the sample
 // points disagree) counts as nothing.
-void holdKey(Display* display, KeyCode code, Tint tint, int holdMs) {
+void holdKey(Display* display, const Found& where, KeyCode code, Tint tint, int holdMs) {
     constexpr unsigned kRepeatDelayMs = 500, kRepeatIntervalMs = 33;
     XkbSetAutoRepeatRate(display, XkbUseCoreKbd, kRepeatDelayMs, kRepeatIntervalMs);
     XAutoRepeatOn(display);
@@ -130,11 +154,11 @@ void holdKey(Display* display, KeyCode code, Tint tint, int holdMs) {
     int shown = 0;
     while (since(pressed) < holdMs) {
         Tint now;
-        if (shownTint(display, &now) && now != tint) {
+        if (shownTint(display, where, &now) && now != tint) {
             tint = now;
             if (since(pressed) >= kRepeatDelayMs) ++shown;
         }
-        std::this_thread::sleep_for(std::chrono::microseconds(500));
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     XTestFakeKeyEvent(display, code, False, CurrentTime);
     XFlush(display);
@@ -209,7 +233,7 @@ int main(int argc, char** argv) {
             XSync(display, False);
         }
         const KeyCode code = key ? XKeysymToKeycode(display, XStringToKeysym(key)) : 0;
-        if (code && holdMs > 0) holdKey(display, code, tint, holdMs);
+        if (code && holdMs > 0) holdKey(display, window, code, tint, holdMs);
         if (code && steps > 0) {
             for (int s = 0; s < steps; ++s) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
