@@ -24,6 +24,9 @@ const uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 // PNG_USER_HEIGHT_MAX), and on a chunk other than IDAT (PNG_USER_CHUNK_MALLOC_MAX).
 constexpr uint32_t kLargestSide = 1000000;
 constexpr uint32_t kLargestChunk = 8000000;
+// The filtered rows are held whole beside the picture while it is made: past this, libpng's row
+// by row reading keeps the memory a picture takes close to its own size.
+constexpr uint64_t kLargestWholeRows = uint64_t(256) << 20;
 
 // A chunk type is four ASCII letters; libpng refuses anything else.
 bool validType(const uint8_t* type) {
@@ -236,6 +239,7 @@ PngFastResult decodePngFast(const uint8_t* data, std::size_t size, Picture& pict
     const uint64_t filtered = cappedProduct(rowBytes + 1, h.height);
     if (!fitsItsData(uint64_t(h.width) * h.height, filtered, deflateProducible(imageBytes)))
         return Result::Refused;
+    if (filtered > kLargestWholeRows) return Result::LeftToLibpng;
 
     // One inflate of the whole stream; several IDAT chunks are joined first.
     std::vector<uint8_t> joined;

@@ -1,4 +1,5 @@
-// PNG files as most of them are (one image, every chunk well formed), decoded without libpng:
+// PNG files as most of them are (one image, every chunk well formed, up to 256 MB of rows),
+// decoded without libpng:
 // the whole image data inflated in one call into the filtered rows (libdeflate, about twice
 // zlib's speed), each row unfiltered and laid into the picture, with the same transformations and
 // so the same bytes as the libpng reader gives (PngDecoder.h).
