@@ -58,7 +58,8 @@ int main(int argc, char** argv) {
     }
     // A session's end (SIGTERM) or Ctrl+C closes the window as Esc does.
     vistrel::QuitOnSignals quit([&host] { host.postClose(); });
-    // What a crashed or killed instance left for file managers; after the first frame.
+    // What a crashed or killed instance left for file managers; once the window is up, so that
+    // the clearing does not hold back its creation.
     vistrel::ClearLeftoverTemporaryFiles();
     const int result = application.exec();
     // Files offered to drags out of the window; a file manager has copied them by now.
