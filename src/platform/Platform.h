@@ -45,8 +45,8 @@ public:
     // The primary screen's full geometry in pixels (not the work area), read anew each time.
     virtual Rect primaryScreen() = 0;
     virtual Capabilities capabilities() { return {}; }
-    // The system picture decoder: GIF (first frame), ICO and CUR (the image closest to 32x32,
-    // the deepest of equal sizes), BMP and JPEG. Everything else is refused.
+    // The system picture decoder: placeable WMF, GIF (first frame), ICO and CUR (the image
+    // closest to 32x32, the deepest of equal sizes), BMP and JPEG. Everything else is refused.
     // False when the bytes are none of these, cannot be decoded, or the sink refuses them.
     virtual bool decodeSystemPicture(const uint8_t* data, std::size_t size,
                                      SystemImageSink& sink) = 0;

@@ -1,5 +1,5 @@
-// The system picture decoder on Qt's image readers: GIF (first frame), ICO and CUR, BMP and JPEG,
-// told by their first bytes.
+// The system picture decoder: GIF (first frame), ICO and CUR, BMP and JPEG on Qt's image readers,
+// and placeable WMF files on our own player, told by their first bytes.
 #include "QtPlatform.h"
 
 #include "GifFrames.h"
