@@ -131,7 +131,7 @@ struct Stream {
     explicit Stream(const Bytes& bytes) : size(bytes.size()) {
         ctx = static_cast<PsdContext*>(std::calloc(1, sizeof(PsdContext)));
         FILE* file = std::tmpfile();
-        std::fwrite(bytes.data(), 1, bytes.size(), file);
+        if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), file);
         std::rewind(file);
         ctx->stream.file = file;
         ctx->stream.file_size = int64_t(bytes.size());
