@@ -3,7 +3,7 @@
 namespace vistrel {
 
 void expandBitmapRow(const BitmapInfoHeader& info, const RgbQuad* colors, const uint8_t* bits,
-                  uint32_t rowSize, int row, int x, int count, uint32_t* out) {
+                     uint32_t rowSize, int row, int x, int count, uint32_t* out) {
     const uint8_t* s = bits + std::size_t(row) * rowSize;
     const int depth = info.bitCount;
     for (int i = 0; i < count; ++i) {

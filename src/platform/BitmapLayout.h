@@ -62,6 +62,6 @@ namespace vistrel {
 // 24 bits opaque, 32 bits with their fourth byte as alpha. The caller keeps row and columns
 // inside the bitmap.
 void expandBitmapRow(const BitmapInfoHeader& info, const RgbQuad* colors, const uint8_t* bits,
-                  uint32_t rowSize, int row, int x, int count, uint32_t* out);
+                     uint32_t rowSize, int row, int x, int count, uint32_t* out);
 
 } // namespace vistrel

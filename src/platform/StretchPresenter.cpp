@@ -7,7 +7,7 @@
 namespace vistrel {
 
 bool StretchPresenter::upload(const BitmapInfoHeader& info, const RgbQuad* colors,
-                                 const uint8_t* bits) {
+                              const uint8_t* bits) {
     const int w = info.width, h = info.height;
     if (!bits || w <= 0 || h <= 0 || info.compression != 0) return false;
     if (uint64_t(w) * uint64_t(h) > (uint64_t(1) << 28)) return false;

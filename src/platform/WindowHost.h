@@ -22,9 +22,9 @@ struct Modifiers {
 
 // The window's timers.
 enum class Timer {
-    RightClick, // a short right click opens the menu when it runs out
-    RightZoom,  // the steps of a right-drag zoom
-    SlideShow,  // the slide show's delay
+    RightClick,     // a short right click opens the menu when it runs out
+    RightZoom,      // the steps of a right-drag zoom
+    SlideShow,      // the slide show's delay
     PictureArrival, // looks for pictures the prefetch workers decoded while a request waits
 };
 

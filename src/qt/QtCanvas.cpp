@@ -29,7 +29,7 @@ bool QtCanvas::drawPicture(int x, int y, int width, int height, int sourceX, int
     QImage image(right - left, top - bottom, QImage::Format_RGB32);
     for (int j = 0; j < image.height(); ++j)
         expandBitmapRow(info, colors, bits, rowSize, top - 1 - j, left, image.width(),
-                     reinterpret_cast<uint32_t*>(image.scanLine(j)));
+                        reinterpret_cast<uint32_t*>(image.scanLine(j)));
     painter_.drawImage(destinationLeft, destinationTop, image);
     return true;
 }

@@ -12,8 +12,9 @@ inline std::vector<uint32_t> topDown(Picture& picture) {
     const int w = picture.width(), h = picture.height();
     std::vector<uint32_t> out(std::size_t(w) * std::size_t(h));
     for (int y = 0; y < h; ++y)
-        expandBitmapRow(*picture.info(), picture.colorTable(), picture.lockBits(), picture.rowSize(),
-                     h - 1 - y, 0, w, out.data() + std::size_t(y) * std::size_t(w));
+        expandBitmapRow(*picture.info(), picture.colorTable(), picture.lockBits(),
+                        picture.rowSize(), h - 1 - y, 0, w,
+                        out.data() + std::size_t(y) * std::size_t(w));
     picture.unlockBits();
     return out;
 }
