@@ -3,7 +3,6 @@
 #include "PsdTestSupport.h"
 
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 using namespace psdtest;
 
@@ -12,14 +11,6 @@ namespace {
 // One 8-bit pixel per plane, raw.
 Loaded onePixel(uint32_t mode, const Bytes& samples) {
     return load(simpleFile(mode, 8, uint32_t(samples.size()), 1, 1, 0, samples));
-}
-
-Bytes zipped(const Bytes& data) {
-    uLongf size = compressBound(uLong(data.size()));
-    Bytes out(size);
-    compress(out.data(), &size, data.data(), uLong(data.size()));
-    out.resize(size);
-    return out;
 }
 
 } // namespace

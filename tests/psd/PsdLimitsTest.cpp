@@ -5,19 +5,10 @@
 #include "PsdTestSupport.h"
 
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 using namespace psdtest;
 
 namespace {
-
-Bytes zipped(const Bytes& data) {
-    uLongf size = compressBound(uLong(data.size()));
-    Bytes out(size);
-    compress(out.data(), &size, data.data(), uLong(data.size()));
-    out.resize(size);
-    return out;
-}
 
 // What a loaded record holds in budgeted buffers once the load is over.
 uint64_t heldAfterLoad(const PsdContext& psd) {

@@ -6,6 +6,7 @@
 #include "psd_internal.h"
 
 #include <memory>
+#include <zlib.h>
 
 namespace psdtest {
 
@@ -76,6 +77,15 @@ inline constexpr int kGenWidth = 37, kGenHeight = 23;
 
 inline uint32_t pixel(const PsdContext& psd, uint32_t x, uint32_t y) {
     return psd.merged[std::size_t(y) * psd.width + x];
+}
+
+// The bytes deflated in a zlib stream, as a ZIP-compressed channel stores them.
+inline Bytes zipped(const Bytes& data) {
+    uLongf size = compressBound(uLong(data.size()));
+    Bytes out(size);
+    compress(out.data(), &size, data.data(), uLong(data.size()));
+    out.resize(size);
+    return out;
 }
 
 } // namespace psdtest
