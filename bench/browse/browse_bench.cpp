@@ -51,7 +51,7 @@ struct DecodeWatch {
         return [this](CachedPicture& record, const char* path, const ScreenCopyPolicy& policy) {
             running.fetch_add(1);
             const auto start = Clock::now();
-            const bool ok = record.load(path, policy);
+            const bool ok = record.load(path, policy).ok();
             totalMicroseconds +=
                 std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start).count();
             ++count;

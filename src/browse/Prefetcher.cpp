@@ -43,7 +43,7 @@ void lowerThreadPriority() {
 }
 
 bool loadFile(CachedPicture& record, const char* path, const ScreenCopyPolicy& policy) {
-    return record.load(path, policy);
+    return record.load(path, policy).ok();
 }
 
 uint64_t defaultBudget() {

@@ -1,5 +1,6 @@
 #include "PsdDecoder.h"
 
+#include "ByteOrder.h"
 #include "psd.h"
 
 #include <cstring>
@@ -45,9 +46,54 @@ int acceptShownChannels(const PsdContext* header) {
 
 constexpr uint32_t kLayerSection = 3; // the load state that reads the layers
 
+// The refusal a reader status code stands for.
+Refusal psdRefusal(int status) {
+    switch (status) {
+    case PSD_OK:
+        return Refusal::None;
+    case PSD_ERR_OPEN:
+        return Refusal::CannotOpen;
+    case PSD_ERR_NOT_FILE:
+        return Refusal::NotRegularFile;
+    case PSD_ERR_MEMORY:
+        return Refusal::OutOfMemory;
+    case PSD_ERR_BUDGET:
+        return Refusal::OverBudget;
+    // The reader's decompression-bomb rule reports data short of what the header says too.
+    case PSD_ERR_SHORT:
+        return Refusal::Truncated;
+    case PSD_ERR_SIZE:
+        return Refusal::TooLarge;
+    // Valid files the reader does not take: other versions (the large document format), depths,
+    // colour modes, compressions, channel counts the viewer does not show.
+    case PSD_ERR_VERSION:
+    case PSD_ERR_DEPTH:
+    case PSD_ERR_MODE:
+    case PSD_ERR_COMPRESSION:
+    case PSD_ERR_COLOR_SPACE:
+    case PSD_ERR_NO_CONVERSION:
+        return Refusal::Unsupported;
+    default:
+        return Refusal::Malformed;
+    }
+}
+
 } // namespace
 
-bool decodePsd(const char* path, Picture& picture) {
+DecodeResult readPsdHeader(ByteSource& source, PictureHeader& header) {
+    // "8BPS", version (2), reserved (6), channels (2), height and width (4 each).
+    uint8_t head[22];
+    const std::size_t got = source.readAt(0, head, sizeof head);
+    if (got < 4) return Refusal::Truncated;
+    if (bigEndian32(head) != 0x38425053) return Refusal::Malformed;
+    if (got < sizeof head) return Refusal::Truncated;
+    if (!header.setSize(bigEndian32(head + 18), bigEndian32(head + 14))) return Refusal::Malformed;
+    header.bitsPerPixel = bigEndian16(head + 12) == 3 ? 24 : 32;
+    header.frames = 1;
+    return kOk;
+}
+
+DecodeResult decodePsd(const char* path, Picture& picture) {
     // The layers are read, but their pixels are not decoded: the picture is the merged one.
     PsdOptions options{};
     options.skip_layer_pixels = 1;
@@ -60,14 +106,15 @@ bool decodePsd(const char* path, Picture& picture) {
         options.skip_layers = 1;
         status = psd_open_with(&psd, path, &options);
     }
-    if (status != PSD_OK || !psd) return false;
+    if (status != PSD_OK) return psdRefusal(status);
+    if (!psd) return Refusal::Malformed;
 
     const int bitsPerPixel = psd->channel_count == 3 ? 24 : 32;
-    const bool ok =
-        psd->merged && picture.create(int(psd->width), int(psd->height), bitsPerPixel, false);
-    if (ok) copyPixels(*psd, picture, bitsPerPixel);
+    DecodeResult made = Refusal::Malformed; // no merged picture
+    if (psd->merged) made = createPicture(picture, int(psd->width), int(psd->height), bitsPerPixel);
+    if (made) copyPixels(*psd, picture, bitsPerPixel);
     psd_free(psd);
-    return ok;
+    return made;
 }
 
 } // namespace vistrel

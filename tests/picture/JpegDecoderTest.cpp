@@ -54,11 +54,11 @@ TEST(JpegDecoder, CutPixelDataStillDecodesButACutHeaderFails) {
     EXPECT_EQ(compare(topDown(picture), full.pixels, false, 32 * 64).largest, 0);
 
     Picture untouched;
-    EXPECT_FALSE(decodeJpeg(jpegFile("header-cut.jpg").c_str(), untouched));
+    EXPECT_STREQ(decodeJpeg(jpegFile("header-cut.jpg").c_str(), untouched).word(), "truncated");
     EXPECT_TRUE(untouched.empty());
-    EXPECT_FALSE(decodeJpeg(jpegFile("missing.jpg").c_str(), untouched));
+    EXPECT_STREQ(decodeJpeg(jpegFile("missing.jpg").c_str(), untouched).word(), "cannot-open");
     CachedPicture record; // the system decoder cannot read it either
-    EXPECT_FALSE(record.load(jpegFile("header-cut.jpg").c_str(), {}));
+    EXPECT_STREQ(record.load(jpegFile("header-cut.jpg").c_str(), {}).word(), "truncated");
 }
 
 TEST(JpegDecoder, RefusesTooManyPixelsBeforeAllocating) {
@@ -66,13 +66,15 @@ TEST(JpegDecoder, RefusesTooManyPixelsBeforeAllocating) {
     ASSERT_TRUE(picture.create(10, 10, 24, true));
     const uint8_t* block = picture.lockBits();
     picture.unlockBits();
-    EXPECT_FALSE(decodeJpeg(jpegFile("huge.jpg").c_str(), picture)); // 20000 x 20000 > 2^28
+    // 20000 x 20000 > 2^28
+    EXPECT_EQ(decodeJpeg(jpegFile("huge.jpg").c_str(), picture).refusal(), Refusal::TooLarge);
     EXPECT_EQ(picture.width(), 10);
     EXPECT_EQ(picture.lockBits(), block);
     picture.unlockBits();
 
     const std::vector<uint8_t> bytes = readBytes(jpegFile("colour.jpg"));
-    EXPECT_FALSE(decodeJpeg(bytes.data(), bytes.size(), picture, 37 * 23 - 1));
+    EXPECT_EQ(decodeJpeg(bytes.data(), bytes.size(), picture, 37 * 23 - 1).refusal(),
+              Refusal::TooLarge);
     EXPECT_TRUE(decodeJpeg(bytes.data(), bytes.size(), picture, 37 * 23));
 }
 
@@ -83,9 +85,9 @@ TEST(JpegDecoder, WithoutTheLibraryJpegFilesTakeTheSystemDecoder) {
     disableJpegLibrary();
     EXPECT_EQ(jpegLibrary(), nullptr);
     Picture picture;
-    EXPECT_FALSE(decodeJpeg(jpegFile("colour.jpg").c_str(), picture));
+    EXPECT_EQ(decodeJpeg(jpegFile("colour.jpg").c_str(), picture).refusal(), Refusal::NoDecoder);
     CachedPicture record;
-    const bool loaded = record.load(jpegFile("exif-le-8.jpg").c_str(), {});
+    const DecodeResult loaded = record.load(jpegFile("exif-le-8.jpg").c_str(), {});
     disableJpegLibrary(false);
     ASSERT_TRUE(loaded);
     // Still turned by its EXIF orientation and captioned: the scan does not care which decoder

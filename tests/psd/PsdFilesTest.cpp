@@ -172,8 +172,9 @@ TEST(PsdPicture, ThreeChannelsGive24BitsFourGive32OthersFail) {
                   std::vector<uint32_t>(psd->merged, psd->merged + kGenWidth * kGenHeight))
             << name;
     }
-    EXPECT_FALSE(vistrel::decodePsd(dataPath("gen_gray16.psd").c_str(), picture));
-    EXPECT_FALSE(vistrel::decodePsd(dataPath("gen_cmyk8_alpha.psd").c_str(), picture));
-    EXPECT_FALSE(vistrel::decodePsd(dataPath("im_rgb8_rle.ref.rgba").c_str(), picture));
-    EXPECT_FALSE(vistrel::decodePsd(dataPath("missing.psd").c_str(), picture));
+    for (const auto& [name, reason] :
+         {std::pair{"gen_gray16.psd", "unsupported"},
+          std::pair{"gen_cmyk8_alpha.psd", "unsupported"},
+          std::pair{"im_rgb8_rle.ref.rgba", "malformed"}, std::pair{"missing.psd", "cannot-open"}})
+        EXPECT_STREQ(vistrel::decodePsd(dataPath(name).c_str(), picture).word(), reason) << name;
 }

@@ -188,8 +188,8 @@ struct FakePlatform : Platform {
     Capabilities can;
     Rect primaryScreen() override { return {0, 0, 1920, 1080}; }
     Capabilities capabilities() override { return can; }
-    bool decodeSystemPicture(const uint8_t*, std::size_t, SystemImageSink&) override {
-        return false;
+    DecodeResult decodeSystemPicture(const uint8_t*, std::size_t, SystemImageSink&) override {
+        return Refusal::NoDecoder;
     }
     TextExtent textExtent(const char* text) override {
         return {extent.width * int(std::strlen(text)), extent.height};
