@@ -286,6 +286,38 @@ TEST_F(PrefetcherTest, NeighbourThatWouldPassTheBudgetIsNotDecodedAhead) {
     setDebugLogSink({});
 }
 
+// The budget reads every format's header: an icon, a cursor and a metafile that claim 4000 x 4000
+// pixels (48 MB held) are not decoded ahead either.
+TEST_F(PrefetcherTest, IconCursorAndMetafileNeighboursAreHeldToTheBudget) {
+    auto words = [](std::initializer_list<int> values) { // little-endian 16-bit fields
+        std::string bytes;
+        for (const int value : values)
+            bytes += {char(value & 0xFF), char(value >> 8)};
+        return bytes;
+    };
+    // A directory of one 32 x 32 entry whose bitmap header says 4000 x 8000 (with the mask).
+    auto icon = [&](int type) {
+        return words({0, type, 1, 0x2020, 0, 1, 32, 40, 0, 22, 0}) +
+               words({40, 0, 4000, 0, 8000, 0, 1, 32}) + std::string(24, '\0');
+    };
+    folder.file("a.png");
+    folder.file("b.ico", icon(1));
+    folder.file("c.cur", icon(2));
+    // Placeable header: a frame of 4000 x 4000 units at 96 to the inch; then the metafile header.
+    folder.file("d.wmf", words({0xCDD7, 0x9AC6, 0, 0,     0, 4000, 4000, 96, 0, 0,
+                                0,      1,      9, 0x300, 0, 0,    0,    0,  0, 0}));
+    prefetcher = std::make_unique<Prefetcher>(decodeWith(decoder)); // estimates from the headers
+    PrefetcherTestPeer::setFastSteps(*prefetcher, std::chrono::milliseconds(0));
+    windowExists(true);
+    prefetcher->setMemoryBudget(13'000'000);
+
+    ASSERT_TRUE(open("a.png"));
+    for (const char* name : {"b.ico", "c.cur", "d.wmf"}) {
+        EXPECT_EQ(decoder->decodes(name), 0) << name << " was decoded ahead";
+        ASSERT_TRUE(next()); // a step's own picture is decoded whatever it takes
+    }
+}
+
 TEST_F(PrefetcherTest, ClosingDoesNotWaitForADecode) {
     files({"a.png", "b.png"});
     decoder->hold("b.png");
