@@ -68,13 +68,13 @@ private:
 } // namespace
 
 DecodeResult decodeWithSystem(const uint8_t* data, std::size_t size, Picture& picture) {
-    // The size rule for the formats the system picture decoder reads, told by their first bytes
-    // as that decoder tells them, before its reader sizes anything. Other bytes are left to the
-    // decoder, which refuses what it does not read.
-    // A header cut short is refused as such, and one that claims more pixels than any picture
-    // may have as too large (the decoder's readers refuse both too); anything else a header
-    // reader finds wrong is left to the decoder, whose readers are more lenient (a GIF with an
-    // empty screen is sized by its frame).
+    // The formats the system picture decoder reads, told by their first bytes as that decoder
+    // tells them, are held to the size rule before its reader sizes anything; other bytes are
+    // left to the decoder, which refuses what it does not read. Their header is read first: one
+    // cut short is refused as such, one that claims more pixels than any picture may have as
+    // too large (the decoder's readers refuse both too). Anything else a header reader finds
+    // wrong is left to the size rule and the decoder, whose readers are more lenient (a GIF with
+    // an empty screen is sized by its frame).
     const PictureFormat* format = formatOfBytes(data, size);
     if (format && format->systemDataCanFill) {
         MemorySource source(data, size);
@@ -82,7 +82,7 @@ DecodeResult decodeWithSystem(const uint8_t* data, std::size_t size, Picture& pi
         const DecodeResult read = format->readHeader(source, header);
         if (read.refusal() == Refusal::Truncated) return read;
         if (read && header.pixels() > kMaxPicturePixels) return Refusal::TooLarge;
-        if (!format->systemDataCanFill(data, size)) return Refusal::SizeRule;
+        if (!format->systemDataCanFill(data, size)) return read ? Refusal::SizeRule : read;
     }
     RenderSink sink(picture);
     return platform().decodeSystemPicture(data, size, sink);

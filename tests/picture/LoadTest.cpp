@@ -1,6 +1,7 @@
 // Which decoder a file reaches, what happens when it fails, and what a damaged file does.
 #include "BmpDecoder.h"
 #include "CachedPicture.h"
+#include "DebugLog.h"
 #include "PngDecoder.h"
 #include "SystemDecoder.h"
 #include "TestFiles.h"
@@ -68,7 +69,13 @@ TEST_F(LoadTest, AFailedLoadKeepsWhatTheRecordHeld) {
     const std::string good = copyAs("rgb8.png", "good.png");
     ASSERT_TRUE(record.load(good.c_str(), {}));
     const std::string bad = copyAs("interlaced.png", "bad.png");
+    std::string log;
+    setDebugLogSink([&](const std::string& line) { log += line; });
     EXPECT_EQ(record.load(bad.c_str(), {}).refusal(), Refusal::Unsupported);
+    setDebugLogSink({});
+    EXPECT_NE(log.find("bad.png not loaded: a variant of the format that is not read"),
+              std::string::npos)
+        << log;
     EXPECT_EQ(record.path, good);
     EXPECT_EQ(record.width, 61);
     EXPECT_EQ(record.height, 43);
