@@ -21,6 +21,17 @@ DecodeResult notLoaded(const char* path, DecodeResult result) {
     return result;
 }
 
+// Why a file both the own decoder and the system decoder refused was refused: the system
+// decoder's reason, unless it says less than the own decoder's (it did not know the bytes, or, as
+// Qt's readers, cannot tell a damaged file from one cut short). An own decoder's "unsupported"
+// only hands the file on.
+DecodeResult bothRefused(DecodeResult own, DecodeResult system) {
+    const bool saysLess =
+        (system.refusal() == Refusal::UnknownFormat || system.refusal() == Refusal::Malformed) &&
+        own.refusal() != Refusal::UnknownFormat && own.refusal() != Refusal::Unsupported;
+    return saysLess ? own : system;
+}
+
 } // namespace
 
 DecodeResult CachedPicture::loadAwaitingPolicy(const char* filePath, const PendingPolicy& pending) {
@@ -50,13 +61,7 @@ DecodeResult CachedPicture::loadAwaitingPolicy(const char* filePath, const Pendi
     if (!result && format->systemFallback) {
         policy();
         const DecodeResult system = decodeWithSystem(filePath, *picture);
-        // Its reason stands unless it says less than the own decoder's: it did not know the
-        // bytes, or (as Qt's readers) cannot tell a damaged file from one cut short.
-        const Refusal own = result.refusal();
-        const bool saysLess = (system.refusal() == Refusal::UnknownFormat ||
-                               system.refusal() == Refusal::Malformed) &&
-                              own != Refusal::UnknownFormat && own != Refusal::Unsupported;
-        if (!saysLess) result = system;
+        result = system ? system : bothRefused(result, system);
     }
     if (!result) return notLoaded(filePath, result);
 
