@@ -118,13 +118,11 @@ Refusal decodeRows(PngMemorySource& source, Picture& picture) {
 } // namespace
 
 DecodeResult readPngHeader(ByteSource& source, PictureHeader& header) {
-    static const uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
     // Signature (8), then the IHDR chunk: length (4), type (4), width, height (4 each), bit
     // depth, colour type.
     uint8_t head[26];
     const std::size_t got = source.readAt(0, head, sizeof head);
-    if (!std::equal(head, head + std::min<std::size_t>(got, 8), kSignature))
-        return Refusal::Malformed;
+    if (const DecodeResult signature = checkPngSignature(head, got); !signature) return signature;
     if (got < sizeof head) return Refusal::Truncated;
     if (bigEndian32(head + 12) != 0x49484452) return Refusal::Malformed; // no IHDR first
     if (!header.setSize(bigEndian32(head + 16), bigEndian32(head + 20))) return Refusal::Malformed;
@@ -139,6 +137,9 @@ DecodeResult decodePng(const uint8_t* data, std::size_t size, Picture& picture) 
 }
 
 DecodeResult decodePngWithLibpng(const uint8_t* data, std::size_t size, Picture& picture) {
+    // libpng reads the whole signature before it compares it: a few wrong bytes would read as a
+    // file cut short.
+    if (const DecodeResult signature = checkPngSignature(data, size); !signature) return signature;
     if (size > UINT32_MAX) return Refusal::TooLarge;
     PngMemorySource source;
     source.data = data;

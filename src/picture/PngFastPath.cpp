@@ -141,6 +141,12 @@ struct DecompressorFree {
 
 } // namespace
 
+DecodeResult checkPngSignature(const uint8_t* data, std::size_t size) {
+    if (!std::equal(data, data + std::min<std::size_t>(size, 8), kSignature))
+        return Refusal::Malformed;
+    return size < 8 ? Refusal::Truncated : Refusal::None;
+}
+
 int pngPictureDepth(uint8_t colorType, uint8_t bitDepth) {
     switch (colorType) {
     case kColor:
@@ -170,9 +176,7 @@ void setPngColorTable(Picture& picture, const uint8_t* palette, int paletteEntri
 
 std::optional<DecodeResult> decodePngFast(const uint8_t* data, std::size_t size, Picture& picture) {
     constexpr std::nullopt_t kLeftToLibpng = std::nullopt;
-    if (size < 8 || std::memcmp(data, kSignature, 8) != 0)
-        return size < 8 && std::equal(data, data + size, kSignature) ? Refusal::Truncated
-                                                                     : Refusal::Malformed;
+    if (const DecodeResult signature = checkPngSignature(data, size); !signature) return signature;
 
     // The chunks: a big-endian length, a type, the data and a CRC of type and data. IHDR comes
     // first; the IDAT chunks follow one another; IEND ends the file.

@@ -19,6 +19,10 @@ namespace vistrel {
 // too long): the libpng reader decides, as it did before.
 std::optional<DecodeResult> decodePngFast(const uint8_t* data, std::size_t size, Picture& picture);
 
+// Whether the bytes start with the PNG signature: refused as malformed when they differ from it,
+// as truncated when they hold only a part of it.
+DecodeResult checkPngSignature(const uint8_t* data, std::size_t size);
+
 // The depth of the picture a PNG of this colour type and bit depth becomes: 16-bit samples are
 // cut to 8, grey with alpha becomes colour with alpha.
 int pngPictureDepth(uint8_t colorType, uint8_t bitDepth);

@@ -23,7 +23,8 @@ namespace {
 // Qt's reader for the formats the system picture decoder reads with Qt; null for the others. Qt
 // reads more (PNG, TGA, TIFF...), which must not get through.
 const char* qtFormatOf(const PictureFormat* format) {
-    switch (format ? format->id : FormatId::Png) {
+    if (!format) return nullptr;
+    switch (format->id) {
     case FormatId::Gif:
         return "gif";
     case FormatId::Bmp:
