@@ -72,7 +72,7 @@ bool CachedPicture::loadAwaitingPolicy(const char* filePath, const PendingPolicy
         if (!known) known = pending.wait();
         return *known;
     };
-    if (!picture) picture = std::make_unique<Picture>(PictureStorage::Fixed);
+    if (!picture) picture = std::make_unique<Picture>();
 
     bool decoded = false;
     if (jpeg && jpegLibrary()) {
@@ -180,7 +180,7 @@ bool CachedPicture::showable() const {
 uint64_t CachedPicture::heldBytes() const {
     uint64_t held = 0;
     for (const Picture* p : {picture.get(), fitted.get()})
-        if (p && !p->empty()) held += uint64_t(p->capacity()) + kPictureSpareBytes;
+        if (p && !p->empty()) held += uint64_t(p->capacity()) + kPixelSpareBytes;
     return held;
 }
 

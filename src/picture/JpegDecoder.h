@@ -21,12 +21,11 @@ const JpegLibrary* jpegLibrary();
 // fall-back); false makes it count again.
 void disableJpegLibrary(bool disabled = true);
 
-// Decodes the whole file straight into the picture: 24 bits, rows bottom-up, blue-green-red,
-// padded to 4 bytes. Grey files come out as 24-bit grey, CMYK and YCCK files as colour. A file
-// whose pixel data is damaged or cut short still counts as decoded: rows the library did not
-// write keep the block's content. False when there is no library, the file cannot be read, its
-// header is not a JPEG header, or it has more than `maxPixels` pixels (refused before anything
-// is allocated).
+// Decodes the whole file straight into the picture: 24 bits, blue-green-red, padded to 4 bytes.
+// Grey files come out as 24-bit grey, CMYK and YCCK files as colour. A file whose pixel data is
+// damaged or cut short still counts as decoded: rows the library did not write keep the block's
+// content. False when there is no library, the file cannot be read, its header is not a JPEG
+// header, or it has more than `maxPixels` pixels (refused before anything is allocated).
 // Whether the scans of a JPEG file can fill the frame its header announces, under the size rule
 // of DecodeLimits.h (a bit per block at best). False when no frame header precedes the first scan
 // or the segments cannot be walked.
