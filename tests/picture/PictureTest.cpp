@@ -1,4 +1,5 @@
 #include "Picture.h"
+#include "LargeBuffer.h"
 #include "Platform.h"
 #include "TestFiles.h"
 
@@ -104,6 +105,14 @@ TEST(PictureAdoption, ThirtyTwoBitBitmapBecomes24BitsTopRowFirst) {
               (std::vector<uint32_t>{0xFF030201u, 0xFF060504u, 0xFF090807u, 0xFF0C0B0Au}));
     EXPECT_FALSE(p.adoptBitmap({0, 2, 8, 32, bits}));
     EXPECT_FALSE(p.adoptBitmap({3, 2, 8, 32, bits})); // rows too short for three pixels
+
+    // A block taken over as it is; one too small for the rows stays the caller's.
+    auto* block = static_cast<uint8_t*>(allocateLarge(sizeof bits + kPixelSpareBytes));
+    std::memcpy(block, bits, sizeof bits);
+    EXPECT_FALSE(p.adoptPixels(block, sizeof bits - 1, 2, 2, 32));
+    ASSERT_TRUE(p.adoptPixels(block, sizeof bits, 2, 2, 32));
+    EXPECT_EQ(p.pixels(), block);
+    EXPECT_EQ(argbPixels(p)[3], 0xFF0C0B0Au);
 }
 
 TEST(AlphaTest, SampledPointsAndTheMiddleRowRevealRealTransparency) {

@@ -146,19 +146,19 @@ TEST_F(Rendering, StartPageIsTheMeasuredHelpTextWithItsTwoColumns) {
     ASSERT_TRUE(window_.create(host_));
     // max(300, 50 * 8) and max(300, 15 * 20 + 100).
     EXPECT_EQ(host_.geometry.size(), (Size{400, 400}));
-    RecordingCanvas dc;
-    window_.onPaint(dc);
+    RecordingCanvas canvas;
+    window_.onPaint(canvas);
     // The page, then the close box in the top-right corner.
-    EXPECT_EQ(dc.calls, (std::vector<std::string>{"rectangle 400x400", "rectangle 400x16"}));
-    ASSERT_EQ(dc.texts.size(), 3u);
-    EXPECT_EQ(dc.texts[0].rect, (Rect{0, 20, 205, 400}));
-    EXPECT_EQ(dc.texts[0].format, unsigned(TextRight));
-    EXPECT_EQ(dc.texts[0].text, kHelpLeftColumn);
-    EXPECT_EQ(dc.texts[1].rect, (Rect{210, 20, 400, 400}));
-    EXPECT_EQ(dc.texts[1].format, unsigned(TextLeft));
+    EXPECT_EQ(canvas.calls, (std::vector<std::string>{"rectangle 400x400", "rectangle 400x16"}));
+    ASSERT_EQ(canvas.texts.size(), 3u);
+    EXPECT_EQ(canvas.texts[0].rect, (Rect{0, 20, 205, 400}));
+    EXPECT_EQ(canvas.texts[0].format, unsigned(TextRight));
+    EXPECT_EQ(canvas.texts[0].text, kHelpLeftColumn);
+    EXPECT_EQ(canvas.texts[1].rect, (Rect{210, 20, 400, 400}));
+    EXPECT_EQ(canvas.texts[1].format, unsigned(TextLeft));
     // The link: its text's extent (20 bytes of 8 x 20) and 10 x 4 more, 20 above the bottom.
-    EXPECT_EQ(dc.texts[2].text, kStartPageLinkText);
-    EXPECT_EQ(dc.texts[2].rect, (Rect{115, 356, 285, 380}));
+    EXPECT_EQ(canvas.texts[2].text, kStartPageLinkText);
+    EXPECT_EQ(canvas.texts[2].rect, (Rect{115, 356, 285, 380}));
 
     // Measured once: the page keeps its size. A small font still gets 300 x 300.
     platform_.extent = {1, 1};
