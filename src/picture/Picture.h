@@ -63,15 +63,17 @@ public:
     // +90 a quarter turn clockwise, -90 counter-clockwise; other angles change nothing.
     void rotateQuarter(int angle);
     bool adoptBitmap(const BitmapDescription& bitmap);
-    // Takes over `block` as the pixels of a width x height picture of that depth: a block from
-    // allocateLarge of `capacity` + kPixelSpareBytes bytes whose rows (top first, padded to 4
-    // bytes) fill at least the first `capacity` bytes, the spare bytes zero. The picture frees
-    // it from then on. False, the block still the caller's, when the size or depth cannot be a
-    // picture's, the rows do not fit in `capacity`, or memory for the header runs out.
+    // Takes over `block`, from allocateLarge of `capacity` + kPixelSpareBytes bytes, as the
+    // pixels of a width x height picture of that depth: its rows (top first, padded to 4 bytes)
+    // at the start, at most `capacity` bytes, and kPixelSpareBytes zero bytes after them. The
+    // picture frees the block from then on. False, with the block still the caller's, when the
+    // size or depth cannot be a picture's, the rows need more than `capacity` bytes, or memory
+    // for the header runs out (the picture is then empty).
     bool adoptPixels(uint8_t* block, uint32_t capacity, int width, int height, int bitsPerPixel);
 
 private:
-    // The header for a fresh picture of that size and depth (create checked them).
+    // Makes `info_` the header of a picture of that size and depth (checked by the caller);
+    // false when memory runs out.
     bool makeInfo(int width, int height, int bitsPerPixel, uint32_t imageBytes);
 
     uint32_t rowSize_ = 0; // cached; 0 = not yet computed
