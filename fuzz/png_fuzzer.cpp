@@ -14,8 +14,8 @@ bool samePicture(vistrel::Picture& a, vistrel::Picture& b) {
     if (std::memcmp(a.info() + 1, b.info() + 1, a.headerSize() - 40) != 0) return false;
     const std::size_t rowBytes = (std::size_t(a.width()) * a.bitsPerPixel() + 7) / 8;
     for (int y = 0; y < a.height(); ++y)
-        if (std::memcmp(a.lockBits() + std::size_t(y) * a.rowSize(),
-                        b.lockBits() + std::size_t(y) * b.rowSize(), rowBytes) != 0)
+        if (std::memcmp(a.pixels() + std::size_t(y) * a.rowSize(),
+                        b.pixels() + std::size_t(y) * b.rowSize(), rowBytes) != 0)
             return false;
     return true;
 }

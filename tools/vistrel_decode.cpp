@@ -38,20 +38,18 @@ int usage(const char* message) {
     return 2;
 }
 
-// The picture as top-down 0xAARRGGBB words: 24 bits and below opaque, 32 bits with their alpha.
-std::vector<uint32_t> topDownPixels(Picture& picture) {
+// The picture as 0xAARRGGBB words: 24 bits and below opaque, 32 bits with their alpha.
+std::vector<uint32_t> argbPixels(Picture& picture) {
     const int w = picture.width(), h = picture.height();
     std::vector<uint32_t> pixels(std::size_t(w) * std::size_t(h));
-    const uint8_t* bits = picture.lockBits();
     for (int y = 0; y < h; ++y)
-        expandBitmapRow(*picture.info(), picture.colorTable(), bits, picture.rowSize(), h - 1 - y,
-                        0, w, pixels.data() + std::size_t(y) * std::size_t(w));
-    picture.unlockBits();
+        expandBitmapRow(*picture.info(), picture.colorTable(), picture.pixels(), picture.rowSize(),
+                        y, 0, w, pixels.data() + std::size_t(y) * std::size_t(w));
     return pixels;
 }
 
 bool savePicture(const std::string& path, Picture& picture) {
-    return writePng(path.c_str(), picture.width(), picture.height(), topDownPixels(picture),
+    return writePng(path.c_str(), picture.width(), picture.height(), argbPixels(picture),
                     picture.bitsPerPixel() == 32);
 }
 

@@ -102,9 +102,12 @@ DecodeResult decodeBmp(ByteSource& source, Picture& picture) {
         !made)
         return made;
     // createPicture accepted the size, so the product fits in 32 bits.
-    const auto computed =
-        uint32_t(paddedRowSize(uint64_t(header.width), header.bitCount) * uint64_t(header.height));
-    if (header.sizeImage == 0 || header.sizeImage > computed) header.sizeImage = computed;
+    const uint32_t row = picture.rowSize();
+    const uint32_t computed = row * uint32_t(header.height);
+    // Only the file's image size is read when it is shorter; the picture's header always says
+    // what its rows hold.
+    const uint32_t bytes = header.sizeImage == 0 ? computed : std::min(header.sizeImage, computed);
+    header.sizeImage = computed;
 
     // The colour table follows the file's header, whatever its length.
     const uint64_t colorTableOffset = kFileHeaderSize + uint64_t(header.size);
@@ -116,10 +119,14 @@ DecodeResult decodeBmp(ByteSource& source, Picture& picture) {
         const uint32_t entries = (picture.headerSize() - sizeof header) / sizeof(RgbQuad);
         source.readAt(colorTableOffset, colors, entries * sizeof(RgbQuad));
     }
-    // Short pixel data is not an error: the rest of the block keeps what it held.
-    const uint32_t bytes = std::min(picture.imageSize(), picture.capacity());
-    source.readAt(bmp.pixelOffset, picture.lockBits(), bytes);
-    picture.unlockBits();
+    // The file stores the bottom row first. Short pixel data is not an error: the rows it does
+    // not reach keep what the block held.
+    const int height = header.height;
+    for (int k = 0; k < height && uint32_t(k) * row < bytes; ++k) {
+        const uint32_t at = uint32_t(k) * row, want = std::min(row, bytes - at);
+        uint8_t* target = picture.pixels() + std::size_t(height - 1 - k) * row;
+        if (source.readAt(bmp.pixelOffset + uint64_t(at), target, want) < want) break;
+    }
     return kOk;
 }
 

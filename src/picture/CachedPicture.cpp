@@ -45,7 +45,7 @@ DecodeResult CachedPicture::loadAwaitingPolicy(const char* filePath, const Pendi
         if (!known) known = pending.wait();
         return *known;
     };
-    if (!picture) picture = std::make_unique<Picture>(PictureStorage::Fixed);
+    if (!picture) picture = std::make_unique<Picture>();
 
     DecodeResult result = Refusal::UnknownFormat; // nothing tried yet
     if (jpeg) {
@@ -161,7 +161,7 @@ bool CachedPicture::showable() const {
 uint64_t CachedPicture::heldBytes() const {
     uint64_t held = 0;
     for (const Picture* p : {picture.get(), fitted.get()})
-        if (p && !p->empty()) held += uint64_t(p->capacity()) + kPictureSpareBytes;
+        if (p && !p->empty()) held += uint64_t(p->capacity()) + kPixelSpareBytes;
     return held;
 }
 

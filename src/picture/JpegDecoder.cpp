@@ -34,7 +34,6 @@ constexpr int kPixelFormatBgr = 1;   // TJPF_BGR: blue, green, red, 3 bytes
 constexpr int kPixelFormatCmyk = 11; // TJPF_CMYK: the file's four components as stored
 constexpr int kColorspaceCmyk = 3;   // TJCS_CMYK
 constexpr int kColorspaceYcck = 4;   // TJCS_YCCK
-constexpr int kFlagBottomUp = 2;     // TJFLAG_BOTTOMUP: last image row first, as a DIB holds it
 // TJFLAG_LIMITSCANS: a progressive file with an absurd number of scans is refused instead of
 // keeping the decoder busy for minutes.
 constexpr int kFlagLimitScans = 32768;
@@ -117,9 +116,9 @@ DecodeResult decodeInk(const JpegLibrary& lib, JpegLibrary::Handle handle, const
     if (const DecodeResult made = createPicture(picture, width, height, 24); !made) return made;
     // Damaged data still counts as decoded; unwritten rows stay zero (black) in the fresh buffer.
     lib.decompress2(handle, data, (unsigned long)size, ink.data(), width, int(inkRow), height,
-                    kPixelFormatCmyk, kFlagBottomUp | kFlagLimitScans);
+                    kPixelFormatCmyk, kFlagLimitScans);
     const uint32_t row = picture.rowSize();
-    uint8_t* bits = picture.lockBits();
+    uint8_t* bits = picture.pixels();
     for (int y = 0; y < height; ++y) {
         const uint8_t* s = ink.data() + std::size_t(y) * inkRow;
         uint8_t* d = bits + std::size_t(y) * row;
@@ -129,7 +128,6 @@ DecodeResult decodeInk(const JpegLibrary& lib, JpegLibrary::Handle handle, const
             d[2] = scaleByInk(s[0], s[3]);
         }
     }
-    picture.unlockBits();
     return kOk;
 }
 
@@ -318,14 +316,11 @@ DecodeResult decodeJpeg(const uint8_t* data, std::size_t size, Picture& picture,
         return decodeInk(*lib, decompressor.get(), data, size, width, height, picture);
 
     if (const DecodeResult made = createPicture(picture, width, height, 24); !made) return made;
-    // Straight into the pixel block: bottom-up rows at the picture's padded pitch; grey files
-    // are expanded to blue = green = red by the library. A warning (data cut short) or an error
-    // part-way leaves the rows not yet written as they were, and the picture still counts.
-    uint8_t* bits = picture.lockBits();
-    lib->decompress2(decompressor.get(), data, (unsigned long)size, bits, width,
-                     int(picture.rowSize()), height, kPixelFormatBgr,
-                     kFlagBottomUp | kFlagLimitScans);
-    picture.unlockBits();
+    // Straight into the pixel block at the picture's padded pitch; grey files are expanded to
+    // blue = green = red by the library. A warning (data cut short) or an error part-way leaves
+    // the rows not yet written as they were, and the picture still counts.
+    lib->decompress2(decompressor.get(), data, (unsigned long)size, picture.pixels(), width,
+                     int(picture.rowSize()), height, kPixelFormatBgr, kFlagLimitScans);
     return kOk;
 }
 

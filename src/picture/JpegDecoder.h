@@ -31,7 +31,7 @@ bool jpegDataCanFill(const uint8_t* data, std::size_t size);
 // Segments before it (EXIF, ICC profiles) are passed over by their lengths.
 DecodeResult readJpegHeader(ByteSource& source, PictureHeader& header);
 
-// Decodes the whole file straight into the picture: 24 bits, rows bottom-up, blue-green-red,
+// Decodes the whole file straight into the picture: 24 bits, rows top first, blue-green-red,
 // padded to 4 bytes. Grey files come out as 24-bit grey, CMYK and YCCK files as colour. A file
 // whose pixel data is damaged or cut short still counts as decoded: rows the library did not
 // write keep the block's content. Refused when there is no library (Refusal::NoDecoder), the file

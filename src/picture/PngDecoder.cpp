@@ -101,10 +101,9 @@ Refusal decodeRows(PngMemorySource& source, Picture& picture) {
 
     const uint32_t row = picture.rowSize();
     if (png_get_rowbytes(png, info) > row) return Refusal::Malformed;
-    uint8_t* bits = picture.lockBits();
+    uint8_t* bits = picture.pixels();
     for (png_uint_32 y = 0; y < height; ++y)
-        png_read_row(png, bits + std::size_t(height - 1 - y) * row, nullptr); // top row last
-    picture.unlockBits();
+        png_read_row(png, bits + std::size_t(y) * row, nullptr);
     png_read_end(png, nullptr);
 
     png_colorp palette = nullptr;

@@ -275,17 +275,15 @@ std::optional<DecodeResult> decodePngFast(const uint8_t* data, std::size_t size,
         return made;
     const uint32_t rowSize = picture.rowSize();
     const unsigned pixelBytes = std::max(1u, bitsPerPixel / 8);
-    uint8_t* bits = picture.lockBits();
+    uint8_t* bits = picture.pixels();
     const uint8_t* above = nullptr;
     bool unfiltered = true;
     for (uint32_t y = 0; y < h.height && unfiltered; ++y) {
         uint8_t* line = rows.data() + std::size_t(y) * (rowBytes + 1);
         unfiltered = unfilterRow(line[0], line + 1, above, rowBytes, pixelBytes);
-        // The top row last: picture rows are bottom-up.
-        layRow(h, line + 1, rowBytes, bits + std::size_t(h.height - 1 - y) * rowSize);
+        layRow(h, line + 1, rowBytes, bits + std::size_t(y) * rowSize);
         above = line + 1;
     }
-    picture.unlockBits();
     if (!unfiltered) return kLeftToLibpng; // an unknown filter type: libpng refuses it
     setPngColorTable(picture, h.colorType == kPalette ? palette : nullptr, paletteEntries);
     return kOk;

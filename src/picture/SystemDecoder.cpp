@@ -21,9 +21,6 @@ uint8_t blend(uint32_t color, uint32_t alpha) {
 class RenderSink final : public SystemImageSink {
 public:
     explicit RenderSink(Picture& picture) : picture_(picture) {}
-    ~RenderSink() override {
-        if (bits_) picture_.unlockBits();
-    }
 
     DecodeResult begin(int width, int height) override {
         // A deeper picture of the same size is drawn into as it is; anything else becomes 24
@@ -35,14 +32,13 @@ public:
                 return made;
         }
         width_ = width;
-        bits_ = picture_.lockBits();
+        bits_ = picture_.pixels();
         return kOk;
     }
 
     void row(int y, const uint32_t* argb) override {
         const std::size_t pixel = std::size_t(picture_.bitsPerPixel() / 8);
-        // The decoder's rows run top first.
-        uint8_t* d = bits_ + std::size_t(picture_.height() - 1 - y) * picture_.rowSize();
+        uint8_t* d = bits_ + std::size_t(y) * picture_.rowSize();
         for (int x = 0; x < width_; ++x, d += pixel) {
             const uint32_t alpha = argb[x] >> 24;
             d[0] = blend(argb[x] & 0xFF, alpha);

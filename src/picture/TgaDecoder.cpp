@@ -71,10 +71,10 @@ DecodeResult decodeTga(ByteSource& source, Picture& picture) {
     const int h = header.height;
     const uint32_t memoryRow = picture.rowSize();
     const bool topFirst = header.descriptor & 0x20;
-    uint8_t* bits = picture.lockBits();
+    uint8_t* bits = picture.pixels();
     auto rowAt = [&](int fileRowIndex) {
-        const int memory = topFirst ? h - 1 - fileRowIndex : fileRowIndex;
-        return bits + std::size_t(memory) * memoryRow;
+        const int row = topFirst ? fileRowIndex : h - 1 - fileRowIndex;
+        return bits + std::size_t(row) * memoryRow;
     };
 
     if (header.imageType == 2) {
@@ -118,7 +118,6 @@ DecodeResult decodeTga(ByteSource& source, Picture& picture) {
             }
         }
     }
-    picture.unlockBits();
     return kOk;
 }
 

@@ -63,7 +63,7 @@ public:
     // before `create`, it says what the window shows first, so that an opaque window is made
     // opaque.
     virtual void setTranslucent(bool on) = 0;
-    // Premultiplied blue, green, red, alpha pixels, rows bottom-up `rowSize` bytes apart.
+    // Premultiplied blue, green, red, alpha pixels, rows top first `rowSize` bytes apart.
     virtual void presentTranslucent(int width, int height, const uint8_t* bits,
                                     uint32_t rowSize) = 0;
 

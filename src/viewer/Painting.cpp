@@ -12,7 +12,7 @@ Picture* ViewerWindow::shownPicture() {
     return fitted ? current->fitted.get() : current->picture.get();
 }
 
-void ViewerWindow::onPaint(Canvas& dc) {
+void ViewerWindow::onPaint(Canvas& canvas) {
     // Once the first frame is drawn, the prefetch workers may have the machine too: from the
     // event loop, after this frame has gone to the display.
     if (holdingWorkers_ && windowExists()) {
@@ -21,15 +21,15 @@ void ViewerWindow::onPaint(Canvas& dc) {
     }
     Picture* shown = shownPicture();
     if (!shown) {
-        startPageView_.paint(dc, window_.size());
+        startPageView_.paint(canvas, window_.size());
         return;
     }
-    renderer_.draw(dc, *shown, window_.size());
+    renderer_.draw(canvas, *shown, window_.size());
 }
 
 void ViewerWindow::repaint() {
     if (!windowExists()) return;
-    if (std::unique_ptr<Canvas> dc = host_->clientCanvas()) onPaint(*dc);
+    if (std::unique_ptr<Canvas> canvas = host_->clientCanvas()) onPaint(*canvas);
 }
 
 void ViewerWindow::zoomTo(Picture& picture, const Rect& to, bool fast) {

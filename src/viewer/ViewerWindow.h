@@ -94,7 +94,7 @@ public:
     void onPointerLeave();
     void onTimer(Timer timer);
     void onDropFiles(const std::vector<std::string>& paths);
-    void onPaint(Canvas& dc);
+    void onPaint(Canvas& canvas);
     // Opens the context menu at the last right-press point; a request another part of the program
     // (or the toolkit) may make at any time.
     void showContextMenu();

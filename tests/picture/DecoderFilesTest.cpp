@@ -53,7 +53,7 @@ TEST(DecoderFiles, EveryFileMatchesAnIndependentDecode) {
         EXPECT_EQ(record.width, e.width);
         EXPECT_EQ(record.path, testFile(e.name));
         const Difference d =
-            compare(topDown(picture), fromRgba(readBytes(testFile(e.reference))), e.alpha);
+            compare(argbPixels(picture), fromRgba(readBytes(testFile(e.reference))), e.alpha);
         EXPECT_LE(d.largest, e.tolerance)
             << "at pixel (" << d.at % e.width << ", " << d.at / e.width << ")";
     }

@@ -92,7 +92,7 @@ TEST(DamagedFiles, TruncatedBitmapsAndTargasKeepZeroRowsWhereTheFileEnds) {
         // The first half of the file holds the bottom rows: the top rows stay zero.
         MemorySource half(bytes.data(), bytes.size() / 2);
         ASSERT_TRUE(bmp ? decodeBmp(half, cut) : decodeTga(half, cut));
-        const auto full = topDown(whole), partial = topDown(cut);
+        const auto full = argbPixels(whole), partial = argbPixels(cut);
         EXPECT_EQ(partial.back(), full.back());
         EXPECT_EQ(partial.front() & 0xFFFFFF, 0u);
     }

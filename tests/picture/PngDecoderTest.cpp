@@ -24,10 +24,10 @@ void expectSamePicture(Picture& ours, Picture& theirs) {
         << "colour table";
     const std::size_t rowBytes = (std::size_t(ours.width()) * ours.bitsPerPixel() + 7) / 8;
     for (int y = 0; y < ours.height(); ++y)
-        ASSERT_EQ(std::memcmp(ours.lockBits() + std::size_t(y) * ours.rowSize(),
-                              theirs.lockBits() + std::size_t(y) * theirs.rowSize(), rowBytes),
+        ASSERT_EQ(std::memcmp(ours.pixels() + std::size_t(y) * ours.rowSize(),
+                              theirs.pixels() + std::size_t(y) * theirs.rowSize(), rowBytes),
                   0)
-            << "memory row " << y;
+            << "row " << y;
 }
 
 // Decoded by decodePng and by libpng alone: both refuse for the same reason, or both give the

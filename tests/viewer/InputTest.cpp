@@ -1,6 +1,6 @@
 // The mouse gestures and the window's timers: the delayed right click, the right double click,
 // the right-drag zoom, the wheel, dropped files and the drag out.
-#include "TopDown.h"
+#include "ArgbPixels.h"
 #include "WindowHarness.h"
 
 namespace vistrel::test {
@@ -69,7 +69,7 @@ TEST_F(Input, RightDragZoomStartsSidewaysAndEndsWithOneQualityFrame) {
                           Picture& p = *record.picture;
                           for (int y = 0; y < 150; ++y)
                               for (int x = 0; x < 200; ++x) {
-                                  uint8_t* pixel = p.lockBits() + y * p.rowSize() + 4 * x;
+                                  uint8_t* pixel = p.pixels() + y * p.rowSize() + 4 * x;
                                   pixel[0] = pixel[1] = pixel[2] = (x + y) % 2 ? 255 : 0;
                                   pixel[3] = x == 0 && y == 0 ? 0 : 255;
                               }
@@ -115,19 +115,18 @@ TEST_F(Input, RightDragZoomStartsSidewaysAndEndsWithOneQualityFrame) {
 }
 
 TEST_F(Input, WheelWithTheRightButtonHeldTurnsThePictureWithoutAMenu) {
-    // Top-right pixel marked (memory row 1 is the top row).
-    AddFile("a.png", {4, 2, 24, 0, [](CachedPicture& r) {
-                          r.picture->lockBits()[r.picture->rowSize() + 3 * 3 + 2] = 0xFF;
-                      }});
+    // Top-right pixel marked.
+    AddFile("a.png",
+            {4, 2, 24, 0, [](CachedPicture& r) { r.picture->pixels()[3 * 3 + 2] = 0xFF; }});
     CreateAndOpen("a.png");
     Do(Action::PressRight, {1, 1});
     Do(Action::TurnCounterClockwise);
     EXPECT_FALSE(host_.captured);
-    EXPECT_EQ(topDown(*Shown().picture)[0], 0xFFFF0000u); // to the top-left
+    EXPECT_EQ(argbPixels(*Shown().picture)[0], 0xFFFF0000u); // to the top-left
     EXPECT_EQ(host_.geometry.size(), (Size{2, 4}));
     Do(Action::TurnClockwise);
     Do(Action::TurnClockwise);
-    EXPECT_EQ(topDown(*Shown().picture)[7], 0xFFFF0000u); // half a turn on: bottom-right
+    EXPECT_EQ(argbPixels(*Shown().picture)[7], 0xFFFF0000u); // half a turn on: bottom-right
     window_.onRelease(MouseButton::Right);
     EXPECT_FALSE(host_.running(Timer::RightClick));
 }

@@ -118,7 +118,7 @@ struct FakeHost : WindowHost {
         translucentPixels.assign(std::size_t(w) * h, 0);
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x) {
-                const uint8_t* p = bits + std::size_t(h - 1 - y) * rowSize + 4 * x;
+                const uint8_t* p = bits + std::size_t(y) * rowSize + 4 * x;
                 translucentPixels[std::size_t(y) * w + x] =
                     uint32_t(p[3]) << 24 | uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
             }

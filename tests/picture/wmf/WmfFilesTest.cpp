@@ -67,7 +67,7 @@ TEST(WmfFiles, EveryFileDecodesAsTheManifestSays) {
             ASSERT_EQ(record.picture->width(), width);
             ASSERT_EQ(record.picture->height(), height);
             d.width = width, d.height = height;
-            d.pixels = topDown(*record.picture);
+            d.pixels = argbPixels(*record.picture);
             continue;
         }
         ASSERT_TRUE(files.count(name) && files[name].ok) << "no decoded " << name;
