@@ -1,6 +1,6 @@
 // The mouse's gestures on their own, without a window: when a right click becomes the menu, the
-// close of a right double click, the counting of a right-drag zoom's ticks and the echo of a
-// left drag (the window's side, its timers and frames, is in InputTest).
+// close of a right double click and the counting of a right-drag zoom's ticks (the window's side,
+// its timers and frames, is in InputTest; a drag and the echo of its moves, in tests/e2e).
 #include "PointerGestures.h"
 
 #include <gtest/gtest.h>
@@ -77,21 +77,6 @@ TEST(PointerGestures, RightDragZoomStartsSidewaysAndDrawsOneQualityFrameAfterThi
     for (int tick = 0; tick < 30; ++tick)
         g.zoomTick(cursor, picture, kScreen, now);
     EXPECT_EQ(g.releaseRight(), RightRelease::FinishZoom);
-}
-
-TEST(PointerGestures, LeftDragFollowsThePointerAndSkipsTheMoveItCausedItself) {
-    PointerGestures g;
-    g.pressLeft({10, 10}, kWindow);
-    ASSERT_TRUE(g.moving());
-    Rect window = kWindow.movedTo(*g.dragTo({30, 25}, kWindow)); // 20 right, 15 down
-    EXPECT_EQ(window.topLeft(), (Point{780, 405}));
-    EXPECT_FALSE(g.dragTo({10, 10}, window)); // the window's own displacement
-    window = window.movedTo(*g.dragTo({15, 10}, window));
-    EXPECT_EQ(window.topLeft(), (Point{785, 405}));
-    EXPECT_TRUE(g.releaseLeft(window)); // it moved
-    EXPECT_FALSE(g.moving());
-    g.pressLeft({10, 10}, window);
-    EXPECT_FALSE(g.releaseLeft(window));
 }
 
 } // namespace

@@ -1,6 +1,6 @@
-// The placement's state on its own, without a window: what fit, zoom, keys, edges and lock places
-// make of it and which of them are stored (the window's side, which picture it is given and
-// what reaches the host, is in PlacementTest).
+// The placement's state on its own, without a window: what fit, zoom, keys and lock places make
+// of it and which of them are stored (the window's side, which picture it is given and what
+// reaches the host, is in PlacementTest).
 #include "WindowPlacement.h"
 #include "WindowHarness.h"
 
@@ -21,27 +21,8 @@ protected:
     WindowPlacement p_;
 };
 
-TEST_F(Placing, FitKeyAndEdgeKeysOfABigPictureStoreNothing) {
-    p_.layOut(kBig, kScreen, {}, nullptr);
-    EXPECT_EQ(p_.window(), Rect::at({240, 0}, {1440, 1080}));
-    EXPECT_EQ(p_.flipFit(), Change::LayOut);
-    p_.layOut(kBig, kScreen, {}, nullptr); // natural size from the top-left, running off
-    EXPECT_EQ(p_.window(), Rect::at({0, 0}, kBig));
-    EXPECT_EQ(p_.moveToScreenEdge(ScreenEdge::Left, kScreen), Change::None);
-    EXPECT_EQ(p_.moveToScreenEdge(ScreenEdge::Right, kScreen), Change::Move);
-    EXPECT_EQ(p_.moveToScreenEdge(ScreenEdge::Bottom, kScreen), Change::Move);
-    EXPECT_EQ(p_.window().topLeft(), (Point{-2080, -1920}));
-    EXPECT_TRUE(platform_.settings.empty());
-}
-
-TEST_F(Placing, ZoomKeysResizeSmallPicturesAndSwitchFitForScreenSizedOnes) {
-    p_.layOut({400, 40}, kScreen, {}, nullptr);
-    EXPECT_EQ(p_.zoomStep(false, {400, 40}, kScreen), Change::Zoom);
-    EXPECT_EQ(p_.window(), Rect::at({780, 522}, {360, 36}));
-    p_.zoomStep(false, {400, 40}, kScreen); // 324 x 32
-    p_.zoomStep(false, {400, 40}, kScreen); // 320 x 32: the height bound
-    EXPECT_EQ(p_.zoomStep(false, {400, 40}, kScreen), Change::None);
-
+// The zoom's arithmetic is in LayoutTest; the fit key and the edge keys in tests/e2e.
+TEST_F(Placing, ZoomKeysSwitchFitForPicturesAsLargeAsTheScreen) {
     p_.layOut(kBig, kScreen, {}, nullptr);
     EXPECT_EQ(p_.zoomStep(true, kBig, kScreen), Change::LayOut);
     EXPECT_FALSE(p_.fitToScreen());
