@@ -476,6 +476,13 @@ void QtWindowHost::postClose() {
         widget_.get(), [this] { viewer_.onClose(); }, Qt::QueuedConnection);
 }
 
+void QtWindowHost::postArrival() {
+    // From a worker thread: Qt queues the call to the widget's (the window's) thread, and drops it
+    // if the widget goes first.
+    QMetaObject::invokeMethod(
+        widget_.get(), [this] { viewer_.onPicturesArrived(); }, Qt::QueuedConnection);
+}
+
 void QtWindowHost::requestContextMenu() {
     QMetaObject::invokeMethod(
         widget_.get(), [this] { viewer_.showContextMenu(); }, Qt::QueuedConnection);

@@ -6,6 +6,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <string>
@@ -117,7 +118,6 @@ TEST_F(PrefetcherTest, WhenEveryFileAheadFailsTheStepIsOver) {
     EXPECT_EQ(cache(), "a@0");
     EXPECT_EQ(prefetcher->folderCount(), 1);
     EXPECT_EQ(prefetcher->showNext(), Step::None);
-    EXPECT_FALSE(prefetcher->expecting());
     EXPECT_EQ(shown(), "a.png");
 }
 
@@ -205,7 +205,6 @@ TEST_F(PrefetcherTest, StepsAndOpensNeverWaitForADecode) {
     for (int repeat = 0; repeat < 5; ++repeat) // a held key stays put, asking for nothing more
         EXPECT_EQ(prefetcher->showNext(), Step::Pending);
     EXPECT_EQ(shown(), "c.png");
-    EXPECT_TRUE(prefetcher->expecting());
 
     // An open meanwhile does not wait either; when it fails, nothing changes.
     decoder->fail("a.png");
@@ -318,8 +317,31 @@ TEST_F(PrefetcherTest, IconCursorAndMetafileNeighboursAreHeldToTheBudget) {
     }
 }
 
+// The window learns of arrivals through one call, made on the thread that hands over: once for a
+// burst, again after each poll, never once it is cleared.
+TEST_F(PrefetcherTest, ArrivalsAreAnnouncedOnceUntilTheNextPoll) {
+    files({"a.png", "b.png", "c.png"});
+    std::atomic<int> calls{0};
+    prefetcher->setArrivalCall([&] { ++calls; });
+    prefetcher->open(Prefetcher::startOpening( // the start-up thread's
+        folder.path() + "a.png",
+        [&](CachedPicture& record, const char* path) { return decoder->decode(record, path); }));
+    PrefetcherTestPeer::waitUntilIdle(*prefetcher);
+    EXPECT_EQ(calls, 1);
+    ASSERT_TRUE(prefetcher->poll().shown);
+    PrefetcherTestPeer::waitUntilIdle(*prefetcher); // b decoded ahead
+    ASSERT_EQ(prefetcher->showNext(), Step::Shown); // taken without a poll
+    PrefetcherTestPeer::waitUntilIdle(*prefetcher); // c decoded ahead: no call until the poll
+    EXPECT_EQ(calls, 2);
+    prefetcher->setArrivalCall({});
+    ASSERT_TRUE(open("c.png"));
+    EXPECT_EQ(calls, 2);
+}
+
 TEST_F(PrefetcherTest, ClosingDoesNotWaitForADecode) {
     files({"a.png", "b.png"});
+    std::atomic<int> calls{0};
+    prefetcher->setArrivalCall([&] { ++calls; });
     decoder->hold("b.png");
     prefetcher->open(folder.path() + "a.png");
     PrefetcherTestPeer::waitUntilIdle(*prefetcher);
@@ -329,11 +351,13 @@ TEST_F(PrefetcherTest, ClosingDoesNotWaitForADecode) {
     EXPECT_EQ(decoder->decodes("b.png", true), 0);
     EXPECT_GE(Prefetcher::abandonedWorkers(), 1);
     prefetcher.reset(); // the abandoned worker keeps what it touches alive
+    const int before = calls;
 
     decoder->release();
     while (Prefetcher::abandonedWorkers() > 0)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     EXPECT_EQ(decoder->decodes("b.png", true), 1);
+    EXPECT_EQ(calls, before); // handed over to nobody: the window's call is gone with it
     Prefetcher::exitIfWorkerAbandoned(3); // nothing is left running: returns
 }
 
