@@ -19,7 +19,7 @@ img.convert("P", palette=Image.ADAPTIVE, colors=4).save(out + "/four.png", bits=
 PY
 
 line=$("$tool" "$work/plain.bmp" "$work/out.png")
-[ "$line" = 'ok=1 width=7 height=5 bpp=24 decoded_width=7 decoded_height=5 camera="" fitted=none' ] ||
+[ "$line" = 'ok=1 width=7 height=5 bpp=24 decoded_width=7 decoded_height=5 camera="" fitted=none profile=""' ] ||
     fail "report line: $line"
 # Relative paths work too, and the written PNG holds the same pixels (RGB for 24 bits, RGBA for
 # 32, palettes expanded), top row first.
