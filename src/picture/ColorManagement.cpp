@@ -1,6 +1,7 @@
 #include "ColorManagement.h"
 
 #include "IccProfile.h"
+#include "MatrixShaper.h"
 
 #include <lcms2.h>
 
@@ -66,7 +67,11 @@ public:
     ColorTransform(std::shared_ptr<const Profile> source, std::shared_ptr<const Profile> target,
                    cmsUInt32Number in, cmsUInt32Number out, cmsHTRANSFORM handle)
         : source_(std::move(source)), target_(std::move(target)), in_(in), out_(out),
-          handle_(handle) {}
+          handle_(handle) {
+        // Blue-green-red pixels between matrix-shaper profiles take the tables' fast path.
+        if ((in == TYPE_BGR_8 && out == TYPE_BGR_8) || (in == TYPE_BGRA_8 && out == TYPE_BGRA_8))
+            shaper_ = MatrixShaper::make(source_->handle, target_->handle, source_->intent);
+    }
     ColorTransform(const ColorTransform&) = delete;
     ColorTransform& operator=(const ColorTransform&) = delete;
     ~ColorTransform() { cmsDeleteTransform(handle_); }
@@ -83,6 +88,10 @@ public:
 private:
     void band(const uint8_t* in, std::size_t inStride, uint8_t* out, std::size_t outStride,
               int width, int height) const {
+        if (shaper_) {
+            shaper_->run(in, inStride, out, outStride, width, height, in_ == TYPE_BGR_8 ? 3 : 4);
+            return;
+        }
         cmsDoTransformLineStride(handle_, in, out, cmsUInt32Number(width), cmsUInt32Number(height),
                                  cmsUInt32Number(inStride), cmsUInt32Number(outStride), 0, 0);
     }
@@ -90,6 +99,7 @@ private:
     std::shared_ptr<const Profile> source_, target_;
     cmsUInt32Number in_, out_;
     cmsHTRANSFORM handle_;
+    std::unique_ptr<MatrixShaper> shaper_;
 };
 
 void ColorTransform::run(const uint8_t* in, std::size_t inStride, uint8_t* out,
