@@ -6,6 +6,7 @@
 
 #include <zlib.h>
 
+#include <cmath>
 #include <cstring>
 
 namespace vistrel {
@@ -37,6 +38,20 @@ std::vector<uint8_t> inflateProfile(const uint8_t* data, std::size_t size) {
     inflateEnd(&stream);
     if (status != Z_STREAM_END) out.clear();
     return out;
+}
+
+// Many writers (ImageMagick among them) mark every file with gAMA 45455 and the sRGB
+// chromaticities: a pure 2.2 curve standing for sRGB's, which no viewer takes literally (its
+// dark tones would move by up to nine levels). Within 2 % of that, and of sRGB's primaries, the
+// numbers mean sRGB.
+bool isSrgbByNumbers(const ColorDescription& d) {
+    const ColorDescription srgb;
+    const double* ours[] = {d.white, d.red, d.green, d.blue};
+    const double* theirs[] = {srgb.white, srgb.red, srgb.green, srgb.blue};
+    for (int i = 0; i < 4; ++i)
+        for (int k = 0; k < 2; ++k)
+            if (std::fabs(ours[i][k] - theirs[i][k]) > 0.01) return false;
+    return std::fabs(d.gamma - 2.2) < 0.044;
 }
 
 } // namespace
@@ -95,7 +110,10 @@ void readPngMetadata(const uint8_t* data, std::size_t size, PictureMetadata& met
         metadata.declaredSrgb = false;
     } else if (!metadata.declaredSrgb && haveGamma && haveChromaticities) {
         described.gamma = 100000.0 / gamma;
-        metadata.described = described;
+        if (isSrgbByNumbers(described))
+            metadata.declaredSrgb = true;
+        else
+            metadata.described = described;
     }
 }
 

@@ -1,5 +1,6 @@
 // What a PNG file says beside its pixels: its colour space (iCCP, else sRGB, else gAMA with
-// cHRM) and its EXIF block (eXIf).
+// cHRM, where a gamma of about 2.2 with sRGB's primaries counts as sRGB) and its EXIF block
+// (eXIf).
 #pragma once
 
 #include "PictureMetadata.h"
