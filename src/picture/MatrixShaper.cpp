@@ -57,26 +57,28 @@ std::unique_ptr<MatrixShaper> MatrixShaper::make(cmsHPROFILE source, cmsHPROFILE
             double sum = 0;
             for (int k = 0; k < 3; ++k)
                 sum += back[r][k] * from.m[k][c];
-            if (std::fabs(sum) > 64) return nullptr;
+            if (!(std::fabs(sum) <= 64)) return nullptr; // NaN too: colorants of no use
             shaper->matrix_[r][c] = int32_t(std::lround(sum * kOne));
         }
     for (int c = 0; c < 3; ++c) {
         for (int v = 0; v < 256; ++v) {
             const double linear = cmsEvalToneCurveFloat(from.curves[c], float(v / 255.0));
+            if (!std::isfinite(linear)) return nullptr; // a curve of no use: lcms2 takes it
             shaper->toLinear_[c][v] = int32_t(std::lround(std::clamp(linear, 0.0, 1.0) * kOne));
         }
         // Each linear step gets the code whose own linear value lies nearest along the target's
-        // curve: the code v covers linear values up to the curve halfway to v + 1.
+        // curve: the code v covers linear values below the curve halfway to v + 1. A curve that
+        // is not finite and rising is left to lcms2.
+        double limits[256];
+        for (int v = 0; v < 255; ++v) {
+            limits[v] = cmsEvalToneCurveFloat(to.curves[c], float((v + 0.5) / 255.0)) * kOne;
+            if (!std::isfinite(limits[v]) || (v > 0 && limits[v] < limits[v - 1])) return nullptr;
+        }
+        limits[255] = 2.0 * kOne;
         int code = 0;
-        double limit = cmsEvalToneCurveFloat(to.curves[c], float(0.5 / 255.0)) * kOne;
         for (int i = 0; i <= kOne; ++i) {
-            while (code < 255 && i >= limit) {
+            while (code < 255 && i >= limits[code])
                 ++code;
-                limit =
-                    code < 255
-                        ? cmsEvalToneCurveFloat(to.curves[c], float((code + 0.5) / 255.0)) * kOne
-                        : 2.0 * kOne;
-            }
             shaper->toEncoded_[c][i] = uint8_t(code);
         }
     }
