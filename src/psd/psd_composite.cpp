@@ -13,7 +13,7 @@
 //   take on.
 //
 // Canvases and the result are held against the decode's memory budget; a canvas is made only for
-// a group or clipping group that needs one.
+// a group or clipping group that needs one, and covers only what its members cover.
 #include "psd_composite.h"
 
 #include "psd_blend_rows.h"
@@ -124,9 +124,32 @@ bool mask_active(const PsdLayerRecord& layer) {
     return !layer.mask_disabled;
 }
 
+// A rectangle of the document, [x0, x1) x [y0, y1).
+struct Rect {
+    uint32_t x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    bool empty() const { return x0 >= x1 || y0 >= y1; }
+    uint64_t pixels() const { return empty() ? 0 : uint64_t(x1 - x0) * (y1 - y0); }
+    Rect unite(const Rect& o) const {
+        if (empty()) return o;
+        if (o.empty()) return *this;
+        return {std::min(x0, o.x0), std::min(y0, o.y0), std::max(x1, o.x1), std::max(y1, o.y1)};
+    }
+    Rect meet(const Rect& o) const {
+        Rect r{std::max(x0, o.x0), std::max(y0, o.y0), std::min(x1, o.x1), std::min(y1, o.y1)};
+        return r.empty() ? Rect{} : r;
+    }
+};
+
+// Premultiplied red, green, blue and alpha floats over a rectangle of the document: a group's
+// canvas covers only what its members cover, so memory follows the layers' own sizes.
 struct Canvas {
-    float* pixels = nullptr; // width x height x (r, g, b, a), premultiplied
+    float* pixels = nullptr;
     uint64_t bytes = 0;
+    Rect rect;
+    // The pixel at document column x of document row y (both inside the rectangle).
+    float* at(uint32_t x, uint32_t y) const {
+        return pixels + (uint64_t(y - rect.y0) * (rect.x1 - rect.x0) + (x - rect.x0)) * 4;
+    }
 };
 
 class Compositor {
@@ -138,7 +161,7 @@ public:
     }
 
     int run(Canvas& document) {
-        if (int status = make(document, nullptr)) return status;
+        if (int status = make(document, Rect{0, 0, width_, height_}, nullptr)) return status;
         source_.assign(size_t(width_) * 4, 0.0f);
         mask_.assign(size_t(width_), 1.0f);
         draw_list(nodes_[0].children, document);
@@ -158,24 +181,52 @@ private:
         return node.layer >= 0 && layer(node).clipping;
     }
 
-    // A transparent canvas, or a copy of `from`.
-    int make(Canvas& canvas, const Canvas* from) {
-        const uint64_t bytes = uint64_t(width_) * height_ * 4 * sizeof(float);
+    // The part of the document a layer's pixels (or a solid colour fill) cover.
+    Rect layer_rect(const PsdLayerRecord& record) const {
+        const Rect document{0, 0, width_, height_};
+        if (is_adjustment(record)) return {};
+        if (record.kind == PSD_KIND_SOLID_COLOR && !record.pixels && solid_color(record))
+            return document;
+        if (!record.pixels || record.width <= 0 || record.height <= 0) return {};
+        auto clamp = [](int64_t v, uint32_t high) {
+            return uint32_t(std::clamp<int64_t>(v, 0, high));
+        };
+        return Rect{clamp(record.left, width_), clamp(record.top, height_),
+                    clamp(record.right, width_), clamp(record.bottom, height_)}
+            .meet(document);
+    }
+    // What a node can draw on: its pixels, or its visible members' (a clipping group draws only
+    // within its base).
+    Rect bounds(const Node& node) const {
+        if (!shown(node)) return {};
+        if (!node.group) return layer_rect(layer(node));
+        Rect r;
+        for (size_t i = 0; i < node.children.size();) {
+            r = r.unite(bounds(nodes_[size_t(node.children[i])]));
+            for (++i; i < node.children.size() && clipped(node.children[i]);)
+                ++i;
+        }
+        return r;
+    }
+
+    // A transparent canvas over `rect`, or a copy of that part of `from`.
+    int make(Canvas& canvas, const Rect& rect, const Canvas* from) {
+        const uint64_t bytes = rect.pixels() * 4 * sizeof(float);
         void* block = nullptr;
         if (int status = psd_alloc_held(ctx_, bytes, &block)) return status;
         canvas.pixels = static_cast<float*>(block);
         canvas.bytes = bytes;
-        if (from) std::memcpy(canvas.pixels, from->pixels, bytes);
+        canvas.rect = rect;
+        if (from && bytes)
+            for (uint32_t y = rect.y0; y < rect.y1; ++y)
+                std::memcpy(canvas.at(rect.x0, y), from->at(rect.x0, y),
+                            uint64_t(rect.x1 - rect.x0) * 4 * sizeof(float));
         return PSD_OK;
     }
-    bool make_or_fail(Canvas& canvas, const Canvas* from) {
+    bool make_or_fail(Canvas& canvas, const Rect& rect, const Canvas* from) {
         if (status_ != PSD_OK) return false;
-        status_ = make(canvas, from);
+        status_ = make(canvas, rect, from);
         return status_ == PSD_OK;
-    }
-
-    float* row(Canvas& canvas, uint32_t y) const {
-        return canvas.pixels + uint64_t(y) * width_ * 4;
     }
 
     // The mask's value (0 to 1) for columns x0..x1 of document row y into mask_.
@@ -216,64 +267,56 @@ private:
             return;
         }
         const bool masked = mask_active(record);
+        const Rect rect = bounds(node).meet(target.rect);
+        if (rect.empty()) return;
+        Canvas group;
         if (record.blend_mode == PSD_BLEND_PASS_THROUGH) {
             if (record.opacity == 255 && !masked) {
                 draw_list(node.children, target);
                 return;
             }
-            Canvas group;
-            if (!make_or_fail(group, &target)) return;
+            // Outside its members the group leaves what lies below as it was.
+            if (!make_or_fail(group, rect, &target)) return;
             draw_list(node.children, group);
             mix(group, target, opacity, masked ? &record : nullptr);
-            release(group);
-            return;
+        } else {
+            if (!make_or_fail(group, rect, nullptr)) return;
+            draw_list(node.children, group);
+            draw_canvas(group, target, record.blend_mode, opacity, masked ? &record : nullptr);
         }
-        Canvas group;
-        if (!make_or_fail(group, nullptr)) return;
-        draw_list(node.children, group);
-        draw_canvas(group, target, record.blend_mode, opacity, masked ? &record : nullptr);
         release(group);
     }
-
-    // A group's members on a transparent canvas of their own (a pass-through group too: clipped
-    // or clipping, it has nothing below it to pass through to).
-    void draw_isolated(const Node& node, Canvas& into) { draw_list(node.children, into); }
 
     void draw_clipping_group(const Node& base, const std::vector<int32_t>& items, size_t first,
                              size_t end, Canvas& target) {
         const PsdLayerRecord& record = layer(base);
+        const Rect rect = bounds(base).meet(target.rect);
+        if (rect.empty()) return;
         Canvas group;
-        if (!make_or_fail(group, nullptr)) return;
+        if (!make_or_fail(group, rect, nullptr)) return;
+        // A group as a base draws its members on the clipping group's canvas; its opacity is
+        // the clipping group's.
         if (base.group)
-            draw_isolated(base, group);
+            draw_list(base.children, group);
         else
             draw_layer(record, group, PSD_BLEND_NORMAL, 1.0f, false);
         // The base's alpha is the group's shape: the clipped layers are drawn over the base, and
         // the result keeps their colour at the base's alpha.
         void* shape = nullptr;
-        const uint64_t pixels = uint64_t(width_) * height_;
-        if ((status_ = psd_alloc_held(ctx_, pixels * sizeof(float), &shape)) != PSD_OK) {
+        const uint64_t pixels = rect.pixels();
+        if (!(status_ == PSD_OK &&
+              (status_ = psd_alloc_held(ctx_, pixels * sizeof(float), &shape)) == PSD_OK)) {
             release(group);
             return;
         }
         auto* alpha = static_cast<float*>(shape);
         for (uint64_t i = 0; i < pixels; ++i)
             alpha[i] = group.pixels[4 * i + 3];
+        // Clipped layers and groups draw as they would anywhere (a pass-through group's members
+        // straight onto the base).
         for (size_t k = first; k < end && status_ == PSD_OK; ++k) {
             const Node& node = nodes_[size_t(items[k])];
-            if (!shown(node)) continue;
-            const PsdLayerRecord& clip = layer(node);
-            const float opacity = unit_[clip.opacity];
-            if (!node.group) {
-                draw_layer(clip, group, clip.blend_mode, opacity * unit_[clip.fill_opacity]);
-                continue;
-            }
-            Canvas members;
-            if (!make_or_fail(members, nullptr)) break;
-            draw_isolated(node, members);
-            draw_canvas(members, group, clip.blend_mode, opacity,
-                        mask_active(clip) ? &clip : nullptr);
-            release(members);
+            if (shown(node)) draw_node(node, group);
         }
         for (uint64_t i = 0; i < pixels; ++i) {
             float* p = group.pixels + 4 * i;
@@ -289,41 +332,31 @@ private:
         release(group);
     }
 
-    // One layer's pixels (or a solid colour fill's colour) with its mask, `scale` times its
-    // alpha, in `mode`.
+    // One layer's pixels (or a solid colour fill's colour) with its mask (unless `with_mask` is
+    // false), `scale` times its alpha, in `mode`.
     void draw_layer(const PsdLayerRecord& record, Canvas& target, PsdBlendMode mode, float scale,
                     bool with_mask = true) {
-        if (is_adjustment(record) || scale <= 0.0f) return;
-        const PsdSolidColorFill* fill =
-            record.kind == PSD_KIND_SOLID_COLOR && !record.pixels ? solid_color(record) : nullptr;
-        int64_t top = record.top, left = record.left, bottom = record.bottom, right = record.right;
-        if (fill) {
-            top = left = 0, bottom = height_, right = width_;
-        } else if (!record.pixels || record.width <= 0 || record.height <= 0) {
-            return;
-        }
-        const uint32_t y0 = uint32_t(std::clamp<int64_t>(top, 0, height_));
-        const uint32_t y1 = uint32_t(std::clamp<int64_t>(bottom, 0, height_));
-        const uint32_t x0 = uint32_t(std::clamp<int64_t>(left, 0, width_));
-        const uint32_t x1 = uint32_t(std::clamp<int64_t>(right, 0, width_));
-        if (x0 >= x1) return;
+        if (scale <= 0.0f) return;
+        const Rect rect = layer_rect(record).meet(target.rect);
+        if (rect.empty()) return;
+        const PsdSolidColorFill* fill = record.pixels ? nullptr : solid_color(record);
         const bool masked = with_mask && mask_active(record);
         const float red = fill ? unit_[(fill->color >> 16) & 0xFF] : 0.0f;
         const float green = fill ? unit_[(fill->color >> 8) & 0xFF] : 0.0f;
         const float blue = fill ? unit_[fill->color & 0xFF] : 0.0f;
-        for (uint32_t y = y0; y < y1; ++y) {
-            if (masked) mask_row(record, y, x0, x1);
+        for (uint32_t y = rect.y0; y < rect.y1; ++y) {
+            if (masked) mask_row(record, y, rect.x0, rect.x1);
             float* s = source_.data();
             if (fill) {
-                for (uint32_t x = x0; x < x1; ++x, s += 4) {
+                for (uint32_t x = rect.x0; x < rect.x1; ++x, s += 4) {
                     s[0] = red, s[1] = green, s[2] = blue;
                     s[3] = scale * (masked ? mask_[x] : 1.0f);
                 }
             } else {
-                const uint32_t* pixels = record.pixels +
-                                         uint64_t(int64_t(y) - top) * uint64_t(record.width) +
-                                         uint64_t(int64_t(x0) - left);
-                for (uint32_t x = x0; x < x1; ++x, s += 4) {
+                const uint32_t* pixels =
+                    record.pixels + uint64_t(int64_t(y) - record.top) * uint64_t(record.width) +
+                    uint64_t(int64_t(rect.x0) - record.left);
+                for (uint32_t x = rect.x0; x < rect.x1; ++x, s += 4) {
                     const uint32_t p = *pixels++;
                     s[0] = unit_[(p >> 16) & 0xFF];
                     s[1] = unit_[(p >> 8) & 0xFF];
@@ -331,48 +364,50 @@ private:
                     s[3] = unit_[p >> 24] * scale * (masked ? mask_[x] : 1.0f);
                 }
             }
-            psd_blend_row(mode, row(target, y) + uint64_t(x0) * 4, source_.data(), x1 - x0, x0, y);
+            psd_blend_row(mode, target.at(rect.x0, y), source_.data(), rect.x1 - rect.x0, rect.x0,
+                          y);
         }
     }
 
     // A group's canvas drawn onto `target`, `scale` times its alpha, through the group's mask.
-    void draw_canvas(Canvas& group, Canvas& target, PsdBlendMode mode, float scale,
+    void draw_canvas(const Canvas& group, Canvas& target, PsdBlendMode mode, float scale,
                      const PsdLayerRecord* mask) {
         if (mode == PSD_BLEND_PASS_THROUGH) mode = PSD_BLEND_NORMAL;
-        for (uint32_t y = 0; y < height_; ++y) {
-            const float* g = row(group, y);
-            // Rows the group leaves empty change nothing (ordinary groups cover little).
-            uint32_t x0 = 0, x1 = width_;
-            while (x0 < x1 && g[4 * x0 + 3] <= 0.0f)
+        const Rect rect = group.rect.meet(target.rect);
+        for (uint32_t y = rect.y0; y < rect.y1; ++y) {
+            // Pixels the group leaves empty change nothing.
+            uint32_t x0 = rect.x0, x1 = rect.x1;
+            while (x0 < x1 && group.at(x0, y)[3] <= 0.0f)
                 ++x0;
-            while (x1 > x0 && g[4 * (x1 - 1) + 3] <= 0.0f)
+            while (x1 > x0 && group.at(x1 - 1, y)[3] <= 0.0f)
                 --x1;
             if (x0 >= x1) continue;
             if (mask) mask_row(*mask, y, x0, x1);
             float* s = source_.data();
-            for (uint32_t x = x0; x < x1; ++x, s += 4) {
-                const float* p = g + 4 * x;
+            const float* p = group.at(x0, y);
+            for (uint32_t x = x0; x < x1; ++x, s += 4, p += 4) {
                 const float inverse = p[3] > 0.0f ? 1.0f / p[3] : 0.0f;
                 s[0] = std::min(1.0f, p[0] * inverse);
                 s[1] = std::min(1.0f, p[1] * inverse);
                 s[2] = std::min(1.0f, p[2] * inverse);
                 s[3] = p[3] * scale * (mask ? mask_[x] : 1.0f);
             }
-            psd_blend_row(mode, row(target, y) + uint64_t(x0) * 4, source_.data(), x1 - x0, x0, y);
+            psd_blend_row(mode, target.at(x0, y), source_.data(), x1 - x0, x0, y);
         }
     }
 
     // A pass-through group's result mixed with what lay below it before: `scale` (times the
     // mask) of the way from `target` to `group`.
     void mix(const Canvas& group, Canvas& target, float scale, const PsdLayerRecord* mask) {
-        for (uint32_t y = 0; y < height_; ++y) {
-            if (mask) mask_row(*mask, y, 0, width_);
-            const float* g = group.pixels + uint64_t(y) * width_ * 4;
-            float* t = row(target, y);
-            for (uint32_t x = 0; x < width_; ++x) {
+        const Rect& rect = group.rect;
+        for (uint32_t y = rect.y0; y < rect.y1; ++y) {
+            if (mask) mask_row(*mask, y, rect.x0, rect.x1);
+            const float* g = group.at(rect.x0, y);
+            float* t = target.at(rect.x0, y);
+            for (uint32_t x = rect.x0; x < rect.x1; ++x, g += 4, t += 4) {
                 const float weight = scale * (mask ? mask_[x] : 1.0f);
                 for (int c = 0; c < 4; ++c)
-                    t[4 * x + c] += (g[4 * x + c] - t[4 * x + c]) * weight;
+                    t[c] += (g[c] - t[c]) * weight;
             }
         }
     }

@@ -2,15 +2,17 @@
 """vistrel-psd's layer composite against psd-tools' composite() (Debian's python3-psd-tools, run as
 a black box) on documents saved without a merged picture, written by our own layer writer.
 
-  compare_composite.py VISTREL_PSD FOLDER
+  compare_composite.py VISTREL_PSD FOLDER [VISTREL_DECODE]
 
 Each document is made from seeded noise and gradients, so every run compares the same files: one
 per blend mode, masks (default colours, disabled, relative), clipping groups, pass-through and
 isolated groups (nested, with opacity and masks), hidden layers, fill opacity, 16-bit and
 grayscale documents. (psd-tools 1.9 cannot composite CMYK documents: its composite() fails on
 them; the compositor's CMYK path is checked by the PSD unit tests.) Both composites must agree within 2 levels on every channel of every pixel
-(colour compared where the pixel is not transparent). Prints one line per document and exits
-non-zero when any differs.
+(colour compared where the pixel is not transparent). With VISTREL_DECODE, the viewer's own
+decode of each RGB document (shown over white, as a three-channel picture) must agree with
+psd-tools' composite over white the same way. Prints one line per document and exits non-zero
+when any differs.
 
 Where the two are known to differ the case is left out, with the reason (in KNOWN):
   - dissolve scatters pixels by a noise of each program's own;
@@ -22,6 +24,9 @@ Where the two are known to differ the case is left out, with the reason (in KNOW
   - hard mix where a channel's backdrop and source sum to exactly 255: full, as Photoshop's own
     description of the mode says ("255 or greater"), where psd-tools gives 0 (so the hard mix
     document holds even samples only);
+  - a pass-through group as a clipping base whose members blend in modes other than normal:
+    psd-tools blends them with what lies below the group, we within the group (the clipping
+    group's canvas), so the base group here is isolated;
   - a clipping base with opacity below 100 %: its opacity fades the whole clipping group (the
     clipped layers "take on the opacity of the base layer"), where psd-tools leaves the clipped
     layers nearly at full strength.
@@ -116,6 +121,17 @@ def documents():
                 Layer(b"clip on masked", picture(11, 30, 30, opaque=True), top=0, left=35,
                       clipping=True, blend=b"diff")]
     docs.append(("clipping", Document("rgb", 8, W, H, clipping)))
+    group_base = [background(),
+                  Group(b"base group", [Layer(b"g1", picture(31, 20, 30), top=3, left=3),
+                                        Layer(b"g2", picture(32, 20, 30), top=12, left=20,
+                                              blend=b"scrn")], blend=b"norm"),
+                  Layer(b"clipped", picture(33, 40, 50, opaque=True), top=-2, left=-3,
+                        blend=b"mul ", clipping=True, opacity=200),
+                  Group(b"isolated base", [Layer(b"g3", picture(34, 15, 25), top=25, left=30)],
+                        blend=b"norm", opacity=180),
+                  Group(b"clipped group", [Layer(b"g4", picture(35, 30, 40), top=15, left=20,
+                                                 blend=b"diff")], blend=b"pass", clipping=True)]
+    docs.append(("clip_on_groups", Document("rgb", 8, W, H, group_base)))
 
     groups = [background(),
               Group(b"pass", [Layer(b"in pass", picture(12, 30, 30), top=2, left=2,
@@ -184,6 +200,7 @@ def compare(ours, theirs):
 
 def main():
     tool, folder = sys.argv[1], Path(sys.argv[2])
+    decoder = sys.argv[3] if len(sys.argv) > 3 else None
     folder.mkdir(parents=True, exist_ok=True)
     failed = 0
     for name, doc in documents():
@@ -197,6 +214,14 @@ def main():
         Image.fromarray(theirs.astype(np.uint8), "RGBA").save(folder / f"{name}.psd-tools.png")
         alpha, colour = compare(ours, theirs)
         ok = alpha <= TOLERANCE and colour <= TOLERANCE
+        if decoder and doc.mode == "rgb":
+            shown = folder / f"{name}.shown.png"
+            subprocess.run([decoder, str(path), str(shown)], check=True, stdout=subprocess.DEVNULL)
+            white = Image.new("RGBA", (W, H), (255, 255, 255, 255))
+            flat = rgba(Image.alpha_composite(white, Image.fromarray(theirs.astype(np.uint8))))
+            viewer = max(compare(rgba(Image.open(shown)), flat))
+            ok = ok and viewer <= TOLERANCE
+            colour = max(colour, viewer)
         failed += not ok
         print(f"{'ok ' if ok else 'BAD'} {name:16} alpha {alpha:3} colour {colour:3}")
     for key, reason in KNOWN.items():
