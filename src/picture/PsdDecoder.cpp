@@ -44,8 +44,7 @@ DecodeResult takeMerged(PsdContext& psd, Picture& picture) {
     DecodeResult made = Refusal::TooLarge;
     if (uint64_t(width) * uint64_t(height) <= kMaxPicturePixels) {
         if (bitsPerPixel == 24) packTo24InPlace(block, width, height);
-        if (picture.adoptPixels(block, uint32_t(capacity), width, height, bitsPerPixel))
-            return kOk;
+        if (picture.adoptPixels(block, uint32_t(capacity), width, height, bitsPerPixel)) return kOk;
         made = Refusal::OutOfMemory;
     }
     freeLarge(block, std::size_t(blockBytes));
@@ -80,8 +79,8 @@ Refusal psdRefusal(int status) {
         return Refusal::Truncated;
     case PSD_ERR_SIZE:
         return Refusal::TooLarge;
-    // Valid files the reader does not take: other versions (the large document format), depths,
-    // colour modes, compressions, channel counts the viewer does not show.
+    // Valid files the reader does not take: other versions, depths, colour modes, compressions,
+    // channel counts the viewer does not show.
     case PSD_ERR_VERSION:
     case PSD_ERR_DEPTH:
     case PSD_ERR_MODE:

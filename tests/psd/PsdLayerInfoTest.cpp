@@ -125,8 +125,15 @@ TEST(PsdAdjustments, FixedLayoutsAndVersionChecks) {
     EXPECT_EQ(f->z, -0x800000);
     EXPECT_EQ(f->density, 25u);
     EXPECT_EQ(f->preserve_luminosity, 1);
+    // Version 2: a colour structure (Lab here) instead of XYZ.
     Layer v2;
-    EXPECT_EQ(parse(psd_parse_photo_filter, v2, Desc().u16(2).b), PSD_ERR_PHOTO_FILTER_VERSION);
+    ASSERT_EQ(parse(psd_parse_photo_filter, v2,
+                    Desc().u16(2).u16(7).u16(0xFF00).u16(0x8000).u16(0x8000).u16(0).u32(30).b),
+              PSD_OK);
+    EXPECT_EQ(v2.entry<PsdPhotoFilter>(0)->color_space, 7);
+    EXPECT_EQ(v2.entry<PsdPhotoFilter>(0)->density, 30u);
+    Layer v4;
+    EXPECT_EQ(parse(psd_parse_photo_filter, v4, Desc().u16(4).b), PSD_ERR_PHOTO_FILTER_VERSION);
 
     Layer balance;
     Desc blnc;
