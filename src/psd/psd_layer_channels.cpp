@@ -116,7 +116,10 @@ int copy_mask(PsdContext* ctx, const Plane& plane, int channel, uint8_t** pixels
 
 } // namespace
 
-alignas(16) const uint8_t psd_zero_row[kPsdZeroRowBytes] = {};
+namespace {
+alignas(16) uint8_t zero_row[kPsdZeroRowBytes];
+} // namespace
+const uint8_t* const psd_zero_row = zero_row;
 
 int psd_read_layer_channels(PsdContext* ctx, PsdLayerRecord* layer) {
     const int depth = ctx->depth;

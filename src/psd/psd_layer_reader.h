@@ -36,6 +36,7 @@ void psd_free_patterns(PsdContext* ctx);
 
 // A row of zero samples as long as the longest row of any plane (a PSB layer's side, or a
 // pattern's, an unsigned 16-bit value, at 16 bits a sample), for channels a layer or pattern
-// lacks. Never written: its pages stay the shared zero page.
+// lacks. Zero-initialised storage that is never written: it costs the program no bytes, and its
+// pages stay the system's shared zero page.
 inline constexpr uint64_t kPsdZeroRowBytes = 2 * kPsbMaxSide;
-extern const uint8_t psd_zero_row[kPsdZeroRowBytes];
+extern const uint8_t* const psd_zero_row;

@@ -92,9 +92,9 @@ int read_mask(PsdContext* ctx, PsdLayerRecord* layer, uint64_t extra_end) {
         psd_seek(ctx, end);
         return PSD_OK;
     }
-    uint8_t block[64]; // the longest block: 36 bytes, then 19 of parameters
+    uint8_t block[64] = {}; // the longest block: 36 bytes, then 19 of parameters
     const uint64_t held = std::min<uint64_t>(size, sizeof block);
-    if (psd_read(ctx, block, held) != held) return PSD_ERR_SHORT;
+    psd_read(ctx, block, held); // past the end of the file the fields read as zeros
     psd_seek(ctx, end);
     auto at = [&](uint64_t i) { return i < held ? block[i] : uint8_t(0); };
     const uint8_t default_color = block[16];

@@ -331,3 +331,19 @@ TEST(PsdIndependentReaders, AgPsdReadsTheSameDocument) {
         EXPECT_EQ(p, psd->pattern_count) << file;
     }
 }
+
+TEST(PsdIndependentReaders, MaskParametersWithoutARealMaskAsAgPsdWritesThem) {
+    // All four parameters and no real mask: 39 bytes, more than a real mask needs, yet its
+    // reading would have a default colour of 128. ag-psd's own reader refuses the file; the mask
+    // is compared with what ag-psd was given.
+    auto [status, psd] = loadFile("ag_mask_parameters.psd");
+    ASSERT_EQ(status, PSD_OK) << psd_status_text(status);
+    const PsdLayerRecord& l = psd->layers[0];
+    EXPECT_EQ(values({l.mask_top, l.mask_left, l.mask_bottom, l.mask_right, l.has_real_mask,
+                      l.mask_parameters, l.mask_density, l.vector_mask_density}),
+              values({4, 5, 9, 11, 0, 0x0F, 128, 64}));
+    EXPECT_EQ(values({int64_t(l.mask_feather * 100), int64_t(l.vector_mask_feather * 100)}),
+              values({250, 150}));
+    EXPECT_EQ(readBytes(dataPath("ag_mask_parameters.expected.mask")),
+              Bytes(l.mask_pixels, l.mask_pixels + l.mask_pixels_size));
+}
