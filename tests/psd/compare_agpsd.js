@@ -136,9 +136,11 @@ function compareEffects(file, name, fx, e, old) {
     const compareNumber = (cc, what, effect, key, theirs) => compareNumberWithUnit(cc, what, effect, key, theirs, tolerance, old);
     const first = (v) => (Array.isArray(v) ? v[0] : v);
     const color = (what, effect, key, theirs) => compareColor(c, what, effect[key], effect[`${key}Model`], theirs);
+    // An effect ag-psd reads that ours lacks is one difference, not a stop.
+    const present = (key) => (fx[key] ? true : (c(`${key} present`, false, true), false));
     const ds = first(e.dropShadow), is = first(e.innerShadow), og = first(e.outerGlow);
     const ig = first(e.innerGlow), bv = first(e.bevel), so = first(e.solidFill);
-    if (ds) {
+    if (ds && present('dropShadow')) {
         const o = fx.dropShadow;
         compareNumber(c, 'drop shadow size', o, 'size', ds.size);
         compareNumber(c, 'drop shadow distance', o, 'distance', ds.distance);
@@ -146,7 +148,7 @@ function compareEffects(file, name, fx, e, old) {
         color('drop shadow colour', o, 'color', ds.color);
         c('drop shadow', [o.blendMode, o.opacity, o.enabled], [ds.blendMode, byte(ds.opacity), ds.enabled]);
     }
-    if (is) {
+    if (is && present('innerShadow')) {
         const o = fx.innerShadow;
         compareNumber(c, 'inner shadow size', o, 'size', is.size);
         compareNumber(c, 'inner shadow distance', o, 'distance', is.distance);
@@ -154,19 +156,19 @@ function compareEffects(file, name, fx, e, old) {
         color('inner shadow colour', o, 'color', is.color);
         c('inner shadow', [o.blendMode, o.opacity], [is.blendMode, byte(is.opacity)]);
     }
-    if (og) {
+    if (og && present('outerGlow')) {
         const o = fx.outerGlow;
         compareNumber(c, 'outer glow size', o, 'size', og.size);
         color('outer glow colour', o, 'color', og.color);
         c('outer glow', [o.blendMode, o.opacity, o.enabled], [og.blendMode, byte(og.opacity), og.enabled]);
     }
-    if (ig) {
+    if (ig && present('innerGlow')) {
         const o = fx.innerGlow;
         compareNumber(c, 'inner glow size', o, 'size', ig.size);
         color('inner glow colour', o, 'color', ig.color);
         c('inner glow', [o.blendMode, o.opacity], [ig.blendMode, byte(ig.opacity)]);
     }
-    if (bv) {
+    if (bv && present('bevel')) {
         const o = fx.bevel;
         compareNumber(c, 'bevel size', o, 'size', bv.size);
         compareNumber(c, 'bevel angle', o, 'angle', bv.angle);
@@ -176,40 +178,40 @@ function compareEffects(file, name, fx, e, old) {
             [byte(bv.highlightOpacity), bv.shadowBlendMode, bv.direction === 'down' ? 1 : 0]);
         if (old) compareNumber(c, 'bevel strength', o, 'strength', bv.strength);
     }
-    if (so) {
+    if (so && present('colorOverlay')) {
         const o = fx.colorOverlay;
         color('colour overlay colour', o, 'color', so.color);
         c('colour overlay', [o.blendMode, o.opacity], [so.blendMode, byte(so.opacity)]);
     }
     if (old) return; // ag-psd writes the old form's inner glow without its invert flag
-    if (ig) c('inner glow source', fx.innerGlow.source, ig.source === 'center' ? 0 : 1);
-    if (ds && ds.choke) {
+    if (ig && fx.innerGlow) c('inner glow source', fx.innerGlow.source, ig.source === 'center' ? 0 : 1);
+    if (ds && ds.choke && fx.dropShadow) {
         c('drop shadow extras', [fx.dropShadow.useGlobalAngle, fx.dropShadow.layerKnocksOut, fx.dropShadow.antiAliased],
             [ds.useGlobalLight, ds.layerConceals, ds.antialiased]);
         compareNumber(c, 'drop shadow choke', fx.dropShadow, 'choke', ds.choke);
     }
-    if (bv) {
+    if (bv && fx.bevel) {
         c('bevel style', fx.bevel.style, ['outer bevel', 'inner bevel', 'emboss', 'pillow emboss', 'stroke emboss'].indexOf(bv.style));
         compareNumber(c, 'bevel soften', fx.bevel, 'soften', bv.soften);
         compareNumber(c, 'bevel altitude', fx.bevel, 'altitude', bv.altitude);
     }
     const sa = first(e.satin), go = first(e.gradientOverlay), po = first(e.patternOverlay), st = first(e.stroke);
-    if (sa) {
+    if (sa && present('satin')) {
         c('satin', [fx.satin.size, fx.satin.distance, fx.satin.angle, fx.satin.invert, fx.satin.opacity],
             [sa.size.value, sa.distance.value, sa.angle, sa.invert, byte(sa.opacity)]);
     }
-    if (go) {
+    if (go && present('gradientOverlay')) {
         compareGradient(file, `${name}: gradient overlay`, fx.gradientOverlay.gradient, go.gradient);
         c('gradient overlay', [fx.gradientOverlay.type, fx.gradientOverlay.angle, fx.gradientOverlay.scale,
             fx.gradientOverlay.reverse, fx.gradientOverlay.align, fx.gradientOverlay.offset],
             [1, go.angle, go.scale * 100, go.reverse, go.align,
                 [Math.round(go.offset.x * 100), Math.round(go.offset.y * 100)]]);
     }
-    if (po) {
+    if (po && present('patternOverlay')) {
         c('pattern overlay', [fx.patternOverlay.pattern.name, fx.patternOverlay.pattern.id, fx.patternOverlay.scale],
             [po.pattern.name, po.pattern.id, po.scale * 100]);
     }
-    if (st) {
+    if (st && present('stroke')) {
         c('stroke', [fx.stroke.size, fx.stroke.position, fx.stroke.paintType, fx.stroke.opacity],
             [st.size.value, 2, 1, byte(st.opacity)]);
         compareGradient(file, `${name}: stroke`, fx.stroke.gradient, st.gradient);
