@@ -75,7 +75,8 @@ void writeRect(JsonWriter& j, const char* name, int32_t top, int32_t left, int32
 }
 
 void writeHeader(JsonWriter& j, const PsdContext& psd) {
-    j.key("header").beginObject().field("width", psd.width).field("height", psd.height);
+    j.key("header").beginObject().field("version", psd.version);
+    j.field("width", psd.width).field("height", psd.height);
     j.field("channels", psd.channel_count).field("depth", psd.depth);
     j.field("colorMode", colorModeName(psd.color_mode)).field("paletteSize", psd.palette_count);
     j.endObject();
@@ -213,10 +214,33 @@ void writeLayer(JsonWriter& j, const PsdContext& psd, const PsdLayerRecord& l,
         writeRect(j, "rect", l.mask_top, l.mask_left, l.mask_bottom, l.mask_right);
         j.field("defaultColor", l.mask_default_color).field("disabled", l.mask_disabled != 0);
         j.field("relative", l.mask_relative != 0).field("inverted", l.mask_inverted != 0);
+        if (l.mask_parameters & 1) j.field("density", l.mask_density);
+        if (l.mask_parameters & 2) j.field("feather", l.mask_feather);
+        if (l.mask_parameters & 4) j.field("vectorDensity", l.vector_mask_density);
+        if (l.mask_parameters & 8) j.field("vectorFeather", l.vector_mask_feather);
         j.endObject();
+    }
+    if (l.has_real_mask) {
+        j.key("realMask").beginObject();
+        writeRect(j, "rect", l.real_mask_top, l.real_mask_left, l.real_mask_bottom,
+                  l.real_mask_right);
+        j.field("defaultColor", l.real_mask_default_color);
+        j.field("disabled", l.real_mask_disabled != 0).field("relative", l.real_mask_relative != 0);
+        j.field("inverted", l.real_mask_inverted != 0).endObject();
     }
     if (l.layer_id) j.field("id", l.layer_id);
     j.field("hasAdjustment", l.has_adjustment != 0);
+    if (l.failed_block_count > 0) {
+        j.key("failedBlocks").beginArray();
+        for (int i = 0; i < l.failed_block_count && i < kPsdMaxFailedBlocks; ++i) {
+            const PsdFailedBlock& f = l.failed_blocks[i];
+            const char key[5] = {char(f.key >> 24), char(f.key >> 16), char(f.key >> 8),
+                                 char(f.key), 0};
+            j.beginObject().field("key", key).field("status", f.status);
+            j.field("reason", psd_status_text(f.status)).endObject();
+        }
+        j.endArray();
+    }
     j.key("entries").beginArray();
     for (int i = 0; i < l.info_count && i < kPsdMaxLayerInfo; ++i)
         writeLayerEntry(j, l.info_types[i], l.info_data[i]);

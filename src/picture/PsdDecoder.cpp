@@ -87,8 +87,8 @@ Refusal psdRefusal(int status) {
         return Refusal::Truncated;
     case PSD_ERR_SIZE:
         return Refusal::TooLarge;
-    // Valid files the reader does not take: other versions (the large document format), depths,
-    // colour modes, compressions, channel counts the viewer does not show.
+    // Valid files the reader does not take: other versions, depths, colour modes, compressions,
+    // channel counts the viewer does not show.
     case PSD_ERR_VERSION:
     case PSD_ERR_DEPTH:
     case PSD_ERR_MODE:

@@ -8,10 +8,11 @@
 #include <cstring>
 
 int psd_decode_rle(const uint8_t* input, uint64_t input_size, uint32_t rows, uint8_t* planes,
-                   uint64_t planes_size) {
-    // The data starts with one big-endian u16 byte count per row (channel by channel, row by
-    // row); the packed rows follow. Decoded bytes are appended to the planes one after another.
-    const uint64_t counts_size = std::min<uint64_t>(uint64_t(rows) * 2, input_size);
+                   uint64_t planes_size, int count_size) {
+    // The data starts with one big-endian byte count per row (channel by channel, row by row),
+    // 16 bits wide (PSB: 32); the packed rows follow. Decoded bytes are appended to the planes one
+    // after another.
+    const uint64_t counts_size = std::min<uint64_t>(uint64_t(rows) * count_size, input_size);
     const uint8_t* in = input + counts_size;
     const uint8_t* const in_end = input + input_size;
     uint8_t* out = planes;
@@ -19,8 +20,10 @@ int psd_decode_rle(const uint8_t* input, uint64_t input_size, uint32_t rows, uin
     constexpr uint64_t kRun = 128; // the longest run a header can describe
 
     for (uint32_t row = 0; row < rows && in < in_end && out < out_end; ++row) {
-        const uint64_t at = uint64_t(row) * 2;
-        const uint32_t count = at + 1 < counts_size ? psd_be16(input + at) : 0;
+        const uint64_t at = uint64_t(row) * count_size;
+        uint64_t count = 0;
+        if (at + count_size <= counts_size)
+            count = count_size == 4 ? psd_be32(input + at) : psd_be16(input + at);
         const uint8_t* const row_end = in + std::min<uint64_t>(count, uint64_t(in_end - in));
         while (in < row_end && out < out_end) {
             const uint8_t header = *in++;
@@ -117,7 +120,7 @@ void psd_undo_prediction(uint8_t* data, uint64_t size, uint64_t row_bytes, int d
 }
 
 int psd_decode_plane(uint16_t method, const uint8_t* data, uint64_t size, uint8_t* plane,
-                     uint32_t rows, uint64_t row_bytes, int depth) {
+                     uint32_t rows, uint64_t row_bytes, int depth, int count_size) {
     const uint64_t plane_size = uint64_t(rows) * row_bytes;
     switch (method) {
     case 0: {
@@ -128,7 +131,7 @@ int psd_decode_plane(uint16_t method, const uint8_t* data, uint64_t size, uint8_
         return PSD_OK;
     }
     case 1:
-        return psd_decode_rle(data, size, rows, plane, plane_size);
+        return psd_decode_rle(data, size, rows, plane, plane_size, count_size);
     case 2:
     case 3: {
         uint64_t produced = 0;

@@ -34,7 +34,9 @@ int psd_read_layer_channels(PsdContext* ctx, PsdLayerRecord* layer);
 int psd_read_pattern(PsdContext* ctx, uint64_t block_end);
 void psd_free_patterns(PsdContext* ctx);
 
-// A row of zero samples as long as the longest row of any plane (a pattern's side is an unsigned
-// 16-bit value, at 16 bits a sample), for channels a layer or pattern lacks.
-inline constexpr uint64_t kPsdZeroRowBytes = 2 * 65536;
-extern const uint8_t psd_zero_row[kPsdZeroRowBytes];
+// A row of zero samples as long as the longest row of any plane (a PSB layer's side, or a
+// pattern's, an unsigned 16-bit value, at 16 bits a sample), for channels a layer or pattern
+// lacks. Zero-initialised storage that is never written: it costs the program no bytes, and its
+// pages stay the system's shared zero page.
+inline constexpr uint64_t kPsdZeroRowBytes = 2 * kPsbMaxSide;
+extern const uint8_t* const psd_zero_row;

@@ -51,11 +51,11 @@ void link_groups(PsdLayerRecord* layers, int32_t count) {
 
 // A layer info block (its own length first). Its layers replace those read before.
 int read_layer_info(PsdContext* ctx) {
-    const uint64_t length = (uint64_t(psd_read_u32(ctx)) + 1) & ~uint64_t(1);
+    const uint64_t length = (psd_read_length(ctx) + 1) & ~uint64_t(1);
     if (length < 1) return PSD_OK;
     const uint64_t start = ctx->stream.consumed;
-    const uint64_t end = start + length;
     if (length > psd_bytes_left(ctx) + 1) return PSD_ERR_SHORT; // + 1: the padding of an odd end
+    const uint64_t end = start + length;
     // A negative count says that the merged image's first alpha channel holds its transparency;
     // the layers are the same.
     int32_t count = int16_t(psd_read_u16(ctx));
@@ -114,18 +114,22 @@ int read_patterns(PsdContext* ctx, uint64_t end) {
 // The section passed over by its length; only the number of layers it holds is noted, so that
 // the merged image makes a layer of its own just for files that have none.
 int count_layers(PsdContext* ctx, uint64_t end) {
-    auto room = [&](uint64_t bytes) { return ctx->stream.consumed + bytes <= end; };
+    auto room = [&](uint64_t bytes) {
+        return ctx->stream.consumed <= end && bytes <= end - ctx->stream.consumed;
+    };
     auto count_of = [&](uint64_t info_length) {
         if (info_length < 2 || !room(2)) return 0;
         const int count = int16_t(psd_read_u16(ctx));
         return count < 0 ? -count : count;
     };
     int count = 0;
-    if (room(4)) {
-        const uint32_t info_length = psd_read_u32(ctx);
-        const uint64_t info_end = ctx->stream.consumed + ((uint64_t(info_length) + 1) & ~1ull);
+    const uint64_t length_size = psd_is_large(ctx) ? 8 : 4;
+    if (room(length_size)) {
+        const uint64_t info_length = psd_read_length(ctx);
+        const bool inside = room(info_length);
+        const uint64_t info_end = ctx->stream.consumed + ((info_length + 1) & ~1ull);
         count = count_of(info_length);
-        if (info_end < end) psd_seek(ctx, info_end);
+        if (inside && info_end < end) psd_seek(ctx, info_end);
     }
     if (room(4)) {
         const uint32_t mask_length = psd_read_u32(ctx);
@@ -134,7 +138,7 @@ int count_layers(PsdContext* ctx, uint64_t end) {
     while (count == 0 && room(12)) {
         if (!is_signature(psd_read_u32(ctx))) break;
         const uint32_t key = psd_read_u32(ctx);
-        const uint32_t block_length = psd_read_u32(ctx);
+        const uint64_t block_length = psd_read_block_length(ctx, key);
         if (!room(block_length)) break;
         const uint64_t block_end = ctx->stream.consumed + block_length;
         if (key == kLr16 || key == kLr32) count = count_of(block_length);
@@ -174,8 +178,9 @@ int read_section(PsdContext* ctx, uint64_t end) {
             result = PSD_OK;
             continue;
         }
-        const uint32_t length = psd_read_u32(ctx);
-        const uint64_t block_end = std::min(ctx->stream.consumed + length, end);
+        const uint64_t length = psd_read_block_length(ctx, key);
+        const uint64_t block_end =
+            ctx->stream.consumed + std::min(length, end - ctx->stream.consumed);
         if (key == kPatt || key == kPat2) {
             result = read_patterns(ctx, block_end);
             release_scratch(ctx);
@@ -188,7 +193,7 @@ int read_section(PsdContext* ctx, uint64_t end) {
 } // namespace
 
 int psd_read_layer_and_mask_info(PsdContext* ctx) {
-    const uint32_t length = psd_read_u32(ctx);
+    const uint64_t length = psd_read_length(ctx);
     if (length < 1) return PSD_OK;
     if (length > psd_bytes_left(ctx)) return PSD_ERR_SHORT;
     const uint64_t end = ctx->stream.consumed + length;
@@ -219,6 +224,8 @@ void psd_free_layer_record(PsdContext* ctx, PsdLayerRecord* layer) {
     layer->pixels_lent = 0;
     psd_free_held(ctx, layer->mask_pixels, layer->mask_pixels_size);
     layer->mask_pixels = nullptr;
+    psd_free_held(ctx, layer->real_mask_pixels, layer->real_mask_pixels_size);
+    layer->real_mask_pixels = nullptr;
     for (uint16_t*& range : layer->channel_ranges) {
         std::free(range);
         range = nullptr;

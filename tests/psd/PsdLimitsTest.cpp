@@ -16,7 +16,8 @@ uint64_t heldAfterLoad(const PsdContext& psd) {
     uint64_t bytes = psd_merged_block_size(&psd);
     for (int i = 0; i < psd.layer_count; ++i)
         if (!psd.layers[i].pixels_lent)
-            bytes += psd.layers[i].pixels_size + psd.layers[i].mask_pixels_size;
+            bytes += psd.layers[i].pixels_size + psd.layers[i].mask_pixels_size +
+                     psd.layers[i].real_mask_pixels_size;
     for (int i = 0; i < psd.alpha_channel_count; ++i)
         if (psd.alpha_channels[i].pixels) bytes += uint64_t(psd.width) * psd.height;
     for (int i = 0; i < psd.pattern_count; ++i)
