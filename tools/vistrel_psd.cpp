@@ -1,9 +1,11 @@
 // vistrel-psd: prints the document model the PSD reader makes of a file, as JSON.
 //
-//   vistrel-psd FILE
+//   vistrel-psd [--budget MB] FILE
 //
 // The top-level object holds "header", "resources" (by resource id), "alphaChannels", "layers"
 // (every layer record in file order, bottom first, group dividers included) and "patterns".
+// Every layer's and pattern's pixels are decoded, within the memory budget (default the viewer's:
+// the smaller of 4 GiB and half the physical memory).
 // Exit status: 0 read, 1 the reader refused the file (its status on standard error), 2 bad usage.
 
 #include "JsonWriter.h"
@@ -12,6 +14,7 @@
 #include "psd.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -213,18 +216,30 @@ void writeLayer(JsonWriter& j, const PsdContext& psd, const PsdLayerRecord& l) {
     j.endArray().endObject();
 }
 
+int usage() {
+    std::fprintf(stderr, "usage: vistrel-psd [--budget MB] FILE\n");
+    return 2;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2 || argv[1][0] == '-') {
-        std::fprintf(stderr, "usage: vistrel-psd FILE\n");
-        return 2;
+    PsdOptions options{};
+    int at = 1;
+    if (at + 1 < argc && std::strcmp(argv[at], "--budget") == 0) {
+        char* end = nullptr;
+        const unsigned long long megabytes = std::strtoull(argv[at + 1], &end, 10);
+        if (end == argv[at + 1] || *end != '\0' || megabytes == 0 || megabytes > (1ull << 40))
+            return usage();
+        options.memory_budget = uint64_t(megabytes) << 20;
+        at += 2;
     }
+    if (argc != at + 1 || argv[at][0] == '-') return usage();
+    const char* path = argv[at];
     PsdContext* psd = nullptr;
-    const int status = psd_open(&psd, argv[1]);
+    const int status = psd_open_with(&psd, path, &options);
     if (status != PSD_OK) {
-        std::fprintf(stderr, "vistrel-psd: %s: %s (%d)\n", argv[1], psd_status_text(status),
-                     status);
+        std::fprintf(stderr, "vistrel-psd: %s: %s (%d)\n", path, psd_status_text(status), status);
         return 1;
     }
     JsonWriter j(stdout);
@@ -243,6 +258,8 @@ int main(int argc, char** argv) {
         j.field("id", fixedString(p.id, sizeof p.id))
             .field("colorMode", colorModeName(p.image_mode));
         j.field("width", p.width).field("height", p.height);
+        j.key("point").beginObject().field("vertical", p.point_vertical);
+        j.field("horizontal", p.point_horizontal).endObject();
         writeRect(j, "rect", p.top, p.left, p.bottom, p.right);
         j.field("channelsRead", p.channels_read).endObject();
     }
