@@ -294,7 +294,7 @@ int read_pattern(PsdContext* ctx, PsdPattern& pattern, uint64_t end) {
     if (int status = walk_channels(ctx, layout, end)) return status;
 
     if (uint64_t(pattern.width) * pattern.height == 0 ||
-        (ctx->options && ctx->options->skip_layer_pixels))
+        (ctx->options && (ctx->options->skip_layer_pixels || ctx->options->skip_pattern_pixels)))
         return PSD_OK;
     const Plan plan = plan_for(pattern, layout, ctx->depth);
     if (int status = hold_pixels(ctx, pattern, plan)) return status;
