@@ -1,13 +1,15 @@
 // vistrel-psd: prints the document model the PSD reader makes of a file, as JSON, and writes its
 // pictures as PNG.
 //
-//   vistrel-psd [--composite OUT.png] [--export FOLDER] FILE
+//   vistrel-psd [--budget MB] [--composite OUT.png] [--export FOLDER] FILE
 //
 // The top-level object holds "header", "resources" (by resource id), "alphaChannels", "layers"
 // (every layer record in file order, bottom first, group dividers included), "patterns",
 // "composite" (whether the merged picture is real, and what the compositor leaves out) and, with
-// --export, "export" (the files written). --composite writes the layers composited; --export
-// writes the merged picture, the composite, and each layer's pixels and mask.
+// --export, "export" (the files written). Every layer's and pattern's pixels are decoded, within
+// the memory budget (default the viewer's: the smaller of 4 GiB and half the physical memory).
+// --composite writes the layers composited; --export writes the merged picture, the composite,
+// and each layer's pixels and mask.
 // Exit status: 0 read, 1 the reader refused the file (its status on standard error) or the layers
 // could not be composited, 2 bad usage or an output that cannot be written.
 
@@ -21,6 +23,7 @@
 #include "psd_composite.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -271,13 +274,25 @@ struct Arguments {
     const char* file = nullptr;
     const char* composite = nullptr;
     const char* exportFolder = nullptr;
+    uint64_t budget = 0; // bytes; 0 is the viewer's
 };
+
+// A budget in megabytes: a whole number from 1 to 2^40.
+bool parseBudget(const char* text, uint64_t& bytes) {
+    char* end = nullptr;
+    const unsigned long long megabytes = std::strtoull(text, &end, 10);
+    if (end == text || *end != '\0' || megabytes == 0 || megabytes > (1ull << 40)) return false;
+    bytes = uint64_t(megabytes) << 20;
+    return true;
+}
 
 bool parseArguments(int argc, char** argv, Arguments& args) {
     for (int i = 1; i < argc; ++i) {
         const char* a = argv[i];
         if ((!std::strcmp(a, "--composite") || !std::strcmp(a, "--export")) && i + 1 < argc) {
             (a[2] == 'c' ? args.composite : args.exportFolder) = argv[++i];
+        } else if (!std::strcmp(a, "--budget") && i + 1 < argc) {
+            if (!parseBudget(argv[++i], args.budget)) return false;
         } else if (a[0] == '-' || args.file) {
             return false;
         } else {
@@ -301,11 +316,14 @@ struct CompositePixels {
 int main(int argc, char** argv) {
     Arguments args;
     if (!parseArguments(argc, argv, args)) {
-        std::fprintf(stderr, "usage: vistrel-psd [--composite OUT.png] [--export FOLDER] FILE\n");
+        std::fprintf(stderr, "usage: vistrel-psd [--budget MB] [--composite OUT.png] "
+                             "[--export FOLDER] FILE\n");
         return 2;
     }
+    PsdOptions options{};
+    options.memory_budget = args.budget;
     PsdContext* psd = nullptr;
-    const int status = psd_open(&psd, args.file);
+    const int status = psd_open_with(&psd, args.file, &options);
     if (status != PSD_OK) {
         std::fprintf(stderr, "vistrel-psd: %s: %s (%d)\n", args.file, psd_status_text(status),
                      status);
@@ -347,6 +365,8 @@ int main(int argc, char** argv) {
         j.field("id", fixedString(p.id, sizeof p.id))
             .field("colorMode", colorModeName(p.image_mode));
         j.field("width", p.width).field("height", p.height);
+        j.key("point").beginObject().field("vertical", p.point_vertical);
+        j.field("horizontal", p.point_horizontal).endObject();
         writeRect(j, "rect", p.top, p.left, p.bottom, p.right);
         j.field("channelsRead", p.channels_read).endObject();
     }

@@ -394,17 +394,20 @@ struct PsdLayerRecord {
     uint32_t unrendered;
 };
 
-// One pattern of the global "Patt"/"Pat2" blocks.
+// One pattern of the global "Patt", "Pat2" and "Pat3" blocks.
 struct PsdPattern {
     uint32_t image_mode; // colour mode numbers as in the file header
-    uint16_t height, width;
+    // The pixels' size: the channels' array list's rectangle (at most 65535 a side).
+    uint32_t height, width;
+    // The pattern's point (vertical, horizontal) as the file gives it, which need not be its size.
+    uint16_t point_vertical, point_horizontal;
     uint32_t name_length; // UTF-16 units
     uint8_t* name;        // big-endian UTF-16 as in the file
     char id[256];         // Pascal id string's characters, zero-filled after
     uint32_t array_list_version;
     int32_t top, left, bottom, right; // rectangle of the channels' array list
     int32_t channels_read;            // written channels decoded
-    uint32_t* pixels;                 // width x height, 0xAARRGGBB
+    uint32_t* pixels;                 // width x height, 0xAARRGGBB (null when not decoded)
     uint64_t pixels_size;             // bytes of `pixels`
 };
 
@@ -461,10 +464,12 @@ struct PsdContext {
     // layer and pattern pixels, scratch buffers), and what it holds now.
     uint64_t memory_budget;
     uint64_t memory_held;
-    // The layers' and patterns' decompression-bomb account: bytes their channels must fill, and
-    // twice what the channel data present in the file can produce at best.
+    // The layers' and patterns' decompression-bomb account, one for the whole file: bytes their
+    // channels must fill, twice what the channel data present in the file can produce at best,
+    // and the bytes their pixels are held in (4 a pixel, what the rule's floor is measured on).
     uint64_t layer_bytes_wanted;
     uint64_t layer_bytes_possible;
+    uint64_t layer_bytes_held;
     const PsdOptions* options; // valid only during psd_open
 };
 
@@ -485,8 +490,12 @@ struct PsdOptions {
     // Pass the layer and mask information section over by its length (the merged picture only).
     uint8_t skip_layers;
     // Read the layer records, masks, blocks and patterns, but pass each layer's channel image
-    // data over by its length: no layer or mask pixels (for callers that show the merged picture).
+    // data and each pattern's channels over by their lengths: no layer, mask or pattern pixels
+    // (for callers that show the merged picture).
     uint8_t skip_layer_pixels;
+    // Pass each pattern's channels over by their lengths (implied by skip_layer_pixels): for
+    // callers that composite the layers, which draw no pattern.
+    uint8_t skip_pattern_pixels;
     // Called once the header is read; a non-zero result ends the load with that result, before
     // anything past the header is read.
     int (*check_header)(const PsdContext* header);

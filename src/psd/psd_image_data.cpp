@@ -279,7 +279,9 @@ int psd_read_image_data(PsdContext* ctx) {
     if (!psd_has_conversion(ctx)) return PSD_ERR_NO_CONVERSION;
     const uint64_t rest_size = psd_bytes_left(ctx);
     const uint64_t planes_size = row_bytes(ctx) * ctx->height * ctx->channel_count;
-    if (psd_bomb(planes_size, psd_best_output(method, rest_size))) return PSD_ERR_SHORT;
+    // Held: the merged pixels at 4 bytes each, and the planes on their way there.
+    const uint64_t held = uint64_t(ctx->width) * ctx->height * 4 + planes_size;
+    if (psd_bomb(held, planes_size, psd_best_output(method, rest_size))) return PSD_ERR_SHORT;
 
     // The rest of the file, read through the file descriptor where the stream has one.
     Source source;

@@ -55,6 +55,12 @@ void psd_undo_prediction(uint8_t* data, uint64_t size, uint64_t row_bytes, int d
 // `row_bytes` bytes: 0, -20 (method above 3) or -101 (ZIP).
 int psd_decode_plane(uint16_t method, const uint8_t* data, uint64_t size, uint8_t* plane,
                      uint32_t rows, uint64_t row_bytes, int depth, int count_size = 2);
+// The same, written only as far as the data reaches, so that its cost follows the data rather
+// than the plane's size: `rows_reached` receives the rows it wrote (the last completed with
+// zeros); the plane's later rows are left as they were.
+int psd_decode_plane_rows(uint16_t method, const uint8_t* data, uint64_t size, uint8_t* plane,
+                          uint32_t rows, uint64_t row_bytes, int depth, uint32_t* rows_reached,
+                          int count_size = 2);
 // Bytes of one row and of one plane of `width` x `height` samples at `depth` bits.
 inline uint64_t psd_row_bytes(uint64_t width, int depth) {
     return depth == 1 ? (width + 7) / 8 : width * uint64_t(depth / 8);
@@ -96,6 +102,10 @@ void psd_free_large(void* block, uint64_t bytes);
 // it, or PSD_ERR_MEMORY.
 int psd_alloc_held(PsdContext* ctx, uint64_t bytes, void** block);
 void psd_free_held(PsdContext* ctx, void* block, uint64_t bytes);
+// Bytes held outside the large buffers (records that grow with the file's counts) against the
+// same budget: 0 or PSD_ERR_BUDGET. Released with psd_release.
+int psd_hold(PsdContext* ctx, uint64_t bytes);
+void psd_release(PsdContext* ctx, uint64_t bytes);
 // Grows a scratch buffer to hold `need` bytes: to the larger of twice its capacity, the need and
 // `floor`; its old contents are not kept. 0, PSD_ERR_BUDGET or PSD_ERR_MEMORY (capacity 0).
 int psd_grow_scratch(PsdContext* ctx, uint8_t** buffer, uint64_t* capacity, uint64_t need,
@@ -103,14 +113,16 @@ int psd_grow_scratch(PsdContext* ctx, uint8_t** buffer, uint64_t* capacity, uint
 
 // The decompression-bomb rule, the program's one size rule (DecodeLimits.h) on plane bytes: a
 // picture may not need more bytes than twice what the data present in the file can produce at
-// its method's best ratio (raw 1:1, PackBits 64:1, ZIP 1032:1), with a floor of 64 MB below
-// which nothing is refused. Files cut short still decode as long as they hold about half their
+// its method's best ratio (raw 1:1, PackBits 64:1, ZIP 1032:1), unless what it is held in stays
+// under the floor of 64 MB. Files cut short still decode as long as they hold about half their
 // data.
 // The most bytes `data_bytes` of channel data compressed by `method` (0 to 3) can produce.
 uint64_t psd_best_output(uint16_t method, uint64_t data_bytes);
-// Whether `wanted` bytes from data that can produce at most `best_output` bytes is a bomb.
-inline bool psd_bomb(uint64_t wanted, uint64_t best_output) {
-    return !vistrel::bytesFitTheirData(wanted, wanted, best_output);
+// Whether pixels held in `held` bytes whose planes need `wanted` bytes, from data that can
+// produce at most `best_output` bytes, are a bomb. The floor is measured on the held bytes: a
+// 1-bit plane is held at 32 bits a pixel.
+inline bool psd_bomb(uint64_t held, uint64_t wanted, uint64_t best_output) {
+    return !vistrel::bytesFitTheirData(held, wanted, best_output);
 }
 
 // Colour rules shared by colour structures and the merged image.

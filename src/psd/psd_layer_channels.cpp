@@ -169,7 +169,10 @@ int psd_read_layer_channels(PsdContext* ctx, PsdLayerRecord* layer) {
     wanted = std::max(wanted, colour.size * uint64_t(psd_color_planes(ctx->color_mode)));
     ctx->layer_bytes_wanted += wanted;
     ctx->layer_bytes_possible += possible;
-    if (psd_bomb(ctx->layer_bytes_wanted, ctx->layer_bytes_possible)) return PSD_ERR_SHORT;
+    ctx->layer_bytes_held +=
+        uint64_t(colour.width) * colour.rows * 4 + uint64_t(mask.width) * mask.rows;
+    if (psd_bomb(ctx->layer_bytes_held, ctx->layer_bytes_wanted, ctx->layer_bytes_possible))
+        return PSD_ERR_SHORT;
 
     const uint64_t slots = uint64_t(layer->channel_count) * ctx->slot_size;
     if (int status =

@@ -29,8 +29,8 @@ void psd_free_layer_entry(uint32_t type, void* record);
 int psd_read_layer_record(PsdContext* ctx, PsdLayerRecord* layer, uint64_t info_end);
 // One layer's channel image data, decoded into its pixels and user mask.
 int psd_read_layer_channels(PsdContext* ctx, PsdLayerRecord* layer);
-// One pattern of a "Patt"/"Pat2" block ending at `block_end`; the stream ends at the pattern's
-// end whatever the result.
+// One pattern of a "Patt", "Pat2" or "Pat3" block ending at `block_end`; the stream ends at the
+// pattern's end whatever the result.
 int psd_read_pattern(PsdContext* ctx, uint64_t block_end);
 void psd_free_patterns(PsdContext* ctx);
 

@@ -1,6 +1,6 @@
 // The layer and mask information section: the layer info (records, then every layer's channel
 // image data), the group links, the global layer mask, and the global additional-information
-// blocks, of which the 16-bit layers ("Lr16") and the patterns ("Patt", "Pat2") are read.
+// blocks, of which the 16-bit layers ("Lr16") and the patterns ("Patt", "Pat2", "Pat3") are read.
 //
 // Every block ends where its own length says, whatever its readers consumed: the image data that
 // follows the section is found at the section's end even when a writer left a block unpadded.
@@ -17,6 +17,7 @@ constexpr uint32_t kLr16 = psd_key("Lr16");
 constexpr uint32_t kLr32 = psd_key("Lr32");
 constexpr uint32_t kPatt = psd_key("Patt");
 constexpr uint32_t kPat2 = psd_key("Pat2");
+constexpr uint32_t kPat3 = psd_key("Pat3");
 
 // The smallest layer record: rectangle 16, channel count 2, signature 4, blend key 4, opacity,
 // clipping, flags and filler 4, extra data length 4.
@@ -29,6 +30,7 @@ bool is_signature(uint32_t value) {
 void release_layers(PsdContext* ctx, PsdLayerRecord* layers, int32_t count) {
     for (int32_t i = 0; layers && i < count; ++i)
         psd_free_layer_record(ctx, &layers[i]);
+    if (layers) psd_release(ctx, uint64_t(count) * sizeof(PsdLayerRecord));
     std::free(layers);
 }
 
@@ -64,8 +66,13 @@ int read_layer_info(PsdContext* ctx) {
 
     PsdLayerRecord* layers = nullptr;
     if (count > 0) {
+        // The records count against the budget like the pixels they will hold.
+        if (int status = psd_hold(ctx, uint64_t(count) * sizeof(PsdLayerRecord))) return status;
         layers = static_cast<PsdLayerRecord*>(std::calloc(size_t(count), sizeof(PsdLayerRecord)));
-        if (!layers) return PSD_ERR_MEMORY;
+        if (!layers) {
+            psd_release(ctx, uint64_t(count) * sizeof(PsdLayerRecord));
+            return PSD_ERR_MEMORY;
+        }
     }
     int status = PSD_OK;
     for (int32_t i = 0; status == PSD_OK && i < count; ++i)
@@ -99,8 +106,8 @@ void read_global_mask(PsdContext* ctx, uint64_t section_end) {
     psd_seek(ctx, end < section_end ? end : section_end);
 }
 
-// "Patt"/"Pat2": patterns one after another while a pattern's length field fits. The block's
-// result is the last pattern's.
+// "Patt", "Pat2", "Pat3": patterns one after another while a pattern's length field fits. The
+// block's result is the last pattern's.
 int read_patterns(PsdContext* ctx, uint64_t end) {
     int status = PSD_OK;
     while (end > ctx->stream.consumed && end - ctx->stream.consumed >= 4) {
@@ -181,7 +188,7 @@ int read_section(PsdContext* ctx, uint64_t end) {
         const uint64_t length = psd_read_block_length(ctx, key);
         const uint64_t block_end =
             ctx->stream.consumed + std::min(length, end - ctx->stream.consumed);
-        if (key == kPatt || key == kPat2) {
+        if (key == kPatt || key == kPat2 || key == kPat3) {
             result = read_patterns(ctx, block_end);
             release_scratch(ctx);
         }

@@ -141,15 +141,24 @@ void StartPage::paint(Canvas& canvas, Size page) {
 
 void StartPage::drawSkinned(Canvas& canvas, Picture& background, Size page) {
     if (!renderer_) return;
-    Picture composed;
-    if (!composed.copyFrom(background)) return;
+    const Size size{std::min(page.width, background.width()),
+                    std::min(page.height, background.height())};
+    if (composedFrom_ != &background || composed_.width() != size.width ||
+        composed_.height() != size.height) {
+        composedFrom_ = nullptr;
+        if (size.width < 1 || size.height < 1 ||
+            !composed_.create(size.width, size.height, 32, false))
+            return;
+        copyBlock(composed_, {0, 0}, background, Rect::at({0, 0}, size));
+        composedFrom_ = &background;
+    }
     for (StartButton button : kStartButtons) {
         Picture* strip = skin_.button(button, true);
         const std::optional<Rect> rect = buttonRect(button, page);
         // A strip of another depth than the background's is not drawn; its button still works.
-        if (strip && rect) copyFrame(composed, rect->topLeft(), *strip, int(states_[at(button)]));
+        if (strip && rect) copyFrame(composed_, rect->topLeft(), *strip, int(states_[at(button)]));
     }
-    renderer_->drawShaped(canvas, composed, page);
+    renderer_->drawShaped(canvas, composed_, page);
 }
 
 void StartPage::drawPlain(Canvas& canvas, Size page) {

@@ -87,6 +87,10 @@ private:
     TextExtent linkExtent();
 
     SkinPictures skin_;
+    // The skinned page as the window shows it: the background cut to the window's size, made
+    // once; every draw puts the buttons' frames on it (each covers its place whole).
+    Picture composed_;
+    const Picture* composedFrom_ = nullptr;
     WindowHost* host_ = nullptr;
     Renderer* renderer_ = nullptr;
     States states_ = {ButtonState::Normal, ButtonState::Normal, ButtonState::Normal};

@@ -204,8 +204,8 @@ TEST(PsdLayers, OtherColourModesConvertAsTheMergedImage) {
 TEST(PsdPatterns, EveryImageModeConvertsAsAFlatFileOfTheSamePlanes) {
     auto [status, psd] = loadFile("gen_patterns.psd");
     ASSERT_EQ(status, PSD_OK) << psd_status_text(status);
-    ASSERT_EQ(psd->pattern_count, 14); // twelve in "Patt", two in "Pat2"
-    for (int p = 0; p < 13; ++p) {
+    ASSERT_EQ(psd->pattern_count, 15); // twelve in "Patt", two in "Pat2", one in "Pat3"
+    for (int p : {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 14}) {
         const PsdPattern& pattern = psd->patterns[p];
         auto flat = loadFile("gen_patterns." + std::to_string(p) + ".psd");
         ASSERT_EQ(flat.status, PSD_OK) << p;
@@ -214,8 +214,12 @@ TEST(PsdPatterns, EveryImageModeConvertsAsAFlatFileOfTheSamePlanes) {
                                flat.psd->merged))
             << "pattern " << p << " mode " << pattern.image_mode;
     }
-    EXPECT_EQ(psd->patterns[11].channels_read, 3); // the unwritten and the short one passed over
+    // Entries without data, as the format marks them, and a short one are passed over; the
+    // palette's padding is not the array list; a point of 0, 0 is no size (the rectangle is).
+    EXPECT_EQ(psd->patterns[11].channels_read, 3);
     EXPECT_STREQ(psd->patterns[3].id, "id");
+    EXPECT_EQ(psd->patterns[14].point_vertical, 0);
+    EXPECT_EQ(psd->patterns[14].width, 4u);
     // Sides are unsigned: 0x8001 wide, not negative.
     const PsdPattern& wide = psd->patterns[13];
     ASSERT_EQ(wide.width, 0x8001);

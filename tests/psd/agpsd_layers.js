@@ -99,6 +99,9 @@ function write(dir) {
               data: image(7, 5, (x, y) => [(x * 30) & 255, (y * 50) & 255, 77, 255]).data },
             { name: 'Fade', id: 'another-id', x: 9, y: 3, bounds: { x: 0, y: 0, w: 3, h: 9 },
               data: image(3, 9, (x, y) => [9, 8, 7, (y * 28) & 255]).data },
+            // No point: its size is its bounds alone.
+            { name: 'Bounds', id: 'third-id', x: 0, y: 0, bounds: { x: 0, y: 0, w: 6, h: 4 },
+              data: image(6, 4, (x, y) => [x * 40, y * 60, 200, 255]).data },
         ],
     };
     // The same layers saved without a merged picture, as writers do with compatibility off.

@@ -163,6 +163,24 @@ TEST_F(StartPageTest, OddStripsAreNotDrawnAndMissingOnesKeepThePlainHitAreas) {
     EXPECT_EQ(host_.closes, 1);
 }
 
+TEST_F(StartPageTest, ABackgroundLargerThanTheScreenGivesThePlainPage) {
+    // One pixel wider than the 1920 x 1080 screen: refused from its header. A strip may be as
+    // wide as four screens, but no higher than one.
+    MakeSkin();
+    Write("Bkgnd.png", 1921, 2, [](int, int) { return kPage; });
+    Create();
+    EXPECT_FALSE(host_.translucent);
+    EXPECT_EQ(host_.geometry.size(), (Size{350, 300}));
+
+    Write("Bkgnd.png", 1920, 1080, [](int, int) { return kPage; });
+    Write("BtnClose.png", 76, 1081, Strip(19, kClose));
+    Do(Action::ShowStartPage);
+    EXPECT_TRUE(host_.translucent);
+    EXPECT_EQ(host_.geometry.size(), (Size{1920, 1080}));
+    EXPECT_EQ(Shown(1900, 10), kPage); // no close frame drawn
+    EXPECT_EQ(Shown(1870, 10), kHelp);
+}
+
 TEST_F(StartPageTest, PlainPageWithoutAUsableBackgroundAndItsButtonsLooks) {
     const Pixels flat = [](int, int) { return kPage; };
     Write("Bkgnd.png", 400, 300, flat, false); // 24-bit: no skin
