@@ -8,6 +8,11 @@ namespace vistrel {
 
 namespace {
 
+// The modifier that belongs to a key's own character, not to the placement: Ctrl+V, and "*",
+// which is Shift and a digit on most keyboards.
+constexpr Modifiers kControlTyping{true, false};
+constexpr Modifiers kShiftTyping{false, true};
+
 // What a click on one of the start page's buttons does: what the menu's command does.
 MenuCommand commandOf(StartButton button) {
     switch (button) {
@@ -56,8 +61,10 @@ void ViewerWindow::perform(Action action, Point pointer) {
         apply(placement_.moveToScreenEdge(ScreenEdge::Bottom, screen));
         break;
     case Action::ToggleFitToScreen:
-        // Unlike the double click, the key neither ends a zoom nor stores the setting.
-        apply(placement_.flipFit());
+        // Unlike the double click, the key neither ends a zoom nor stores the setting. Shift
+        // types "*" on most keyboards: it asks for no centre to be kept.
+        placement_.flipFit();
+        relayout(nullptr, kShiftTyping);
         break;
     case Action::ZoomIn:
     case Action::ZoomOut:
@@ -67,8 +74,8 @@ void ViewerWindow::perform(Action action, Point pointer) {
     case Action::Paste: {
         ClipboardBitmap bitmap;
         if (desktop_ && desktop_->clipboardImage(bitmap) && pictures_.adopt(bitmap.description()))
-            showCurrent(true); // caption "Snapshot [WxH]"
-        stopSlideShow();       // also when the clipboard held no picture
+            showCurrent(kControlTyping); // caption "Snapshot [WxH]"
+        stopSlideShow();                 // also when the clipboard held no picture
         break;
     }
     case Action::ShowStartPage:

@@ -100,13 +100,14 @@ private:
     Picture* paintedPicture();
 
     // --- placement, carried out
-    // Leaves the start page for the current record and lays it out. `pasting`: see relayout.
-    void showCurrent(bool pasting = false);
+    // Leaves the start page for the current record and lays it out. `typing`: see relayout.
+    void showCurrent(Modifiers typing = {});
     // Sizes and places the window for the picture on show, applies it and repaints. `anchor`
     // (client coordinates) is the point a fit by double click or menu keeps under the cursor.
-    // The modifiers held keep the window's top-left corner (Ctrl, unless it belongs to the Ctrl+V
-    // of a paste) or its centre (Shift).
-    void relayout(const Point* anchor, bool pasting = false);
+    // The modifiers held keep the window's top-left corner (Ctrl) or its centre (Shift), unless
+    // they are `typing`: part of the key that asked (the Ctrl of Ctrl+V, the Shift that types
+    // "*").
+    void relayout(const Point* anchor, Modifiers typing = {});
     // Carries out what a placement operation asks of the real window; `anchor` for a LayOut.
     void apply(WindowPlacement::Change change, const Point* anchor = nullptr);
     bool toggleFitToScreen(Point anchor);

@@ -36,12 +36,14 @@ bool WindowPlacement::layOut(Size picture, const Rect& screen, Modifiers keys,
     window_ = fitToScreen_ && largerThan(picture, screen) ? vistrel::fitToScreen(picture, screen)
                                                           : naturalSize(picture, screen);
     const bool resized = window_.size() != previous.size();
-    if (keys.control) {
-        window_ = window_.movedTo(before.topLeft());
-    } else if (keys.shift) {
+    if (keys.control || keys.shift) {
         const Point centre = before.centre();
-        window_ =
-            window_.movedTo({centre.x - window_.width() / 2, centre.y - window_.height() / 2});
+        window_ = window_.movedTo(
+            keys.control ? before.topLeft()
+                         : Point{centre.x - window_.width() / 2, centre.y - window_.height() / 2});
+        // A corner or centre kept from a window larger than the screen may leave a small one
+        // far off it.
+        window_ = broughtOnScreen(window_, screen);
     } else if (lock_.locked()) {
         window_ = placedAtLock(window_.size(), lock_);
         // A fit by double click keeps the clicked picture point under the cursor, over the lock

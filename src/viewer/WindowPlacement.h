@@ -44,8 +44,9 @@ public:
     // --- laying a picture out
     // Sizes the window for a picture of `picture` (fitted when fit to screen is on and it is
     // larger, else natural) and places it: keeping the top-left corner (`keys.control`) or the
-    // centre (`keys.shift`), else at the lock place, where a fit by double click or menu keeps
-    // the picture point under `anchor` (client coordinates) under the cursor; else centred.
+    // centre (`keys.shift`), brought back onto the screen when that leaves it mostly off, else
+    // at the lock place, where a fit by double click or menu keeps the picture point under
+    // `anchor` (client coordinates) under the cursor; else centred.
     // Whether the size changed from the one the fit was measured against.
     bool layOut(Size picture, const Rect& screen, Modifiers keys, const Point* anchor);
     // The page without a picture: always centred, a lock place holds pictures only.

@@ -308,9 +308,28 @@ def case_big_picture_fitted(s):
     wait_for("the natural size", lambda: s.window()[1:5] == (0, 0, 4000, 3000))
     s.expect_pixels({(10, 10): RED, (1910, 1070): RED})  # the top-left quarter fills the screen
     check("NoneScale" not in s.stored_settings(), "the key stored the setting")
-    # "*" of the main keyboard is Shift+8, and Shift keeps the window's centre (2000, 1500).
+    # "*" of the main keyboard is Shift+8: that Shift keeps no centre, the window is centred.
     s.key(window, "asterisk")
-    wait_for("the fitted window", lambda: s.window()[1:5] == (1280, 960, 1440, 1080))
+    wait_for("the fitted window", lambda: s.window()[1:5] == (240, 0, 1440, 1080))
+    s.expect_pixels({(250, 10): RED, (1670, 1070): YELLOW})
+    s.key(window, "Escape")
+    s.expect_exit(0)
+
+
+def case_kept_corner_stays_on_screen(s):
+    """Ctrl keeps the window's top-left corner for the next picture, but never so that the window
+    ends mostly off the screen: from a big picture shown at its bottom-right, a small one comes
+    back onto the screen."""
+    s.settings("[General]\nNoneScale=1\n")
+    quadrants((4000, 3000)).save(s.path("folder", "a.jpg"), quality=95)
+    Image.new("RGB", (640, 480), GREEN).save(s.path("folder", "b.png"))
+    s.start(s.path("folder", "a.jpg"))
+    window, x, y, w, h, title = s.window()
+    check((x, y) == (-2080, -1920), "geometry %r" % ((x, y, w, h),))
+    s.key(window, "ctrl+Right")
+    wait_for("b.png", lambda: s.window()[5] == "b.png [640x480]")
+    wait_for("b.png on the screen", lambda: s.window()[1:5] == (0, 0, 640, 480))
+    s.expect_pixels({(5, 5): GREEN, (635, 475): GREEN})
     s.key(window, "Escape")
     s.expect_exit(0)
 

@@ -57,6 +57,30 @@ TEST_F(Placement, CtrlHeldWhileSteppingKeepsTheTopLeft) {
     EXPECT_EQ(host_.geometry, (Rect{760, 390, 960, 490}));
 }
 
+TEST_F(Placement, AKeptCornerOrCentreNeverLeavesTheWindowMostlyOffTheScreen) {
+    platform_.settings["NoneScale"] = "1";
+    window_.readSettings();
+    AddFile("a.png", 4000, 3000);
+    AddFile("b.png", 640, 480);
+    CreateAndOpen("a.png");
+    Do(Action::ShowRightEdge);
+    Do(Action::ShowBottomEdge);
+    EXPECT_EQ(host_.geometry, Rect::at({-2080, -1920}, {4000, 3000}));
+    host_.keys = {true, false}; // the top-left (-2080, -1920) would hide b.png
+    Do(Action::NextPicture);
+    EXPECT_EQ(host_.geometry, Rect::at({0, 0}, {640, 480}));
+}
+
+TEST_F(Placement, TheShiftThatTypesTheFitKeyKeepsNoCentre) {
+    platform_.settings["NoneScale"] = "1";
+    window_.readSettings();
+    AddFile("a.png", 4000, 3000);
+    CreateAndOpen("a.png"); // at natural size from the top-left, centre (2000, 1500)
+    host_.keys = {false, true};
+    Do(Action::ToggleFitToScreen);
+    EXPECT_EQ(host_.geometry, Rect::at({240, 0}, {1440, 1080}));
+}
+
 TEST_F(Placement, StoredLockPlaceHoldsThePictureAndADragMovesItsAnchor) {
     platform_.settings = {{"LockPlace", "8"}, {"xLockPlace", "1900"}, {"yLockPlace", "1000"}};
     AddFile("a.png", 300, 200);
