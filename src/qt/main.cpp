@@ -56,7 +56,8 @@ int main(int argc, char** argv) {
         vistrel::Prefetcher::exitIfWorkerAbandoned(1); // the start-up decode may still run
         return 1;
     }
-    // A session's end (SIGTERM) or Ctrl+C closes the window as Esc does.
+    // A session's end (SIGTERM), Ctrl+C or the terminal closing (SIGHUP) closes the window as
+    // Esc does.
     vistrel::QuitOnSignals quit([&host] { host.postClose(); });
     // What a crashed or killed instance left for file managers; once the window is up, so that
     // the clearing does not hold back its creation.

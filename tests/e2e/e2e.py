@@ -13,6 +13,7 @@ import os
 import glob
 import json
 import shutil
+import signal
 import struct
 import subprocess
 import sys
@@ -949,40 +950,51 @@ def case_wallpaper_in_a_format_desktops_cannot_read(s):
     s.expect_exit(0)
 
 
-def case_temporary_files_end_with_the_program(s):
-    """A pasted picture dragged out leaves a file for the file manager until the program ends:
-    SIGTERM ends it cleanly with the file gone; what a killed run left goes at the next start."""
+def paste_and_drag_out(s):
+    """Starts the program, pastes the clipboard's picture and drags it out; the file offered."""
     folder = os.path.join(s.env["XDG_RUNTIME_DIR"], "vistrel")
+    s.start()
+    window = s.window(titled=False)[0]
+    s.key(window, "ctrl+v")
+    wait_for("the pasted picture", lambda: s.window()[5] == "Snapshot [120x80]")
+    s.xdotool("mousemove", "960", "540", "keydown", "ctrl", "mousedown", "1", "sleep", "0.2",
+              "mousemove", "950", "530", "sleep", "0.3", "mousemove", "400", "300", "sleep",
+              "0.3", "mouseup", "1", "keyup", "ctrl")
+    return wait_for("the file offered", lambda: glob.glob(folder + "/run-*/vtl*.bmp"))[0]
+
+
+def clipboard_picture(s):
+    """A process that owns the clipboard with a 120 x 80 picture (in the foreground, -quiet)."""
     png = s.path("clip.png")
     quadrants((120, 80)).save(png)
     owner = subprocess.Popen(["xclip", "-quiet", "-selection", "clipboard", "-t", "image/png",
                               "-i", png], env=s.env, stdout=subprocess.DEVNULL,
                              stderr=subprocess.DEVNULL)
+    s.others.append(owner)
 
-    def dragged_out():
-        """Starts the program, pastes and drags the picture out; the file offered."""
-        s.start()
-        window = s.window(titled=False)[0]
-        s.key(window, "ctrl+v")
-        wait_for("the pasted picture", lambda: s.window()[5] == "Snapshot [120x80]")
-        s.xdotool("mousemove", "960", "540", "keydown", "ctrl", "mousedown", "1", "sleep", "0.2",
-                  "mousemove", "950", "530", "sleep", "0.3", "mousemove", "400", "300", "sleep",
-                  "0.3", "mouseup", "1", "keyup", "ctrl")
-        return wait_for("the file offered", lambda: glob.glob(folder + "/run-*/vtl*.bmp"))[0]
 
-    try:
-        offered = dragged_out()
-        s.program.kill()  # a crash: nothing is cleared
-        s.program.wait()
-        check(os.path.exists(offered), "a killed run cleared its files")
-        offered_again = dragged_out()
-        wait_for("what the killed run left to go", lambda: not os.path.exists(offered))
-        s.program.terminate()
-        s.expect_exit(0)
-        check(not os.path.exists(os.path.dirname(offered_again)), "files left after SIGTERM")
-    finally:
-        owner.kill()
-        owner.wait()
+def case_temporary_files_end_with_the_program(s):
+    """A pasted picture dragged out leaves a file for the file manager until the program ends:
+    SIGTERM ends it cleanly with the file gone; what a killed run left goes at the next start."""
+    clipboard_picture(s)
+    offered = paste_and_drag_out(s)
+    s.program.kill()  # a crash: nothing is cleared
+    s.program.wait()
+    check(os.path.exists(offered), "a killed run cleared its files")
+    offered_again = paste_and_drag_out(s)
+    wait_for("what the killed run left to go", lambda: not os.path.exists(offered))
+    s.program.terminate()
+    s.expect_exit(0)
+    check(not os.path.exists(os.path.dirname(offered_again)), "files left after SIGTERM")
+
+
+def case_terminal_closing_ends_the_program_cleanly(s):
+    """SIGHUP, the terminal the program was started from closing, ends it as SIGTERM does."""
+    clipboard_picture(s)
+    offered = paste_and_drag_out(s)
+    s.program.send_signal(signal.SIGHUP)
+    s.expect_exit(0)
+    check(not os.path.exists(os.path.dirname(offered)), "files left after SIGHUP")
 
 
 CASES = {name[len("case_"):]: f for name, f in globals().items() if name.startswith("case_")}
