@@ -623,6 +623,69 @@ def case_undecodable_file(s):
     s.expect_exit(0)
 
 
+def case_failures_are_said_on_standard_error(s):
+    """A picture of the command line that does not open leaves the start page up, as before, and
+    says why on standard error; an unknown option gets a usage line and status 2."""
+    broken = s.path("pictures", "broken.png")
+    with open(broken, "wb") as f:
+        f.write(b"\x89PNG\r\n\x1a\n" + b"\x00\x00\x00\x0dIHDR" + b"\xff" * 40)
+    os.makedirs(s.path("pictures", "folder.png", "x"))
+    for path, reason in ((s.path("pictures", "missing.png"),
+                          "the file cannot be opened: No such file or directory (cannot-open)"),
+                         (broken, "the header or data is damaged (malformed)"),
+                         (s.path("pictures", "folder.png"), "not a regular file (not-regular-file)")):
+        s.start(path)
+        window = expect_start_page(s)
+        s.key(window, "Escape")
+        s.expect_exit(0)
+        said = s.program.stderr.read().decode()
+        check("vistrel: %s: %s\n" % (path, reason) in said, "standard error %r" % said)
+    result = subprocess.run([s.vistrel, "--bogus"], env=s.env, capture_output=True, text=True,
+                            timeout=WAIT)
+    check(result.returncode == 2 and "unknown option '--bogus'" in result.stderr and
+          "Usage: vistrel" in result.stderr, "%d %r" % (result.returncode, result.stderr))
+
+
+def case_several_arguments_are_the_list(s):
+    """`vistrel b.png c.png a.png` steps through the three in that order, across folders; a
+    missing one is said and left out."""
+    Image.new("RGB", (300, 200), RED).save(s.path("one", "a.png"))
+    Image.new("RGB", (400, 200), GREEN).save(s.path("one", "b.png"))
+    Image.new("RGB", (500, 200), BLUE).save(s.path("two", "c.png"))
+    s.start(s.path("one", "b.png"), s.path("two", "c.png"), s.path("one", "gone.png"),
+            s.path("one", "a.png"))
+    window = s.window()[0]
+    check(s.window()[5] == "b.png [400x200]", "first %r" % s.window()[5])
+    for key, name in (("Right", "c.png [500x200]"), ("Right", "a.png [300x200]"),
+                      ("Right", "a.png [300x200]"), ("Left", "c.png [500x200]"),
+                      ("Up", "b.png [400x200]")):
+        s.key(window, key)
+        wait_for("the caption " + name, lambda: s.window()[5] == name)
+    s.key(window, "Escape")
+    s.expect_exit(0)
+    said = s.program.stderr.read().decode()
+    check(s.path("one", "gone.png") + ": the file cannot be opened" in said, "stderr %r" % said)
+
+
+def case_steps_from_a_file_that_did_not_open(s):
+    """A file that cannot be read, opened directly: the arrow keys step from its place in its
+    folder, past files that do not decode, as if it had been shown."""
+    Image.new("RGB", (300, 200), RED).save(s.path("folder", "a.png"))
+    with open(s.path("folder", "b.png"), "wb") as f:
+        f.write(b"not a picture")
+    Image.new("RGB", (500, 200), BLUE).save(s.path("folder", "c.png"))
+    s.start(s.path("folder", "b.png"))
+    window = expect_start_page(s)
+    s.key(window, "Right")
+    wait_for("c.png", lambda: s.window()[5] == "c.png [500x200]")
+    window = s.window()[0]
+    s.expect_pixels({at(s.window()[1:3], (5, 5)): BLUE})
+    s.key(window, "Left")
+    wait_for("a.png, past b.png", lambda: s.window()[5] == "a.png [300x200]")
+    s.key(window, "Escape")
+    s.expect_exit(0)
+
+
 def case_step_through_folder(s):
     window, x, y, w, h, title = three_pictures(s)
     check(title == "1.png [400x200]", "title %r" % title)
@@ -863,7 +926,8 @@ def case_fifo_in_folder(s):
 def case_help_and_version(s):
     """--help and --version print a short text and end, without a display."""
     environment = {key: value for key, value in s.env.items() if key != "DISPLAY"}
-    for argument, start in (("--help", "Usage: vistrel [PICTURE]\n"), ("--version", "vistrel ")):
+    for argument, start in (("--help", "Usage: vistrel [--new-window] [PICTURE...]\n"),
+                            ("--version", "vistrel ")):
         result = subprocess.run([s.vistrel, argument], env=environment, capture_output=True,
                                 text=True, timeout=WAIT)
         check(result.returncode == 0 and result.stdout.startswith(start),

@@ -17,10 +17,11 @@ TEST_F(Placement, StoredNoneScaleStartsABigPictureAtNaturalSizeAndReleasesTheWor
         AddFile("next.jpg", 10, 10);
         ViewerWindow window(decodeWith(decoder_));
         ViewerApp app;
-        app.beginOpening("\"" + Path("big.jpg") + "\"",
-                         [&](CachedPicture& record, const char* path, const auto& policy) {
-                             return decoder_->decode(record, path, policy.wait());
-                         });
+        app.beginOpening({Path("big.jpg")}, [&](CachedPicture& record, const char* path,
+                                                const auto& policy) {
+            return decoder_->decode(record, path, policy.wait()) ? kOk
+                                                                 : DecodeResult(Refusal::Malformed);
+        });
         ASSERT_TRUE(app.start(window, host_));
         EXPECT_EQ(host_.geometry, (Rect{-2080, -1920, 1920, 1080}));
         // 2 is no "natural size" setting: fit stays on for the pictures that follow.
