@@ -53,6 +53,9 @@ public:
     virtual DecodeResult decodeSystemPicture(const uint8_t* data, std::size_t size,
                                              SystemImageSink& sink) = 0;
 
+    // Device pixels to a pixel of the desktop's scale (2 on a screen scaled to 200 %): what the
+    // program draws at a fixed size in its own pixels is that much larger on the screen.
+    virtual double screenScale() { return 1.0; }
     // Size of one line of UTF-8 text in the desktop's default font. Unless a platform knows
     // better: 7 x 13 pixels a byte.
     virtual TextExtent textExtent(const char* text);

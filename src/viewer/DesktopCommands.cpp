@@ -10,6 +10,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
+
 namespace vistrel {
 
 namespace {
@@ -87,8 +89,12 @@ bool DragOutPicture(Desktop& desktop, CachedPicture* current) {
 std::string UserGuidePath(const std::string& programFolder) {
     if (programFolder.empty()) return {};
     for (const char* place : {"/vistrel-guide.html", "/../share/vistrel/vistrel-guide.html"}) {
-        std::string path = programFolder + place;
-        if (::access(path.c_str(), R_OK) == 0) return path;
+        const std::string path = programFolder + place;
+        if (::access(path.c_str(), R_OK) != 0) continue;
+        // The address the browser shows: /usr/share/..., not /usr/bin/../share/...
+        std::error_code error;
+        const std::filesystem::path plain = std::filesystem::canonical(path, error);
+        return error ? path : plain.string();
     }
     return {};
 }

@@ -32,7 +32,8 @@ bool ShowInFolder(Desktop& desktop, const CachedPicture* current, bool startPage
 bool DragOutPicture(Desktop& desktop, CachedPicture* current);
 
 // The user guide page (made from the README at build time): beside the program, else in the
-// installed data folder ../share/vistrel/ next to the program's folder. Empty when neither exists.
+// installed data folder ../share/vistrel/ next to the program's folder, as a path without "..".
+// Empty when neither exists.
 std::string UserGuidePath(const std::string& programFolder);
 // The folder the running program lies in; empty when it cannot be told.
 std::string ProgramFolder();

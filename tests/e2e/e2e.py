@@ -556,6 +556,15 @@ def case_start_page(s):
     wait_for("the stored setting", lambda: "NoneScale=1" in s.stored_settings())
     s.key(window, "Escape")
     s.expect_exit(0)
+    # At a desktop scale of 2 the close box is 16 of its pixels, 32 of the screen's: its left
+    # edge, and the cross's middle, 16 pixels in.
+    s.start(QT_SCALE_FACTOR="2")
+    window, x, y, w, h, title = s.window(titled=False)
+    s.expect_pixels({(x + w - 32, y + 16): (0, 0, 0), (x + w - 33, y + 16): (255, 255, 255),
+                     (x + w - 16, y + 16): (0, 0, 0), (x + w - 16, y + 8): (255, 255, 255)},
+                    tolerance=40)
+    s.key(window, "Escape")
+    s.expect_exit(0)
 
 
 def case_skinned_start_page(s):
