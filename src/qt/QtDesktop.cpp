@@ -1,11 +1,13 @@
 #include "QtDesktop.h"
 
 #include "Picture.h"
+#include "Trash.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QDBusUnixFileDescriptor>
 #include <QDateTime>
 #include <QDesktopServices>
 #include <QDir>
@@ -228,6 +230,48 @@ bool QtDesktop::clipboardImage(ClipboardBitmap& out) {
     out.height = image.height();
     out.bits = std::move(bits);
     return true;
+}
+
+bool QtDesktop::copyToClipboard(const ClipboardBitmap& picture, const std::string& path) {
+    if (picture.width < 1 || picture.height < 1 || !picture.bits) return false;
+    const QImage image(picture.bits.data(), picture.width, picture.height, picture.width * 4,
+                       QImage::Format_ARGB32);
+    auto* data = new QMimeData;
+    data->setImageData(image.copy()); // the clipboard outlives the picture on show
+    if (!path.empty()) {
+        const QUrl url = QUrl::fromLocalFile(QString::fromStdString(path));
+        data->setUrls({url});
+        // What GNOME's file managers paste files from.
+        data->setData(QStringLiteral("x-special/gnome-copied-files"),
+                      QByteArrayLiteral("copy\n") + url.toEncoded());
+    }
+    QGuiApplication::clipboard()->setMimeData(data);
+    return true;
+}
+
+bool QtDesktop::moveToTrash(const std::string& path) {
+    return !path.empty() && MoveFileToTrash(QString::fromStdString(path));
+}
+
+bool QtDesktop::openWith(const std::string& path) {
+    const QString file = QString::fromStdString(path);
+    QFile opened(file);
+    if (opened.open(QIODevice::ReadOnly)) {
+        // The portal takes the file as an open descriptor (so that sandboxes work too) and the
+        // parent window as "x11:" and its id, over which it shows its chooser.
+        QString parent;
+        if (dragSource_) parent = QStringLiteral("x11:%1").arg(dragSource_->winId(), 0, 16);
+        QDBusMessage call = QDBusMessage::createMethodCall(
+            QStringLiteral("org.freedesktop.portal.Desktop"),
+            QStringLiteral("/org/freedesktop/portal/desktop"),
+            QStringLiteral("org.freedesktop.portal.OpenURI"), QStringLiteral("OpenFile"));
+        call << parent << QVariant::fromValue(QDBusUnixFileDescriptor(opened.handle()))
+             << QVariantMap{{QStringLiteral("ask"), true}};
+        const QDBusMessage reply =
+            QDBusConnection::sessionBus().call(call, QDBus::Block, kProcessTimeoutMs);
+        if (reply.type() == QDBusMessage::ReplyMessage) return true;
+    }
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(file));
 }
 
 bool QtDesktop::dragFileOut(const std::string& path) {

@@ -29,8 +29,8 @@ void ViewerWindow::relayout(const Point* anchor, Modifiers typing) {
     if (!host_) return;
     // Changing between translucent and plain drawing at a new size would show a frame of each.
     // (A reduced picture is a JPEG: never translucent.)
-    const bool needsTranslucency =
-        !current->reduced() && renderer_.needsTranslucency(*current->picture);
+    const bool needsTranslucency = !current->reduced() && !placement_.fullScreen() &&
+                                   renderer_.needsTranslucency(*current->picture);
     const bool hidden = renderer_.translucent() != needsTranslucency && resized;
     if (hidden) host_->hide();
     host_->setGeometry(placement_.window(), placement_.topMost());

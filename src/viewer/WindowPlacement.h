@@ -29,6 +29,9 @@ public:
 
     const Rect& window() const { return window_; }
     bool fitToScreen() const { return fitToScreen_; }
+    // The window covers the screen and the picture is fitted on black inside it; nothing moves
+    // or zooms it then.
+    bool fullScreen() const { return fullScreen_; }
     bool topMost() const { return topMost_; }
     const LockPlace& lock() const { return lock_; }
 
@@ -70,6 +73,9 @@ public:
     // centre, or is laid out anew when fitted and the turned picture is larger than the screen.
     Change turned(Size turned, const Rect& screen);
 
+    // --- full screen: on, or back to the window its picture is laid out in (LayOut).
+    Change setFullScreen(bool on);
+
     // --- moves
     Change moveTo(Point topLeft);
     Change centre(const Rect& screen);
@@ -98,6 +104,7 @@ private:
     bool fitToScreen_ = true;
     bool topMost_ = true;
     bool zoomed_ = false; // zoomed away from the fitted or natural size
+    bool fullScreen_ = false;
 };
 
 } // namespace vistrel

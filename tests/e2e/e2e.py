@@ -19,6 +19,7 @@ import subprocess
 import sys
 import tempfile
 import time
+import urllib.parse
 
 from PIL import Image
 
@@ -769,6 +770,57 @@ def case_context_menu_commands(s):
     check((x, y) == (960 - 405 * 3000 // 810, 540 - 540 * 4000 // 1080),
           "natural size at %r" % ((x, y),))
     wait_for("NoneScale=1", lambda: "NoneScale=1" in s.stored_settings())
+    s.key(window, "Escape")
+    s.expect_exit(0)
+
+
+MENU_PROPERTIES = 10  # after the slide show: the background, "Open with…", "Properties"
+
+
+def case_list_ends_full_screen_copy_properties_and_trash(s):
+    """G and Shift+G, full screen, Ctrl+C, the properties window and Delete on the real window."""
+    window, x, y, w, h, title = three_pictures(s)
+    for key, name in (("g", "0.png [300x200]"), ("shift+g", "2.png [500x200]")):
+        s.key(window, key)
+        wait_for("the caption " + name, lambda: s.window()[5] == name)
+    # Full screen: the picture at its own size in the middle of a black screen; Esc leaves it.
+    s.key(window, "F11")
+    wait_for("the full screen", lambda: s.window()[1:5] == (0, 0) + SCREEN)
+    s.expect_pixels({(5, 5): (0, 0, 0), (960, 540): BLUE, (960 - 255, 540): (0, 0, 0)})
+    s.key(window, "Escape")
+    wait_for("the window again", lambda: s.window()[1:5] == (710, 440, 500, 200))
+    s.running()  # Esc left full screen, it did not close
+    # Ctrl+C: the picture as an image, and its file for file managers.
+    s.key(window, "ctrl+c")
+
+    def clipboard(target):
+        return subprocess.run(["xclip", "-o", "-selection", "clipboard", "-t", target],
+                              env=s.env, capture_output=True, timeout=WAIT).stdout
+    wait_for("the copied picture", lambda: b"image/png" in clipboard("TARGETS"))
+    copied = s.path("copied.png")
+    with open(copied, "wb") as f:
+        f.write(clipboard("image/png"))
+    check(Image.open(copied).convert("RGB").getpixel((250, 100)) == BLUE, "not the picture")
+    uri = "file://" + urllib.parse.quote(s.path("folder", "2.png"))
+    check(clipboard("text/uri-list").decode().strip() == uri, "no file URI on the clipboard")
+    # The properties window names the file.
+    time.sleep(0.6)
+    s.xdotool("mousemove", "960", "540", "click", "3")
+    menu = s.popup(window)
+    s.xdotool("key", *(["Down"] * MENU_PROPERTIES), "Return")
+    s.closed(menu[0])
+    dialog = s.popup(window, "Properties of 2.png")
+    s.key(dialog[0], "Escape")
+    s.closed(dialog[0])
+    # Delete: the last picture goes to the trash, with where it came from; the one before shows.
+    trash = os.path.join(s.home, ".local", "share", "Trash")
+    s.key(window, "Delete")
+    wait_for("the picture before", lambda: s.window()[5] == "1.png [400x200]")
+    check(not os.path.exists(s.path("folder", "2.png")), "the file is still there")
+    check(os.path.exists(os.path.join(trash, "files", "2.png")), "the file is not in the trash")
+    with open(os.path.join(trash, "info", "2.png.trashinfo")) as f:
+        check("Path=" + urllib.parse.quote(s.path("folder", "2.png")) in f.read(),
+              "the trash does not say where it came from")
     s.key(window, "Escape")
     s.expect_exit(0)
 
