@@ -7,7 +7,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace vistrel {
 
@@ -56,6 +58,11 @@ public:
     // Device pixels to a pixel of the desktop's scale (2 on a screen scaled to 200 %): what the
     // program draws at a fixed size in its own pixels is that much larger on the screen.
     virtual double screenScale() { return 1.0; }
+
+    // The ICC profile of the display the window shows on, as its bytes; null for sRGB, which is
+    // also what a platform that knows none answers. Asked on the window's thread.
+    virtual std::shared_ptr<const std::vector<uint8_t>> displayProfile() { return nullptr; }
+
     // Size of one line of UTF-8 text in the desktop's default font. Unless a platform knows
     // better: 7 x 13 pixels a byte.
     virtual TextExtent textExtent(const char* text);
