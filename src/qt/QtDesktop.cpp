@@ -20,6 +20,10 @@
 #include <QStandardPaths>
 #include <QUrl>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstring>
 
 namespace vistrel {
@@ -255,8 +259,14 @@ bool QtDesktop::moveToTrash(const std::string& path) {
 
 bool QtDesktop::openWith(const std::string& path) {
     const QString file = QString::fromStdString(path);
-    QFile opened(file);
-    if (opened.open(QIODevice::ReadOnly)) {
+    // Only a regular file, opened without waiting (a FIFO put in its place would block).
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    struct stat info;
+    if (fd >= 0 && (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))) {
+        ::close(fd);
+        return false;
+    }
+    if (fd >= 0) {
         // The portal takes the file as an open descriptor (so that sandboxes work too) and the
         // parent window as "x11:" and its id, over which it shows its chooser.
         QString parent;
@@ -265,10 +275,11 @@ bool QtDesktop::openWith(const std::string& path) {
             QStringLiteral("org.freedesktop.portal.Desktop"),
             QStringLiteral("/org/freedesktop/portal/desktop"),
             QStringLiteral("org.freedesktop.portal.OpenURI"), QStringLiteral("OpenFile"));
-        call << parent << QVariant::fromValue(QDBusUnixFileDescriptor(opened.handle()))
+        call << parent << QVariant::fromValue(QDBusUnixFileDescriptor(fd))
              << QVariantMap{{QStringLiteral("ask"), true}};
         const QDBusMessage reply =
             QDBusConnection::sessionBus().call(call, QDBus::Block, kProcessTimeoutMs);
+        ::close(fd); // the message holds its own duplicate
         if (reply.type() == QDBusMessage::ReplyMessage) return true;
     }
     return QDesktopServices::openUrl(QUrl::fromLocalFile(file));
