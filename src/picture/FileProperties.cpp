@@ -148,7 +148,9 @@ std::string exifDate(Bytes block) {
         return {};
     const uint32_t first = tiff.u32(4);
     uint32_t count = 0, exif = 0;
-    if (tiff.find(first, 0x8769, count, exif)) {
+    // The Exif directory's offset is one LONG; a count that moves it out of the entry points
+    // anywhere.
+    if (tiff.find(first, 0x8769, count, exif) && block.has(exif, 4)) {
         if (const std::string taken = tiff.date(tiff.u32(exif), 0x9003); !taken.empty())
             return taken;
     }
