@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
@@ -111,9 +112,10 @@ Rect skinButtonRect(StartButton button, Size background, Size frame) {
     return {};
 }
 
-std::optional<Rect> plainCloseRect(Size page) {
-    if (page.width < 33 || page.height < 33) return std::nullopt;
-    return Rect{page.width - 16, 0, page.width, 16};
+std::optional<Rect> plainCloseRect(Size page, double scale) {
+    const int side = std::max(16, int(std::lround(16 * scale)));
+    if (page.width <= 2 * side || page.height <= 2 * side) return std::nullopt;
+    return Rect{page.width - side, 0, page.width, side};
 }
 
 Rect plainLinkRect(Size page, TextExtent text) {

@@ -63,10 +63,10 @@ Size frameSize(Picture& strip);
 // Where a button of that frame size sits on a skin background of that size: help and close side
 // by side near the top-right corner, the link centred near the bottom.
 Rect skinButtonRect(StartButton button, Size background, Size frame);
-// The page without a skin: a 16 x 16 close box in the top-right corner (none on a page narrower
-// or lower than 33 pixels), and the link text's box (its extent plus 10 x 4) centred 20 pixels
-// above the bottom.
-std::optional<Rect> plainCloseRect(Size page);
+// The page without a skin: a close box of 16 x 16 pixels of the desktop's scale (`scale` device
+// pixels each) in the top-right corner, none on a page narrower or lower than two boxes and a
+// pixel; and the link text's box (its extent plus 10 x 4) centred 20 pixels above the bottom.
+std::optional<Rect> plainCloseRect(Size page, double scale = 1.0);
 Rect plainLinkRect(Size page, TextExtent text);
 
 // Copies the block `from` of `source` onto `page` with its top-left corner at `at`: pixels
