@@ -169,8 +169,9 @@ int psd_read_layer_channels(PsdContext* ctx, PsdLayerRecord* layer) {
     wanted = std::max(wanted, colour.size * uint64_t(psd_color_planes(ctx->color_mode)));
     ctx->layer_bytes_wanted += wanted;
     ctx->layer_bytes_possible += possible;
-    ctx->layer_bytes_held +=
-        uint64_t(colour.width) * colour.rows * 4 + uint64_t(mask.width) * mask.rows;
+    ctx->layer_bytes_held += uint64_t(colour.width) * colour.rows * 4 +
+                             uint64_t(planes.mask.width) * planes.mask.rows +
+                             uint64_t(planes.real_mask.width) * planes.real_mask.rows;
     if (psd_bomb(ctx->layer_bytes_held, ctx->layer_bytes_wanted, ctx->layer_bytes_possible))
         return PSD_ERR_SHORT;
 
