@@ -18,6 +18,11 @@ public:
     // merged; folders whose names match are listed too. A path without "/" changes nothing; a
     // folder that cannot be read gives an empty list.
     void build(const std::string& path);
+    // Lists `name` at its place (at the end when unsorted) unless it is listed already or matches
+    // no pattern; whether it was added. A file that came into the folder.
+    bool add(std::string_view name);
+    // The position of exactly `name`, or -1.
+    int32_t find(std::string_view name) const;
     // Lower bound: the position of the first name that does not sort before `name` (an exact
     // match is not required), or -1 when every name sorts before it.
     int32_t indexOf(std::string_view name) const;
@@ -36,12 +41,16 @@ public:
     std::string patterns = listingPatterns();
     // Sort the names after building.
     bool sorted = true;
+    // Sort numbers in names by their value and "." first, as file managers do (naturalKey);
+    // otherwise in the plain collation order (collationKey). Set before building.
+    bool natural = true;
 
 private:
     struct Name {
         std::string name;
-        std::wstring key; // collationKey(name), computed once
+        std::wstring key; // keyOf(name), computed once
     };
+    std::wstring keyOf(std::string_view name) const;
     // Names that collate equal (differing only in case, which a case-sensitive file system
     // allows) are told apart by their bytes, so that every listed name is found at its own place.
     static bool before(const Name& a, const std::wstring& key, std::string_view name) {
