@@ -1,6 +1,7 @@
 #include "QtPlatform.h"
 
 #include "DevicePixels.h"
+#include "InotifyFolderWatch.h"
 
 #include <QFontMetrics>
 #include <QGuiApplication>
@@ -65,6 +66,10 @@ int QtPlatform::writeSetting(const char* name, int32_t value) {
     settings.setValue(QString::fromUtf8(name), value);
     settings.sync();
     return settings.status() == QSettings::NoError ? 0 : int(settings.status());
+}
+
+std::unique_ptr<FolderWatch> QtPlatform::makeFolderWatch(FolderWatch::Listener listener) {
+    return std::make_unique<InotifyFolderWatch>(std::move(listener));
 }
 
 } // namespace vistrel

@@ -3,6 +3,7 @@
 #include "ViewerWindow.h"
 
 #include "Platform.h"
+#include "Settings.h"
 
 #include <utility>
 
@@ -19,6 +20,12 @@ constexpr std::chrono::milliseconds kFullDecodePatience{3000};
 ViewerWindow::ViewerWindow(Prefetcher::DecodeFunction decode) : pictures_(std::move(decode)) {}
 
 ViewerWindow::~ViewerWindow() = default;
+
+void ViewerWindow::readSettings() {
+    placement_.readSettings();
+    // "SortNatural" 0: the plain order, digit by digit; anything else, or none, numbers by value.
+    pictures_.setNaturalOrder(ReadSetting("SortNatural") != 0);
+}
 
 ScreenCopyPolicy ViewerWindow::screenCopyPolicy() const {
     ScreenCopyPolicy policy{platform().primaryScreen().size(), host_ != nullptr,
@@ -83,15 +90,25 @@ void ViewerWindow::onPicturesArrived() {
     // ahead of time.
     if (host_ && !pictures_.decodesAhead()) pictures_.setPolicy(screenCopyPolicy());
     const Prefetcher::Changes changes = pictures_.poll();
-    if (changes.shown)
+    if (host_) liveFolder_.follow();
+    if (changes.shown || (changes.reloadResized && pictureOnShow())) {
         showCurrent();
-    else if (changes.upgraded && pictureOnShow())
-        repaint(); // the screen copy made from the full decode
+    } else if ((changes.upgraded || changes.reloaded) && pictureOnShow()) {
+        // The screen copy made from the full decode, or the file saved over the picture on show:
+        // in place, where it stands, zoomed as it was.
+        if (changes.reloaded && !placement_.fitToScreen()) atFullResolution(pictureOnShow());
+        repaint();
+        if (changes.reloaded && host_) {
+            caption_ = FormatCaption(*pictures_.current());
+            host_->setTitle(caption_.c_str());
+        }
+    }
 }
 
 void ViewerWindow::onClose() {
     // Nothing the workers still hand over reaches the host from now on.
     pictures_.setArrivalCall({});
+    liveFolder_.stop();
     WindowHost* host = std::exchange(host_, nullptr);
     if (host) host->hide();
     pictures_.endWorker(true);

@@ -8,6 +8,7 @@
 #include "Action.h"
 #include "ContextMenu.h"
 #include "Geometry.h"
+#include "LiveFolder.h"
 #include "PointerGestures.h"
 #include "Prefetcher.h"
 #include "Rendering.h"
@@ -36,8 +37,8 @@ public:
     ~ViewerWindow();
 
     // --- start-up and shut-down
-    // Reads the fit and lock settings.
-    void readSettings() { placement_.readSettings(); }
+    // Reads the fit, lock and sort order settings.
+    void readSettings();
     // Creates the real window at its initial place; the prefetch workers decode ahead once its
     // first frame is painted. False when it cannot be made.
     bool create(WindowHost& host);
@@ -69,7 +70,9 @@ public:
     void onDropFiles(const std::vector<std::string>& paths);
     void onPaint(Canvas& canvas);
     // The prefetcher handed something over (the host's queued call, postArrival): takes it and
-    // shows what landed. The first call after the window is made lets the workers decode ahead.
+    // shows what landed (the picture on show decoded again from its rewritten file: in place
+    // when its size is the same), and watches the folder it came from. The first call after the
+    // window is made lets the workers decode ahead.
     void onPicturesArrived();
     // Opens the context menu at the last right-press point; a request another part of the program
     // (or the toolkit) may make at any time.
@@ -120,6 +123,7 @@ private:
     void slideShowTick();
 
     Prefetcher pictures_;
+    LiveFolder liveFolder_{pictures_};
     // The window's host while the real window exists (from `create` to `onClose`); null
     // otherwise.
     WindowHost* host_ = nullptr;
