@@ -445,8 +445,10 @@ void Prefetcher::runTask(State& s, Task& task) {
         }
         // Listed anew under neighbours held (the folder changed): the window places them again.
         if (std::count_if(s.cacheSlots.begin(), s.cacheSlots.end(),
-                          [](const auto& slot) { return slot != nullptr; }) > 1)
+                          [](const auto& slot) { return slot != nullptr; }) > 1) {
+            s.placesStale = true;
             s.arrivalCall->make();
+        }
         return;
     }
     if (task.kind == Kind::Open) {
@@ -469,6 +471,7 @@ void Prefetcher::runTask(State& s, Task& task) {
         !s.stale(arrival)) {
         const int32_t index = s.folderList.find(fileNameOf(task.path));
         if (index >= 0) s.folderList.removeAt(index);
+        s.placesStale = true;
     }
     if (!decoded && task.kind == Kind::Reload)
         debugLog("%s changed and does not load now: the picture on show stays", task.path.c_str());
@@ -674,7 +677,7 @@ Prefetcher::Changes Prefetcher::integrate(std::vector<std::unique_ptr<CachedPict
         }
     }
 
-    reposition(freed);
+    if (std::exchange(s.placesStale, false)) reposition(freed);
     for (State::Arrival& arrival : s.arrivals) {
         if (arrival.generation != s.generation || s.stale(arrival)) {
             if (arrival.record) freed.push_back(std::move(arrival.record));

@@ -136,6 +136,9 @@ struct Prefetcher::State {
     // Changes met while a worker lists the folder, for the list it makes: (written, name).
     std::vector<std::pair<bool, std::string>> changedWhileListing;
     bool relist = false; // the changes were too many to follow: the listing under way is stale
+    // The list changed under the records held (a worker listed the folder anew, or dropped a
+    // file that failed): the window thread places them again.
+    bool placesStale = false;
     // Whether `arrival` was decoded from a file written since.
     bool stale(const Arrival& arrival) const;
 
