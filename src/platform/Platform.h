@@ -67,9 +67,7 @@ public:
 
     // A watch that tells `listener`, on the event loop, what changes in the folder it watches.
     // Made on the event loop's thread. Unless a platform can watch folders: an inert one.
-    virtual std::unique_ptr<FolderWatch> makeFolderWatch(FolderWatch::Listener listener) {
-        return std::make_unique<InertFolderWatch>();
-    }
+    virtual std::unique_ptr<FolderWatch> makeFolderWatch(const FolderWatch::Listener& listener);
 };
 
 // The installed platform. Without one, a headless platform answers: a 1920x1080 screen at

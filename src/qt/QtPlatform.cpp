@@ -68,8 +68,8 @@ int QtPlatform::writeSetting(const char* name, int32_t value) {
     return settings.status() == QSettings::NoError ? 0 : int(settings.status());
 }
 
-std::unique_ptr<FolderWatch> QtPlatform::makeFolderWatch(FolderWatch::Listener listener) {
-    return std::make_unique<InotifyFolderWatch>(std::move(listener));
+std::unique_ptr<FolderWatch> QtPlatform::makeFolderWatch(const FolderWatch::Listener& listener) {
+    return std::make_unique<InotifyFolderWatch>(listener);
 }
 
 } // namespace vistrel

@@ -23,7 +23,7 @@ public:
     bool readSetting(const char* name, std::string& text) override;
     int writeSetting(const char* name, int32_t value) override;
     // inotify, read on the event loop (InotifyFolderWatch).
-    std::unique_ptr<FolderWatch> makeFolderWatch(FolderWatch::Listener listener) override;
+    std::unique_ptr<FolderWatch> makeFolderWatch(const FolderWatch::Listener& listener) override;
 
 private:
     // Pictures of more pixels are refused, as every decoder refuses them.

@@ -227,8 +227,8 @@ struct FakePlatform : Platform {
             return true;
         }
     };
-    std::unique_ptr<FolderWatch> makeFolderWatch(FolderWatch::Listener listener) override {
-        folderListener = std::move(listener);
+    std::unique_ptr<FolderWatch> makeFolderWatch(const FolderWatch::Listener& listener) override {
+        folderListener = listener;
         return std::make_unique<RecordingWatch>(watchedFolder);
     }
 };
