@@ -72,4 +72,12 @@ std::unique_ptr<FolderWatch> QtPlatform::makeFolderWatch(const FolderWatch::List
     return std::make_unique<InotifyFolderWatch>(listener);
 }
 
+std::shared_ptr<const std::vector<uint8_t>> QtPlatform::displayProfile() {
+    return displayProfile_ ? displayProfile_->current() : nullptr;
+}
+
+void QtPlatform::watchDisplayProfile(std::function<void()> changed) {
+    displayProfile_ = std::make_unique<X11DisplayProfile>(std::move(changed));
+}
+
 } // namespace vistrel

@@ -25,6 +25,8 @@ void ViewerWindow::readSettings() {
     placement_.readSettings();
     // "SortNatural" 0: the plain order, digit by digit; anything else, or none, numbers by value.
     pictures_.setNaturalOrder(ReadSetting("SortNatural") != 0);
+    // On unless the setting says 0.
+    colorManagement_ = ReadSetting("ColorManagement") != 0;
 }
 
 ScreenCopyPolicy ViewerWindow::screenCopyPolicy() const {
@@ -32,7 +34,18 @@ ScreenCopyPolicy ViewerWindow::screenCopyPolicy() const {
                             platform().capabilities()};
     // A picture fitted to the screen shows first from a reduced decode.
     policy.reduceLargeJpeg = placement_.fitToScreen();
+    policy.color.manage = colorManagement_;
+    if (colorManagement_) policy.color.displayProfile = platform().displayProfile();
     return policy;
+}
+
+void ViewerWindow::onDisplayProfileChanged() {
+    CachedPicture* current = pictures_.current();
+    if (!colorManagement_ || !current || current->path.empty()) return;
+    // Opened anew, the picture and its neighbours are decoded for the new profile; the picture
+    // on show stays until then.
+    const std::string path = current->path;
+    openFile(path.c_str());
 }
 
 CachedPicture* ViewerWindow::pictureOnShow() {

@@ -37,7 +37,8 @@ public:
     ~ViewerWindow();
 
     // --- start-up and shut-down
-    // Reads the fit, lock and sort order settings.
+    // Reads the fit, lock and sort order settings, and whether colours are converted to the
+    // display's.
     void readSettings();
     // Creates the real window at its initial place; the prefetch workers decode ahead once its
     // first frame is painted. False when it cannot be made.
@@ -74,6 +75,9 @@ public:
     // when its size is the same), and watches the folder it came from. The first call after the
     // window is made lets the workers decode ahead.
     void onPicturesArrived();
+    // The display's colour profile changed: the pictures held, converted to the old one, are
+    // decoded anew.
+    void onDisplayProfileChanged();
     // Opens the context menu at the last right-press point; a request another part of the program
     // (or the toolkit) may make at any time.
     void showContextMenu();
@@ -138,6 +142,8 @@ private:
     SlideShow slideShow_ = SlideShow::Off;
     // The menu or the slide show dialog is up: a second one does not open over it.
     bool modalUp_ = false;
+    // Pictures are converted to the display's colours (the ColorManagement setting).
+    bool colorManagement_ = true;
 };
 
 // The caption for a record: "name [WxH]" (with the depth for BMP files, the camera text after
