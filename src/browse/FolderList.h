@@ -21,6 +21,11 @@ public:
     // Lists the files at `paths` (full paths) in their order instead of a folder: the files of a
     // command line naming several, stepped through as given.
     void assign(std::vector<std::string> paths);
+    // Lists `name` at its place (at the end when unsorted) in a folder's list unless it is listed
+    // already or matches no pattern; whether it was added. A file that came into the folder.
+    bool add(std::string_view name);
+    // The position of exactly the name `name` in a folder's list, or -1.
+    int32_t findName(std::string_view name) const;
     // Lower bound: the position of the first name that does not sort before `name` (an exact
     // match is not required), or -1 when every name sorts before it.
     int32_t indexOf(std::string_view name) const;
@@ -46,12 +51,16 @@ public:
     std::string patterns = listingPatterns();
     // Sort the names after building.
     bool sorted = true;
+    // Sort numbers in names by their value and "." first, as file managers do (naturalKey);
+    // otherwise in the plain collation order (collationKey). Set before building.
+    bool natural = true;
 
 private:
     struct Name {
         std::string name;
-        std::wstring key; // collationKey(name), computed once
+        std::wstring key; // keyOf(name), computed once
     };
+    std::wstring keyOf(std::string_view name) const;
     // Names that collate equal (differing only in case, which a case-sensitive file system
     // allows) are told apart by their bytes, so that every listed name is found at its own place.
     static bool before(const Name& a, const std::wstring& key, std::string_view name) {

@@ -63,6 +63,12 @@ int32_t distanceAlongTravel(int32_t position, int32_t direction) {
     return ahead >= 0 ? ahead : Prefetcher::kSlotCount + -ahead;
 }
 
+// The folder part of `path`, with its "/"; empty when it has none.
+std::string_view folderOf(std::string_view path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string_view::npos ? std::string_view() : path.substr(0, slash + 1);
+}
+
 } // namespace
 
 // --- the arrival call
@@ -206,6 +212,11 @@ uint64_t Prefetcher::State::bytesBehind() const {
     return behind;
 }
 
+bool Prefetcher::State::stale(const Arrival& arrival) const {
+    const auto written = writtenAt.find(arrival.path);
+    return written != writtenAt.end() && written->second > arrival.writes;
+}
+
 bool Prefetcher::State::needsFullDecode(const CachedPicture& record) const {
     return record.reduced() && !fullFailed.count(record.path) &&
            !underWay(Task::Kind::Upgrade, record.path) &&
@@ -216,6 +227,7 @@ std::optional<Prefetcher::Task> Prefetcher::State::findTask() {
     if (stopRequest || abandoned) return {};
     Task task;
     task.generation = generation;
+    task.writes = writes;
     task.policy = policy;
     if (opening && openByWorker) {
         task.kind = Task::Kind::Open;
@@ -231,6 +243,15 @@ std::optional<Prefetcher::Task> Prefetcher::State::findTask() {
     }
     CachedPicture* shown = current();
     if (!shown) return {};
+    // A file saved over the picture on show: the user waits to see it.
+    if (!reloadPath.empty()) {
+        if (withPath(reloadPath)) {
+            task.kind = Task::Kind::Reload;
+            task.path = reloadPath;
+            return task;
+        }
+        reloadPath.clear(); // its record went meanwhile
+    }
     task.policy.reduceLargeJpeg = false;
     if (urgentFull && needsFullDecode(*shown)) {
         task.kind = Task::Kind::Upgrade;
@@ -300,6 +321,7 @@ PrefetchClock::time_point Prefetcher::State::quietAt() const {
 void Prefetcher::State::claim(const Task& task) {
     if (task.kind == Task::Kind::Open) openByWorker = false;
     if (task.kind == Task::Kind::List) listing = true;
+    if (task.kind == Task::Kind::Reload) reloadPath.clear();
     running.push_back(task);
 }
 
@@ -402,7 +424,18 @@ void Prefetcher::runTask(State& s, Task& task) {
         built.build(task.path);
         std::lock_guard guard(s.control);
         s.listing = false;
-        if (task.generation != s.generation) return;
+        const auto changedMeanwhile = std::exchange(s.changedWhileListing, {});
+        if (task.generation != s.generation || std::exchange(s.relist, false)) return;
+        // What changed after the folder was read; in order, each change is the same whether the
+        // reading saw it or not.
+        for (const auto& [written, name] : changedMeanwhile) {
+            if (written)
+                built.add(name);
+            else if (const int32_t index = built.findName(name); index >= 0)
+                built.removeAt(index);
+        }
+        // A picture on show whose file left keeps its place for the steps from it.
+        if (!s.goneOnShow.empty()) built.add(fileNameOf(s.goneOnShow));
         s.folderList = std::move(built);
         s.listed = true;
         // A step from the place waited for the list.
@@ -411,6 +444,12 @@ void Prefetcher::runTask(State& s, Task& task) {
         if (const CachedPicture* shown = s.current()) {
             const int32_t index = s.indexOf(*shown);
             s.direction = index >= 0 && index == s.folderList.count() - 1 ? -1 : 1;
+        }
+        // Listed anew under neighbours held (the folder changed): the window places them again.
+        if (std::count_if(s.cacheSlots.begin(), s.cacheSlots.end(),
+                          [](const auto& slot) { return slot != nullptr; }) > 1) {
+            s.placesStale = true;
+            s.arrivalCall->make();
         }
         return;
     }
@@ -421,17 +460,24 @@ void Prefetcher::runTask(State& s, Task& task) {
         return;
     }
 
-    if (!worthDecoding(s, task)) return;
+    // The picture on show is decoded again whatever it takes, as it was the first time.
+    if (task.kind != Kind::Reload && !worthDecoding(s, task)) return;
     auto record = std::make_unique<CachedPicture>();
     const bool decoded = s.decode(*record, task.path.c_str(), task.policy);
     std::lock_guard guard(s.control);
-    if (!decoded && task.kind == Kind::Decode && task.generation == s.generation) {
-        // A file that does not decode is dropped from the list; the next one in the direction of
-        // travel is tried by the next task.
-        s.folderList.removeAt(s.folderList.find(task.path));
+    State::Arrival arrival{task.kind, task.path, decoded ? std::move(record) : nullptr,
+                           task.generation, task.writes};
+    // A file that does not decode is dropped from the list, unless it was being written: the
+    // next one in the direction of travel is tried by the next task.
+    if (!decoded && task.kind == Kind::Decode && task.generation == s.generation &&
+        !s.stale(arrival)) {
+        const int32_t index = s.folderList.find(task.path);
+        if (index >= 0) s.folderList.removeAt(index);
+        s.placesStale = true;
     }
-    s.arrivals.push_back(
-        {task.kind, task.path, decoded ? std::move(record) : nullptr, task.generation});
+    if (!decoded && task.kind == Kind::Reload)
+        debugLog("%s changed and does not load now: the picture on show stays", task.path.c_str());
+    s.arrivals.push_back(std::move(arrival));
     s.arrivalCall->make();
 }
 
@@ -580,6 +626,7 @@ Prefetcher::Step Prefetcher::step(int32_t delta) {
             if (s.atPosition(delta)) {
                 shift(delta);
                 s.stepRequest = 0;
+                dropGoneOnShow(freed);
                 trim(freed);
                 result = Step::Shown;
             } else {
@@ -621,6 +668,7 @@ Prefetcher::Step Prefetcher::showEnd(bool last) {
         if (index >= 0 && std::abs(distance) < kSlotCount && s.atPosition(distance)) {
             shift(distance);
             s.direction = distance > 0 ? 1 : -1;
+            dropGoneOnShow(freed);
             trim(freed);
             result = Step::Shown;
         } else {
@@ -778,18 +826,26 @@ Prefetcher::Changes Prefetcher::integrate(std::vector<std::unique_ptr<CachedPict
             s.estimates.clear();
             s.skipped.clear();
             s.fullFailed.clear();
+            s.writtenAt.clear();
+            s.reloadPath.clear();
+            s.goneOnShow.clear();
+            s.changedWhileListing.clear();
+            s.relist = false;
             changes.shown = true;
         } else if (!s.goOnAfterFailure(path, std::move(list), stepping)) {
             changes.openFailed = true;
         }
     }
 
+    if (std::exchange(s.placesStale, false)) reposition(freed);
     for (State::Arrival& arrival : s.arrivals) {
-        if (arrival.generation != s.generation) {
+        if (arrival.generation != s.generation || s.stale(arrival)) {
             if (arrival.record) freed.push_back(std::move(arrival.record));
             continue;
         }
-        if (arrival.kind == Task::Kind::Upgrade) {
+        if (arrival.kind == Task::Kind::Reload) {
+            reload(std::move(arrival.record), freed);
+        } else if (arrival.kind == Task::Kind::Upgrade) {
             CachedPicture* held = s.withPath(arrival.path);
             if (!arrival.record) {
                 s.fullFailed.insert(arrival.path);
@@ -814,6 +870,7 @@ Prefetcher::Changes Prefetcher::integrate(std::vector<std::unique_ptr<CachedPict
         if (s.atPosition(s.stepRequest)) {
             shift(s.stepRequest);
             s.stepRequest = 0;
+            dropGoneOnShow(freed);
             changes.shown = true;
         } else if (s.listed &&
                    s.folderList.pathAt(s.indexOf(*s.current()) + s.stepRequest).empty()) {
@@ -821,8 +878,66 @@ Prefetcher::Changes Prefetcher::integrate(std::vector<std::unique_ptr<CachedPict
         }
     }
     trim(freed);
+    // Nothing claimed before the last change is still under way.
+    if (s.running.empty()) s.writtenAt.clear();
     s.changed.notify_all();
     return changes;
+}
+
+void Prefetcher::reload(std::unique_ptr<CachedPicture> record,
+                        std::vector<std::unique_ptr<CachedPicture>>& freed) {
+    State& s = *state_;
+    if (!record) return; // it does not load now: the old picture stays
+    const auto held = std::find_if(s.cacheSlots.begin(), s.cacheSlots.end(), [&](const auto& slot) {
+        return slot && slot->path == record->path;
+    });
+    if (held == s.cacheSlots.end()) {
+        place(std::move(record), freed); // stepped away meanwhile, and dropped
+        return;
+    }
+    record->relativePosition = (*held)->relativePosition;
+    record->budgetBytes = record->heldBytes();
+    if (record->relativePosition == 0) {
+        s.unreported.reloaded = true;
+        if (record->size() != (*held)->size()) s.unreported.reloadResized = true;
+    }
+    freed.push_back(std::exchange(*held, std::move(record)));
+}
+
+void Prefetcher::reposition(std::vector<std::unique_ptr<CachedPicture>>& freed) {
+    State& s = *state_;
+    const CachedPicture* shown = s.current();
+    if (!s.listed || !shown || shown->path.empty()) return;
+    // A picture on show that is not listed (opened, and matching no pattern) places nothing.
+    const int32_t at = s.folderList.find(shown->path);
+    if (at < 0) return;
+    for (auto& slot : s.cacheSlots) {
+        if (!slot || slot.get() == shown) continue;
+        const int32_t index = s.folderList.find(slot->path);
+        if (index < 0 || index == at || std::abs(index - at) >= kSlotCount)
+            freed.push_back(std::move(slot));
+        else
+            slot->relativePosition = index - at;
+    }
+}
+
+void Prefetcher::dropGoneOnShow(std::vector<std::unique_ptr<CachedPicture>>& freed) {
+    State& s = *state_;
+    const CachedPicture* shown = s.current();
+    if (s.goneOnShow.empty() || (shown && shown->path == s.goneOnShow)) return;
+    const std::string gone = std::exchange(s.goneOnShow, {});
+    forget(gone, freed);
+}
+
+void Prefetcher::forget(const std::string& path,
+                        std::vector<std::unique_ptr<CachedPicture>>& freed) {
+    State& s = *state_;
+    const std::string name(fileNameOf(path));
+    if (s.listing) s.changedWhileListing.emplace_back(false, name);
+    if (const int32_t index = s.folderList.findName(name); index >= 0) s.folderList.removeAt(index);
+    for (auto& slot : s.cacheSlots)
+        if (slot && slot->path == path) freed.push_back(std::move(slot));
+    reposition(freed);
 }
 
 void Prefetcher::place(std::unique_ptr<CachedPicture> record,
@@ -949,6 +1064,93 @@ int32_t Prefetcher::folderCount() {
 std::string Prefetcher::folderPathAt(int32_t index) {
     std::lock_guard guard(state_->control);
     return state_->folderList.pathAt(index);
+}
+
+std::string Prefetcher::folder() {
+    std::lock_guard guard(state_->control);
+    return std::string(folderOf(state_->currentPath));
+}
+
+void Prefetcher::setNaturalOrder(bool on) {
+    State& s = *state_;
+    std::lock_guard guard(s.control);
+    if (s.folderList.natural == on) return;
+    s.folderList.natural = on;
+    s.folderList.removeAll();
+    if (s.listing) s.relist = true;
+    s.listed = false;
+    s.changed.notify_all();
+}
+
+// --- the folder changing on disk
+
+bool Prefetcher::inListedFolder(const std::string& path) const {
+    const std::string_view folder = folderOf(state_->currentPath);
+    return !folder.empty() && folderOf(path) == folder && path.size() > folder.size();
+}
+
+void Prefetcher::fileWritten(const std::string& path) {
+    State& s = *state_;
+    std::vector<std::unique_ptr<CachedPicture>> freed;
+    {
+        std::lock_guard guard(s.control);
+        if (!inListedFolder(path)) return;
+        s.writtenAt[path] = ++s.writes;
+        s.estimates.erase(path);
+        s.skipped.erase(path);
+        s.fullFailed.erase(path);
+        if (s.goneOnShow == path) s.goneOnShow.clear(); // back again
+        const std::string name(fileNameOf(path));
+        if (s.listing) s.changedWhileListing.emplace_back(true, name);
+        if (s.listed) s.folderList.add(name);
+        for (auto& slot : s.cacheSlots) {
+            if (!slot || slot->path != path) continue;
+            if (slot->relativePosition == 0)
+                s.reloadPath = path;
+            else
+                freed.push_back(std::move(slot)); // decoded again when it is wanted
+        }
+        reposition(freed);
+        s.changed.notify_all();
+    }
+    startWorkers();
+}
+
+void Prefetcher::fileRemoved(const std::string& path) {
+    State& s = *state_;
+    std::vector<std::unique_ptr<CachedPicture>> freed;
+    {
+        std::lock_guard guard(s.control);
+        if (!inListedFolder(path)) return;
+        s.writtenAt[path] = ++s.writes;
+        if (s.reloadPath == path) s.reloadPath.clear();
+        const CachedPicture* shown = s.current();
+        if (shown && shown->path == path)
+            s.goneOnShow = path;
+        else
+            forget(path, freed);
+        s.changed.notify_all();
+    }
+    startWorkers();
+}
+
+void Prefetcher::folderChanged() {
+    State& s = *state_;
+    {
+        std::lock_guard guard(s.control);
+        if (s.currentPath.empty()) return;
+        if (s.listing) s.relist = true;
+        s.listed = false;
+        if (const CachedPicture* shown = s.current(); shown && !shown->path.empty()) {
+            s.writtenAt[shown->path] = ++s.writes;
+            s.fullFailed.erase(shown->path);
+            s.reloadPath = shown->path;
+        }
+        s.estimates.clear();
+        s.skipped.clear();
+        s.changed.notify_all();
+    }
+    startWorkers();
 }
 
 void Prefetcher::exitIfWorkerAbandoned(int status) {

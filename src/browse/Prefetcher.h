@@ -112,9 +112,11 @@ public:
     void setArrivalCall(std::function<void()> call);
     // What landed since the last poll.
     struct Changes {
-        bool shown = false;      // a new picture on show (an open or a pending step landed)
-        bool upgraded = false;   // the reduced picture on show got its full decode
-        bool openFailed = false; // an open ended without a picture
+        bool shown = false;         // a new picture on show (an open or a pending step landed)
+        bool upgraded = false;      // the reduced picture on show got its full decode
+        bool openFailed = false;    // an open ended without a picture
+        bool reloaded = false;      // the picture on show was decoded again from its rewritten file
+        bool reloadResized = false; // ... and is not of the size it had
     };
     Changes poll();
     // Whether the workers decode ahead of time: a policy has said the window exists.
@@ -131,6 +133,26 @@ public:
     // The folder list's count and paths, readable at any time (a worker may be changing it).
     int32_t folderCount();
     std::string folderPathAt(int32_t index);
+    // The folder the list is of: that of the last opened file, with its "/"; empty before one.
+    std::string folder();
+    // Sorts names with numbers by their value (FolderList::natural, the default), or in the plain
+    // collation order; a list built the other way is made anew.
+    void setNaturalOrder(bool on);
+
+    // --- the folder changing on disk (a folder watch on the window thread). Files of another
+    // folder than folder() are ignored; none of these changes the picture on show at once.
+    // `path` was written (an editor saved over it, or it came into the folder): the list takes
+    // it at its place, a decoded neighbour of it goes, and the picture on show is decoded again;
+    // when that lands (poll: reloaded) it replaces the old one, and when it fails the old one
+    // stays.
+    void fileWritten(const std::string& path);
+    // `path` left the folder: it leaves the list and the cache, except as the picture on show,
+    // which stays, with its name listed so that steps go on from its place, until another picture
+    // is on show.
+    void fileRemoved(const std::string& path);
+    // Changes too many to follow one by one: the folder is listed anew and the picture on show
+    // decoded again.
+    void folderChanged();
 
     // Ends the process with `status` at once when an abandoned worker (or an unfinished
     // start-up decode) is still decoding, so that no static destructor and no library unload
@@ -159,10 +181,22 @@ private:
     Changes integrate(std::vector<std::unique_ptr<CachedPicture>>& freed);
     void place(std::unique_ptr<CachedPicture> record,
                std::vector<std::unique_ptr<CachedPicture>>& freed);
+    // Puts a record decoded again from its rewritten file in the place of the old one.
+    void reload(std::unique_ptr<CachedPicture> record,
+                std::vector<std::unique_ptr<CachedPicture>>& freed);
     // Drops pictures behind the direction of travel while the budget is passed.
     void trim(std::vector<std::unique_ptr<CachedPicture>>& freed);
     // Moves every record by `delta` places towards the one on show.
     void shift(int32_t delta);
+    // Gives each record its place from the list again, around the picture on show (the list
+    // changed); records no longer listed, or too far away, go.
+    void reposition(std::vector<std::unique_ptr<CachedPicture>>& freed);
+    // Lets the name of a picture whose file left go from the list once it is not on show.
+    void dropGoneOnShow(std::vector<std::unique_ptr<CachedPicture>>& freed);
+    // Drops `path` from the list and the cache.
+    void forget(const std::string& path, std::vector<std::unique_ptr<CachedPicture>>& freed);
+    // Whether `path` names an entry of the folder the list is of.
+    bool inListedFolder(const std::string& path) const;
     Step step(int32_t delta);
     Step showEnd(bool last);
 

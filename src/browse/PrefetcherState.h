@@ -66,11 +66,13 @@ struct Prefetcher::Task {
         Open,    // decode the file being opened
         Decode,  // decode a neighbour (reduced when large), the pending step's target first
         Upgrade, // the full decode of a reduced picture
+        Reload,  // the picture on show again, its file written since
     };
     Kind kind = Kind::List;
     std::string path;
     bool target = false; // Decode: the pending step's target, decoded whatever the budget
     uint64_t generation = 0;
+    uint64_t writes = 0; // State::writes when it was claimed
     ScreenCopyPolicy policy;
     std::shared_ptr<Opening> opening;
 };
@@ -129,11 +131,27 @@ struct Prefetcher::State {
         std::string path;
         std::unique_ptr<CachedPicture> record; // null: the decode failed
         uint64_t generation;
+        uint64_t writes;
     };
     std::vector<Arrival> arrivals;
     std::map<std::string, uint64_t> estimates; // held bytes by path, read from the headers
     std::set<std::string> skipped;             // neighbours the budget left out, until a step
     std::set<std::string> fullFailed;          // reduced pictures whose full decode failed
+
+    // The folder changing under the list (fileWritten, fileRemoved).
+    uint64_t writes = 0;                       // files written or removed so far
+    std::map<std::string, uint64_t> writtenAt; // by path, `writes` at its last change: a decode
+                                               // claimed before it is of the old file
+    std::string reloadPath;                    // the picture on show, to be decoded again
+    std::string goneOnShow; // the picture on show whose file left: listed until it is not on show
+    // Changes met while a worker lists the folder, for the list it makes: (written, name).
+    std::vector<std::pair<bool, std::string>> changedWhileListing;
+    bool relist = false; // the changes were too many to follow: the listing under way is stale
+    // The list changed under the records held (a worker listed the folder anew, or dropped a
+    // file that failed): the window thread places them again.
+    bool placesStale = false;
+    // Whether `arrival` was decoded from a file written since.
+    bool stale(const Arrival& arrival) const;
 
     // The workers.
     int workerCount = 1;

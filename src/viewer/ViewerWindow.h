@@ -8,6 +8,7 @@
 #include "Action.h"
 #include "ContextMenu.h"
 #include "Geometry.h"
+#include "LiveFolder.h"
 #include "PointerGestures.h"
 #include "Prefetcher.h"
 #include "Rendering.h"
@@ -36,7 +37,8 @@ public:
     ~ViewerWindow();
 
     // --- start-up and shut-down
-    // Reads the fit and lock settings, and whether colours are converted to the display's.
+    // Reads the fit, lock and sort order settings, and whether colours are converted to the
+    // display's.
     void readSettings();
     // Creates the real window at its initial place; the prefetch workers decode ahead once its
     // first frame is painted. False when it cannot be made.
@@ -70,7 +72,9 @@ public:
     void onDropFiles(const std::vector<std::string>& paths);
     void onPaint(Canvas& canvas);
     // The prefetcher handed something over (the host's queued call, postArrival): takes it and
-    // shows what landed. The first call after the window is made lets the workers decode ahead.
+    // shows what landed (the picture on show decoded again from its rewritten file: in place
+    // when its size is the same), and watches the folder it came from. The first call after the
+    // window is made lets the workers decode ahead.
     void onPicturesArrived();
     // The display's colour profile changed: the pictures held, converted to the old one, are
     // decoded anew.
@@ -125,6 +129,7 @@ private:
     void slideShowTick();
 
     Prefetcher pictures_;
+    LiveFolder liveFolder_{pictures_};
     // The window's host while the real window exists (from `create` to `onClose`); null
     // otherwise.
     WindowHost* host_ = nullptr;

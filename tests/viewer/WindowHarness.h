@@ -232,6 +232,22 @@ struct FakePlatform : Platform {
         settings[name] = std::to_string(value);
         return 0;
     }
+    // The folder watch the window makes: the folder it watches, and its listener, to which a
+    // test reports changes.
+    std::string watchedFolder;
+    FolderWatch::Listener folderListener;
+    struct RecordingWatch : FolderWatch {
+        std::string& folder;
+        explicit RecordingWatch(std::string& f) : folder(f) {}
+        bool watch(const std::string& f) override {
+            folder = f;
+            return true;
+        }
+    };
+    std::unique_ptr<FolderWatch> makeFolderWatch(const FolderWatch::Listener& listener) override {
+        folderListener = listener;
+        return std::make_unique<RecordingWatch>(watchedFolder);
+    }
 };
 
 // A window over the fake host, with the fake platform installed. Every input goes through
