@@ -173,7 +173,7 @@ TEST_F(StartPageTest, ABackgroundLargerThanTheScreenGivesThePlainPage) {
     Write("Bkgnd.png", 1921, 2, [](int, int) { return kPage; });
     Create();
     EXPECT_FALSE(host_.translucent);
-    EXPECT_EQ(host_.geometry.size(), (Size{350, 300}));
+    EXPECT_EQ(host_.geometry.size(), (Size{350, 360}));
 
     Write("Bkgnd.png", 1920, 1080, [](int, int) { return kPage; });
     Write("BtnClose.png", 76, 1081, Strip(19, kClose));
