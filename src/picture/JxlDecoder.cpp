@@ -119,6 +119,15 @@ DecodeResult decodeJxl(const uint8_t* data, std::size_t size, Picture& picture,
                        PictureMetadata& metadata) {
     if (size == 0) return Refusal::Truncated;
     if (JxlSignatureCheck(data, size) == JXL_SIG_INVALID) return Refusal::Malformed;
+    // The size rule first, on a header read alone, before the decoder's threads are started.
+    JxlBasicInfo info{};
+    PictureHeader header;
+    if (const DecodeResult read = readBasicInfo(data, size, info); !read) return read;
+    if (const DecodeResult sized = checkedSize(info, header); !sized) return sized;
+    const uint64_t channels = info.alpha_bits > 0 ? 4 : 3;
+    if (!fitsItsData(header.pixels(), header.pixels() * channels, jxlProducible(size)))
+        return Refusal::SizeRule;
+
     const Decoder decoder(JxlDecoderCreate(nullptr));
     if (!decoder) return Refusal::OutOfMemory;
     const std::unique_ptr<void, RunnerDeleter> runner(
@@ -136,23 +145,17 @@ DecodeResult decodeJxl(const uint8_t* data, std::size_t size, Picture& picture,
     // The input is left open: a file cut short then asks for more (Truncated) where a closed
     // input would make it an error like any other.
 
-    JxlBasicInfo info{};
-    JxlPixelFormat format{3, JXL_TYPE_UINT8, JXL_NATIVE_ENDIAN, 4};
+    JxlPixelFormat format{uint32_t(channels), JXL_TYPE_UINT8, JXL_NATIVE_ENDIAN, 4};
     for (;;) {
         const JxlDecoderStatus status = JxlDecoderProcessInput(decoder.get());
         switch (status) {
-        case JXL_DEC_BASIC_INFO: {
-            if (JxlDecoderGetBasicInfo(decoder.get(), &info) != JXL_DEC_SUCCESS)
+        case JXL_DEC_BASIC_INFO:
+            // The same header as read above; its size is what the output buffer is made for.
+            if (JxlDecoderGetBasicInfo(decoder.get(), &info) != JXL_DEC_SUCCESS ||
+                !checkedSize(info, header) || format.num_channels != (info.alpha_bits > 0 ? 4 : 3))
                 return Refusal::Malformed;
-            PictureHeader header;
-            if (const DecodeResult sized = checkedSize(info, header); !sized) return sized;
-            format.num_channels = info.alpha_bits > 0 ? 4 : 3;
-            const uint64_t pixels = header.pixels();
-            if (!fitsItsData(pixels, pixels * format.num_channels, jxlProducible(size)))
-                return Refusal::SizeRule;
             metadata.orientation = uint8_t(info.orientation);
             break;
-        }
         case JXL_DEC_COLOR_ENCODING:
             readColor(decoder.get(), metadata);
             break;
