@@ -113,6 +113,7 @@ const heif_reader kSourceReader = {
     [](void* cursor) { return int64_t(static_cast<SourceCursor*>(cursor)->position); },
     [](void* data, size_t size, void* userdata) {
         auto* cursor = static_cast<SourceCursor*>(userdata);
+        if (size == 0) return 0; // asked with no buffer at all
         const std::size_t got = cursor->source.readAt(cursor->position, data, size);
         cursor->position += got;
         return got == size ? 0 : 1;
