@@ -30,6 +30,7 @@ void FolderList::build(const std::string& path) {
     const std::size_t slash = path.rfind('/');
     if (slash == std::string::npos) return;
     folder_ = path.substr(0, slash + 1);
+    assigned_ = false;
     removeAll();
 
     const std::vector<std::string> entries = readFolder(folder_);
@@ -52,6 +53,34 @@ int32_t FolderList::indexOf(std::string_view name) const {
     const auto found = std::partition_point(names_.begin(), names_.end(),
                                             [&](const Name& n) { return before(n, key, name); });
     return found == names_.end() ? -1 : int32_t(found - names_.begin());
+}
+
+void FolderList::assign(std::vector<std::string> paths) {
+    folder_.clear();
+    assigned_ = true;
+    names_.clear();
+    for (std::string& path : paths)
+        names_.push_back({std::move(path), {}});
+}
+
+int32_t FolderList::find(std::string_view path) const {
+    if (assigned_) {
+        for (std::size_t i = 0; i < names_.size(); ++i)
+            if (names_[i].name == path) return int32_t(i);
+        return -1;
+    }
+    const int32_t index = placeOf(path);
+    return index >= 0 && index < count() && folder_ + names_[std::size_t(index)].name == path
+               ? index
+               : -1;
+}
+
+int32_t FolderList::placeOf(std::string_view path) const {
+    if (assigned_) return path.empty() ? 0 : find(path);
+    const std::string_view name = fileNameOf(path);
+    if (!path.empty() && path.substr(0, path.size() - name.size()) != folder_) return -1;
+    const int32_t index = indexOf(name);
+    return index < 0 ? count() : index;
 }
 
 std::string FolderList::pathAt(int32_t index) const {

@@ -63,12 +63,6 @@ int32_t distanceAlongTravel(int32_t position, int32_t direction) {
     return ahead >= 0 ? ahead : Prefetcher::kSlotCount + -ahead;
 }
 
-// The exact position of `name` in the list, or -1.
-int32_t exactIndex(const FolderList& list, std::string_view name) {
-    const int32_t index = list.indexOf(name);
-    return index >= 0 && list.nameAt(index) == name ? index : -1;
-}
-
 } // namespace
 
 // --- the arrival call
@@ -175,7 +169,7 @@ CachedPicture* Prefetcher::State::withPath(const std::string& path) {
 }
 
 int32_t Prefetcher::State::indexOf(const CachedPicture& record) const {
-    return folderList.indexOf(fileNameOf(record.path));
+    return folderList.placeOf(record.path);
 }
 
 bool Prefetcher::State::underWay(Task::Kind kind, const std::string& path) const {
@@ -411,6 +405,8 @@ void Prefetcher::runTask(State& s, Task& task) {
         if (task.generation != s.generation) return;
         s.folderList = std::move(built);
         s.listed = true;
+        // A step from the place waited for the list.
+        if (s.stepRequest != 0 && !s.current()) s.arrivalCall->make();
         // Opened at the last file of its folder: the picture wanted next is the previous one.
         if (const CachedPicture* shown = s.current()) {
             const int32_t index = s.indexOf(*shown);
@@ -432,8 +428,7 @@ void Prefetcher::runTask(State& s, Task& task) {
     if (!decoded && task.kind == Kind::Decode && task.generation == s.generation) {
         // A file that does not decode is dropped from the list; the next one in the direction of
         // travel is tried by the next task.
-        const int32_t index = exactIndex(s.folderList, fileNameOf(task.path));
-        if (index >= 0) s.folderList.removeAt(index);
+        s.folderList.removeAt(s.folderList.find(task.path));
     }
     s.arrivals.push_back(
         {task.kind, task.path, decoded ? std::move(record) : nullptr, task.generation});
@@ -501,26 +496,27 @@ CachedPicture* Prefetcher::current() {
     return shown && shown->showable() ? shown : nullptr;
 }
 
-void Prefetcher::open(const std::string& path) {
-    {
-        std::lock_guard guard(state_->control);
-        state_->opening = std::make_shared<Opening>(path);
-        state_->opening->announceTo(state_->arrivalCall);
-        state_->openByWorker = true;
-        state_->stepRequest = 0;
-        state_->changed.notify_all();
-    }
-    startWorkers();
+void Prefetcher::open(const std::string& path, std::vector<std::string> list) {
+    beginOpen(std::make_shared<Opening>(path), std::move(list), true);
 }
 
-void Prefetcher::open(std::shared_ptr<Opening> opening) {
+void Prefetcher::open(std::shared_ptr<Opening> opening, std::vector<std::string> list) {
+    beginOpen(std::move(opening), std::move(list), false);
+}
+
+void Prefetcher::beginOpen(std::shared_ptr<Opening> opening, std::vector<std::string> list,
+                           bool byWorker) {
     {
         std::lock_guard guard(state_->control);
-        state_->opening = std::move(opening);
-        state_->opening->announceTo(state_->arrivalCall);
-        state_->openByWorker = false;
-        state_->stepRequest = 0;
-        state_->changed.notify_all();
+        State& s = *state_;
+        s.opening = std::move(opening);
+        s.opening->announceTo(s.arrivalCall);
+        s.openByWorker = byWorker;
+        s.openingList.reset();
+        if (!list.empty()) s.openingList.emplace().assign(std::move(list));
+        s.openingStep = 0;
+        s.stepRequest = 0;
+        s.changed.notify_all();
     }
     startWorkers();
 }
@@ -565,33 +561,180 @@ Prefetcher::Step Prefetcher::step(int32_t delta) {
     {
         std::lock_guard guard(s.control);
         integrate(freed);
-        const CachedPicture* shown = s.current();
         // While a file is being opened, the folder being stepped through is about to go.
-        if (!shown || s.opening) return Step::None;
-        if (s.listed) {
-            const int32_t index = s.indexOf(*shown);
-            if (delta > 0 ? index < 0 || index >= s.folderList.count() - 1 : index < 1)
-                return Step::None; // no wrap-around
+        if (s.opening) return Step::None;
+        const CachedPicture* shown = s.current();
+        if (!shown) {
+            result = s.stepFromPlace(delta);
+            s.changed.notify_all();
+        } else {
+            if (s.listed) {
+                const int32_t index = s.indexOf(*shown);
+                if (delta > 0 ? index < 0 || index >= s.folderList.count() - 1 : index < 1)
+                    return Step::None; // no wrap-around
+            }
+            s.direction = delta;
+            s.previousStep = s.lastStep;
+            s.lastStep = PrefetchClock::now();
+            s.skipped.clear();
+            if (s.atPosition(delta)) {
+                shift(delta);
+                s.stepRequest = 0;
+                trim(freed);
+                result = Step::Shown;
+            } else {
+                // Stays put: the picture on show changes when the neighbour lands. A key pressed
+                // again meanwhile asks for nothing more.
+                s.stepRequest = delta;
+                result = Step::Pending;
+            }
+            s.changed.notify_all();
         }
-        s.direction = delta;
-        s.previousStep = s.lastStep;
-        s.lastStep = PrefetchClock::now();
-        s.skipped.clear();
-        if (s.atPosition(delta)) {
-            shift(delta);
-            s.stepRequest = 0;
+    }
+    startWorkers();
+    return result;
+}
+
+Prefetcher::Step Prefetcher::showFirst() {
+    return showEnd(false);
+}
+
+Prefetcher::Step Prefetcher::showLast() {
+    return showEnd(true);
+}
+
+Prefetcher::Step Prefetcher::showEnd(bool last) {
+    State& s = *state_;
+    std::vector<std::unique_ptr<CachedPicture>> freed;
+    Step result = Step::None;
+    {
+        std::lock_guard guard(s.control);
+        integrate(freed);
+        const int32_t count = s.folderList.count();
+        if (s.opening || !s.listed || count == 0) return Step::None;
+        const int32_t target = last ? count - 1 : 0;
+        const CachedPicture* shown = s.current();
+        const int32_t index = shown ? s.folderList.find(shown->path) : -1;
+        if (shown && index == target) return Step::None;
+        const int32_t distance = target - index;
+        s.stepRequest = 0;
+        if (index >= 0 && std::abs(distance) < kSlotCount && s.atPosition(distance)) {
+            shift(distance);
+            s.direction = distance > 0 ? 1 : -1;
             trim(freed);
             result = Step::Shown;
         } else {
-            // Stays put: the picture on show changes when the neighbour lands. A key pressed
-            // again meanwhile asks for nothing more.
-            s.stepRequest = delta;
+            // Past the first file that does not decode, the next one towards the other end.
+            s.openStepping(s.folderList.pathAt(target), last ? -1 : 1);
             result = Step::Pending;
         }
         s.changed.notify_all();
     }
     startWorkers();
     return result;
+}
+
+Prefetcher::Step Prefetcher::dropShown() {
+    State& s = *state_;
+    std::vector<std::unique_ptr<CachedPicture>> freed;
+    Step result = Step::None;
+    {
+        std::lock_guard guard(s.control);
+        integrate(freed);
+        CachedPicture* shown = s.current();
+        if (!shown || s.opening) return Step::None;
+        const std::string path = shown->path;
+        const int32_t index = s.listed ? s.folderList.find(path) : -1;
+        // The picture after it, or at the end of the list the one before it.
+        const int32_t delta = index >= 0 && index + 1 < s.folderList.count() ? 1 : -1;
+        s.stepRequest = 0;
+        if (index >= 0 && s.atPosition(delta)) {
+            shift(delta);
+            for (auto& slot : s.cacheSlots) {
+                if (!slot) continue;
+                if (slot->relativePosition == -delta)
+                    freed.push_back(std::move(slot));
+                else if (delta > 0 && slot->relativePosition < 0)
+                    ++slot->relativePosition; // the ones before it move up with the list
+            }
+            s.folderList.removeAt(index);
+            s.direction = delta;
+            result = Step::Shown;
+        } else {
+            // Not decoded yet: it is opened as a step from the place the file left.
+            const std::string next = index >= 0 ? s.folderList.pathAt(index + delta) : "";
+            s.folderList.removeAt(index);
+            for (auto& slot : s.cacheSlots)
+                if (slot) freed.push_back(std::move(slot));
+            ++s.generation; // work begun for the pictures held is dropped
+            s.place = path;
+            s.currentPath = path;
+            if (!next.empty()) {
+                s.openStepping(next, delta);
+                result = Step::Pending;
+            }
+        }
+        s.changed.notify_all();
+    }
+    startWorkers();
+    return result;
+}
+
+void Prefetcher::State::openStepping(const std::string& path, int32_t direction) {
+    opening = std::make_shared<Opening>(path);
+    opening->announceTo(arrivalCall);
+    openByWorker = true;
+    openingList = folderList;
+    openingStep = direction;
+    stepRequest = 0;
+}
+
+std::string Prefetcher::State::besidePlace(int32_t delta) const {
+    const int32_t at = folderList.placeOf(place);
+    if (at < 0) return {};
+    // A file that is not listed (it is missing, or left the list) stands between its neighbours.
+    const bool listedThere = folderList.find(place) >= 0;
+    return folderList.pathAt(delta > 0 ? at + (listedThere ? 1 : 0) : at - 1);
+}
+
+bool Prefetcher::State::goOnAfterFailure(const std::string& path, std::optional<FolderList> list,
+                                         int32_t stepping) {
+    const CachedPicture* shown = current();
+    if (!shown) {
+        // Nothing on show: the steps go from the failed file's place in its list.
+        place = path;
+        currentPath = path;
+        ++generation;
+        folderList.removeAll();
+        listed = false;
+        if (list) {
+            folderList = std::move(*list);
+            listed = true;
+        }
+    }
+    // The picture on show, if any, stays, and its list.
+    if (stepping == 0 || !listed) return false;
+    // A step goes on past a file that does not decode, as a step between pictures does; the
+    // file then leaves the list. At the end of the list it stays, as the place to step back from.
+    const int32_t index = folderList.find(path);
+    const std::string next = index >= 0 ? folderList.pathAt(index + stepping) : "";
+    if (next.empty() || (shown && next == shown->path)) return false;
+    folderList.removeAt(index);
+    openStepping(next, stepping);
+    return true;
+}
+
+Prefetcher::Step Prefetcher::State::stepFromPlace(int32_t delta) {
+    if (place.empty()) return Step::None;
+    if (!listed) {
+        // Its folder is being listed: the step is taken once it is (integrate).
+        stepRequest = delta;
+        return Step::Pending;
+    }
+    const std::string target = besidePlace(delta);
+    if (target.empty()) return Step::None;
+    openStepping(target, delta);
+    return Step::Pending;
 }
 
 void Prefetcher::shift(int32_t delta) {
@@ -608,6 +751,8 @@ Prefetcher::Changes Prefetcher::integrate(std::vector<std::unique_ptr<CachedPict
         const std::string path = s.opening->path();
         s.opening.reset();
         s.openByWorker = false;
+        std::optional<FolderList> list = std::exchange(s.openingList, std::nullopt);
+        const int32_t stepping = std::exchange(s.openingStep, 0);
         if (record) {
             for (auto& slot : s.cacheSlots)
                 if (slot) freed.push_back(std::move(slot));
@@ -615,11 +760,18 @@ Prefetcher::Changes Prefetcher::integrate(std::vector<std::unique_ptr<CachedPict
             record->budgetBytes = record->heldBytes();
             s.cacheSlots[0] = std::move(record);
             // Its folder is listed anew by a worker, which then decodes a neighbour (the
-            // previous one when the opened file is the last of its folder).
+            // previous one when the opened file is the last of its folder), unless the open
+            // keeps a list of its own.
             s.folderList.removeAll();
             s.listed = false;
+            if (list) {
+                s.folderList = std::move(*list);
+                s.listed = true;
+            }
             s.currentPath = path;
-            s.direction = 1;
+            s.place.clear();
+            const int32_t index = s.folderList.find(path);
+            s.direction = s.listed && index >= 0 && index == s.folderList.count() - 1 ? -1 : 1;
             s.stepRequest = 0;
             s.roomWanted = 0;
             ++s.generation;
@@ -627,7 +779,7 @@ Prefetcher::Changes Prefetcher::integrate(std::vector<std::unique_ptr<CachedPict
             s.skipped.clear();
             s.fullFailed.clear();
             changes.shown = true;
-        } else {
+        } else if (!s.goOnAfterFailure(path, std::move(list), stepping)) {
             changes.openFailed = true;
         }
     }
@@ -653,8 +805,12 @@ Prefetcher::Changes Prefetcher::integrate(std::vector<std::unique_ptr<CachedPict
     }
     s.arrivals.clear();
 
-    if (s.stepRequest != 0 && !s.current()) s.stepRequest = 0;
-    if (s.stepRequest != 0) {
+    if (s.stepRequest != 0 && !s.current()) {
+        // A step from the place waited for its folder's list.
+        const int32_t delta = std::exchange(s.stepRequest, 0);
+        if (s.listed && !s.opening) s.stepFromPlace(delta);
+    }
+    if (s.stepRequest != 0 && s.current()) {
         if (s.atPosition(s.stepRequest)) {
             shift(s.stepRequest);
             s.stepRequest = 0;
@@ -673,7 +829,7 @@ void Prefetcher::place(std::unique_ptr<CachedPicture> record,
                        std::vector<std::unique_ptr<CachedPicture>>& freed) {
     State& s = *state_;
     const CachedPicture* shown = s.current();
-    const int32_t index = exactIndex(s.folderList, fileNameOf(record->path));
+    const int32_t index = s.folderList.find(record->path);
     if (!shown || index < 0 || s.withPath(record->path)) {
         freed.push_back(std::move(record));
         return;

@@ -75,10 +75,13 @@ public:
     CachedPicture* current();
 
     // Opens `path`: a worker decodes it; until it lands (poll) the picture on show stays, and if
-    // it fails nothing changes. A later open replaces one still under way.
-    void open(const std::string& path);
+    // it fails nothing changes, except that with no picture on show the steps then go from the
+    // failed file's place in its list. A later open replaces one still under way. The list
+    // stepped through is the file's folder, or `list` (full paths, `path` among them) in its
+    // order.
+    void open(const std::string& path, std::vector<std::string> list = {});
     // The same for an opening already under way elsewhere (startOpening).
-    void open(std::shared_ptr<Opening> opening);
+    void open(std::shared_ptr<Opening> opening, std::vector<std::string> list = {});
     // Makes a bitmap (the clipboard's) the picture on show, without a path; the folder list of
     // the last opened file stays for the next step. False, and nothing changed, on failure.
     bool adopt(const BitmapDescription& bitmap);
@@ -91,6 +94,14 @@ public:
     };
     Step showPrevious();
     Step showNext();
+    // The first or last picture of the list; past files that do not decode, the next one that
+    // does (towards the other end).
+    Step showFirst();
+    Step showLast();
+    // The file of the picture on show has gone (to the trash): it leaves the list, and the
+    // picture after it is shown, or at the end of the list the one before it. None when nothing
+    // is left to show.
+    Step dropShown();
 
     // The call that tells the window something was handed over (an open, a neighbour, a full
     // decode, a request for room), made on the thread that hands it over: a worker, or the
@@ -140,6 +151,7 @@ private:
     static bool worthDecoding(State& state, const Task& task);
 
     void startWorkers();
+    void beginOpen(std::shared_ptr<Opening> opening, std::vector<std::string> list, bool byWorker);
     // The rest are called with the control lock held. Records that go are moved to `freed`, to be
     // freed after the lock is released.
     // Takes over what the workers handed over: an open that finished, neighbours into the slots,
@@ -152,6 +164,7 @@ private:
     // Moves every record by `delta` places towards the one on show.
     void shift(int32_t delta);
     Step step(int32_t delta);
+    Step showEnd(bool last);
 
     // Shared with the worker threads, which keep it alive while they run.
     std::shared_ptr<State> state_;

@@ -26,6 +26,7 @@ enum class FormatId : uint8_t {
     Targa,
     Png,
     Psd,
+    Psb,
     Webp,
     Heif,
     Avif,
@@ -72,8 +73,8 @@ struct PictureFormat {
     bool (*systemDataCanFill)(const uint8_t* data, std::size_t size);
 };
 
-// Every row: JPEG, BMP, GIF, ICO, WMF, CUR, TGA, PNG, PSD, WebP, HEIF, AVIF, JPEG XL (the folder
-// listing's order).
+// Every row: JPEG, BMP, GIF, ICO, WMF, CUR, TGA, PNG, PSD, PSB, WebP, HEIF, AVIF, JPEG XL (the
+// folder listing's order).
 std::span<const PictureFormat> pictureFormats();
 
 // The text after the last "." that follows the last "/" of the path; null when the path has no

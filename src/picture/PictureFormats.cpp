@@ -43,8 +43,12 @@ bool isCursor(const uint8_t* data, std::size_t size) {
 bool isPng(const uint8_t* data, std::size_t size) {
     return startsWith(data, size, "\x89PNG\r\n\x1A\n", 8);
 }
+// PSD and its large document format PSB share the signature; the version tells them apart.
 bool isPsd(const uint8_t* data, std::size_t size) {
-    return startsWith(data, size, "8BPS", 4);
+    return startsWith(data, size, "8BPS\0\1", 6);
+}
+bool isPsb(const uint8_t* data, std::size_t size) {
+    return startsWith(data, size, "8BPS\0\2", 6);
 }
 
 // A decoder of a format that carries no orientation, colour space or camera.
@@ -87,6 +91,10 @@ const PictureFormat kFormats[] = {
      "image/vnd.adobe.photoshop;image/x-psd;image/psd;application/x-photoshop;"
      "application/photoshop;application/psd;",
      isPsd, readPsdHeader, decodePsd, false, nullptr},
+    // The shared MIME database types PSB files by their signature as PSD (no type or extension
+    // of their own), so the row adds no MIME type.
+    {FormatId::Psb, "PSB", {"psb"}, "",
+     isPsb, readPsdHeader, decodePsd, false, nullptr},
     {FormatId::Webp, "WebP", {"webp"}, "image/webp;",
      isWebp, readWebpHeader, decodeWebp, false, nullptr},
     {FormatId::Heif, "HEIF", {"heic", "heif"},

@@ -55,6 +55,10 @@ public:
     virtual DecodeResult decodeSystemPicture(const uint8_t* data, std::size_t size,
                                              SystemImageSink& sink) = 0;
 
+    // Device pixels to a pixel of the desktop's scale (2 on a screen scaled to 200 %): what the
+    // program draws at a fixed size in its own pixels is that much larger on the screen.
+    virtual double screenScale() { return 1.0; }
+
     // The ICC profile of the display the window shows on, as its bytes; null for sRGB, which is
     // also what a platform that knows none answers. Asked on the window's thread.
     virtual std::shared_ptr<const std::vector<uint8_t>> displayProfile() { return nullptr; }

@@ -42,6 +42,11 @@ Rect QtPlatform::primaryScreen() {
     return {0, 0, 1920, 1080};
 }
 
+double QtPlatform::screenScale() {
+    const QScreen* screen = primary();
+    return screen ? screen->devicePixelRatio() : 1.0;
+}
+
 TextExtent QtPlatform::textExtent(const char* text) {
     const QScreen* screen = primary();
     if (!screen) return {7 * int(std::strlen(text)), 13};

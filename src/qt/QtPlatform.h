@@ -22,6 +22,8 @@ public:
     // In device pixels. Needs a QGuiApplication; without one, the headless measure of 7 x 13 per
     // character.
     TextExtent textExtent(const char* text) override;
+    // The primary screen's device pixel ratio; 1 without a GUI.
+    double screenScale() override;
     // QSettings("Quorbane", "Vistrel"): ~/.config/Quorbane/Vistrel.conf on Linux.
     bool readSetting(const char* name, std::string& text) override;
     int writeSetting(const char* name, int32_t value) override;

@@ -81,18 +81,18 @@ bool ViewerWindow::create(WindowHost& host) {
     return true;
 }
 
-bool ViewerWindow::openFile(const char* path) {
+bool ViewerWindow::openFile(const char* path, std::vector<std::string> list) {
     if (!path || !*path) return false;
     pictures_.setPolicy(screenCopyPolicy());
-    pictures_.open(path);
+    pictures_.open(path, std::move(list));
     return true;
 }
 
 void ViewerWindow::openFrom(std::shared_ptr<Prefetcher::Opening> opening,
-                            std::chrono::milliseconds patience) {
+                            std::chrono::milliseconds patience, std::vector<std::string> list) {
     Prefetcher::waitForOpening(*opening, patience);
     pictures_.setPolicy(screenCopyPolicy());
-    pictures_.open(std::move(opening));
+    pictures_.open(std::move(opening), std::move(list));
     if (pictures_.poll().shown) showCurrent();
 }
 
@@ -105,6 +105,8 @@ void ViewerWindow::onPicturesArrived() {
         showCurrent();
     else if (changes.upgraded && pictureOnShow())
         repaint(); // the screen copy made from the full decode
+    else if (changes.openFailed && !startPage_ && !pictures_.current())
+        perform(Action::ShowStartPage); // the picture on show went, and nothing came instead
 }
 
 void ViewerWindow::onClose() {
