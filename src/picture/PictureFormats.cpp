@@ -2,11 +2,14 @@
 
 #include "BmpDecoder.h"
 #include "GifFrames.h"
+#include "HeifDecoder.h"
 #include "IconDirectory.h"
 #include "JpegDecoder.h"
+#include "JxlDecoder.h"
 #include "PngDecoder.h"
 #include "PsdDecoder.h"
 #include "TgaDecoder.h"
+#include "WebpDecoder.h"
 #include "WmfFile.h"
 
 #include <strings.h>
@@ -92,11 +95,21 @@ const PictureFormat kFormats[] = {
     // of their own), so the row adds no MIME type.
     {FormatId::Psb, "PSB", {"psb"}, "",
      isPsb, readPsdHeader, decodePsd, false, nullptr},
+    {FormatId::Webp, "WebP", {"webp"}, "image/webp;",
+     isWebp, readWebpHeader, decodeWebp, false, nullptr},
+    {FormatId::Heif, "HEIF", {"heic", "heif"},
+     "image/heic;image/heif;image/heic-sequence;image/heif-sequence;",
+     isHeic, readHeifHeader, decodeHeif, false, nullptr},
+    {FormatId::Avif, "AVIF", {"avif"}, "image/avif;",
+     isAvif, readHeifHeader, decodeHeif, false, nullptr},
+    {FormatId::Jxl, "JPEG XL", {"jxl"}, "image/jxl;",
+     isJxl, readJxlHeader, decodeJxl, false, nullptr},
 };
 // clang-format on
 
-// The first bytes any signature needs.
-constexpr std::size_t kSniffBytes = 8;
+// The first bytes any signature needs (WebP's RIFF form, an ISO box file's major brand, JPEG XL's
+// container).
+constexpr std::size_t kSniffBytes = 12;
 
 } // namespace
 

@@ -1,0 +1,13 @@
+// The HEIF and AVIF header reader and decoder (libheif and its HEVC and AV1 decoders) on
+// arbitrary bytes, at the viewer's limits.
+#include "HeifDecoder.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    vistrel::MemorySource source(data, size);
+    vistrel::PictureHeader header;
+    vistrel::readHeifHeader(source, header);
+    vistrel::Picture picture;
+    vistrel::PictureMetadata metadata;
+    vistrel::decodeHeif(data, size, picture, metadata);
+    return 0;
+}

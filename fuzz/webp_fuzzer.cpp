@@ -1,0 +1,12 @@
+// The WebP header reader and decoder on arbitrary bytes, at the viewer's limits.
+#include "WebpDecoder.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    vistrel::MemorySource source(data, size);
+    vistrel::PictureHeader header;
+    vistrel::readWebpHeader(source, header);
+    vistrel::Picture picture;
+    vistrel::PictureMetadata metadata;
+    vistrel::decodeWebp(data, size, picture, metadata);
+    return 0;
+}
