@@ -179,7 +179,8 @@ private:
     std::vector<std::shared_ptr<const ColorTransform>> transforms_; // most recent last
 };
 
-template <typename T> void touch(std::vector<T>& list, std::size_t i) {
+// Moves entry `i` to the end, where the most recently used entries stand.
+template <typename T> void moveToMostRecent(std::vector<T>& list, std::size_t i) {
     std::rotate(list.begin() + long(i), list.begin() + long(i) + 1, list.end());
 }
 
@@ -216,7 +217,7 @@ std::shared_ptr<const Profile> Cache::keep(std::vector<uint8_t> key, uint64_t ha
     std::lock_guard guard(mutex_);
     for (std::size_t i = 0; i < profiles_.size(); ++i) {
         if (profiles_[i]->hash == hash && profiles_[i]->key == key) {
-            touch(profiles_, i);
+            moveToMostRecent(profiles_, i);
             return profiles_.back();
         }
     }
@@ -287,7 +288,7 @@ std::shared_ptr<const ColorTransform> Cache::transform(const std::shared_ptr<con
     std::lock_guard guard(mutex_);
     for (std::size_t i = 0; i < transforms_.size(); ++i) {
         if (transforms_[i]->is(source.get(), target.get(), in, out)) {
-            touch(transforms_, i);
+            moveToMostRecent(transforms_, i);
             return transforms_.back();
         }
     }
