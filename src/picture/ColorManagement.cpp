@@ -245,11 +245,13 @@ std::shared_ptr<const Profile> Cache::fromBytes(const std::vector<uint8_t>& byte
             cmsOpenProfileFromMem(profile.key.data(), cmsUInt32Number(profile.key.size()));
         if (!profile.handle) return false;
         // The header's word against what lcms2 reads: both must agree on the pixels' layout.
-        const cmsColorSpaceSignature space = cmsGetColorSpace(profile.handle);
-        profile.space = space == cmsSigRgbData    ? ProfileSpace::Rgb
-                        : space == cmsSigGrayData ? ProfileSpace::Gray
-                        : space == cmsSigCmykData ? ProfileSpace::Cmyk
-                                                  : ProfileSpace::Other;
+        // Taken as a number: lcms2 returns whatever signature the file holds, also one its
+        // enumeration does not name.
+        const auto space = uint32_t(cmsGetColorSpace(profile.handle));
+        profile.space = space == uint32_t(cmsSigRgbData)    ? ProfileSpace::Rgb
+                        : space == uint32_t(cmsSigGrayData) ? ProfileSpace::Gray
+                        : space == uint32_t(cmsSigCmykData) ? ProfileSpace::Cmyk
+                                                            : ProfileSpace::Other;
         if (profile.space != header.space) profile.space = ProfileSpace::Other;
         profile.intent = header.intent;
         return true;

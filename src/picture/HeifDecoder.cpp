@@ -154,8 +154,11 @@ void readColor(const heif_image_handle* handle, PictureMetadata& metadata) {
         metadata.iccProfile.clear();
     }
     heif_color_profile_nclx* read = nullptr;
-    if (heif_image_handle_get_nclx_color_profile(handle, &read).code != heif_error_Ok) return;
+    const heif_error error = heif_image_handle_get_nclx_color_profile(handle, &read);
+    // libheif may hand out the description and still report an error (an unknown colour
+    // primaries code): it is ours to free either way.
     const std::unique_ptr<heif_color_profile_nclx, NclxDeleter> nclx(read);
+    if (error.code != heif_error_Ok || !nclx) return;
     ColorDescription described;
     switch (nclx->transfer_characteristics) {
     case heif_transfer_characteristic_IEC_61966_2_1:

@@ -13,7 +13,9 @@ struct Colorants {
 };
 
 bool readColorants(cmsHPROFILE profile, Colorants& c) {
-    if (cmsGetColorSpace(profile) != cmsSigRgbData || !cmsIsMatrixShaper(profile)) return false;
+    if (uint32_t(cmsGetColorSpace(profile)) != uint32_t(cmsSigRgbData) ||
+        !cmsIsMatrixShaper(profile))
+        return false;
     const cmsTagSignature colorants[3] = {cmsSigRedColorantTag, cmsSigGreenColorantTag,
                                           cmsSigBlueColorantTag};
     const cmsTagSignature curves[3] = {cmsSigRedTRCTag, cmsSigGreenTRCTag, cmsSigBlueTRCTag};
