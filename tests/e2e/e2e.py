@@ -1175,9 +1175,13 @@ def main():
     if name == "--list":
         print("\n".join(CASES))
         return
-    session = Session(vistrel, getattr(CASES[name], "screen", SCREEN))
+    run_case(name, CASES[name], Session(vistrel, getattr(CASES[name], "screen", SCREEN)))
+
+
+def run_case(name, case, session):
+    """Runs one case in its session and says how it ended; a failure ends with status 1."""
     try:
-        CASES[name](session)
+        case(session)
     except Failure as failure:
         print("FAIL %s: %s" % (name, failure))
         sys.exit(1)

@@ -11,7 +11,7 @@ import time
 
 from PIL import Image
 
-from e2e import BLUE, GREEN, RED, YELLOW, Failure, Session, at, check, wait_for
+from e2e import BLUE, GREEN, RED, YELLOW, Session, at, check, run_case, wait_for
 
 # Time for the program to take a change of the folder that shows nothing by itself (a file added
 # or removed away from the picture on show) before a key acts on it.
@@ -125,15 +125,7 @@ def main():
     if len(sys.argv) != 3 or sys.argv[2] not in CASES:
         sys.exit(__doc__)
     vistrel, name = sys.argv[1], sys.argv[2]
-    session = Session(vistrel)
-    try:
-        CASES[name](session)
-    except Failure as failure:
-        print("FAIL %s: %s" % (name, failure))
-        sys.exit(1)
-    finally:
-        session.close()
-    print("ok %s" % name)
+    run_case(name, CASES[name], Session(vistrel))
 
 
 if __name__ == "__main__":
