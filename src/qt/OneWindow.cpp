@@ -30,6 +30,10 @@ constexpr int kBusTimeoutMs = 1000;
 // The running window answers from its event loop, which may still be starting. A window that
 // does not answer in this time (stopped, hung) is given up on and this start opens its own.
 constexpr int kHandOverTimeoutMs = 2000;
+// The running window takes only calls sent this recently, so that its answer reaches a sender
+// still waiting: the sender's timeout may fire a little early (Qt's coarse timers), and the
+// answer takes its time on the way.
+constexpr int kTakenWithinMs = 1500;
 
 qint64 monotonicMs() {
     timespec now{};
@@ -106,7 +110,7 @@ struct OneWindow::Receiver final : QDBusVirtualObject {
         // The sender gave up waiting and opened a window of its own: showing its pictures here
         // too, late, would only surprise.
         const QVariant sent = platformData.value(kSentKey);
-        if (sent.isValid() && monotonicMs() - sent.toLongLong() > kHandOverTimeoutMs) {
+        if (sent.isValid() && monotonicMs() - sent.toLongLong() > kTakenWithinMs) {
             connection.send(
                 message.createErrorReply(QStringLiteral("com.quorbane.Vistrel.Error.TooLate"),
                                          QStringLiteral("the call waited longer than its sender")));
@@ -115,9 +119,14 @@ struct OneWindow::Receiver final : QDBusVirtualObject {
         std::vector<std::string> paths;
         for (const QString& uri : uris)
             if (std::string path = pathOfUri(uri); !path.empty()) paths.push_back(std::move(path));
+        if (!open || !open(paths)) {
+            connection.send(
+                message.createErrorReply(QStringLiteral("com.quorbane.Vistrel.Error.Closing"),
+                                         QStringLiteral("the window is closing")));
+            return true;
+        }
         connection.send(message.createReply());
         debugLog("handed over: %zu pictures", paths.size());
-        if (open) open(paths);
         return true;
     }
 };

@@ -16,8 +16,8 @@ class OneWindow {
 public:
     // What the running window does with what a later start hands over, on the event loop: the
     // pictures (absolute paths; several are the list to step through), or none (come to the
-    // front).
-    using OpenCall = std::function<void(const std::vector<std::string>& paths)>;
+    // front). False when the window is closing: the start then opens a window of its own.
+    using OpenCall = std::function<bool(const std::vector<std::string>& paths)>;
 
     // Connects to the session bus, when there is one, and lines up for the name. Needs the
     // application object; waits on the bus only for short, bounded calls.

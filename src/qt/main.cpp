@@ -75,10 +75,12 @@ int main(int argc, char** argv) {
     // What later starts hand over opens as a dropped file does (several: the list to step
     // through), and the window comes to the front.
     oneWindow.serve([&window, &host](const std::vector<std::string>& paths) {
+        if (!host.exists()) return false;
         if (!paths.empty())
             window.openFile(paths[0].c_str(),
                             paths.size() > 1 ? paths : std::vector<std::string>{});
         host.activate();
+        return true;
     });
     // What a crashed or killed instance left for file managers; once the window is up, so that
     // the clearing does not hold back its creation.
