@@ -6,8 +6,8 @@
 #include "QtPopupMenu.h"
 #include "SlideShowDialog.h"
 #include "ViewerWindow.h"
+#include "WindowShape.h"
 
-#include <QBitmap>
 #include <QCloseEvent>
 #include <QCursor>
 #include <QDragEnterEvent>
@@ -387,29 +387,27 @@ void QtWindowHost::presentTranslucent(int width, int height, const uint8_t* bits
                                       uint32_t rowSize) {
     QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
     if (image.isNull()) return;
-    // Pixels of alpha 0 are cut out of the window's shape: the desktop shows through them even
-    // where no compositor blends the window, and they do not take the mouse.
-    QImage shape(width, height, QImage::Format_Mono);
-    shape.setColorCount(2);
-    shape.setColor(0, qRgb(255, 255, 255));
-    shape.setColor(1, qRgb(0, 0, 0));
-    shape.fill(0);
-    for (int y = 0; y < height; ++y) {
-        const uint8_t* row = bits + std::size_t(y) * rowSize;
-        std::memcpy(image.scanLine(y), row, std::size_t(width) * 4);
-        uchar* mask = shape.scanLine(y);
-        for (int x = 0; x < width; ++x)
-            if (row[4 * x + 3] != 0) mask[x >> 3] |= uchar(0x80 >> (x & 7));
-    }
+    for (int y = 0; y < height; ++y)
+        std::memcpy(image.scanLine(y), bits + std::size_t(y) * rowSize, std::size_t(width) * 4);
     paintFrame([&](QPainter& painter) {
         painter.save();
         painter.setCompositionMode(QPainter::CompositionMode_Source);
         painter.drawImage(0, 0, image);
         painter.restore();
     });
-    // A picture with no opaque pixel at all keeps its whole window: nothing would be left.
-    const QRegion region(QBitmap::fromImage(shape));
-    if (!region.isEmpty() && region != mask_) {
+    // Pixels of alpha 0 are cut out of the window's shape: the desktop shows through them even
+    // where no compositor blends the window, and they do not take the mouse. A frame without
+    // any (or with nothing else) keeps the whole window.
+    QRegion region;
+    const std::vector<Rect> shape = shapeFromAlpha(bits, width, height, rowSize);
+    if (!shape.empty()) {
+        std::vector<QRect> rects;
+        rects.reserve(shape.size());
+        for (const Rect& r : shape)
+            rects.emplace_back(r.left, r.top, r.width(), r.height());
+        region.setRects(rects.data(), int(rects.size()));
+    }
+    if (region != mask_) {
         mask_ = region;
         applyMask();
     }

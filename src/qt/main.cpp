@@ -60,6 +60,8 @@ int main(int argc, char** argv) {
     vistrel::ViewerWindow window(app.pictureDecode());
     // The display's colour profile, before the first picture's colours are converted to it.
     platform.watchDisplayProfile([&window] { window.onDisplayProfileChanged(); });
+    // Translucent pixels are blended over the window's background while no compositor runs.
+    platform.watchCompositor([&window] { window.onCompositingChanged(); });
     vistrel::QtWindowHost host(window);
     vistrel::QtDesktop desktop(&host.widget()); // drags out start from the window
     window.setDesktop(&desktop);

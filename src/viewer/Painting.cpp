@@ -1,4 +1,5 @@
 // The window's painting: the picture on show (its screen copy when fitted) or the start page.
+#include "Platform.h"
 #include "ViewerWindow.h"
 
 namespace vistrel {
@@ -30,6 +31,22 @@ void ViewerWindow::onPaint(Canvas& canvas) {
 void ViewerWindow::repaint() {
     if (!host_) return;
     if (std::unique_ptr<Canvas> canvas = host_->clientCanvas()) onPaint(*canvas);
+}
+
+void ViewerWindow::onCompositingChanged() {
+    renderer_.setComposited(platform().compositing());
+    // Only a translucent frame looks different with a compositor and without.
+    if (!host_ || !renderer_.translucent()) return;
+    Picture* shown = paintedPicture();
+    const Size window = placement_.window().size();
+    if (shown && !placement_.fullScreen() &&
+        (shown->width() != window.width || shown->height() != window.height)) {
+        // A zoomed frame is the picture resampled to the window's size.
+        if (CachedPicture* current = pictureOnShow(); current && !current->reduced())
+            renderer_.drawZoomed(*current->picture, window, false);
+        return;
+    }
+    repaint();
 }
 
 } // namespace vistrel

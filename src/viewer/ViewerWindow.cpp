@@ -62,6 +62,7 @@ CachedPicture* ViewerWindow::atFullResolution(CachedPicture* record) {
 
 bool ViewerWindow::create(WindowHost& host) {
     renderer_.attach(host, platform().capabilities().translucentWindows);
+    renderer_.setComposited(platform().compositing());
     startPageView_.attach(host, renderer_);
     const Rect screen = platform().primaryScreen();
     const CachedPicture* shown = pictureOnShow();

@@ -79,6 +79,8 @@ public:
     // The display's colour profile changed: the pictures held, converted to the old one, are
     // decoded anew.
     void onDisplayProfileChanged();
+    // A compositor came or went: a translucent frame on show is drawn again for the new desktop.
+    void onCompositingChanged();
     // Opens the context menu at the last right-press point; a request another part of the program
     // (or the toolkit) may make at any time.
     void showContextMenu();
