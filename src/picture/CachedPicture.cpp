@@ -78,6 +78,8 @@ DecodeResult CachedPicture::loadAwaitingPolicy(const char* filePath, const Pendi
     path = filePath;
     fullSize_ = {};
     applyMetadata(metadata, policy());
+    animation = std::move(metadata.animation);
+    frameOnShow = 0;
     // The size as shown: after the orientation, which may have turned the picture.
     width = picture->width();
     height = picture->height();
@@ -129,6 +131,7 @@ DecodeResult CachedPicture::loadJpeg(const char* filePath,
     }
     bytes.reset();
     metadata.inks = picture->bitsPerPixel() == 32;
+    animation.reset();
 
     path = filePath;
     width = fullWidth;
@@ -187,6 +190,8 @@ void CachedPicture::reset() {
     fullSize_ = {};
     picture.reset();
     fitted.reset();
+    animation.reset();
+    frameOnShow = 0;
     path.clear();
     cameraText[0] = '\0';
     colorSpace.clear();

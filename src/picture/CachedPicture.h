@@ -2,6 +2,7 @@
 // in the folder relative to the picture on show.
 #pragma once
 
+#include "Animation.h"
 #include "Geometry.h"
 #include "Picture.h"
 #include "PictureFormat.h"
@@ -30,6 +31,10 @@ public:
     std::unique_ptr<Picture> picture;
     // The screen-sized copy; null when none was needed.
     std::unique_ptr<Picture> fitted;
+    // For an animated file: the frames after the one in `picture` (the first); null for a still.
+    std::shared_ptr<Animation> animation;
+    // Which of its frames `picture` holds (0 for a still).
+    int frameOnShow = 0;
     // Full path of the decoded file; empty for a picture that came from the clipboard.
     std::string path;
     // Camera make and model from the EXIF data: at most 127 bytes, never a split UTF-8 sequence.

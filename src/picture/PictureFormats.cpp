@@ -1,6 +1,7 @@
 #include "PictureFormat.h"
 
 #include "BmpDecoder.h"
+#include "GifDecoder.h"
 #include "GifFrames.h"
 #include "HeifDecoder.h"
 #include "IconDirectory.h"
@@ -76,7 +77,7 @@ const PictureFormat kFormats[] = {
     {FormatId::Bmp, "BMP", {"bmp"}, "image/bmp;image/x-bmp;image/x-ms-bmp;",
      isBmp, readBmpHeader, withoutMetadata<decodeBmp>, true, bmpDataCanFillBytes},
     {FormatId::Gif, "GIF", {"gif"}, "image/gif;",
-     isGif, readGifHeader, nullptr, true, gifDataCanFill},
+     isGif, readGifHeader, decodeGif, true, gifDataCanFill},
     {FormatId::Icon, "ICO", {"ico"}, "image/vnd.microsoft.icon;image/x-icon;image/x-ico;",
      isIcon, readIconHeader, nullptr, true, iconDataCanFill},
     {FormatId::Metafile, "WMF", {"wmf"}, "image/wmf;image/x-wmf;application/x-msmetafile;",

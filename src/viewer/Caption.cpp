@@ -26,6 +26,9 @@ std::string FormatCaption(CachedPicture& record) {
     if (bmp)
         std::snprintf(size, sizeof size, " [%dx%dx%d]", record.width, record.height,
                       record.picture ? record.picture->bitsPerPixel() : 0);
+    else if (record.animation)
+        std::snprintf(size, sizeof size, " [%dx%d, %d frames]", record.width, record.height,
+                      record.animation->frameCount());
     else
         std::snprintf(size, sizeof size, " [%dx%d]", record.width, record.height);
 

@@ -123,6 +123,13 @@ void ViewerWindow::perform(Action action, Point pointer) {
             break;
         }
         break;
+    case Action::PauseAnimation:
+        togglePause();
+        break;
+    case Action::FrameBack:
+    case Action::FrameForward:
+        stepFrame(action == Action::FrameBack ? -1 : 1);
+        break;
     case Action::StartMove:
         // A press on one of the start page's buttons presses that button instead.
         if (startPage_ && startPageView_.press(pointer, placement_.window().size())) break;
@@ -246,6 +253,10 @@ void ViewerWindow::onTimer(Timer timer) {
     }
     case Timer::SlideShow:
         slideShowTick();
+        break;
+    case Timer::Animation:
+        playing_.due = true;
+        nextFrameDue();
         break;
     }
 }

@@ -13,6 +13,7 @@ void ViewerWindow::showCurrent(Modifiers typing) {
     if (!host_ || !current) return;
     caption_ = FormatCaption(*current);
     host_->setTitle(caption_.c_str());
+    followAnimation();
 }
 
 void ViewerWindow::relayout(const Point* anchor, Modifiers typing) {
@@ -83,6 +84,10 @@ void ViewerWindow::rotateView(int angle) {
     CachedPicture* current = atFullResolution(pictureOnShow());
     if (!current) return;
     current->rotate(angle, screenCopyPolicy());
+    if (playing_.ahead && current->animation == playing_.animation) {
+        playing_.turn = (playing_.turn + angle / 90) & 3;
+        playing_.ahead->setTurn(playing_.turn);
+    }
     apply(placement_.turned(current->size(), platform().primaryScreen()));
 }
 

@@ -119,11 +119,15 @@ void ViewerWindow::onPicturesArrived() {
     } else if (changes.openFailed && !startPage_ && !pictures_.current()) {
         perform(Action::ShowStartPage); // the picture on show went, and nothing came instead
     }
+    // An animation's frame asked for may have landed.
+    followAnimation();
+    if (playing_.ahead && (playing_.due || playing_.stepping)) nextFrameDue();
 }
 
 void ViewerWindow::onClose() {
     // Nothing the workers still hand over reaches the host from now on.
     pictures_.setArrivalCall({});
+    stopAnimation(); // its composing thread calls the host no more
     liveFolder_.stop();
     WindowHost* host = std::exchange(host_, nullptr);
     if (host) host->hide();

@@ -7,6 +7,7 @@
 
 #include "Action.h"
 #include "ContextMenu.h"
+#include "FramesAhead.h"
 #include "Geometry.h"
 #include "LiveFolder.h"
 #include "PointerGestures.h"
@@ -125,6 +126,18 @@ private:
     void rotateView(int angle);
     void repaint();
 
+    // --- an animation on show (Playing.cpp)
+    // Plays the picture on show when it is animated, from the frame it shows; stops what played
+    // before when it is another.
+    void followAnimation();
+    void stopAnimation();
+    // The frame on show has had its time, or a frame asked for has landed: shows the next.
+    void nextFrameDue();
+    // Pauses or resumes; steps one frame back or forth while paused.
+    void togglePause();
+    void stepFrame(int direction);
+    void showFrame(CachedPicture& record, ComposedFrame& frame);
+
     // --- slide show
     void startSlideShow();
     void stopSlideShow();
@@ -140,6 +153,17 @@ private:
     StartPage startPageView_;
     WindowPlacement placement_;
     PointerGestures gestures_;
+
+    struct Playing {
+        std::shared_ptr<Animation> animation; // of the picture on show; null for a still
+        std::unique_ptr<FramesAhead> ahead;   // its frames composed ahead of their time
+        int playsDone = 0;                    // times its last frame had its time
+        int turn = 0;                         // the window's clockwise quarter turns of it
+        int seek = -1;    // the frame to show next when the frames in between are skipped
+        bool due = false; // the frame on show has had its time
+        bool paused = false;
+        bool stepping = false; // paused, but one frame is to be shown
+    } playing_;
 
     std::string caption_ = "Vistrel";
     bool startPage_ = true;

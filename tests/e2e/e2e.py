@@ -1165,6 +1165,58 @@ def case_colour_profiles(s):
     s.expect_exit(0)
 
 
+def case_animated_gif_plays(s):
+    # Three frames of distinct colours, each shown for its own delay, played for ever.
+    picture = s.path("pictures", "anim.gif")
+    frames = []
+    for colour in (RED, GREEN, BLUE):
+        frames.append(s.path("pictures", "%d.png" % len(frames)))
+        Image.new("RGB", (200, 150), colour).save(frames[-1])
+    subprocess.run([CONVERT, "-loop", "0", "-delay", "100", frames[0], "-delay", "200", frames[1],
+                    "-delay", "300", frames[2], picture], check=True)
+    for frame in frames:
+        os.remove(frame)
+    s.start(picture)
+    window, x, y, w, h, title = s.window()
+    check(title == "anim.gif [200x150, 3 frames]", "title %r" % title)
+    centre = (x + w // 2, y + h // 2)
+
+    def colour():
+        seen = s.screen().getpixel(centre)
+        for name, expected in (("red", RED), ("green", GREEN), ("blue", BLUE)):
+            if all(abs(a - b) <= 12 for a, b in zip(seen, expected)):
+                return name
+        return None
+
+    # Watches the changes: the order of the colours, and how long each stayed.
+    changes = []
+    deadline = time.monotonic() + 30
+    while len(changes) < 5 and time.monotonic() < deadline:
+        seen = colour()
+        if seen and (not changes or changes[-1][0] != seen):
+            changes.append((seen, time.monotonic()))
+    names = [name for name, _ in changes]
+    check(len(changes) == 5, "colours seen %r" % names)
+    following = {"red": "green", "green": "blue", "blue": "red"}
+    check(all(following[a] == b for a, b in zip(names, names[1:])), "colours in order %r" % names)
+    # Between the first and the last change seen the durations are whole: each about its delay.
+    delays = {"red": 1.0, "green": 2.0, "blue": 3.0}
+    for (name, began), (_, ended) in zip(changes[1:-1], changes[2:]):
+        check(abs((ended - began) - delays[name]) < 0.8,
+              "%s stayed %.2f s, not about %.1f s" % (name, ended - began, delays[name]))
+    # Space pauses: the frame stays past its delay; "." steps to the next one.
+    s.key(window, "space")
+    paused = wait_for("a colour", colour)
+    time.sleep(3.5)
+    check(colour() == paused, "the animation went on while paused")
+    s.key(window, "period")
+    wait_for("the next frame", lambda: colour() == following[paused])
+    s.key(window, "comma")
+    wait_for("the frame before", lambda: colour() == paused)
+    s.key(window, "Escape")
+    s.expect_exit(0)
+
+
 CASES = {name[len("case_"):]: f for name, f in globals().items() if name.startswith("case_")}
 
 
