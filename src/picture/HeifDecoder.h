@@ -23,4 +23,13 @@ DecodeResult decodeHeif(const uint8_t* data, std::size_t size, Picture& picture,
                         PictureMetadata& metadata);
 DecodeResult decodeHeif(const char* path, Picture& picture, PictureMetadata& metadata);
 
+// Whether a top-level box runs past the end of the file: a file cut short, which the libraries
+// report as whatever box they then miss.
+bool boxRunsPastEnd(ByteSource& source);
+
+// A coded colour description (the codes of ITU-T H.273, as HEIF's nclx and AV1 carry them, with
+// the primaries' chromaticities red, green, blue and white as x, y pairs) as the picture's colour.
+// Transfer curves the colour path does not know (PQ, HLG) leave the pixels as they are.
+void describeCodedColor(int primaries, int transfer, const float xy[8], PictureMetadata& metadata);
+
 } // namespace vistrel
