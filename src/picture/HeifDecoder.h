@@ -9,8 +9,8 @@
 
 namespace vistrel {
 
-// HEIF files: HEIC (HEVC) and AVIF (AV1) stills, grids included, through libheif and its decoder
-// plugins. The primary image is decoded as the file says it is to be shown: libheif applies the
+// HEIF files: HEIC (HEVC) stills, grids included, through libheif and its decoder plugins, and
+// the AVIF (AV1) files libavif leaves to it (AvifDecoder.h); the header of both. The primary image is decoded as the file says it is to be shown: libheif applies the
 // clean aperture, rotation (irot) and mirror (imir), so the EXIF orientation of such a file is
 // not applied again. Pictures with alpha become 32-bit (straight alpha), the others 24-bit;
 // samples of more than 8 bits are reduced with rounding. An ICC profile in colr is handed over as
