@@ -233,6 +233,12 @@ void describeCodedColor(int primaries, int transfer, const float xy[8], PictureM
         described.transfer = ColorDescription::Transfer::Gamma;
         described.gamma = 2.8;
         break;
+    case heif_transfer_characteristic_ITU_R_BT_2100_0_PQ:
+        described.transfer = ColorDescription::Transfer::Pq;
+        break;
+    case heif_transfer_characteristic_ITU_R_BT_2100_0_HLG:
+        described.transfer = ColorDescription::Transfer::Hlg;
+        break;
     default:
         return;
     }
