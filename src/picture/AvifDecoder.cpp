@@ -87,6 +87,7 @@ void readCamera(const avifImage& image, PictureMetadata& metadata) {
     ExifFacts facts;
     readExif(block, size, facts);
     metadata.cameraText = facts.cameraText;
+    metadata.dateTaken = facts.dateTaken;
 }
 
 } // namespace

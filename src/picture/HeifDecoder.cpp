@@ -157,6 +157,7 @@ void readCamera(const heif_image_handle* handle, PictureMetadata& metadata) {
     ExifFacts facts;
     readExif(block.data() + 4 + skip, size - 4 - skip, facts);
     metadata.cameraText = facts.cameraText;
+    metadata.dateTaken = facts.dateTaken;
 }
 
 uint8_t rounded(unsigned value, unsigned largest) {
