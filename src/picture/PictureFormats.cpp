@@ -1,5 +1,6 @@
 #include "PictureFormat.h"
 
+#include "AvifDecoder.h"
 #include "BmpDecoder.h"
 #include "GifDecoder.h"
 #include "GifFrames.h"
@@ -102,7 +103,7 @@ const PictureFormat kFormats[] = {
      "image/heic;image/heif;image/heic-sequence;image/heif-sequence;",
      isHeic, readHeifHeader, decodeHeif, false, nullptr},
     {FormatId::Avif, "AVIF", {"avif"}, "image/avif;",
-     isAvif, readHeifHeader, decodeHeif, false, nullptr},
+     isAvif, readHeifHeader, decodeAvif, false, nullptr},
     {FormatId::Jxl, "JPEG XL", {"jxl"}, "image/jxl;",
      isJxl, readJxlHeader, decodeJxl, false, nullptr},
 };

@@ -19,6 +19,8 @@ struct ColorDescription {
     enum class Transfer : uint8_t {
         Srgb,  // the sRGB curve
         Gamma, // stored = linear ^ (1 / gamma)
+        Pq,    // high dynamic range, tone-mapped for the display (HdrTransfer.h)
+        Hlg,   // the same
     };
     // CIE 1931 xy chromaticities.
     double white[2] = {0.3127, 0.3290};

@@ -711,6 +711,38 @@ def case_step_through_folder(s):
     s.expect_exit(0)
 
 
+def case_step_through_modern_formats(s):
+    """A folder of AVIF (turned a quarter counter-clockwise by its irot), HEIC, JPEG XL and WebP
+    files, made by their encoders from one picture of four coloured quarters, stepped through:
+    each is listed, and shown upright in its own colours."""
+    source = s.path("source.png")
+    quadrants((320, 240)).save(source)
+    folder = os.path.dirname(s.path("modern", "1.avif"))
+    for command in (["avifenc", "-l", "--irot", "1", source, "1.avif"],
+                    ["heif-enc", "-q", "95", source, "-o", "2.heic"],
+                    ["cjxl", "-d", "0", source, "3.jxl"],
+                    ["cwebp", "-quiet", "-lossless", source, "-o", "4.webp"]):
+        subprocess.run(command, cwd=folder, check=True, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL)
+    upright = (RED, GREEN, BLUE, YELLOW)  # top left, top right, bottom left, bottom right
+    turned = (GREEN, YELLOW, RED, BLUE)   # the same after a quarter turn counter-clockwise
+    s.start(os.path.join(folder, "1.avif"))
+    window = s.window()[0]
+    for key, name, corners in ((None, "1.avif [240x320]", turned),
+                               ("Right", "2.heic [320x240]", upright),
+                               ("Right", "3.jxl [320x240]", upright),
+                               ("Right", "4.webp [320x240]", upright),
+                               ("Left", "3.jxl [320x240]", upright)):
+        if key:
+            s.key(window, key)
+        wait_for("the caption " + name, lambda: s.window()[5] == name)
+        _, x, y, w, h, _ = s.window()
+        s.expect_pixels({at((x, y), point): colour for point, colour in zip(
+            ((5, 5), (w - 5, 5), (5, h - 5), (w - 5, h - 5)), corners)})
+    s.key(window, "Escape")
+    s.expect_exit(0)
+
+
 # Items of the context menu of a picture file, counted in Down keys from the top: the caption,
 # fit, keep on top, lock place, the two rotations, then (in a folder of several pictures) the
 # slide show, the background and Exit.
