@@ -70,7 +70,7 @@ struct Result {
 
 ScreenCopyPolicy windowPolicy() {
     ScreenCopyPolicy policy{{1920, 1080}, true, {}};
-    policy.reduceLargeJpeg = true; // fit to screen, as the window starts
+    policy.screenCopyOnly = true; // fit to screen, as the window starts
     return policy;
 }
 

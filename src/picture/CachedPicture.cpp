@@ -67,10 +67,12 @@ DecodeResult CachedPicture::loadAwaitingPolicy(const char* filePath, const Pendi
 
     path = filePath;
     fullSize_ = {};
+    turns_ = 0;
     width = picture->width();
     height = picture->height();
     if (jpeg && picture->bitsPerPixel() == 24) applyExif(filePath);
     prepareScreenCopy(policy());
+    if (policy().screenCopyOnly) dropFullPicture();
     return kOk;
 }
 
@@ -97,7 +99,7 @@ DecodeResult CachedPicture::loadJpeg(const char* filePath,
     const bool turned = angle != 0;
     const Size shown = turned ? Size{fullHeight, fullWidth} : Size{fullWidth, fullHeight};
     auto reductionFor = [&](const ScreenCopyPolicy& p) {
-        if (!p.reduceLargeJpeg) return 1;
+        if (!p.screenCopyOnly) return 1;
         const Size copy = screenCopySize(shown, 24, p);
         if (copy.width <= 0) return 1;
         return jpegReduction(fullWidth, fullHeight, turned ? Size{copy.height, copy.width} : copy);
@@ -122,13 +124,16 @@ DecodeResult CachedPicture::loadJpeg(const char* filePath,
     width = fullWidth;
     height = fullHeight;
     fullSize_ = {};
+    turns_ = 0;
     applyExif(camera ? cameraFound.c_str() : nullptr, angle);
     if (reduction == 1) {
         prepareScreenCopy(screenPolicy);
+        if (screenPolicy.screenCopyOnly) dropFullPicture();
         return kOk;
     }
-    // Only the screen copy of a reduced decode is kept; the full decode takes its place later.
+    // Only the screen copy of a reduced decode is kept; a full decode takes its place when needed.
     vistrel::prepareScreenCopy(*picture, fitted, screenPolicy, shown);
+    droppedDepth_ = picture->bitsPerPixel();
     picture->release(AfterUse::Release);
     markReduced(shown);
     return kOk;
@@ -139,8 +144,9 @@ void CachedPicture::prepareScreenCopy(const ScreenCopyPolicy& policy) {
 }
 
 void CachedPicture::rotate(int angle, const ScreenCopyPolicy& policy) {
-    if (!picture) return;
+    if (!picture || picture->empty() || (angle != 90 && angle != -90)) return;
     picture->rotateQuarter(angle);
+    turns_ = (turns_ + (angle > 0 ? 1 : 3)) % 4;
     if (fitted) {
         fitted.reset();
         prepareScreenCopy(policy);
@@ -173,12 +179,27 @@ void CachedPicture::takeFullDecode(CachedPicture& full) {
     std::swap(picture, full.picture);
     std::swap(fitted, full.fitted);
     fullSize_ = {};
+    turns_ = 0;
     width = full.width;
     height = full.height;
 }
 
+std::unique_ptr<Picture> CachedPicture::dropFullPicture() {
+    if (reduced() || !fitted || fitted->empty() || !picture || picture->empty()) return nullptr;
+    if (path.empty() || turns_ != 0) return nullptr;
+    markReduced(size());
+    droppedDepth_ = picture->bitsPerPixel();
+    return std::move(picture);
+}
+
+int CachedPicture::bitsPerPixel() const {
+    if (picture && !picture->empty()) return picture->bitsPerPixel();
+    return reduced() ? droppedDepth_ : 0;
+}
+
 void CachedPicture::reset() {
     fullSize_ = {};
+    turns_ = 0;
     picture.reset();
     fitted.reset();
     path.clear();

@@ -25,7 +25,7 @@ std::string FormatCaption(CachedPicture& record) {
     const bool bmp = extension && strcasecmp(extension, "bmp") == 0;
     if (bmp)
         std::snprintf(size, sizeof size, " [%dx%dx%d]", record.width, record.height,
-                      record.picture ? record.picture->bitsPerPixel() : 0);
+                      record.bitsPerPixel());
     else
         std::snprintf(size, sizeof size, " [%dx%d]", record.width, record.height);
 

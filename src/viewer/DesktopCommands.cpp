@@ -56,14 +56,27 @@ bool setTemporaryWallpaper(Desktop& desktop, Picture& picture, const char* suffi
 
 } // namespace
 
+namespace {
+
+// A pasted picture has no file to hand over; it gets a temporary BMP on every desktop rather than
+// an empty path, which would clear the background.
+bool wallpaperNeedsBmp(const CachedPicture& current, bool wallpaperFromAnyFile) {
+    return current.path.empty() || (!wallpaperFromAnyFile && !hasExtension(current.path, {"bmp"}));
+}
+
+} // namespace
+
+bool WallpaperWritesPicture(const CachedPicture& current, bool wallpaperFromAnyFile) {
+    return wallpaperNeedsBmp(current, wallpaperFromAnyFile) || !desktopReads(current.path);
+}
+
 bool SetAsWallpaper(Desktop& desktop, CachedPicture* current, bool wallpaperFromAnyFile) {
+    if (!current || !current->showable()) return false;
+    if (!WallpaperWritesPicture(*current, wallpaperFromAnyFile))
+        return desktop.setWallpaper(current->path);
     if (!hasPixels(current)) return false;
-    // A pasted picture has no file to hand over; it gets a temporary BMP on every desktop rather
-    // than an empty path, which would clear the background.
-    const bool needsBmp =
-        current->path.empty() || (!wallpaperFromAnyFile && !hasExtension(current->path, {"bmp"}));
-    if (needsBmp) return setTemporaryWallpaper(desktop, *current->picture, ".bmp", SaveAsBmp);
-    if (desktopReads(current->path)) return desktop.setWallpaper(current->path);
+    if (wallpaperNeedsBmp(*current, wallpaperFromAnyFile))
+        return setTemporaryWallpaper(desktop, *current->picture, ".bmp", SaveAsBmp);
     // The picture on show, as the desktops read it.
     return setTemporaryWallpaper(desktop, *current->picture, ".png", SaveAsPng);
 }

@@ -123,3 +123,37 @@ TEST(DamagedFiles, EveryPrefixOfEveryKindFailsOrDecodesWithoutHarm) {
         }
     }
 }
+
+TEST(ScreenCopyOnly, APictureLargerThanTheScreenIsHeldAsItsCopyUntilItsFullDecodeIsTaken) {
+    ScreenCopyPolicy copyOnly{{30, 20}, true, {}}, whole = copyOnly;
+    copyOnly.screenCopyOnly = true;
+    for (const char* fixture : {"rgb8.png", "bits24.bmp", "tga24.tga"}) {
+        SCOPED_TRACE(fixture);
+        const std::string path = testFile(fixture);
+        CachedPicture record, full;
+        ASSERT_TRUE(record.load(path.c_str(), copyOnly));
+        ASSERT_TRUE(full.load(path.c_str(), whole));
+        EXPECT_TRUE(record.reduced());
+        EXPECT_TRUE(!record.picture || record.picture->empty());
+        const Size size = full.size();
+        EXPECT_EQ(record.size(), size);
+        EXPECT_EQ(record.bitsPerPixel(), full.bitsPerPixel()); // the caption of a BMP shows it
+        EXPECT_EQ(argbPixels(*record.fitted), argbPixels(*full.fitted));
+
+        // The full decode gives the picture back; turned, it is no longer the file's picture and
+        // stays; turned back, it may go again.
+        record.takeFullDecode(full);
+        ASSERT_FALSE(record.reduced());
+        record.rotate(90, whole);
+        EXPECT_EQ(record.dropFullPicture(), nullptr);
+        record.rotate(-90, whole);
+        EXPECT_NE(record.dropFullPicture(), nullptr);
+        EXPECT_TRUE(record.reduced());
+        EXPECT_EQ(record.size(), size);
+    }
+    // A picture the screen holds gets no copy and stays whole.
+    CachedPicture small;
+    ASSERT_TRUE(small.load(testFile("rgb8.png").c_str(), {{640, 480}, true, {}, true}));
+    EXPECT_FALSE(small.reduced());
+    EXPECT_EQ(small.dropFullPicture(), nullptr);
+}
