@@ -44,8 +44,7 @@ DecodeResult takeMerged(PsdContext& psd, Picture& picture) {
     DecodeResult made = Refusal::TooLarge;
     if (uint64_t(width) * uint64_t(height) <= kMaxPicturePixels) {
         if (bitsPerPixel == 24) packTo24InPlace(block, width, height);
-        if (picture.adoptPixels(block, uint32_t(capacity), width, height, bitsPerPixel))
-            return kOk;
+        if (picture.adoptPixels(block, uint32_t(capacity), width, height, bitsPerPixel)) return kOk;
         made = Refusal::OutOfMemory;
     }
     freeLarge(block, std::size_t(blockBytes));
@@ -110,10 +109,16 @@ DecodeResult readPsdHeader(ByteSource& source, PictureHeader& header) {
 }
 
 DecodeResult decodePsd(const char* path, Picture& picture) {
+    PictureMetadata unused;
+    return decodePsd(path, picture, unused);
+}
+
+DecodeResult decodePsd(const char* path, Picture& picture, PictureMetadata& metadata) {
     // The layers are read, but their pixels are not decoded: the picture is the merged one.
     PsdOptions options{};
     options.skip_layer_pixels = 1;
     options.check_header = acceptShownChannels;
+    options.cmyk_inks_with_profile = 1;
     PsdContext* psd = nullptr;
     int status = psd_open_with(&psd, path, &options);
     if (status != PSD_OK && options.failed_state == kLayerSection) {
@@ -125,6 +130,10 @@ DecodeResult decodePsd(const char* path, Picture& picture) {
     if (status != PSD_OK) return psdRefusal(status);
     if (!psd) return Refusal::Malformed;
 
+    // The profile (resource 1039); a CMYK file that has one kept its inks for it.
+    const auto& profile = psd->resources.icc_profile;
+    if (profile.present) metadata.iccProfile.assign(profile.data, profile.data + profile.size);
+    metadata.inks = profile.present && psd->color_mode == PSD_MODE_CMYK && psd->channel_count == 4;
     const DecodeResult made = takeMerged(*psd, picture);
     psd_free(psd);
     return made;

@@ -2,6 +2,7 @@
 // alpha of 32-bit copies. The resampling itself is in Resampler.h.
 #pragma once
 
+#include "ColorManagement.h"
 #include "Geometry.h"
 #include "Picture.h"
 #include "Platform.h"
@@ -23,6 +24,9 @@ struct ScreenCopyPolicy {
     // (1/2, 1/4 or 1/8, the smallest still at least as large as the copy). The full decode is
     // made when something needs the full resolution.
     bool screenCopyOnly = false;
+    // The colours pictures are shown in: a picture whose file states a colour space is
+    // converted to the display's profile.
+    ColorTarget color = {};
 };
 
 // Makes or refreshes `fitted`, the screen-sized copy of `source`, when the picture is large

@@ -272,7 +272,7 @@ struct PsdResources {
         uint8_t present;
         uint32_t size;
         uint8_t* data;
-    } exif, xmp; // 1058/1059 (the last one read), 1060
+    } exif, xmp, icc_profile; // 1058/1059 (the last one read), 1060, 1039 (the first)
     struct {
         uint8_t present;
         int32_t style;
@@ -454,6 +454,10 @@ struct PsdOptions {
     int (*check_header)(const PsdContext* header);
     // Out: the state (0 header ... 4 image data) in which a failed load stopped.
     uint32_t failed_state;
+    // A CMYK file with an ICC profile (resource 1039) keeps its inks in the merged words, as
+    // stored (bytes cyan, magenta, yellow, black; 255 for no ink), for the caller to convert
+    // through the profile.
+    uint8_t cmyk_inks_with_profile;
 };
 int psd_open_with(PsdContext** out, const char* path, PsdOptions* options);
 

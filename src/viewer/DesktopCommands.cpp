@@ -2,6 +2,7 @@
 
 #include "BmpFile.h"
 #include "CachedPicture.h"
+#include "ColorManagement.h"
 #include "Desktop.h"
 #include "PngFile.h"
 #include "TemporaryFiles.h"
@@ -75,10 +76,16 @@ bool SetAsWallpaper(Desktop& desktop, CachedPicture* current, bool wallpaperFrom
     if (!WallpaperWritesPicture(*current, wallpaperFromAnyFile))
         return desktop.setWallpaper(current->path);
     if (!hasPixels(current)) return false;
+    // The picture on show, as the desktops read it: in sRGB, not in the display's colours it was
+    // converted to.
+    Picture* saved = current->picture.get();
+    Picture inSrgb;
+    if (current->convertedTo && inSrgb.copyFrom(*saved) &&
+        convertTargetToSrgb(inSrgb, *current->convertedTo))
+        saved = &inSrgb;
     if (wallpaperNeedsBmp(*current, wallpaperFromAnyFile))
-        return setTemporaryWallpaper(desktop, *current->picture, ".bmp", SaveAsBmp);
-    // The picture on show, as the desktops read it.
-    return setTemporaryWallpaper(desktop, *current->picture, ".png", SaveAsPng);
+        return setTemporaryWallpaper(desktop, *saved, ".bmp", SaveAsBmp);
+    return setTemporaryWallpaper(desktop, *saved, ".png", SaveAsPng);
 }
 
 bool ShowInFolder(Desktop& desktop, const CachedPicture* current, bool startPage) {
