@@ -93,30 +93,34 @@ enum PsdColorMode : uint32_t {
 
 // Result of psd_read_blend_mode; any key not in the list reads as NORMAL.
 enum PsdBlendMode : int32_t {
-    PSD_BLEND_NORMAL = 0,   // "norm"
-    PSD_BLEND_DISSOLVE,     // "diss"
-    PSD_BLEND_DARKEN,       // "dark"
-    PSD_BLEND_MULTIPLY,     // "mul "
-    PSD_BLEND_COLOR_BURN,   // "idiv"
-    PSD_BLEND_LINEAR_BURN,  // "lbrn"
-    PSD_BLEND_LIGHTEN,      // "lite"
-    PSD_BLEND_SCREEN,       // "scrn"
-    PSD_BLEND_COLOR_DODGE,  // "div "
-    PSD_BLEND_LINEAR_DODGE, // "lddg"
-    PSD_BLEND_OVERLAY,      // "over"
-    PSD_BLEND_SOFT_LIGHT,   // "sLit"
-    PSD_BLEND_HARD_LIGHT,   // "hLit"
-    PSD_BLEND_VIVID_LIGHT,  // "vLit"
-    PSD_BLEND_LINEAR_LIGHT, // "lLit"
-    PSD_BLEND_PIN_LIGHT,    // "pLit"
-    PSD_BLEND_HARD_MIX,     // "hMix"
-    PSD_BLEND_DIFFERENCE,   // "diff"
-    PSD_BLEND_EXCLUSION,    // "smud"
-    PSD_BLEND_HUE,          // "hue "
-    PSD_BLEND_SATURATION,   // "sat "
-    PSD_BLEND_COLOR,        // "colr"
-    PSD_BLEND_LUMINOSITY,   // "lum "
-    PSD_BLEND_PASS_THROUGH, // "pass"
+    PSD_BLEND_NORMAL = 0,    // "norm"
+    PSD_BLEND_DISSOLVE,      // "diss"
+    PSD_BLEND_DARKEN,        // "dark"
+    PSD_BLEND_MULTIPLY,      // "mul "
+    PSD_BLEND_COLOR_BURN,    // "idiv"
+    PSD_BLEND_LINEAR_BURN,   // "lbrn"
+    PSD_BLEND_LIGHTEN,       // "lite"
+    PSD_BLEND_SCREEN,        // "scrn"
+    PSD_BLEND_COLOR_DODGE,   // "div "
+    PSD_BLEND_LINEAR_DODGE,  // "lddg"
+    PSD_BLEND_OVERLAY,       // "over"
+    PSD_BLEND_SOFT_LIGHT,    // "sLit"
+    PSD_BLEND_HARD_LIGHT,    // "hLit"
+    PSD_BLEND_VIVID_LIGHT,   // "vLit"
+    PSD_BLEND_LINEAR_LIGHT,  // "lLit"
+    PSD_BLEND_PIN_LIGHT,     // "pLit"
+    PSD_BLEND_HARD_MIX,      // "hMix"
+    PSD_BLEND_DIFFERENCE,    // "diff"
+    PSD_BLEND_EXCLUSION,     // "smud"
+    PSD_BLEND_HUE,           // "hue "
+    PSD_BLEND_SATURATION,    // "sat "
+    PSD_BLEND_COLOR,         // "colr"
+    PSD_BLEND_LUMINOSITY,    // "lum "
+    PSD_BLEND_PASS_THROUGH,  // "pass"
+    PSD_BLEND_DARKER_COLOR,  // "dkCl"
+    PSD_BLEND_LIGHTER_COLOR, // "lgCl"
+    PSD_BLEND_SUBTRACT,      // "fsub"
+    PSD_BLEND_DIVIDE,        // "fdiv"
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -355,6 +359,9 @@ struct PsdLayerRecord {
     // A file without layers gets one layer whose pixels are the merged pixels: lent (1) they are
     // the context's merged buffer, not a copy; psd_own_layer_pixels makes them the layer's own.
     uint8_t pixels_lent;
+    // Blocks the compositor does not draw from: a vector mask ("vmsk", "vsms") and placed or
+    // embedded smart-object content ("SoLd", "PlLd", "SoLE"), as PsdUnrendered flags.
+    uint32_t unrendered;
 };
 
 // One pattern of the global "Patt"/"Pat2" blocks.
