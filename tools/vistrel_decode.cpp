@@ -22,7 +22,7 @@
 #include "PngWriter.h"
 #include "QtPlatform.h"
 
-#include <QCoreApplication>
+#include <QGuiApplication>
 
 #include <cstdio>
 #include <cstdlib>
@@ -88,7 +88,10 @@ int main(int argc, char** argv) {
     }
     if (positional.empty() || positional.size() > 3) return usage("one FILE expected");
 
-    QCoreApplication app(argc, argv); // Qt finds its image reader plugins through it
+    // Qt finds its image reader plugins through the application, and a metafile's text needs
+    // its fonts: a GUI application, on no display unless one is asked for.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
     QtPlatform qtPlatform;
     installPlatform(&qtPlatform);
 

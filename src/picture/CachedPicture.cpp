@@ -78,9 +78,10 @@ DecodeResult CachedPicture::loadAwaitingPolicy(const char* filePath, const Pendi
     path = filePath;
     fullSize_ = {};
     turns_ = 0;
+    applyMetadata(metadata, policy());
+    // The size as shown: after the orientation, which may have turned the picture.
     width = picture->width();
     height = picture->height();
-    applyMetadata(metadata, policy());
     if (policy().screenCopyOnly) dropFullPicture();
     return kOk;
 }

@@ -10,6 +10,8 @@ enum class When {
     Control,      // Ctrl held (other modifiers may be too)
     NoControl,    // Ctrl not held
     MainKeyboard, // not the key of the same code on the keypad
+    Shift,        // Shift held
+    NoShift,      // Shift not held
     RightHeld,    // the right mouse button held
 };
 
@@ -44,6 +46,14 @@ const Binding kBindings[] = {
     {Trigger::Key, Qt::Key_Underscore, When::Always, Action::ZoomOut},
     {Trigger::Key, Qt::Key_V, When::Control, Action::Paste},
     {Trigger::Key, Qt::Key_F1, When::Always, Action::ShowStartPage},
+    // G and Shift+G: the first and last picture, as in nsxiv and less (Home and End show the
+    // edges of a large picture).
+    {Trigger::Key, Qt::Key_G, When::NoShift, Action::FirstPicture},
+    {Trigger::Key, Qt::Key_G, When::Shift, Action::LastPicture},
+    {Trigger::Key, Qt::Key_F11, When::Always, Action::ToggleFullScreen},
+    {Trigger::Key, Qt::Key_F, When::NoControl, Action::ToggleFullScreen},
+    {Trigger::Key, Qt::Key_C, When::Control, Action::CopyPicture},
+    {Trigger::Key, Qt::Key_Delete, When::Always, Action::MoveToTrash},
 
     // Ctrl and a left drag offers the picture as a file instead of moving the window.
     {Trigger::Press, Qt::LeftButton, When::NoControl, Action::StartMove},
@@ -69,6 +79,10 @@ bool holds(When when, Qt::KeyboardModifiers modifiers, Qt::MouseButtons buttons)
         return !modifiers.testFlag(Qt::ControlModifier);
     case When::MainKeyboard:
         return !modifiers.testFlag(Qt::KeypadModifier);
+    case When::Shift:
+        return modifiers.testFlag(Qt::ShiftModifier);
+    case When::NoShift:
+        return !modifiers.testFlag(Qt::ShiftModifier);
     case When::RightHeld:
         return buttons.testFlag(Qt::RightButton);
     }

@@ -5,30 +5,31 @@
 
 namespace vistrel {
 
-void ViewerWindow::showCurrent(bool pasting) {
+void ViewerWindow::showCurrent(Modifiers typing) {
     if (startPage_) startPageView_.hidden();
     startPage_ = false;
-    relayout(nullptr, pasting);
+    relayout(nullptr, typing);
     CachedPicture* current = pictures_.current();
     if (!host_ || !current) return;
     caption_ = FormatCaption(*current);
     host_->setTitle(caption_.c_str());
 }
 
-void ViewerWindow::relayout(const Point* anchor, bool pasting) {
+void ViewerWindow::relayout(const Point* anchor, Modifiers typing) {
     // Its size is known without the full decode: at natural size a reduced picture shows its
     // screen copy stretched until the full decode lands (onPaint asks for it).
     CachedPicture* current = pictureOnShow();
     if (!current) return;
     Modifiers keys = host_ ? host_->modifiers() : Modifiers{};
-    if (pasting) keys.control = false; // the Ctrl of Ctrl+V asks for no corner to be kept
+    keys.control = keys.control && !typing.control;
+    keys.shift = keys.shift && !typing.shift;
     const bool resized =
         placement_.layOut(current->size(), platform().primaryScreen(), keys, anchor);
     if (!host_) return;
     // Changing between translucent and plain drawing at a new size would show a frame of each.
     Picture* painted = paintedPicture();
-    const bool needsTranslucency =
-        painted && renderer_.drawsTranslucent(*painted, placement_.window().size());
+    const bool needsTranslucency = painted && !placement_.fullScreen() &&
+                                   renderer_.drawsTranslucent(*painted, placement_.window().size());
     const bool hidden = renderer_.translucent() != needsTranslucency && resized;
     if (hidden) host_->hide();
     host_->setGeometry(placement_.window(), placement_.topMost());

@@ -84,7 +84,9 @@ TEST(PictureHeader, MatchesTheDecodedSize) {
     for (const char* name :
          {"jpeg/colour.jpg", "jpeg/photo-turned.jpg", "rgba16.png", "palette4.png", "bits24.bmp",
           "topdown24.bmp", "tga24-top.tga", "transparent.gif", "sizes.ico", "png-entries.ico",
-          "sizes.cur", "gif-inside.bmp"}) {
+          "sizes.cur", "gif-inside.bmp", "modern/lossy-alpha.webp", "modern/animated.webp",
+          "modern/photo.heic", "modern/turned.avif", "modern/grid.avif",
+          "modern/lossless-alpha.jxl"}) {
         SCOPED_TRACE(name);
         PictureHeader header;
         ASSERT_TRUE(readPictureHeader(testFile(name).c_str(), header));
