@@ -294,6 +294,8 @@ std::optional<Prefetcher::Task> Prefetcher::State::findTask() {
             if (skipped.count(path)) break;
             task.kind = Task::Kind::Decode;
             task.path = path;
+            // Not waited for: held to the size it is kept at while it decodes.
+            task.policy.reducePng = true;
             return task;
         }
     }

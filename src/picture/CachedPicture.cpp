@@ -5,6 +5,8 @@
 #include "JpegDecoder.h"
 #include "JpegMetadata.h"
 #include "Orientation.h"
+#include "PngDecoder.h"
+#include "PngMetadata.h"
 #include "SystemDecoder.h"
 
 #include <optional>
@@ -57,6 +59,11 @@ DecodeResult CachedPicture::loadAwaitingPolicy(const char* filePath, const Pendi
             result = loadJpeg(filePath, policy, pending.guess);
             if (result) return result;
         }
+    } else if (format->id == FormatId::Png &&
+               (pending.guess ? *pending.guess : policy()).reducePng) {
+        if (std::optional<DecodeResult> reduced = loadReducedPng(filePath, policy()))
+            return *reduced;
+        result = format->decode(filePath, *picture, metadata);
     } else if (format->decode) {
         result = format->decode(filePath, *picture, metadata);
     }
@@ -142,6 +149,41 @@ DecodeResult CachedPicture::loadJpeg(const char* filePath,
     // Only the screen copy of a reduced decode is kept; a full decode takes its place when needed.
     applyMetadata(metadata, screenPolicy, reduction == 1 ? Size{} : shown);
     if (reduction == 1 && screenPolicy.screenCopyOnly) dropFullPicture();
+    return kOk;
+}
+
+std::optional<DecodeResult> CachedPicture::loadReducedPng(const char* filePath,
+                                                          const ScreenCopyPolicy& policy) {
+    if (!policy.screenCopyOnly) return std::nullopt;
+    std::vector<uint8_t> bytes;
+    if (!readWholeFile(filePath, bytes)) return std::nullopt;
+    MemorySource source(bytes.data(), bytes.size());
+    PictureHeader header;
+    // Only pictures held at 24 or 32 bits: a palette or grey one is a byte a pixel or less.
+    if (!readPngHeader(source, header) || header.bitsPerPixel < 24) return std::nullopt;
+    PictureMetadata metadata;
+    readPngMetadata(bytes.data(), bytes.size(), metadata);
+    const Size stored{header.width, header.height};
+    const Size shown = orientedSize(stored, metadata.orientation);
+    const Size copy = screenCopySize(shown, 24, policy);
+    if (copy.width <= 0) return std::nullopt;
+    const int reduction = pngReduction(
+        stored, swapsSides(metadata.orientation) ? Size{copy.height, copy.width} : copy);
+    if (reduction < 2) return std::nullopt;
+    if (const DecodeResult decoded =
+            decodePngReduced(bytes.data(), bytes.size(), reduction, *picture);
+        !decoded) {
+        // What the reduced read does not take, or refuses, the full decode reads and judges.
+        return std::nullopt;
+    }
+    bytes = {};
+    path = filePath;
+    width = stored.width;
+    height = stored.height;
+    fullSize_ = {};
+    turns_ = 0;
+    droppedDepth_ = picture->bitsPerPixel();
+    applyMetadata(metadata, policy, shown);
     return kOk;
 }
 

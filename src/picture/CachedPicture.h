@@ -99,6 +99,10 @@ private:
     void applyMetadata(const PictureMetadata& metadata, const ScreenCopyPolicy& policy,
                        Size reducedFrom = {});
     // A JPEG through the library (see loadAwaitingPolicy).
+    // A PNG for a policy that asks for it (reducePng), read at a reduced scale just large enough
+    // for its screen copy; nullopt when the file takes the full decode (no copy, a depth below
+    // 24 bits, interlaced, or refused: the full decode then says why).
+    std::optional<DecodeResult> loadReducedPng(const char* path, const ScreenCopyPolicy& policy);
     DecodeResult loadJpeg(const char* path, const std::function<const ScreenCopyPolicy&()>& policy,
                           const std::optional<ScreenCopyPolicy>& guess);
 

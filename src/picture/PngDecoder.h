@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ByteSource.h"
+#include "Geometry.h"
 #include "PictureFormat.h"
 #include "PictureMetadata.h"
 
@@ -19,6 +20,18 @@ DecodeResult decodePng(const char* path, Picture& picture);
 DecodeResult decodePng(const char* path, Picture& picture, PictureMetadata& metadata);
 // Through libpng alone: the reference the fast path is held to.
 DecodeResult decodePngWithLibpng(const uint8_t* data, std::size_t size, Picture& picture);
+
+// A picture larger than it needs to be for its screen copy, decoded at 1/`reduction` of its size
+// each way (sides rounded up), every pixel the mean of the block it stands for: the rows are read
+// one at a time and the full picture is never held. Only for the colour types held at 24 or 32
+// bits (colour, grey with alpha, colour with alpha) and files not interlaced; Unsupported for the
+// others, which decodePng reads.
+DecodeResult decodePngReduced(const uint8_t* data, std::size_t size, int reduction,
+                              Picture& picture);
+// A block's sums stay within 32 bits up to this.
+inline constexpr int kLargestPngReduction = 256;
+// The largest reduction for decodePngReduced whose picture still covers `atLeast`; 1 for none.
+int pngReduction(Size size, Size atLeast);
 
 // The signature and the IHDR chunk, which comes first: size, and depth as decodePng holds it.
 DecodeResult readPngHeader(ByteSource& source, PictureHeader& header);
