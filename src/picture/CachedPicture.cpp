@@ -155,28 +155,26 @@ DecodeResult CachedPicture::loadJpeg(const char* filePath,
 std::optional<DecodeResult> CachedPicture::loadReducedPng(const char* filePath,
                                                           const ScreenCopyPolicy& policy) {
     if (!policy.screenCopyOnly) return std::nullopt;
-    std::vector<uint8_t> bytes;
-    if (!readWholeFile(filePath, bytes)) return std::nullopt;
-    MemorySource source(bytes.data(), bytes.size());
+    // Streamed from the file: neither its bytes nor the full picture are held.
+    FileSource file;
+    if (!file.open(filePath)) return std::nullopt;
     PictureHeader header;
     // Only pictures held at 24 or 32 bits: a palette or grey one is a byte a pixel or less.
-    if (!readPngHeader(source, header) || header.bitsPerPixel < 24) return std::nullopt;
+    if (!readPngHeader(file, header) || header.bitsPerPixel < 24) return std::nullopt;
     PictureMetadata metadata;
-    readPngMetadata(bytes.data(), bytes.size(), metadata);
+    std::vector<uint8_t> chunks;
+    const uint64_t imageData = readPngChunksBesideImage(file, chunks);
+    readPngMetadata(chunks.data(), chunks.size(), metadata);
+    chunks = {};
     const Size stored{header.width, header.height};
     const Size shown = orientedSize(stored, metadata.orientation);
     const Size copy = screenCopySize(shown, 24, policy);
     if (copy.width <= 0) return std::nullopt;
     const int reduction = pngReduction(
         stored, swapsSides(metadata.orientation) ? Size{copy.height, copy.width} : copy);
-    if (reduction < 2) return std::nullopt;
-    if (const DecodeResult decoded =
-            decodePngReduced(bytes.data(), bytes.size(), reduction, *picture);
-        !decoded) {
-        // What the reduced read does not take, or refuses, the full decode reads and judges.
+    // What the reduced read does not take, or refuses, the full decode reads and judges.
+    if (reduction < 2 || !decodePngReduced(file, imageData, reduction, *picture))
         return std::nullopt;
-    }
-    bytes = {};
     path = filePath;
     width = stored.width;
     height = stored.height;

@@ -17,9 +17,13 @@ namespace vistrel {
 
 namespace {
 
+constexpr std::size_t kSignatureBytes = 8;
+
 // The reader's memory source: the whole file, read by libpng through readCallback.
 struct PngMemorySource {
     const uint8_t* data = nullptr;
+    // Read instead of `data` when set: a file streamed through the decode.
+    ByteSource* file = nullptr;
     uint32_t size = 0;
     uint32_t position = 0;
     png_structp png = nullptr;
@@ -40,10 +44,13 @@ struct PngMemorySource {
 
 void readCallback(png_structp png, png_bytep out, png_size_t wanted) {
     auto* source = static_cast<PngMemorySource*>(png_get_io_ptr(png));
-    const std::size_t n = std::min<std::size_t>(wanted, source->size - source->position);
+    std::size_t n = std::min<std::size_t>(wanted, source->size - source->position);
+    if (source->file)
+        n = source->file->readAt(source->position, out, n);
+    else if (n > 0)
+        std::memcpy(out, source->data + source->position, n);
     source->ranOut = n < wanted;
     if (n == 0) png_error(png, "Read Error");
-    std::memcpy(out, source->data + source->position, n);
     source->position += uint32_t(n);
     // libpng asks for exact amounts; a short copy means the file ended inside a chunk.
     if (n < wanted) png_error(png, "Read Error");
@@ -119,8 +126,9 @@ Refusal decodeRows(PngMemorySource& source, Picture& picture) {
 // transformations decodeRows sets) averaged over `reduction` x `reduction` blocks as they are
 // read, into a picture of the block count each way: only one row and one row of sums held beside
 // it. `row` and `sums` live in the caller's frame, so that the jump back from libpng skips them.
-Refusal decodeReducedRows(PngMemorySource& source, int reduction, Picture& picture,
-                          std::vector<uint8_t>& row, std::vector<uint32_t>& sums) {
+Refusal decodeReducedRows(PngMemorySource& source, uint64_t imageData, int reduction,
+                          Picture& picture, std::vector<uint8_t>& row,
+                          std::vector<uint32_t>& sums) {
     png_structp png = source.png;
     png_infop info = source.info;
     if (setjmp(png_jmpbuf(png))) return source.ranOut ? Refusal::Truncated : Refusal::Malformed;
@@ -135,8 +143,7 @@ Refusal decodeReducedRows(PngMemorySource& source, int reduction, Picture& pictu
         uint64_t(png_get_image_width(png, info)) * png_get_image_height(png, info);
     const uint64_t filtered =
         cappedProduct(uint64_t(png_get_rowbytes(png, info)) + 1, png_get_image_height(png, info));
-    if (!fitsItsData(pixels, filtered, deflateProducible(imageDataBytes(source.data, source.size))))
-        return Refusal::SizeRule;
+    if (!fitsItsData(pixels, filtered, deflateProducible(imageData))) return Refusal::SizeRule;
     if (png_get_bit_depth(png, info) == 16) png_set_strip_16(png);
     if (colorType == PNG_COLOR_TYPE_GRAY_ALPHA) png_set_gray_to_rgb(png);
     png_set_bgr(png);
@@ -244,14 +251,42 @@ int pngReduction(Size size, Size atLeast) {
                       kLargestPngReduction);
 }
 
-DecodeResult decodePngReduced(const uint8_t* data, std::size_t size, int reduction,
+uint64_t readPngChunksBesideImage(ByteSource& file, std::vector<uint8_t>& chunks) {
+    constexpr std::size_t kMostKept = std::size_t(16) << 20;
+    chunks.assign(kSignatureBytes, 0);
+    file.readAt(0, chunks.data(), kSignatureBytes);
+    uint64_t imageData = 0;
+    uint64_t at = kSignatureBytes;
+    uint8_t head[8];
+    while (file.readAt(at, head, 8) == 8) {
+        const uint64_t length = bigEndian32(head);
+        if (std::memcmp(head + 4, "IDAT", 4) == 0) {
+            imageData += std::min(length, file.size() - at - 8);
+        } else if (chunks.size() + length + 12 <= kMostKept) {
+            const std::size_t start = chunks.size();
+            chunks.resize(start + std::size_t(length) + 12);
+            chunks.resize(start + file.readAt(at, chunks.data() + start, std::size_t(length) + 12));
+        }
+        at += length + 12;
+    }
+    return imageData;
+}
+
+DecodeResult decodePngReduced(ByteSource& file, uint64_t imageData, int reduction,
                               Picture& picture) {
     if (reduction < 1 || reduction > kLargestPngReduction) return Refusal::Unsupported;
+    uint8_t signature[kSignatureBytes];
+    const std::size_t got = file.readAt(0, signature, sizeof signature);
+    if (const DecodeResult checked = checkPngSignature(signature, got); !checked) return checked;
+    if (file.size() > UINT32_MAX) return Refusal::TooLarge;
     PngMemorySource source;
-    if (const DecodeResult opened = openWithLibpng(source, data, size); !opened) return opened;
+    source.file = &file;
+    if (const DecodeResult opened = openWithLibpng(source, signature, std::size_t(file.size()));
+        !opened)
+        return opened;
     std::vector<uint8_t> row;
     std::vector<uint32_t> sums;
-    const Refusal refusal = decodeReducedRows(source, reduction, picture, row, sums);
+    const Refusal refusal = decodeReducedRows(source, imageData, reduction, picture, row, sums);
     source.reset();
     return refusal;
 }

@@ -108,8 +108,10 @@ TEST(PngReduced, EveryPixelIsTheMeanOfTheBlockItStandsFor) {
             for (const int n : {2, 3}) {
                 SCOPED_TRACE(folder + name + " at 1/" + std::to_string(n));
                 Picture reduced;
-                const DecodeResult decoded =
-                    decodePngReduced(bytes.data(), bytes.size(), n, reduced);
+                MemorySource source(bytes.data(), bytes.size());
+                std::vector<uint8_t> chunks;
+                const uint64_t imageData = readPngChunksBesideImage(source, chunks);
+                const DecodeResult decoded = decodePngReduced(source, imageData, n, reduced);
                 if (full.bitsPerPixel() < 24) {
                     EXPECT_EQ(decoded.refusal(), Refusal::Unsupported);
                     continue;
@@ -139,7 +141,8 @@ TEST(PngReduced, EveryPixelIsTheMeanOfTheBlockItStandsFor) {
             }
             for (const std::size_t cut : {bytes.size() / 3, bytes.size() - 1}) {
                 Picture reduced;
-                EXPECT_FALSE(decodePngReduced(bytes.data(), cut, 2, reduced))
+                MemorySource source(bytes.data(), cut);
+                EXPECT_FALSE(decodePngReduced(source, bytes.size(), 2, reduced))
                     << name << " cut at " << cut;
             }
         }
