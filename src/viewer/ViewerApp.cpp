@@ -124,7 +124,7 @@ void ViewerApp::beginOpening(const std::vector<std::string>& pictures, OpeningDe
             // Fit to screen, unless the settings turn it off (then the decode is made again).
             if (const std::optional<Size> screen = guessScreen ? guessScreen() : std::nullopt) {
                 policy.guess = ScreenCopyPolicy{*screen, false, {}};
-                policy.guess->reduceLargeJpeg = true;
+                policy.guess->screenCopyOnly = true;
                 debugLog("screen guessed: %dx%d", screen->width, screen->height);
             }
             const DecodeResult decoded = decode(record, file, policy);

@@ -33,7 +33,7 @@ ScreenCopyPolicy ViewerWindow::screenCopyPolicy() const {
     ScreenCopyPolicy policy{platform().primaryScreen().size(), host_ != nullptr,
                             platform().capabilities()};
     // A picture fitted to the screen shows first from a reduced decode.
-    policy.reduceLargeJpeg = placement_.fitToScreen();
+    policy.screenCopyOnly = placement_.fitToScreen();
     policy.color.manage = colorManagement_;
     if (colorManagement_) policy.color.displayProfile = platform().displayProfile();
     return policy;

@@ -102,10 +102,11 @@ private:
     // - pictureOnShow(): the same, but none while the start page is up: what is placed and
     //   painted;
     // - atFullResolution(record): one of these two at full resolution: a reduced record's full
-    //   decode is waited for (within a bound), none when it does not come; what zoom, natural
-    //   size, turns, the wallpaper and drag-out need;
-    // - paintedPicture(): the pixels painted for the picture on show: its screen copy when fitted
-    //   (always for a reduced record), else the decoded picture.
+    //   decode is waited for (within a bound), none when it does not come; what the turns and a
+    //   wallpaper written out need (zoom and natural size show the screen copy stretched
+    //   meanwhile, and ask for the full decode without waiting);
+    // - paintedPicture(): the pixels painted for the picture on show: its screen copy in the
+    //   fitted view (always for a reduced record), else the decoded picture.
     CachedPicture* pictureOnShow();
     CachedPicture* atFullResolution(CachedPicture* record);
     Picture* paintedPicture();
