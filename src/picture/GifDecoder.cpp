@@ -2,6 +2,7 @@
 
 #include "ByteOrder.h"
 #include "DecodeLimits.h"
+#include "GifFrames.h"
 
 #include <algorithm>
 #include <cstring>
@@ -34,19 +35,6 @@ struct Frame {
     int delay = 0; // milliseconds as stored
 };
 
-std::size_t colorTableBytes(uint8_t packed) {
-    return (packed & 0x80) ? 3u * (2u << (packed & 7)) : 0;
-}
-
-// Sub-blocks from `at`: returns where they end (at most `size`), adding the data bytes present.
-std::size_t skipSubBlocks(const uint8_t* data, std::size_t size, std::size_t at, uint64_t& bytes) {
-    while (at < size && data[at] != 0) {
-        bytes += std::min<std::size_t>(data[at], size - at - 1);
-        at += std::size_t(data[at]) + 1;
-    }
-    return std::min(at + 1, size);
-}
-
 struct Index {
     int width = 0, height = 0; // the canvas: the screen widened to the first frame
     int plays = 1;
@@ -60,7 +48,7 @@ DecodeResult indexGif(const uint8_t* bytes, std::size_t size, Index& index) {
         return Refusal::UnknownFormat; // another format's bytes, which the system decoder may know
     if (size < kHeaderAndScreen) return Refusal::Truncated;
     const uint8_t screenPacked = bytes[10];
-    const std::size_t globalBytes = colorTableBytes(screenPacked);
+    const std::size_t globalBytes = gifColorTableBytes(screenPacked);
     const std::size_t global = globalBytes ? kHeaderAndScreen : 0;
     std::size_t at = kHeaderAndScreen + globalBytes;
     Frame pending; // the graphic control of the next image
@@ -86,7 +74,7 @@ DecodeResult indexGif(const uint8_t* bytes, std::size_t size, Index& index) {
                 index.plays = repeats == 0 ? 0 : repeats + 1;
             }
             uint64_t ignored = 0;
-            at = skipSubBlocks(bytes, size, body, ignored);
+            at = skipGifSubBlocks(bytes, size, body, ignored);
             continue;
         }
         if (bytes[at] != kImageIntroducer) break;
@@ -99,7 +87,7 @@ DecodeResult indexGif(const uint8_t* bytes, std::size_t size, Index& index) {
         frame.width = littleEndian16(d + 5);
         frame.height = littleEndian16(d + 7);
         frame.interlaced = d[9] & 0x40;
-        const std::size_t localBytes = colorTableBytes(d[9]);
+        const std::size_t localBytes = gifColorTableBytes(d[9]);
         at += kImageDescriptor;
         if (localBytes) {
             frame.palette = at;
@@ -111,7 +99,7 @@ DecodeResult indexGif(const uint8_t* bytes, std::size_t size, Index& index) {
         if (size - at < localBytes + 1) break;
         at += localBytes;
         frame.data = at;
-        at = skipSubBlocks(bytes, size, at + 1, frame.dataBytes);
+        at = skipGifSubBlocks(bytes, size, at + 1, frame.dataBytes);
         index.frames.push_back(frame);
     }
     if (index.frames.empty()) return Refusal::Truncated;

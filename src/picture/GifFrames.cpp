@@ -14,21 +14,6 @@ constexpr std::size_t kImageDescriptor = 10;    // introducer, left, top, width,
 constexpr uint8_t kExtension = 0x21;
 constexpr uint8_t kImageIntroducer = 0x2C;
 
-// Bytes of a colour table announced by a packed field: bit 7 set, 3 x 2^(size + 1) bytes.
-std::size_t colorTableBytes(uint8_t packed) {
-    return (packed & 0x80) ? 3u * (2u << (packed & 7)) : 0;
-}
-
-// Sub-blocks from `at`: a length byte and that many bytes, up to a zero length. Returns where
-// they end (at most `size`) and adds the data bytes present to `bytes`.
-std::size_t skipSubBlocks(const uint8_t* data, std::size_t size, std::size_t at, uint64_t& bytes) {
-    while (at < size && data[at] != 0) {
-        bytes += std::min<std::size_t>(data[at], size - at - 1);
-        at += std::size_t(data[at]) + 1;
-    }
-    return std::min(at + 1, size);
-}
-
 struct FirstImage {
     bool found = false;
     uint64_t right = 0, bottom = 0; // left + width, top + height
@@ -40,7 +25,7 @@ struct FirstImage {
 FirstImage firstImage(const uint8_t* data, std::size_t size) {
     FirstImage image;
     if (size < kHeaderAndScreen) return image;
-    std::size_t at = kHeaderAndScreen + colorTableBytes(data[10]);
+    std::size_t at = kHeaderAndScreen + gifColorTableBytes(data[10]);
     uint64_t ignored = 0;
     while (at < size) {
         if (data[at] == kImageIntroducer) {
@@ -49,12 +34,12 @@ FirstImage firstImage(const uint8_t* data, std::size_t size) {
             image.right = uint64_t(littleEndian16(data + at + 1)) + littleEndian16(data + at + 5);
             image.bottom = uint64_t(littleEndian16(data + at + 3)) + littleEndian16(data + at + 7);
             // Local colour table, the LZW minimum code size, then the data sub-blocks.
-            at += kImageDescriptor + colorTableBytes(data[at + 9]) + 1;
-            skipSubBlocks(data, size, at, image.dataBytes);
+            at += kImageDescriptor + gifColorTableBytes(data[at + 9]) + 1;
+            skipGifSubBlocks(data, size, at, image.dataBytes);
             return image;
         }
         if (data[at] != kExtension || size - at < 2) return image;
-        at = skipSubBlocks(data, size, at + 2, ignored); // introducer and label first
+        at = skipGifSubBlocks(data, size, at + 2, ignored); // introducer and label first
     }
     return image;
 }

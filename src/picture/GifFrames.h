@@ -4,10 +4,27 @@
 #include "ByteSource.h"
 #include "PictureFormat.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
 namespace vistrel {
+
+// Bytes of a colour table announced by a packed field: bit 7 set, 3 x 2^(size + 1) bytes.
+inline std::size_t gifColorTableBytes(uint8_t packed) {
+    return (packed & 0x80) ? 3u * (2u << (packed & 7)) : 0;
+}
+
+// Sub-blocks from `at`: a length byte and that many bytes, up to a zero length. Returns where
+// they end (at most `size`) and adds the data bytes present to `bytes`.
+inline std::size_t skipGifSubBlocks(const uint8_t* data, std::size_t size, std::size_t at,
+                                    uint64_t& bytes) {
+    while (at < size && data[at] != 0) {
+        bytes += std::min<std::size_t>(data[at], size - at - 1);
+        at += std::size_t(data[at]) + 1;
+    }
+    return std::min(at + 1, size);
+}
 
 // The header and the logical screen descriptor: the screen's size, held at 24 bits as the system
 // picture decoder makes it. How many frames follow only a walk through the blocks could tell.
