@@ -6,11 +6,10 @@ viewer's backdrop and cut to its shape; the window follows the compositor as it 
     compositor.py VISTREL CASE     runs one case (CTest runs each as its own test)
 """
 import subprocess
-import sys
 
 from PIL import Image
 
-from e2e import Session, at, check, run_case, translucent, wait_for
+from e2e import at, check, run_from_command_line, translucent
 
 BEHIND = (40, 120, 200)  # the window behind the viewer's
 BACKDROP = 250  # the gray the viewer blends translucent pixels over where nothing composites
@@ -74,15 +73,5 @@ def case_translucency_follows_the_compositor(s):
     s.expect_exit(0)
 
 
-CASES = {name[len("case_"):]: f for name, f in globals().items() if name.startswith("case_")}
-
-
-def main():
-    if len(sys.argv) != 3 or sys.argv[2] not in CASES:
-        sys.exit(__doc__)
-    vistrel, name = sys.argv[1], sys.argv[2]
-    run_case(name, CASES[name], Session(vistrel))
-
-
 if __name__ == "__main__":
-    main()
+    run_from_command_line(globals())

@@ -1249,17 +1249,17 @@ def case_animated_gif_plays(s):
     s.expect_exit(0)
 
 
-CASES = {name[len("case_"):]: f for name, f in globals().items() if name.startswith("case_")}
-
-
-def main():
-    if len(sys.argv) != 3:
-        sys.exit(__doc__)
+def run_from_command_line(scope):
+    """The command line of a script of cases (SCRIPT VISTREL CASE, or SCRIPT VISTREL --list): its
+    functions named case_<name> are the cases, its docstring the usage."""
+    cases = {name[len("case_"):]: f for name, f in scope.items() if name.startswith("case_")}
+    if len(sys.argv) != 3 or sys.argv[2] not in list(cases) + ["--list"]:
+        sys.exit(scope["__doc__"])
     vistrel, name = sys.argv[1], sys.argv[2]
     if name == "--list":
-        print("\n".join(CASES))
+        print("\n".join(cases))
         return
-    run_case(name, CASES[name], Session(vistrel, getattr(CASES[name], "screen", SCREEN)))
+    run_case(name, cases[name], Session(vistrel, getattr(cases[name], "screen", SCREEN)))
 
 
 def run_case(name, case, session):
@@ -1275,4 +1275,4 @@ def run_case(name, case, session):
 
 
 if __name__ == "__main__":
-    main()
+    run_from_command_line(globals())

@@ -9,12 +9,11 @@ own.
 import os
 import signal
 import subprocess
-import sys
 import time
 
 from PIL import Image
 
-from e2e import BLUE, GREEN, RED, WAIT, YELLOW, Session, check, run_case, wait_for
+from e2e import BLUE, GREEN, RED, WAIT, YELLOW, check, run_from_command_line, wait_for
 
 CENTRE = (960, 540)
 
@@ -158,15 +157,5 @@ def case_a_start_nobody_answers_opens_its_own_window(s):
         caption(s, given, running[0].pid)
 
 
-CASES = {name[len("case_"):]: f for name, f in globals().items() if name.startswith("case_")}
-
-
-def main():
-    if len(sys.argv) != 3 or sys.argv[2] not in CASES:
-        sys.exit(__doc__)
-    vistrel, name = sys.argv[1], sys.argv[2]
-    run_case(name, CASES[name], Session(vistrel))
-
-
 if __name__ == "__main__":
-    main()
+    run_from_command_line(globals())
