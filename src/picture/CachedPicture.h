@@ -75,6 +75,9 @@ public:
     std::unique_ptr<Picture> dropFullPicture();
     // The depth of the picture as decoded (also of a reduced record's full decode).
     int bitsPerPixel() const;
+    // Clockwise quarter turns of the picture since its decode, 0 to 3: the frames of an
+    // animation composed later are turned as many times.
+    int turns() const { return turns_; }
 
     // Decodes the file by its extension's row of the format table (PictureFormat.h), falling back
     // to the system picture decoder where the row allows it; applies what the file says beside

@@ -85,10 +85,8 @@ void ViewerWindow::rotateView(int angle) {
     CachedPicture* current = atFullResolution(pictureOnShow());
     if (!current) return;
     current->rotate(angle, screenCopyPolicy());
-    if (playing_.ahead && current->animation == playing_.animation) {
-        playing_.turn = (playing_.turn + angle / 90) & 3;
-        playing_.ahead->setTurn(playing_.turn);
-    }
+    if (playing_.ahead && current->animation == playing_.animation)
+        playing_.ahead->setTurn(current->turns());
     apply(placement_.turned(current->size(), platform().primaryScreen()));
 }
 

@@ -20,6 +20,8 @@ void ViewerWindow::followAnimation() {
     WindowHost* host = host_;
     playing_.ahead = std::make_unique<FramesAhead>(animation, screenCopyPolicy(),
                                                    [host] { host->postArrival(); });
+    // The record keeps its turns while the window shows other pictures: frames to come match.
+    playing_.ahead->setTurn(record->turns());
     host_->setTimer(Timer::Animation, animation->delays()[std::size_t(record->frameOnShow)]);
 }
 
@@ -58,7 +60,7 @@ void ViewerWindow::nextFrameDue() {
 
 void ViewerWindow::showFrame(CachedPicture& record, ComposedFrame& frame) {
     // A frame composed before the last turn is turned here, the rest on the composing thread.
-    const int missing = (playing_.turn - frame.turn) & 3;
+    const int missing = (record.turns() - frame.turn) & 3;
     for (int i = 0; i < missing; ++i)
         frame.picture->rotateQuarter(90);
     std::swap(record.picture, frame.picture);
@@ -103,7 +105,7 @@ void ViewerWindow::stepFrame(int direction) {
         WindowHost* host = host_;
         playing_.ahead = std::make_unique<FramesAhead>(playing_.animation, screenCopyPolicy(),
                                                        [host] { host->postArrival(); });
-        playing_.ahead->setTurn(playing_.turn);
+        playing_.ahead->setTurn(record->turns());
     }
     playing_.stepping = true;
     nextFrameDue();

@@ -159,7 +159,6 @@ private:
         std::shared_ptr<Animation> animation; // of the picture on show; null for a still
         std::unique_ptr<FramesAhead> ahead;   // its frames composed ahead of their time
         int playsDone = 0;                    // times its last frame had its time
-        int turn = 0;                         // the window's clockwise quarter turns of it
         int seek = -1;    // the frame to show next when the frames in between are skipped
         bool due = false; // the frame on show has had its time
         bool paused = false;

@@ -1198,23 +1198,27 @@ def case_colour_profiles(s):
 
 
 def case_animated_gif_plays(s):
-    # Three frames of distinct colours, each shown for its own delay, played for ever.
+    # Three frames of distinct colours on their left half (the right half black), each shown for
+    # its own delay, played for ever; a still beside it.
     picture = s.path("pictures", "anim.gif")
     frames = []
     for colour in (RED, GREEN, BLUE):
         frames.append(s.path("pictures", "%d.png" % len(frames)))
-        Image.new("RGB", (200, 150), colour).save(frames[-1])
+        frame = Image.new("RGB", (200, 150), (0, 0, 0))
+        frame.paste(colour, (0, 0, 100, 150))
+        frame.save(frames[-1])
     subprocess.run([CONVERT, "-loop", "0", "-delay", "100", frames[0], "-delay", "200", frames[1],
                     "-delay", "300", frames[2], picture], check=True)
     for frame in frames:
         os.remove(frame)
+    Image.new("RGB", (200, 150), YELLOW).save(s.path("pictures", "still.png"))
     s.start(picture)
     window, x, y, w, h, title = s.window()
     check(title == "anim.gif [200x150, 3 frames]", "title %r" % title)
-    centre = (x + w // 2, y + h // 2)
+    coloured = (x + w // 4, y + h // 2)
 
     def colour():
-        seen = s.screen().getpixel(centre)
+        seen = s.screen().getpixel(coloured)
         for name, expected in (("red", RED), ("green", GREEN), ("blue", BLUE)):
             if all(abs(a - b) <= 12 for a, b in zip(seen, expected)):
                 return name
@@ -1245,6 +1249,27 @@ def case_animated_gif_plays(s):
     wait_for("the next frame", lambda: colour() == following[paused])
     s.key(window, "comma")
     wait_for("the frame before", lambda: colour() == paused)
+    # Turned clockwise (the wheel down with the right button held), left for the still and come
+    # back to, it plays on with every frame turned: the coloured half on top.
+    s.xdotool("mousemove", str(x + w // 2), str(y + h // 2), "mousedown", "3", "sleep", "0.2",
+              "click", "5", "sleep", "0.2", "mouseup", "3")
+    wait_for("the turned window", lambda: s.window()[3:5] == (150, 200))
+    s.key(window, "Right")
+    wait_for("the still", lambda: s.window()[5] == "still.png [200x150]")
+    s.key(window, "Left")
+    wait_for("the animation again", lambda: s.window()[3:5] == (150, 200))
+    _, x, y, w, h, _ = s.window()
+    coloured = (x + w // 2, y + h // 4)
+    seen = set()
+    deadline = time.monotonic() + 15
+    while len(seen) < 3 and time.monotonic() < deadline:
+        shot = s.screen()
+        top, bottom = shot.getpixel(coloured), shot.getpixel((x + w // 2, y + 3 * h // 4))
+        check(max(bottom) <= 12, "a frame came unturned: %r below, %r above" % (bottom, top))
+        name = colour()
+        if name:
+            seen.add(name)
+    check(len(seen) == 3, "colours seen turned %r" % seen)
     s.key(window, "Escape")
     s.expect_exit(0)
 
