@@ -11,10 +11,6 @@ namespace vistrel {
 
 namespace {
 
-constexpr std::size_t kHeaderAndScreen = 6 + 7; // "GIF89a", then the logical screen descriptor
-constexpr std::size_t kImageDescriptor = 10;    // introducer, left, top, width, height, packed
-constexpr uint8_t kExtension = 0x21;
-constexpr uint8_t kImageIntroducer = 0x2C;
 constexpr uint8_t kTrailer = 0x3B;
 constexpr uint8_t kGraphicControl = 0xF9;
 constexpr uint8_t kApplication = 0xFF;
@@ -46,14 +42,14 @@ struct Index {
 DecodeResult indexGif(const uint8_t* bytes, std::size_t size, Index& index) {
     if (size < 6 || (std::memcmp(bytes, "GIF87a", 6) != 0 && std::memcmp(bytes, "GIF89a", 6) != 0))
         return Refusal::UnknownFormat; // another format's bytes, which the system decoder may know
-    if (size < kHeaderAndScreen) return Refusal::Truncated;
+    if (size < kGifHeaderAndScreen) return Refusal::Truncated;
     const uint8_t screenPacked = bytes[10];
     const std::size_t globalBytes = gifColorTableBytes(screenPacked);
-    const std::size_t global = globalBytes ? kHeaderAndScreen : 0;
-    std::size_t at = kHeaderAndScreen + globalBytes;
+    const std::size_t global = globalBytes ? kGifHeaderAndScreen : 0;
+    std::size_t at = kGifHeaderAndScreen + globalBytes;
     Frame pending; // the graphic control of the next image
     while (at < size && bytes[at] != kTrailer) {
-        if (bytes[at] == kExtension) {
+        if (bytes[at] == kGifExtension) {
             if (size - at < 3) break;
             const uint8_t label = bytes[at + 1];
             const std::size_t body = at + 2;
@@ -77,8 +73,8 @@ DecodeResult indexGif(const uint8_t* bytes, std::size_t size, Index& index) {
             at = skipGifSubBlocks(bytes, size, body, ignored);
             continue;
         }
-        if (bytes[at] != kImageIntroducer) break;
-        if (size - at < kImageDescriptor + 1) break;
+        if (bytes[at] != kGifImageIntroducer) break;
+        if (size - at < kGifImageDescriptor + 1) break;
         Frame frame = pending;
         pending = {};
         const uint8_t* d = bytes + at;
@@ -88,7 +84,7 @@ DecodeResult indexGif(const uint8_t* bytes, std::size_t size, Index& index) {
         frame.height = littleEndian16(d + 7);
         frame.interlaced = d[9] & 0x40;
         const std::size_t localBytes = gifColorTableBytes(d[9]);
-        at += kImageDescriptor;
+        at += kGifImageDescriptor;
         if (localBytes) {
             frame.palette = at;
             frame.paletteSize = int(localBytes / 3);

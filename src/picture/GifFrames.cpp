@@ -9,11 +9,6 @@ namespace vistrel {
 
 namespace {
 
-constexpr std::size_t kHeaderAndScreen = 6 + 7; // "GIF89a", then the logical screen descriptor
-constexpr std::size_t kImageDescriptor = 10;    // introducer, left, top, width, height, packed
-constexpr uint8_t kExtension = 0x21;
-constexpr uint8_t kImageIntroducer = 0x2C;
-
 struct FirstImage {
     bool found = false;
     uint64_t right = 0, bottom = 0; // left + width, top + height
@@ -24,21 +19,21 @@ struct FirstImage {
 // have no image.
 FirstImage firstImage(const uint8_t* data, std::size_t size) {
     FirstImage image;
-    if (size < kHeaderAndScreen) return image;
-    std::size_t at = kHeaderAndScreen + gifColorTableBytes(data[10]);
+    if (size < kGifHeaderAndScreen) return image;
+    std::size_t at = kGifHeaderAndScreen + gifColorTableBytes(data[10]);
     uint64_t ignored = 0;
     while (at < size) {
-        if (data[at] == kImageIntroducer) {
-            if (size - at < kImageDescriptor) return image;
+        if (data[at] == kGifImageIntroducer) {
+            if (size - at < kGifImageDescriptor) return image;
             image.found = true;
             image.right = uint64_t(littleEndian16(data + at + 1)) + littleEndian16(data + at + 5);
             image.bottom = uint64_t(littleEndian16(data + at + 3)) + littleEndian16(data + at + 7);
             // Local colour table, the LZW minimum code size, then the data sub-blocks.
-            at += kImageDescriptor + gifColorTableBytes(data[at + 9]) + 1;
+            at += kGifImageDescriptor + gifColorTableBytes(data[at + 9]) + 1;
             skipGifSubBlocks(data, size, at, image.dataBytes);
             return image;
         }
-        if (data[at] != kExtension || size - at < 2) return image;
+        if (data[at] != kGifExtension || size - at < 2) return image;
         at = skipGifSubBlocks(data, size, at + 2, ignored); // introducer and label first
     }
     return image;
@@ -47,7 +42,7 @@ FirstImage firstImage(const uint8_t* data, std::size_t size) {
 } // namespace
 
 DecodeResult readGifHeader(ByteSource& source, PictureHeader& header) {
-    uint8_t head[kHeaderAndScreen];
+    uint8_t head[kGifHeaderAndScreen];
     const std::size_t got = source.readAt(0, head, sizeof head);
     if (!std::equal(head, head + std::min<std::size_t>(got, 3), "GIF")) return Refusal::Malformed;
     if (got < sizeof head) return Refusal::Truncated;
@@ -64,7 +59,7 @@ bool gifFirstFrameFits(const uint8_t* data, std::size_t size, uint64_t maxPixels
 }
 
 bool gifDataCanFill(const uint8_t* data, std::size_t size) {
-    if (size < kHeaderAndScreen) return false;
+    if (size < kGifHeaderAndScreen) return false;
     const FirstImage image = firstImage(data, size);
     const uint64_t width = std::max<uint64_t>(littleEndian16(data + 6), image.right);
     const uint64_t height = std::max<uint64_t>(littleEndian16(data + 8), image.bottom);

@@ -10,6 +10,13 @@
 
 namespace vistrel {
 
+// The block structure: the header and logical screen descriptor, then extensions and images.
+inline constexpr std::size_t kGifHeaderAndScreen = 6 + 7; // "GIF89a", the screen descriptor
+inline constexpr std::size_t kGifImageDescriptor =
+    10; // introducer, left, top, width, height, packed
+inline constexpr uint8_t kGifExtension = 0x21;
+inline constexpr uint8_t kGifImageIntroducer = 0x2C;
+
 // Bytes of a colour table announced by a packed field: bit 7 set, 3 x 2^(size + 1) bytes.
 inline std::size_t gifColorTableBytes(uint8_t packed) {
     return (packed & 0x80) ? 3u * (2u << (packed & 7)) : 0;
