@@ -1,6 +1,9 @@
 #include "FramesAhead.h"
 
 #include "DebugLog.h"
+#include "DecodeLimits.h"
+
+#include <algorithm>
 
 namespace vistrel {
 
@@ -12,8 +15,9 @@ uint64_t ComposedFrame::heldBytes() const {
 }
 
 FramesAhead::FramesAhead(std::shared_ptr<Animation> animation, const ScreenCopyPolicy& policy,
-                         std::function<void()> ready)
-    : animation_(std::move(animation)), policy_(policy), ready_(std::move(ready)) {
+                         uint64_t keepBytes, std::function<void()> ready)
+    : animation_(std::move(animation)), policy_(policy), ready_(std::move(ready)),
+      keepBytes_(keepBytes) {
     try {
         thread_ = std::thread([this] { run(); });
     } catch (const std::system_error&) {
@@ -30,19 +34,36 @@ FramesAhead::~FramesAhead() {
     if (thread_.joinable()) thread_.join();
 }
 
-std::unique_ptr<ComposedFrame> FramesAhead::take() {
+std::unique_ptr<ComposedFrame> FramesAhead::take(int index) {
     std::unique_ptr<ComposedFrame> frame;
+    std::deque<std::unique_ptr<ComposedFrame>> passed; // freed outside the lock
     {
         std::lock_guard lock(mutex_);
-        if (ring_.empty()) {
-            waiting_ = !failed_;
-            return nullptr;
+        if (keepAll_) {
+            if (index >= 0 && std::size_t(index) < kept_.size()) frame = std::move(kept_[index]);
+            // A frame the window did not give back is composed again in the next pass.
+            if (!frame && composed_ >= animation_->frameCount()) composed_ = 0;
+        } else {
+            while (!ring_.empty() && ring_.front()->index != index) {
+                passed.push_back(std::move(ring_.front()));
+                ring_.pop_front();
+            }
+            if (!ring_.empty()) {
+                frame = std::move(ring_.front());
+                ring_.pop_front();
+            }
         }
-        frame = std::move(ring_.front());
-        ring_.pop_front();
+        if (!frame) waiting_ = !failed_;
     }
     wake_.notify_all();
     return frame;
+}
+
+void FramesAhead::giveBack(std::unique_ptr<ComposedFrame> frame) {
+    std::lock_guard lock(mutex_);
+    if (!keepAll_ || !frame || frame->index < 0 || std::size_t(frame->index) >= kept_.size())
+        return;
+    if (!kept_[std::size_t(frame->index)]) kept_[std::size_t(frame->index)] = std::move(frame);
 }
 
 uint64_t FramesAhead::heldBytes() const {
@@ -50,14 +71,25 @@ uint64_t FramesAhead::heldBytes() const {
     uint64_t held = 0;
     for (const auto& frame : ring_)
         held += frame->heldBytes();
+    for (const auto& frame : kept_)
+        if (frame) held += frame->heldBytes();
     return held;
+}
+
+std::size_t FramesAhead::framesHeld() const {
+    std::lock_guard lock(mutex_);
+    return ring_.size() + std::size_t(std::count_if(kept_.begin(), kept_.end(),
+                                                    [](const auto& frame) { return bool(frame); }));
 }
 
 void FramesAhead::run() {
     for (;;) {
         {
             std::unique_lock lock(mutex_);
-            wake_.wait(lock, [&] { return stop_ || ring_.size() < kRingFrames; });
+            wake_.wait(lock, [&] {
+                return stop_ || (keepAll_ ? composed_ < animation_->frameCount()
+                                          : ring_.size() < kRingFrames);
+            });
             if (stop_) return;
         }
         auto frame = std::make_unique<ComposedFrame>();
@@ -75,7 +107,23 @@ void FramesAhead::run() {
             std::lock_guard lock(mutex_);
             if (stop_) return;
             if (made) {
-                ring_.push_back(std::move(frame));
+                if (!decided_) {
+                    // The first frame tells what every frame holds: all are kept when the whole
+                    // sequence fits the allowance.
+                    decided_ = true;
+                    const uint64_t count = uint64_t(animation_->frameCount());
+                    const uint64_t bytes = frame->heldBytes();
+                    keepAll_ = cappedProduct(bytes, count) <= keepBytes_;
+                    if (keepAll_) kept_.resize(std::size_t(count));
+                    reserved_->store(keepAll_ ? bytes * count
+                                              : cappedProduct(bytes, kRingFrames + 1));
+                }
+                ++composed_;
+                if (!keepAll_) {
+                    ring_.push_back(std::move(frame));
+                } else if (auto& slot = kept_[std::size_t(frame->index)]; !slot) {
+                    slot = std::move(frame);
+                }
             } else {
                 debugLog("animation frame %d not composed: %s", frame->index, made.text());
                 failed_ = true;

@@ -200,6 +200,7 @@ bool Prefetcher::State::handedOver(Task::Kind kind, const std::string& path) con
 
 uint64_t Prefetcher::State::heldBytes(const std::string& besides) const {
     uint64_t held = 0;
+    if (const auto frames = framesHeld.lock()) held += frames->load();
     for (const auto& slot : cacheSlots)
         if (slot) held += slot->budgetBytes;
     for (const Arrival& arrival : arrivals)
@@ -545,6 +546,16 @@ void Prefetcher::setMemoryBudget(uint64_t bytes) {
     state_->budget = bytes;
     state_->skipped.clear();
     state_->changed.notify_all();
+}
+
+uint64_t Prefetcher::memoryBudget() {
+    std::lock_guard guard(state_->control);
+    return state_->budget;
+}
+
+void Prefetcher::countFramesHeld(std::weak_ptr<const std::atomic<uint64_t>> reserved) {
+    std::lock_guard guard(state_->control);
+    state_->framesHeld = std::move(reserved);
 }
 
 CachedPicture* Prefetcher::current() {

@@ -19,6 +19,7 @@
 #include "BitmapLayout.h"
 #include "CachedPicture.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -71,6 +72,10 @@ public:
     // smaller of 4 GiB and half the physical memory). A neighbour that would pass it is not
     // decoded ahead of time; the picture on show always is.
     void setMemoryBudget(uint64_t bytes);
+    uint64_t memoryBudget();
+    // The frames of the animation on show count in the budget by the bytes `reserved` says, for
+    // as long as whoever holds the frames keeps it.
+    void countFramesHeld(std::weak_ptr<const std::atomic<uint64_t>> reserved);
 
     // The record on show (relative position 0, something to show), or null. Stays valid until
     // the next call of open, install, adopt, a step, poll or requireFull.

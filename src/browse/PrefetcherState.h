@@ -100,6 +100,7 @@ struct Prefetcher::State {
     int32_t direction = 1;   // 1 forward (next), -1 backward (previous)
     ScreenCopyPolicy policy;
     uint64_t budget = 0;
+    std::weak_ptr<const std::atomic<uint64_t>> framesHeld; // Prefetcher::countFramesHeld
     // Bumped whenever the pictures held are replaced (an open lands, a paste): work begun for the
     // old ones is dropped when it lands.
     uint64_t generation = 0;

@@ -2,6 +2,7 @@
 
 #include "DecodeLimits.h"
 #include "ExifReader.h"
+#include "WebpFrames.h"
 
 #include <webp/decode.h>
 #include <webp/demux.h>
@@ -60,6 +61,12 @@ DecodeResult refusalOf(VP8StatusCode status) {
     }
 }
 
+// The first frame as a still, decoded straight into the picture; an animation's frames after it
+// are handed over in `metadata` over `owner` (the file's bytes, copied from `data` when null).
+DecodeResult decode(const uint8_t* data, std::size_t size,
+                    std::shared_ptr<const std::vector<uint8_t>> owner, Picture& picture,
+                    PictureMetadata& metadata);
+
 } // namespace
 
 bool isWebp(const uint8_t* data, std::size_t size) {
@@ -83,6 +90,20 @@ DecodeResult readWebpHeader(ByteSource& source, PictureHeader& header) {
 
 DecodeResult decodeWebp(const uint8_t* data, std::size_t size, Picture& picture,
                         PictureMetadata& metadata) {
+    return decode(data, size, nullptr, picture, metadata);
+}
+
+DecodeResult decodeWebp(const char* path, Picture& picture, PictureMetadata& metadata) {
+    auto bytes = std::make_shared<std::vector<uint8_t>>();
+    if (const DecodeResult read = readWholeFile(path, *bytes); !read) return read;
+    return decode(bytes->data(), bytes->size(), bytes, picture, metadata);
+}
+
+namespace {
+
+DecodeResult decode(const uint8_t* data, std::size_t size,
+                    std::shared_ptr<const std::vector<uint8_t>> owner, Picture& picture,
+                    PictureMetadata& metadata) {
     if (size == 0) return Refusal::Truncated;
     if (size >= 12 && !isWebp(data, size)) return Refusal::Malformed;
     WebPBitstreamFeatures features;
@@ -116,7 +137,13 @@ DecodeResult decodeWebp(const uint8_t* data, std::size_t size, Picture& picture,
         uint64_t(frame.y_offset) + uint64_t(frame.height) > height)
         return Refusal::Malformed;
 
-    const bool alpha = features.has_alpha || frame.has_alpha;
+    // An animation is read through the library's animation decoder after its first frame, which
+    // is decoded here as fast as a still; every frame gets the depth the whole sequence needs.
+    WebpSequence sequence;
+    if (features.has_animation && demux.complete())
+        readWebpSequence(data, size, demux.get(), features.has_alpha, sequence);
+    const bool animated = sequence.delays.size() >= 2;
+    const bool alpha = animated ? sequence.alpha : features.has_alpha || frame.has_alpha;
     if (const DecodeResult made = createPicture(picture, int(width), int(height), alpha ? 32 : 24);
         !made)
         return made;
@@ -145,13 +172,13 @@ DecodeResult decodeWebp(const uint8_t* data, std::size_t size, Picture& picture,
         metadata.orientation = facts.orientation;
         metadata.cameraText = facts.cameraText;
     }
+    if (animated) {
+        if (!owner) owner = std::make_shared<const std::vector<uint8_t>>(data, data + size);
+        metadata.animation = makeWebpFrames(std::move(owner), sequence);
+    }
     return kOk;
 }
 
-DecodeResult decodeWebp(const char* path, Picture& picture, PictureMetadata& metadata) {
-    std::vector<uint8_t> bytes;
-    if (const DecodeResult read = readWholeFile(path, bytes); !read) return read;
-    return decodeWebp(bytes.data(), bytes.size(), picture, metadata);
-}
+} // namespace
 
 } // namespace vistrel

@@ -9,10 +9,11 @@
 
 namespace vistrel {
 
-// WebP files ("RIFF", a length, "WEBP"): lossy (VP8) and lossless (VP8L) stills, and of an
-// animated file its first frame on the canvas, through libwebp. Pictures with alpha become 32-bit
-// (straight alpha), the others 24-bit. The ICCP chunk is handed over as the picture's profile,
-// the EXIF chunk's orientation and camera as its own.
+// WebP files ("RIFF", a length, "WEBP"): lossy (VP8) and lossless (VP8L) stills through libwebp.
+// Of an animated file the first frame is decoded as a still onto the canvas, and the frames after
+// it are handed over in the metadata's animation (WebpFrames.h); a file cut short shows its first
+// frame only. Pictures with alpha become 32-bit (straight alpha), the others 24-bit. The ICCP chunk
+// is handed over as the picture's profile, the EXIF chunk's orientation and camera as its own.
 bool isWebp(const uint8_t* data, std::size_t size);
 DecodeResult readWebpHeader(ByteSource& source, PictureHeader& header);
 DecodeResult decodeWebp(const uint8_t* data, std::size_t size, Picture& picture,

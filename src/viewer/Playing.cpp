@@ -17,12 +17,20 @@ void ViewerWindow::followAnimation() {
     // the one after it.
     animation->rewind();
     playing_.seek = (record->frameOnShow + 1) % animation->frameCount();
-    WindowHost* host = host_;
-    playing_.ahead = std::make_unique<FramesAhead>(animation, screenCopyPolicy(),
-                                                   [host] { host->postArrival(); });
-    // The record keeps its turns while the window shows other pictures: frames to come match.
-    playing_.ahead->setTurn(record->turns());
+    startFramesAhead(*record);
     host_->setTimer(Timer::Animation, animation->delays()[std::size_t(record->frameOnShow)]);
+}
+
+void ViewerWindow::startFramesAhead(const CachedPicture& record) {
+    WindowHost* host = host_;
+    // All frames are kept while they take at most a quarter of the viewer's memory budget, in
+    // which they count: the neighbours decoded ahead give way to them.
+    playing_.ahead = std::make_unique<FramesAhead>(playing_.animation, screenCopyPolicy(),
+                                                   pictures_.memoryBudget() / 4,
+                                                   [host] { host->postArrival(); });
+    pictures_.countFramesHeld(playing_.ahead->reservation());
+    // The record keeps its turns while the window shows other pictures: frames to come match.
+    playing_.ahead->setTurn(record.turns());
 }
 
 void ViewerWindow::stopAnimation() {
@@ -39,14 +47,15 @@ void ViewerWindow::nextFrameDue() {
     }
     if (playing_.paused && !playing_.stepping) return;
     const Animation& animation = *playing_.animation;
-    std::unique_ptr<ComposedFrame> frame = playing_.ahead->take();
-    while (frame && playing_.seek >= 0 && frame->index != playing_.seek)
-        frame = playing_.ahead->take();
+    const int wanted =
+        playing_.seek >= 0 ? playing_.seek : (record->frameOnShow + 1) % animation.frameCount();
+    std::unique_ptr<ComposedFrame> frame = playing_.ahead->take(wanted);
     if (!frame) return; // it lands later: the arrival brings us back
     playing_.seek = -1;
     playing_.due = false;
     playing_.stepping = false;
     showFrame(*record, *frame);
+    playing_.ahead->giveBack(std::move(frame));
     if (playing_.paused) return;
     // The last frame ends a play; after the last play the animation stands on it.
     if (record->frameOnShow == animation.frameCount() - 1 && animation.plays() != 0 &&
@@ -69,7 +78,9 @@ void ViewerWindow::showFrame(CachedPicture& record, ComposedFrame& frame) {
         record.fitted.reset();
         record.prepareScreenCopy(screenCopyPolicy());
     }
-    record.frameOnShow = frame.index;
+    // The frame now holds the one the record showed, as turned as the record.
+    frame.index = std::exchange(record.frameOnShow, frame.index);
+    frame.turn = record.turns();
     repaint();
 }
 
@@ -97,15 +108,12 @@ void ViewerWindow::stepFrame(int direction) {
     CachedPicture* record = pictureOnShow();
     if (!playing_.animation || !playing_.paused || !record) return;
     const int count = playing_.animation->frameCount();
-    if (direction < 0 || !playing_.ahead) {
-        // Frames compose in order only: back to the first, skipping to the one wanted.
+    playing_.seek = (record->frameOnShow + count + direction) % count;
+    if (!playing_.ahead || (direction < 0 && !playing_.ahead->keepsAll())) {
+        // The ring composes in order only: back to the first, skipping to the one wanted.
         playing_.ahead.reset();
         playing_.animation->rewind();
-        playing_.seek = (record->frameOnShow + count + direction) % count;
-        WindowHost* host = host_;
-        playing_.ahead = std::make_unique<FramesAhead>(playing_.animation, screenCopyPolicy(),
-                                                       [host] { host->postArrival(); });
-        playing_.ahead->setTurn(record->turns());
+        startFramesAhead(*record);
     }
     playing_.stepping = true;
     nextFrameDue();

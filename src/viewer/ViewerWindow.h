@@ -131,6 +131,9 @@ private:
     // Plays the picture on show when it is animated, from the frame it shows; stops what played
     // before when it is another.
     void followAnimation();
+    // Composes the frames of the animation on show ahead of their time, from its position, turned
+    // as `record` is.
+    void startFramesAhead(const CachedPicture& record);
     void stopAnimation();
     // The frame on show has had its time, or a frame asked for has landed: shows the next.
     void nextFrameDue();

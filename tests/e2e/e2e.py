@@ -1209,6 +1209,10 @@ def case_animated_gif_plays(s):
         frame.save(frames[-1])
     subprocess.run([CONVERT, "-loop", "0", "-delay", "100", frames[0], "-delay", "200", frames[1],
                     "-delay", "300", frames[2], picture], check=True)
+    # The same frames as an animated WebP, after the still.
+    subprocess.run(["img2webp", "-loop", "0", "-lossless", "-d", "700", frames[0], frames[1],
+                    frames[2], "-o", s.path("pictures", "webp.webp")], check=True,
+                   capture_output=True)
     for frame in frames:
         os.remove(frame)
     Image.new("RGB", (200, 150), YELLOW).save(s.path("pictures", "still.png"))
@@ -1270,6 +1274,21 @@ def case_animated_gif_plays(s):
         if name:
             seen.add(name)
     check(len(seen) == 3, "colours seen turned %r" % seen)
+    # The animated WebP plays its three frames in order too.
+    s.key(window, "Right")
+    wait_for("the still", lambda: s.window()[5] == "still.png [200x150]")
+    s.key(window, "Right")
+    wait_for("the WebP", lambda: s.window()[5] == "webp.webp [200x150, 3 frames]")
+    _, x, y, w, h, _ = s.window()
+    coloured = (x + w // 4, y + h // 2)
+    names = []
+    deadline = time.monotonic() + 15
+    while len(names) < 4 and time.monotonic() < deadline:
+        name = colour()
+        if name and (not names or names[-1] != name):
+            names.append(name)
+    check(len(names) == 4 and all(following[a] == b for a, b in zip(names, names[1:])),
+          "WebP colours in order %r" % names)
     s.key(window, "Escape")
     s.expect_exit(0)
 
