@@ -171,6 +171,10 @@ bool indexApng(const uint8_t* data, std::size_t size, Index& index) {
                     cut("a frame without image data", true);
                     break;
                 }
+                if (!imageDataSeen && !index.frames.empty()) {
+                    cut("two frame controls before the image data", true);
+                    break;
+                }
                 Frame f = readFrameControl(body);
                 if (const char* fault = frameControlFault(f, index, !imageDataSeen)) {
                     cut(fault, false);
