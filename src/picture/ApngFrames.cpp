@@ -254,17 +254,22 @@ public:
     }
 
     DecodeResult composeNext(Picture& picture) override {
-        if (position_ == 0 || canvas_.empty()) {
-            canvas_.assign(std::size_t(index_.width) * index_.height, 0);
+        if (position_ == 0) {
+            canvas_.clear();
             last_ = -1;
+            if (!looped_ && composeFirstDirectly(picture)) {
+                position_ = 1 % frameCount();
+                return kOk;
+            }
         }
-        disposeLast();
-        const Frame& frame = index_.frames[std::size_t(position_)];
-        // A first frame's "previous" restores the empty canvas: it clears, as the format says.
-        if (frame.dispose == Dispose::Previous) save(frame);
-        drawn_ = draw(frame);
-        last_ = position_;
+        if (canvas_.empty()) {
+            canvas_.assign(std::size_t(index_.width) * index_.height, 0);
+            // The first frame went straight into its picture: it is laid on the canvas now.
+            if (position_ != 0) drawOnCanvas(0);
+        }
+        drawOnCanvas(position_);
         position_ = (position_ + 1) % frameCount();
+        looped_ = looped_ || position_ == 0;
         return copyTo(picture);
     }
 
@@ -278,6 +283,28 @@ public:
     const DecodeResult& drawn() const { return drawn_; }
 
 private:
+    // The image data decoded straight into the picture, when it is the first frame and the
+    // picture's depth is the canvas's: on an empty canvas either blend op gives its pixels as
+    // they are, and the first frame costs what the still would. (Later rounds lay it on the
+    // canvas, which the next frame needs, in the same decode.)
+    bool composeFirstDirectly(Picture& picture) {
+        const Frame& first = index_.frames.front();
+        if (!first.isDefaultImage || index_.transparencyBytes > 0 ||
+            pngPictureDepth(index_.colorType, index_.depth) != (alpha_ ? 32 : 24))
+            return false;
+        drawn_ = decodeFrame(first, picture);
+        return true;
+    }
+
+    void drawOnCanvas(int position) {
+        disposeLast();
+        const Frame& frame = index_.frames[std::size_t(position)];
+        // A first frame's "previous" restores the empty canvas: it clears, as the format says.
+        if (frame.dispose == Dispose::Previous) save(frame);
+        drawn_ = draw(frame);
+        last_ = position;
+    }
+
     void disposeLast() {
         if (last_ < 0) return;
         const Frame& f = index_.frames[std::size_t(last_)];
@@ -303,15 +330,15 @@ private:
     // The frame's pixels as a PNG of their own: the file's header at the frame's size, its
     // palette, and the fdAT data as IDAT chunks. The PNG reader then holds them to every rule it
     // holds a still to. Only the chunks' data is copied, which costs little beside its inflating.
-    DecodeResult decodeFrame(const Frame& f) {
+    DecodeResult decodeFrame(const Frame& f, Picture& into) {
         const uint8_t* file = bytes_->data();
         if (f.isDefaultImage) {
             // The file up to its image data's end: one cut short in a later frame still has its
             // first.
-            if (index_.imageDataEnd == 0) return decodePng(file, bytes_->size(), pixels_);
+            if (index_.imageDataEnd == 0) return decodePng(file, bytes_->size(), into);
             png_.assign(file, file + index_.imageDataEnd);
             appendChunk(png_, "IEND", nullptr, 0);
-            return decodePng(png_.data(), png_.size(), pixels_);
+            return decodePng(png_.data(), png_.size(), into);
         }
         png_.clear();
         png_.insert(png_.end(), file, file + kSignatureBytes);
@@ -326,11 +353,11 @@ private:
         for (const Piece& piece : f.data)
             appendChunk(png_, "IDAT", file + piece.at, piece.bytes);
         appendChunk(png_, "IEND", nullptr, 0);
-        return decodePng(png_.data(), png_.size(), pixels_);
+        return decodePng(png_.data(), png_.size(), into);
     }
 
     DecodeResult draw(const Frame& f) {
-        if (const DecodeResult decoded = decodeFrame(f); !decoded) return decoded;
+        if (const DecodeResult decoded = decodeFrame(f, pixels_); !decoded) return decoded;
         if (uint32_t(pixels_.width()) != f.width || uint32_t(pixels_.height()) != f.height)
             return Refusal::Malformed;
         row_.resize(f.width);
@@ -429,6 +456,7 @@ private:
     std::vector<uint8_t> png_; // the frame's own PNG
     Picture pixels_;           // the frame decoded
     DecodeResult drawn_ = kOk;
+    bool looped_ = false; // the last frame was composed once
     int last_ = -1;
 };
 
