@@ -199,6 +199,13 @@ bool indexApng(const uint8_t* data, std::size_t size, Index& index) {
         index.frames.pop_back();
     if (!controlled || index.frames.empty() || index.header == 0 || index.interlace != 0)
         return false;
+    // A header the PNG reader refuses is the still's to refuse, with its reason.
+    const bool knownDepth = index.depth == 1 || index.depth == 2 || index.depth == 4 ||
+                            index.depth == 8 || index.depth == 16;
+    if (index.width == 0 || index.height == 0 || !knownDepth || index.colorType > 6 ||
+        index.colorType == 1 || index.colorType == 5 ||
+        uint64_t(index.width) * index.height > kMaxPicturePixels)
+        return false;
     // The canvas is held to the image data, as the still is; each frame to its own data.
     if (!fitsItsData(uint64_t(index.width) * index.height,
                      filteredBytes(index, index.width, index.height),
