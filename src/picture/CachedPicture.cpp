@@ -1,5 +1,6 @@
 #include "CachedPicture.h"
 
+#include "ApngFrames.h"
 #include "ByteSource.h"
 #include "DebugLog.h"
 #include "JpegDecoder.h"
@@ -168,6 +169,8 @@ std::optional<DecodeResult> CachedPicture::loadReducedPng(const char* filePath,
     std::vector<uint8_t> chunks;
     const uint64_t imageData = readPngChunksBesideImage(file, chunks);
     readPngMetadata(chunks.data(), chunks.size(), metadata);
+    // An animation is composed whole, frame after frame.
+    if (pngIsAnimated(chunks.data(), chunks.size())) return std::nullopt;
     chunks = {};
     const Size stored{header.width, header.height};
     const Size shown = orientedSize(stored, metadata.orientation);

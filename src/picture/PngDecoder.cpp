@@ -1,5 +1,6 @@
 #include "PngDecoder.h"
 
+#include "ApngFrames.h"
 #include "ByteOrder.h"
 #include "ByteSource.h"
 #include "DecodeLimits.h"
@@ -308,10 +309,15 @@ DecodeResult decodePng(const char* path, Picture& picture) {
 }
 
 DecodeResult decodePng(const char* path, Picture& picture, PictureMetadata& metadata) {
-    std::vector<uint8_t> bytes;
-    if (const DecodeResult read = readWholeFile(path, bytes); !read) return read;
-    const DecodeResult decoded = decodePng(bytes.data(), bytes.size(), picture);
-    if (decoded) readPngMetadata(bytes.data(), bytes.size(), metadata);
+    auto bytes = std::make_shared<std::vector<uint8_t>>();
+    if (const DecodeResult read = readWholeFile(path, *bytes); !read) return read;
+    // An animation keeps the bytes for its later frames; a still is decoded as it always was.
+    std::shared_ptr<Animation> animation;
+    const std::optional<DecodeResult> animated = decodeApng(bytes, picture, &animation);
+    const DecodeResult decoded =
+        animated ? *animated : decodePng(bytes->data(), bytes->size(), picture);
+    if (decoded) readPngMetadata(bytes->data(), bytes->size(), metadata);
+    metadata.animation = std::move(animation);
     return decoded;
 }
 

@@ -22,12 +22,12 @@ inline constexpr const char* kStartPageMeasureLine =
 // Right-aligned left column and left-aligned right column; they line up row by row.
 inline constexpr const char* kHelpLeftColumn =
     "  Drop in image file\n\nKeyboard map\n\n  Esc\n  Up\n  Down\n  *\n  G / Shift+G\n  F11\n"
-    "  Ctrl+C\n  Delete\n\nMouse map\n\n  Double click right button\n  Click center button\n"
-    "  Wheel up\n  Wheel down";
+    "  Ctrl+C\n  Delete\n  Space\n  , / .\n\nMouse map\n\n  Double click right button\n"
+    "  Click center button\n  Wheel up\n  Wheel down";
 inline constexpr const char* kHelpRightColumn =
     "\n\n\n\n: Exit\n: Previous image\n: Next image\n: Resize to screen\n: First / last image\n"
-    ": Full screen\n: Copy\n: Move to trash\n\n\n\n: Exit\n: Toggle always on top\n"
-    ": Previous image\n: Next image\n";
+    ": Full screen\n: Copy\n: Move to trash\n: Pause animation\n: Frame back / forward\n"
+    "\n\n\n: Exit\n: Toggle always on top\n: Previous image\n: Next image\n";
 
 // The rows of the help text.
 constexpr int helpRows() {

@@ -1199,7 +1199,7 @@ def case_colour_profiles(s):
 
 def case_animated_gif_plays(s):
     # Three frames of distinct colours on their left half (the right half black), each shown for
-    # its own delay, played for ever; a still beside it.
+    # its own delay, played for ever, as a GIF, then past a still as a WebP and an animated PNG.
     picture = s.path("pictures", "anim.gif")
     frames = []
     for colour in (RED, GREEN, BLUE):
@@ -1216,6 +1216,13 @@ def case_animated_gif_plays(s):
     for frame in frames:
         os.remove(frame)
     Image.new("RGB", (200, 150), YELLOW).save(s.path("pictures", "still.png"))
+    # The same as an animated PNG (Pillow's writer), after the still, at shorter delays.
+    frames = []
+    for colour in (RED, GREEN, BLUE):
+        frames.append(Image.new("RGB", (200, 150), (0, 0, 0)))
+        frames[-1].paste(colour, (0, 0, 100, 150))
+    frames[0].save(s.path("pictures", "zanim.png"), save_all=True, append_images=frames[1:],
+                   duration=[500, 1000, 1500], loop=0)
     s.start(picture)
     window, x, y, w, h, title = s.window()
     check(title == "anim.gif [200x150, 3 frames]", "title %r" % title)
@@ -1228,22 +1235,27 @@ def case_animated_gif_plays(s):
                 return name
         return None
 
-    # Watches the changes: the order of the colours, and how long each stayed.
-    changes = []
-    deadline = time.monotonic() + 30
-    while len(changes) < 5 and time.monotonic() < deadline:
-        seen = colour()
-        if seen and (not changes or changes[-1][0] != seen):
-            changes.append((seen, time.monotonic()))
-    names = [name for name, _ in changes]
-    check(len(changes) == 5, "colours seen %r" % names)
     following = {"red": "green", "green": "blue", "blue": "red"}
-    check(all(following[a] == b for a, b in zip(names, names[1:])), "colours in order %r" % names)
-    # Between the first and the last change seen the durations are whole: each about its delay.
-    delays = {"red": 1.0, "green": 2.0, "blue": 3.0}
-    for (name, began), (_, ended) in zip(changes[1:-1], changes[2:]):
-        check(abs((ended - began) - delays[name]) < 0.8,
-              "%s stayed %.2f s, not about %.1f s" % (name, ended - began, delays[name]))
+
+    def watch(delays):
+        """The order of the colours' changes, and how long each stayed."""
+        changes = []
+        deadline = time.monotonic() + 30
+        while len(changes) < 5 and time.monotonic() < deadline:
+            seen = colour()
+            if seen and (not changes or changes[-1][0] != seen):
+                changes.append((seen, time.monotonic()))
+        names = [name for name, _ in changes]
+        check(len(changes) == 5, "colours seen %r" % names)
+        check(all(following[a] == b for a, b in zip(names, names[1:])),
+              "colours in order %r" % names)
+        # Between the first and the last change seen the durations are whole: each about its
+        # delay.
+        for (name, began), (_, ended) in zip(changes[1:-1], changes[2:]):
+            check(abs((ended - began) - delays[name]) < 0.8,
+                  "%s stayed %.2f s, not about %.1f s" % (name, ended - began, delays[name]))
+
+    watch({"red": 1.0, "green": 2.0, "blue": 3.0})
     # Space pauses: the frame stays past its delay; "." steps to the next one.
     s.key(window, "space")
     paused = wait_for("a colour", colour)
@@ -1289,6 +1301,10 @@ def case_animated_gif_plays(s):
             names.append(name)
     check(len(names) == 4 and all(following[a] == b for a, b in zip(names, names[1:])),
           "WebP colours in order %r" % names)
+    # Past the WebP, the animated PNG plays as the GIF did.
+    s.key(window, "Right")
+    wait_for("the animated PNG", lambda: s.window()[5] == "zanim.png [200x150, 3 frames]")
+    watch({"red": 0.5, "green": 1.0, "blue": 1.5})
     s.key(window, "Escape")
     s.expect_exit(0)
 

@@ -140,7 +140,7 @@ TEST_F(Input, DeleteTrashesTheFileAndShowsTheNextOrAtTheEndThePrevious) {
     EXPECT_EQ(host_.title, "c.png [40x30]");
     Do(Action::MoveToTrash); // nothing left: the start page
     EXPECT_EQ(window_.pictures().current(), nullptr);
-    EXPECT_EQ(host_.geometry.size(), (Size{350, 360}));
+    EXPECT_EQ(host_.geometry.size(), (Size{350, 386}));
     EXPECT_EQ(desktop_.calls.size(), 4u);
 }
 

@@ -185,26 +185,26 @@ TEST_F(Rendering, StartPageIsTheMeasuredHelpTextWithItsTwoColumns) {
     platform_.extent = {8, 20};
     ASSERT_EQ(std::strlen(kStartPageMeasureLine), 50u);
     ASSERT_TRUE(window_.create(host_));
-    // max(300, 50 * 8) and max(300, (19 rows + 1) * 20 + 100).
-    EXPECT_EQ(host_.geometry.size(), (Size{400, 500}));
+    // max(300, 50 * 8) and max(300, (21 rows + 1) * 20 + 100).
+    EXPECT_EQ(host_.geometry.size(), (Size{400, 540}));
     RecordingCanvas canvas;
     window_.onPaint(canvas);
     // The page, then the close box in the top-right corner.
-    EXPECT_EQ(canvas.calls, (std::vector<std::string>{"rectangle 400x500", "rectangle 400x16"}));
+    EXPECT_EQ(canvas.calls, (std::vector<std::string>{"rectangle 400x540", "rectangle 400x16"}));
     ASSERT_EQ(canvas.texts.size(), 3u);
-    EXPECT_EQ(canvas.texts[0].rect, (Rect{0, 20, 205, 500}));
+    EXPECT_EQ(canvas.texts[0].rect, (Rect{0, 20, 205, 540}));
     EXPECT_EQ(canvas.texts[0].format, unsigned(TextRight));
     EXPECT_EQ(canvas.texts[0].text, kHelpLeftColumn);
-    EXPECT_EQ(canvas.texts[1].rect, (Rect{210, 20, 400, 500}));
+    EXPECT_EQ(canvas.texts[1].rect, (Rect{210, 20, 400, 540}));
     EXPECT_EQ(canvas.texts[1].format, unsigned(TextLeft));
     // The link: its text's extent (20 bytes of 8 x 20) and 10 x 4 more, 20 above the bottom.
     EXPECT_EQ(canvas.texts[2].text, kStartPageLinkText);
-    EXPECT_EQ(canvas.texts[2].rect, (Rect{115, 456, 285, 480}));
+    EXPECT_EQ(canvas.texts[2].rect, (Rect{115, 496, 285, 520}));
 
     // Measured once: the page keeps its size. A small font still gets 300 x 300.
     platform_.extent = {1, 1};
     Do(Action::ShowStartPage);
-    EXPECT_EQ(host_.geometry.size(), (Size{400, 500}));
+    EXPECT_EQ(host_.geometry.size(), (Size{400, 540}));
     ViewerWindow small;
     FakeHost smallHost;
     ASSERT_TRUE(small.create(smallHost));
@@ -219,7 +219,7 @@ TEST_F(Rendering, HelpShowsTheStartPageCentredEvenWhenLocked) {
     CreateAndOpen("a.png");
     EXPECT_EQ(host_.geometry.left, 0);
     Do(Action::ShowStartPage);
-    const Rect page{785, 360, 785 + 350, 360 + 360};
+    const Rect page{785, 347, 785 + 350, 347 + 386};
     EXPECT_EQ(host_.geometry, page);
     EXPECT_TRUE(host_.visible);
     for (Action action : {Action::NextPicture, Action::ToggleFitToScreen, Action::ZoomIn})

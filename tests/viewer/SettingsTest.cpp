@@ -40,9 +40,9 @@ TEST_F(StartUp, AStoredLockPlacePlacesTheStartPageAndOnlyThenReadsTheUserLock) {
         bool byUser;
         Point topLeft;
     };
-    for (const Case& c : {Case{"4", 4, true, {500 - 350 / 2, 400 - 360 / 2}},
-                          Case{"9", -1, false, {785, 360}}, // beyond the nine anchors
-                          Case{"", -1, false, {785, 360}}}) {
+    for (const Case& c : {Case{"4", 4, true, {500 - 350 / 2, 400 - 386 / 2}},
+                          Case{"9", -1, false, {785, 347}}, // beyond the nine anchors
+                          Case{"", -1, false, {785, 347}}}) {
         SCOPED_TRACE(c.place);
         platform_.settings = {
             {"xLockPlace", "500"}, {"yLockPlace", "400"}, {"UserLock", "2"}, {"NoneTopMost", "1"}};

@@ -173,7 +173,7 @@ TEST_F(StartPageTest, ABackgroundLargerThanTheScreenGivesThePlainPage) {
     Write("Bkgnd.png", 1921, 2, [](int, int) { return kPage; });
     Create();
     EXPECT_FALSE(host_.translucent);
-    EXPECT_EQ(host_.geometry.size(), (Size{350, 360}));
+    EXPECT_EQ(host_.geometry.size(), (Size{350, 386}));
 
     Write("Bkgnd.png", 1920, 1080, [](int, int) { return kPage; });
     Write("BtnClose.png", 76, 1081, Strip(19, kClose));
@@ -189,16 +189,16 @@ TEST_F(StartPageTest, PlainPageWithoutAUsableBackgroundAndItsButtonsLooks) {
     Write("Bkgnd.png", 400, 300, flat, false); // 24-bit: no skin
     Create();
     EXPECT_FALSE(host_.translucent);
-    EXPECT_EQ(host_.geometry.size(), (Size{350, 360}));
+    EXPECT_EQ(host_.geometry.size(), (Size{350, 386}));
     // The close box: light grey hovered, grey pressed; the link blue and underlined.
     Move({340, 5}, false, false);
     EXPECT_EQ(host_.lastCanvas.brushes.back(), kLightGray);
     Do(Action::StartMove, {340, 5});
     EXPECT_EQ(host_.lastCanvas.brushes.back(), kGray);
-    Move({175, 330}, true, false);
+    Move({175, 356}, true, false);
     EXPECT_EQ(host_.lastCanvas.brushes.back(), kWhite);
     EXPECT_FALSE(host_.lastCanvas.texts.back().style.underline); // pressed elsewhere: no hover
-    window_.onRelease(MouseButton::Left, {175, 330});
+    window_.onRelease(MouseButton::Left, {175, 356});
     EXPECT_TRUE(host_.lastCanvas.texts.back().style.underline);
     EXPECT_EQ(host_.lastCanvas.texts.back().style.color, kLinkBlue);
     EXPECT_TRUE(host_.handCursor);
