@@ -7,6 +7,7 @@
 #include <webp/demux.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -60,6 +61,45 @@ DecodeResult refusalOf(VP8StatusCode status) {
     }
 }
 
+// Why a frame the library would not decode was refused.
+DecodeResult whyNotDecoded(const WebPIterator& frame) {
+    WebPBitstreamFeatures features;
+    const DecodeResult why =
+        refusalOf(WebPGetFeatures(frame.fragment.bytes, frame.fragment.size, &features));
+    return why ? DecodeResult(Refusal::Malformed) : why;
+}
+
+// The frame decoded straight to the size of a picture of its aspect that covers `atLeast`:
+// libwebp scales the rows as they come (for a lossy file its chroma and luma before they become
+// colours), so neither the full picture nor its colours are made.
+DecodeResult decodeScaled(const WebPIterator& frame, Size atLeast, bool alpha, Picture& picture,
+                          ReducedDecode& reduced) {
+    const double scale = std::max(double(atLeast.width) / frame.width,
+                                  double(atLeast.height) / frame.height);
+    const int width = std::clamp(int(std::ceil(frame.width * scale)), 1, frame.width);
+    const int height = std::clamp(int(std::ceil(frame.height * scale)), 1, frame.height);
+    if (const DecodeResult made = createPicture(picture, width, height, alpha ? 32 : 24); !made)
+        return made;
+    WebPDecoderConfig config;
+    if (!WebPInitDecoderConfig(&config)) return Refusal::Unsupported;
+    config.options.use_scaling = 1;
+    config.options.scaled_width = width;
+    config.options.scaled_height = height;
+    config.options.use_threads = 1;
+    config.output.colorspace = alpha ? MODE_BGRA : MODE_BGR;
+    config.output.is_external_memory = 1;
+    config.output.u.RGBA.rgba = picture.pixels();
+    config.output.u.RGBA.stride = int(picture.rowSize());
+    config.output.u.RGBA.size = picture.rowSize() * std::size_t(height - 1) +
+                                std::size_t(width) * (alpha ? 4u : 3u);
+    if (WebPDecode(frame.fragment.bytes, frame.fragment.size, &config) != VP8_STATUS_OK) {
+        picture.release();
+        return whyNotDecoded(frame);
+    }
+    reduced.standsFor = {frame.width, frame.height};
+    return kOk;
+}
+
 } // namespace
 
 bool isWebp(const uint8_t* data, std::size_t size) {
@@ -82,7 +122,7 @@ DecodeResult readWebpHeader(ByteSource& source, PictureHeader& header) {
 }
 
 DecodeResult decodeWebp(const uint8_t* data, std::size_t size, Picture& picture,
-                        PictureMetadata& metadata) {
+                        PictureMetadata& metadata, ReducedDecode* reduced) {
     if (size == 0) return Refusal::Truncated;
     if (size >= 12 && !isWebp(data, size)) return Refusal::Malformed;
     WebPBitstreamFeatures features;
@@ -116,7 +156,25 @@ DecodeResult decodeWebp(const uint8_t* data, std::size_t size, Picture& picture,
         uint64_t(frame.y_offset) + uint64_t(frame.height) > height)
         return Refusal::Malformed;
 
+    metadata.iccProfile = chunk(demux.get(), "ICCP");
+    if (const std::vector<uint8_t> exif = chunk(demux.get(), "EXIF"); !exif.empty()) {
+        ExifFacts facts;
+        readExif(exif.data(), exif.size(), facts);
+        metadata.orientation = facts.orientation;
+        metadata.cameraText = facts.cameraText;
+    }
+
     const bool alpha = features.has_alpha || frame.has_alpha;
+    // A still (one frame covering the canvas) may be scaled as it decodes.
+    const Size canvas{int(width), int(height)};
+    const bool still = frame.num_frames == 1 && frame.width == canvas.width &&
+                       frame.height == canvas.height;
+    if (reduced && reduced->atLeast && still) {
+        const Size target = reduced->atLeast(canvas, metadata.orientation);
+        if (target.width > 0 && target.height > 0 && target.width < canvas.width &&
+            target.height < canvas.height)
+            return decodeScaled(frame, target, alpha, picture, *reduced);
+    }
     if (const DecodeResult made = createPicture(picture, int(width), int(height), alpha ? 32 : 24);
         !made)
         return made;
@@ -132,18 +190,7 @@ DecodeResult decodeWebp(const uint8_t* data, std::size_t size, Picture& picture,
               : WebPDecodeBGRInto(frame.fragment.bytes, frame.fragment.size, at, room, int(row));
     if (!decoded) {
         picture.release();
-        WebPBitstreamFeatures frameFeatures;
-        const DecodeResult why =
-            refusalOf(WebPGetFeatures(frame.fragment.bytes, frame.fragment.size, &frameFeatures));
-        return why ? DecodeResult(Refusal::Malformed) : why;
-    }
-
-    metadata.iccProfile = chunk(demux.get(), "ICCP");
-    if (const std::vector<uint8_t> exif = chunk(demux.get(), "EXIF"); !exif.empty()) {
-        ExifFacts facts;
-        readExif(exif.data(), exif.size(), facts);
-        metadata.orientation = facts.orientation;
-        metadata.cameraText = facts.cameraText;
+        return whyNotDecoded(frame);
     }
     return kOk;
 }
