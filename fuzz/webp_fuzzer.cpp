@@ -10,6 +10,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!vistrel::decodeWithinFuzzMemory(header)) return 0;
     vistrel::Picture picture;
     vistrel::PictureMetadata metadata;
-    vistrel::decodeWebp(data, size, picture, metadata);
+    // Half the inputs through the scaled decode of the reduced first frame, to a third the size.
+    vistrel::ReducedDecode reduced;
+    reduced.atLeast = [](vistrel::Size stored, uint8_t) {
+        return vistrel::Size{stored.width / 3, stored.height / 3};
+    };
+    vistrel::decodeWebp(data, size, picture, metadata, size % 2 ? &reduced : nullptr);
     return 0;
 }

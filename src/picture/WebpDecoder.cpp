@@ -74,8 +74,8 @@ DecodeResult whyNotDecoded(const WebPIterator& frame) {
 // colours), so neither the full picture nor its colours are made.
 DecodeResult decodeScaled(const WebPIterator& frame, Size atLeast, bool alpha, Picture& picture,
                           ReducedDecode& reduced) {
-    const double scale = std::max(double(atLeast.width) / frame.width,
-                                  double(atLeast.height) / frame.height);
+    const double scale =
+        std::max(double(atLeast.width) / frame.width, double(atLeast.height) / frame.height);
     const int width = std::clamp(int(std::ceil(frame.width * scale)), 1, frame.width);
     const int height = std::clamp(int(std::ceil(frame.height * scale)), 1, frame.height);
     if (const DecodeResult made = createPicture(picture, width, height, alpha ? 32 : 24); !made)
@@ -90,8 +90,8 @@ DecodeResult decodeScaled(const WebPIterator& frame, Size atLeast, bool alpha, P
     config.output.is_external_memory = 1;
     config.output.u.RGBA.rgba = picture.pixels();
     config.output.u.RGBA.stride = int(picture.rowSize());
-    config.output.u.RGBA.size = picture.rowSize() * std::size_t(height - 1) +
-                                std::size_t(width) * (alpha ? 4u : 3u);
+    config.output.u.RGBA.size =
+        picture.rowSize() * std::size_t(height - 1) + std::size_t(width) * (alpha ? 4u : 3u);
     if (WebPDecode(frame.fragment.bytes, frame.fragment.size, &config) != VP8_STATUS_OK) {
         picture.release();
         return whyNotDecoded(frame);
@@ -167,8 +167,8 @@ DecodeResult decodeWebp(const uint8_t* data, std::size_t size, Picture& picture,
     const bool alpha = features.has_alpha || frame.has_alpha;
     // A still (one frame covering the canvas) may be scaled as it decodes.
     const Size canvas{int(width), int(height)};
-    const bool still = frame.num_frames == 1 && frame.width == canvas.width &&
-                       frame.height == canvas.height;
+    const bool still =
+        frame.num_frames == 1 && frame.width == canvas.width && frame.height == canvas.height;
     if (reduced && reduced->atLeast && still) {
         const Size target = reduced->atLeast(canvas, metadata.orientation);
         if (target.width > 0 && target.height > 0 && target.width < canvas.width &&
