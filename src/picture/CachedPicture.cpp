@@ -64,8 +64,9 @@ DecodeResult CachedPicture::loadAwaitingPolicy(const char* filePath, const Pendi
         if (std::optional<DecodeResult> reduced = loadReducedPng(filePath, policy()))
             return *reduced;
         result = format->decode(filePath, *picture, metadata);
-    } else if (bool done = false; std::optional<DecodeResult> first = loadReducedFirstFrame(
-                                      filePath, format->id, policy(), metadata, done)) {
+    } else if (bool done = false; std::optional<DecodeResult> first =
+                                      loadReducedFirstFrame(filePath, format->id, pending.guess,
+                                                            policy, metadata, done)) {
         if (done) return kOk;
         result = *first;
     } else if (format->decode) {

@@ -114,13 +114,15 @@ private:
     // for its screen copy; nullopt when the file takes the full decode (no copy, a depth below
     // 24 bits, interlaced, or refused: the full decode then says why).
     std::optional<DecodeResult> loadReducedPng(const char* path, const ScreenCopyPolicy& policy);
-    // A WebP or HEIF file for a policy that wants the screen copy alone, through its library's
-    // reduced decode (ReducedDecode.h): kOk with `done` set and the record reduced, or the full
-    // decode's result with `picture` and `metadata` filled as its row's decode fills them;
-    // nullopt for the other formats and policies.
-    std::optional<DecodeResult> loadReducedFirstFrame(const char* path, FormatId format,
-                                                      const ScreenCopyPolicy& policy,
-                                                      PictureMetadata& metadata, bool& done);
+    // A WebP or HEIF file, through its library's reduced decode (ReducedDecode.h) when the policy
+    // (sized by the guess, and decoded again if the real policy wants more) holds the screen copy
+    // alone: kOk with `done` set and the record reduced, or the full decode's result with
+    // `picture` and `metadata` filled as its row's decode fills them; nullopt for other formats.
+    std::optional<DecodeResult>
+    loadReducedFirstFrame(const char* path, FormatId format,
+                          const std::optional<ScreenCopyPolicy>& guess,
+                          const std::function<const ScreenCopyPolicy&()>& policy,
+                          PictureMetadata& metadata, bool& done);
     DecodeResult loadJpeg(const char* path, const std::function<const ScreenCopyPolicy&()>& policy,
                           const std::optional<ScreenCopyPolicy>& guess);
 

@@ -214,6 +214,15 @@ TEST(ScreenCopyOnly, LargeWebpAndHeifFilesComeFromTheLibrarysReducedDecode) {
                 difference +=
                     std::abs(int(ours[i] >> shift & 0xFF) - int(theirs[i] >> shift & 0xFF));
         EXPECT_LT(difference / double(3 * ours.size()), c.meanDifference);
+        // Sized first for a guessed screen smaller than the real one, as at start-up: decoded
+        // again for the real one.
+        ScreenCopyPolicy guess = copyOnly;
+        guess.screen = {100, 60};
+        CachedPicture guessed;
+        ASSERT_TRUE(guessed.loadAwaitingPolicy(path.c_str(), {[&] { return copyOnly; }, guess}));
+        EXPECT_EQ(guessed.coarse(), c.coarse);
+        ASSERT_TRUE(guessed.fitted);
+        EXPECT_EQ(argbPixels(*guessed.fitted), ours);
         // The full decode takes the stand-in's place.
         record.takeFullDecode(full);
         EXPECT_FALSE(record.coarse());
