@@ -44,5 +44,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         (reduced.bitsPerPixel() != reference.bitsPerPixel() ||
          (reduction == 1 && !samePicture(reduced, reference))))
         std::abort();
+    // The same read streamed into a copy of some other size, enlarged or reduced.
+    if (size > 1) {
+        vistrel::Picture copy;
+        const vistrel::Size to{1 + data[size - 2] % 64, 1 + data[size - 1] % 48};
+        vistrel::MemorySource again(data, size);
+        if (vistrel::decodePngReduced(again, imageData, reduction, copy, to) &&
+            (copy.width() != to.width || copy.height() != to.height))
+            std::abort();
+    }
     return 0;
 }

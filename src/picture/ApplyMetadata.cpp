@@ -6,11 +6,12 @@
 #include "Utf8.h"
 
 #include <cstring>
+#include <utility>
 
 namespace vistrel {
 
 void CachedPicture::applyMetadata(const PictureMetadata& metadata, const ScreenCopyPolicy& policy,
-                                  Size reducedFrom) {
+                                  Size reducedFrom, bool isScreenCopy) {
     // A record loaded anew keeps nothing of the file it held before.
     const std::size_t length = utf8Prefix(metadata.cameraText.c_str(), sizeof cameraText - 1);
     std::memcpy(cameraText, metadata.cameraText.c_str(), length);
@@ -29,7 +30,11 @@ void CachedPicture::applyMetadata(const PictureMetadata& metadata, const ScreenC
         prepareScreenCopy(policy);
         return;
     }
-    vistrel::prepareScreenCopy(*picture, fitted, policy, reducedFrom);
+    if (isScreenCopy) {
+        fitted = std::exchange(picture, std::make_unique<Picture>());
+    } else {
+        vistrel::prepareScreenCopy(*picture, fitted, policy, reducedFrom);
+    }
     if (fitted && convertToTarget(*fitted, metadata, policy.color)) convertedTo = policy.color;
     picture->release(AfterUse::Release);
     markReduced(reducedFrom);

@@ -178,18 +178,19 @@ std::optional<DecodeResult> CachedPicture::loadReducedPng(const char* filePath,
     const Size shown = orientedSize(stored, metadata.orientation);
     const Size copy = screenCopySize(shown, 24, policy);
     if (copy.width <= 0) return std::nullopt;
-    const int reduction = pngReduction(
-        stored, swapsSides(metadata.orientation) ? Size{copy.height, copy.width} : copy);
-    // What the reduced read does not take, or refuses, the full decode reads and judges.
-    if (reduction < 2 || !decodePngReduced(file, imageData, reduction, *picture))
+    const Size storedCopy = swapsSides(metadata.orientation) ? Size{copy.height, copy.width} : copy;
+    const int reduction = pngReduction(stored, storedCopy);
+    // What the reduced read does not take, or refuses, the full decode reads and judges. The rows
+    // go straight into the screen copy: neither the full nor the block-reduced picture is held.
+    if (reduction < 2 || !decodePngReduced(file, imageData, reduction, *picture, storedCopy))
         return std::nullopt;
     path = filePath;
     width = stored.width;
     height = stored.height;
     fullSize_ = {};
     turns_ = 0;
-    droppedDepth_ = picture->bitsPerPixel();
-    applyMetadata(metadata, policy, shown);
+    droppedDepth_ = header.bitsPerPixel;
+    applyMetadata(metadata, policy, shown, true);
     return kOk;
 }
 

@@ -106,9 +106,10 @@ private:
     // space's name, turns a CMYK file's inks into colours, stands the picture upright by its
     // orientation, converts its colours to the policy's display and makes the screen copy. With
     // `reducedFrom` (the size a reduced decode stands for, after the orientation) only the screen
-    // copy is kept, and only it is converted.
+    // copy is kept, and only it is converted; `isScreenCopy` says the decode made the copy itself
+    // (at its size, before the orientation).
     void applyMetadata(const PictureMetadata& metadata, const ScreenCopyPolicy& policy,
-                       Size reducedFrom = {});
+                       Size reducedFrom = {}, bool isScreenCopy = false);
     // A JPEG through the library (see loadAwaitingPolicy).
     // A PNG for a policy that asks for it (reducePng), read at a reduced scale just large enough
     // for its screen copy; nullopt when the file takes the full decode (no copy, a depth below

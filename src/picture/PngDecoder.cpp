@@ -5,6 +5,7 @@
 #include "DecodeLimits.h"
 #include "PngFastPath.h"
 #include "PngMetadata.h"
+#include "Resampler.h"
 
 #include <png.h>
 
@@ -126,9 +127,9 @@ Refusal decodeRows(PngMemorySource& source, Picture& picture) {
 // transformations decodeRows sets) averaged over `reduction` x `reduction` blocks as they are
 // read, into a picture of the block count each way: only one row and one row of sums held beside
 // it. `row` and `sums` live in the caller's frame, so that the jump back from libpng skips them.
-Refusal decodeReducedRows(PngMemorySource& source, uint64_t imageData, int reduction,
-                          Picture& picture, std::vector<uint8_t>& row,
-                          std::vector<uint32_t>& sums) {
+Refusal decodeReducedRows(PngMemorySource& source, uint64_t imageData, int reduction, Size copy,
+                          Picture& picture, std::vector<uint8_t>& row, std::vector<uint32_t>& sums,
+                          RowResampler& toCopy) {
     png_structp png = source.png;
     png_infop info = source.info;
     if (setjmp(png_jmpbuf(png))) return source.ranOut ? Refusal::Truncated : Refusal::Malformed;
@@ -158,10 +159,15 @@ Refusal decodeReducedRows(PngMemorySource& source, uint64_t imageData, int reduc
     if (png_get_rowbytes(png, info) != std::size_t(width) * channels) return Refusal::Malformed;
     const auto n = png_uint_32(reduction);
     const png_uint_32 reducedWidth = (width + n - 1) / n, reducedHeight = (height + n - 1) / n;
-    if (const DecodeResult made =
-            createPicture(picture, int(reducedWidth), int(reducedHeight), int(channels) * 8);
+    const bool streamed = copy.width > 0 && copy.height > 0;
+    if (const DecodeResult made = streamed ? createPicture(picture, copy.width, copy.height, 32)
+                                           : createPicture(picture, int(reducedWidth),
+                                                           int(reducedHeight), int(channels) * 8);
         !made)
         return made.refusal();
+    if (streamed && !toCopy.begin(picture.pixels(), picture.info(), int(reducedWidth),
+                                  int(reducedHeight), int(channels)))
+        return Refusal::OutOfMemory;
     row.resize(std::size_t(width) * channels);
     sums.assign(std::size_t(reducedWidth) * channels, 0);
 
@@ -176,7 +182,8 @@ Refusal decodeReducedRows(PngMemorySource& source, uint64_t imageData, int reduc
         if ((y + 1) % n != 0 && y + 1 != height) continue;
         // The blocks of the last row and column may be cut short by the picture's edge.
         const uint32_t rows = y % n + 1;
-        uint8_t* out = picture.pixels() + std::size_t(y / n) * picture.rowSize();
+        uint8_t* out =
+            streamed ? toCopy.nextRow() : picture.pixels() + std::size_t(y / n) * picture.rowSize();
         for (png_uint_32 bx = 0; bx < reducedWidth; ++bx) {
             const uint32_t count = rows * (std::min(width, (bx + 1) * n) - bx * n);
             for (unsigned c = 0; c < channels; ++c) {
@@ -185,6 +192,7 @@ Refusal decodeReducedRows(PngMemorySource& source, uint64_t imageData, int reduc
                 sum = 0;
             }
         }
+        if (streamed) toCopy.rowWritten();
     }
     png_read_end(png, nullptr);
     return Refusal::None;
@@ -272,8 +280,8 @@ uint64_t readPngChunksBesideImage(ByteSource& file, std::vector<uint8_t>& chunks
     return imageData;
 }
 
-DecodeResult decodePngReduced(ByteSource& file, uint64_t imageData, int reduction,
-                              Picture& picture) {
+DecodeResult decodePngReduced(ByteSource& file, uint64_t imageData, int reduction, Picture& picture,
+                              Size copy) {
     if (reduction < 1 || reduction > kLargestPngReduction) return Refusal::Unsupported;
     uint8_t signature[kSignatureBytes];
     const std::size_t got = file.readAt(0, signature, sizeof signature);
@@ -286,7 +294,9 @@ DecodeResult decodePngReduced(ByteSource& file, uint64_t imageData, int reductio
         return opened;
     std::vector<uint8_t> row;
     std::vector<uint32_t> sums;
-    const Refusal refusal = decodeReducedRows(source, imageData, reduction, picture, row, sums);
+    RowResampler toCopy;
+    const Refusal refusal =
+        decodeReducedRows(source, imageData, reduction, copy, picture, row, sums, toCopy);
     source.reset();
     return refusal;
 }

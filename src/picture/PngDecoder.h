@@ -27,9 +27,11 @@ DecodeResult decodePngWithLibpng(const uint8_t* data, std::size_t size, Picture&
 // from `file` one at a time and neither the file nor the full picture is ever held. Only for the
 // colour types held at 24 or 32 bits (colour, grey with alpha, colour with alpha) and files not
 // interlaced; Unsupported for the others, which decodePng reads. `imageData` is the count of
-// image data bytes (readPngChunksBesideImage), which the size rule weighs.
-DecodeResult decodePngReduced(ByteSource& file, uint64_t imageData, int reduction,
-                              Picture& picture);
+// image data bytes (readPngChunksBesideImage), which the size rule weighs. With a `copy` size the
+// picture is instead the 32-bit screen copy of that size, resampled from the block means as they
+// come (RowResampler): the reduced picture is not held either.
+DecodeResult decodePngReduced(ByteSource& file, uint64_t imageData, int reduction, Picture& picture,
+                              Size copy = {});
 // The file's signature and every chunk but the image data, as they stand (up to 16 MB of them),
 // for its metadata to be read from; returns the bytes of image data.
 uint64_t readPngChunksBesideImage(ByteSource& file, std::vector<uint8_t>& chunks);

@@ -294,4 +294,87 @@ bool convertPicture(uint8_t* destinationPixels, const BitmapInfoHeader* destinat
     return true;
 }
 
+struct RowResampler::State {
+    Layout to;
+    uint8_t* destination = nullptr;
+    int sourceWidth = 0, sourceHeight = 0, sourcePixelBytes = 0;
+    AxisWeights across, down;
+    std::vector<int32_t> acrossPairs, downPairs;
+    RowKernels pass;
+    // The last `down.taps` source rows, row r in slot r % taps: every destination row is written
+    // as soon as its last tap has come, so the rows its first tap needs are still held.
+    std::vector<uint8_t> ring;
+    std::size_t slotBytes = 0;
+    std::vector<uint8_t> middle;
+    std::vector<const uint8_t*> rows;
+    int received = 0; // source rows written so far
+    int written = 0;  // destination rows
+
+    uint8_t* slot(int r) { return ring.data() + std::size_t(r % down.taps) * slotBytes; }
+    int lastTap(int j) const {
+        return std::min(down.first[std::size_t(j)] + down.taps - 1, sourceHeight - 1);
+    }
+};
+
+RowResampler::RowResampler() = default;
+RowResampler::~RowResampler() = default;
+
+bool RowResampler::begin(uint8_t* destinationPixels, const BitmapInfoHeader* destinationInfo,
+                         int sourceWidth, int sourceHeight, int sourcePixelBytes) {
+    state_.reset();
+    try {
+        auto s = std::make_unique<State>();
+        if (!layoutOf(destinationInfo, destinationPixels, s->to) || s->to.pixelBytes != 4 ||
+            sourceWidth <= 0 || sourceHeight <= 0 ||
+            (sourcePixelBytes != 3 && sourcePixelBytes != 4))
+            return false;
+        if (!buildAxis(sourceWidth, s->to.width, Kernel::Triangle, s->across) ||
+            !buildAxis(sourceHeight, s->to.height, Kernel::Triangle, s->down))
+            return false;
+        s->destination = destinationPixels;
+        s->sourceWidth = sourceWidth;
+        s->sourceHeight = sourceHeight;
+        s->sourcePixelBytes = sourcePixelBytes;
+        s->acrossPairs = packPairs(s->across.weights);
+        s->downPairs = packPairs(s->down.weights);
+        s->pass = kernels();
+        const std::size_t rowBytes = std::size_t(sourceWidth) * std::size_t(sourcePixelBytes);
+        // Slots 64-byte aligned, and room past the last for the vertical pass's wide reads.
+        s->slotBytes = (rowBytes + 63) & ~std::size_t(63);
+        s->ring.assign(s->slotBytes * std::size_t(s->down.taps) + 64, 0);
+        // As resampleRows: room past the row for the horizontal pass's zero-weight taps.
+        s->middle.assign(rowBytes + std::size_t(s->across.taps) * 4 + 32, 0);
+        s->rows.resize(std::size_t(s->down.taps));
+        state_ = std::move(s);
+        return true;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
+
+uint8_t* RowResampler::nextRow() {
+    if (!state_ || state_->received >= state_->sourceHeight) return nullptr;
+    return state_->slot(state_->received);
+}
+
+void RowResampler::rowWritten() {
+    if (!state_ || state_->received >= state_->sourceHeight) return;
+    State& s = *state_;
+    ++s.received;
+    const std::size_t rowBytes = std::size_t(s.sourceWidth) * std::size_t(s.sourcePixelBytes);
+    const AxisTable acrossTable{s.across.taps, s.across.first.data(), s.across.weights.data(),
+                                s.acrossPairs.data()};
+    for (; s.written < s.to.height && s.lastTap(s.written) < s.received; ++s.written) {
+        const int j = s.written;
+        const int top = s.down.first[std::size_t(j)];
+        for (int k = 0; k < s.down.taps; ++k)
+            s.rows[std::size_t(k)] = s.slot(std::min(top + k, s.sourceHeight - 1));
+        const std::size_t w = std::size_t(j) * std::size_t(s.down.taps);
+        s.pass.vertical(s.rows.data(), &s.down.weights[w], &s.downPairs[w / 2], s.down.taps,
+                        s.middle.data(), 0, rowBytes);
+        s.pass.horizontal(s.middle.data(), s.sourcePixelBytes, acrossTable, s.to.width,
+                          s.destination + std::size_t(j) * s.to.rowSize, 4);
+    }
+}
+
 } // namespace vistrel

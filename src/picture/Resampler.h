@@ -7,6 +7,7 @@
 #include "BitmapLayout.h"
 
 #include <cstdint>
+#include <memory>
 
 namespace vistrel {
 
@@ -33,6 +34,30 @@ bool convertPicture(uint8_t* destinationPixels, const BitmapInfoHeader* destinat
 // first), which is the averaging entry point's own.
 bool averagePicture(const BitmapInfoHeader* destinationInfo, uint8_t* destinationPixels,
                     const BitmapInfoHeader* sourceInfo, const uint8_t* sourcePixels);
+
+// resizePicture's Triangle filter for a picture whose rows come one at a time, top first (a decoder
+// reading rows in order): only the few rows the filter spans are held, never the whole source.
+// The destination is 32 bits; a 24-bit source gets alpha 255, a 32-bit one's alpha is resampled
+// like a colour. The bytes are those resizePicture gives.
+class RowResampler {
+public:
+    RowResampler();
+    ~RowResampler();
+    RowResampler(const RowResampler&) = delete;
+    RowResampler& operator=(const RowResampler&) = delete;
+
+    // False when a size is empty, the destination is not 32 bits or memory runs out.
+    bool begin(uint8_t* destinationPixels, const BitmapInfoHeader* destinationInfo, int sourceWidth,
+               int sourceHeight, int sourcePixelBytes);
+    // Where the next source row goes (sourceWidth pixels), then `rowWritten`, which writes every
+    // destination row that row completes.
+    uint8_t* nextRow();
+    void rowWritten();
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
 
 // Tests of the plain and SSE2 code on processors that would take a wider path: the resampler uses
 // nothing beyond the given level from now on. Every level gives the same bytes.

@@ -15,6 +15,7 @@
 #include <QDropEvent>
 #include <QGuiApplication>
 #include <QIcon>
+#include <QImageReader>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -83,7 +84,14 @@ QIcon HostWidget::programIcon() {
     // The installed theme's icon, else our own. The window carries it in the sizes task bars and
     // switchers draw: every size is sent to the X server with the window, and a 256-pixel one
     // alone would be 256 KB.
-    const QIcon source = QIcon::fromTheme("vistrel", QIcon(":/icon/vistrel.png"));
+    QIcon source = QIcon::fromTheme("vistrel");
+    if (source.isNull()) {
+        // Read as the PNG it is: a reader left to find the format dlopens every image format
+        // plugin Qt has to ask each (a megabyte of libraries resident from then on).
+        QImageReader reader(QStringLiteral(":/icon/vistrel.png"), "png");
+        reader.setAutoDetectImageFormat(false);
+        source = QIcon(QPixmap::fromImage(reader.read()));
+    }
     QIcon icon;
     for (const int side : {16, 32, 48, 64})
         icon.addPixmap(source.pixmap(QSize(side, side)));

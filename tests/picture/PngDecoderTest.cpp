@@ -2,6 +2,7 @@
 // same refusals for every file they do not.
 #include "PngDecoder.h"
 #include "PngFastPath.h"
+#include "Resampler.h"
 #include "TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -136,6 +137,28 @@ TEST(PngReduced, EveryPixelIsTheMeanOfTheBlockItStandsFor) {
                                 << "block " << bx << "," << by << " channel " << c;
                         }
                     }
+                }
+                // Streamed into a screen copy, reduced or enlarged again: the bytes the resampler
+                // makes of the reduced picture, though only a few of its rows were ever held.
+                for (const Size copy : {Size{std::max(1, reduced.width() * 2 / 3),
+                                             std::max(1, reduced.height() * 3 / 4)},
+                                        Size{reduced.width() + 3, reduced.height() * 2 + 1}}) {
+                    Picture streamed, expected;
+                    MemorySource again(bytes.data(), bytes.size());
+                    ASSERT_TRUE(decodePngReduced(again, imageData, n, streamed, copy));
+                    ASSERT_EQ(streamed.bitsPerPixel(), 32);
+                    ASSERT_EQ(streamed.width(), copy.width);
+                    ASSERT_EQ(streamed.height(), copy.height);
+                    expected.create(copy.width, copy.height, 32, false);
+                    ASSERT_TRUE(resizePicture(expected.pixels(), expected.info(), reduced.pixels(),
+                                              reduced.info(), ResizeFilter::Triangle));
+                    for (int y = 0; y < copy.height; ++y)
+                        ASSERT_EQ(
+                            std::memcmp(streamed.pixels() + std::size_t(y) * streamed.rowSize(),
+                                        expected.pixels() + std::size_t(y) * expected.rowSize(),
+                                        std::size_t(copy.width) * 4),
+                            0)
+                            << "copy " << copy.width << "x" << copy.height << " row " << y;
                 }
                 ++compared;
             }
