@@ -14,7 +14,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     vistrel::Picture picture;
     vistrel::PictureMetadata metadata;
     if (!vistrel::isAvif(data, size)) {
-        vistrel::decodeHeif(data, size, picture, metadata);
+        // Half the inputs asked for a reduced decode: a thumbnail's, where the file has one.
+        vistrel::ReducedDecode reduced;
+        reduced.atLeast = [](vistrel::Size stored, uint8_t) {
+            return vistrel::Size{stored.width / 3, stored.height / 3};
+        };
+        vistrel::decodeHeif(data, size, picture, metadata, size % 2 ? &reduced : nullptr);
         return 0;
     }
     // A file whose header libheif refuses may still be one libavif reads, of a size no header

@@ -1,6 +1,7 @@
 // The WebP header reader and decoder on arbitrary bytes, at the viewer's limits (pictures past
 // the decode floor are read, not decoded: LargePictureCap.h); an animation's frames after the
 // first are composed too, twice round so that a loop's return to the first is composed as well.
+// Half the inputs go through the scaled decode of the reduced first frame instead.
 #include "Animation.h"
 #include "LargePictureCap.h"
 #include "Picture.h"
@@ -15,6 +16,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!vistrel::decodeWithinFuzzMemory(header)) return 0;
     vistrel::Picture picture;
     vistrel::PictureMetadata metadata;
+    if (size % 2) {
+        // To a third the size.
+        vistrel::ReducedDecode reduced;
+        reduced.atLeast = [](vistrel::Size stored, uint8_t) {
+            return vistrel::Size{stored.width / 3, stored.height / 3};
+        };
+        vistrel::decodeWebp(data, size, picture, metadata, &reduced);
+        return 0;
+    }
     if (!vistrel::decodeWebp(data, size, picture, metadata) || !metadata.animation) return 0;
     vistrel::Animation& animation = *metadata.animation;
     const int width = picture.width(), height = picture.height(), bits = picture.bitsPerPixel();

@@ -262,7 +262,8 @@ std::optional<Prefetcher::Task> Prefetcher::State::findTask() {
         reloadPath.clear(); // its record went meanwhile
     }
     task.policy.screenCopyOnly = false;
-    if (fullWanted == shown->path && needsFullDecode(*shown)) {
+    // A stand-in smaller than its screen copy (a HEIF thumbnail) is followed by its full decode.
+    if ((fullWanted == shown->path || shown->coarse()) && needsFullDecode(*shown)) {
         task.kind = Task::Kind::Upgrade;
         task.path = shown->path;
         return task;

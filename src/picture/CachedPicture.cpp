@@ -65,6 +65,11 @@ DecodeResult CachedPicture::loadAwaitingPolicy(const char* filePath, const Pendi
         if (std::optional<DecodeResult> reduced = loadReducedPng(filePath, policy()))
             return *reduced;
         result = format->decode(filePath, *picture, metadata);
+    } else if (bool done = false; std::optional<DecodeResult> first =
+                                      loadReducedFirstFrame(filePath, format->id, pending.guess,
+                                                            policy, metadata, done)) {
+        if (done) return kOk;
+        result = *first;
     } else if (format->decode) {
         result = format->decode(filePath, *picture, metadata);
     }
@@ -224,8 +229,9 @@ uint64_t CachedPicture::heldBytes() const {
     return held;
 }
 
-void CachedPicture::markReduced(Size fullSize) {
+void CachedPicture::markReduced(Size fullSize, bool coarse) {
     fullSize_ = fullSize;
+    coarse_ = coarse;
 }
 
 void CachedPicture::takeFullDecode(CachedPicture& full) {

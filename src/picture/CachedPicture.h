@@ -64,8 +64,11 @@ public:
     bool showable() const;
     // The memory its pictures hold.
     uint64_t heldBytes() const;
+    // A reduced record whose screen copy was enlarged from a decode smaller than itself (a HEIF
+    // file's thumbnail): a stand-in, whose full decode should follow at once.
+    bool coarse() const { return reduced() && coarse_; }
     // Marks the record reduced: its screen copy stands for a picture of `fullSize` (turned).
-    void markReduced(Size fullSize);
+    void markReduced(Size fullSize, bool coarse = false);
     // Takes the pictures of the full decode of the same file in place of the reduced ones.
     void takeFullDecode(CachedPicture& full);
     // Drops the full picture of a record that has a screen copy, which then stands for it: the
@@ -112,12 +115,22 @@ private:
     // for its screen copy; nullopt when the file takes the full decode (no copy, a depth below
     // 24 bits, interlaced, or refused: the full decode then says why).
     std::optional<DecodeResult> loadReducedPng(const char* path, const ScreenCopyPolicy& policy);
+    // A WebP or HEIF file, through its library's reduced decode (ReducedDecode.h) when the policy
+    // (sized by the guess, and decoded again if the real policy wants more) holds the screen copy
+    // alone: kOk with `done` set and the record reduced, or the full decode's result with
+    // `picture` and `metadata` filled as its row's decode fills them; nullopt for other formats.
+    std::optional<DecodeResult>
+    loadReducedFirstFrame(const char* path, FormatId format,
+                          const std::optional<ScreenCopyPolicy>& guess,
+                          const std::function<const ScreenCopyPolicy&()>& policy,
+                          PictureMetadata& metadata, bool& done);
     DecodeResult loadJpeg(const char* path, const std::function<const ScreenCopyPolicy&()>& policy,
                           const std::optional<ScreenCopyPolicy>& guess);
 
     Size fullSize_;        // empty unless reduced
     int turns_ = 0;        // quarter turns since the decode, clockwise, modulo 4
     int droppedDepth_ = 0; // the depth of a full picture dropped
+    bool coarse_ = false;  // see coarse()
 };
 
 } // namespace vistrel

@@ -6,6 +6,8 @@
 
 #include <libheif/heif.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -191,6 +193,38 @@ void copyRows(const uint8_t* from, int stride, int bits, bool alpha, Picture& pi
     }
 }
 
+// The image of the handle (the primary image or its thumbnail), as shown, into the picture.
+DecodeResult decodeImage(heif_image_handle* handle, int width, int height, bool alpha,
+                         Picture& picture) {
+    const int bits = heif_image_handle_get_luma_bits_per_pixel(handle);
+    const bool deep = bits > 8 && bits <= 16;
+    const heif_chroma chroma =
+        deep ? (alpha ? heif_chroma_interleaved_RRGGBBAA_LE : heif_chroma_interleaved_RRGGBB_LE)
+             : (alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB);
+    const std::unique_ptr<heif_decoding_options, OptionsDeleter> options(
+        heif_decoding_options_alloc());
+    if (!options) return Refusal::OutOfMemory;
+    options->ignore_transformations = 0; // rotation and mirror applied here, and only here
+    heif_image* decoded = nullptr;
+    if (const DecodeResult made = refusalOf(
+            heif_decode_image(handle, &decoded, heif_colorspace_RGB, chroma, options.get()));
+        !made)
+        return made;
+    const std::unique_ptr<heif_image, ImageDeleter> image(decoded);
+    int stride = 0;
+    const uint8_t* rows = heif_image_get_plane_readonly(decoded, heif_channel_interleaved, &stride);
+    const int decodedBits =
+        deep ? heif_image_get_bits_per_pixel_range(decoded, heif_channel_interleaved) : 8;
+    if (!rows || heif_image_get_width(decoded, heif_channel_interleaved) != width ||
+        heif_image_get_height(decoded, heif_channel_interleaved) != height || decodedBits < 8 ||
+        decodedBits > 16)
+        return Refusal::Malformed;
+    if (const DecodeResult made = createPicture(picture, width, height, alpha ? 32 : 24); !made)
+        return made;
+    copyRows(rows, stride, decodedBits, alpha, picture);
+    return kOk;
+}
+
 } // namespace
 
 // Whether a top-level box runs past the end of the file: a file cut short, which libheif reports
@@ -294,7 +328,7 @@ DecodeResult readHeifHeader(ByteSource& source, PictureHeader& header) {
 }
 
 DecodeResult decodeHeif(const uint8_t* data, std::size_t size, Picture& picture,
-                        PictureMetadata& metadata) {
+                        PictureMetadata& metadata, ReducedDecode* reduced) {
     if (size < 12) return Refusal::Truncated;
     if (!majorBrand(data, size)) return Refusal::Malformed;
     Context context = newContext();
@@ -314,35 +348,31 @@ DecodeResult decodeHeif(const uint8_t* data, std::size_t size, Picture& picture,
     const uint64_t producible = isAv1(data, size) ? avifProducible(size) : heicProducible(size);
     if (!fitsItsData(pixels, pixels * (alpha ? 4 : 3), producible)) return Refusal::SizeRule;
 
-    const int bits = heif_image_handle_get_luma_bits_per_pixel(handle.get());
-    const bool deep = bits > 8 && bits <= 16;
-    const heif_chroma chroma =
-        deep ? (alpha ? heif_chroma_interleaved_RRGGBBAA_LE : heif_chroma_interleaved_RRGGBB_LE)
-             : (alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB);
-    const std::unique_ptr<heif_decoding_options, OptionsDeleter> options(
-        heif_decoding_options_alloc());
-    if (!options) return Refusal::OutOfMemory;
-    options->ignore_transformations = 0; // rotation and mirror applied here, and only here
-    heif_image* decoded = nullptr;
-    if (const DecodeResult made = refusalOf(
-            heif_decode_image(handle.get(), &decoded, heif_colorspace_RGB, chroma, options.get()));
-        !made)
-        return made;
-    const std::unique_ptr<heif_image, ImageDeleter> image(decoded);
-    int stride = 0;
-    const uint8_t* rows = heif_image_get_plane_readonly(decoded, heif_channel_interleaved, &stride);
-    const int decodedBits =
-        deep ? heif_image_get_bits_per_pixel_range(decoded, heif_channel_interleaved) : 8;
-    if (!rows || heif_image_get_width(decoded, heif_channel_interleaved) != width ||
-        heif_image_get_height(decoded, heif_channel_interleaved) != height || decodedBits < 8 ||
-        decodedBits > 16)
-        return Refusal::Malformed;
-    if (const DecodeResult made = createPicture(picture, width, height, alpha ? 32 : 24); !made)
-        return made;
-    copyRows(rows, stride, decodedBits, alpha, picture);
     readColor(handle.get(), metadata);
     readCamera(handle.get(), metadata);
-    return kOk;
+    if (reduced && reduced->atLeast) {
+        // The thumbnail, when the file has one, in place of the picture larger than it needs;
+        // without one a grid's tiles would cost nearly the whole decode, so it is decoded whole.
+        const Size target = reduced->atLeast({width, height}, 1);
+        heif_item_id id = 0;
+        heif_image_handle* thumbnail = nullptr;
+        if (target.width > 0 && target.width < width && target.height < height &&
+            heif_image_handle_get_list_of_thumbnail_IDs(handle.get(), &id, 1) == 1 &&
+            heif_image_handle_get_thumbnail(handle.get(), id, &thumbnail).code == heif_error_Ok) {
+            const Handle held(thumbnail);
+            const int w = heif_image_handle_get_width(thumbnail);
+            const int h = heif_image_handle_get_height(thumbnail);
+            // Its aspect must be the picture's (within a pixel), or it is not a stand-in for it.
+            if (w > 0 && h > 0 && w < width && h < height &&
+                std::abs(int64_t(w) * height - int64_t(h) * width) <= std::max(width, height) &&
+                decodeImage(thumbnail, w, h, alpha, picture)) {
+                reduced->standsFor = {width, height};
+                reduced->coarse = w < target.width || h < target.height;
+                return kOk;
+            }
+        }
+    }
+    return decodeImage(handle.get(), width, height, alpha, picture);
 }
 
 DecodeResult decodeHeif(const char* path, Picture& picture, PictureMetadata& metadata) {

@@ -3,6 +3,7 @@
 #include "ByteSource.h"
 #include "PictureFormat.h"
 #include "PictureMetadata.h"
+#include "ReducedDecode.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -20,8 +21,9 @@ bool isHeic(const uint8_t* data, std::size_t size);
 bool isAvif(const uint8_t* data, std::size_t size);
 // Reads the boxes up to the primary image's properties, not its coded data.
 DecodeResult readHeifHeader(ByteSource& source, PictureHeader& header);
+// Asked for a reduced decode, a file with a thumbnail decodes that instead (`reduced` says so).
 DecodeResult decodeHeif(const uint8_t* data, std::size_t size, Picture& picture,
-                        PictureMetadata& metadata);
+                        PictureMetadata& metadata, ReducedDecode* reduced = nullptr);
 DecodeResult decodeHeif(const char* path, Picture& picture, PictureMetadata& metadata);
 
 // Whether a top-level box runs past the end of the file: a file cut short, which the libraries

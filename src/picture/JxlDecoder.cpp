@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -36,14 +37,58 @@ bool isSrgb(const JxlColorEncoding& encoding) {
            encoding.transfer_function == JXL_TRANSFER_FUNCTION_SRGB;
 }
 
+// A colour encoding with a high dynamic range curve (PQ or HLG) as a description the colour path
+// tone-maps (HdrTransfer.h); nothing for any other. lcms2 would take the ICC profile libjxl makes
+// of such an encoding as it stands, its brightest light as the display's white.
+std::optional<ColorDescription> highDynamicRange(const JxlColorEncoding& encoding) {
+    ColorDescription described;
+    if (encoding.color_space != JXL_COLOR_SPACE_RGB) return std::nullopt;
+    if (encoding.transfer_function == JXL_TRANSFER_FUNCTION_PQ)
+        described.transfer = ColorDescription::Transfer::Pq;
+    else if (encoding.transfer_function == JXL_TRANSFER_FUNCTION_HLG)
+        described.transfer = ColorDescription::Transfer::Hlg;
+    else
+        return std::nullopt;
+    // The named primaries and white points by their chromaticities; the others as stated.
+    static constexpr double kBt2100[6] = {0.708, 0.292, 0.170, 0.797, 0.131, 0.046};
+    static constexpr double kP3[6] = {0.680, 0.320, 0.265, 0.690, 0.150, 0.060};
+    const double custom[6] = {encoding.primaries_red_xy[0],   encoding.primaries_red_xy[1],
+                              encoding.primaries_green_xy[0], encoding.primaries_green_xy[1],
+                              encoding.primaries_blue_xy[0],  encoding.primaries_blue_xy[1]};
+    const double* primaries = custom;
+    if (encoding.primaries == JXL_PRIMARIES_SRGB) primaries = nullptr; // the description's own
+    if (encoding.primaries == JXL_PRIMARIES_2100) primaries = kBt2100;
+    if (encoding.primaries == JXL_PRIMARIES_P3) primaries = kP3;
+    if (primaries) {
+        std::copy(primaries, primaries + 2, described.red);
+        std::copy(primaries + 2, primaries + 4, described.green);
+        std::copy(primaries + 4, primaries + 6, described.blue);
+    }
+    switch (encoding.white_point) {
+    case JXL_WHITE_POINT_D65:
+        break;
+    case JXL_WHITE_POINT_DCI:
+        described.white[0] = 0.314;
+        described.white[1] = 0.351;
+        break;
+    default:
+        described.white[0] = encoding.white_point_xy[0];
+        described.white[1] = encoding.white_point_xy[1];
+        break;
+    }
+    return described;
+}
+
 // The colour space the decoder hands the samples in.
 void readColor(const JxlDecoder* decoder, PictureMetadata& metadata) {
     JxlColorEncoding encoding;
     if (JxlDecoderGetColorAsEncodedProfile(decoder, nullptr, JXL_COLOR_PROFILE_TARGET_DATA,
-                                           &encoding) == JXL_DEC_SUCCESS &&
-        isSrgb(encoding)) {
-        metadata.declaredSrgb = true;
-        return;
+                                           &encoding) == JXL_DEC_SUCCESS) {
+        if (isSrgb(encoding)) {
+            metadata.declaredSrgb = true;
+            return;
+        }
+        if ((metadata.described = highDynamicRange(encoding))) return;
     }
     std::size_t size = 0;
     if (JxlDecoderGetICCProfileSize(decoder, nullptr, JXL_COLOR_PROFILE_TARGET_DATA, &size) !=

@@ -8,6 +8,7 @@
 #include <webp/demux.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -61,11 +62,51 @@ DecodeResult refusalOf(VP8StatusCode status) {
     }
 }
 
-// The first frame as a still, decoded straight into the picture; an animation's frames after it
-// are handed over in `metadata` over `owner` (the file's bytes, copied from `data` when null).
+// Why a frame the library would not decode was refused.
+DecodeResult whyNotDecoded(const WebPIterator& frame) {
+    WebPBitstreamFeatures features;
+    const DecodeResult why =
+        refusalOf(WebPGetFeatures(frame.fragment.bytes, frame.fragment.size, &features));
+    return why ? DecodeResult(Refusal::Malformed) : why;
+}
+
+// The frame decoded straight to the size of a picture of its aspect that covers `atLeast`:
+// libwebp scales the rows as they come (for a lossy file its chroma and luma before they become
+// colours), so neither the full picture nor its colours are made.
+DecodeResult decodeScaled(const WebPIterator& frame, Size atLeast, bool alpha, Picture& picture,
+                          ReducedDecode& reduced) {
+    const double scale =
+        std::max(double(atLeast.width) / frame.width, double(atLeast.height) / frame.height);
+    const int width = std::clamp(int(std::ceil(frame.width * scale)), 1, frame.width);
+    const int height = std::clamp(int(std::ceil(frame.height * scale)), 1, frame.height);
+    if (const DecodeResult made = createPicture(picture, width, height, alpha ? 32 : 24); !made)
+        return made;
+    WebPDecoderConfig config;
+    if (!WebPInitDecoderConfig(&config)) return Refusal::Unsupported;
+    config.options.use_scaling = 1;
+    config.options.scaled_width = width;
+    config.options.scaled_height = height;
+    config.options.use_threads = 1;
+    config.output.colorspace = alpha ? MODE_BGRA : MODE_BGR;
+    config.output.is_external_memory = 1;
+    config.output.u.RGBA.rgba = picture.pixels();
+    config.output.u.RGBA.stride = int(picture.rowSize());
+    config.output.u.RGBA.size =
+        picture.rowSize() * std::size_t(height - 1) + std::size_t(width) * (alpha ? 4u : 3u);
+    if (WebPDecode(frame.fragment.bytes, frame.fragment.size, &config) != VP8_STATUS_OK) {
+        picture.release();
+        return whyNotDecoded(frame);
+    }
+    reduced.standsFor = {frame.width, frame.height};
+    return kOk;
+}
+
+// The first frame as a still, decoded straight into the picture (a still asked for a reduced
+// decode scaled as it decodes); an animation's frames after it are handed over in `metadata` over
+// `owner` (the file's bytes, copied from `data` when null).
 DecodeResult decode(const uint8_t* data, std::size_t size,
                     std::shared_ptr<const std::vector<uint8_t>> owner, Picture& picture,
-                    PictureMetadata& metadata);
+                    PictureMetadata& metadata, ReducedDecode* reduced);
 
 } // namespace
 
@@ -89,21 +130,21 @@ DecodeResult readWebpHeader(ByteSource& source, PictureHeader& header) {
 }
 
 DecodeResult decodeWebp(const uint8_t* data, std::size_t size, Picture& picture,
-                        PictureMetadata& metadata) {
-    return decode(data, size, nullptr, picture, metadata);
+                        PictureMetadata& metadata, ReducedDecode* reduced) {
+    return decode(data, size, nullptr, picture, metadata, reduced);
 }
 
 DecodeResult decodeWebp(const char* path, Picture& picture, PictureMetadata& metadata) {
     auto bytes = std::make_shared<std::vector<uint8_t>>();
     if (const DecodeResult read = readWholeFile(path, *bytes); !read) return read;
-    return decode(bytes->data(), bytes->size(), bytes, picture, metadata);
+    return decode(bytes->data(), bytes->size(), bytes, picture, metadata, nullptr);
 }
 
 namespace {
 
 DecodeResult decode(const uint8_t* data, std::size_t size,
                     std::shared_ptr<const std::vector<uint8_t>> owner, Picture& picture,
-                    PictureMetadata& metadata) {
+                    PictureMetadata& metadata, ReducedDecode* reduced) {
     if (size == 0) return Refusal::Truncated;
     if (size >= 12 && !isWebp(data, size)) return Refusal::Malformed;
     WebPBitstreamFeatures features;
@@ -137,6 +178,26 @@ DecodeResult decode(const uint8_t* data, std::size_t size,
         uint64_t(frame.y_offset) + uint64_t(frame.height) > height)
         return Refusal::Malformed;
 
+    metadata.iccProfile = chunk(demux.get(), "ICCP");
+    if (const std::vector<uint8_t> exif = chunk(demux.get(), "EXIF"); !exif.empty()) {
+        ExifFacts facts;
+        readExif(exif.data(), exif.size(), facts);
+        metadata.orientation = facts.orientation;
+        metadata.cameraText = facts.cameraText;
+    }
+
+    // A still (one frame covering the canvas) may be scaled as it decodes.
+    const Size canvas{int(width), int(height)};
+    const bool still =
+        frame.num_frames == 1 && frame.width == canvas.width && frame.height == canvas.height;
+    if (reduced && reduced->atLeast && still) {
+        const Size target = reduced->atLeast(canvas, metadata.orientation);
+        if (target.width > 0 && target.height > 0 && target.width < canvas.width &&
+            target.height < canvas.height)
+            return decodeScaled(frame, target, features.has_alpha || frame.has_alpha, picture,
+                                *reduced);
+    }
+
     // An animation is read through the library's animation decoder after its first frame, which
     // is decoded here as fast as a still; every frame gets the depth the whole sequence needs.
     WebpSequence sequence;
@@ -159,19 +220,9 @@ DecodeResult decode(const uint8_t* data, std::size_t size,
               : WebPDecodeBGRInto(frame.fragment.bytes, frame.fragment.size, at, room, int(row));
     if (!decoded) {
         picture.release();
-        WebPBitstreamFeatures frameFeatures;
-        const DecodeResult why =
-            refusalOf(WebPGetFeatures(frame.fragment.bytes, frame.fragment.size, &frameFeatures));
-        return why ? DecodeResult(Refusal::Malformed) : why;
+        return whyNotDecoded(frame);
     }
 
-    metadata.iccProfile = chunk(demux.get(), "ICCP");
-    if (const std::vector<uint8_t> exif = chunk(demux.get(), "EXIF"); !exif.empty()) {
-        ExifFacts facts;
-        readExif(exif.data(), exif.size(), facts);
-        metadata.orientation = facts.orientation;
-        metadata.cameraText = facts.cameraText;
-    }
     if (animated) {
         if (!owner) owner = std::make_shared<const std::vector<uint8_t>>(data, data + size);
         metadata.animation = makeWebpFrames(std::move(owner), sequence);

@@ -269,6 +269,21 @@ TEST_F(PrefetcherTest, LargePicturesAreHeldAsTheirScreenCopiesUntilTheFullOneIsW
     EXPECT_THAT(cache(), testing::EndsWith("d@-1 e@0 f@1"));
 }
 
+TEST_F(PrefetcherTest, AStandInSmallerThanItsScreenCopyIsFollowedByItsFullDecode) {
+    // As a HEIF file's thumbnail: shown at once, and replaced by the full decode unasked.
+    for (const char* name : {"a.heic", "b.heic"}) {
+        decoder->describe(name, {4000, 3000, 24, 0xFF806040, {}, true, true});
+        folder.file(name);
+    }
+    windowExists(true, true);
+    ASSERT_TRUE(open("a.heic"));
+    EXPECT_EQ(cache(), "a@0 b~@1");
+    EXPECT_EQ(decoder->fullDecodes("a.heic"), 1);
+    ASSERT_TRUE(next());
+    EXPECT_EQ(cache(), "a~@-1 b@0");
+    EXPECT_EQ(decoder->fullDecodes("b.heic"), 1);
+}
+
 TEST_F(PrefetcherTest, NeighbourThatWouldPassTheBudgetIsNotDecodedAhead) {
     for (const char* name : {"a.png", "b.png", "c.png", "d.png"})
         decoder->describe(name, {1000, 1000, 32, 0xFF806040, {}}); // 4 MB each

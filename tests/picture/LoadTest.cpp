@@ -178,3 +178,60 @@ TEST(ScreenCopyOnly, APictureLargerThanTheScreenIsHeldAsItsCopyUntilItsFullDecod
     EXPECT_FALSE(small.reduced());
     EXPECT_EQ(small.dropFullPicture(), nullptr);
 }
+
+// Large WebP and HEIF files get their first frame from the library's reduced decode: the same
+// copy as the full decode's (WebP's scaled decode, within the scalers' differences), or a stand-in
+// enlarged from the thumbnail, marked coarse so that the full decode follows.
+TEST(ScreenCopyOnly, LargeWebpAndHeifFilesComeFromTheLibrarysReducedDecode) {
+    ScreenCopyPolicy copyOnly{{300, 200}, true, {}}, whole = copyOnly;
+    copyOnly.screenCopyOnly = true;
+    struct Case {
+        const char* file;
+        Size shown;
+        bool coarse;
+        double meanDifference;
+    };
+    // (The copies differ on average by 4 levels (libwebp's scaler beside ours) and 20 (a 64 x 48
+    // thumbnail enlarged four times, on sharp edges); upside down they would differ by 70.)
+    for (const Case c : {Case{"modern/large.webp", {600, 800}, false, 6.0},
+                         Case{"modern/thumbnail.heic", {640, 480}, true, 30.0}}) {
+        SCOPED_TRACE(c.file);
+        const std::string path = testFile(c.file);
+        CachedPicture record, full;
+        ASSERT_TRUE(record.load(path.c_str(), copyOnly));
+        ASSERT_TRUE(full.load(path.c_str(), whole));
+        EXPECT_TRUE(record.reduced());
+        EXPECT_EQ(record.coarse(), c.coarse);
+        EXPECT_EQ(record.size(), c.shown);
+        EXPECT_EQ(full.size(), c.shown);
+        ASSERT_TRUE(record.fitted && full.fitted);
+        const std::vector<uint32_t> ours = argbPixels(*record.fitted);
+        const std::vector<uint32_t> theirs = argbPixels(*full.fitted);
+        ASSERT_EQ(ours.size(), theirs.size());
+        double difference = 0;
+        for (std::size_t i = 0; i < ours.size(); ++i)
+            for (int shift : {0, 8, 16})
+                difference +=
+                    std::abs(int(ours[i] >> shift & 0xFF) - int(theirs[i] >> shift & 0xFF));
+        EXPECT_LT(difference / double(3 * ours.size()), c.meanDifference);
+        // Sized first for a guessed screen smaller than the real one, as at start-up: decoded
+        // again for the real one.
+        ScreenCopyPolicy guess = copyOnly;
+        guess.screen = {100, 60};
+        CachedPicture guessed;
+        ASSERT_TRUE(guessed.loadAwaitingPolicy(path.c_str(), {[&] { return copyOnly; }, guess}));
+        EXPECT_EQ(guessed.coarse(), c.coarse);
+        ASSERT_TRUE(guessed.fitted);
+        EXPECT_EQ(argbPixels(*guessed.fitted), ours);
+        // The full decode takes the stand-in's place.
+        record.takeFullDecode(full);
+        EXPECT_FALSE(record.coarse());
+    }
+    // A neighbour decoded ahead is decoded whole rather than shown coarse.
+    ScreenCopyPolicy ahead = copyOnly;
+    ahead.reducePng = true;
+    CachedPicture neighbour;
+    ASSERT_TRUE(neighbour.load(testFile("modern/thumbnail.heic").c_str(), ahead));
+    EXPECT_TRUE(neighbour.reduced());
+    EXPECT_FALSE(neighbour.coarse());
+}

@@ -32,6 +32,8 @@ struct FakePicture {
     uint32_t bgra = 0xFF806040;
     std::function<void(CachedPicture&)> finish;
     bool reducible = false;
+    // Decoded reduced, it is a stand-in smaller than its copy (CachedPicture::coarse).
+    bool coarse = false;
 };
 
 class FakeDecoder {
@@ -144,7 +146,7 @@ public:
         record.path = path;
         record.width = made.width;
         record.height = made.height;
-        record.markReduced({made.width, made.height});
+        record.markReduced({made.width, made.height}, made.coarse);
     }
 
 private:
