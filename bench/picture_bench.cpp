@@ -89,9 +89,9 @@ bool writePpm(const char* path, Picture& p) {
     if (!f) return false;
     const int w = p.width(), h = p.height(), bytes = p.bitsPerPixel() / 8;
     std::fprintf(f, "P6\n%d %d\n255\n", w, h);
-    const uint8_t* bits = p.lockBits();
+    const uint8_t* bits = p.pixels();
     std::vector<uint8_t> row(std::size_t(w) * 3);
-    for (int y = h - 1; y >= 0; --y) {
+    for (int y = 0; y < h; ++y) {
         const uint8_t* s = bits + std::size_t(y) * p.rowSize();
         for (int x = 0; x < w; ++x) {
             row[3 * x] = s[x * bytes + 2];
@@ -100,7 +100,6 @@ bool writePpm(const char* path, Picture& p) {
         }
         std::fwrite(row.data(), 1, row.size(), f);
     }
-    p.unlockBits();
     return std::fclose(f) == 0;
 }
 
@@ -145,7 +144,7 @@ int main(int argc, char** argv) {
         ms = timeRuns(runs, [&] {
             unsigned char* buffer =
                 fresh ? static_cast<unsigned char*>(std::malloc(bytes)) : reused;
-            tj.decompress(handle, jpeg.data(), jpeg.size(), buffer, w, pitch, h, 1, 2 | 32768);
+            tj.decompress(handle, jpeg.data(), jpeg.size(), buffer, w, pitch, h, 1, 32768);
             if (fresh) std::free(buffer);
         });
         std::free(reused);
@@ -157,8 +156,8 @@ int main(int argc, char** argv) {
             th = picture.height();
         }
         if (!result.create(tw, th, op == "average" ? 24 : 32, false)) return 1;
-        uint8_t* s = picture.lockBits();
-        uint8_t* d = result.lockBits();
+        uint8_t* s = picture.pixels();
+        uint8_t* d = result.pixels();
         ms = timeRuns(runs, [&] {
             if (op == "average")
                 averagePicture(result.info(), d, picture.info(), s);

@@ -31,7 +31,7 @@ int main(int argc, char** argv) {
     }
     start = std::chrono::steady_clock::now();
     vistrel::Picture picture;
-    const bool ok = vistrel::decodePsd(argv[1], picture);
+    const bool ok = vistrel::decodePsd(argv[1], picture).ok();
     const double whole = millisecondsSince(start);
     std::printf("reader_ms=%.2f picture_ms=%.2f ok=%d\n", reader, whole, ok ? 1 : 0);
     return 0;

@@ -22,7 +22,7 @@ int main(int argc, char** argv) {
         const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in), {}};
         vistrel::Picture picture;
         const auto start = std::chrono::steady_clock::now();
-        const bool ok = vistrel::decodeWithSystem(bytes.data(), bytes.size(), picture);
+        const bool ok = vistrel::decodeWithSystem(bytes.data(), bytes.size(), picture).ok();
         const std::chrono::duration<double, std::milli> took =
             std::chrono::steady_clock::now() - start;
         std::printf("%-40s %s %8.1f ms\n", argv[i], ok ? "ok  " : "fail", took.count());

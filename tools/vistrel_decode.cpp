@@ -4,7 +4,8 @@
 //                  FILE [OUT.png [FITTED.png]]
 //
 // Prints one line: ok=1 width=W height=H bpp=B decoded_width=W0 decoded_height=H0
-// camera="TEXT" fitted=WxH|none (or ok=0 when the load failed) and writes the picture, and its
+// camera="TEXT" fitted=WxH|none (or ok=0 reason=WORD when the load failed, WORD saying why:
+// truncated, malformed, size-rule, ...) and writes the picture, and its
 // screen-sized copy when one was made, as PNG. It runs as the viewer does at start-up, before
 // its window exists: large reductions take the fast averaging path. --large-area-copies-only
 // makes screen copies as a desktop without every capability would: only for pictures of about
@@ -37,20 +38,18 @@ int usage(const char* message) {
     return 2;
 }
 
-// The picture as top-down 0xAARRGGBB words: 24 bits and below opaque, 32 bits with their alpha.
-std::vector<uint32_t> topDownPixels(Picture& picture) {
+// The picture as 0xAARRGGBB words: 24 bits and below opaque, 32 bits with their alpha.
+std::vector<uint32_t> argbPixels(Picture& picture) {
     const int w = picture.width(), h = picture.height();
     std::vector<uint32_t> pixels(std::size_t(w) * std::size_t(h));
-    const uint8_t* bits = picture.lockBits();
     for (int y = 0; y < h; ++y)
-        expandBitmapRow(*picture.info(), picture.colorTable(), bits, picture.rowSize(), h - 1 - y,
-                        0, w, pixels.data() + std::size_t(y) * std::size_t(w));
-    picture.unlockBits();
+        expandBitmapRow(*picture.info(), picture.colorTable(), picture.pixels(), picture.rowSize(),
+                        y, 0, w, pixels.data() + std::size_t(y) * std::size_t(w));
     return pixels;
 }
 
 bool savePicture(const std::string& path, Picture& picture) {
-    return writePng(path.c_str(), picture.width(), picture.height(), topDownPixels(picture),
+    return writePng(path.c_str(), picture.width(), picture.height(), argbPixels(picture),
                     picture.bitsPerPixel() == 32);
 }
 
@@ -86,8 +85,9 @@ int main(int argc, char** argv) {
     std::error_code error;
     const std::string path = std::filesystem::absolute(positional[0], error).string();
     CachedPicture record;
-    if (error || !record.load(path.c_str(), policy)) {
-        std::printf("ok=0\n");
+    const DecodeResult loaded = error ? Refusal::CannotOpen : record.load(path.c_str(), policy);
+    if (!loaded) {
+        std::printf("ok=0 reason=%s\n", loaded.word());
         return 1;
     }
     Picture& picture = *record.picture;

@@ -1,10 +1,10 @@
 // Holds the arrow key down through a folder of large pictures: 100 key repeats forward at the
-// repeat rate, each one a showNext as the window makes it, with the window's arrival poll every
-// few milliseconds in between. It counts the pictures shown (a step lands at once, or when its
-// decode lands) and how long each showNext call took (it never waits for a decode); the reference
-// is decoding each picture on demand at full resolution, without prefetch. A second run steps
-// slowly (a picture every 600 ms), where every step should find its picture decoded.
-// Usage: browse_bench FOLDER [STEPS] [REPEAT_MS]
+// repeat rate, each one a showNext as the window makes it, with the window's poll on the
+// prefetcher's arrival call in between. It counts the pictures shown (a step lands at once, or when
+// its decode lands) and how long each showNext call took (it never waits for a decode); the
+// reference is decoding each picture on demand at full resolution, without prefetch. A second run
+// steps slowly (a picture every 600 ms), where every step should find its picture decoded. Usage:
+// browse_bench FOLDER [STEPS] [REPEAT_MS]
 #include "Prefetcher.h"
 #include "QtPlatform.h"
 
@@ -13,11 +13,12 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <dirent.h>
+#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 using namespace vistrel;
@@ -51,7 +52,7 @@ struct DecodeWatch {
         return [this](CachedPicture& record, const char* path, const ScreenCopyPolicy& policy) {
             running.fetch_add(1);
             const auto start = Clock::now();
-            const bool ok = record.load(path, policy);
+            const bool ok = record.load(path, policy).ok();
             totalMicroseconds +=
                 std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start).count();
             ++count;
@@ -73,32 +74,54 @@ ScreenCopyPolicy windowPolicy() {
     return policy;
 }
 
+// The window's event loop: it polls the prefetcher when the arrival call comes.
+class ArrivalLoop {
+public:
+    explicit ArrivalLoop(Prefetcher& prefetcher) : prefetcher_(prefetcher) {
+        prefetcher.setArrivalCall([this] {
+            std::lock_guard guard(mutex_);
+            arrived_ = true;
+            called_.notify_one();
+        });
+    }
+    ~ArrivalLoop() { prefetcher_.setArrivalCall({}); }
+    // Polls on every arrival until `until`; how many new pictures were shown.
+    int runUntil(Clock::time_point until) {
+        int shown = 0;
+        for (;;) {
+            {
+                std::unique_lock guard(mutex_);
+                if (!called_.wait_until(guard, until, [this] { return arrived_; })) return shown;
+                arrived_ = false;
+            }
+            shown += prefetcher_.poll().shown;
+        }
+    }
+
+private:
+    Prefetcher& prefetcher_;
+    std::mutex mutex_;
+    std::condition_variable called_;
+    bool arrived_ = false;
+};
+
 Result holdKey(const std::string& first, int steps, int repeatMs, DecodeWatch& watch) {
     Prefetcher prefetcher(watch.function());
+    ArrivalLoop loop(prefetcher);
     prefetcher.setPolicy(windowPolicy());
     Result result;
     prefetcher.open(first);
     const auto deadline = Clock::now() + std::chrono::seconds(20);
-    while (!prefetcher.current() && Clock::now() < deadline) {
-        prefetcher.poll();
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+    while (!prefetcher.current() && Clock::now() < deadline)
+        loop.runUntil(std::min(deadline, Clock::now() + std::chrono::milliseconds(10)));
     if (!prefetcher.current()) return result;
     // The first picture has been looked at for a moment before the key goes down.
-    const auto looked = Clock::now() + std::chrono::milliseconds(1000);
-    while (Clock::now() < looked) {
-        prefetcher.poll();
-        std::this_thread::sleep_for(std::chrono::milliseconds(4));
-    }
+    loop.runUntil(Clock::now() + std::chrono::milliseconds(1000));
     const auto pressed = Clock::now();
     auto tick = pressed;
     for (int i = 0; i < steps; ++i) {
         tick += std::chrono::milliseconds(repeatMs);
-        // The window's arrival timer meanwhile.
-        while (Clock::now() < tick) {
-            result.shown += prefetcher.poll().shown;
-            std::this_thread::sleep_for(std::chrono::milliseconds(4));
-        }
+        result.shown += loop.runUntil(tick);
         const auto start = Clock::now();
         const Prefetcher::Step step = prefetcher.showNext();
         result.latencies.push_back(msSince(start, Clock::now()));

@@ -2,6 +2,8 @@
 // picture walks through.
 #pragma once
 
+#include "PictureFormat.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -11,10 +13,6 @@ namespace vistrel {
 
 class FolderList {
 public:
-    // The extensions every decoder of the program reads.
-    static constexpr const char* kViewablePatterns =
-        "*.jpg,*.jpe,*.jpeg,*.bmp,*.gif,*.ico,*.wmf,*.cur,*.tga,*.png,*.psd";
-
     // Lists the folder of `path` (the text up to its last "/"): every entry matching a pattern,
     // pattern by pattern in order, then sorted when `sorted` is set. Nothing is filtered or
     // merged; folders whose names match are listed too. A path without "/" changes nothing; a
@@ -33,8 +31,9 @@ public:
     const std::string& folder() const { return folder_; }
     const std::string& nameAt(int32_t index) const { return names_[std::size_t(index)].name; }
 
-    // Comma-separated listing patterns, matched without regard to ASCII case.
-    std::string patterns = kViewablePatterns;
+    // Comma-separated listing patterns, matched without regard to ASCII case: by default the
+    // extensions of every row of the format table.
+    std::string patterns = listingPatterns();
     // Sort the names after building.
     bool sorted = true;
 

@@ -43,7 +43,7 @@ void lowerThreadPriority() {
 }
 
 bool loadFile(CachedPicture& record, const char* path, const ScreenCopyPolicy& policy) {
-    return record.load(path, policy);
+    return record.load(path, policy).ok();
 }
 
 uint64_t defaultBudget() {
@@ -71,12 +71,45 @@ int32_t exactIndex(const FolderList& list, std::string_view name) {
 
 } // namespace
 
+// --- the arrival call
+
+void Prefetcher::ArrivalCall::set(std::function<void()> call) {
+    std::lock_guard guard(mutex_);
+    call_ = std::move(call);
+    made_ = false;
+}
+
+void Prefetcher::ArrivalCall::make() {
+    std::lock_guard guard(mutex_);
+    if (!call_ || made_) return;
+    made_ = true;
+    call_();
+}
+
+void Prefetcher::ArrivalCall::rearm() {
+    std::lock_guard guard(mutex_);
+    made_ = false;
+}
+
+bool Prefetcher::ArrivalCall::made() {
+    std::lock_guard guard(mutex_);
+    return made_;
+}
+
 // --- openings
+
+void Prefetcher::Opening::announceTo(std::shared_ptr<ArrivalCall> call) {
+    std::lock_guard guard(mutex_);
+    announce_ = std::move(call);
+    if (finished_) announce_->make();
+}
 
 void Prefetcher::Opening::finish(std::unique_ptr<CachedPicture> record) {
     std::lock_guard guard(mutex_);
     record_ = std::move(record);
     finished_ = true;
+    // Announced before a waiter wakes: whoever sees the opening finished sees the call made.
+    if (announce_) announce_->make();
     done_.notify_all();
 }
 
@@ -283,6 +316,7 @@ bool Prefetcher::State::fitsBudget(const Task& task, uint64_t needed) {
     if (ahead && held - std::min(held, bytesBehind()) + needed <= budget) {
         // The pictures behind the direction of travel make room on the window thread first.
         roomWanted = needed;
+        arrivalCall->make();
         return false;
     }
     skipped.insert(task.path);
@@ -403,6 +437,7 @@ void Prefetcher::runTask(State& s, Task& task) {
     }
     s.arrivals.push_back(
         {task.kind, task.path, decoded ? std::move(record) : nullptr, task.generation});
+    s.arrivalCall->make();
 }
 
 // --- the window thread
@@ -416,6 +451,8 @@ Prefetcher::Prefetcher(DecodeFunction decode, EstimateFunction estimate)
 }
 
 Prefetcher::~Prefetcher() {
+    // A worker left to finish alone must not call into a window that is gone.
+    state_->arrivalCall->set({});
     endWorker(false);
 }
 
@@ -442,6 +479,15 @@ void Prefetcher::setPolicy(const ScreenCopyPolicy& policy) {
     if (policy.windowExists) startWorkers();
 }
 
+void Prefetcher::setArrivalCall(std::function<void()> call) {
+    state_->arrivalCall->set(std::move(call));
+}
+
+bool Prefetcher::decodesAhead() {
+    std::lock_guard guard(state_->control);
+    return state_->policy.windowExists;
+}
+
 void Prefetcher::setMemoryBudget(uint64_t bytes) {
     std::lock_guard guard(state_->control);
     state_->budget = bytes;
@@ -451,13 +497,15 @@ void Prefetcher::setMemoryBudget(uint64_t bytes) {
 
 CachedPicture* Prefetcher::current() {
     // Only this thread changes the slots, so they are read without the lock.
-    return state_->current();
+    CachedPicture* shown = state_->current();
+    return shown && shown->showable() ? shown : nullptr;
 }
 
 void Prefetcher::open(const std::string& path) {
     {
         std::lock_guard guard(state_->control);
         state_->opening = std::make_shared<Opening>(path);
+        state_->opening->announceTo(state_->arrivalCall);
         state_->openByWorker = true;
         state_->stepRequest = 0;
         state_->changed.notify_all();
@@ -469,6 +517,7 @@ void Prefetcher::open(std::shared_ptr<Opening> opening) {
     {
         std::lock_guard guard(state_->control);
         state_->opening = std::move(opening);
+        state_->opening->announceTo(state_->arrivalCall);
         state_->openByWorker = false;
         state_->stepRequest = 0;
         state_->changed.notify_all();
@@ -679,20 +728,11 @@ void Prefetcher::trim(std::vector<std::unique_ptr<CachedPicture>>& freed) {
 }
 
 Prefetcher::Changes Prefetcher::poll() {
+    state_->arrivalCall->rearm();
     std::vector<std::unique_ptr<CachedPicture>> freed;
     std::lock_guard guard(state_->control);
     integrate(freed);
     return std::exchange(state_->unreported, Changes{});
-}
-
-bool Prefetcher::expecting() {
-    State& s = *state_;
-    std::lock_guard guard(s.control);
-    const CachedPicture* shown = s.current();
-    const Changes& c = s.unreported;
-    return s.opening || s.stepRequest != 0 || !s.arrivals.empty() || s.workersBusy > 0 ||
-           s.roomWanted != 0 || c.shown || c.upgraded || c.openFailed ||
-           (shown && shown->reduced() && !s.fullFailed.count(shown->path));
 }
 
 bool Prefetcher::requireFull(std::chrono::milliseconds patience) {

@@ -3,8 +3,9 @@
 // picture normally finds it decoded already.
 //
 // Every operation is called on the window thread, and none of them waits for a decode: a file
-// opened or stepped to is decoded by a worker and lands later (poll), while the picture on show
-// stays. Only the window thread changes the cache; the workers hand what they decode over to it.
+// opened or stepped to is decoded by a worker and lands later, while the picture on show stays.
+// Only the window thread changes the cache; the workers hand what they decode over to it, and the
+// arrival call tells the window to take it (poll).
 //
 // A JPEG larger than the screen may first be decoded at a reduced scale, just large enough for
 // its screen copy (the policy's reduceLargeJpeg): it shows at once, and its full decode follows
@@ -42,6 +43,8 @@ public:
     // A file being opened: decoded on some thread (a worker, or the start-up thread for the
     // command-line picture) and handed over when done.
     class Opening;
+    // The window's call for "something landed: poll" (setArrivalCall).
+    class ArrivalCall;
     // Starts decoding `path` at once on a thread of its own. The decode asks `policy` for the
     // screen copy policy only once it needs it, so reading the file runs before the screen is
     // known. The thread is counted as abandoned (exitIfWorkerAbandoned) until it ends.
@@ -89,16 +92,22 @@ public:
     Step showPrevious();
     Step showNext();
 
-    // What landed since the last poll; the window polls while `expecting` says so.
+    // The call that tells the window something was handed over (an open, a neighbour, a full
+    // decode, a request for room), made on the thread that hands it over: a worker, or the
+    // start-up thread. It is made once until the next poll, however many things land meanwhile,
+    // and runs under the prefetcher's locks: it only queues the window's poll on the window
+    // thread. Replacing it (or setting none) returns once no call of the old one runs, so what it
+    // refers to may go then; the destructor sets none.
+    void setArrivalCall(std::function<void()> call);
+    // What landed since the last poll.
     struct Changes {
         bool shown = false;      // a new picture on show (an open or a pending step landed)
         bool upgraded = false;   // the reduced picture on show got its full decode
         bool openFailed = false; // an open ended without a picture
     };
     Changes poll();
-    // Whether a poll may still bring something: an open or a step under way, a decode not yet
-    // handed over, or a reduced picture on show.
-    bool expecting();
+    // Whether the workers decode ahead of time: a policy has said the window exists.
+    bool decodesAhead();
     // Makes sure the picture on show is decoded at full resolution: asks for its full decode
     // before anything else and waits for it up to `patience`. False when it is still reduced.
     bool requireFull(std::chrono::milliseconds patience);

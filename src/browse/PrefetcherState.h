@@ -17,11 +17,34 @@ namespace vistrel {
 
 using PrefetchClock = std::chrono::steady_clock;
 
+// The window's arrival call, made at most once until the window polls: a burst of arrivals makes
+// one call. Made with the control lock (or an opening's lock) held, so the call must take
+// neither.
+class Prefetcher::ArrivalCall {
+public:
+    // Returns once no call of the old one runs.
+    void set(std::function<void()> call);
+    // Something was handed over: calls, unless a call made earlier has not been polled for yet.
+    void make();
+    // The window polls: the next hand-over calls again. Called before the poll takes what was
+    // handed over, so that nothing handed over meanwhile goes unannounced.
+    void rearm();
+    // Whether a call was made that the window has not polled for yet.
+    bool made();
+
+private:
+    std::mutex mutex_;
+    std::function<void()> call_;
+    bool made_ = false;
+};
+
 // A file being opened and, once finished, its record (null when the decode failed).
 class Prefetcher::Opening {
 public:
     explicit Opening(std::string path) : path_(std::move(path)) {}
     const std::string& path() const { return path_; }
+    // Its finish is announced through `call` (at once when it has finished already).
+    void announceTo(std::shared_ptr<ArrivalCall> call);
     void finish(std::unique_ptr<CachedPicture> record);
     bool finished();
     bool waitFor(std::chrono::milliseconds patience);
@@ -33,6 +56,7 @@ private:
     std::condition_variable done_;
     bool finished_ = false;
     std::unique_ptr<CachedPicture> record_;
+    std::shared_ptr<ArrivalCall> announce_;
 };
 
 // One piece of work for a worker.
@@ -54,6 +78,8 @@ struct Prefetcher::Task {
 struct Prefetcher::State {
     DecodeFunction decode;
     EstimateFunction estimate;
+    // Shared with the openings, which may finish on a thread of their own.
+    const std::shared_ptr<ArrivalCall> arrivalCall = std::make_shared<ArrivalCall>();
 
     // Guards everything below. The window thread changes the slots, the requests and the policy
     // under it; the workers only read the slots and change the folder list, the tasks and what

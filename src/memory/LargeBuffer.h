@@ -11,6 +11,11 @@ namespace vistrel {
 // pages, which is more than the JPEG decode itself.
 inline constexpr std::size_t kHugePageSize = std::size_t(2) << 20;
 
+// Every picture's pixel block has this many zero bytes after its image: the alpha resampling
+// reads one pixel past the end of the last row. A block made to become a picture's pixels (the
+// PSD reader's merged pixels) is allocated with them too.
+inline constexpr std::size_t kPixelSpareBytes = 16;
+
 // What becomes of a large block when it is freed.
 enum class AfterUse {
     // Kept resident for a while and cleared by an idle thread, so that the next block of the same

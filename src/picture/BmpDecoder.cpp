@@ -1,5 +1,6 @@
 #include "BmpDecoder.h"
 
+#include "ByteOrder.h"
 #include "DecodeLimits.h"
 
 #include <algorithm>
@@ -10,73 +11,103 @@ namespace vistrel {
 namespace {
 
 constexpr std::size_t kFileHeaderSize = 14;
-constexpr uint16_t kBitmapType = 0x4D42; // "BM"
-
-uint32_t le32(const uint8_t* p) {
-    return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24;
-}
-uint16_t le16(const uint8_t* p) {
-    return uint16_t(p[0] | p[1] << 8);
-}
-
+constexpr uint16_t kBitmapType = 0x4D42;             // "BM"
 constexpr uint32_t kRunLength8 = 1, kRunLength4 = 2; // compression values
 
-} // namespace
+// What the file header and the info header say.
+struct BmpHeaders {
+    uint32_t pixelOffset = 0;
+    uint32_t infoSize = 0;         // 12 for the old core header, 16 and up for the others
+    int64_t width = 0, height = 0; // as stored: a negative height stores the rows top-down
+    uint32_t bits = 0;
+    uint32_t compression = 0;
 
-bool bmpDataCanFill(ByteSource& source) {
+    uint64_t columns() const { return uint64_t(width < 0 ? -width : width); }
+    uint64_t rows() const { return uint64_t(height < 0 ? -height : height); }
+    // Uncompressed bottom-up rows under a header of 40 bytes or more (the 108- and 124-byte
+    // headers begin with the same 40 bytes): what decodeBmp stores as it is.
+    bool ownDecoderReads() const {
+        return infoSize >= 40 && compression == 0 && height > 0 && width > 0;
+    }
+};
+
+DecodeResult readHeaders(ByteSource& source, BmpHeaders& bmp) {
     // The file header, then as much of the info header as holds the fields used (a 1x1 picture
     // with the 12-byte header is a 30-byte file).
     uint8_t head[kFileHeaderSize + 20];
     const std::size_t got = source.readAt(0, head, sizeof head);
-    if (got < kFileHeaderSize + 4) return false;
-    const uint32_t pixelOffset = le32(head + 10);
+    if (got < 2) return Refusal::Truncated;
+    if (littleEndian16(head) != kBitmapType) return Refusal::Malformed;
+    if (got < kFileHeaderSize + 4) return Refusal::Truncated;
+    // File header: type (2), file size (4), two reserved words (4), pixel data offset (4).
+    bmp.pixelOffset = littleEndian32(head + 10);
     const uint8_t* info = head + kFileHeaderSize;
-    const uint32_t headerSize = le32(info);
-    if (got < kFileHeaderSize + std::min<uint32_t>(headerSize, 20)) return false;
-    uint64_t width = 0, height = 0;
-    uint32_t bits = 0, compression = 0;
-    if (headerSize == 12) {
+    bmp.infoSize = littleEndian32(info);
+    if (bmp.infoSize != 12 && bmp.infoSize < 16) return Refusal::Malformed;
+    if (got < kFileHeaderSize + std::min<uint32_t>(bmp.infoSize, 20)) return Refusal::Truncated;
+    if (bmp.infoSize == 12) {
         // The old core header: 16-bit width and height, planes, bit count; never compressed.
-        width = le16(info + 4);
-        height = le16(info + 6);
-        bits = le16(info + 10);
-    } else if (headerSize >= 16) {
-        // Signed 32-bit width and height (a negative height stores the rows top-down), planes,
-        // bit count, then the compression when the header is long enough to hold it.
-        const auto w = int32_t(le32(info + 4)), h = int32_t(le32(info + 8));
-        width = w < 0 ? 0 - uint64_t(int64_t(w)) : uint64_t(w);
-        height = h < 0 ? 0 - uint64_t(int64_t(h)) : uint64_t(h);
-        bits = le16(info + 14);
-        if (headerSize >= 20) compression = le32(info + 16);
+        bmp.width = littleEndian16(info + 4);
+        bmp.height = littleEndian16(info + 6);
+        bmp.bits = littleEndian16(info + 10);
     } else {
-        return false;
+        // Signed 32-bit width and height, planes, bit count, then the compression when the
+        // header is long enough to hold it.
+        bmp.width = int32_t(littleEndian32(info + 4));
+        bmp.height = int32_t(littleEndian32(info + 8));
+        bmp.bits = littleEndian16(info + 14);
+        if (bmp.infoSize >= 20) bmp.compression = littleEndian32(info + 16);
     }
-    const uint64_t present = source.size() > pixelOffset ? source.size() - pixelOffset : 0;
-    const bool runLength = compression == kRunLength8 || compression == kRunLength4;
-    return fitsItsData(width * height, cappedProduct(paddedRowSize(width, bits), height),
-                       runLength ? bmpRunLengthProducible(present, bits) : rawProducible(present));
+    return kOk;
 }
 
-bool decodeBmp(ByteSource& source, Picture& picture) {
-    // File header: type (2), file size (4), two reserved words (4), pixel data offset (4).
-    uint8_t fileHeader[kFileHeaderSize];
-    if (source.readAt(0, fileHeader, sizeof fileHeader) != sizeof fileHeader) return false;
-    if ((fileHeader[0] | fileHeader[1] << 8) != kBitmapType) return false;
-    const uint32_t pixelOffset = le32(fileHeader + 10);
+bool dataCanFill(const BmpHeaders& bmp, uint64_t fileSize) {
+    const uint64_t width = bmp.columns(), height = bmp.rows();
+    const uint64_t present = fileSize > bmp.pixelOffset ? fileSize - bmp.pixelOffset : 0;
+    const bool runLength = bmp.compression == kRunLength8 || bmp.compression == kRunLength4;
+    return fitsItsData(width * height, cappedProduct(paddedRowSize(width, bmp.bits), height),
+                       runLength ? bmpRunLengthProducible(present, bmp.bits)
+                                 : rawProducible(present));
+}
+
+} // namespace
+
+DecodeResult readBmpHeader(ByteSource& source, PictureHeader& header) {
+    BmpHeaders bmp;
+    if (const DecodeResult read = readHeaders(source, bmp); !read) return read;
+    if (!header.setSize(bmp.columns(), bmp.rows())) return Refusal::Malformed;
+    header.bitsPerPixel = bmp.ownDecoderReads() ? int(std::max<uint32_t>(bmp.bits, 1)) : 24;
+    header.frames = 1;
+    return kOk;
+}
+
+bool bmpDataCanFill(ByteSource& source) {
+    BmpHeaders bmp;
+    return readHeaders(source, bmp) && dataCanFill(bmp, source.size());
+}
+
+DecodeResult decodeBmp(ByteSource& source, Picture& picture) {
+    BmpHeaders bmp;
+    if (const DecodeResult read = readHeaders(source, bmp); !read) return read;
+    if (bmp.infoSize < 40 || bmp.compression != 0 || bmp.height < 0) return Refusal::Unsupported;
+    if (!bmp.ownDecoderReads()) return Refusal::Malformed; // an empty or negative width
+    if (bmp.columns() * bmp.rows() > kMaxPicturePixels) return Refusal::TooLarge;
+    if (!dataCanFill(bmp, source.size())) return Refusal::SizeRule;
 
     BitmapInfoHeader header;
-    if (source.readAt(kFileHeaderSize, &header, sizeof header) != sizeof header) return false;
-    // The 108- and 124-byte headers begin with the same 40 bytes; shorter ones are another layout.
-    if (header.size < sizeof header) return false;
-    // Compressed or masked pixels cannot be stored as they are; a negative height is top-down.
-    if (header.compression != 0 || header.height <= 0 || header.width <= 0) return false;
-    if (!bmpDataCanFill(source)) return false;
-
-    if (!picture.create(header.width, header.height, header.bitCount, false)) return false;
-    // create accepted the size, so the product fits in 32 bits.
-    const auto computed =
-        uint32_t(paddedRowSize(uint64_t(header.width), header.bitCount) * uint64_t(header.height));
-    if (header.sizeImage == 0 || header.sizeImage > computed) header.sizeImage = computed;
+    if (source.readAt(kFileHeaderSize, &header, sizeof header) != sizeof header)
+        return Refusal::Truncated;
+    if (const DecodeResult made =
+            createPicture(picture, header.width, header.height, header.bitCount);
+        !made)
+        return made;
+    // createPicture accepted the size, so the product fits in 32 bits.
+    const uint32_t row = picture.rowSize();
+    const uint32_t computed = row * uint32_t(header.height);
+    // Only the file's image size is read when it is shorter; the picture's header always says
+    // what its rows hold.
+    const uint32_t bytes = header.sizeImage == 0 ? computed : std::min(header.sizeImage, computed);
+    header.sizeImage = computed;
 
     // The colour table follows the file's header, whatever its length.
     const uint64_t colorTableOffset = kFileHeaderSize + uint64_t(header.size);
@@ -88,16 +119,21 @@ bool decodeBmp(ByteSource& source, Picture& picture) {
         const uint32_t entries = (picture.headerSize() - sizeof header) / sizeof(RgbQuad);
         source.readAt(colorTableOffset, colors, entries * sizeof(RgbQuad));
     }
-    // Short pixel data is not an error: the rest of the block keeps what it held.
-    const uint32_t bytes = std::min(picture.imageSize(), picture.capacity());
-    source.readAt(pixelOffset, picture.lockBits(), bytes);
-    picture.unlockBits();
-    return true;
+    // The file stores the bottom row first. Short pixel data is not an error: the rows it does
+    // not reach keep what the block held.
+    const int height = header.height;
+    for (int k = 0; k < height && uint32_t(k) * row < bytes; ++k) {
+        const uint32_t at = uint32_t(k) * row, want = std::min(row, bytes - at);
+        uint8_t* target = picture.pixels() + std::size_t(height - 1 - k) * row;
+        if (source.readAt(bmp.pixelOffset + uint64_t(at), target, want) < want) break;
+    }
+    return kOk;
 }
 
-bool decodeBmp(const char* path, Picture& picture) {
+DecodeResult decodeBmp(const char* path, Picture& picture) {
     FileSource file;
-    return file.open(path) && decodeBmp(file, picture);
+    if (const DecodeResult opened = file.open(path); !opened) return opened;
+    return decodeBmp(file, picture);
 }
 
 } // namespace vistrel

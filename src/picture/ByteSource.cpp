@@ -1,5 +1,6 @@
 #include "ByteSource.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -12,7 +13,7 @@ FileSource::~FileSource() {
     if (fd_ >= 0) ::close(fd_);
 }
 
-bool FileSource::open(const char* path) {
+DecodeResult FileSource::open(const char* path) {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
     // Only regular files are read. Opening anything else may wait or act: a FIFO named like a
@@ -20,17 +21,18 @@ bool FileSource::open(const char* path) {
     // at before it is opened, the open cannot block (the flag changes nothing for a regular
     // file's reads), and what was opened is looked at again, as the name may have changed hands.
     struct stat info {};
-    if (::stat(path, &info) != 0 || !S_ISREG(info.st_mode)) return false;
+    if (::stat(path, &info) != 0) return Refusal::CannotOpen;
+    if (!S_ISREG(info.st_mode)) return Refusal::NotRegularFile;
     fd_ = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd_ < 0) return false;
+    if (fd_ < 0) return Refusal::CannotOpen;
     if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) {
         ::close(fd_);
         fd_ = -1;
-        return false;
+        return Refusal::NotRegularFile;
     }
     size_ = uint64_t(info.st_size);
     ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
-    return true;
+    return kOk;
 }
 
 std::size_t FileSource::readAt(uint64_t offset, void* destination, std::size_t count) {
@@ -53,18 +55,52 @@ std::size_t MemorySource::readAt(uint64_t offset, void* destination, std::size_t
     return n;
 }
 
-bool readWhole(ByteSource& source, std::vector<uint8_t>& bytes) {
+SourceReader::SourceReader(ByteSource& source, uint64_t offset, std::size_t bufferSize)
+    : source_(source), buffer_(bufferSize), start_(offset) {}
+
+bool SourceReader::refill() {
+    start_ += end_;
+    pos_ = 0;
+    end_ = source_.readAt(start_, buffer_.data(), buffer_.size());
+    return end_ > 0;
+}
+
+std::size_t SourceReader::read(void* destination, std::size_t count) {
+    auto* out = static_cast<uint8_t*>(destination);
+    std::size_t done = 0;
+    while (done < count) {
+        if (pos_ == end_ && !refill()) break;
+        const std::size_t n = std::min(count - done, end_ - pos_);
+        std::memcpy(out + done, buffer_.data() + pos_, n);
+        pos_ += n;
+        done += n;
+    }
+    return done;
+}
+
+void SourceReader::skip(uint64_t count) {
+    if (count <= end_ - pos_) {
+        pos_ += std::size_t(count);
+        return;
+    }
+    // Past the buffer: the next read starts where the skip ends.
+    start_ = count > UINT64_MAX - position() ? UINT64_MAX : position() + count;
+    pos_ = end_ = 0;
+}
+
+DecodeResult readWhole(ByteSource& source, std::vector<uint8_t>& bytes) {
     const uint64_t size = source.size();
-    if (size == 0 || size > kMaxWholeFileBytes) return false;
+    if (size > kMaxWholeFileBytes) return Refusal::TooLarge;
     bytes.resize(std::size_t(size));
     const std::size_t got = source.readAt(0, bytes.data(), bytes.size());
     bytes.resize(got);
-    return got > 0;
+    return got > 0 ? kOk : Refusal::Truncated;
 }
 
-bool readWholeFile(const char* path, std::vector<uint8_t>& bytes) {
+DecodeResult readWholeFile(const char* path, std::vector<uint8_t>& bytes) {
     FileSource file;
-    return file.open(path) && readWhole(file, bytes);
+    if (const DecodeResult opened = file.open(path); !opened) return opened;
+    return readWhole(file, bytes);
 }
 
 } // namespace vistrel

@@ -1,6 +1,8 @@
 // Where a decoder reads a file's bytes from: the file itself, or memory (tests and fuzzing).
 #pragma once
 
+#include "DecodeResult.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -16,7 +18,8 @@ public:
 };
 
 // A regular file opened for reading with a sequential-scan hint; size measured once at open.
-// FIFOs, devices and folders are refused without waiting.
+// FIFOs, devices and folders are refused without waiting (Refusal::NotRegularFile); a file that
+// is missing or cannot be read is Refusal::CannotOpen.
 class FileSource final : public ByteSource {
 public:
     FileSource() = default;
@@ -24,7 +27,7 @@ public:
     FileSource(const FileSource&) = delete;
     FileSource& operator=(const FileSource&) = delete;
 
-    bool open(const char* path);
+    DecodeResult open(const char* path);
     uint64_t size() const override { return size_; }
     std::size_t readAt(uint64_t offset, void* destination, std::size_t count) override;
 
@@ -44,11 +47,34 @@ private:
     std::size_t size_;
 };
 
+// Reads a source front to back through a buffer, for walks over many small pieces (segments,
+// packets): one read of the source per buffer, however small the pieces.
+class SourceReader {
+public:
+    explicit SourceReader(ByteSource& source, uint64_t offset = 0, std::size_t bufferSize = 4096);
+
+    // Copies up to `count` bytes; returns how many there were.
+    std::size_t read(void* destination, std::size_t count);
+    // The next byte, or -1 at the end.
+    int next() { return pos_ < end_ || refill() ? buffer_[pos_++] : -1; }
+    void skip(uint64_t count);
+    // Offset in the source of the next byte read.
+    uint64_t position() const { return start_ + pos_; }
+
+private:
+    bool refill();
+
+    ByteSource& source_;
+    std::vector<uint8_t> buffer_;
+    uint64_t start_;                // offset of the buffer's first byte
+    std::size_t pos_ = 0, end_ = 0; // next byte and end of the bytes in the buffer
+};
+
 // Whole files larger than this are refused rather than read into memory.
 inline constexpr uint64_t kMaxWholeFileBytes = uint64_t(1) << 30;
 
-// Reads the whole source; false when it is empty, too large or cannot be read.
-bool readWhole(ByteSource& source, std::vector<uint8_t>& bytes);
-bool readWholeFile(const char* path, std::vector<uint8_t>& bytes);
+// Reads the whole source: refused when it is empty or cannot be read (truncated), or too large.
+DecodeResult readWhole(ByteSource& source, std::vector<uint8_t>& bytes);
+DecodeResult readWholeFile(const char* path, std::vector<uint8_t>& bytes);
 
 } // namespace vistrel

@@ -1,70 +1,43 @@
 #include "CachedPicture.h"
 
-#include "BmpDecoder.h"
 #include "ByteSource.h"
+#include "DebugLog.h"
 #include "ExifScan.h"
 #include "JpegDecoder.h"
-#include "PngDecoder.h"
-#include "PsdDecoder.h"
 #include "SystemDecoder.h"
-#include "TgaDecoder.h"
 
-#include <strings.h>
-
-#include <cstring>
-#include <iterator>
 #include <optional>
 
 namespace vistrel {
 
-namespace {
-
-using DecodeFunction = bool (*)(const char* path, Picture& picture);
-
-// The own decoders, tried by extension in this order (JPEG is chosen before the table).
-struct DecoderRow {
-    const char* extension;
-    DecodeFunction decode;
-};
-const DecoderRow kOwnDecoders[] = {
-    {"bmp", decodeBmp},
-    {"tga", decodeTga},
-    {"png", decodePng},
-    {"psd", decodePsd},
-};
-
-// Extensions the system picture decoder may be given when the own decoder fails or is missing.
-// PNG and PSD are not among them: a file those decoders refuse is not shown.
-const char* const kSystemFallback[] = {"jpg", "jpe", "jpeg", "bmp", "gif",
-                                       "ico", "cur", "wmf",  "tga"};
-
-bool isOneOf(const char* extension, const char* const* first, const char* const* last) {
-    for (; first != last; ++first)
-        if (strcasecmp(extension, *first) == 0) return true;
-    return false;
+DecodeResult CachedPicture::load(const char* filePath, const ScreenCopyPolicy& policy) {
+    return loadAwaitingPolicy(filePath, {[&] { return policy; }, std::nullopt});
 }
 
-bool isJpegExtension(const char* extension) {
-    static const char* const jpeg[] = {"jpg", "jpe", "jpeg"};
-    return isOneOf(extension, std::begin(jpeg), std::end(jpeg));
+namespace {
+
+DecodeResult notLoaded(const char* path, DecodeResult result) {
+    debugLog("%s not loaded: %s (%s)", path, result.text(), result.word());
+    return result;
+}
+
+// Why a file both the own decoder and the system decoder refused was refused: the system
+// decoder's reason, unless it says less than the own decoder's (it did not know the bytes, or, as
+// Qt's readers, cannot tell a damaged file from one cut short). An own decoder's "unsupported"
+// only hands the file on.
+DecodeResult bothRefused(DecodeResult own, DecodeResult system) {
+    const bool saysLess =
+        (system.refusal() == Refusal::UnknownFormat || system.refusal() == Refusal::Malformed) &&
+        own.refusal() != Refusal::UnknownFormat && own.refusal() != Refusal::Unsupported;
+    return saysLess ? own : system;
 }
 
 } // namespace
 
-const char* extensionOf(const char* path) {
-    const char* slash = std::strrchr(path, '/');
-    if (!slash) return nullptr;
-    const char* dot = std::strrchr(slash, '.');
-    return dot ? dot + 1 : nullptr;
-}
-
-bool CachedPicture::load(const char* filePath, const ScreenCopyPolicy& policy) {
-    return loadAwaitingPolicy(filePath, {[&] { return policy; }, std::nullopt});
-}
-
-bool CachedPicture::loadAwaitingPolicy(const char* filePath, const PendingPolicy& pending) {
-    const char* extension = extensionOf(filePath);
-    const bool jpeg = extension && isJpegExtension(extension);
+DecodeResult CachedPicture::loadAwaitingPolicy(const char* filePath, const PendingPolicy& pending) {
+    const PictureFormat* format = formatOfPath(filePath);
+    if (!format) return notLoaded(filePath, Refusal::UnknownFormat);
+    const bool jpeg = format->id == FormatId::Jpeg;
     // Asked for once, when first needed: the decode of the command-line picture starts before the
     // toolkit knows the screen, and the platform's system decoder is there only once it does.
     std::optional<ScreenCopyPolicy> known;
@@ -72,25 +45,25 @@ bool CachedPicture::loadAwaitingPolicy(const char* filePath, const PendingPolicy
         if (!known) known = pending.wait();
         return *known;
     };
-    if (!picture) picture = std::make_unique<Picture>(PictureStorage::Fixed);
+    if (!picture) picture = std::make_unique<Picture>();
 
-    bool decoded = false;
-    if (jpeg && jpegLibrary()) {
-        if (loadJpeg(filePath, policy, pending.guess)) return true;
-    } else if (extension) {
-        for (const DecoderRow& row : kOwnDecoders) {
-            if (strcasecmp(extension, row.extension) == 0) {
-                decoded = row.decode(filePath, *picture);
-                break;
-            }
+    DecodeResult result = Refusal::UnknownFormat; // nothing tried yet
+    if (jpeg) {
+        // Through its library, in one read of the file for the header, the EXIF data and a decode
+        // at a DCT reduction; without the library the system decoder alone reads JPEG.
+        if (jpegLibrary()) {
+            result = loadJpeg(filePath, policy, pending.guess);
+            if (result) return result;
         }
+    } else if (format->decode) {
+        result = format->decode(filePath, *picture);
     }
-    if (!decoded && extension &&
-        isOneOf(extension, std::begin(kSystemFallback), std::end(kSystemFallback))) {
+    if (!result && format->systemFallback) {
         policy();
-        decoded = decodeWithSystem(filePath, *picture);
+        const DecodeResult system = decodeWithSystem(filePath, *picture);
+        result = system ? system : bothRefused(result, system);
     }
-    if (!decoded) return false;
+    if (!result) return notLoaded(filePath, result);
 
     path = filePath;
     fullSize_ = {};
@@ -98,22 +71,24 @@ bool CachedPicture::loadAwaitingPolicy(const char* filePath, const PendingPolicy
     height = picture->height();
     if (jpeg && picture->bitsPerPixel() == 24) applyExif(filePath);
     prepareScreenCopy(policy());
-    return true;
+    return kOk;
 }
 
-bool CachedPicture::loadJpeg(const char* filePath,
-                             const std::function<const ScreenCopyPolicy&()>& policy,
-                             const std::optional<ScreenCopyPolicy>& guess) {
+DecodeResult CachedPicture::loadJpeg(const char* filePath,
+                                     const std::function<const ScreenCopyPolicy&()>& policy,
+                                     const std::optional<ScreenCopyPolicy>& guess) {
     // One read of the whole file: the header, the EXIF scan and the decode all work on it.
     FileSource file;
-    if (!file.open(filePath)) return false;
+    if (const DecodeResult opened = file.open(filePath); !opened) return opened;
     const uint64_t fileSize = file.size();
-    if (fileSize == 0 || fileSize > kMaxWholeFileBytes) return false;
+    if (fileSize == 0) return Refusal::Truncated;
+    if (fileSize > kMaxWholeFileBytes) return Refusal::TooLarge;
     LargeBuffer bytes(std::size_t(fileSize), AfterUse::Release);
-    if (!bytes) return false;
+    if (!bytes) return Refusal::OutOfMemory;
     const std::size_t got = file.readAt(0, bytes.data(), bytes.size());
     int fullWidth = 0, fullHeight = 0;
-    if (!jpegSize(bytes.data(), got, fullWidth, fullHeight)) return false;
+    if (const DecodeResult read = jpegSize(bytes.data(), got, fullWidth, fullHeight); !read)
+        return read;
     int angle = 0;
     const char* camera = scanExifWindow(bytes.data(), got, angle);
     const std::string cameraFound = camera ? camera : "";
@@ -128,12 +103,18 @@ bool CachedPicture::loadJpeg(const char* filePath,
         return jpegReduction(fullWidth, fullHeight, turned ? Size{copy.height, copy.width} : copy);
     };
     int reduction = reductionFor(guess ? *guess : policy());
-    if (!decodeJpeg(bytes.data(), got, *picture, kMaxPicturePixels, reduction)) return false;
+    if (const DecodeResult decoded =
+            decodeJpeg(bytes.data(), got, *picture, kMaxPicturePixels, reduction);
+        !decoded)
+        return decoded;
     const ScreenCopyPolicy& screenPolicy = policy();
     if (const int needed = reductionFor(screenPolicy); needed < reduction) {
         // The screen turned out larger than the guess: decoded again with more pixels.
         reduction = needed;
-        if (!decodeJpeg(bytes.data(), got, *picture, kMaxPicturePixels, reduction)) return false;
+        if (const DecodeResult decoded =
+                decodeJpeg(bytes.data(), got, *picture, kMaxPicturePixels, reduction);
+            !decoded)
+            return decoded;
     }
     bytes.reset();
 
@@ -144,13 +125,13 @@ bool CachedPicture::loadJpeg(const char* filePath,
     applyExif(camera ? cameraFound.c_str() : nullptr, angle);
     if (reduction == 1) {
         prepareScreenCopy(screenPolicy);
-        return true;
+        return kOk;
     }
     // Only the screen copy of a reduced decode is kept; the full decode takes its place later.
     vistrel::prepareScreenCopy(*picture, fitted, screenPolicy, shown);
     picture->release(AfterUse::Release);
     markReduced(shown);
-    return true;
+    return kOk;
 }
 
 void CachedPicture::prepareScreenCopy(const ScreenCopyPolicy& policy) {
@@ -180,7 +161,7 @@ bool CachedPicture::showable() const {
 uint64_t CachedPicture::heldBytes() const {
     uint64_t held = 0;
     for (const Picture* p : {picture.get(), fitted.get()})
-        if (p && !p->empty()) held += uint64_t(p->capacity()) + kPictureSpareBytes;
+        if (p && !p->empty()) held += uint64_t(p->capacity()) + kPixelSpareBytes;
     return held;
 }
 

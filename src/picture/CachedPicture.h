@@ -4,6 +4,7 @@
 
 #include "Geometry.h"
 #include "Picture.h"
+#include "PictureFormat.h"
 #include "Scaling.h"
 
 #include <cstdint>
@@ -13,10 +14,6 @@
 #include <string>
 
 namespace vistrel {
-
-// The text after the last "." that follows the last "/" of the path; null when the path has no
-// "/" or nothing after it has a ".".
-const char* extensionOf(const char* path);
 
 // How a decode that starts before the screen is known gets its screen copy policy.
 struct PendingPolicy {
@@ -61,15 +58,17 @@ public:
     // Takes the pictures of the full decode of the same file in place of the reduced ones.
     void takeFullDecode(CachedPicture& full);
 
-    // Decodes the file by its extension, falling back to the system picture decoder for the
-    // formats it reads; turns JPEG pictures upright and prepares the screen copy. A failed load
-    // leaves path and size as they were.
-    bool load(const char* path, const ScreenCopyPolicy& policy);
+    // Decodes the file by its extension's row of the format table (PictureFormat.h), falling back
+    // to the system picture decoder where the row allows it; turns JPEG pictures upright and
+    // prepares the screen copy. A failed load says why (the debug log too) and leaves path and
+    // size as they were. Where both decoders refuse, the system decoder's reason stands unless
+    // it says less (it did not know the bytes, or could only call them malformed).
+    DecodeResult load(const char* path, const ScreenCopyPolicy& policy);
     // The same with the policy asked for only when the decode needs it (and at most once): a
     // file's bytes are read and decoded before the screen is known. With the policy's
     // reduceLargeJpeg, a JPEG that gets a screen copy is decoded at the largest DCT reduction
     // that still covers the copy, and only the copy is kept: the record is reduced().
-    bool loadAwaitingPolicy(const char* path, const PendingPolicy& policy);
+    DecodeResult loadAwaitingPolicy(const char* path, const PendingPolicy& policy);
     void reset();
 
     // Makes or refreshes the screen-sized copy when the picture is large compared with the screen.
@@ -83,8 +82,8 @@ private:
     void applyExif(const char* path);
     void applyExif(const char* camera, int angle);
     // A JPEG through the library (see loadAwaitingPolicy).
-    bool loadJpeg(const char* path, const std::function<const ScreenCopyPolicy&()>& policy,
-                  const std::optional<ScreenCopyPolicy>& guess);
+    DecodeResult loadJpeg(const char* path, const std::function<const ScreenCopyPolicy&()>& policy,
+                          const std::optional<ScreenCopyPolicy>& guess);
 
     Size fullSize_; // empty unless reduced
 };

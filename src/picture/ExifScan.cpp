@@ -1,5 +1,6 @@
 #include "ExifScan.h"
 
+#include "ByteOrder.h"
 #include "ByteSource.h"
 
 #include <algorithm>
@@ -41,16 +42,6 @@ const uint8_t* find(const uint8_t* first, const uint8_t* last, const uint8_t* pa
     if (first >= last) return nullptr;
     const uint8_t* hit = std::search(first, last, pattern, pattern + length);
     return hit == last ? nullptr : hit;
-}
-
-uint32_t read32(const uint8_t* p, bool littleEndian) {
-    return littleEndian
-               ? uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24
-               : uint32_t(p[3]) | uint32_t(p[2]) << 8 | uint32_t(p[1]) << 16 | uint32_t(p[0]) << 24;
-}
-
-uint16_t read16(const uint8_t* p, bool littleEndian) {
-    return littleEndian ? uint16_t(p[0] | p[1] << 8) : uint16_t(p[1] | p[0] << 8);
 }
 
 // `data` holds `size` bytes followed by kSpareBytes zero bytes.

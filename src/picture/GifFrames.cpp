@@ -1,5 +1,6 @@
 #include "GifFrames.h"
 
+#include "ByteOrder.h"
 #include "DecodeLimits.h"
 
 #include <algorithm>
@@ -12,10 +13,6 @@ constexpr std::size_t kHeaderAndScreen = 6 + 7; // "GIF89a", then the logical sc
 constexpr std::size_t kImageDescriptor = 10;    // introducer, left, top, width, height, packed
 constexpr uint8_t kExtension = 0x21;
 constexpr uint8_t kImageIntroducer = 0x2C;
-
-uint16_t le16(const uint8_t* p) {
-    return uint16_t(p[0] | p[1] << 8);
-}
 
 // Bytes of a colour table announced by a packed field: bit 7 set, 3 x 2^(size + 1) bytes.
 std::size_t colorTableBytes(uint8_t packed) {
@@ -49,8 +46,8 @@ FirstImage firstImage(const uint8_t* data, std::size_t size) {
         if (data[at] == kImageIntroducer) {
             if (size - at < kImageDescriptor) return image;
             image.found = true;
-            image.right = uint64_t(le16(data + at + 1)) + le16(data + at + 5);
-            image.bottom = uint64_t(le16(data + at + 3)) + le16(data + at + 7);
+            image.right = uint64_t(littleEndian16(data + at + 1)) + littleEndian16(data + at + 5);
+            image.bottom = uint64_t(littleEndian16(data + at + 3)) + littleEndian16(data + at + 7);
             // Local colour table, the LZW minimum code size, then the data sub-blocks.
             at += kImageDescriptor + colorTableBytes(data[at + 9]) + 1;
             skipSubBlocks(data, size, at, image.dataBytes);
@@ -64,6 +61,18 @@ FirstImage firstImage(const uint8_t* data, std::size_t size) {
 
 } // namespace
 
+DecodeResult readGifHeader(ByteSource& source, PictureHeader& header) {
+    uint8_t head[kHeaderAndScreen];
+    const std::size_t got = source.readAt(0, head, sizeof head);
+    if (!std::equal(head, head + std::min<std::size_t>(got, 3), "GIF")) return Refusal::Malformed;
+    if (got < sizeof head) return Refusal::Truncated;
+    if (!header.setSize(littleEndian16(head + 6), littleEndian16(head + 8)))
+        return Refusal::Malformed;
+    header.bitsPerPixel = 24;
+    header.frames = 0;
+    return kOk;
+}
+
 bool gifFirstFrameFits(const uint8_t* data, std::size_t size, uint64_t maxPixels) {
     const FirstImage image = firstImage(data, size);
     return !image.found || image.right * image.bottom <= maxPixels;
@@ -72,8 +81,8 @@ bool gifFirstFrameFits(const uint8_t* data, std::size_t size, uint64_t maxPixels
 bool gifDataCanFill(const uint8_t* data, std::size_t size) {
     if (size < kHeaderAndScreen) return false;
     const FirstImage image = firstImage(data, size);
-    const uint64_t width = std::max<uint64_t>(le16(data + 6), image.right);
-    const uint64_t height = std::max<uint64_t>(le16(data + 8), image.bottom);
+    const uint64_t width = std::max<uint64_t>(littleEndian16(data + 6), image.right);
+    const uint64_t height = std::max<uint64_t>(littleEndian16(data + 8), image.bottom);
     return fitsItsData(width * height, width * height, lzwProducible(image.dataBytes));
 }
 

@@ -1,10 +1,17 @@
 // A look at a GIF file's block structure before the toolkit's reader sees it.
 #pragma once
 
+#include "ByteSource.h"
+#include "PictureFormat.h"
+
 #include <cstddef>
 #include <cstdint>
 
 namespace vistrel {
+
+// The header and the logical screen descriptor: the screen's size, held at 24 bits as the system
+// picture decoder makes it. How many frames follow only a walk through the blocks could tell.
+DecodeResult readGifHeader(ByteSource& source, PictureHeader& header);
 
 // False when the first image of a GIF file reaches further than `maxPixels` allow: its right edge
 // (left + width) times its bottom edge (top + height). Readers size their canvas by the frame as

@@ -1,6 +1,9 @@
 // Choice of one image from an ICO or CUR file's directory, as the system picture decoder makes it.
 #pragma once
 
+#include "ByteSource.h"
+#include "PictureFormat.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -16,6 +19,11 @@ IconKind iconKindOf(const uint8_t* data, std::size_t size);
 // of two sizes equally far, the larger), the deepest of equal sizes, the first of equal depths.
 // -1 when the directory cannot be read.
 int chooseIconImage(const uint8_t* data, std::size_t size);
+
+// The size of the image chooseIconImage picks, from the image's own header (a bitmap's height
+// halved: it counts the mask's rows too), held at 24 bits as the system picture decoder makes it.
+// The image the decoder reads, and the size its reader sizes its buffers by.
+DecodeResult readIconHeader(ByteSource& source, PictureHeader& header);
 
 // Pixels of the image entry `index` points at, as the image's own header (PNG or bitmap) gives
 // them, both masks of a bitmap counted; readers size their buffers by it, whatever the entry
@@ -36,5 +44,7 @@ bool readIconBitmap32(const uint8_t* data, std::size_t size, int index, int& wid
 // under the size rule of DecodeLimits.h: a bitmap's colour and mask rows are stored raw, a PNG's
 // deflated. False when the header cannot be read.
 bool iconImageFitsItsData(const uint8_t* data, std::size_t size, int index);
+// The same for the image chooseIconImage picks.
+bool iconDataCanFill(const uint8_t* data, std::size_t size);
 
 } // namespace vistrel

@@ -1,6 +1,6 @@
 #include "JpegDecoder.h"
 
-#include "ByteSource.h"
+#include "ByteOrder.h"
 #include "DecodeLimits.h"
 #include "LargeBuffer.h"
 
@@ -34,7 +34,6 @@ constexpr int kPixelFormatBgr = 1;   // TJPF_BGR: blue, green, red, 3 bytes
 constexpr int kPixelFormatCmyk = 11; // TJPF_CMYK: the file's four components as stored
 constexpr int kColorspaceCmyk = 3;   // TJCS_CMYK
 constexpr int kColorspaceYcck = 4;   // TJCS_YCCK
-constexpr int kFlagBottomUp = 2;     // TJFLAG_BOTTOMUP: last image row first, as a DIB holds it
 // TJFLAG_LIMITSCANS: a progressive file with an absurd number of scans is refused instead of
 // keeping the decoder busy for minutes.
 constexpr int kFlagLimitScans = 32768;
@@ -109,16 +108,17 @@ uint8_t scaleByInk(unsigned value, unsigned black) {
 // CMYK and YCCK files hold inverted ink (255 = no ink), as Adobe's applications write them and
 // every reader expects; red = C' * K' / 255 and so on. The library hands out the four
 // components as stored, so they need a buffer of their own and one conversion pass.
-bool decodeInk(const JpegLibrary& lib, JpegLibrary::Handle handle, const uint8_t* data,
-               std::size_t size, int width, int height, Picture& picture) {
+DecodeResult decodeInk(const JpegLibrary& lib, JpegLibrary::Handle handle, const uint8_t* data,
+                       std::size_t size, int width, int height, Picture& picture) {
     const std::size_t inkRow = std::size_t(width) * 4;
     LargeBuffer ink(inkRow * std::size_t(height), AfterUse::Release);
-    if (!ink || !picture.create(width, height, 24, false)) return false;
+    if (!ink) return Refusal::OutOfMemory;
+    if (const DecodeResult made = createPicture(picture, width, height, 24); !made) return made;
     // Damaged data still counts as decoded; unwritten rows stay zero (black) in the fresh buffer.
     lib.decompress2(handle, data, (unsigned long)size, ink.data(), width, int(inkRow), height,
-                    kPixelFormatCmyk, kFlagBottomUp | kFlagLimitScans);
+                    kPixelFormatCmyk, kFlagLimitScans);
     const uint32_t row = picture.rowSize();
-    uint8_t* bits = picture.lockBits();
+    uint8_t* bits = picture.pixels();
     for (int y = 0; y < height; ++y) {
         const uint8_t* s = ink.data() + std::size_t(y) * inkRow;
         uint8_t* d = bits + std::size_t(y) * row;
@@ -128,12 +128,7 @@ bool decodeInk(const JpegLibrary& lib, JpegLibrary::Handle handle, const uint8_t
             d[2] = scaleByInk(s[0], s[3]);
         }
     }
-    picture.unlockBits();
-    return true;
-}
-
-uint16_t be16(const uint8_t* p) {
-    return uint16_t(p[0] << 8 | p[1]);
+    return kOk;
 }
 
 // Frame header markers: SOF0..SOF15 except DHT (C4), JPG (C8) and DAC (CC).
@@ -142,7 +137,7 @@ bool isFrameHeader(uint8_t marker) {
 }
 
 struct FrameSize {
-    uint64_t pixels = 0;
+    uint64_t width = 0, height = 0;
     uint64_t blocks = 0; // 8x8 blocks of all components
 };
 
@@ -152,7 +147,7 @@ struct FrameSize {
 // Nothing when the payload is cut.
 FrameSize frameSize(const uint8_t* frame, std::size_t length) {
     if (length < 6) return {};
-    const uint64_t height = be16(frame + 1), width = be16(frame + 3);
+    const uint64_t height = bigEndian16(frame + 1), width = bigEndian16(frame + 3);
     const std::size_t count = frame[5];
     if (length < 6 + 3 * count) return {};
     const uint8_t* components = frame + 6;
@@ -168,46 +163,88 @@ FrameSize frameSize(const uint8_t* frame, std::size_t length) {
     for (std::size_t i = 0; i < count; ++i)
         blocks += blocksAlong(width, components[3 * i + 1] >> 4, maxH) *
                   blocksAlong(height, components[3 * i + 1] & 15, maxV);
-    return {width * height, blocks};
+    return {width, height, blocks};
+}
+
+// What the walk over a file's segments finds up to the first scan.
+struct Segments {
+    bool found = false; // a frame header
+    FrameSize frame;
+    uint64_t scanAt = 0; // where the first scan's segment starts after its marker; 0: no scan
+};
+
+// Segments after the start of image: a marker (0xFF, any fill bytes, a code) and, but for the
+// standalone ones, a big-endian length that counts itself. Stray bytes before a marker are
+// skipped, as the library does. The frame header must come before the first scan.
+DecodeResult walkSegments(ByteSource& source, Segments& segments) {
+    SourceReader in(source);
+    uint8_t start[2];
+    const std::size_t got = in.read(start, 2);
+    if ((got > 0 && start[0] != 0xFF) || (got > 1 && start[1] != 0xD8)) return Refusal::Malformed;
+    if (got < 2) return Refusal::Truncated;
+    for (;;) {
+        int byte = in.next();
+        if (byte < 0) break;
+        if (byte != 0xFF) continue;
+        while ((byte = in.next()) == 0xFF) {
+        }
+        if (byte < 0) break;
+        const auto marker = uint8_t(byte);
+        // 0x00 after 0xFF is no marker; TEM, RSTn and SOI have no length.
+        if (marker == 0x00 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD8)) continue;
+        // The end of the image, or a scan, before any frame header.
+        if ((marker == 0xD9 || marker == 0xDA) && !segments.found) return Refusal::Malformed;
+        if (marker == 0xD9) break;
+        if (marker == 0xDA) {
+            segments.scanAt = in.position();
+            break;
+        }
+        uint8_t field[2];
+        if (in.read(field, 2) < 2) break;
+        const std::size_t length = bigEndian16(field);
+        if (length < 2) return Refusal::Malformed;
+        if (!isFrameHeader(marker) || segments.found) {
+            in.skip(length - 2);
+            continue;
+        }
+        segments.found = true;
+        uint8_t payload[6 + 3 * 255]; // the most a frame header's payload describes
+        const std::size_t held = in.read(payload, std::min(length - 2, sizeof payload));
+        segments.frame = frameSize(payload, held);
+        in.skip(length - 2 - held);
+    }
+    return segments.found ? kOk : Refusal::Truncated;
+}
+
+// Why the library refused a header (or read one of no size from a file that ended first): the
+// walk's reason, or a frame header it found but could not read.
+DecodeResult headerRefusal(const uint8_t* data, std::size_t size) {
+    MemorySource source(data, size);
+    Segments segments;
+    const DecodeResult walked = walkSegments(source, segments);
+    return walked ? DecodeResult(Refusal::Malformed) : walked;
 }
 
 } // namespace
 
 bool jpegDataCanFill(const uint8_t* data, std::size_t size) {
-    if (size < 4 || data[0] != 0xFF || data[1] != 0xD8) return false;
-    // Segments after the start of image: a marker (0xFF, any fill bytes, a code) and, but for the
-    // standalone ones, a big-endian length that counts itself. Stray bytes before a marker are
-    // skipped, as the library does. The frame header must come before the first scan.
-    FrameSize frame;
-    bool found = false;
-    std::size_t at = 2;
-    while (at < size) {
-        if (data[at] != 0xFF) {
-            ++at;
-            continue;
-        }
-        while (at < size && data[at] == 0xFF)
-            ++at;
-        if (at == size) break;
-        const uint8_t marker = data[at++];
-        // 0x00 after 0xFF is no marker; TEM, RSTn and SOI have no length.
-        if (marker == 0x00 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD8)) continue;
-        if (marker == 0xD9) break; // end of image before any scan
-        if (marker == 0xDA) {
-            // Entropy-coded data starts here; whatever follows it counts as data.
-            return found && fitsItsData(frame.pixels, cappedProduct(frame.blocks, 64),
-                                        jpegProducible(size - at));
-        }
-        if (size - at < 2) break;
-        const std::size_t length = be16(data + at);
-        if (length < 2) return false;
-        if (isFrameHeader(marker) && !found) {
-            found = true;
-            frame = frameSize(data + at + 2, std::min(length - 2, size - at - 2));
-        }
-        at += length;
-    }
-    return found && fitsItsData(frame.pixels, cappedProduct(frame.blocks, 64), 0);
+    MemorySource source(data, size);
+    Segments segments;
+    if (!walkSegments(source, segments)) return false;
+    // Whatever follows the first scan's marker counts as entropy-coded data.
+    const uint64_t present = segments.scanAt ? size - segments.scanAt : 0;
+    const FrameSize& frame = segments.frame;
+    return fitsItsData(frame.width * frame.height, cappedProduct(frame.blocks, 64),
+                       jpegProducible(present));
+}
+
+DecodeResult readJpegHeader(ByteSource& source, PictureHeader& header) {
+    Segments segments;
+    if (const DecodeResult walked = walkSegments(source, segments); !walked) return walked;
+    if (!header.setSize(segments.frame.width, segments.frame.height)) return Refusal::Malformed;
+    header.bitsPerPixel = 24; // grey, colour and CMYK files all become 24-bit pictures
+    header.frames = 1;
+    return kOk;
 }
 
 const JpegLibrary* jpegLibrary() {
@@ -223,17 +260,21 @@ void disableJpegLibrary(bool disable) {
     disabled = disable;
 }
 
-bool jpegSize(const uint8_t* data, std::size_t size, int& width, int& height) {
+DecodeResult jpegSize(const uint8_t* data, std::size_t size, int& width, int& height) {
     const JpegLibrary* lib = jpegLibrary();
-    if (!lib || !data || size == 0 || size > ULONG_MAX) return false;
+    if (!lib) return Refusal::NoDecoder;
+    if (!data || size == 0) return Refusal::Truncated;
+    if (size > ULONG_MAX) return Refusal::TooLarge;
     InFlight use;
-    if (!use.usable()) return false;
+    if (!use.usable()) return Refusal::NoDecoder;
     Decompressor decompressor(*lib);
+    if (!decompressor.get()) return Refusal::OutOfMemory;
     int subsampling = 0, colorspace = 0;
-    return decompressor.get() &&
-           lib->decompressHeader3(decompressor.get(), data, (unsigned long)size, &width, &height,
-                                  &subsampling, &colorspace) == 0 &&
-           width > 0 && height > 0;
+    if (lib->decompressHeader3(decompressor.get(), data, (unsigned long)size, &width, &height,
+                               &subsampling, &colorspace) != 0 ||
+        width <= 0 || height <= 0)
+        return headerRefusal(data, size);
+    return kOk;
 }
 
 int jpegReduction(int width, int height, Size atLeast) {
@@ -246,22 +287,25 @@ int jpegReduction(int width, int height, Size atLeast) {
     return reduction;
 }
 
-bool decodeJpeg(const uint8_t* data, std::size_t size, Picture& picture, uint64_t maxPixels,
-                int reduction) {
+DecodeResult decodeJpeg(const uint8_t* data, std::size_t size, Picture& picture, uint64_t maxPixels,
+                        int reduction) {
     const JpegLibrary* lib = jpegLibrary();
-    if (!lib || !data || size == 0 || size > ULONG_MAX) return false;
+    if (!lib) return Refusal::NoDecoder;
+    if (!data || size == 0) return Refusal::Truncated;
+    if (size > ULONG_MAX) return Refusal::TooLarge;
     InFlight use;
-    if (!use.usable()) return false;
+    if (!use.usable()) return Refusal::NoDecoder;
     Decompressor decompressor(*lib);
-    if (!decompressor.get()) return false;
+    if (!decompressor.get()) return Refusal::OutOfMemory;
 
     // Header first: the size is known and checked before anything is allocated.
     int width = 0, height = 0, subsampling = 0, colorspace = 0;
     if (lib->decompressHeader3(decompressor.get(), data, (unsigned long)size, &width, &height,
                                &subsampling, &colorspace) != 0)
-        return false;
-    if (width <= 0 || height <= 0 || uint64_t(width) * uint64_t(height) > maxPixels) return false;
-    if (!jpegDataCanFill(data, size)) return false;
+        return headerRefusal(data, size);
+    if (width <= 0 || height <= 0) return headerRefusal(data, size);
+    if (uint64_t(width) * uint64_t(height) > maxPixels) return Refusal::TooLarge;
+    if (!jpegDataCanFill(data, size)) return Refusal::SizeRule;
     if (reduction == 2 || reduction == 4 || reduction == 8) {
         // Scaled in the inverse DCT: given a reduced size, the library picks that scale.
         width = (width + reduction - 1) / reduction;
@@ -271,27 +315,25 @@ bool decodeJpeg(const uint8_t* data, std::size_t size, Picture& picture, uint64_
     if (colorspace == kColorspaceCmyk || colorspace == kColorspaceYcck)
         return decodeInk(*lib, decompressor.get(), data, size, width, height, picture);
 
-    if (!picture.create(width, height, 24, false)) return false;
-    // Straight into the pixel block: bottom-up rows at the picture's padded pitch; grey files
-    // are expanded to blue = green = red by the library. A warning (data cut short) or an error
-    // part-way leaves the rows not yet written as they were, and the picture still counts.
-    uint8_t* bits = picture.lockBits();
-    lib->decompress2(decompressor.get(), data, (unsigned long)size, bits, width,
-                     int(picture.rowSize()), height, kPixelFormatBgr,
-                     kFlagBottomUp | kFlagLimitScans);
-    picture.unlockBits();
-    return true;
+    if (const DecodeResult made = createPicture(picture, width, height, 24); !made) return made;
+    // Straight into the pixel block at the picture's padded pitch; grey files are expanded to
+    // blue = green = red by the library. A warning (data cut short) or an error part-way leaves
+    // the rows not yet written as they were, and the picture still counts.
+    lib->decompress2(decompressor.get(), data, (unsigned long)size, picture.pixels(), width,
+                     int(picture.rowSize()), height, kPixelFormatBgr, kFlagLimitScans);
+    return kOk;
 }
 
-bool decodeJpeg(const char* path, Picture& picture) {
-    if (!jpegLibrary()) return false;
+DecodeResult decodeJpeg(const char* path, Picture& picture) {
+    if (!jpegLibrary()) return Refusal::NoDecoder;
     FileSource file;
-    if (!file.open(path)) return false;
+    if (const DecodeResult opened = file.open(path); !opened) return opened;
     const uint64_t size = file.size();
-    if (size == 0 || size > kMaxWholeFileBytes) return false;
+    if (size == 0) return Refusal::Truncated;
+    if (size > kMaxWholeFileBytes) return Refusal::TooLarge;
     // One read of the whole file; the library decodes from memory.
     LargeBuffer bytes{std::size_t(size), AfterUse::Release};
-    if (!bytes) return false;
+    if (!bytes) return Refusal::OutOfMemory;
     const std::size_t got = file.readAt(0, bytes.data(), bytes.size());
     return decodeJpeg(bytes.data(), got, picture);
 }

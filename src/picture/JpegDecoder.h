@@ -2,8 +2,9 @@
 // machine without it still shows JPEG files through the system picture decoder.
 #pragma once
 
+#include "ByteSource.h"
 #include "Geometry.h"
-#include "Picture.h"
+#include "PictureFormat.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -21,26 +22,29 @@ const JpegLibrary* jpegLibrary();
 // fall-back); false makes it count again.
 void disableJpegLibrary(bool disabled = true);
 
-// Decodes the whole file straight into the picture: 24 bits, rows bottom-up, blue-green-red,
-// padded to 4 bytes. Grey files come out as 24-bit grey, CMYK and YCCK files as colour. A file
-// whose pixel data is damaged or cut short still counts as decoded: rows the library did not
-// write keep the block's content. False when there is no library, the file cannot be read, its
-// header is not a JPEG header, or it has more than `maxPixels` pixels (refused before anything
-// is allocated).
 // Whether the scans of a JPEG file can fill the frame its header announces, under the size rule
 // of DecodeLimits.h (a bit per block at best). False when no frame header precedes the first scan
 // or the segments cannot be walked.
 bool jpegDataCanFill(const uint8_t* data, std::size_t size);
 
-bool decodeJpeg(const char* path, Picture& picture);
+// The frame header (the first start-of-frame segment before the first scan): the picture's size.
+// Segments before it (EXIF, ICC profiles) are passed over by their lengths.
+DecodeResult readJpegHeader(ByteSource& source, PictureHeader& header);
+
+// Decodes the whole file straight into the picture: 24 bits, rows top first, blue-green-red,
+// padded to 4 bytes. Grey files come out as 24-bit grey, CMYK and YCCK files as colour. A file
+// whose pixel data is damaged or cut short still counts as decoded: rows the library did not
+// write keep the block's content. Refused when there is no library (Refusal::NoDecoder), the file
+// cannot be read, its header is not a JPEG header, or it has more than `maxPixels` pixels
+// (refused before anything is allocated).
+DecodeResult decodeJpeg(const char* path, Picture& picture);
 // With a `reduction` of 2, 4 or 8 the picture comes out that many times smaller on each side
 // (rounded up), scaled in the inverse DCT: much of the decode's work is skipped.
-bool decodeJpeg(const uint8_t* data, std::size_t size, Picture& picture,
-                uint64_t maxPixels = kMaxPicturePixels, int reduction = 1);
+DecodeResult decodeJpeg(const uint8_t* data, std::size_t size, Picture& picture,
+                        uint64_t maxPixels = kMaxPicturePixels, int reduction = 1);
 
-// The picture size in the file's frame header, as the library reads it; false when the bytes
-// hold no readable JPEG header.
-bool jpegSize(const uint8_t* data, std::size_t size, int& width, int& height);
+// The picture size in the file's frame header, as the library reads it.
+DecodeResult jpegSize(const uint8_t* data, std::size_t size, int& width, int& height);
 // The largest reduction the DCT scaling offers (2, 4 or 8; 1 for none) at which a picture of
 // `width` x `height` still covers `atLeast` on both sides.
 int jpegReduction(int width, int height, Size atLeast);

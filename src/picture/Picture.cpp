@@ -22,6 +22,16 @@ uint32_t colorTableEntries(int bits) {
 
 constexpr uint32_t kYV12 = 0x32315659; // "YV12" as a little-endian four-character code
 
+// The image bytes of a picture of that size and depth; 0 when it cannot be one (no size, a depth
+// without a layout, more than kMaxPicturePixels, or a block beyond 32-bit sizes).
+uint32_t imageBytes(int width, int height, int bitsPerPixel) {
+    if (width <= 0 || height <= 0 || !isSupportedDepth(bitsPerPixel)) return 0;
+    if (uint64_t(width) * uint64_t(height) > kMaxPicturePixels) return 0;
+    const uint64_t bytes =
+        paddedRowSize(uint64_t(width), uint32_t(bitsPerPixel)) * uint64_t(height);
+    return bytes > UINT32_MAX - kPixelSpareBytes ? 0 : uint32_t(bytes);
+}
+
 } // namespace
 
 Picture::~Picture() {
@@ -29,21 +39,17 @@ Picture::~Picture() {
 }
 
 bool Picture::create(int width, int height, int bitsPerPixel, bool clear) {
-    if (width <= 0 || height <= 0 || !isSupportedDepth(bitsPerPixel)) return false;
-    if (uint64_t(width) * uint64_t(height) > kMaxPicturePixels) return false;
-    const uint64_t row = paddedRowSize(uint64_t(width), uint32_t(bitsPerPixel));
-    const uint64_t need64 = row * uint64_t(height);
-    if (need64 > UINT32_MAX - kPictureSpareBytes) return false;
-    const auto need = uint32_t(need64);
+    const uint32_t need = imageBytes(width, height, bitsPerPixel);
+    if (need == 0) return false;
+    const uint32_t row = uint32_t(paddedRowSize(uint64_t(width), uint32_t(bitsPerPixel)));
 
     if (pixels_ && info_ && info_->bitCount == bitsPerPixel) {
         bool keep = info_->width == width && info_->height == height;
-        if (!keep && storage_ != PictureStorage::Section && capacity_ >= need &&
-            capacity_ - need < kReuseSlack) {
+        if (!keep && capacity_ >= need && capacity_ - need < kReuseSlack) {
             info_->width = width;
             info_->height = height;
             info_->sizeImage = need;
-            rowSize_ = uint32_t(row);
+            rowSize_ = row;
             keep = true;
         }
         if (keep) {
@@ -57,6 +63,32 @@ bool Picture::create(int width, int height, int bitsPerPixel, bool clear) {
     }
 
     release();
+    if (!makeInfo(width, height, bitsPerPixel, need)) return false;
+    pixels_ = static_cast<uint8_t*>(allocateLarge(std::size_t(need) + kPixelSpareBytes));
+    if (!pixels_) {
+        std::free(info_);
+        info_ = nullptr;
+        return false;
+    }
+    capacity_ = need;
+    rowSize_ = row;
+    return true;
+}
+
+bool Picture::adoptPixels(uint8_t* block, uint32_t capacity, int width, int height,
+                          int bitsPerPixel) {
+    const uint32_t need = imageBytes(width, height, bitsPerPixel);
+    if (!block || need == 0 || capacity < need || capacity > UINT32_MAX - kPixelSpareBytes)
+        return false;
+    release();
+    if (!makeInfo(width, height, bitsPerPixel, need)) return false;
+    pixels_ = block;
+    capacity_ = capacity;
+    rowSize_ = uint32_t(paddedRowSize(uint64_t(width), uint32_t(bitsPerPixel)));
+    return true;
+}
+
+bool Picture::makeInfo(int width, int height, int bitsPerPixel, uint32_t imageBytes) {
     const std::size_t infoBytes = sizeof(BitmapInfoHeader) + 4 * colorTableEntries(bitsPerPixel);
     info_ = static_cast<BitmapInfoHeader*>(std::calloc(1, infoBytes));
     if (!info_) return false;
@@ -65,28 +97,18 @@ bool Picture::create(int width, int height, int bitsPerPixel, bool clear) {
     info_->height = height;
     info_->planes = 1;
     info_->bitCount = uint16_t(bitsPerPixel);
-    info_->sizeImage = need;
-    pixels_ = static_cast<uint8_t*>(allocateLarge(std::size_t(need) + kPictureSpareBytes));
-    if (!pixels_) {
-        std::free(info_);
-        info_ = nullptr;
-        return false;
-    }
-    capacity_ = need;
-    rowSize_ = uint32_t(row);
+    info_->sizeImage = imageBytes;
     return true;
 }
 
 void Picture::release(AfterUse after) {
     if (!pixels_) return;
-    freeLarge(pixels_, std::size_t(capacity_) + kPictureSpareBytes, after);
+    freeLarge(pixels_, std::size_t(capacity_) + kPixelSpareBytes, after);
     pixels_ = nullptr;
     std::free(info_);
     info_ = nullptr;
-    palette_.reset();
     capacity_ = 0;
     rowSize_ = 0;
-    locks_ = 0;
 }
 
 uint32_t Picture::rowSize() {
@@ -115,40 +137,25 @@ uint32_t Picture::headerSize() const {
     return sizeof(BitmapInfoHeader) + 4 * used;
 }
 
-uint8_t* Picture::lockBits() {
-    if (storage_ == PictureStorage::Movable && pixels_) ++locks_;
-    return pixels_;
-}
-
-void Picture::unlockBits() {
-    if (storage_ == PictureStorage::Movable && locks_ > 0) --locks_;
-}
-
 bool Picture::copyFrom(Picture& source) {
     if (&source == this) return true;
     if (!create(source.width(), source.height(), source.bitsPerPixel(), false)) {
         release();
         return false;
     }
-    const uint8_t* from = source.lockBits();
-    uint8_t* to = lockBits();
-    std::memcpy(to, from, std::min({source.imageSize(), source.capacity(), capacity_}));
+    std::memcpy(pixels_, source.pixels_,
+                std::min({source.imageSize(), source.capacity_, capacity_}));
     if (bitsPerPixel() <= 8) std::memcpy(info_, source.info_, source.headerSize());
     info_->size = sizeof(BitmapInfoHeader);
-    unlockBits();
-    source.unlockBits();
     return true;
 }
 
 void Picture::swap(Picture& other) {
     if (&other == this) return;
     std::swap(rowSize_, other.rowSize_);
-    std::swap(storage_, other.storage_);
     std::swap(pixels_, other.pixels_);
     std::swap(info_, other.info_);
-    std::swap(palette_, other.palette_);
     std::swap(capacity_, other.capacity_);
-    std::swap(locks_, other.locks_);
 }
 
 bool Picture::convertTo24() {
@@ -156,12 +163,12 @@ bool Picture::convertTo24() {
     const int bits = bitsPerPixel();
     if (bits == 24) return true;
     const int w = width(), h = height();
-    Picture converted(storage_);
+    Picture converted;
     if (!converted.create(w, h, 24, false)) return false;
 
     const uint32_t fromRow = rowSize(), toRow = converted.rowSize();
-    const uint8_t* src = lockBits();
-    uint8_t* dst = converted.lockBits();
+    const uint8_t* src = pixels_;
+    uint8_t* dst = converted.pixels_;
     std::vector<uint32_t> expanded(static_cast<std::size_t>(w));
     for (int y = 0; y < h; ++y) {
         expandBitmapRow(*info_, colorTable(), src, fromRow, y, 0, w, expanded.data());
@@ -172,8 +179,6 @@ bool Picture::convertTo24() {
             *d++ = uint8_t(argb >> 16);
         }
     }
-    converted.unlockBits();
-    unlockBits();
     swap(converted);
     return true;
 }
@@ -183,24 +188,7 @@ bool Picture::draw(Canvas& canvas, int x, int y, int width, int height, int sour
     const int h = this->height();
     if (width < 0) width = this->width();
     if (height < 0) height = h;
-    const uint8_t* bits = lockBits();
-    const bool drawn = canvas.drawPicture(x, y, width, height, sourceX, h - height - sourceY,
-                                          *info_, colorTable(), bits);
-    unlockBits();
-    return drawn;
-}
-
-const Palette* Picture::palette() {
-    if (!palette_ && pixels_ && bitsPerPixel() <= 8) {
-        auto made = std::make_unique<Palette>();
-        const RgbQuad* colors = colorTable();
-        const uint32_t n = colorTableEntries(bitsPerPixel());
-        made->entries.reserve(n);
-        for (uint32_t i = 0; i < n; ++i)
-            made->entries.push_back({colors[i].red, colors[i].green, colors[i].blue, 0});
-        palette_ = std::move(made);
-    }
-    return palette_.get();
+    return canvas.drawPicture(x, y, width, height, sourceX, sourceY, *info_, colorTable(), pixels_);
 }
 
 void Picture::rotateQuarter(int angle) {
@@ -208,14 +196,15 @@ void Picture::rotateQuarter(int angle) {
     if (bitsPerPixel() < 24 && !convertTo24()) return;
     const int w = width(), h = height(), bits = bitsPerPixel();
     const std::size_t pixel = std::size_t(bits / 8);
-    Picture turned(PictureStorage::Fixed);
+    Picture turned;
     if (!turned.create(h, w, bits, false)) return;
 
     const uint32_t fromRow = rowSize(), toRow = turned.rowSize();
-    const uint8_t* src = lockBits();
-    uint8_t* dst = turned.lockBits();
-    // In memory rows (bottom-up), +90 puts source (row x', column w-1-r') at target (r', x') and
-    // -90 puts source (row h-1-x', column r'). Tiles keep both sides in the cache.
+    const uint8_t* src = pixels_;
+    uint8_t* dst = turned.pixels_;
+    // Turned clockwise, target row r is source column r read from the bottom row up; counter-
+    // clockwise it is source column w-1-r read from the top down. Tiles keep both sides in the
+    // cache.
     constexpr int kTile = 32;
     for (int r0 = 0; r0 < w; r0 += kTile) {
         const int r1 = std::min(w, r0 + kTile);
@@ -223,16 +212,14 @@ void Picture::rotateQuarter(int angle) {
             const int c1 = std::min(h, c0 + kTile);
             for (int r = r0; r < r1; ++r) {
                 uint8_t* d = dst + std::size_t(r) * toRow + std::size_t(c0) * pixel;
-                const std::size_t column = angle == 90 ? std::size_t(w - 1 - r) : std::size_t(r);
+                const std::size_t column = angle == 90 ? std::size_t(r) : std::size_t(w - 1 - r);
                 for (int c = c0; c < c1; ++c, d += pixel) {
-                    const std::size_t row = angle == 90 ? std::size_t(c) : std::size_t(h - 1 - c);
+                    const std::size_t row = angle == 90 ? std::size_t(h - 1 - c) : std::size_t(c);
                     std::memcpy(d, src + row * fromRow + column * pixel, pixel);
                 }
             }
         }
     }
-    turned.unlockBits();
-    unlockBits();
     swap(turned);
 }
 
@@ -244,11 +231,9 @@ bool Picture::adoptBitmap(const BitmapDescription& bitmap) {
     if (!create(bitmap.width, bitmap.height, depth, false)) return false;
 
     const uint32_t row = rowSize();
-    uint8_t* dst = lockBits();
     for (int k = 0; k < bitmap.height; ++k) {
         const uint8_t* s = bitmap.bits + std::size_t(k) * std::size_t(bitmap.pitch);
-        uint8_t* d =
-            dst + std::size_t(bitmap.height - 1 - k) * row; // the bitmap's rows run top first
+        uint8_t* d = pixels_ + std::size_t(k) * row;
         if (dropAlpha) {
             for (int x = 0; x < bitmap.width; ++x)
                 std::memcpy(d + 3 * x, s + 4 * x, 3);
@@ -256,7 +241,6 @@ bool Picture::adoptBitmap(const BitmapDescription& bitmap) {
             std::memcpy(d, s, std::min<std::size_t>(std::size_t(bitmap.pitch), row));
         }
     }
-    unlockBits();
     return true;
 }
 
@@ -264,7 +248,7 @@ bool hasRealTransparency(Picture& picture) {
     if (picture.bitsPerPixel() != 32) return false;
     const int w = picture.width(), h = picture.height();
     if (w <= 2 || h <= 2) return false;
-    const uint8_t* bits = picture.lockBits();
+    const uint8_t* bits = picture.pixels();
     const uint32_t row = picture.rowSize();
     auto alpha = [&](int r, int c) { return bits[std::size_t(r) * row + std::size_t(c) * 4 + 3]; };
 
@@ -279,7 +263,6 @@ bool hasRealTransparency(Picture& picture) {
         for (int c = 1; c < w && !needs; ++c)
             needs = alpha(h / 2, c) != first;
     }
-    picture.unlockBits();
     return needs;
 }
 

@@ -1,5 +1,6 @@
 #include "PngDecoder.h"
 
+#include "ByteOrder.h"
 #include "ByteSource.h"
 #include "DecodeLimits.h"
 #include "PngFastPath.h"
@@ -23,6 +24,8 @@ struct PngMemorySource {
     png_structp png = nullptr;
     png_infop info = nullptr;
     char error[128] = {};
+    // Set when libpng asked for bytes past the end: the file is cut short, not damaged.
+    bool ranOut = false;
 
     ~PngMemorySource() { reset(); }
     void reset() {
@@ -37,6 +40,7 @@ struct PngMemorySource {
 void readCallback(png_structp png, png_bytep out, png_size_t wanted) {
     auto* source = static_cast<PngMemorySource*>(png_get_io_ptr(png));
     const std::size_t n = std::min<std::size_t>(wanted, source->size - source->position);
+    source->ranOut = n < wanted;
     if (n == 0) png_error(png, "Read Error");
     std::memcpy(out, source->data + source->position, n);
     source->position += uint32_t(n);
@@ -58,8 +62,7 @@ uint64_t imageDataBytes(const uint8_t* data, std::size_t size) {
     uint64_t bytes = 0;
     std::size_t at = 8;
     while (size >= at && size - at >= 8) {
-        const uint64_t length =
-            uint64_t(data[at]) << 24 | data[at + 1] << 16 | data[at + 2] << 8 | data[at + 3];
+        const uint64_t length = bigEndian32(data + at);
         const uint64_t available = size - at - 8;
         if (std::memcmp(data + at + 4, "IDAT", 4) == 0) bytes += std::min(length, available);
         if (length + 4 > available) break;
@@ -69,20 +72,20 @@ uint64_t imageDataBytes(const uint8_t* data, std::size_t size) {
 }
 
 // Only plain data lives in this frame, so the jump back from libpng skips no destructor.
-bool decodeRows(PngMemorySource& source, Picture& picture) {
+Refusal decodeRows(PngMemorySource& source, Picture& picture) {
     png_structp png = source.png;
     png_infop info = source.info;
-    if (setjmp(png_jmpbuf(png))) return false;
+    if (setjmp(png_jmpbuf(png))) return source.ranOut ? Refusal::Truncated : Refusal::Malformed;
 
     png_read_info(png, info);
-    if (png_get_interlace_type(png, info) != PNG_INTERLACE_NONE) return false;
+    if (png_get_interlace_type(png, info) != PNG_INTERLACE_NONE) return Refusal::Unsupported;
     // The filtered rows as stored, before any transformation: a filter byte and the samples.
     const uint64_t pixels =
         uint64_t(png_get_image_width(png, info)) * png_get_image_height(png, info);
     const uint64_t filtered =
         cappedProduct(uint64_t(png_get_rowbytes(png, info)) + 1, png_get_image_height(png, info));
     if (!fitsItsData(pixels, filtered, deflateProducible(imageDataBytes(source.data, source.size))))
-        return false;
+        return Refusal::SizeRule;
     const int colorType = png_get_color_type(png, info);
     if (png_get_bit_depth(png, info) == 16) png_set_strip_16(png);
     if (colorType == PNG_COLOR_TYPE_GRAY_ALPHA) png_set_gray_to_rgb(png);
@@ -92,15 +95,15 @@ bool decodeRows(PngMemorySource& source, Picture& picture) {
     const png_uint_32 width = png_get_image_width(png, info);
     const png_uint_32 height = png_get_image_height(png, info);
     const int depth = png_get_channels(png, info) * png_get_bit_depth(png, info);
-    if (width > 0x7FFFFFFF || height > 0x7FFFFFFF) return false;
-    if (!picture.create(int(width), int(height), depth, false)) return false;
+    if (width > 0x7FFFFFFF || height > 0x7FFFFFFF) return Refusal::TooLarge;
+    if (const DecodeResult made = createPicture(picture, int(width), int(height), depth); !made)
+        return made.refusal();
 
     const uint32_t row = picture.rowSize();
-    if (png_get_rowbytes(png, info) > row) return false;
-    uint8_t* bits = picture.lockBits();
+    if (png_get_rowbytes(png, info) > row) return Refusal::Malformed;
+    uint8_t* bits = picture.pixels();
     for (png_uint_32 y = 0; y < height; ++y)
-        png_read_row(png, bits + std::size_t(height - 1 - y) * row, nullptr); // top row last
-    picture.unlockBits();
+        png_read_row(png, bits + std::size_t(y) * row, nullptr);
     png_read_end(png, nullptr);
 
     png_colorp palette = nullptr;
@@ -108,32 +111,42 @@ bool decodeRows(PngMemorySource& source, Picture& picture) {
     if (png_get_PLTE(png, info, &palette, &paletteSize) != PNG_INFO_PLTE) palette = nullptr;
     static_assert(sizeof(png_color) == 3, "palette entries are red, green, blue bytes");
     setPngColorTable(picture, reinterpret_cast<const uint8_t*>(palette), paletteSize);
-    return true;
+    return Refusal::None;
 }
 
 } // namespace
 
-bool decodePng(const uint8_t* data, std::size_t size, Picture& picture) {
-    switch (decodePngFast(data, size, picture)) {
-    case PngFastResult::Decoded:
-        return true;
-    case PngFastResult::Refused:
-        return false;
-    case PngFastResult::LeftToLibpng:
-        break;
-    }
+DecodeResult readPngHeader(ByteSource& source, PictureHeader& header) {
+    // Signature (8), then the IHDR chunk: length (4), type (4), width, height (4 each), bit
+    // depth, colour type.
+    uint8_t head[26];
+    const std::size_t got = source.readAt(0, head, sizeof head);
+    if (const DecodeResult signature = checkPngSignature(head, got); !signature) return signature;
+    if (got < sizeof head) return Refusal::Truncated;
+    if (bigEndian32(head + 12) != 0x49484452) return Refusal::Malformed; // no IHDR first
+    if (!header.setSize(bigEndian32(head + 16), bigEndian32(head + 20))) return Refusal::Malformed;
+    header.bitsPerPixel = pngPictureDepth(head[25], head[24]);
+    header.frames = 1;
+    return kOk;
+}
+
+DecodeResult decodePng(const uint8_t* data, std::size_t size, Picture& picture) {
+    if (const std::optional<DecodeResult> fast = decodePngFast(data, size, picture)) return *fast;
     return decodePngWithLibpng(data, size, picture);
 }
 
-bool decodePngWithLibpng(const uint8_t* data, std::size_t size, Picture& picture) {
-    if (size > UINT32_MAX) return false;
+DecodeResult decodePngWithLibpng(const uint8_t* data, std::size_t size, Picture& picture) {
+    // libpng reads the whole signature before it compares it: a few wrong bytes would read as a
+    // file cut short.
+    if (const DecodeResult signature = checkPngSignature(data, size); !signature) return signature;
+    if (size > UINT32_MAX) return Refusal::TooLarge;
     PngMemorySource source;
     source.data = data;
     source.size = uint32_t(size);
     source.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    if (!source.png) return false;
+    if (!source.png) return Refusal::OutOfMemory;
     source.info = png_create_info_struct(source.png);
-    if (!source.info) return false;
+    if (!source.info) return Refusal::OutOfMemory;
     png_set_read_fn(source.png, &source, readCallback);
     png_set_error_fn(source.png, &source, errorCallback, warningCallback);
     // Only the header, palette, transparency and image data are used; every other chunk is
@@ -145,14 +158,15 @@ bool decodePngWithLibpng(const uint8_t* data, std::size_t size, Picture& picture
     // data almost always breaks the inflate itself, and chunk CRCs are still checked.
     png_set_option(source.png, PNG_IGNORE_ADLER32, PNG_OPTION_ON);
 #endif
-    const bool decoded = decodeRows(source, picture);
+    const Refusal refusal = decodeRows(source, picture);
     source.reset();
-    return decoded;
+    return refusal;
 }
 
-bool decodePng(const char* path, Picture& picture) {
+DecodeResult decodePng(const char* path, Picture& picture) {
     std::vector<uint8_t> bytes;
-    return readWholeFile(path, bytes) && decodePng(bytes.data(), bytes.size(), picture);
+    if (const DecodeResult read = readWholeFile(path, bytes); !read) return read;
+    return decodePng(bytes.data(), bytes.size(), picture);
 }
 
 } // namespace vistrel

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "Picture.h"
+#include "ByteSource.h"
+#include "PictureFormat.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -11,9 +12,12 @@ namespace vistrel {
 // with alpha becomes 32-bit colour, palette and grey pictures keep their depth with a colour
 // table. Decoded by the fast path (PngFastPath.h) when it takes the file, by libpng otherwise;
 // the bytes are the same either way.
-bool decodePng(const uint8_t* data, std::size_t size, Picture& picture);
-bool decodePng(const char* path, Picture& picture);
+DecodeResult decodePng(const uint8_t* data, std::size_t size, Picture& picture);
+DecodeResult decodePng(const char* path, Picture& picture);
 // Through libpng alone: the reference the fast path is held to.
-bool decodePngWithLibpng(const uint8_t* data, std::size_t size, Picture& picture);
+DecodeResult decodePngWithLibpng(const uint8_t* data, std::size_t size, Picture& picture);
+
+// The signature and the IHDR chunk, which comes first: size, and depth as decodePng holds it.
+DecodeResult readPngHeader(ByteSource& source, PictureHeader& header);
 
 } // namespace vistrel

@@ -1,7 +1,9 @@
 #include "PngFastPath.h"
 
+#include "ByteOrder.h"
 #include "DecodeLimits.h"
 #include "LargeBuffer.h"
+#include "PictureFormat.h"
 #include "PngUnfilter.h"
 
 #include <libdeflate.h>
@@ -14,10 +16,6 @@
 namespace vistrel {
 
 namespace {
-
-uint32_t bigEndian32(const uint8_t* p) {
-    return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
-}
 
 const uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 // libpng's own limits, past which it refuses a file: on either side (PNG_USER_WIDTH_MAX,
@@ -63,19 +61,6 @@ bool allowedDepth(uint8_t colorType, uint8_t depth) {
         return depth == 8 || depth == 16;
     default:
         return false;
-    }
-}
-
-// The picture's depth: 16-bit samples are cut to 8, grey with alpha becomes colour with alpha.
-int pictureDepthOf(uint8_t colorType, uint8_t depth) {
-    switch (colorType) {
-    case kColor:
-        return 24;
-    case kGreyAlpha:
-    case kColorAlpha:
-        return 32;
-    default:
-        return std::min<int>(depth, 8);
     }
 }
 
@@ -156,6 +141,24 @@ struct DecompressorFree {
 
 } // namespace
 
+DecodeResult checkPngSignature(const uint8_t* data, std::size_t size) {
+    if (!std::equal(data, data + std::min<std::size_t>(size, 8), kSignature))
+        return Refusal::Malformed;
+    return size < 8 ? Refusal::Truncated : Refusal::None;
+}
+
+int pngPictureDepth(uint8_t colorType, uint8_t bitDepth) {
+    switch (colorType) {
+    case kColor:
+        return 24;
+    case kGreyAlpha:
+    case kColorAlpha:
+        return 32;
+    default:
+        return std::min<int>(bitDepth, 8);
+    }
+}
+
 void setPngColorTable(Picture& picture, const uint8_t* palette, int paletteEntries) {
     RgbQuad* colors = picture.colorTable();
     if (!colors) return;
@@ -171,9 +174,9 @@ void setPngColorTable(Picture& picture, const uint8_t* palette, int paletteEntri
     }
 }
 
-PngFastResult decodePngFast(const uint8_t* data, std::size_t size, Picture& picture) {
-    using Result = PngFastResult;
-    if (size < 8 || std::memcmp(data, kSignature, 8) != 0) return Result::Refused;
+std::optional<DecodeResult> decodePngFast(const uint8_t* data, std::size_t size, Picture& picture) {
+    constexpr std::nullopt_t kLeftToLibpng = std::nullopt;
+    if (const DecodeResult signature = checkPngSignature(data, size); !signature) return signature;
 
     // The chunks: a big-endian length, a type, the data and a CRC of type and data. IHDR comes
     // first; the IDAT chunks follow one another; IEND ends the file.
@@ -185,61 +188,62 @@ PngFastResult decodePngFast(const uint8_t* data, std::size_t size, Picture& pict
     uint64_t imageBytes = 0;
     std::size_t at = 8;
     for (;;) {
-        if (size - at < 12) return Result::LeftToLibpng; // cut short: no IEND
+        if (size - at < 12) return kLeftToLibpng; // cut short: no IEND
         const uint32_t length = bigEndian32(data + at);
-        if (length > 0x7FFFFFFFu || length > size - at - 12) return Result::LeftToLibpng;
+        if (length > 0x7FFFFFFFu || length > size - at - 12) return kLeftToLibpng;
         const uint8_t* type = data + at + 4;
         const uint8_t* body = type + 4;
         auto is = [&](const char* name) { return std::memcmp(type, name, 4) == 0; };
         if (!validType(type) ||
             length > (is("IDAT") && headerRead ? longestImageChunk(h) : kLargestChunk))
-            return Result::LeftToLibpng;
+            return kLeftToLibpng;
         const bool critical = (type[0] & 0x20) == 0; // an upper-case first letter
-        if (headerRead == is("IHDR")) return Result::LeftToLibpng;
+        if (headerRead == is("IHDR")) return kLeftToLibpng;
         // libpng refuses a critical chunk whose checksum is wrong; the others it skips unread.
         if (critical && libdeflate_crc32(libdeflate_crc32(0, type, 4), body, length) !=
                             bigEndian32(body + length))
-            return Result::LeftToLibpng;
+            return kLeftToLibpng;
         if (!imageData.empty() && !is("IDAT")) imageDataOver = true;
         if (is("IHDR")) {
-            if (length != 13) return Result::LeftToLibpng;
+            if (length != 13) return kLeftToLibpng;
             h = {bigEndian32(body), bigEndian32(body + 4), body[8], body[9], body[10], body[11],
                  body[12]};
             headerRead = true;
         } else if (is("PLTE")) {
-            if (palette || !imageData.empty()) return Result::LeftToLibpng;
+            if (palette || !imageData.empty()) return kLeftToLibpng;
             palette = body;
             paletteBytes = length;
         } else if (is("IDAT")) {
-            if (imageDataOver) return Result::LeftToLibpng;
+            if (imageDataOver) return kLeftToLibpng;
             imageData.emplace_back(body, length);
             imageBytes += length;
         } else if (is("IEND")) {
             break;
         } else if (critical) {
-            return Result::LeftToLibpng; // a critical chunk libpng does not know: it refuses
+            return kLeftToLibpng; // a critical chunk libpng does not know: it refuses
         }
         at += 12 + std::size_t(length);
     }
 
-    if (h.interlace == 1) return Result::Refused; // interlaced files are not shown
     if (h.width == 0 || h.height == 0 || h.width > kLargestSide || h.height > kLargestSide ||
         !allowedDepth(h.colorType, h.depth) || h.compression != 0 || h.filter != 0 ||
-        h.interlace != 0 || imageData.empty())
-        return Result::LeftToLibpng;
+        h.interlace > 1 || imageData.empty())
+        return kLeftToLibpng;
     const int paletteEntries = int(paletteBytes / 3);
     if (h.colorType == kPalette
             ? !palette || paletteBytes % 3 != 0 || paletteEntries > (1 << h.depth)
             : palette && (h.colorType == kGrey || h.colorType == kGreyAlpha))
-        return Result::LeftToLibpng;
+        return kLeftToLibpng;
+    // Interlaced files are not shown; libpng, given the same well-formed file, refuses them too.
+    if (h.interlace == 1) return Refusal::Unsupported;
 
     // The filtered rows: a filter type byte, then the row's samples packed to whole bytes.
     const unsigned bitsPerPixel = channelsOf(h.colorType) * h.depth;
     const std::size_t rowBytes = (std::size_t(h.width) * bitsPerPixel + 7) / 8;
     const uint64_t filtered = cappedProduct(rowBytes + 1, h.height);
     if (!fitsItsData(uint64_t(h.width) * h.height, filtered, deflateProducible(imageBytes)))
-        return Result::Refused;
-    if (filtered > kLargestWholeRows) return Result::LeftToLibpng;
+        return Refusal::SizeRule;
+    if (filtered > kLargestWholeRows) return kLeftToLibpng;
 
     // One inflate of the whole stream; several IDAT chunks are joined first.
     std::vector<uint8_t> joined;
@@ -255,34 +259,34 @@ PngFastResult decodePngFast(const uint8_t* data, std::size_t size, Picture& pict
     LargeBuffer rows(std::size_t(filtered), AfterUse::Release);
     const std::unique_ptr<libdeflate_decompressor, DecompressorFree> inflater(
         libdeflate_alloc_decompressor());
-    if (!rows || !inflater) return Result::LeftToLibpng;
+    if (!rows || !inflater) return kLeftToLibpng;
     std::size_t inflated = 0;
     // Too little data, too much, or a bad stream checksum (which libpng is told to overlook):
     // libpng's reading of it stands.
     if (libdeflate_zlib_decompress(inflater.get(), stream, streamBytes, rows.data(),
                                    std::size_t(filtered), &inflated) != LIBDEFLATE_SUCCESS ||
         inflated != filtered)
-        return Result::LeftToLibpng;
+        return kLeftToLibpng;
     std::vector<uint8_t>().swap(joined);
 
-    if (!picture.create(int(h.width), int(h.height), pictureDepthOf(h.colorType, h.depth), false))
-        return Result::Refused;
+    if (const DecodeResult made = createPicture(picture, int(h.width), int(h.height),
+                                                pngPictureDepth(h.colorType, h.depth));
+        !made)
+        return made;
     const uint32_t rowSize = picture.rowSize();
     const unsigned pixelBytes = std::max(1u, bitsPerPixel / 8);
-    uint8_t* bits = picture.lockBits();
+    uint8_t* bits = picture.pixels();
     const uint8_t* above = nullptr;
     bool unfiltered = true;
     for (uint32_t y = 0; y < h.height && unfiltered; ++y) {
         uint8_t* line = rows.data() + std::size_t(y) * (rowBytes + 1);
         unfiltered = unfilterRow(line[0], line + 1, above, rowBytes, pixelBytes);
-        // The top row last: picture rows are bottom-up.
-        layRow(h, line + 1, rowBytes, bits + std::size_t(h.height - 1 - y) * rowSize);
+        layRow(h, line + 1, rowBytes, bits + std::size_t(y) * rowSize);
         above = line + 1;
     }
-    picture.unlockBits();
-    if (!unfiltered) return Result::LeftToLibpng; // an unknown filter type: libpng refuses it
+    if (!unfiltered) return kLeftToLibpng; // an unknown filter type: libpng refuses it
     setPngColorTable(picture, h.colorType == kPalette ? palette : nullptr, paletteEntries);
-    return Result::Decoded;
+    return kOk;
 }
 
 } // namespace vistrel

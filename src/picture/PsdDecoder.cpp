@@ -1,5 +1,7 @@
 #include "PsdDecoder.h"
 
+#include "ByteOrder.h"
+#include "LargeBuffer.h"
 #include "psd.h"
 
 #include <cstring>
@@ -8,31 +10,46 @@ namespace vistrel {
 
 namespace {
 
-// Merged pixels are 0xAARRGGBB words, top row first; the picture's rows run bottom-up.
-void copyPixels(const PsdContext& psd, Picture& picture, int bitsPerPixel) {
-    const int width = int(psd.width), height = int(psd.height);
-    const uint32_t rowSize = picture.rowSize();
-    uint8_t* bits = picture.lockBits();
-    for (int k = 0; k < height; ++k) {
-        const uint32_t* source = psd.merged + std::size_t(k) * std::size_t(width);
-        uint8_t* target = bits + std::size_t(height - 1 - k) * rowSize;
-        if (bitsPerPixel == 32) {
-            // Bytes blue, green, red, alpha in memory on both sides.
-            std::memcpy(target, source, std::size_t(width) * 4);
-            continue;
+// Packs the merged 0xAARRGGBB words into 24-bit rows of blue, green, red in the same block, padded
+// to 4 bytes. Every pixel moves towards the block's start (a 24-bit row is never longer than a
+// row of words), so a pixel is read before anything is written over it. Each is written as four
+// bytes, its fourth overwritten by the next pixel or the padding.
+void packTo24InPlace(uint8_t* block, int width, int height) {
+    const std::size_t rowSize = std::size_t(paddedRowSize(uint64_t(width), 24));
+    for (int y = 0; y < height; ++y) {
+        const uint8_t* source = block + std::size_t(y) * std::size_t(width) * 4;
+        uint8_t* target = block + std::size_t(y) * rowSize;
+        for (int x = 0; x < width; ++x, source += 4, target += 3) {
+            uint32_t pixel;
+            std::memcpy(&pixel, source, 4);
+            std::memcpy(target, &pixel, 4);
         }
-        // Four bytes stored per pixel, three kept: the fourth is overwritten by the next pixel.
-        // The last pixel of a row is stored byte by byte, so no row spills into its neighbour.
-        for (int x = 0; x + 1 < width; ++x) {
-            std::memcpy(target, &source[x], 4);
-            target += 3;
-        }
-        const uint32_t last = source[width - 1];
-        target[0] = uint8_t(last);
-        target[1] = uint8_t(last >> 8);
-        target[2] = uint8_t(last >> 16);
+        std::memset(target, 0, rowSize - std::size_t(width) * 3);
     }
-    picture.unlockBits();
+    // The picture's spare bytes after its image.
+    std::memset(block + rowSize * std::size_t(height), 0, kPixelSpareBytes);
+}
+
+// The merged pixels become the picture's own without a copy, so that a large file holds one
+// picture at its peak, not two: four channels are already a 32-bit picture's layout (bytes
+// blue, green, red, alpha; rows top first; a row of words needs no padding), three are packed
+// to 24 bits in place.
+DecodeResult takeMerged(PsdContext& psd, Picture& picture) {
+    const int width = int(psd.width), height = int(psd.height);
+    const int bitsPerPixel = psd.channel_count == 3 ? 24 : 32;
+    const uint64_t blockBytes = psd_merged_block_size(&psd);
+    auto* block = reinterpret_cast<uint8_t*>(psd_take_merged(&psd));
+    if (!block) return Refusal::Malformed; // no merged picture
+    const uint64_t capacity = blockBytes - kPixelSpareBytes;
+    DecodeResult made = Refusal::TooLarge;
+    if (uint64_t(width) * uint64_t(height) <= kMaxPicturePixels) {
+        if (bitsPerPixel == 24) packTo24InPlace(block, width, height);
+        if (picture.adoptPixels(block, uint32_t(capacity), width, height, bitsPerPixel))
+            return kOk;
+        made = Refusal::OutOfMemory;
+    }
+    freeLarge(block, std::size_t(blockBytes));
+    return made;
 }
 
 // The viewer shows three channels as 24 bits and four as 32 (a 4-channel CMYK file's alpha is
@@ -45,9 +62,54 @@ int acceptShownChannels(const PsdContext* header) {
 
 constexpr uint32_t kLayerSection = 3; // the load state that reads the layers
 
+// The refusal a reader status code stands for.
+Refusal psdRefusal(int status) {
+    switch (status) {
+    case PSD_OK:
+        return Refusal::None;
+    case PSD_ERR_OPEN:
+        return Refusal::CannotOpen;
+    case PSD_ERR_NOT_FILE:
+        return Refusal::NotRegularFile;
+    case PSD_ERR_MEMORY:
+        return Refusal::OutOfMemory;
+    case PSD_ERR_BUDGET:
+        return Refusal::OverBudget;
+    // The reader's decompression-bomb rule reports data short of what the header says too.
+    case PSD_ERR_SHORT:
+        return Refusal::Truncated;
+    case PSD_ERR_SIZE:
+        return Refusal::TooLarge;
+    // Valid files the reader does not take: other versions (the large document format), depths,
+    // colour modes, compressions, channel counts the viewer does not show.
+    case PSD_ERR_VERSION:
+    case PSD_ERR_DEPTH:
+    case PSD_ERR_MODE:
+    case PSD_ERR_COMPRESSION:
+    case PSD_ERR_COLOR_SPACE:
+    case PSD_ERR_NO_CONVERSION:
+        return Refusal::Unsupported;
+    default:
+        return Refusal::Malformed;
+    }
+}
+
 } // namespace
 
-bool decodePsd(const char* path, Picture& picture) {
+DecodeResult readPsdHeader(ByteSource& source, PictureHeader& header) {
+    // "8BPS", version (2), reserved (6), channels (2), height and width (4 each).
+    uint8_t head[22];
+    const std::size_t got = source.readAt(0, head, sizeof head);
+    if (got < 4) return Refusal::Truncated;
+    if (bigEndian32(head) != 0x38425053) return Refusal::Malformed;
+    if (got < sizeof head) return Refusal::Truncated;
+    if (!header.setSize(bigEndian32(head + 18), bigEndian32(head + 14))) return Refusal::Malformed;
+    header.bitsPerPixel = bigEndian16(head + 12) == 3 ? 24 : 32;
+    header.frames = 1;
+    return kOk;
+}
+
+DecodeResult decodePsd(const char* path, Picture& picture) {
     // The layers are read, but their pixels are not decoded: the picture is the merged one.
     PsdOptions options{};
     options.skip_layer_pixels = 1;
@@ -60,14 +122,12 @@ bool decodePsd(const char* path, Picture& picture) {
         options.skip_layers = 1;
         status = psd_open_with(&psd, path, &options);
     }
-    if (status != PSD_OK || !psd) return false;
+    if (status != PSD_OK) return psdRefusal(status);
+    if (!psd) return Refusal::Malformed;
 
-    const int bitsPerPixel = psd->channel_count == 3 ? 24 : 32;
-    const bool ok =
-        psd->merged && picture.create(int(psd->width), int(psd->height), bitsPerPixel, false);
-    if (ok) copyPixels(*psd, picture, bitsPerPixel);
+    const DecodeResult made = takeMerged(*psd, picture);
     psd_free(psd);
-    return ok;
+    return made;
 }
 
 } // namespace vistrel

@@ -1,8 +1,7 @@
 // Our own picture resampler: the three operations the screen copy and the window's zoom use.
-// Each takes the pictures' headers and pixel blocks (rows bottom-up, padded to 4 bytes) and
-// handles 24- and 32-bit pictures; false when a header is missing, empty, compressed or of
-// another depth, or memory runs out. Single-threaded; fixed-point with SIMD where the processor
-// has it.
+// Each takes the pictures' headers and pixel blocks (rows padded to 4 bytes) and handles 24- and
+// 32-bit pictures; false when a header is missing, empty, compressed or of another depth, or
+// memory runs out. Single-threaded; fixed-point with SIMD where the processor has it.
 #pragma once
 
 #include "BitmapLayout.h"

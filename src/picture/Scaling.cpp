@@ -59,7 +59,7 @@ void prepareScreenCopy(Picture& source, std::unique_ptr<Picture>& fitted,
     if (!needsScreenCopy(size, source.bitsPerPixel(), policy,
                          [&] { return hasRealTransparency(source); }))
         return;
-    if (!fitted) fitted = std::make_unique<Picture>(PictureStorage::Fixed);
+    if (!fitted) fitted = std::make_unique<Picture>();
     const Size copy = fittedSize(size, screen);
     const int64_t w = source.width(), h = source.height();
     const int64_t fw = copy.width, fh = copy.height;
@@ -67,19 +67,15 @@ void prepareScreenCopy(Picture& source, std::unique_ptr<Picture>& fitted,
     if (source.bitsPerPixel() == 24 && !policy.windowExists &&
         (w * h) / (fw * fh) > kStartUpAverageRatio) {
         fitted->create(int(fw), int(fh), 24, false);
-        averagePicture(fitted->info(), fitted->lockBits(), source.info(), source.lockBits());
-        fitted->unlockBits();
-        source.unlockBits();
+        averagePicture(fitted->info(), fitted->pixels(), source.info(), source.pixels());
         return;
     }
     // The filtered copy is 32 bits whatever the depth; for a 24-bit picture the resampler reads
     // the 24-bit pixels directly (alpha 255): the same copy as converting the picture to 32 bits
     // first and reducing that, without writing and reading a second full-size picture.
     fitted->create(int(fw), int(fh), 32, false);
-    resizePicture(fitted->lockBits(), fitted->info(), source.lockBits(), source.info(),
+    resizePicture(fitted->pixels(), fitted->info(), source.pixels(), source.info(),
                   ResizeFilter::Triangle);
-    source.unlockBits();
-    fitted->unlockBits();
     if (source.bitsPerPixel() == 32) resampleAlpha(*fitted, source);
 }
 
@@ -90,14 +86,14 @@ void resampleAlpha(Picture& destination, Picture& source) {
     // 64-bit steps: a 32-bit w * 1024 would wrap for pictures wider than 4 million pixels.
     const uint64_t xstep = (w * 1024) / fw, ystep = (h * 1024) / fh;
     const std::size_t fromRow = source.rowSize(), toRow = destination.rowSize();
-    const uint8_t* src = source.lockBits();
-    uint8_t* dst = destination.lockBits();
+    const uint8_t* src = source.pixels();
+    uint8_t* dst = destination.pixels();
     auto alpha = [&](uint64_t r, uint64_t c) -> int { return src[r * fromRow + c * 4 + 3]; };
     for (uint64_t j = 0; j + 1 < fh; ++j) {
         const uint64_t sy = j * ystep, r = sy >> 10;
         const int fy = int(sy & 1023);
-        // Enlarging more than twice, the last rows reach the top source row, which has no row
-        // above it in memory: it pairs with itself rather than with bytes past the block.
+        // Enlarging more than twice, the last rows reach the bottom source row, which has no row
+        // after it in memory: it pairs with itself rather than with bytes past the block.
         const uint64_t below = std::min(r + 1, h - 1);
         uint8_t* out = dst + j * toRow + 3;
         for (uint64_t i = 0; i < fw; ++i, out += 4) {
@@ -112,8 +108,6 @@ void resampleAlpha(Picture& destination, Picture& source) {
             *out = uint8_t(top + ((bottom - top) * fy >> 10));
         }
     }
-    destination.unlockBits();
-    source.unlockBits();
 }
 
 } // namespace vistrel

@@ -34,8 +34,8 @@ void prepareScreenCopy(Picture& source, std::unique_ptr<Picture>& fitted,
 Size screenCopySize(Size size, int depth, const ScreenCopyPolicy& policy);
 
 // Recomputes the destination's alpha bytes from the source by bilinear interpolation in fixed
-// point (10 fraction bits); both must be 32 bits, otherwise nothing happens. The top memory row
-// keeps the alpha it had. Reads one pixel past the end of a row at the right edge, which the
+// point (10 fraction bits); both must be 32 bits, otherwise nothing happens. The bottom row keeps
+// the alpha it had. Reads one pixel past the end of a row at the right edge, which the
 // next row or the block's spare bytes provide.
 void resampleAlpha(Picture& destination, Picture& source);
 

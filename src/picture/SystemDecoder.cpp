@@ -1,15 +1,8 @@
 #include "SystemDecoder.h"
 
-#include "BmpDecoder.h"
 #include "ByteSource.h"
-#include "DecodeLimits.h"
-#include "GifFrames.h"
-#include "IconDirectory.h"
-#include "JpegDecoder.h"
 #include "Platform.h"
-#include "WmfFile.h"
 
-#include <cstring>
 #include <vector>
 
 namespace vistrel {
@@ -28,25 +21,24 @@ uint8_t blend(uint32_t color, uint32_t alpha) {
 class RenderSink final : public SystemImageSink {
 public:
     explicit RenderSink(Picture& picture) : picture_(picture) {}
-    ~RenderSink() override {
-        if (bits_) picture_.unlockBits();
-    }
 
-    bool begin(int width, int height) override {
+    DecodeResult begin(int width, int height) override {
         // A deeper picture of the same size is drawn into as it is; anything else becomes 24
         // bits.
         const bool deeper = picture_.bitsPerPixel() > 24 && picture_.width() == width &&
                             picture_.height() == height;
-        if (!deeper && !picture_.create(width, height, 24, false)) return false;
+        if (!deeper) {
+            if (const DecodeResult made = createPicture(picture_, width, height, 24); !made)
+                return made;
+        }
         width_ = width;
-        bits_ = picture_.lockBits();
-        return true;
+        bits_ = picture_.pixels();
+        return kOk;
     }
 
     void row(int y, const uint32_t* argb) override {
         const std::size_t pixel = std::size_t(picture_.bitsPerPixel() / 8);
-        // The decoder's rows run top first.
-        uint8_t* d = bits_ + std::size_t(picture_.height() - 1 - y) * picture_.rowSize();
+        uint8_t* d = bits_ + std::size_t(y) * picture_.rowSize();
         for (int x = 0; x < width_; ++x, d += pixel) {
             const uint32_t alpha = argb[x] >> 24;
             d[0] = blend(argb[x] & 0xFF, alpha);
@@ -69,36 +61,33 @@ private:
     int width_ = 0;
 };
 
-// The size rule of DecodeLimits.h for the formats the system picture decoder reads, told by
-// their first bytes as that decoder tells them, before its reader sizes anything. Other bytes
-// are left to the decoder, which refuses what it does not read.
-bool dataCanFillPicture(const uint8_t* data, std::size_t size) {
-    if (size >= 3 && std::memcmp(data, "GIF", 3) == 0) return gifDataCanFill(data, size);
-    if (size >= 2 && data[0] == 'B' && data[1] == 'M') {
-        MemorySource source(data, size);
-        return bmpDataCanFill(source);
-    }
-    if (size >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF)
-        return jpegDataCanFill(data, size);
-    WmfHeader metafile;
-    if (readWmfHeader(data, size, metafile))
-        return metafileFits(uint64_t(metafile.width) * uint64_t(metafile.height));
-    if (iconKindOf(data, size) != IconKind::None)
-        return iconImageFitsItsData(data, size, chooseIconImage(data, size));
-    return true;
-}
-
 } // namespace
 
-bool decodeWithSystem(const uint8_t* data, std::size_t size, Picture& picture) {
-    if (!dataCanFillPicture(data, size)) return false;
+DecodeResult decodeWithSystem(const uint8_t* data, std::size_t size, Picture& picture) {
+    // The formats the system picture decoder reads, told by their first bytes as that decoder
+    // tells them, are held to the size rule before its reader sizes anything; other bytes are
+    // left to the decoder, which refuses what it does not read. Their header is read first: one
+    // cut short is refused as such, one that claims more pixels than any picture may have as
+    // too large (the decoder's readers refuse both too). Anything else a header reader finds
+    // wrong is left to the size rule and the decoder, whose readers are more lenient (a GIF with
+    // an empty screen is sized by its frame).
+    const PictureFormat* format = formatOfBytes(data, size);
+    if (format && format->systemDataCanFill) {
+        MemorySource source(data, size);
+        PictureHeader header;
+        const DecodeResult read = format->readHeader(source, header);
+        if (read.refusal() == Refusal::Truncated) return read;
+        if (read && header.pixels() > kMaxPicturePixels) return Refusal::TooLarge;
+        if (!format->systemDataCanFill(data, size)) return read ? Refusal::SizeRule : read;
+    }
     RenderSink sink(picture);
     return platform().decodeSystemPicture(data, size, sink);
 }
 
-bool decodeWithSystem(const char* path, Picture& picture) {
+DecodeResult decodeWithSystem(const char* path, Picture& picture) {
     std::vector<uint8_t> bytes;
-    return readWholeFile(path, bytes) && decodeWithSystem(bytes.data(), bytes.size(), picture);
+    if (const DecodeResult read = readWholeFile(path, bytes); !read) return read;
+    return decodeWithSystem(bytes.data(), bytes.size(), picture);
 }
 
 } // namespace vistrel

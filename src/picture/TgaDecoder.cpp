@@ -1,5 +1,6 @@
 #include "TgaDecoder.h"
 
+#include "ByteOrder.h"
 #include "DecodeLimits.h"
 
 #include <algorithm>
@@ -21,50 +22,35 @@ struct TgaHeader {
 };
 constexpr std::size_t kHeaderSize = 18;
 
-// Sequential reads through a buffer, for the run-length packets.
-class StreamReader {
-public:
-    StreamReader(ByteSource& source, uint64_t offset) : source_(source), offset_(offset) {}
-
-    // Copies up to `count` bytes; returns how many there were.
-    std::size_t read(uint8_t* out, std::size_t count) {
-        std::size_t done = 0;
-        while (done < count) {
-            if (pos_ == end_ && !refill()) break;
-            const std::size_t n = std::min(count - done, end_ - pos_);
-            std::memcpy(out + done, buffer_ + pos_, n);
-            pos_ += n;
-            done += n;
-        }
-        return done;
-    }
-
-private:
-    bool refill() {
-        end_ = source_.readAt(offset_, buffer_, sizeof buffer_);
-        offset_ += end_;
-        pos_ = 0;
-        return end_ > 0;
-    }
-
-    ByteSource& source_;
-    uint64_t offset_;
-    uint8_t buffer_[65536];
-    std::size_t pos_ = 0, end_ = 0;
-};
+DecodeResult readHeader(ByteSource& source, TgaHeader& header) {
+    uint8_t raw[kHeaderSize];
+    if (source.readAt(0, raw, sizeof raw) != sizeof raw) return Refusal::Truncated;
+    header = {raw[0],  raw[1], raw[2], littleEndian16(raw + 12), littleEndian16(raw + 14),
+              raw[16], raw[17]};
+    return kOk;
+}
 
 } // namespace
 
-bool decodeTga(ByteSource& source, Picture& picture) {
-    uint8_t raw[kHeaderSize];
-    if (source.readAt(0, raw, sizeof raw) != sizeof raw) return false;
-    const TgaHeader header{
-        raw[0],  raw[1], raw[2], uint16_t(raw[12] | raw[13] << 8), uint16_t(raw[14] | raw[15] << 8),
-        raw[16], raw[17]};
-    if (header.colorMapType != 0) return false;
-    if (header.imageType != 2 && header.imageType != 10) return false;
+DecodeResult readTgaHeader(ByteSource& source, PictureHeader& header) {
+    TgaHeader tga{};
+    if (const DecodeResult read = readHeader(source, tga); !read) return read;
+    if (!header.setSize(tga.width, tga.height)) return Refusal::Malformed;
+    header.bitsPerPixel = tga.pixelDepth;
+    header.frames = 1;
+    return kOk;
+}
+
+DecodeResult decodeTga(ByteSource& source, Picture& picture) {
+    TgaHeader header{};
+    if (const DecodeResult read = readHeader(source, header); !read) return read;
+    // Colour-mapped, grey and the other types are not read.
+    if (header.colorMapType != 0) return Refusal::Unsupported;
+    if (header.imageType != 2 && header.imageType != 10) return Refusal::Unsupported;
     // Depths that are not whole bytes of 16, 24 or 32 bits have no picture layout.
-    if (header.pixelDepth != 16 && header.pixelDepth != 24 && header.pixelDepth != 32) return false;
+    if (header.pixelDepth != 16 && header.pixelDepth != 24 && header.pixelDepth != 32)
+        return Refusal::Unsupported;
+    if (header.width == 0 || header.height == 0) return Refusal::Malformed;
 
     const std::size_t bytesPerPixel = header.pixelDepth / 8;
     const std::size_t fileRow = std::size_t(header.width) * bytesPerPixel;
@@ -74,16 +60,21 @@ bool decodeTga(ByteSource& source, Picture& picture) {
                                     ? rawProducible(present)
                                     : tgaRunLengthProducible(present, bytesPerPixel);
     const uint64_t pixels = uint64_t(header.width) * header.height;
-    if (!fitsItsData(pixels, uint64_t(fileRow) * header.height, producible)) return false;
-    if (!picture.create(header.width, header.height, header.pixelDepth, false)) return false;
+    if (pixels > kMaxPicturePixels) return Refusal::TooLarge;
+    if (!fitsItsData(pixels, uint64_t(fileRow) * header.height, producible))
+        return Refusal::SizeRule;
+    if (const DecodeResult made =
+            createPicture(picture, header.width, header.height, header.pixelDepth);
+        !made)
+        return made;
 
     const int h = header.height;
     const uint32_t memoryRow = picture.rowSize();
     const bool topFirst = header.descriptor & 0x20;
-    uint8_t* bits = picture.lockBits();
+    uint8_t* bits = picture.pixels();
     auto rowAt = [&](int fileRowIndex) {
-        const int memory = topFirst ? h - 1 - fileRowIndex : fileRowIndex;
-        return bits + std::size_t(memory) * memoryRow;
+        const int row = topFirst ? fileRowIndex : h - 1 - fileRowIndex;
+        return bits + std::size_t(row) * memoryRow;
     };
 
     if (header.imageType == 2) {
@@ -95,7 +86,7 @@ bool decodeTga(ByteSource& source, Picture& picture) {
         // Packets: a header byte, count = low 7 bits + 1; bit 7 set: one pixel repeated count
         // times, clear: count literal pixels. Writers differ on whether a packet may run past the
         // end of a row; one that does simply goes on in the next row.
-        StreamReader in(source, dataOffset);
+        SourceReader in(source, dataOffset, 65536);
         uint8_t pixel[4];
         int y = 0;
         std::size_t x = 0; // byte position in the current row
@@ -127,13 +118,13 @@ bool decodeTga(ByteSource& source, Picture& picture) {
             }
         }
     }
-    picture.unlockBits();
-    return true;
+    return kOk;
 }
 
-bool decodeTga(const char* path, Picture& picture) {
+DecodeResult decodeTga(const char* path, Picture& picture) {
     FileSource file;
-    return file.open(path) && decodeTga(file, picture);
+    if (const DecodeResult opened = file.open(path); !opened) return opened;
+    return decodeTga(file, picture);
 }
 
 } // namespace vistrel

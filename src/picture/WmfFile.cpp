@@ -1,5 +1,8 @@
 #include "WmfFile.h"
 
+#include "ByteOrder.h"
+#include "DecodeLimits.h"
+
 namespace vistrel {
 
 namespace {
@@ -9,13 +12,6 @@ constexpr std::size_t kPlaceableSize = 22;
 constexpr std::size_t kMetaHeaderSize = 18;
 constexpr std::size_t kRecordHeaderSize = 6; // size in words (4 bytes), function (2 bytes)
 constexpr uint16_t kEndOfFile = 0x0000;
-
-uint16_t le16(const uint8_t* p) {
-    return uint16_t(p[0] | p[1] << 8);
-}
-uint32_t le32(const uint8_t* p) {
-    return uint32_t(le16(p)) | uint32_t(le16(p + 2)) << 16;
-}
 
 // Rounded a * b / c, as the platform's MulDiv: halves away from zero.
 int64_t mulDiv(int64_t a, int64_t b, int64_t c) {
@@ -33,7 +29,7 @@ int pixelsOf(int units, uint16_t unitsPerInch) {
 } // namespace
 
 bool isPlaceableWmf(const uint8_t* data, std::size_t size) {
-    return size >= 4 && le32(data) == kPlaceableKey;
+    return size >= 4 && littleEndian32(data) == kPlaceableKey;
 }
 
 bool readWmfHeader(const uint8_t* data, std::size_t size, WmfHeader& header) {
@@ -41,11 +37,11 @@ bool readWmfHeader(const uint8_t* data, std::size_t size, WmfHeader& header) {
     // Placeable header: key, handle (0), frame left, top, right, bottom, units per inch,
     // reserved, checksum. The checksum is not enforced: writers that get it wrong are common and
     // the frame is checked for sense instead.
-    header.left = int16_t(le16(data + 6));
-    header.top = int16_t(le16(data + 8));
-    header.right = int16_t(le16(data + 10));
-    header.bottom = int16_t(le16(data + 12));
-    header.unitsPerInch = le16(data + 14);
+    header.left = int16_t(littleEndian16(data + 6));
+    header.top = int16_t(littleEndian16(data + 8));
+    header.right = int16_t(littleEndian16(data + 10));
+    header.bottom = int16_t(littleEndian16(data + 12));
+    header.unitsPerInch = littleEndian16(data + 14);
     if (header.unitsPerInch == 0 || header.right <= header.left || header.bottom <= header.top)
         return false;
     header.width = pixelsOf(header.right - header.left, header.unitsPerInch);
@@ -55,18 +51,39 @@ bool readWmfHeader(const uint8_t* data, std::size_t size, WmfHeader& header) {
     // Metafile header: type (1 memory, 2 disk), header size in words (9), version, file size in
     // words, number of objects, largest record, unused.
     const uint8_t* meta = data + kPlaceableSize;
-    const uint16_t type = le16(meta);
-    if ((type != 1 && type != 2) || le16(meta + 2) != 9) return false;
-    header.objectCount = le16(meta + 10);
+    const uint16_t type = littleEndian16(meta);
+    if ((type != 1 && type != 2) || littleEndian16(meta + 2) != 9) return false;
+    header.objectCount = littleEndian16(meta + 10);
     header.recordsAt = kPlaceableSize + kMetaHeaderSize;
     return true;
 }
 
+DecodeResult readWmfPictureHeader(ByteSource& source, PictureHeader& header) {
+    uint8_t head[kPlaceableSize + kMetaHeaderSize];
+    const std::size_t got = source.readAt(0, head, sizeof head);
+    if (got >= 4 && !isPlaceableWmf(head, got)) return Refusal::Malformed;
+    if (got < sizeof head) return Refusal::Truncated;
+    WmfHeader wmf;
+    if (!readWmfHeader(head, sizeof head, wmf)) return Refusal::Malformed;
+    header.width = wmf.width;
+    header.height = wmf.height;
+    header.bitsPerPixel = 24;
+    header.frames = 1;
+    return kOk;
+}
+
+bool wmfDataCanFill(const uint8_t* data, std::size_t size) {
+    // A header that cannot be read is left to the player, which refuses it.
+    WmfHeader header;
+    return !readWmfHeader(data, size, header) ||
+           metafileFits(uint64_t(header.width) * uint64_t(header.height));
+}
+
 bool WmfRecords::next(WmfRecord& record) {
     if (at_ > size_ || size_ - at_ < kRecordHeaderSize) return false;
-    const uint64_t bytes = uint64_t(le32(data_ + at_)) * 2;
+    const uint64_t bytes = uint64_t(littleEndian32(data_ + at_)) * 2;
     if (bytes < kRecordHeaderSize || bytes > size_ - at_) return false;
-    record.function = le16(data_ + at_ + 4);
+    record.function = littleEndian16(data_ + at_ + 4);
     if (record.function == kEndOfFile) return false;
     record.params = data_ + at_ + kRecordHeaderSize;
     record.words = std::size_t(bytes - kRecordHeaderSize) / 2;
@@ -77,23 +94,23 @@ bool WmfRecords::next(WmfRecord& record) {
 bool readWmfBitmap(const uint8_t* data, std::size_t size, bool paletteIndices, uint64_t maxPixels,
                    WmfBitmap& bitmap) {
     if (size < 12) return false;
-    const uint32_t headerSize = le32(data);
+    const uint32_t headerSize = littleEndian32(data);
     int64_t width = 0, height = 0;
     uint32_t compression = 0, colorsUsed = 0;
     bool core = false;
     if (headerSize == 12) { // BITMAPCOREHEADER: 16-bit sizes, 3-byte colour entries
         core = true;
-        width = le16(data + 4);
-        height = le16(data + 6);
-        bitmap.bitCount = le16(data + 10);
+        width = littleEndian16(data + 4);
+        height = littleEndian16(data + 6);
+        bitmap.bitCount = littleEndian16(data + 10);
     } else if (headerSize == 40 || headerSize == 52 || headerSize == 56 || headerSize == 108 ||
                headerSize == 124) {
         if (size < headerSize) return false;
-        width = int32_t(le32(data + 4));
-        height = int32_t(le32(data + 8));
-        bitmap.bitCount = le16(data + 14);
-        compression = le32(data + 16);
-        colorsUsed = le32(data + 32);
+        width = int32_t(littleEndian32(data + 4));
+        height = int32_t(littleEndian32(data + 8));
+        bitmap.bitCount = littleEndian16(data + 14);
+        compression = littleEndian32(data + 16);
+        colorsUsed = littleEndian32(data + 32);
     } else {
         return false;
     }
@@ -121,7 +138,7 @@ bool readWmfBitmap(const uint8_t* data, std::size_t size, bool paletteIndices, u
             at += 12;
         }
         for (int i = 0; i < 3; ++i)
-            bitmap.masks[i] = le32(data + 40 + 4 * i);
+            bitmap.masks[i] = littleEndian32(data + 40 + 4 * i);
     }
 
     // Colour table: every entry of a depth up to 8 unless the header names fewer; deeper

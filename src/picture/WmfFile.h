@@ -3,6 +3,10 @@
 // against the bytes held before anything is read through it; nothing here draws.
 #pragma once
 
+#include "ByteOrder.h"
+#include "ByteSource.h"
+#include "PictureFormat.h"
+
 #include <cstddef>
 #include <cstdint>
 
@@ -28,6 +32,12 @@ bool isPlaceableWmf(const uint8_t* data, std::size_t size);
 // per inch, or a metafile header that is not one (type 1 or 2, 9 words long).
 bool readWmfHeader(const uint8_t* data, std::size_t size, WmfHeader& header);
 
+// The frame in pixels, as the player draws it (readWmfHeader), held at 24 bits.
+DecodeResult readWmfPictureHeader(ByteSource& source, PictureHeader& header);
+
+// The size rule for metafiles (metafileFits in DecodeLimits.h): their frame against the floor.
+bool wmfDataCanFill(const uint8_t* data, std::size_t size);
+
 // One record: its function number and its parameter words, as they follow the 6-byte record
 // header. The accessors give 0 beyond the parameters, so a short record never reads outside the
 // file; a handler checks `has` for the words it needs before it trusts what it reads.
@@ -37,9 +47,7 @@ struct WmfRecord {
     std::size_t words = 0;
 
     bool has(std::size_t count) const { return count <= words; }
-    uint16_t u16(std::size_t i) const {
-        return i < words ? uint16_t(params[2 * i] | params[2 * i + 1] << 8) : 0;
-    }
+    uint16_t u16(std::size_t i) const { return i < words ? littleEndian16(params + 2 * i) : 0; }
     int16_t s16(std::size_t i) const { return int16_t(u16(i)); }
     uint32_t u32(std::size_t i) const { return uint32_t(u16(i)) | uint32_t(u16(i + 1)) << 16; }
     // The parameter bytes from word `i` on, and how many there are.

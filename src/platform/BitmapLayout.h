@@ -1,8 +1,9 @@
-// Device-independent bitmap layout shared by the picture model and the platform's drawing.
+// The bitmap layout shared by the picture model and the platform's drawing: a BMP file's info
+// header and colour table over rows padded to 4 bytes. In memory the rows run top first; a BMP
+// file stores them bottom-up, and its reader and writer turn them round.
 #pragma once
 
 #include <cstdint>
-#include <vector>
 
 namespace vistrel {
 
@@ -10,7 +11,7 @@ namespace vistrel {
 struct BitmapInfoHeader {
     uint32_t size;
     int32_t width;
-    int32_t height; // positive: rows stored bottom-up
+    int32_t height; // in a BMP file: positive for rows stored bottom-up
     uint16_t planes;
     uint16_t bitCount;
     uint32_t compression;
@@ -31,18 +32,6 @@ struct RgbQuad {
 };
 static_assert(sizeof(RgbQuad) == 4);
 
-// A logical palette made from a colour table, for drawing pictures of 8 bits or fewer.
-struct PaletteEntry {
-    uint8_t red;
-    uint8_t green;
-    uint8_t blue;
-    uint8_t flags;
-};
-struct Palette {
-    uint16_t version = 0x300;
-    std::vector<PaletteEntry> entries;
-};
-
 // A device-dependent bitmap as the platform hands it over (the clipboard's picture): rows top
 // first, `pitch` bytes apart; 32-bit pixels are blue, green, red, unused.
 struct BitmapDescription {
@@ -57,10 +46,9 @@ struct BitmapDescription {
 
 namespace vistrel {
 
-// Expands `count` pixels of memory row `row` of a bottom-up bitmap, from column `x`, into
-// 0xAARRGGBB words: colour table indices through `colors`, 5-5-5 widened to 8 bits per channel,
-// 24 bits opaque, 32 bits with their fourth byte as alpha. The caller keeps row and columns
-// inside the bitmap.
+// Expands `count` pixels of row `row` of a bitmap, from column `x`, into 0xAARRGGBB words:
+// colour table indices through `colors`, 5-5-5 widened to 8 bits per channel, 24 bits opaque,
+// 32 bits with their fourth byte as alpha. The caller keeps row and columns inside the bitmap.
 void expandBitmapRow(const BitmapInfoHeader& info, const RgbQuad* colors, const uint8_t* bits,
                      uint32_t rowSize, int row, int x, int count, uint32_t* out);
 

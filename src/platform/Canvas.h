@@ -36,13 +36,12 @@ class Canvas {
 public:
     virtual ~Canvas() = default;
 
-    // Puts `width` x `height` pixels of a bottom-up bitmap at (x, y). `sourceX` is counted from
-    // the left, `sourceYFromBottom` from the bottom row, as device-independent bitmaps count.
-    // `colors` is the colour table of pictures of 8 bits or fewer, else null. False when nothing
-    // could be drawn.
-    virtual bool drawPicture(int x, int y, int width, int height, int sourceX,
-                             int sourceYFromBottom, const BitmapInfoHeader& info,
-                             const RgbQuad* colors, const uint8_t* bits) = 0;
+    // Puts `width` x `height` pixels of a bitmap (rows top first) at (x, y), from (sourceX,
+    // sourceY) counted from its top-left pixel and clipped to it. `colors` is the colour table of
+    // pictures of 8 bits or fewer, else null. False when nothing could be drawn.
+    virtual bool drawPicture(int x, int y, int width, int height, int sourceX, int sourceY,
+                             const BitmapInfoHeader& info, const RgbQuad* colors,
+                             const uint8_t* bits) = 0;
 
     // The window's drawing; a canvas that only shows pictures (a test's, a tool's) may ignore it.
     virtual void fillRect(const Rect& rect, uint32_t color) {}

@@ -10,8 +10,8 @@ namespace {
 class HeadlessPlatform final : public Platform {
 public:
     Rect primaryScreen() override { return {0, 0, 1920, 1080}; }
-    bool decodeSystemPicture(const uint8_t*, std::size_t, SystemImageSink&) override {
-        return false;
+    DecodeResult decodeSystemPicture(const uint8_t*, std::size_t, SystemImageSink&) override {
+        return Refusal::NoDecoder;
     }
 };
 

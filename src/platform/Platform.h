@@ -2,6 +2,7 @@
 // implements it with Qt; tests and tools use the headless default or a fake.
 #pragma once
 
+#include "DecodeResult.h"
 #include "Geometry.h"
 
 #include <cstddef>
@@ -33,8 +34,8 @@ struct TextExtent {
 class SystemImageSink {
 public:
     virtual ~SystemImageSink() = default;
-    // False refuses the picture; no rows follow then.
-    virtual bool begin(int width, int height) = 0;
+    // A refusal (the picture cannot be made) ends the decode; no rows follow then.
+    virtual DecodeResult begin(int width, int height) = 0;
     virtual void row(int y, const uint32_t* pixels) = 0;
 };
 
@@ -47,9 +48,10 @@ public:
     virtual Capabilities capabilities() { return {}; }
     // The system picture decoder: placeable WMF, GIF (first frame), ICO and CUR (the image
     // closest to 32x32, the deepest of equal sizes), BMP and JPEG. Everything else is refused.
-    // False when the bytes are none of these, cannot be decoded, or the sink refuses them.
-    virtual bool decodeSystemPicture(const uint8_t* data, std::size_t size,
-                                     SystemImageSink& sink) = 0;
+    // Refused (Refusal::UnknownFormat) when the bytes are none of these, and for why they cannot
+    // be decoded or the sink refused them.
+    virtual DecodeResult decodeSystemPicture(const uint8_t* data, std::size_t size,
+                                             SystemImageSink& sink) = 0;
 
     // Size of one line of UTF-8 text in the desktop's default font. Unless a platform knows
     // better: 7 x 13 pixels a byte.

@@ -22,9 +22,8 @@ bool StretchPresenter::upload(const BitmapInfoHeader& info, const RgbQuad* color
     }
     const uint32_t rowSize = uint32_t(((uint64_t(info.bitCount) * uint64_t(w) + 31) / 32) * 4);
     auto* out = reinterpret_cast<uint32_t*>(surface_.data());
-    // The bitmap's first memory row is the picture's bottom row: it becomes the last surface row.
     for (int row = 0; row < h; ++row) {
-        uint32_t* d = out + std::size_t(h - 1 - row) * std::size_t(w);
+        uint32_t* d = out + std::size_t(row) * std::size_t(w);
         if (info.bitCount == 32) {
             std::memcpy(d, bits + std::size_t(row) * rowSize, std::size_t(w) * 4);
             for (int x = 0; x < w; ++x)

@@ -18,9 +18,9 @@ class StretchPresenter {
 public:
     explicit StretchPresenter(WindowHost& window) : window_(window) {}
 
-    // Copies a bottom-up bitmap into the surface (top row first, 0x00RRGGBB). A surface of the
-    // same size is reused. Every depth is accepted: lower ones go through their colour table.
-    // False when the bitmap is empty or the surface cannot be had.
+    // Copies a bitmap into the surface (0x00RRGGBB words). A surface of the same size is reused.
+    // Every depth is accepted: lower ones go through their colour table. False when the bitmap is
+    // empty or the surface cannot be had.
     bool upload(const BitmapInfoHeader& info, const RgbQuad* colors, const uint8_t* bits);
     // Draws the surface into `client` shrunk to the surface's aspect and centred; the margins are
     // not painted. False without a surface.

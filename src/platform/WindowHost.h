@@ -22,10 +22,9 @@ struct Modifiers {
 
 // The window's timers.
 enum class Timer {
-    RightClick,     // a short right click opens the menu when it runs out
-    RightZoom,      // the steps of a right-drag zoom
-    SlideShow,      // the slide show's delay
-    PictureArrival, // looks for pictures the prefetch workers decoded while a request waits
+    RightClick, // a short right click opens the menu when it runs out
+    RightZoom,  // the steps of a right-drag zoom
+    SlideShow,  // the slide show's delay
 };
 
 class WindowHost {
@@ -63,7 +62,7 @@ public:
     // before `create`, it says what the window shows first, so that an opaque window is made
     // opaque.
     virtual void setTranslucent(bool on) = 0;
-    // Premultiplied blue, green, red, alpha pixels, rows bottom-up `rowSize` bytes apart.
+    // Premultiplied blue, green, red, alpha pixels, rows top first `rowSize` bytes apart.
     virtual void presentTranslucent(int width, int height, const uint8_t* bits,
                                     uint32_t rowSize) = 0;
 
@@ -87,6 +86,10 @@ public:
     virtual void killTimer(Timer timer) = 0;
     // Queues a close request; the window's close handler runs from the event loop.
     virtual void postClose() = 0;
+    // Queues a call of the window's arrival handler (onPicturesArrived) from the event loop. Made
+    // on any thread (the prefetch workers announce what they decoded through it), and never waits
+    // for the event loop.
+    virtual void postArrival() = 0;
 
     // Whether files dropped on the window reach its drop handler (off while a drag starts here).
     virtual void setAcceptDrops(bool on) = 0;

@@ -397,7 +397,7 @@ struct PsdContext {
     PsdAlphaChannel* alpha_channels;
 
     // Merged image.
-    uint32_t* merged;     // width x height pixels
+    uint32_t* merged;     // width x height pixels (psd_merged_block_size bytes)
     uint8_t* planes;      // plane scratch: the merged image's planes, then each layer's slots
     uint64_t plane_size;  // bytes of one plane
     uint64_t planes_size; // bytes of the whole scratch buffer
@@ -462,6 +462,13 @@ uint64_t psd_default_memory_budget();
 
 // Makes a lent layer's pixels its own copy (see PsdLayerRecord::pixels_lent); 0 or -4/-23.
 int psd_own_layer_pixels(PsdContext* ctx, PsdLayerRecord* layer);
+// Bytes of the merged pixel block: the width x height words, then vistrel::kPixelSpareBytes zero
+// bytes, so that a picture can take the block over as its pixels.
+uint64_t psd_merged_block_size(const PsdContext* ctx);
+// Hands the merged pixels over to the caller, who frees them with vistrel::freeLarge and
+// psd_merged_block_size. The record's `merged` is null from then on, and so are the pixels of a
+// flat file's layer, which borrowed them. Null when there are none.
+uint32_t* psd_take_merged(PsdContext* ctx);
 // Releases everything the record holds, partial records included. -1 for null.
 int psd_free(PsdContext* ctx);
 

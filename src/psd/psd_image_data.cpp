@@ -298,7 +298,7 @@ int psd_read_image_data(PsdContext* ctx) {
     RowWriter writer{ctx, {}};
     psd_row_converter_init(&writer.converter, ctx);
     void* merged = nullptr;
-    int status = psd_alloc_held(ctx, uint64_t(ctx->width) * ctx->height * 4, &merged);
+    int status = psd_alloc_held(ctx, psd_merged_block_size(ctx), &merged);
     ctx->merged = static_cast<uint32_t*>(merged);
     if (status == PSD_OK && (method > 1 || !convert_from_source(ctx, source, method, writer)))
         status = convert_through_planes(ctx, source, method, writer);

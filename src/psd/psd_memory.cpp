@@ -44,6 +44,27 @@ void psd_free_held(PsdContext* ctx, void* block, uint64_t bytes) {
     if (ctx) ctx->memory_held -= std::min(ctx->memory_held, bytes);
 }
 
+uint64_t psd_merged_block_size(const PsdContext* ctx) {
+    return uint64_t(ctx->width) * ctx->height * 4 + vistrel::kPixelSpareBytes;
+}
+
+uint32_t* psd_take_merged(PsdContext* ctx) {
+    if (!ctx || !ctx->merged) return nullptr;
+    uint32_t* merged = ctx->merged;
+    ctx->merged = nullptr;
+    const uint64_t bytes = psd_merged_block_size(ctx);
+    ctx->memory_held -= std::min(ctx->memory_held, bytes);
+    for (int32_t i = 0; ctx->layers && i < ctx->layer_count; ++i) {
+        PsdLayerRecord& layer = ctx->layers[i];
+        if (layer.pixels_lent && layer.pixels == merged) {
+            layer.pixels = nullptr;
+            layer.pixels_size = 0;
+            layer.pixels_lent = 0;
+        }
+    }
+    return merged;
+}
+
 int psd_grow_scratch(PsdContext* ctx, uint8_t** buffer, uint64_t* capacity, uint64_t need,
                      uint64_t floor) {
     if (need == 0 || (need <= *capacity && *buffer)) return PSD_OK;

@@ -197,7 +197,7 @@ int psd_free(PsdContext* ctx) {
     std::free(ctx->layers);
     psd_free_large(ctx->layer_scratch, ctx->layer_scratch_capacity);
     psd_free_patterns(ctx);
-    psd_free_held(ctx, ctx->merged, uint64_t(ctx->width) * ctx->height * 4);
+    psd_free_held(ctx, ctx->merged, psd_merged_block_size(ctx));
     psd_free_held(ctx, ctx->planes, ctx->planes_size);
     close_stream(ctx->stream);
     std::free(ctx);

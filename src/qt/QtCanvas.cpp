@@ -10,31 +10,30 @@
 
 namespace vistrel {
 
-bool QtCanvas::drawPicture(int x, int y, int width, int height, int sourceX, int sourceYFromBottom,
+bool QtCanvas::drawPicture(int x, int y, int width, int height, int sourceX, int sourceY,
                            const BitmapInfoHeader& info, const RgbQuad* colors,
                            const uint8_t* bits) {
     if (!bits || info.width <= 0 || info.height <= 0 || width <= 0 || height <= 0) return false;
-    // Clip the source rectangle to the bitmap, as putting device-independent bits does; the top
-    // destination row shows memory row sourceYFromBottom + height - 1.
+    // Clip the source rectangle to the bitmap; what is cut off on the left or at the top moves
+    // the rest along with it.
     const int left = std::max(0, sourceX), right = std::min(info.width, sourceX + width);
-    const int bottom = std::max(0, sourceYFromBottom);
-    const int top = std::min(info.height, sourceYFromBottom + height);
-    if (left >= right || bottom >= top) return false;
+    const int top = std::max(0, sourceY), bottom = std::min(info.height, sourceY + height);
+    if (left >= right || top >= bottom) return false;
 
     const uint32_t rowSize = uint32_t(((info.bitCount * uint64_t(info.width) + 31) / 32) * 4);
-    const int destinationTop = y + (sourceYFromBottom + height - top);
+    const int destinationTop = y + (top - sourceY);
     const int destinationLeft = x + (left - sourceX);
-    if (drawDirect(destinationLeft, destinationTop, left, right, bottom, top, info, bits, rowSize))
+    if (drawDirect(destinationLeft, destinationTop, left, right, top, bottom, info, bits, rowSize))
         return true;
-    QImage image(right - left, top - bottom, QImage::Format_RGB32);
+    QImage image(right - left, bottom - top, QImage::Format_RGB32);
     for (int j = 0; j < image.height(); ++j)
-        expandBitmapRow(info, colors, bits, rowSize, top - 1 - j, left, image.width(),
+        expandBitmapRow(info, colors, bits, rowSize, top + j, left, image.width(),
                         reinterpret_cast<uint32_t*>(image.scanLine(j)));
     painter_.drawImage(destinationLeft, destinationTop, image);
     return true;
 }
 
-bool QtCanvas::drawDirect(int x, int y, int left, int right, int bottom, int top,
+bool QtCanvas::drawDirect(int x, int y, int left, int right, int top, int bottom,
                           const BitmapInfoHeader& info, const uint8_t* bits, uint32_t rowSize) {
     // The common case of a window's frame: 24- or 32-bit rows put 1:1 into an ARGB image, written
     // straight into its rows rather than through an image of their own.
@@ -44,11 +43,11 @@ bool QtCanvas::drawDirect(int x, int y, int left, int right, int bottom, int top
         painter_.transform().type() != QTransform::TxNone || painter_.hasClipping() ||
         painter_.compositionMode() != QPainter::CompositionMode_SourceOver)
         return false;
-    const int width = std::min(right - left, target->width() - x), rows = top - bottom;
+    const int width = std::min(right - left, target->width() - x), rows = bottom - top;
     if (width <= 0 || x < 0 || y < 0 || y + rows > target->height()) return false;
     const int pixel = info.bitCount / 8;
     for (int j = 0; j < rows; ++j) {
-        const uint8_t* s = bits + std::size_t(top - 1 - j) * rowSize + std::size_t(left) * pixel;
+        const uint8_t* s = bits + std::size_t(top + j) * rowSize + std::size_t(left) * pixel;
         auto* d = reinterpret_cast<uint32_t*>(target->scanLine(y + j)) + x;
         for (int i = 0; i < width; ++i, s += pixel)
             d[i] = 0xFF000000u | uint32_t(s[2]) << 16 | uint32_t(s[1]) << 8 | s[0];

@@ -10,7 +10,7 @@ namespace vistrel {
 class QtCanvas : public Canvas {
 public:
     explicit QtCanvas(QPainter& painter) : painter_(painter) {}
-    bool drawPicture(int x, int y, int width, int height, int sourceX, int sourceYFromBottom,
+    bool drawPicture(int x, int y, int width, int height, int sourceX, int sourceY,
                      const BitmapInfoHeader& info, const RgbQuad* colors,
                      const uint8_t* bits) override;
     void fillRect(const Rect& rect, uint32_t color) override;
@@ -23,9 +23,9 @@ protected:
     QPainter& painter_;
 
 private:
-    // Puts rows [bottom, top) and columns [left, right) of a 24- or 32-bit bitmap at (x, y) of
+    // Puts rows [top, bottom) and columns [left, right) of a 24- or 32-bit bitmap at (x, y) of
     // the painter's image directly; false when the painter is not plainly on an ARGB image.
-    bool drawDirect(int x, int y, int left, int right, int bottom, int top,
+    bool drawDirect(int x, int y, int left, int right, int top, int bottom,
                     const BitmapInfoHeader& info, const uint8_t* bits, uint32_t rowSize);
 };
 

@@ -14,7 +14,8 @@ public:
     // In device pixels. Asked on the application's thread only (the window passes the screen on
     // to the worker).
     Rect primaryScreen() override;
-    bool decodeSystemPicture(const uint8_t* data, std::size_t size, SystemImageSink& sink) override;
+    DecodeResult decodeSystemPicture(const uint8_t* data, std::size_t size,
+                                     SystemImageSink& sink) override;
     // In device pixels. Needs a QGuiApplication; without one, the headless measure of 7 x 13 per
     // character.
     TextExtent textExtent(const char* text) override;

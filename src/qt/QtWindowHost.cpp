@@ -86,8 +86,8 @@ void HostWidget::paintEvent(QPaintEvent*) {
     QImage& frame = host_.frame();
     // A frame the window has not painted since it got its size: the window paints it now.
     if (!host_.framePainted_) {
-        FrameCanvas dc(host_, false);
-        host_.viewer_.onPaint(dc);
+        FrameCanvas canvas(host_, false);
+        host_.viewer_.onPaint(canvas);
     }
     // The frame is in device pixels: at the screen's ratio it lands pixel for pixel, whatever
     // the desktop's scale (the painter is clipped to the region being painted).
@@ -338,7 +338,7 @@ template <typename Draw> void QtWindowHost::paintFrame(Draw&& draw) {
         draw(*activePainter_);
         return;
     }
-    FrameCanvas dc(*this, true);
+    FrameCanvas canvas(*this, true);
     draw(*activePainter_);
 }
 
@@ -394,7 +394,7 @@ void QtWindowHost::presentTranslucent(int width, int height, const uint8_t* bits
     shape.setColor(1, qRgb(0, 0, 0));
     shape.fill(0);
     for (int y = 0; y < height; ++y) {
-        const uint8_t* row = bits + std::size_t(height - 1 - y) * rowSize; // bottom-up
+        const uint8_t* row = bits + std::size_t(y) * rowSize;
         std::memcpy(image.scanLine(y), row, std::size_t(width) * 4);
         uchar* mask = shape.scanLine(y);
         for (int x = 0; x < width; ++x)
@@ -474,6 +474,13 @@ void QtWindowHost::killTimer(Timer timer) {
 void QtWindowHost::postClose() {
     QMetaObject::invokeMethod(
         widget_.get(), [this] { viewer_.onClose(); }, Qt::QueuedConnection);
+}
+
+void QtWindowHost::postArrival() {
+    // From a worker thread: Qt queues the call to the widget's (the window's) thread, and drops it
+    // if the widget goes first.
+    QMetaObject::invokeMethod(
+        widget_.get(), [this] { viewer_.onPicturesArrived(); }, Qt::QueuedConnection);
 }
 
 void QtWindowHost::requestContextMenu() {

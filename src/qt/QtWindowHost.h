@@ -85,6 +85,7 @@ public:
     void setTimer(Timer timer, int milliseconds) override;
     void killTimer(Timer timer) override;
     void postClose() override;
+    void postArrival() override;
     void setAcceptDrops(bool on) override;
     int execPopupMenu(const std::vector<MenuItem>& items, Point screenPoint) override;
     int menuCheckMarkWidth() const override;

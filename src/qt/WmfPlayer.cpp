@@ -500,15 +500,15 @@ void Player::selectObject(std::size_t index) {
 
 } // namespace
 
-bool playPlaceableWmf(const uint8_t* data, std::size_t size, int64_t maxPixels,
-                      SystemImageSink& sink) {
+DecodeResult playPlaceableWmf(const uint8_t* data, std::size_t size, int64_t maxPixels,
+                              SystemImageSink& sink) {
     WmfHeader header;
-    if (!readWmfHeader(data, size, header)) return false;
-    if (int64_t(header.width) * header.height > maxPixels) return false;
+    if (!readWmfHeader(data, size, header)) return Refusal::Malformed;
+    if (int64_t(header.width) * header.height > maxPixels) return Refusal::TooLarge;
     // Every pixel starts as the system decoder's untouched value; the device draws over it.
     constexpr uint32_t kUntouched = 0xFAFAFA;
     QImage canvas(header.width, header.height, QImage::Format_RGB32);
-    if (canvas.isNull()) return false;
+    if (canvas.isNull()) return Refusal::OutOfMemory;
     canvas.fill(0xFF000000u | kUntouched);
     {
         WmfDevice device(
@@ -521,7 +521,7 @@ bool playPlaceableWmf(const uint8_t* data, std::size_t size, int64_t maxPixels,
         while (records.next(record) && device.spend(kRecordCost))
             player.play(record);
     }
-    if (!sink.begin(header.width, header.height)) return false;
+    if (const DecodeResult begun = sink.begin(header.width, header.height); !begun) return begun;
     // A pixel still at the untouched value reads as transparent, so that the caller leaves it
     // as its target has it.
     std::vector<uint32_t> row(std::size_t(header.width));
@@ -533,7 +533,7 @@ bool playPlaceableWmf(const uint8_t* data, std::size_t size, int64_t maxPixels,
         }
         sink.row(y, row.data());
     }
-    return true;
+    return kOk;
 }
 
 } // namespace vistrel

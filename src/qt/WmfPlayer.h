@@ -10,10 +10,11 @@ namespace vistrel {
 
 // Draws a placeable metafile at 96 dots per inch onto a picture that starts as (250, 250, 250)
 // everywhere, and hands its rows to `sink`; what no record drew reaches the sink transparent.
-// False without the placeable header, for a picture of more than `maxPixels` pixels, or when the
-// sink refuses the size. Records the player does not know are passed over by their size; a
-// record that claims more than the file holds, or the end of the work budget, ends the picture.
-bool playPlaceableWmf(const uint8_t* data, std::size_t size, int64_t maxPixels,
-                      SystemImageSink& sink);
+// Refused without a readable placeable header (malformed), for a picture of more than
+// `maxPixels` pixels (too large), or when the sink refuses the size. Records the player does not
+// know are passed over by their size; a record that claims more than the file holds, or the end of
+// the work budget, ends the picture.
+DecodeResult playPlaceableWmf(const uint8_t* data, std::size_t size, int64_t maxPixels,
+                              SystemImageSink& sink);
 
 } // namespace vistrel

@@ -2,6 +2,7 @@
 
 #include "Picture.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -42,17 +43,6 @@ void widen2To4(const uint8_t* from, uint8_t* to, int width) {
     }
 }
 
-class PixelLock {
-public:
-    explicit PixelLock(Picture& picture) : picture_(picture), bits_(picture.lockBits()) {}
-    ~PixelLock() { picture_.unlockBits(); }
-    const uint8_t* bits() const { return bits_; }
-
-private:
-    Picture& picture_;
-    const uint8_t* bits_;
-};
-
 } // namespace
 
 bool SaveAsBmp(Picture& picture, const char* path) {
@@ -92,16 +82,21 @@ bool SaveAsBmp(Picture& picture, const char* path) {
     // Only a file of our own making is removed on failure, never a device or a pipe.
     const bool regular = ::fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode);
     bool ok = writeAll(fd, head.data(), head.size());
-    {
-        PixelLock lock(picture);
-        if (depth != 2) {
-            ok = ok && writeAll(fd, lock.bits(), std::size_t(imageBytes));
-        } else {
-            std::vector<uint8_t> row(static_cast<std::size_t>(fileRow));
-            for (int y = 0; ok && y < header.height; ++y) {
-                widen2To4(lock.bits() + std::size_t(y) * heldRow, row.data(), header.width);
-                ok = writeAll(fd, row.data(), row.size());
-            }
+    // The file stores the bottom row first; rows go out in writes of about a megabyte.
+    const std::size_t rowBytes = std::size_t(fileRow);
+    const std::size_t rowsPerWrite = std::max<std::size_t>(1, (std::size_t(1) << 20) / rowBytes);
+    std::vector<uint8_t> chunk(std::min(rowsPerWrite, std::size_t(header.height)) * rowBytes);
+    std::size_t filled = 0;
+    for (int y = header.height - 1; ok && y >= 0; --y) {
+        const uint8_t* row = picture.pixels() + std::size_t(y) * heldRow;
+        if (depth == 2)
+            widen2To4(row, chunk.data() + filled, header.width); // the padding stays zero
+        else
+            std::memcpy(chunk.data() + filled, row, rowBytes);
+        filled += rowBytes;
+        if (filled == chunk.size() || y == 0) {
+            ok = writeAll(fd, chunk.data(), filled);
+            filled = 0;
         }
     }
     if (::close(fd) != 0) ok = false;

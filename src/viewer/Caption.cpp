@@ -46,11 +46,4 @@ std::string FormatCaption(CachedPicture& record) {
     return caption;
 }
 
-void ViewerWindow::updateCaption() {
-    CachedPicture* current = currentWithPixels();
-    if (!current) return;
-    caption_ = FormatCaption(*current);
-    if (windowExists()) host_->setTitle(caption_.c_str());
-}
-
 } // namespace vistrel

@@ -1,6 +1,5 @@
-// The context menu and the commands behind it, and the paste of the clipboard's picture.
+// The context menu and the commands behind it.
 #include "ContextMenu.h"
-#include "Desktop.h"
 #include "DesktopCommands.h"
 #include "Platform.h"
 #include "ViewerWindow.h"
@@ -8,16 +7,16 @@
 namespace vistrel {
 
 void ViewerWindow::showContextMenu() {
-    if (!windowExists() || modalUp_) return;
+    if (!host_ || modalUp_) return;
     // Built afresh from the state at this moment; nothing of an earlier menu is kept.
-    CachedPicture* current = currentWithPixels();
+    CachedPicture* current = pictures_.current();
     ContextMenuState state;
     state.hasPicture = current != nullptr;
     state.startPage = startPage_;
-    state.topMost = topMost_;
-    state.fitToScreen = fitToScreen_;
-    state.lockPlace = lock_.place;
-    state.userLock = lock_.byUser;
+    state.topMost = placement_.topMost();
+    state.fitToScreen = placement_.fitToScreen();
+    state.lockPlace = placement_.lock().place;
+    state.userLock = placement_.lock().byUser;
     state.caption = caption_;
     state.hasFilePath = current && !current->path.empty();
     state.slideShowRunning = slideShow_ != SlideShow::Off;
@@ -25,29 +24,31 @@ void ViewerWindow::showContextMenu() {
     state.checkMarkWidth = host_->menuCheckMarkWidth();
     // At the last right press, in client coordinates of the window where it stands now.
     const Rect window = host_->windowRect();
+    const Point press = gestures_.pressPoint();
     modalUp_ = true;
-    const int chosen = host_->execPopupMenu(
-        BuildContextMenu(state), {window.left + press_.point.x, window.top + press_.point.y});
+    const int chosen = host_->execPopupMenu(BuildContextMenu(state),
+                                            {window.left + press.x, window.top + press.y});
     modalUp_ = false;
     if (chosen >= 0) onCommand(MenuCommand(chosen));
 }
 
 void ViewerWindow::onCommand(MenuCommand command) {
+    const Rect screen = platform().primaryScreen();
     switch (command) {
     case MenuCommand::Information:
-        if (desktop_) ShowInFolder(*desktop_, currentWithPixels(), startPage_);
+        if (desktop_) ShowInFolder(*desktop_, pictures_.current(), startPage_);
         break;
     case MenuCommand::FitToScreen:
-        toggleFitToScreen(press_.point);
+        toggleFitToScreen(gestures_.pressPoint());
         break;
     case MenuCommand::KeepOnTop:
-        toggleTopMost();
+        perform(Action::ToggleKeepOnTop);
         break;
     case MenuCommand::LockPlace:
-        toggleLockPlace();
+        placement_.toggleLockPlace(screen);
         break;
     case MenuCommand::LockPlaceByUser:
-        toggleUserLock();
+        placement_.toggleUserLock(screen);
         break;
     case MenuCommand::RotateClockwise:
         rotateView(90);
@@ -63,7 +64,7 @@ void ViewerWindow::onCommand(MenuCommand command) {
         break;
     case MenuCommand::SetAsWallpaper:
         if (desktop_)
-            SetAsWallpaper(*desktop_, fullCurrent(),
+            SetAsWallpaper(*desktop_, atFullResolution(pictures_.current()),
                            platform().capabilities().wallpaperFromAnyFile);
         break;
     case MenuCommand::Exit:
@@ -76,18 +77,9 @@ void ViewerWindow::onCommand(MenuCommand command) {
         if (desktop_) OpenHomePage(*desktop_);
         break;
     default:
-        chooseLockPlace(LockPlaceOfCommand(command));
+        placement_.chooseLockPlace(LockPlaceOfCommand(command), screen);
         break;
     }
-}
-
-bool ViewerWindow::paste() {
-    if (!desktop_) return false;
-    ClipboardBitmap bitmap;
-    if (!desktop_->clipboardImage(bitmap)) return false;
-    if (!pictures_.adopt(bitmap.description())) return false;
-    showCurrent(true); // caption "Snapshot [WxH]"
-    return true;
 }
 
 } // namespace vistrel

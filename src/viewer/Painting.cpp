@@ -3,42 +3,30 @@
 
 namespace vistrel {
 
-Picture* ViewerWindow::shownPicture() {
+Picture* ViewerWindow::paintedPicture() {
     CachedPicture* current = pictureOnShow();
     if (!current) return nullptr;
     // A reduced picture has only its screen copy, whatever the fit.
-    const bool fitted =
-        (fitToScreen_ || current->reduced()) && current->fitted && !current->fitted->empty();
+    const bool fitted = (placement_.fitToScreen() || current->reduced()) && current->fitted &&
+                        !current->fitted->empty();
     return fitted ? current->fitted.get() : current->picture.get();
 }
 
-void ViewerWindow::onPaint(Canvas& dc) {
+void ViewerWindow::onPaint(Canvas& canvas) {
     // Once the first frame is drawn, the prefetch workers may have the machine too: from the
     // event loop, after this frame has gone to the display.
-    if (holdingWorkers_ && windowExists()) {
-        host_->setTimer(Timer::PictureArrival, 1);
-        awaiting_ = true;
-    }
-    Picture* shown = shownPicture();
+    if (host_ && !pictures_.decodesAhead()) host_->postArrival();
+    Picture* shown = paintedPicture();
     if (!shown) {
-        startPageView_.paint(dc, window_.size());
+        startPageView_.paint(canvas, placement_.window().size());
         return;
     }
-    renderer_.draw(dc, *shown, window_.size());
+    renderer_.draw(canvas, *shown, placement_.window().size());
 }
 
 void ViewerWindow::repaint() {
-    if (!windowExists()) return;
-    if (std::unique_ptr<Canvas> dc = host_->clientCanvas()) onPaint(*dc);
-}
-
-void ViewerWindow::zoomTo(Picture& picture, const Rect& to, bool fast) {
-    // The window moves with the zoom so that the zoom's anchor (the centre for keys, the pressed
-    // point for a drag) stays where it was.
-    window_ = to;
-    if (!windowExists()) return;
-    host_->setGeometry(to, topMost_);
-    renderer_.drawZoomed(picture, to.size(), fast);
+    if (!host_) return;
+    if (std::unique_ptr<Canvas> canvas = host_->clientCanvas()) onPaint(*canvas);
 }
 
 } // namespace vistrel

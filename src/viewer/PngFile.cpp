@@ -46,10 +46,9 @@ bool writeRows(Writer& writer, std::FILE* file, Picture& picture, const uint8_t*
     if (depth != 24 && !alpha) png_set_filler(png, 0, PNG_FILLER_AFTER);
     const uint32_t rowSize = picture.rowSize();
     for (int y = 0; y < h; ++y) {
-        const int row = h - 1 - y; // bottom-up rows
-        const uint8_t* line = bits + std::size_t(row) * rowSize;
+        const uint8_t* line = bits + std::size_t(y) * rowSize;
         if (depth != 24 && depth != 32) {
-            expandBitmapRow(*picture.info(), picture.colorTable(), bits, rowSize, row, 0, w,
+            expandBitmapRow(*picture.info(), picture.colorTable(), bits, rowSize, y, 0, w,
                             expanded.data());
             line = reinterpret_cast<const uint8_t*>(expanded.data());
         }
@@ -83,9 +82,7 @@ bool SaveAsPng(Picture& picture, const char* path) {
         return false;
     }
     std::vector<uint32_t> expanded(std::size_t(picture.width()));
-    const uint8_t* bits = picture.lockBits();
-    bool ok = writeRows(writer, file, picture, bits, expanded);
-    picture.unlockBits();
+    bool ok = writeRows(writer, file, picture, picture.pixels(), expanded);
     if (std::fflush(file) != 0 || std::ferror(file)) ok = false;
     if (std::fclose(file) != 0) ok = false;
     if (!ok && regular) ::unlink(path);

@@ -25,23 +25,23 @@ bool Renderer::drawsTranslucent(Picture& shown, Size window) const {
            needsTranslucency(shown);
 }
 
-void Renderer::draw(Canvas& dc, Picture& shown, Size window) {
+void Renderer::draw(Canvas& canvas, Picture& shown, Size window) {
     if (shown.width() != window.width || shown.height() != window.height) {
         present(shown, window);
     } else if (needsTranslucency(shown)) {
-        composeTranslucent(dc, shown, window);
+        composeTranslucent(canvas, shown, window);
     } else {
         setTranslucent(false);
-        shown.draw(dc, 0, 0, -1, -1, 0, 0);
+        shown.draw(canvas, 0, 0, -1, -1, 0, 0);
     }
 }
 
-void Renderer::drawShaped(Canvas& dc, Picture& picture, Size window) {
+void Renderer::drawShaped(Canvas& canvas, Picture& picture, Size window) {
     if (translucentWindows_) {
-        composeTranslucent(dc, picture, window);
+        composeTranslucent(canvas, picture, window);
     } else {
         setTranslucent(false);
-        picture.draw(dc, 0, 0, -1, -1, 0, 0);
+        picture.draw(canvas, 0, 0, -1, -1, 0, 0);
     }
 }
 
@@ -49,20 +49,18 @@ void Renderer::present(Picture& picture, Size window) {
     if (!host_ || !host_->exists() || picture.empty()) return;
     if (!presenter_) presenter_ = std::make_unique<StretchPresenter>(*host_);
     setTranslucent(false);
-    const uint8_t* bits = picture.lockBits();
-    const bool uploaded = presenter_->upload(*picture.info(), picture.colorTable(), bits);
-    picture.unlockBits();
-    if (uploaded) presenter_->blit({0, 0, window.width, window.height});
+    if (presenter_->upload(*picture.info(), picture.colorTable(), picture.pixels()))
+        presenter_->blit({0, 0, window.width, window.height});
 }
 
-void Renderer::composeTranslucent(Canvas& dc, Picture& picture, Size window) {
+void Renderer::composeTranslucent(Canvas& canvas, Picture& picture, Size window) {
     if (picture.bitsPerPixel() != 32 || !host_) return;
     const int w = picture.width(), h = picture.height();
-    Picture premultiplied(PictureStorage::Fixed);
+    Picture premultiplied;
     if (!premultiplied.create(w, h, 32, false)) return;
     const uint32_t fromRow = picture.rowSize(), toRow = premultiplied.rowSize();
-    const uint8_t* from = picture.lockBits();
-    uint8_t* to = premultiplied.lockBits();
+    const uint8_t* from = picture.pixels();
+    uint8_t* to = premultiplied.pixels();
     for (int y = 0; y < h; ++y) {
         const uint8_t* s = from + std::size_t(y) * fromRow;
         uint8_t* d = to + std::size_t(y) * toRow;
@@ -74,11 +72,9 @@ void Renderer::composeTranslucent(Canvas& dc, Picture& picture, Size window) {
             d[3] = uint8_t(a);
         }
     }
-    picture.unlockBits();
-    if (!translucent_) dc.fillRect({0, 0, window.width, window.height}, kWhite);
+    if (!translucent_) canvas.fillRect({0, 0, window.width, window.height}, kWhite);
     setTranslucent(true);
     host_->presentTranslucent(w, h, to, toRow);
-    premultiplied.unlockBits();
     if (host_->exists() && !host_->isVisible()) host_->show();
 }
 
@@ -87,17 +83,13 @@ void Renderer::drawZoomed(Picture& picture, Size size, bool fast) {
     // The same alpha test as the first frame: a 32-bit picture whose fourth byte carries no
     // transparency (0 everywhere, as many writers pad their pixels) is drawn opaque here too.
     if (needsTranslucency(picture)) {
-        Picture zoomed(PictureStorage::Fixed);
+        Picture zoomed;
         if (!zoomed.create(size.width, size.height, 32, false)) return;
-        uint8_t* to = zoomed.lockBits();
-        uint8_t* from = picture.lockBits();
-        resizePicture(to, zoomed.info(), from, picture.info(),
+        resizePicture(zoomed.pixels(), zoomed.info(), picture.pixels(), picture.info(),
                       fast ? ResizeFilter::Triangle : ResizeFilter::Lanczos3);
-        picture.unlockBits();
-        zoomed.unlockBits();
         resampleAlpha(zoomed, picture);
-        if (std::unique_ptr<Canvas> dc = host_->clientCanvas())
-            composeTranslucent(*dc, zoomed, size);
+        if (std::unique_ptr<Canvas> canvas = host_->clientCanvas())
+            composeTranslucent(*canvas, zoomed, size);
         return;
     }
     // Everything else is stretched by the presenter, which drops the fourth byte.

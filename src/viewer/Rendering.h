@@ -30,18 +30,18 @@ public:
     // Whether a shaped picture (the skin's start page) is drawn as a translucent frame.
     bool drawsShapedTranslucent() const { return translucentWindows_; }
     // Draws `shown` into a window of `window`'s size.
-    void draw(Canvas& dc, Picture& shown, Size window);
+    void draw(Canvas& canvas, Picture& shown, Size window);
     // Draws a 32-bit picture of the window's size through its alpha wherever the desktop has
     // translucent windows, whatever its alpha holds (the start page's skin: the background's
     // transparency shapes the window); opaque elsewhere.
-    void drawShaped(Canvas& dc, Picture& picture, Size window);
+    void drawShaped(Canvas& canvas, Picture& picture, Size window);
     // Renders the picture at `size`, the window's new size: resampled into a translucent frame
     // for a picture with real transparency (fast: triangle filter, else Lanczos-3), stretched by
     // the presenter otherwise (the picture itself is not changed).
     void drawZoomed(Picture& picture, Size size, bool fast);
 
 private:
-    void composeTranslucent(Canvas& dc, Picture& picture, Size window);
+    void composeTranslucent(Canvas& canvas, Picture& picture, Size window);
     // Draws the picture stretched into the whole client area through the presenter.
     void present(Picture& picture, Size window);
 

@@ -116,7 +116,7 @@ bool copyFrame(Picture& page, Point at, Picture& strip, int frame) {
         strip.empty())
         return false;
     const Size size = frameSize(strip);
-    // The block's columns and rows (top-down) that fall on the page.
+    // The block's columns and rows that fall on the page.
     const int left = std::max(at.x, 0), right = std::min(at.x + size.width, page.width());
     const int top = std::max(at.y, 0), bottom = std::min(at.y + size.height, page.height());
     if (left >= right || top >= bottom) return true;
@@ -124,17 +124,13 @@ bool copyFrame(Picture& page, Point at, Picture& strip, int frame) {
     const std::size_t bytes = std::size_t(right - left) * pixel;
     const std::size_t sourceColumn = std::size_t(size.width * frame + left - at.x);
     const uint32_t toRow = page.rowSize(), fromRow = strip.rowSize();
-    uint8_t* to = page.lockBits();
-    const uint8_t* from = strip.lockBits();
-    // Both pictures keep their rows bottom-up: top-down row y is stored at height - 1 - y.
+    uint8_t* to = page.pixels();
+    const uint8_t* from = strip.pixels();
     for (int y = top; y < bottom; ++y) {
-        uint8_t* d = to + std::size_t(page.height() - 1 - y) * toRow + std::size_t(left) * pixel;
-        const uint8_t* s =
-            from + std::size_t(strip.height() - 1 - (y - at.y)) * fromRow + sourceColumn * pixel;
+        uint8_t* d = to + std::size_t(y) * toRow + std::size_t(left) * pixel;
+        const uint8_t* s = from + std::size_t(y - at.y) * fromRow + sourceColumn * pixel;
         std::memcpy(d, s, bytes);
     }
-    strip.unlockBits();
-    page.unlockBits();
     return true;
 }
 

@@ -67,9 +67,9 @@ Rect skinButtonRect(StartButton button, Size background, Size frame);
 std::optional<Rect> plainCloseRect(Size page);
 Rect plainLinkRect(Size page, TextExtent text);
 
-// Copies frame `frame` of `strip` onto `page` with its top-left corner at `at` (top-down
-// coordinates): pixels replaced, alpha included, nothing blended; clipped to both pictures. False,
-// and nothing copied, when the depths differ.
+// Copies frame `frame` of `strip` onto `page` with its top-left corner at `at`: pixels replaced,
+// alpha included, nothing blended; clipped to both pictures. False, and nothing copied, when the
+// depths differ.
 bool copyFrame(Picture& page, Point at, Picture& strip, int frame);
 
 } // namespace vistrel

@@ -8,7 +8,7 @@
 namespace vistrel {
 
 void ViewerWindow::startSlideShow() {
-    if (slideShow_ != SlideShow::Off || !windowExists() || modalUp_) return;
+    if (slideShow_ != SlideShow::Off || !host_ || modalUp_) return;
     SlideShowSettings settings =
         SlideShowSettingsFrom(ReadSetting("SlideShowDelayTime"), ReadSetting("SlideShowLoop"));
     modalUp_ = true;
@@ -19,7 +19,7 @@ void ViewerWindow::startSlideShow() {
     // "Start" keeps the values for the next show, also when the window closed meanwhile.
     WriteSetting("SlideShowDelayTime", settings.delay);
     WriteSetting("SlideShowLoop", settings.loop ? 1 : 0);
-    if (!windowExists() || slideShow_ != SlideShow::Off) return;
+    if (!host_ || slideShow_ != SlideShow::Off) return;
     // The picture on show stays for one full delay before the first step.
     slideShow_ = settings.loop ? SlideShow::Loop : SlideShow::Once;
     host_->setTimer(Timer::SlideShow, settings.delay * 1000);
@@ -27,7 +27,7 @@ void ViewerWindow::startSlideShow() {
 
 void ViewerWindow::stopSlideShow() {
     if (slideShow_ == SlideShow::Off) return;
-    if (windowExists()) host_->killTimer(Timer::SlideShow);
+    if (host_) host_->killTimer(Timer::SlideShow);
     slideShow_ = SlideShow::Off;
 }
 
@@ -39,7 +39,6 @@ void ViewerWindow::slideShowTick() {
         showCurrent();
         return;
     case Prefetcher::Step::Pending: // shown when it lands
-        awaitPictures();
         return;
     case Prefetcher::Step::None:
         break;

@@ -128,18 +128,18 @@ void StartPage::setStates(const States& states, Size page) {
     // Hovering over the same button draws nothing: the skin page is composed anew only when a
     // button's look changes.
     if (states_ == drawn_ || !host_ || !host_->exists()) return;
-    if (std::unique_ptr<Canvas> dc = host_->clientCanvas()) paint(*dc, page);
+    if (std::unique_ptr<Canvas> canvas = host_->clientCanvas()) paint(*canvas, page);
 }
 
-void StartPage::paint(Canvas& dc, Size page) {
+void StartPage::paint(Canvas& canvas, Size page) {
     if (Picture* background = skin_.background(false))
-        drawSkinned(dc, *background, page);
+        drawSkinned(canvas, *background, page);
     else
-        drawPlain(dc, page);
+        drawPlain(canvas, page);
     drawn_ = states_;
 }
 
-void StartPage::drawSkinned(Canvas& dc, Picture& background, Size page) {
+void StartPage::drawSkinned(Canvas& canvas, Picture& background, Size page) {
     if (!renderer_) return;
     Picture composed;
     if (!composed.copyFrom(background)) return;
@@ -149,23 +149,23 @@ void StartPage::drawSkinned(Canvas& dc, Picture& background, Size page) {
         // A strip of another depth than the background's is not drawn; its button still works.
         if (strip && rect) copyFrame(composed, rect->topLeft(), *strip, int(states_[at(button)]));
     }
-    renderer_->drawShaped(dc, composed, page);
+    renderer_->drawShaped(canvas, composed, page);
 }
 
-void StartPage::drawPlain(Canvas& dc, Size page) {
+void StartPage::drawPlain(Canvas& canvas, Size page) {
     if (renderer_) renderer_->setTranslucent(false);
     const int w = page.width, h = page.height;
-    dc.rectangle({0, 0, w, h});
-    dc.drawText({0, 20, w / 2 + 5, h}, kHelpLeftColumn, TextRight);
-    dc.drawText({w / 2 + 10, 20, w, h}, kHelpRightColumn, TextLeft);
+    canvas.rectangle({0, 0, w, h});
+    canvas.drawText({0, 20, w / 2 + 5, h}, kHelpLeftColumn, TextRight);
+    canvas.drawText({w / 2 + 10, 20, w, h}, kHelpRightColumn, TextLeft);
 
     if (const std::optional<Rect> box = plainCloseRect(page)) {
         const ButtonState state = states_[at(StartButton::Close)];
-        dc.rectangle(*box, state == ButtonState::Hover     ? kLightGray
-                           : state == ButtonState::Pressed ? kGray
-                                                           : kWhite);
-        dc.line({box->left + 5, box->top + 5}, {box->right - 4, box->bottom - 4});
-        dc.line({box->right - 5, box->top + 5}, {box->left + 4, box->bottom - 4});
+        canvas.rectangle(*box, state == ButtonState::Hover     ? kLightGray
+                               : state == ButtonState::Pressed ? kGray
+                                                               : kWhite);
+        canvas.line({box->left + 5, box->top + 5}, {box->right - 4, box->bottom - 4});
+        canvas.line({box->right - 5, box->top + 5}, {box->left + 4, box->bottom - 4});
     }
 
     TextStyle link;
@@ -174,8 +174,8 @@ void StartPage::drawPlain(Canvas& dc, Size page) {
         link.color = kLinkBlue;
         link.underline = true;
     }
-    dc.drawText(plainLinkRect(page, linkExtent()), kStartPageLinkText,
-                TextCenter | TextVCenter | TextSingleLine, link);
+    canvas.drawText(plainLinkRect(page, linkExtent()), kStartPageLinkText,
+                    TextCenter | TextVCenter | TextSingleLine, link);
 }
 
 } // namespace vistrel

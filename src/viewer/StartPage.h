@@ -70,8 +70,8 @@ public:
     // The pointer left the window: every button normal, the pointer no hand.
     void pointerLeft(Size page);
 
-    // Draws the whole page into `dc`.
-    void paint(Canvas& dc, Size page);
+    // Draws the whole page into `canvas`.
+    void paint(Canvas& canvas, Size page);
 
 private:
     using States = std::array<ButtonState, 3>;
@@ -82,8 +82,8 @@ private:
     // Redraws the page when a button's look differs from the one last drawn.
     void setStates(const States& states, Size page);
     void setHandCursor(bool on);
-    void drawPlain(Canvas& dc, Size page);
-    void drawSkinned(Canvas& dc, Picture& background, Size page);
+    void drawPlain(Canvas& canvas, Size page);
+    void drawSkinned(Canvas& canvas, Picture& background, Size page);
     TextExtent linkExtent();
 
     SkinPictures skin_;

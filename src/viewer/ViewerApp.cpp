@@ -53,7 +53,7 @@ void ViewerApp::beginOpening(const std::string& commandLine, OpeningDecode decod
     if (path.empty()) return;
     if (!decode) {
         decode = [](CachedPicture& record, const char* file, const PendingPolicy& policy) {
-            return record.loadAwaitingPolicy(file, policy);
+            return record.loadAwaitingPolicy(file, policy).ok();
         };
     }
     gate_ = std::make_shared<ScreenGate>();

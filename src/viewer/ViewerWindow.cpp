@@ -1,15 +1,15 @@
-// The window's life: construction, settings, creation, opening files and closing.
+// The window's life: construction, creation, opening files, the pictures' arrival and closing;
+// and what "the picture" is.
 #include "ViewerWindow.h"
 
 #include "Platform.h"
-#include "Settings.h"
+
+#include <utility>
 
 namespace vistrel {
 
 namespace {
 
-// How often the window looks for a picture it waits for.
-constexpr int kArrivalPollMs = 4;
 // How long an operation that needs a picture at full resolution (zoom, natural size, turns, a
 // drag out) waits for the full decode of a reduced picture that has not landed yet.
 constexpr std::chrono::milliseconds kFullDecodePatience{3000};
@@ -20,114 +20,53 @@ ViewerWindow::ViewerWindow(Prefetcher::DecodeFunction decode) : pictures_(std::m
 
 ViewerWindow::~ViewerWindow() = default;
 
-void ViewerWindow::readSettings() {
-    if (ReadSetting("NoneScale") == 1) fitToScreen_ = false;
-    const int32_t place = ReadSetting("LockPlace");
-    // A stored place beyond the nine anchors is not a lock place.
-    if (place >= 0 && place <= 8) {
-        lock_.place = place;
-        lock_.anchor = {ReadSetting("xLockPlace"), ReadSetting("yLockPlace")};
-        lock_.byUser = ReadSetting("UserLock") > 0;
-    }
-}
-
-bool ViewerWindow::windowExists() const {
-    return host_ && host_->exists();
-}
-
-Rect ViewerWindow::screen() const {
-    return platform().primaryScreen();
-}
-
 ScreenCopyPolicy ViewerWindow::screenCopyPolicy() const {
-    ScreenCopyPolicy policy{screen().size(), windowExists(), platform().capabilities()};
+    ScreenCopyPolicy policy{platform().primaryScreen().size(), host_ != nullptr,
+                            platform().capabilities()};
     // A picture fitted to the screen shows first from a reduced decode.
-    policy.reduceLargeJpeg = fitToScreen_;
+    policy.reduceLargeJpeg = placement_.fitToScreen();
     return policy;
 }
 
-CachedPicture* ViewerWindow::currentWithPixels() {
-    CachedPicture* current = pictures_.current();
-    return current && current->showable() ? current : nullptr;
+CachedPicture* ViewerWindow::pictureOnShow() {
+    return startPage_ ? nullptr : pictures_.current();
 }
 
-CachedPicture* ViewerWindow::fullPictureOnShow() {
-    return startPage_ ? nullptr : fullCurrent();
-}
-
-CachedPicture* ViewerWindow::fullCurrent() {
-    CachedPicture* current = currentWithPixels();
-    if (!current || !current->reduced()) return current;
+CachedPicture* ViewerWindow::atFullResolution(CachedPicture* record) {
+    if (!record || !record->reduced()) return record;
+    // Only the current record is ever reduced on show; the wait may replace it.
     pictures_.requireFull(kFullDecodePatience);
-    current = currentWithPixels();
+    CachedPicture* current = pictures_.current();
     return current && !current->reduced() ? current : nullptr;
 }
 
-void ViewerWindow::awaitPictures() {
-    if (awaiting_ || !windowExists() || !pictures_.expecting()) return;
-    awaiting_ = true;
-    host_->setTimer(Timer::PictureArrival, kArrivalPollMs);
-}
-
-void ViewerWindow::releaseWorkers() {
-    if (!holdingWorkers_ || !windowExists()) return;
-    holdingWorkers_ = false;
-    // From now on a large picture is reduced with the filtered resampler, and the workers decode
-    // ahead of time.
-    pictures_.setPolicy(screenCopyPolicy());
-    // The timer the first frame started ran once for this; from now on it runs only while the
-    // prefetcher expects something.
-    host_->killTimer(Timer::PictureArrival);
-    awaiting_ = false;
-    awaitPictures();
-}
-
-void ViewerWindow::picturesArrived() {
-    releaseWorkers();
-    const Prefetcher::Changes changes = pictures_.poll();
-    if (changes.shown)
-        showCurrent();
-    else if (changes.upgraded && pictureOnShow())
-        repaint(); // the screen copy made from the full decode
-    if (!pictures_.expecting() && windowExists()) {
-        host_->killTimer(Timer::PictureArrival);
-        awaiting_ = false;
-    }
-}
-
-CachedPicture* ViewerWindow::pictureOnShow() {
-    return startPage_ ? nullptr : currentWithPixels();
-}
-
 bool ViewerWindow::create(WindowHost& host) {
-    host_ = &host;
     renderer_.attach(host, platform().capabilities().translucentWindows);
     startPageView_.attach(host, renderer_);
-    initialPlacement();
+    const Rect screen = platform().primaryScreen();
+    const CachedPicture* shown = pictureOnShow();
+    placement_.placeAtCreation(
+        shown ? placement_.sizeAtCreation(shown->size(), screen) : startPageView_.size(), screen);
     // The window is made for what it shows first: ready for translucency only when that has
     // real transparency, or is the skin's shaped start page.
-    if (Picture* shown = shownPicture())
-        renderer_.setTranslucent(renderer_.drawsTranslucent(*shown, window_.size()));
+    if (Picture* painted = paintedPicture())
+        renderer_.setTranslucent(renderer_.drawsTranslucent(*painted, placement_.window().size()));
     else
         renderer_.setTranslucent(startPageView_.skinned() && renderer_.drawsShapedTranslucent());
-    if (ReadSetting("NoneTopMost") == 1) topMost_ = false;
-    if (!host.create(window_, topMost_, caption_.c_str())) {
-        host_ = nullptr;
-        return false;
-    }
-    if (currentWithPixels()) updateCaption();
-    // The prefetch workers start once the first frame is on the screen (onPaint): until then the
-    // display server and this thread have the machine. Any request starts them earlier.
-    holdingWorkers_ = true;
+    if (CachedPicture* current = pictures_.current()) caption_ = FormatCaption(*current);
+    if (!host.create(placement_.window(), placement_.topMost(), caption_.c_str())) return false;
+    host_ = &host;
+    // The prefetch workers decode ahead once the first frame is on the screen (onPaint posts the
+    // arrival call for it): until then the display server and this thread have the machine. Any
+    // request lets them earlier.
+    pictures_.setArrivalCall([&host] { host.postArrival(); });
     return true;
 }
 
 bool ViewerWindow::openFile(const char* path) {
     if (!path || !*path) return false;
-    holdingWorkers_ = false;
     pictures_.setPolicy(screenCopyPolicy());
     pictures_.open(path);
-    awaitPictures();
     return true;
 }
 
@@ -137,15 +76,26 @@ void ViewerWindow::openFrom(std::shared_ptr<Prefetcher::Opening> opening,
     pictures_.setPolicy(screenCopyPolicy());
     pictures_.open(std::move(opening));
     if (pictures_.poll().shown) showCurrent();
-    awaitPictures();
+}
+
+void ViewerWindow::onPicturesArrived() {
+    // From now on a large picture is reduced with the filtered resampler, and the workers decode
+    // ahead of time.
+    if (host_ && !pictures_.decodesAhead()) pictures_.setPolicy(screenCopyPolicy());
+    const Prefetcher::Changes changes = pictures_.poll();
+    if (changes.shown)
+        showCurrent();
+    else if (changes.upgraded && pictureOnShow())
+        repaint(); // the screen copy made from the full decode
 }
 
 void ViewerWindow::onClose() {
-    if (awaiting_ && windowExists()) host_->killTimer(Timer::PictureArrival);
-    awaiting_ = false;
-    if (windowExists()) host_->hide();
+    // Nothing the workers still hand over reaches the host from now on.
+    pictures_.setArrivalCall({});
+    WindowHost* host = std::exchange(host_, nullptr);
+    if (host) host->hide();
     pictures_.endWorker(true);
-    if (host_) host_->destroy();
+    if (host) host->destroy();
 }
 
 } // namespace vistrel

@@ -1,18 +1,20 @@
-// The one main window: its state, its placement, its painting and its input, without the
-// toolkit. The platform's window host creates the real window and turns its events into the
-// input handlers below (through the toolkit layer's one input table); everything the window
+// The one main window, without the toolkit: the coordinator of the pictures (the prefetch
+// cache), the placement (WindowPlacement), the mouse's gestures (PointerGestures), the painting
+// and the commands. The platform's window host creates the real window and turns its events into
+// the input handlers below (through the toolkit layer's one input table); everything the window
 // decides is here.
 #pragma once
 
 #include "Action.h"
 #include "ContextMenu.h"
 #include "Geometry.h"
-#include "Layout.h"
+#include "PointerGestures.h"
 #include "Prefetcher.h"
 #include "Rendering.h"
 #include "SlideShowSettings.h"
 #include "StartPage.h"
 #include "WindowHost.h"
+#include "WindowPlacement.h"
 
 #include <chrono>
 #include <memory>
@@ -26,48 +28,19 @@ class Desktop;
 // The caption is kept to this many bytes.
 inline constexpr std::size_t kCaptionLimit = 255;
 
-// The gestures the mouse may have under way; more than one at a time.
-enum class Gesture : unsigned {
-    Moving = 1,             // a left drag moves the window
-    SkipNextMove = 2,       // the next pointer move is the echo of the window's own move
-    RightZooming = 4,       // a sideways right drag zooms
-    RightDoubleClicked = 8, // the right release closes the program
-};
-
-class Gestures {
-public:
-    bool has(Gesture g) const { return (bits_ & unsigned(g)) != 0; }
-    void add(Gesture g) { bits_ |= unsigned(g); }
-    void remove(Gesture g) { bits_ &= ~unsigned(g); }
-
-private:
-    unsigned bits_ = 0;
-};
-
-// The last button press: where it was (client coordinates), the window it was made in and which
-// button. A right press is what the context menu opens at.
-struct Press {
-    Point point;
-    Rect window;
-    MouseButton button = MouseButton::Left;
-};
-
 class ViewerWindow {
 public:
     // The pictures come from a prefetch cache with this decode (CachedPicture::load unless a test
     // gives its own).
     explicit ViewerWindow(Prefetcher::DecodeFunction decode = {});
     ~ViewerWindow();
-    ViewerWindow(const ViewerWindow&) = delete;
-    ViewerWindow& operator=(const ViewerWindow&) = delete;
 
     // --- start-up and shut-down
-    // Reads the fit, keep-on-top and lock settings.
-    void readSettings();
-    // Creates the real window at its initial place and lets the prefetch worker run. False when
-    // it cannot be made.
+    // Reads the fit and lock settings.
+    void readSettings() { placement_.readSettings(); }
+    // Creates the real window at its initial place; the prefetch workers decode ahead once its
+    // first frame is painted. False when it cannot be made.
     bool create(WindowHost& host);
-    bool windowExists() const;
     // Opens a file: it is decoded in the background and shown when it lands; until then, and for
     // good when it cannot be decoded, the picture on show stays. False when there is nothing to
     // open.
@@ -83,7 +56,7 @@ public:
     void setSkinFolder(std::string folder) { startPageView_.setSkinFolder(std::move(folder)); }
     void onClose();
 
-    // --- input, from the host
+    // --- input and events, from the host
     // A key, a button press or the wheel; `pointer` (client coordinates) for the buttons.
     void perform(Action action, Point pointer = {});
     // `pointer`: where the button was released; only the start page's buttons care.
@@ -94,85 +67,52 @@ public:
     void onPointerLeave();
     void onTimer(Timer timer);
     void onDropFiles(const std::vector<std::string>& paths);
-    void onPaint(Canvas& dc);
+    void onPaint(Canvas& canvas);
+    // The prefetcher handed something over (the host's queued call, postArrival): takes it and
+    // shows what landed. The first call after the window is made lets the workers decode ahead.
+    void onPicturesArrived();
     // Opens the context menu at the last right-press point; a request another part of the program
     // (or the toolkit) may make at any time.
     void showContextMenu();
     void onCommand(MenuCommand command);
 
     // --- what the window shows, for the host and for tests
-    Rect windowRect() const { return window_; }
-    const std::string& caption() const { return caption_; }
-    bool fitToScreen() const { return fitToScreen_; }
-    bool topMost() const { return topMost_; }
-    const LockPlace& lock() const { return lock_; }
+    const WindowPlacement& placement() const { return placement_; }
     SlideShow slideShow() const { return slideShow_; }
-    bool onStartPage() const { return startPage_; }
     Prefetcher& pictures() { return pictures_; }
     // What the screen copies are made for now.
     ScreenCopyPolicy screenCopyPolicy() const;
 
 private:
-    // --- pictures
-    // The current record when it has something to show (pixels, or the screen copy of a reduced
-    // decode); null otherwise.
-    CachedPicture* currentWithPixels();
-    // The picture that placement acts on: none while the start page is up.
+    // --- "the picture", in the senses the window's operations mean:
+    // - pictures_.current(): the current record, with something to show (pixels, or a reduced
+    //   decode's screen copy), whether the start page covers it or not: what the caption, the
+    //   menu and the desktop's commands name;
+    // - pictureOnShow(): the same, but none while the start page is up: what is placed and
+    //   painted;
+    // - atFullResolution(record): one of these two at full resolution: a reduced record's full
+    //   decode is waited for (within a bound), none when it does not come; what zoom, natural
+    //   size, turns, the wallpaper and drag-out need;
+    // - paintedPicture(): the pixels painted for the picture on show: its screen copy when fitted
+    //   (always for a reduced record), else the decoded picture.
     CachedPicture* pictureOnShow();
-    // The same at full resolution: a reduced picture's full decode is waited for (within a
-    // bound); null when there is none. fullCurrent does so for the current record, start page
-    // or not.
-    CachedPicture* fullPictureOnShow();
-    CachedPicture* fullCurrent();
-    // Polls the prefetcher on the arrival timer while it expects something.
-    void awaitPictures();
-    void picturesArrived();
-    // Lets the prefetch workers run, after the first frame.
-    void releaseWorkers();
-    Rect screen() const;
-    void showCurrent(bool pasting = false);
-    // Previous or next picture of the folder; stops a slide show either way.
-    void stepPicture(bool forward);
-    bool paste();
+    CachedPicture* atFullResolution(CachedPicture* record);
+    Picture* paintedPicture();
 
-    // --- placement
-    void initialPlacement();
-    // Sizes and places the window for the current picture, applies it and repaints. `anchor`
+    // --- placement, carried out
+    // Leaves the start page for the current record and lays it out. `pasting`: see relayout.
+    void showCurrent(bool pasting = false);
+    // Sizes and places the window for the picture on show, applies it and repaints. `anchor`
     // (client coordinates) is the point a fit by double click or menu keeps under the cursor.
     // The modifiers held keep the window's top-left corner (Ctrl, unless it belongs to the Ctrl+V
     // of a paste) or its centre (Shift).
     void relayout(const Point* anchor, bool pasting = false);
-    void applyGeometry(bool withZOrder);
+    // Carries out what a placement operation asks of the real window; `anchor` for a LayOut.
+    void apply(WindowPlacement::Change change, const Point* anchor = nullptr);
     bool toggleFitToScreen(Point anchor);
-    void zoomStep(bool zoomIn);
-    void moveToScreenEdge(ScreenEdge edge);
-    void captureLockPlace();
-    void toggleLockPlace();
-    void toggleUserLock();
-    void chooseLockPlace(int place);
+    // Turns the picture on show by +90 or -90 degrees, the window about its centre.
     void rotateView(int angle);
-    void toggleTopMost();
-
-    // --- painting
-    // The picture painted: the screen copy when fitted, else the decoded picture; none on the
-    // start page.
-    Picture* shownPicture();
     void repaint();
-    // Sizes the window to `to` and renders the picture at that size: fast for the repeated steps
-    // of a drag, in quality for a final frame.
-    void zoomTo(Picture& picture, const Rect& to, bool fast);
-    void updateCaption();
-    void showStartPage();
-    void clickStartButton(StartButton button);
-
-    // --- gestures and timers
-    void startMove(Point pointer);
-    void pressRight(Point pointer);
-    void releaseRight();
-    void turnByWheel(int angle);
-    void dragOut();
-    void rightClickTick();
-    void rightZoomTick();
 
     // --- slide show
     void startSlideShow();
@@ -180,30 +120,20 @@ private:
     void slideShowTick();
 
     Prefetcher pictures_;
+    // The window's host while the real window exists (from `create` to `onClose`); null
+    // otherwise.
     WindowHost* host_ = nullptr;
     Desktop* desktop_ = nullptr;
     Renderer renderer_;
     StartPage startPageView_;
+    WindowPlacement placement_;
+    PointerGestures gestures_;
 
-    // The window as last decided; creation or the first picture sets it.
-    Rect window_;
-    Press press_;
     std::string caption_ = "Vistrel";
-    bool fitToScreen_ = true;
-    bool topMost_ = true;
-    bool zoomed_ = false; // zoomed away from the fitted or natural size
-    Gestures gestures_;
     bool startPage_ = true;
-    int zoomStillTicks_ = 0;
-    LockPlace lock_;
     SlideShow slideShow_ = SlideShow::Off;
-    // The wheel turned the picture while the right button was held: releasing that button ends
-    // the gesture instead of opening the menu.
-    bool rightPressUsedByWheel_ = false;
     // The menu or the slide show dialog is up: a second one does not open over it.
     bool modalUp_ = false;
-    bool awaiting_ = false;       // the arrival timer runs
-    bool holdingWorkers_ = false; // the window is made, its first frame not painted yet
 };
 
 // The caption for a record: "name [WxH]" (with the depth for BMP files, the camera text after

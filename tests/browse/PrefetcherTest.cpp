@@ -6,6 +6,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <string>
@@ -117,7 +118,6 @@ TEST_F(PrefetcherTest, WhenEveryFileAheadFailsTheStepIsOver) {
     EXPECT_EQ(cache(), "a@0");
     EXPECT_EQ(prefetcher->folderCount(), 1);
     EXPECT_EQ(prefetcher->showNext(), Step::None);
-    EXPECT_FALSE(prefetcher->expecting());
     EXPECT_EQ(shown(), "a.png");
 }
 
@@ -205,7 +205,6 @@ TEST_F(PrefetcherTest, StepsAndOpensNeverWaitForADecode) {
     for (int repeat = 0; repeat < 5; ++repeat) // a held key stays put, asking for nothing more
         EXPECT_EQ(prefetcher->showNext(), Step::Pending);
     EXPECT_EQ(shown(), "c.png");
-    EXPECT_TRUE(prefetcher->expecting());
 
     // An open meanwhile does not wait either; when it fails, nothing changes.
     decoder->fail("a.png");
@@ -286,8 +285,63 @@ TEST_F(PrefetcherTest, NeighbourThatWouldPassTheBudgetIsNotDecodedAhead) {
     setDebugLogSink({});
 }
 
+// The budget reads every format's header: an icon, a cursor and a metafile that claim 4000 x 4000
+// pixels (48 MB held) are not decoded ahead either.
+TEST_F(PrefetcherTest, IconCursorAndMetafileNeighboursAreHeldToTheBudget) {
+    auto words = [](std::initializer_list<int> values) { // little-endian 16-bit fields
+        std::string bytes;
+        for (const int value : values)
+            bytes += {char(value & 0xFF), char(value >> 8)};
+        return bytes;
+    };
+    // A directory of one 32 x 32 entry whose bitmap header says 4000 x 8000 (with the mask).
+    auto icon = [&](int type) {
+        return words({0, type, 1, 0x2020, 0, 1, 32, 40, 0, 22, 0}) +
+               words({40, 0, 4000, 0, 8000, 0, 1, 32}) + std::string(24, '\0');
+    };
+    folder.file("a.png");
+    folder.file("b.ico", icon(1));
+    folder.file("c.cur", icon(2));
+    // Placeable header: a frame of 4000 x 4000 units at 96 to the inch; then the metafile header.
+    folder.file("d.wmf", words({0xCDD7, 0x9AC6, 0, 0,     0, 4000, 4000, 96, 0, 0,
+                                0,      1,      9, 0x300, 0, 0,    0,    0,  0, 0}));
+    prefetcher = std::make_unique<Prefetcher>(decodeWith(decoder)); // estimates from the headers
+    PrefetcherTestPeer::setFastSteps(*prefetcher, std::chrono::milliseconds(0));
+    windowExists(true);
+    prefetcher->setMemoryBudget(13'000'000);
+
+    ASSERT_TRUE(open("a.png"));
+    for (const char* name : {"b.ico", "c.cur", "d.wmf"}) {
+        EXPECT_EQ(decoder->decodes(name), 0) << name << " was decoded ahead";
+        ASSERT_TRUE(next()); // a step's own picture is decoded whatever it takes
+    }
+}
+
+// The window learns of arrivals through one call, made on the thread that hands over: once for a
+// burst, again after each poll, never once it is cleared.
+TEST_F(PrefetcherTest, ArrivalsAreAnnouncedOnceUntilTheNextPoll) {
+    files({"a.png", "b.png", "c.png"});
+    std::atomic<int> calls{0};
+    prefetcher->setArrivalCall([&] { ++calls; });
+    prefetcher->open(Prefetcher::startOpening( // the start-up thread's
+        folder.path() + "a.png",
+        [&](CachedPicture& record, const char* path) { return decoder->decode(record, path); }));
+    PrefetcherTestPeer::waitUntilIdle(*prefetcher);
+    EXPECT_EQ(calls, 1);
+    ASSERT_TRUE(prefetcher->poll().shown);
+    PrefetcherTestPeer::waitUntilIdle(*prefetcher); // b decoded ahead
+    ASSERT_EQ(prefetcher->showNext(), Step::Shown); // taken without a poll
+    PrefetcherTestPeer::waitUntilIdle(*prefetcher); // c decoded ahead: no call until the poll
+    EXPECT_EQ(calls, 2);
+    prefetcher->setArrivalCall({});
+    ASSERT_TRUE(open("c.png"));
+    EXPECT_EQ(calls, 2);
+}
+
 TEST_F(PrefetcherTest, ClosingDoesNotWaitForADecode) {
     files({"a.png", "b.png"});
+    std::atomic<int> calls{0};
+    prefetcher->setArrivalCall([&] { ++calls; });
     decoder->hold("b.png");
     prefetcher->open(folder.path() + "a.png");
     PrefetcherTestPeer::waitUntilIdle(*prefetcher);
@@ -297,11 +351,13 @@ TEST_F(PrefetcherTest, ClosingDoesNotWaitForADecode) {
     EXPECT_EQ(decoder->decodes("b.png", true), 0);
     EXPECT_GE(Prefetcher::abandonedWorkers(), 1);
     prefetcher.reset(); // the abandoned worker keeps what it touches alive
+    const int before = calls;
 
     decoder->release();
     while (Prefetcher::abandonedWorkers() > 0)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     EXPECT_EQ(decoder->decodes("b.png", true), 1);
+    EXPECT_EQ(calls, before); // handed over to nobody: the window's call is gone with it
     Prefetcher::exitIfWorkerAbandoned(3); // nothing is left running: returns
 }
 

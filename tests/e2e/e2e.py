@@ -487,8 +487,9 @@ def case_primary_screen_on_the_right(s):
     s.expect_pixels({(2570, 310): RED, (3190, 770): YELLOW})
     # Locked where it stands, the middle of the primary screen: the next picture keeps its centre.
     s.menu_command(window, (2600, 400), 4)
-    wait_for("the lock place", lambda: "LockPlace=4" in s.stored_settings())
-    check("xLockPlace=2880" in s.stored_settings(), s.stored_settings())
+    # Each setting is written on its own: the anchor follows the place.
+    wait_for("the lock place and its anchor",
+             lambda: {"LockPlace=4", "xLockPlace=2880"} <= set(s.stored_settings().split()))
     s.key(window, "Right")
     wait_for("b.png centred on the lock", lambda: s.window()[1:5] == (2680, 390, 400, 300))
     s.menu_command(window, (2700, 400), 4)  # unlocked

@@ -130,7 +130,7 @@ TEST(ExifLoad, TurnsWheneverTheOrientationSaysSoAndKeepsTextOnlyWhenThere) {
     EXPECT_EQ(record.width, 64); // as decoded, before the turn
     EXPECT_EQ(record.height, 96);
     EXPECT_STREQ(record.cameraText, "");
-    const auto turned = topDown(p);
+    const auto turned = argbPixels(p);
     int wrong = 0; // the top row is the source's left column read upwards
     for (int y = 0; y < 64; ++y)
         for (int x = 0; x < 96; ++x)

@@ -27,7 +27,7 @@ TEST(JpegDecoder, MatchesDjpegForBaselineProgressiveAndGreyFiles) {
         EXPECT_EQ(picture.width(), 37);
         EXPECT_EQ(picture.height(), 23);
         EXPECT_EQ(picture.rowSize(), 112u); // 111 bytes of pixels, padded to 4
-        EXPECT_EQ(compare(topDown(picture), ref.pixels).largest, 0);
+        EXPECT_EQ(compare(argbPixels(picture), ref.pixels).largest, 0);
         // The padding byte of every row is left as the fresh block had it.
         for (int y = 0; y < 23; ++y)
             EXPECT_EQ(bgrAt(picture, 0, y)[111], 0) << y;
@@ -39,7 +39,7 @@ TEST(JpegDecoder, CmykAndYcckFilesComeOutAsColourNotInk) {
     Picture picture;
     ASSERT_TRUE(decodeJpeg(jpegFile("cmyk.jpg").c_str(), picture));
     ASSERT_EQ(picture.bitsPerPixel(), 24);
-    const Difference d = compare(topDown(picture), ref.pixels);
+    const Difference d = compare(argbPixels(picture), ref.pixels);
     EXPECT_LE(d.largest, 2);
     EXPECT_LT(d.mean, 0.5);
 }
@@ -51,28 +51,28 @@ TEST(JpegDecoder, CutPixelDataStillDecodesButACutHeaderFails) {
     ASSERT_EQ(picture.width(), 64);
     ASSERT_EQ(picture.height(), 96);
     // Rows come top first in the file: the first third is whole in the cut file.
-    EXPECT_EQ(compare(topDown(picture), full.pixels, false, 32 * 64).largest, 0);
+    EXPECT_EQ(compare(argbPixels(picture), full.pixels, false, 32 * 64).largest, 0);
 
     Picture untouched;
-    EXPECT_FALSE(decodeJpeg(jpegFile("header-cut.jpg").c_str(), untouched));
+    EXPECT_STREQ(decodeJpeg(jpegFile("header-cut.jpg").c_str(), untouched).word(), "truncated");
     EXPECT_TRUE(untouched.empty());
-    EXPECT_FALSE(decodeJpeg(jpegFile("missing.jpg").c_str(), untouched));
+    EXPECT_STREQ(decodeJpeg(jpegFile("missing.jpg").c_str(), untouched).word(), "cannot-open");
     CachedPicture record; // the system decoder cannot read it either
-    EXPECT_FALSE(record.load(jpegFile("header-cut.jpg").c_str(), {}));
+    EXPECT_STREQ(record.load(jpegFile("header-cut.jpg").c_str(), {}).word(), "truncated");
 }
 
 TEST(JpegDecoder, RefusesTooManyPixelsBeforeAllocating) {
     Picture picture;
     ASSERT_TRUE(picture.create(10, 10, 24, true));
-    const uint8_t* block = picture.lockBits();
-    picture.unlockBits();
-    EXPECT_FALSE(decodeJpeg(jpegFile("huge.jpg").c_str(), picture)); // 20000 x 20000 > 2^28
+    const uint8_t* block = picture.pixels();
+    // 20000 x 20000 > 2^28
+    EXPECT_EQ(decodeJpeg(jpegFile("huge.jpg").c_str(), picture).refusal(), Refusal::TooLarge);
     EXPECT_EQ(picture.width(), 10);
-    EXPECT_EQ(picture.lockBits(), block);
-    picture.unlockBits();
+    EXPECT_EQ(picture.pixels(), block);
 
     const std::vector<uint8_t> bytes = readBytes(jpegFile("colour.jpg"));
-    EXPECT_FALSE(decodeJpeg(bytes.data(), bytes.size(), picture, 37 * 23 - 1));
+    EXPECT_EQ(decodeJpeg(bytes.data(), bytes.size(), picture, 37 * 23 - 1).refusal(),
+              Refusal::TooLarge);
     EXPECT_TRUE(decodeJpeg(bytes.data(), bytes.size(), picture, 37 * 23));
 }
 
@@ -83,9 +83,9 @@ TEST(JpegDecoder, WithoutTheLibraryJpegFilesTakeTheSystemDecoder) {
     disableJpegLibrary();
     EXPECT_EQ(jpegLibrary(), nullptr);
     Picture picture;
-    EXPECT_FALSE(decodeJpeg(jpegFile("colour.jpg").c_str(), picture));
+    EXPECT_EQ(decodeJpeg(jpegFile("colour.jpg").c_str(), picture).refusal(), Refusal::NoDecoder);
     CachedPicture record;
-    const bool loaded = record.load(jpegFile("exif-le-8.jpg").c_str(), {});
+    const DecodeResult loaded = record.load(jpegFile("exif-le-8.jpg").c_str(), {});
     disableJpegLibrary(false);
     ASSERT_TRUE(loaded);
     // Still turned by its EXIF orientation and captioned: the scan does not care which decoder
@@ -116,7 +116,7 @@ TEST(ReducedJpeg, FirstFrameMatchesTheScreenCopyOfTheFullDecode) {
             EXPECT_STREQ(reduced.cameraText, full.cameraText);
             ASSERT_EQ(reduced.fitted->width(), full.fitted->width());
             ASSERT_EQ(reduced.fitted->height(), full.fitted->height());
-            EXPECT_LE(compare(topDown(*reduced.fitted), topDown(*full.fitted)).mean, 2.0);
+            EXPECT_LE(compare(argbPixels(*reduced.fitted), argbPixels(*full.fitted)).mean, 2.0);
 
             // Its full decode takes its place.
             reduced.takeFullDecode(full);

@@ -1,6 +1,7 @@
 // Which decoder a file reaches, what happens when it fails, and what a damaged file does.
 #include "BmpDecoder.h"
 #include "CachedPicture.h"
+#include "DebugLog.h"
 #include "PngDecoder.h"
 #include "SystemDecoder.h"
 #include "TestFiles.h"
@@ -22,9 +23,10 @@ protected:
         std::filesystem::copy_file(testFile(fixture), folder_.path() + name);
         return folder_.path() + name;
     }
-    bool loads(const std::string& path) {
+    // "none" when it loads, else the word of its refusal.
+    std::string loads(const std::string& path) {
         CachedPicture record;
-        return record.load(path.c_str(), {});
+        return record.load(path.c_str(), {}).word();
     }
 
     ScratchFolder folder_;
@@ -41,24 +43,25 @@ TEST(ExtensionOf, TakesTheTextAfterTheLastDotOfTheName) {
 }
 
 TEST_F(LoadTest, ExtensionsMatchWhateverTheirCase) {
-    EXPECT_TRUE(loads(copyAs("rgb8.png", "UPPER.PNG")));
-    EXPECT_TRUE(loads(copyAs("bits24.bmp", "Mixed.BmP")));
-    EXPECT_TRUE(loads(copyAs("tga24.tga", "x.TGA")));
-    EXPECT_FALSE(loads(copyAs("rgb8.png", "no-extension")));
-    EXPECT_FALSE(loads(copyAs("rgb8.png", "unknown.xyz")));
-    EXPECT_FALSE(loads(folder_.folder("folder.png"))); // a folder named like a picture
+    EXPECT_EQ(loads(copyAs("rgb8.png", "UPPER.PNG")), "none");
+    EXPECT_EQ(loads(copyAs("bits24.bmp", "Mixed.BmP")), "none");
+    EXPECT_EQ(loads(copyAs("tga24.tga", "x.TGA")), "none");
+    EXPECT_EQ(loads(copyAs("rgb8.png", "no-extension")), "unknown-format");
+    EXPECT_EQ(loads(copyAs("rgb8.png", "unknown.xyz")), "unknown-format");
+    // A folder named like a picture.
+    EXPECT_EQ(loads(folder_.folder("folder.png")), "not-regular-file");
 }
 
 TEST_F(LoadTest, SystemDecoderTakesWhatTheOwnDecoderRefusesForItsFormats) {
     // A .jpg that holds a bitmap: whatever decodes JPEG refuses it, the system decoder reads it.
-    EXPECT_TRUE(loads(copyAs("bits24.bmp", "really-a-bitmap.jpg")));
-    EXPECT_TRUE(loads(copyAs("transparent.gif", "really-a-gif.ico")));
+    EXPECT_EQ(loads(copyAs("bits24.bmp", "really-a-bitmap.jpg")), "none");
+    EXPECT_EQ(loads(copyAs("transparent.gif", "really-a-gif.ico")), "none");
     // PNG and PSD files the own decoders refuse are not offered to it.
-    EXPECT_FALSE(loads(copyAs("transparent.gif", "really-a-gif.png")));
-    EXPECT_FALSE(loads(copyAs("transparent.gif", "really-a-gif.psd")));
+    EXPECT_EQ(loads(copyAs("transparent.gif", "really-a-gif.png")), "malformed");
+    EXPECT_EQ(loads(copyAs("transparent.gif", "really-a-gif.psd")), "malformed");
     // The system decoder reads no TGA and no PNG, whatever the name says.
-    EXPECT_FALSE(loads(copyAs("rgb8.png", "really-a-png.tga")));
-    EXPECT_FALSE(loads(copyAs("rgb8.png", "really-a-png.gif")));
+    EXPECT_EQ(loads(copyAs("rgb8.png", "really-a-png.tga")), "unknown-format");
+    EXPECT_EQ(loads(copyAs("rgb8.png", "really-a-png.gif")), "unknown-format");
 }
 
 TEST_F(LoadTest, AFailedLoadKeepsWhatTheRecordHeld) {
@@ -66,7 +69,13 @@ TEST_F(LoadTest, AFailedLoadKeepsWhatTheRecordHeld) {
     const std::string good = copyAs("rgb8.png", "good.png");
     ASSERT_TRUE(record.load(good.c_str(), {}));
     const std::string bad = copyAs("interlaced.png", "bad.png");
-    EXPECT_FALSE(record.load(bad.c_str(), {}));
+    std::string log;
+    setDebugLogSink([&](const std::string& line) { log += line; });
+    EXPECT_EQ(record.load(bad.c_str(), {}).refusal(), Refusal::Unsupported);
+    setDebugLogSink({});
+    EXPECT_NE(log.find("bad.png not loaded: a variant of the format that is not read"),
+              std::string::npos)
+        << log;
     EXPECT_EQ(record.path, good);
     EXPECT_EQ(record.width, 61);
     EXPECT_EQ(record.height, 43);
@@ -83,7 +92,7 @@ TEST(DamagedFiles, TruncatedBitmapsAndTargasKeepZeroRowsWhereTheFileEnds) {
         // The first half of the file holds the bottom rows: the top rows stay zero.
         MemorySource half(bytes.data(), bytes.size() / 2);
         ASSERT_TRUE(bmp ? decodeBmp(half, cut) : decodeTga(half, cut));
-        const auto full = topDown(whole), partial = topDown(cut);
+        const auto full = argbPixels(whole), partial = argbPixels(cut);
         EXPECT_EQ(partial.back(), full.back());
         EXPECT_EQ(partial.front() & 0xFFFFFF, 0u);
     }
@@ -99,14 +108,14 @@ TEST(DamagedFiles, EveryPrefixOfEveryKindFailsOrDecodesWithoutHarm) {
         for (std::size_t n = 0; n < bytes.size(); n += n < 256 ? 1 : 97) {
             Picture picture;
             MemorySource prefix(bytes.data(), n);
-            bool decoded = false;
+            DecodeResult decoded;
             if (kind == ".bmp") decoded = decodeBmp(prefix, picture);
             if (kind == ".tga") decoded = decodeTga(prefix, picture);
             if (kind == ".png") decoded = decodePng(bytes.data(), n, picture);
             if (kind == ".gif" || kind == ".ico")
                 decoded = decodeWithSystem(bytes.data(), n, picture);
             if (kind == ".png") {
-                EXPECT_FALSE(decoded) << n; // libpng reports the missing end
+                EXPECT_STREQ(decoded.word(), "truncated") << n; // libpng reports the missing end
             }
             if (decoded) {
                 EXPECT_GT(picture.width(), 0);

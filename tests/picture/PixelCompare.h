@@ -1,4 +1,4 @@
-// Pixel comparisons in display order (top row first, 0xAARRGGBB words as topDown gives them)
+// Pixel comparisons in display order (top row first, 0xAARRGGBB words as argbPixels gives them)
 // against references written by other tools.
 #pragma once
 
@@ -68,11 +68,9 @@ inline Difference compare(const std::vector<uint32_t>& ours, const std::vector<u
     return d;
 }
 
-// The bytes of the picture's pixel at display position (x, y), blue first.
+// The bytes of the picture's pixel at (x, y), blue first.
 inline const uint8_t* bgrAt(Picture& p, int x, int y) {
-    const uint8_t* bits = p.lockBits();
-    p.unlockBits();
-    return bits + std::size_t(p.height() - 1 - y) * p.rowSize() +
+    return p.pixels() + std::size_t(y) * p.rowSize() +
            std::size_t(x) * std::size_t(p.bitsPerPixel() / 8);
 }
 

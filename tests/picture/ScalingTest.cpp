@@ -18,14 +18,15 @@ namespace {
 class ScreenCopy : public testing::Test {
 protected:
     // A record holding a fresh picture of that size and depth (32 bits: every alpha `alpha`, the
-    // first pixel's 0), its screen copy prepared for `policy`.
+    // bottom-left pixel's 0), its screen copy prepared for `policy`.
     std::unique_ptr<CachedPicture> prepared(int w, int h, int bits = 24, int alpha = -1) {
         auto record = std::make_unique<CachedPicture>();
         record->picture = std::make_unique<Picture>();
         Picture& p = *record->picture;
         EXPECT_TRUE(p.create(w, h, bits, true));
+        const uint32_t bottomLeft = (p.imageSize() - p.rowSize()) + 3;
         for (uint32_t i = 3; alpha >= 0 && i < p.imageSize(); i += 4)
-            p.lockBits()[i] = uint8_t(i == 3 ? 0 : alpha);
+            p.pixels()[i] = uint8_t(i == bottomLeft ? 0 : alpha);
         record->prepareScreenCopy(policy);
         return record;
     }
@@ -41,13 +42,13 @@ protected:
 void fill(Picture& p, uint32_t seed) {
     std::mt19937 random(seed);
     for (uint32_t i = 0; i < p.imageSize(); ++i)
-        p.lockBits()[i] = uint8_t(random());
+        p.pixels()[i] = uint8_t(random());
 }
 
 // One of the three reductions by number: 0 averages, 1 the triangle filter, 3 Lanczos-3.
 bool resample(int op, Picture& to, Picture& from) {
-    return op == 0 ? averagePicture(to.info(), to.lockBits(), from.info(), from.lockBits())
-                   : resizePicture(to.lockBits(), to.info(), from.lockBits(), from.info(),
+    return op == 0 ? averagePicture(to.info(), to.pixels(), from.info(), from.pixels())
+                   : resizePicture(to.pixels(), to.info(), from.pixels(), from.info(),
                                    op == 1 ? ResizeFilter::Triangle : ResizeFilter::Lanczos3);
 }
 const int kOperations[] = {0, 1, 3};
@@ -59,7 +60,7 @@ void referenceAlpha(Picture& f, Picture& p) {
     const int64_t xs = w * 1024 / fw, ys = h * 1024 / fh;
     auto a = [&](int64_t r, int64_t c) -> int64_t {
         if (c >= w) r += 1, c = 0; // the next memory row's first pixel
-        return r >= h ? 0 : p.lockBits()[r * p.rowSize() + c * 4 + 3];
+        return r >= h ? 0 : p.pixels()[r * p.rowSize() + c * 4 + 3];
     };
     auto lerp = [](int64_t from, int64_t to, int64_t f) {
         return from + (int64_t)std::floor((to - from) * f / 1024.0);
@@ -68,7 +69,7 @@ void referenceAlpha(Picture& f, Picture& p) {
         for (int64_t i = 0; i < fw; ++i) {
             const int64_t r = j * ys / 1024, fy = j * ys % 1024, c = i * xs / 1024,
                           fx = i * xs % 1024, below = std::min(r + 1, h - 1);
-            f.lockBits()[j * f.rowSize() + i * 4 + 3] = uint8_t(
+            f.pixels()[j * f.rowSize() + i * 4 + 3] = uint8_t(
                 lerp(lerp(a(r, c), a(r, c + 1), fx), lerp(a(below, c), a(below, c + 1), fx), fy));
         }
 }
@@ -155,7 +156,7 @@ TEST(Resampler, ReductionsMatchPillowAndAveragingCountsEveryPixel) {
         ASSERT_TRUE(decodePng(testFile(std::string("scaling/") + name).c_str(), ref));
         ASSERT_TRUE(ours.create(ref.width(), ref.height(), 32, false));
         ASSERT_TRUE(resample(filter, ours, source));
-        const Difference d = compare(topDown(ours), topDown(ref));
+        const Difference d = compare(argbPixels(ours), argbPixels(ref));
         EXPECT_LE(d.mean, 1.0);
         EXPECT_LE(d.largest, 8);
         EXPECT_EQ(bgrAt(ours, 40, 20)[3], 255);
@@ -167,7 +168,7 @@ TEST(Resampler, ReductionsMatchPillowAndAveragingCountsEveryPixel) {
     Picture big, small;
     ASSERT_TRUE(big.create(30, 30, 24, true));
     fill(big, 1);
-    uint8_t* bits = big.lockBits();
+    uint8_t* bits = big.pixels();
     ASSERT_TRUE(small.create(15, 15, 24, false));
     ASSERT_TRUE(resample(0, small, big));
     const uint32_t row = big.rowSize();
@@ -176,22 +177,22 @@ TEST(Resampler, ReductionsMatchPillowAndAveragingCountsEveryPixel) {
             for (int c = 0; c < 3; ++c) {
                 const uint8_t* s = bits + 2 * y * row + 6 * x + c;
                 const int sum = s[0] + s[3] + s[row] + s[row + 3];
-                ASSERT_NEAR(small.lockBits()[y * small.rowSize() + 3 * x + c], sum / 4.0, 1.0);
+                ASSERT_NEAR(small.pixels()[y * small.rowSize() + 3 * x + c], sum / 4.0, 1.0);
             }
     std::memset(bits, 0, big.imageSize());
-    bits[17 * row + 29 * 3 + 1] = 200; // memory row 17, last column, green
+    bits[17 * row + 29 * 3 + 1] = 200; // row 17, last column, green
     ASSERT_TRUE(small.create(3, 3, 24, false));
     ASSERT_TRUE(resample(0, small, big));
-    EXPECT_EQ(small.lockBits()[1 * small.rowSize() + 2 * 3 + 1], 2); // 200 / 100
+    EXPECT_EQ(small.pixels()[1 * small.rowSize() + 2 * 3 + 1], 2); // 200 / 100
 }
 
 TEST(Resampler, FlatAreasStayFlatAndColourBytesSurviveEveryPath) {
     Picture grey24, grey32;
     ASSERT_TRUE(grey24.create(57, 31, 24, false));
-    std::memset(grey24.lockBits(), 77, grey24.imageSize());
+    std::memset(grey24.pixels(), 77, grey24.imageSize());
     ASSERT_TRUE(grey32.create(57, 31, 32, false));
-    ASSERT_TRUE(convertPicture(grey32.lockBits(), grey32.info(), grey24.lockBits(), grey24.info()));
-    EXPECT_EQ(topDown(grey32)[56], 0xFF4D4D4Du);
+    ASSERT_TRUE(convertPicture(grey32.pixels(), grey32.info(), grey24.pixels(), grey24.info()));
+    EXPECT_EQ(argbPixels(grey32)[56], 0xFF4D4D4Du);
     // Reductions and enlargements, both filters and the average, into 24 and 32 bits.
     for (const auto& [w, h] : {std::pair{13, 7}, std::pair{57, 31}, std::pair{200, 90}})
         for (Picture* from : {&grey24, &grey32})
@@ -200,7 +201,7 @@ TEST(Resampler, FlatAreasStayFlatAndColourBytesSurviveEveryPath) {
                     Picture to;
                     ASSERT_TRUE(to.create(w, h, bits, false));
                     ASSERT_TRUE(resample(op, to, *from));
-                    const auto pixels = topDown(to);
+                    const auto pixels = argbPixels(to);
                     ASSERT_EQ(std::count(pixels.begin(), pixels.end(), 0xFF4D4D4Du), w * h)
                         << w << "x" << h << " op " << op;
                 }
@@ -210,20 +211,19 @@ TEST(Resampler, FlatAreasStayFlatAndColourBytesSurviveEveryPath) {
     ASSERT_TRUE(colour.create(301, 203, 24, false));
     fill(colour, 2);
     ASSERT_TRUE(wide.create(301, 203, 32, false));
-    ASSERT_TRUE(convertPicture(wide.lockBits(), wide.info(), colour.lockBits(), colour.info()));
+    ASSERT_TRUE(convertPicture(wide.pixels(), wide.info(), colour.pixels(), colour.info()));
     for (int filter : {1, 3}) {
         ASSERT_TRUE(direct.create(97, 61, 32, false));
         ASSERT_TRUE(viaWide.create(97, 61, 32, false));
         resample(filter, direct, colour);
         resample(filter, viaWide, wide);
-        EXPECT_EQ(std::memcmp(direct.lockBits(), viaWide.lockBits(), direct.imageSize()), 0);
+        EXPECT_EQ(std::memcmp(direct.pixels(), viaWide.pixels(), direct.imageSize()), 0);
     }
 
     // Mismatched sizes and other depths are refused.
     Picture eight;
     ASSERT_TRUE(eight.create(57, 31, 8, false));
-    EXPECT_FALSE(
-        convertPicture(direct.lockBits(), direct.info(), colour.lockBits(), colour.info()));
+    EXPECT_FALSE(convertPicture(direct.pixels(), direct.info(), colour.pixels(), colour.info()));
     EXPECT_FALSE(resample(1, direct, eight));
 }
 
@@ -239,7 +239,7 @@ TEST(ResampleAlpha, FollowsTheFixedPointRuleWhenReducingAndEnlarging) {
         ASSERT_TRUE(expected.copyFrom(f));
         resampleAlpha(f, p);
         referenceAlpha(expected, p);
-        EXPECT_EQ(std::memcmp(f.lockBits(), expected.lockBits(), f.imageSize()), 0);
+        EXPECT_EQ(std::memcmp(f.pixels(), expected.pixels(), f.imageSize()), 0);
     }
     Picture p24, f;
     ASSERT_TRUE(p24.create(8, 8, 24, false));
@@ -260,7 +260,7 @@ TEST(Resampler, PlainSse2AndWidestCodeGiveTheSameBytes) {
                 Picture to;
                 ASSERT_TRUE(to.create(w, h, op == 0 ? 24 : 32, false));
                 resample(op, to, source);
-                results[level].assign(to.lockBits(), to.lockBits() + to.imageSize());
+                results[level].assign(to.pixels(), to.pixels() + to.imageSize());
             }
             limitResamplerSimd(kResamplerBest);
             EXPECT_EQ(results[0], results[1]) << w << "x" << h << " op " << op;

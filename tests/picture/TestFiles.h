@@ -1,8 +1,8 @@
 // Helpers for tests that decode generated files.
 #pragma once
 
+#include "ArgbPixels.h"
 #include "TestSupport.h"
-#include "TopDown.h"
 
 #include <string>
 

@@ -1,5 +1,6 @@
 // The merged image section on small synthetic files: decompression, conversions, the alpha plane
 // and the layer made for a flat file.
+#include "LargeBuffer.h"
 #include "PsdTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -127,4 +128,17 @@ TEST(PsdFlatLayer, FlatFileGetsOneLayerOfItsMergedPicture) {
     auto gray = onePixel(1, {7});
     ASSERT_EQ(gray.psd->layer_count, 1);
     EXPECT_EQ(gray.psd->layers[0].channels[0].id, 0);
+    // Taken over by a caller, the merged pixels leave the record, its account and the layer that
+    // borrowed them, and end in the spare zero bytes a picture's block has.
+    PsdContext& taken = *gray.psd;
+    const uint64_t held = taken.memory_held, bytes = psd_merged_block_size(&taken);
+    uint32_t* merged = psd_take_merged(&taken);
+    ASSERT_NE(merged, nullptr);
+    EXPECT_EQ(merged[0], 0xFF070707u);
+    EXPECT_EQ(merged[1], 0u);
+    EXPECT_EQ(taken.merged, nullptr);
+    EXPECT_EQ(taken.layers[0].pixels, nullptr);
+    EXPECT_EQ(taken.memory_held, held - bytes);
+    EXPECT_EQ(psd_take_merged(&taken), nullptr);
+    vistrel::freeLarge(merged, bytes);
 }

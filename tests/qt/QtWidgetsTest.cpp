@@ -164,10 +164,10 @@ TEST(QtDesktop, ClipboardImageBecomesTheSamePicture) {
     ASSERT_TRUE(picture.adoptBitmap(bitmap.description()));
     ASSERT_EQ(picture.width(), 5);
     ASSERT_EQ(picture.height(), 3);
-    // Memory row 0 is the bottom row; pixels blue, green, red.
+    // Pixels blue, green, red.
     for (int y = 0; y < 3; ++y)
         for (int x = 0; x < 5; ++x) {
-            const uint8_t* p = picture.lockBits() + (2 - y) * picture.rowSize() + 3 * x;
+            const uint8_t* p = picture.pixels() + y * picture.rowSize() + 3 * x;
             EXPECT_EQ(p[0] | p[1] << 8 | p[2] << 16, 7 | y * 100 << 8 | x * 50 << 16);
         }
 

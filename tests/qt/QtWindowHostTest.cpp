@@ -24,8 +24,17 @@ protected:
         Open("a.png");
     }
     void TearDown() override {
+        // The host goes before the window here: nothing the workers still hand over may reach
+        // it (the program closes the window first).
+        window_.pictures().setArrivalCall({});
         qtHost_.reset();
         WindowTest::TearDown();
+    }
+    // The arrival call goes through Qt's event queue here.
+    bool DeliverArrival() override {
+        if (!PrefetcherTestPeer::arrivalCallMade(window_.pictures())) return false;
+        QCoreApplication::sendPostedEvents();
+        return true;
     }
     // A wheel event of `delta` eighths of a degree over the window's centre.
     void Wheel(int delta, Qt::MouseButtons buttons = Qt::NoButton) {

@@ -117,14 +117,13 @@ public:
         if (!record.picture) record.picture = std::make_unique<Picture>();
         Picture& picture = *record.picture;
         picture.create(made.width, made.height, made.bits, true);
-        uint8_t* p = picture.lockBits();
+        uint8_t* p = picture.pixels();
         const int bytes = made.bits / 8;
         for (int y = 0; y < made.height && bytes > 0; ++y)
             for (int x = 0; x < made.width; ++x)
                 for (int c = 0; c < bytes; ++c)
                     p[std::size_t(y) * picture.rowSize() + std::size_t(x * bytes + c)] =
                         uint8_t(made.bgra >> (8 * c));
-        picture.unlockBits();
         record.path = path;
         record.width = made.width;
         record.height = made.height;

@@ -28,7 +28,7 @@ public:
         });
     }
     // Lets the workers finish everything the last calls started, polling what they hand over
-    // (as the window's arrival timer does) until nothing more comes.
+    // (as the window does on the arrival call) until nothing more comes.
     static Prefetcher::Changes settle(Prefetcher& p) {
         Prefetcher::Changes all;
         for (int round = 0; round < 100; ++round) {
@@ -44,6 +44,8 @@ public:
         }
         return all;
     }
+    // Whether the arrival call was made and nobody has polled since.
+    static bool arrivalCallMade(Prefetcher& p) { return p.state_->arrivalCall->made(); }
     // Steps closer together than this count as a held key (default 700 ms); 0 never does.
     static void setFastSteps(Prefetcher& p, std::chrono::milliseconds within) {
         std::lock_guard guard(p.state_->control);

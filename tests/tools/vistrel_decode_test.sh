@@ -38,13 +38,15 @@ assert list(Image.open(w + "/four-out.png").getdata()) == \
     list(Image.open(w + "/four.png").convert("RGB").getdata())
 PY
 
-# A file that does not load: "ok=0" and exit 1.
+# A file that does not load: "ok=0" with the reason, and exit 1.
 echo "not a picture" >"$work/broken.png"
 set +e
 line=$("$tool" "$work/broken.png" "$work/never.png"); code=$?
+missing=$("$tool" "$work/missing.jpg")
 set -e
-[ "$code" = 1 ] && [ "$line" = "ok=0" ] || fail "broken file: $code $line"
+[ "$code" = 1 ] && [ "$line" = "ok=0 reason=malformed" ] || fail "broken file: $code $line"
 [ ! -e "$work/never.png" ] || fail "output written for a failed load"
+[ "$missing" = "ok=0 reason=cannot-open" ] || fail "missing file: $missing"
 
 # Bad usage and unwritable outputs: exit 2 with a message.
 for args in "" "--screen 12 $work/plain.bmp" "--bogus-option zz $work/plain.bmp" \

@@ -102,16 +102,16 @@ TEST_F(Commands, EachCommandActsAndNoneButStopAndExitEndsAShow) {
     EXPECT_EQ(platform_.settings["NoneScale"], "1");
 
     window_.onCommand(MenuCommand::LockPlace); // centred: the centre place
-    EXPECT_EQ(window_.lock().place, 4);
+    EXPECT_EQ(window_.placement().lock().place, 4);
     EXPECT_EQ(platform_.settings["xLockPlace"], "960");
     window_.onCommand(MenuCommand::LockPlaceByUser);
-    EXPECT_TRUE(window_.lock().byUser);
+    EXPECT_TRUE(window_.placement().lock().byUser);
     EXPECT_EQ(platform_.settings["UserLock"], "1");
     window_.onCommand(MenuCommand::LockLowerRight);
-    EXPECT_EQ(window_.lock().place, 8);
+    EXPECT_EQ(window_.placement().lock().place, 8);
     EXPECT_EQ(platform_.settings["xLockPlace"], "1160"); // the window's bottom-right corner
     window_.onCommand(MenuCommand::LockPlace);
-    EXPECT_EQ(window_.lock().place, -1);
+    EXPECT_EQ(window_.placement().lock().place, -1);
     EXPECT_EQ(platform_.settings["LockPlace"], "-1");
     EXPECT_EQ(platform_.settings["UserLock"], "0");
 

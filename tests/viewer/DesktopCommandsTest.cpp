@@ -1,11 +1,11 @@
 #include "DesktopCommands.h"
 
+#include "ArgbPixels.h"
 #include "CachedPicture.h"
 #include "Desktop.h"
 #include "PngDecoder.h"
 #include "TemporaryFiles.h"
 #include "TestSupport.h"
-#include "TopDown.h"
 
 #include <unistd.h>
 
@@ -34,7 +34,7 @@ struct FakeDesktop final : Desktop {
         paths.push_back(path);
         bmp.push_back(bytes.size() > 2 && bytes[0] == 'B' && bytes[1] == 'M');
         Picture decoded;
-        png.push_back(decodePng(bytes.data(), bytes.size(), decoded) ? topDown(decoded)
+        png.push_back(decodePng(bytes.data(), bytes.size(), decoded) ? argbPixels(decoded)
                                                                      : std::vector<uint32_t>{});
         return true;
     }
@@ -49,8 +49,7 @@ protected:
         record_.picture = std::make_unique<Picture>();
         ASSERT_TRUE(record_.picture->create(6, 5, 24, true));
         for (uint32_t i = 0; i < record_.picture->imageSize(); ++i)
-            record_.picture->lockBits()[i] = uint8_t(i * 29 + 7);
-        record_.picture->unlockBits();
+            record_.picture->pixels()[i] = uint8_t(i * 29 + 7);
     }
     void TearDown() override {
         RemoveTemporaryFiles();
@@ -94,7 +93,7 @@ TEST_F(DesktopCommands, WallpaperInAFormatTheDesktopsCannotReadIsTheShownPicture
         EXPECT_TRUE(SetAsWallpaper(desktop_, &record_, true));
         EXPECT_EQ(desktop_.paths.back(), record_.path);
     }
-    const std::vector<uint32_t> shown = topDown(*record_.picture);
+    const std::vector<uint32_t> shown = argbPixels(*record_.picture);
     for (const char* name : {"g.psd", "h.TGA", "i.ico", "j.cur", "k.wmf"}) {
         SCOPED_TRACE(name);
         withFile(name);

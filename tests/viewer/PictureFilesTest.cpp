@@ -1,10 +1,10 @@
 // BMP and PNG files written by SaveAsBmp and SaveAsPng must open in other readers with the same
 // pixels: each depth a picture can hold is written and read back by ImageMagick and by Pillow.
+#include "ArgbPixels.h"
 #include "BmpFile.h"
 #include "Picture.h"
 #include "PngFile.h"
 #include "TestSupport.h"
-#include "TopDown.h"
 
 #include <cstdio>
 #include <sys/stat.h>
@@ -37,12 +37,12 @@ void fillPattern(Picture& picture, int width, int height, int depth) {
         for (int i = 0; i < (1 << depth); ++i)
             colors[i] = {uint8_t(i * 37), uint8_t(255 - i * 11), uint8_t(i * 91), 0};
     for (uint32_t i = 0; i < picture.imageSize(); ++i)
-        picture.lockBits()[i] = uint8_t(i * 73 + 19);
+        picture.pixels()[i] = uint8_t(i * 73 + 19);
 }
 
 // Largest difference of any channel between the picture and RGB bytes, top row first.
 int largestDifference(Picture& picture, const std::string& rgb) {
-    const auto pixels = topDown(picture);
+    const auto pixels = argbPixels(picture);
     if (rgb.size() != pixels.size() * 3) return 1000;
     int largest = 0;
     for (std::size_t i = 0; i < rgb.size(); ++i)
@@ -85,14 +85,14 @@ TEST(PictureFiles, PngKeepsRealTransparencyAndDropsAPaddingByte) {
     const std::string alpha = dir.path() + "alpha.png", padded = dir.path() + "padded.png";
     ASSERT_TRUE(SaveAsPng(picture, alpha.c_str()));
     const std::string rgba = capture("/usr/bin/convert " + alpha + " -depth 8 rgba:-");
-    const auto pixels = topDown(picture);
+    const auto pixels = argbPixels(picture);
     ASSERT_EQ(rgba.size(), pixels.size() * 4);
     for (std::size_t i = 0; i < pixels.size(); ++i)
         EXPECT_EQ(uint8_t(rgba[4 * i + 3]), pixels[i] >> 24) << i;
     // A fourth byte of 0 everywhere is no transparency: the file has no alpha channel at all.
     for (uint32_t y = 0; y < 7; ++y)
         for (uint32_t x = 0; x < 13; ++x)
-            picture.lockBits()[y * picture.rowSize() + 4 * x + 3] = 0;
+            picture.pixels()[y * picture.rowSize() + 4 * x + 3] = 0;
     ASSERT_TRUE(SaveAsPng(picture, padded.c_str()));
     EXPECT_EQ(readBytes(padded).at(25), 2); // IHDR colour type: RGB
     EXPECT_EQ(readBytes(alpha).at(25), 6);  // RGB with alpha

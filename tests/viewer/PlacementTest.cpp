@@ -1,6 +1,6 @@
-// Where the window goes as the user acts: start-up settings, fit to screen, double clicks, zoom
-// keys, drags, the modifiers of a step, lock places and rotation (the arithmetic itself is in
-// LayoutTest).
+// Where the window goes as the user acts, as the window hands it to WindowPlacement and applies
+// it: start-up settings, double clicks, the modifiers of a step, lock places and rotation (the
+// placement's own rules are in WindowPlacementTest, the arithmetic in LayoutTest).
 #include "ViewerApp.h"
 #include "WindowHarness.h"
 
@@ -8,18 +8,6 @@ namespace vistrel::test {
 namespace {
 
 using Placement = WindowTest;
-
-TEST_F(Placement, FitKeyAndEdgeKeysOfABigPictureStoreNothing) {
-    AddFile("big.jpg", 4000, 3000);
-    CreateAndOpen("big.jpg");
-    EXPECT_EQ(host_.geometry, (Rect{240, 0, 240 + 1440, 1080}));
-    Do(Action::ToggleFitToScreen); // natural size from the top-left, running off the screen
-    EXPECT_EQ(host_.geometry, (Rect{0, 0, 4000, 3000}));
-    Do(Action::ShowRightEdge);
-    Do(Action::ShowBottomEdge);
-    EXPECT_EQ(host_.geometry.topLeft(), (Point{-2080, -1920}));
-    EXPECT_EQ(platform_.settings.count("NoneScale"), 0u);
-}
 
 TEST_F(Placement, StoredNoneScaleStartsABigPictureAtNaturalSizeAndReleasesTheWorker) {
     for (const char* stored : {"1", "2"}) {
@@ -36,31 +24,22 @@ TEST_F(Placement, StoredNoneScaleStartsABigPictureAtNaturalSizeAndReleasesTheWor
         ASSERT_TRUE(app.start(window, host_));
         EXPECT_EQ(host_.geometry, (Rect{-2080, -1920, 1920, 1080}));
         // 2 is no "natural size" setting: fit stays on for the pictures that follow.
-        EXPECT_EQ(window.fitToScreen(), std::string(stored) == "2");
+        EXPECT_EQ(window.placement().fitToScreen(), std::string(stored) == "2");
         EXPECT_EQ(host_.title, "big.jpg [4000x3000]");
         // The workers start once the first frame is painted.
         PrefetcherTestPeer::waitUntilIdle(window.pictures());
         EXPECT_EQ(decoder_->decodes("next.jpg"), std::string(stored) == "1" ? 0 : 1);
         window.onPaint(host_.lastCanvas);
-        window.onTimer(Timer::PictureArrival);
+        EXPECT_TRUE(host_.deliverArrival(window));
         PrefetcherTestPeer::waitUntilIdle(window.pictures());
         EXPECT_EQ(decoder_->decodes("next.jpg"), std::string(stored) == "1" ? 1 : 2);
     }
 }
 
-TEST_F(Placement, DoubleClickTogglesFitAroundThePointerAndStoresIt) {
-    AddFile("big.jpg", 4000, 3000);
+// A double click on a big picture: WindowPlacementTest, and tests/e2e.
+TEST_F(Placement, DoubleClickOnAPictureThatFitsStoresTheSettingAndCentresTheWindow) {
     AddFile("small.png", 800, 600);
-    CreateAndOpen("big.jpg"); // 1440 x 1080 at (240, 0)
-    Do(Action::FitToScreenAtPointer, {720, 540});
-    EXPECT_EQ(host_.geometry, (Rect{-1040, -960, -1040 + 4000, -960 + 3000}));
-    EXPECT_EQ(platform_.settings["NoneScale"], "1");
-    Do(Action::FitToScreenAtPointer, {2000, 1500}); // back to the fitted, centred window
-    EXPECT_EQ(host_.geometry, (Rect{240, 0, 240 + 1440, 1080}));
-    EXPECT_EQ(platform_.settings["NoneScale"], "0");
-
-    // A small picture only stores the setting and is centred again.
-    Open("small.png");
+    CreateAndOpen("small.png");
     Do(Action::StartMove, {5, 5});
     Move({15, 5}, true, false);
     window_.onRelease(MouseButton::Left);
@@ -69,65 +48,28 @@ TEST_F(Placement, DoubleClickTogglesFitAroundThePointerAndStoresIt) {
     EXPECT_EQ(platform_.settings["NoneScale"], "1");
 }
 
-TEST_F(Placement, ZoomKeysResizeSmallPicturesAndSwitchFitForScreenSizedOnes) {
-    AddFile("bar.png", 400, 40);
-    AddFile("big.jpg", 4000, 3000);
-    CreateAndOpen("bar.png");
-    Do(Action::ZoomOut);
-    EXPECT_EQ(host_.geometry, (Rect{780, 522, 780 + 360, 522 + 36}));
-    Open("big.jpg");
-    Do(Action::ZoomIn);
-    EXPECT_FALSE(window_.fitToScreen());
-    EXPECT_EQ(host_.geometry.width(), 4000);
-    Do(Action::ZoomOut);
-    EXPECT_TRUE(window_.fitToScreen());
-    EXPECT_EQ(host_.geometry.width(), 1440);
-}
-
-TEST_F(Placement, DragMovesTheWindowAndSkipsTheMoveItCausedItself) {
-    AddFile("small.png", 400, 300);
-    CreateAndOpen("small.png"); // at (760, 390)
-    Do(Action::StartMove, {10, 10});
-    EXPECT_TRUE(host_.captured);
-    Move({30, 25}, true, false); // the pointer went 20 right, 15 down
-    EXPECT_EQ(host_.geometry.topLeft(), (Point{780, 405}));
-    Move({10, 10}, true, false); // the window's own displacement
-    EXPECT_EQ(host_.geometry.topLeft(), (Point{780, 405}));
-    Move({15, 10}, true, false);
-    EXPECT_EQ(host_.geometry.left, 785);
-    window_.onRelease(MouseButton::Left);
-    EXPECT_FALSE(host_.captured);
-    Move({40, 10}, false, false); // released: no move
-    EXPECT_EQ(host_.geometry.left, 785);
-}
-
-TEST_F(Placement, CtrlKeepsTheTopLeftAndShiftTheCentreOfAStep) {
+TEST_F(Placement, CtrlHeldWhileSteppingKeepsTheTopLeft) {
     AddFile("a.png", 400, 300);
     AddFile("b.png", 200, 100);
-    CreateAndOpen("a.png"); // at (760, 390), centre (960, 540)
+    CreateAndOpen("a.png"); // at (760, 390)
     host_.keys = {true, false};
     Do(Action::NextPicture);
     EXPECT_EQ(host_.geometry, (Rect{760, 390, 960, 490}));
-    host_.keys = {false, true};
-    Do(Action::PreviousPicture); // centre (860, 440) kept
-    EXPECT_EQ(host_.geometry, (Rect{660, 290, 1060, 590}));
 }
 
-TEST_F(Placement, LockPlaceHoldsTheStoredAnchorFromPictureToPicture) {
+TEST_F(Placement, StoredLockPlaceHoldsThePictureAndADragMovesItsAnchor) {
     platform_.settings = {{"LockPlace", "8"}, {"xLockPlace", "1900"}, {"yLockPlace", "1000"}};
     AddFile("a.png", 300, 200);
-    AddFile("b.png", 500, 100);
     window_.readSettings();
     CreateAndOpen("a.png");
     EXPECT_EQ(host_.geometry, (Rect{1600, 800, 1900, 1000}));
-    Do(Action::NextPicture);
-    EXPECT_EQ(host_.geometry, (Rect{1400, 900, 1900, 1000}));
-    // A drag moves the anchor with the window.
     Do(Action::StartMove, {0, 0});
+    EXPECT_TRUE(host_.captured);
     Move({-100, -50}, true, false);
     window_.onRelease(MouseButton::Left);
+    EXPECT_FALSE(host_.captured);
+    EXPECT_EQ(host_.geometry, (Rect{1500, 750, 1800, 950}));
     EXPECT_EQ(platform_.settings["xLockPlace"], "1800");
-    EXPECT_EQ(platform_.settings["LockPlace"], "8");
 }
 
 TEST_F(Placement, RotationKeepsTheCentreAndRefitsATurnedBigPicture) {

@@ -48,8 +48,8 @@ TEST_F(StartUp, AStoredLockPlacePlacesTheStartPageAndOnlyThenReadsTheUserLock) {
         ViewerWindow window;
         ViewerApp app;
         ASSERT_TRUE(app.start(window, host_));
-        EXPECT_EQ(window.lock().place, c.expectedPlace);
-        EXPECT_EQ(window.lock().byUser, c.byUser);
+        EXPECT_EQ(window.placement().lock().place, c.expectedPlace);
+        EXPECT_EQ(window.placement().lock().byUser, c.byUser);
         EXPECT_EQ(host_.geometry.topLeft(), c.topLeft);
         EXPECT_FALSE(host_.topMost);
     }

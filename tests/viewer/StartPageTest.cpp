@@ -1,10 +1,10 @@
 // The start page's buttons with and without a skin: where they are, how the skin's frames are
 // composed, which look the pointer gives them and what a click does. The skin's PNG files are
 // written by libpng at test time; the shape on screen is checked in tests/e2e.
+#include "ArgbPixels.h"
 #include "PngDecoder.h"
 #include "PngWriter.h"
 #include "Skin.h"
-#include "TopDown.h"
 #include "WindowHarness.h"
 
 #include <functional>
@@ -51,7 +51,7 @@ TEST(SkinButtons, FrameCopiedByStateTopRowFirstAlphaIncludedAndClipped) {
 
     ASSERT_TRUE(copyFrame(page, {367, 8}, strip, 2));
     ASSERT_TRUE(copyFrame(page, {390, -5}, strip, 3)); // over the top-right corner
-    const std::vector<uint32_t> shown = topDown(page);
+    const std::vector<uint32_t> shown = argbPixels(page);
     auto at = [&](int x, int y) { return shown[std::size_t(y) * 400 + x]; };
     EXPECT_EQ(at(367, 8), 0x40000012u); // frame 2 begins 38 pixels into the strip
     EXPECT_EQ(at(385, 26), 0x40000002u);
@@ -62,7 +62,7 @@ TEST(SkinButtons, FrameCopiedByStateTopRowFirstAlphaIncludedAndClipped) {
 
     // A 24-bit strip over a 32-bit page is not drawn.
     EXPECT_FALSE(copyFrame(page, {0, 0}, flat, 0));
-    EXPECT_EQ(topDown(page), shown);
+    EXPECT_EQ(argbPixels(page), shown);
 }
 
 TEST(SkinFolder, TheUsersOwnFirstThenBesideTheProgramThenTheDataFolder) {

@@ -34,7 +34,7 @@ TEST_F(Stepping, ReducedFirstFrameGivesWayToTheFullDecodeBeforeAZoom) {
     ASSERT_TRUE(window_.openFile(Path("big.jpg").c_str()));
     PrefetcherTestPeer::waitUntilIdle(window_.pictures());
     decoder_->hold("big.jpg"); // its full decode, which follows
-    window_.onTimer(Timer::PictureArrival);
+    window_.onPicturesArrived();
     ASSERT_TRUE(Shown().reduced());
     EXPECT_EQ(host_.title, "big.jpg [4000x3000]"); // the full size, from the start
     EXPECT_EQ(host_.geometry, (Rect{240, 0, 240 + 1440, 1080}));

@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <functional>
 #include <map>
@@ -69,6 +70,8 @@ struct FakeHost : WindowHost {
     Point cursor;
     std::map<Timer, int> timers; // running timers and their periods in ms
     std::vector<bool> acceptDropsCalls;
+    // Arrival calls posted (by the prefetch workers, from their threads) and not yet delivered.
+    std::atomic<int> arrivalsPosted{0};
     // Menus shown, and the choice the next one gives; `whileMenuShown` runs before it returns.
     std::vector<std::vector<MenuItem>> menus;
     std::vector<Point> menuPoints;
@@ -118,7 +121,7 @@ struct FakeHost : WindowHost {
         translucentPixels.assign(std::size_t(w) * h, 0);
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x) {
-                const uint8_t* p = bits + std::size_t(h - 1 - y) * rowSize + 4 * x;
+                const uint8_t* p = bits + std::size_t(y) * rowSize + 4 * x;
                 translucentPixels[std::size_t(y) * w + x] =
                     uint32_t(p[3]) << 24 | uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
             }
@@ -139,6 +142,14 @@ struct FakeHost : WindowHost {
     void killTimer(Timer id) override { timers.erase(id); }
     bool running(Timer id) const { return timers.count(id) != 0; }
     void postClose() override { ++closes; }
+    void postArrival() override { ++arrivalsPosted; }
+    // Delivers the posted arrival call to `window` as the event loop would; false when none was
+    // posted.
+    bool deliverArrival(ViewerWindow& window) {
+        if (arrivalsPosted.exchange(0) == 0) return false;
+        window.onPicturesArrived();
+        return true;
+    }
     void setAcceptDrops(bool on) override { acceptDropsCalls.push_back(on); }
     int execPopupMenu(const std::vector<MenuItem>& items, Point at) override {
         menus.push_back(items);
@@ -188,8 +199,8 @@ struct FakePlatform : Platform {
     Capabilities can;
     Rect primaryScreen() override { return {0, 0, 1920, 1080}; }
     Capabilities capabilities() override { return can; }
-    bool decodeSystemPicture(const uint8_t*, std::size_t, SystemImageSink&) override {
-        return false;
+    DecodeResult decodeSystemPicture(const uint8_t*, std::size_t, SystemImageSink&) override {
+        return Refusal::NoDecoder;
     }
     TextExtent textExtent(const char* text) override {
         return {extent.width * int(std::strlen(text)), extent.height};
@@ -245,15 +256,16 @@ protected:
     void Move(Point pointer, bool left, bool right, Modifiers keys = {}) {
         window_.onPointerMove(pointer, left, right, keys);
     }
-    // Lets the prefetch workers finish, and the window take what they decoded as its arrival
-    // timer would, until nothing more comes.
+    // Lets the prefetch workers finish, and delivers the arrival call they post, until nothing
+    // more comes.
     void Settle() {
         for (int round = 0; round < 100; ++round) {
             PrefetcherTestPeer::waitUntilIdle(window_.pictures());
-            if (!window_.pictures().expecting()) break;
-            window_.onTimer(Timer::PictureArrival);
+            if (!DeliverArrival()) break;
         }
     }
+    // The posted arrival call, delivered as the host's event loop would; false when none came.
+    virtual bool DeliverArrival() { return host_.deliverArrival(window_); }
     // The record on show.
     CachedPicture& Shown() { return *window_.pictures().current(); }
 

@@ -7,7 +7,7 @@
 - damaged and hostile files, which must fail cleanly or draw what precedes the damage.
 
 manifest.txt holds one line per check:
-    file NAME ok|fail WIDTH HEIGHT
+    file NAME ok|REASON WIDTH HEIGHT   (REASON: the word of the refusal the load must give)
     compare NAME REFERENCE.rgba MEAN_LIMIT OFF_LIMIT   (mean channel difference; share of pixels
                                                         more than 64 off in any channel)
     probe NAME X Y RRGGBB         (the pixel at X, Y within 8 per channel of the colour)
@@ -386,8 +386,9 @@ def damaged_files():
     Wmf((0, 0, 100, 100), 0).save("no-inch.wmf")
     Wmf((100, 0, 0, 100), 96).save("inverted.wmf")
     Wmf((-32768, -32768, 32767, 32767), 1).save("too-large.wmf")
-    for name in ("no-placeable.wmf", "no-inch.wmf", "inverted.wmf", "too-large.wmf"):
-        manifest.append(f"file {name} fail 0 0")
+    for name, reason in (("no-placeable.wmf", "unknown-format"), ("no-inch.wmf", "malformed"),
+                         ("inverted.wmf", "malformed"), ("too-large.wmf", "too-large")):
+        manifest.append(f"file {name} {reason} 0 0")
 
     # Records that claim more than they hold are passed over; a record that claims more than
     # the file holds ends the picture. The rectangles before and after show which was which.
