@@ -1,16 +1,23 @@
 #include "PngWriter.h"
 
+#include "Files.h"
+
 #include <png.h>
 
 #include <csetjmp>
-#include <cstdio>
 
 namespace vistrel {
 
 namespace {
 
+void writeCallback(png_structp png, png_bytep data, png_size_t size) {
+    if (!static_cast<OutputFile*>(png_get_io_ptr(png))->write(data, size))
+        png_error(png, "write failed");
+}
+void flushCallback(png_structp) {}
+
 // Plain data only in this frame: libpng's error path jumps back here.
-bool writeRows(FILE* file, int width, int height, const uint32_t* pixels, bool withAlpha,
+bool writeRows(OutputFile* file, int width, int height, const uint32_t* pixels, bool withAlpha,
                uint8_t* row) {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     if (!png) return false;
@@ -19,7 +26,7 @@ bool writeRows(FILE* file, int width, int height, const uint32_t* pixels, bool w
         png_destroy_write_struct(&png, info ? &info : nullptr);
         return false;
     }
-    png_init_io(png, file);
+    png_set_write_fn(png, file, writeCallback, flushCallback);
     png_set_compression_level(png, 1);
     png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), 8,
                  withAlpha ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
@@ -47,11 +54,11 @@ bool writePng(const char* path, int width, int height, const std::vector<uint32_
               bool withAlpha) {
     if (width <= 0 || height <= 0 || pixels.size() < std::size_t(width) * std::size_t(height))
         return false;
-    FILE* file = std::fopen(path, "wb");
-    if (!file) return false;
+    OutputFile file;
+    if (!file.create(path)) return false;
     std::vector<uint8_t> row(std::size_t(width) * 4);
-    const bool written = writeRows(file, width, height, pixels.data(), withAlpha, row.data());
-    return std::fclose(file) == 0 && written;
+    const bool written = writeRows(&file, width, height, pixels.data(), withAlpha, row.data());
+    return file.close() && written;
 }
 
 } // namespace vistrel

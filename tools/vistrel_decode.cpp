@@ -13,17 +13,22 @@
 // Exit status: 0 loaded, 1 not loaded, 2 bad usage or unwritable output.
 
 #include "CachedPicture.h"
+#include "Files.h"
 #include "JpegDecoder.h"
 #include "Platform.h"
 #include "PngWriter.h"
-#include "QtPlatform.h"
+#include "System.h"
 
+#ifdef _WIN32
+#include "WinPlatform.h"
+#else
+#include "QtPlatform.h"
 #include <QCoreApplication>
+#endif
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -58,11 +63,12 @@ bool savePicture(const std::string& path, Picture& picture) {
 int main(int argc, char** argv) {
     std::vector<std::string> positional;
     ScreenCopyPolicy policy; // at start-up, before the window exists
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--screen" && i + 1 < argc) {
+    const std::vector<std::string> arguments = programArguments(argc, argv);
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& arg = arguments[i];
+        if (arg == "--screen" && i + 1 < arguments.size()) {
             int w = 0, h = 0;
-            if (std::sscanf(argv[++i], "%dx%d", &w, &h) != 2 || w <= 0 || h <= 0)
+            if (std::sscanf(arguments[++i].c_str(), "%dx%d", &w, &h) != 2 || w <= 0 || h <= 0)
                 return usage("--screen takes WxH, e.g. 1920x1080");
             policy.screen = {w, h};
         } else if (arg == "--large-area-copies-only") {
@@ -77,15 +83,18 @@ int main(int argc, char** argv) {
     }
     if (positional.empty() || positional.size() > 3) return usage("one FILE expected");
 
+#ifdef _WIN32
+    WinPlatform systemPlatform;
+#else
     QCoreApplication app(argc, argv); // Qt finds its image reader plugins through it
-    QtPlatform qtPlatform;
-    installPlatform(&qtPlatform);
+    QtPlatform systemPlatform;
+#endif
+    installPlatform(&systemPlatform);
 
     // Paths are absolute in the viewer; a bare name would have no folder to find its extension in.
-    std::error_code error;
-    const std::string path = std::filesystem::absolute(positional[0], error).string();
+    const std::string path = absolutePath(positional[0]);
     CachedPicture record;
-    const DecodeResult loaded = error ? Refusal::CannotOpen : record.load(path.c_str(), policy);
+    const DecodeResult loaded = record.load(path.c_str(), policy);
     if (!loaded) {
         std::printf("ok=0 reason=%s\n", loaded.word());
         return 1;

@@ -8,12 +8,14 @@
 
 #include "JsonWriter.h"
 #include "PsdEntriesJson.h"
+#include "System.h"
 
 #include "psd.h"
 
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 using namespace vistrel;
 
@@ -216,15 +218,16 @@ void writeLayer(JsonWriter& j, const PsdContext& psd, const PsdLayerRecord& l) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2 || argv[1][0] == '-') {
+    const std::vector<std::string> arguments = vistrel::programArguments(argc, argv);
+    if (arguments.size() != 1 || arguments[0].empty() || arguments[0][0] == '-') {
         std::fprintf(stderr, "usage: vistrel-psd FILE\n");
         return 2;
     }
+    const char* path = arguments[0].c_str();
     PsdContext* psd = nullptr;
-    const int status = psd_open(&psd, argv[1]);
+    const int status = psd_open(&psd, path);
     if (status != PSD_OK) {
-        std::fprintf(stderr, "vistrel-psd: %s: %s (%d)\n", argv[1], psd_status_text(status),
-                     status);
+        std::fprintf(stderr, "vistrel-psd: %s: %s (%d)\n", path, psd_status_text(status), status);
         return 1;
     }
     JsonWriter j(stdout);

@@ -1,30 +1,11 @@
 #include "FolderList.h"
 
 #include "FileNames.h"
-
-#include <dirent.h>
+#include "Files.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace vistrel {
-
-namespace {
-
-// Every entry of the folder except "." and "..", in the order the file system gives them.
-std::vector<std::string> readFolder(const std::string& folder) {
-    std::vector<std::string> entries;
-    DIR* dir = opendir(folder.c_str());
-    if (!dir) return entries;
-    while (const dirent* entry = readdir(dir)) {
-        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
-        entries.emplace_back(entry->d_name);
-    }
-    closedir(dir);
-    return entries;
-}
-
-} // namespace
 
 void FolderList::build(const std::string& path) {
     const std::size_t slash = path.rfind('/');
@@ -32,7 +13,7 @@ void FolderList::build(const std::string& path) {
     folder_ = path.substr(0, slash + 1);
     removeAll();
 
-    const std::vector<std::string> entries = readFolder(folder_);
+    const std::vector<std::string> entries = listFolder(folder_);
     std::string_view rest = patterns;
     while (!rest.empty()) {
         const std::size_t comma = rest.find(',');

@@ -20,7 +20,7 @@ public:
     // character.
     TextExtent textExtent(const char* text) override;
     // QSettings("Quorbane", "Vistrel"): ~/.config/Quorbane/Vistrel.conf on Linux.
-    bool readSetting(const char* name, std::string& text) override;
+    std::optional<int32_t> readSetting(const char* name) override;
     int writeSetting(const char* name, int32_t value) override;
 
 private:

@@ -31,7 +31,11 @@ std::string InformationFor(const std::string& commandLine) {
            "  --help     print this text and end\n"
            "  --version  print the version and end\n"
            "\n"
+#ifdef _WIN32
+           "Settings are kept in HKEY_CURRENT_USER\\Software\\Quorbane\\Vistrel.\n";
+#else
            "Settings are kept in ~/.config/Quorbane/Vistrel.conf.\n";
+#endif
 }
 
 } // namespace vistrel

@@ -1,8 +1,7 @@
 #include "Skin.h"
 
+#include "Files.h"
 #include "PngDecoder.h"
-
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -14,11 +13,6 @@ namespace {
 
 // In the order of SkinPictures' slots: the background, then the buttons in StartButton order.
 constexpr const char* kSkinFiles[] = {"Bkgnd.png", "BtnHelp.png", "BtnClose.png", "BtnLink.png"};
-
-bool isRegularFile(const std::string& path) {
-    struct stat info;
-    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-}
 
 std::unique_ptr<Picture> loadSkinPicture(const std::string& path) {
     if (!isRegularFile(path)) return nullptr;

@@ -2,9 +2,9 @@
 
 #include "CommandLine.h"
 #include "DebugLog.h"
+#include "Files.h"
 
 #include <condition_variable>
-#include <filesystem>
 #include <mutex>
 
 namespace vistrel {
@@ -15,14 +15,6 @@ namespace {
 // start page, the picture following when it lands). Long enough for the largest pictures the
 // decoders accept, so that they do not flash the start page first.
 constexpr std::chrono::milliseconds kStartUpPatience{3000};
-
-// Folder browsing and the decoders need the picture's folder, so a relative path is taken from
-// the working folder. Nothing else of the path changes.
-std::string AbsolutePath(const std::string& path) {
-    std::error_code error;
-    const std::filesystem::path absolute = std::filesystem::absolute(path, error);
-    return error ? path : absolute.string();
-}
 
 } // namespace
 
@@ -58,7 +50,9 @@ void ViewerApp::beginOpening(const std::string& commandLine, OpeningDecode decod
     }
     gate_ = std::make_shared<ScreenGate>();
     opening_ = Prefetcher::startOpening(
-        AbsolutePath(path),
+        // Folder browsing and the decoders need the picture's folder, so a relative path is taken
+        // from the working folder.
+        absolutePath(path),
         [gate = gate_, decode, guessScreen](CachedPicture& record, const char* file) {
             debugLog("start-up decode begins: %s", file);
             PendingPolicy policy{[&] { return gate->wait(); }, std::nullopt};
