@@ -13,15 +13,15 @@
 //   prepare        prepareScreenCopy as the viewer runs it once its window exists, on a WxH
 //                  screen: 24-to-32 conversion and the filter 1 reduction
 //   prepare-startup   the same before the window exists (averaging when reducing over 15:1)
-//   exif           scanExif of the file
+//   metadata       readJpegMetadata of the file's bytes (EXIF block and ICC profile)
 // On a PNG file:
 //   png            decodePng from memory into the same Picture every run
 //   png-libpng     the same through libpng alone (the reference its bytes are held to)
 // Prints "OPERATION median_ms=M min_ms=M runs=N".
 
 #include "CachedPicture.h"
-#include "ExifScan.h"
 #include "JpegDecoder.h"
+#include "JpegMetadata.h"
 #include "Platform.h"
 #include "PngDecoder.h"
 #include "Resampler.h"
@@ -184,10 +184,11 @@ int main(int argc, char** argv) {
             fast ? decodePng(png.data(), png.size(), picture)
                  : decodePngWithLibpng(png.data(), png.size(), picture);
         });
-    } else if (op == "exif") {
+    } else if (op == "metadata") {
+        const std::vector<uint8_t> jpeg = readFile(file);
         ms = timeRuns(runs, [&] {
-            int angle = 0;
-            scanExif(file, angle);
+            PictureMetadata metadata;
+            readJpegMetadata(jpeg.data(), jpeg.size(), metadata);
         });
     } else {
         return usage();

@@ -15,6 +15,19 @@ photographs), written by ImageMagick. It writes every picture as a layer as well
 are its output with the layer section emptied, the layered file its output with that layer
 repeated ten times.
 
+The layer compositor and the layer export are timed beside psd-tools (Debian's python3-psd-tools,
+run as a black box by psd_tools_peer.py) on one more file:
+
+  comp20    4000x3000 8-bit RGB, 20 full-size translucent layers in ten blend modes and falling
+            opacities, saved without a merged picture (our own layer writer, PackBits rows of
+            literal runs, as photographs pack)
+
+  composite  ours: psd_open with every layer's pixels, then psd_composite, in-process;
+             psd-tools: PSDImage.open and composite(force=True), in-process
+  export     ours: the whole `vistrel-psd --export` process (merged picture, composite, every
+             layer and mask as PNG); psd-tools: PSDImage.open, then topil().save() of every
+             layer and mask
+
 Rounds are interleaved (every reader on every file, then the next round); the median of the
 rounds is reported. Ours and ag-psd are timed in-process (ag-psd after a warm-up read in the same
 Node process); ImageMagick has no in-process timer, so its whole process is timed, decoding to
@@ -25,6 +38,8 @@ import shutil
 import statistics
 import struct
 import subprocess
+import sys
+import tempfile
 import time
 from pathlib import Path
 
@@ -109,10 +124,51 @@ def make_files(work):
     return files
 
 
+def make_composite_file(path, fixtures):
+    """comp20: 20 translucent full-size layers, no merged picture."""
+    if path.exists():
+        return
+    sys.path.insert(0, str(fixtures))
+    import numpy as np
+    from psd_layers_writer import Document, Layer
+    width, height = 4000, 3000
+    y, x = np.mgrid[0:height, 0:width].astype(np.float32)
+    grain = np.random.default_rng(5).integers(-6, 7, (height, width), dtype=np.int16)
+    modes = [b"norm", b"mul ", b"scrn", b"over", b"norm", b"sLit", b"diff", b"lite", b"dark",
+             b"colr"]
+    layers = []
+    for k in range(20):
+        pixels = np.empty((height, width, 4), np.uint8)
+        for c in range(3):
+            wave = 127 + 110 * np.sin(x / (50 + 13 * k + 7 * c) + y / (70 + 11 * c) + k)
+            pixels[:, :, c] = np.clip(wave + grain, 0, 255).astype(np.uint8)
+        pixels[:, :, 3] = 255 if k == 0 else (127 + 127 * np.cos((x + y * k) / 300)).astype(
+            np.uint8)
+        layers.append(Layer(b"layer %d" % k, pixels, blend=modes[k % len(modes)],
+                            opacity=255 - 5 * k))
+    Document("rgb", 8, width, height, layers, method=1).write(path)
+
+
 def ours(bench, path):
     out = run([bench, str(path)]).stdout
     fields = dict(kv.split("=") for kv in out.split())
     return float(fields["reader_ms"]), float(fields["picture_ms"])
+
+
+def ours_composite(bench, path):
+    return float(run([bench, "--composite", str(path)]).stdout.split("=")[1])
+
+
+def ours_export(tool, path, folder):
+    start = time.perf_counter()
+    run([tool, "--export", str(folder), str(path)])
+    return (time.perf_counter() - start) * 1000
+
+
+def peer(command, path, *extra):
+    script = Path(__file__).resolve().parent / "psd_tools_peer.py"
+    return float(run(["/usr/bin/python3", str(script), command, str(path), *map(str, extra)])
+                 .stdout.split()[-1])
 
 
 def imagemagick(path):
@@ -133,10 +189,15 @@ def main():
     ap.add_argument("--bench", required=True)
     ap.add_argument("--work", required=True)
     ap.add_argument("--npm", required=True, help="folder with package.json and agpsd.js")
+    ap.add_argument("--tool", required=True, help="vistrel-psd")
     ap.add_argument("--rounds", type=int, default=7)
+    ap.add_argument("--peer-rounds", type=int, default=3,
+                    help="rounds of the compositor and export against psd-tools (slow)")
     args = ap.parse_args()
     work = Path(args.work)
     files = make_files(work)
+    comp20 = work / "comp20.psd"
+    make_composite_file(comp20, Path(args.npm) / "fixtures")
 
     node_dir = work / "node"
     if not (node_dir / "node_modules" / "ag-psd").exists():
@@ -157,6 +218,16 @@ def main():
             if name != "flat16":
                 times[(name, "ag-psd")].append(agpsd(node_dir, path, name == "layers20"))
 
+    peers = {k: [] for k in ("composite", "psd-tools composite", "export", "psd-tools export")}
+    with tempfile.TemporaryDirectory(dir=work) as scratch:
+        for r in range(args.peer_rounds):
+            peers["composite"].append(ours_composite(args.bench, comp20))
+            peers["psd-tools composite"].append(peer("composite", comp20))
+            peers["export"].append(ours_export(args.tool, comp20, Path(scratch) / f"ours{r}"))
+            peers["psd-tools export"].append(peer("export", comp20, Path(scratch) / f"peer{r}"))
+            shutil.rmtree(Path(scratch) / f"ours{r}")
+            shutil.rmtree(Path(scratch) / f"peer{r}")
+
     print(f"PSD benchmark, median of {args.rounds} interleaved rounds, milliseconds")
     print(f"{'file':10}{'size MB':>9}{'ours':>9}{'+Picture':>10}{'IM':>9}{'ag-psd':>9}"
           f"{'ours/IM':>9}{'ours/ag':>9}")
@@ -166,6 +237,18 @@ def main():
         print(f"{name:10}{path.stat().st_size / 1e6:9.1f}{med['reader']:9.1f}"
               f"{med['picture']:10.1f}{med['imagemagick']:9.1f}{med['ag-psd']:9.1f}"
               f"{med['reader'] / med['imagemagick']:9.3f}{med['reader'] / med['ag-psd']:9.3f}")
+
+    med = {k: statistics.median(v) for k, v in peers.items()}
+    flat = statistics.median(times[("flat8", "reader")]) / statistics.median(
+        times[("flat8", "ag-psd")])
+    print(f"\ncomp20 ({comp20.stat().st_size / 1e6:.0f} MB) against psd-tools, median of "
+          f"{args.peer_rounds} interleaved rounds, milliseconds")
+    print(f"{'task':12}{'ours':>10}{'psd-tools':>11}{'ratio':>8}{'target':>8}")
+    for task, target in (("composite", 0.05), ("export", 0.1)):
+        ratio = med[task] / med[f"psd-tools {task}"]
+        print(f"{task:12}{med[task]:10.0f}{med[f'psd-tools {task}']:11.0f}{ratio:8.3f}"
+              f"{target:8.2f}")
+    print(f"{'flat8/ag-psd':12}{'':21}{flat:8.3f}{0.2:8.2f}")
 
 
 if __name__ == "__main__":

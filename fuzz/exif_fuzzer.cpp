@@ -1,16 +1,20 @@
-// The EXIF pattern scan over arbitrary bytes: offsets that point anywhere, markers at the edge.
-#include "ExifScan.h"
+// The EXIF walker and the JPEG segment walk that finds it over arbitrary bytes: offsets that
+// point anywhere, directories that point at themselves, counts past the block.
+#include "ExifReader.h"
+#include "JpegMetadata.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
-    int angle = 0;
-    const char* text = vistrel::scanExifWindow(data, size, angle);
-    if (angle != 0 && angle != 90 && angle != -90) std::abort();
-    // Make, a space and Model, each read from inside the window.
-    if (text && std::strlen(text) > 2 * vistrel::kExifWindowBytes + 1) std::abort();
+    vistrel::ExifFacts facts;
+    vistrel::readExif(data, size, facts);
+    if (facts.orientation < 1 || facts.orientation > 8) std::abort();
+    // Make, a space and Model, each read from inside the block.
+    if (facts.cameraText.size() > 2 * size + 1) std::abort();
+    vistrel::PictureMetadata metadata;
+    vistrel::readJpegMetadata(data, size, metadata);
+    if (metadata.iccProfile.size() > size) std::abort();
     return 0;
 }

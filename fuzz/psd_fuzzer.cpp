@@ -1,8 +1,11 @@
 // libFuzzer harness for the PSD reader at the viewer's real limits (pictures of up to 2^28
 // pixels; the memory budget and the decompression-bomb rule keep each run small): the whole load
-// from memory, layer pixels included, then the viewer's own path, decodePsd over a file read
-// through its descriptor.
+// from memory, layer pixels included, and the layer compositor over what it read; then the
+// viewer's own path, decodePsd over a file read through its descriptor (which composites the
+// layers of a file whose merged picture is not real).
+#include "LargeBuffer.h"
 #include "PsdDecoder.h"
+#include "psd_composite.h"
 #include "psd_internal.h"
 
 #include <sys/mman.h>
@@ -14,7 +17,12 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     PsdContext* psd = nullptr;
-    if (psd_open_memory(&psd, data, size) == 0) psd_free(psd);
+    if (psd_open_memory(&psd, data, size) == 0) {
+        uint32_t* composite = nullptr;
+        if (psd_composite(psd, &composite) == 0)
+            vistrel::freeLarge(composite, size_t(psd_merged_block_size(psd)));
+        psd_free(psd);
+    }
 
     // A file in memory that psd_open reads as a regular file on disk.
     static const int fd = memfd_create("psd_fuzzer", MFD_CLOEXEC);

@@ -16,8 +16,11 @@ void writeCallback(png_structp png, png_bytep data, png_size_t size) {
 }
 void flushCallback(png_structp) {}
 
+// How a row of the source becomes a row of the file: words to RGB or RGBA, or bytes as they are.
+enum class Layout { Rgb, Rgba, Gray };
+
 // Plain data only in this frame: libpng's error path jumps back here.
-bool writeRows(OutputFile* file, int width, int height, const uint32_t* pixels, bool withAlpha,
+bool writeRows(OutputFile* file, int width, int height, const void* pixels, Layout layout,
                uint8_t* row) {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     if (!png) return false;
@@ -27,19 +30,29 @@ bool writeRows(OutputFile* file, int width, int height, const uint32_t* pixels, 
         return false;
     }
     png_set_write_fn(png, file, writeCallback, flushCallback);
+    // Speed before size: these files are for tests and for looking at, not for keeping.
     png_set_compression_level(png, 1);
-    png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), 8,
-                 withAlpha ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+    png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_SUB);
+    const int type = layout == Layout::Gray   ? PNG_COLOR_TYPE_GRAY
+                     : layout == Layout::Rgba ? PNG_COLOR_TYPE_RGBA
+                                              : PNG_COLOR_TYPE_RGB;
+    png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), 8, type, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
     for (int y = 0; y < height; ++y) {
+        const std::size_t start = std::size_t(y) * std::size_t(width);
+        if (layout == Layout::Gray) {
+            png_write_row(png, static_cast<const uint8_t*>(pixels) + start);
+            continue;
+        }
+        const uint32_t* words = static_cast<const uint32_t*>(pixels) + start;
         uint8_t* out = row;
         for (int x = 0; x < width; ++x) {
-            const uint32_t argb = pixels[std::size_t(y) * std::size_t(width) + std::size_t(x)];
+            const uint32_t argb = words[x];
             *out++ = uint8_t(argb >> 16);
             *out++ = uint8_t(argb >> 8);
             *out++ = uint8_t(argb);
-            if (withAlpha) *out++ = uint8_t(argb >> 24);
+            if (layout == Layout::Rgba) *out++ = uint8_t(argb >> 24);
         }
         png_write_row(png, row);
     }
@@ -48,17 +61,23 @@ bool writeRows(OutputFile* file, int width, int height, const uint32_t* pixels, 
     return true;
 }
 
-} // namespace
-
-bool writePng(const char* path, int width, int height, const std::vector<uint32_t>& pixels,
-              bool withAlpha) {
-    if (width <= 0 || height <= 0 || pixels.size() < std::size_t(width) * std::size_t(height))
-        return false;
+bool writeFile(const char* path, int width, int height, const void* pixels, Layout layout) {
+    if (width <= 0 || height <= 0 || !pixels) return false;
     OutputFile file;
     if (!file.create(path)) return false;
     std::vector<uint8_t> row(std::size_t(width) * 4);
-    const bool written = writeRows(&file, width, height, pixels.data(), withAlpha, row.data());
+    const bool written = writeRows(&file, width, height, pixels, layout, row.data());
     return file.close() && written;
+}
+
+} // namespace
+
+bool writePng(const char* path, int width, int height, const uint32_t* pixels, bool withAlpha) {
+    return writeFile(path, width, height, pixels, withAlpha ? Layout::Rgba : Layout::Rgb);
+}
+
+bool writeGrayPng(const char* path, int width, int height, const uint8_t* samples) {
+    return writeFile(path, width, height, samples, Layout::Gray);
 }
 
 } // namespace vistrel

@@ -1,17 +1,21 @@
 // vistrel-decode: loads one file the way the viewer does, headlessly, and reports what came out.
 //
 //   vistrel-decode [--screen WxH] [--large-area-copies-only] [--no-jpeg-library]
-//                  FILE [OUT.png [FITTED.png]]
+//                  [--display-profile FILE.icc] FILE [OUT.png [FITTED.png]]
 //
 // Prints one line: ok=1 width=W height=H bpp=B decoded_width=W0 decoded_height=H0
-// camera="TEXT" fitted=WxH|none (or ok=0 reason=WORD when the load failed, WORD saying why:
+// camera="TEXT" fitted=WxH|none profile="DESCRIPTION" (or ok=0 reason=WORD when the load
+// failed, WORD saying why:
 // truncated, malformed, size-rule, ...) and writes the picture, and its
 // screen-sized copy when one was made, as PNG. It runs as the viewer does at start-up, before
 // its window exists: large reductions take the fast averaging path. --large-area-copies-only
 // makes screen copies as a desktop without every capability would: only for pictures of about
-// two screens of area or more.
+// two screens of area or more. Colours are converted from the file's profile to sRGB, or to the
+// profile --display-profile names, as the viewer converts them to the display's; DESCRIPTION
+// names the file's colour space (empty when it states none).
 // Exit status: 0 loaded, 1 not loaded, 2 bad usage or unwritable output.
 
+#include "ByteSource.h"
 #include "CachedPicture.h"
 #include "Files.h"
 #include "JpegDecoder.h"
@@ -29,6 +33,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -39,7 +44,8 @@ namespace {
 int usage(const char* message) {
     std::fprintf(stderr, "vistrel-decode: %s\n", message);
     std::fprintf(stderr, "usage: vistrel-decode [--screen WxH] [--large-area-copies-only] "
-                         "[--no-jpeg-library] FILE [OUT.png [FITTED.png]]\n");
+                         "[--no-jpeg-library] [--display-profile FILE.icc] FILE [OUT.png "
+                         "[FITTED.png]]\n");
     return 2;
 }
 
@@ -75,6 +81,11 @@ int main(int argc, char** argv) {
             policy.capabilities.screenCopyForEveryLargerPicture = false;
         } else if (arg == "--no-jpeg-library") {
             disableJpegLibrary();
+        } else if (arg == "--display-profile" && i + 1 < arguments.size()) {
+            auto profile = std::make_shared<std::vector<uint8_t>>();
+            if (!readWholeFile(arguments[++i].c_str(), *profile))
+                return usage(("cannot read " + arguments[i]).c_str());
+            policy.color.displayProfile = std::move(profile);
         } else if (arg.size() > 1 && arg[0] == '-') {
             return usage(("unknown option " + arg).c_str());
         } else {
@@ -105,9 +116,9 @@ int main(int argc, char** argv) {
         fitted =
             std::to_string(record.fitted->width()) + "x" + std::to_string(record.fitted->height());
     std::printf("ok=1 width=%d height=%d bpp=%d decoded_width=%d decoded_height=%d camera=\"%s\" "
-                "fitted=%s\n",
+                "fitted=%s profile=\"%s\"\n",
                 picture.width(), picture.height(), picture.bitsPerPixel(), record.width,
-                record.height, record.cameraText, fitted.c_str());
+                record.height, record.cameraText, fitted.c_str(), record.colorSpace.c_str());
 
     if (positional.size() >= 2 && !savePicture(positional[1], picture))
         return usage(("cannot write " + positional[1]).c_str());

@@ -1,16 +1,25 @@
-// vistrel-psd: prints the document model the PSD reader makes of a file, as JSON.
+// vistrel-psd: prints the document model the PSD reader makes of a file, as JSON, and writes its
+// pictures as PNG.
 //
-//   vistrel-psd FILE
+//   vistrel-psd [--composite OUT.png] [--export FOLDER] FILE
 //
 // The top-level object holds "header", "resources" (by resource id), "alphaChannels", "layers"
-// (every layer record in file order, bottom first, group dividers included) and "patterns".
-// Exit status: 0 read, 1 the reader refused the file (its status on standard error), 2 bad usage.
+// (every layer record in file order, bottom first, group dividers included), "patterns",
+// "composite" (whether the merged picture is real, and what the compositor leaves out) and, with
+// --export, "export" (the files written). --composite writes the layers composited; --export
+// writes the merged picture, the composite, and each layer's pixels and mask.
+// Exit status: 0 read, 1 the reader refused the file (its status on standard error) or the layers
+// could not be composited, 2 bad usage or an output that cannot be written.
 
 #include "JsonWriter.h"
+#include "PngWriter.h"
 #include "PsdEntriesJson.h"
+#include "PsdExport.h"
 #include "System.h"
 
+#include "LargeBuffer.h"
 #include "psd.h"
+#include "psd_composite.h"
 
 #include <cstdio>
 #include <cstring>
@@ -175,7 +184,8 @@ void writeAlphaChannels(JsonWriter& j, const PsdContext& psd) {
     j.endArray();
 }
 
-void writeLayer(JsonWriter& j, const PsdContext& psd, const PsdLayerRecord& l) {
+void writeLayer(JsonWriter& j, const PsdContext& psd, const PsdLayerRecord& l,
+                const PsdExportFiles* files) {
     j.beginObject().field("name", fixedString(l.name, sizeof l.name));
     if (l.unicode_name)
         j.field("unicodeName", utf16beToUtf8(l.unicode_name, l.unicode_name_length));
@@ -212,24 +222,96 @@ void writeLayer(JsonWriter& j, const PsdContext& psd, const PsdLayerRecord& l) {
     j.key("entries").beginArray();
     for (int i = 0; i < l.info_count && i < kPsdMaxLayerInfo; ++i)
         writeLayerEntry(j, l.info_types[i], l.info_data[i]);
-    j.endArray().endObject();
+    j.endArray();
+    const size_t index = size_t(&l - psd.layers);
+    if (files && index < files->pixels.size() &&
+        (!files->pixels[index].empty() || !files->masks[index].empty())) {
+        j.key("files").beginObject();
+        if (!files->pixels[index].empty()) j.field("pixels", files->pixels[index]);
+        if (!files->masks[index].empty()) j.field("mask", files->masks[index]);
+        j.endObject();
+    }
+    j.endObject();
 }
+
+void writeComposite(JsonWriter& j, const PsdContext& psd, const char* compositePath) {
+    j.key("composite").beginObject().field("mergedIsReal", psd_merged_is_real(&psd));
+    j.key("skipped").beginArray();
+    const uint32_t unrendered = psd_composite_unrendered(&psd);
+    for (int bit = 0; bit < kPsdUnrenderedCount; ++bit)
+        if (unrendered & (1u << bit)) j.string(psd_unrendered_name(1u << bit));
+    j.endArray();
+    if (compositePath) j.field("file", std::string(compositePath));
+    j.endObject();
+}
+
+struct Arguments {
+    const char* file = nullptr;
+    const char* composite = nullptr;
+    const char* exportFolder = nullptr;
+};
+
+// `argv`: the arguments after the program's name, as UTF-8.
+bool parseArguments(const std::vector<std::string>& argv, Arguments& args) {
+    const std::size_t argc = argv.size();
+    for (std::size_t i = 0; i < argc; ++i) {
+        const char* a = argv[i].c_str();
+        if ((!std::strcmp(a, "--composite") || !std::strcmp(a, "--export")) && i + 1 < argc) {
+            (a[2] == 'c' ? args.composite : args.exportFolder) = argv[++i].c_str();
+        } else if (a[0] == '-' || args.file) {
+            return false;
+        } else {
+            args.file = a;
+        }
+    }
+    return args.file != nullptr;
+}
+
+// The composite's pixels, freed with the block size the compositor gives them.
+struct CompositePixels {
+    uint32_t* pixels = nullptr;
+    uint64_t bytes = 0;
+    ~CompositePixels() {
+        if (pixels) freeLarge(pixels, size_t(bytes));
+    }
+};
 
 } // namespace
 
 int main(int argc, char** argv) {
     const std::vector<std::string> arguments = vistrel::programArguments(argc, argv);
-    if (arguments.size() != 1 || arguments[0].empty() || arguments[0][0] == '-') {
-        std::fprintf(stderr, "usage: vistrel-psd FILE\n");
+    Arguments args;
+    if (!parseArguments(arguments, args)) {
+        std::fprintf(stderr, "usage: vistrel-psd [--composite OUT.png] [--export FOLDER] FILE\n");
         return 2;
     }
-    const char* path = arguments[0].c_str();
     PsdContext* psd = nullptr;
-    const int status = psd_open(&psd, path);
+    const int status = psd_open(&psd, args.file);
     if (status != PSD_OK) {
-        std::fprintf(stderr, "vistrel-psd: %s: %s (%d)\n", path, psd_status_text(status), status);
+        std::fprintf(stderr, "vistrel-psd: %s: %s (%d)\n", args.file, psd_status_text(status),
+                     status);
         return 1;
     }
+    CompositePixels composite;
+    if (args.composite || args.exportFolder) {
+        composite.bytes = psd_merged_block_size(psd);
+        if (const int failed = psd_composite(psd, &composite.pixels)) {
+            std::fprintf(stderr, "vistrel-psd: %s: cannot composite the layers: %s (%d)\n",
+                         args.file, psd_status_text(failed), failed);
+            psd_free(psd);
+            return 1;
+        }
+    }
+    int exitStatus = 0;
+    if (args.composite &&
+        !writePng(args.composite, int(psd->width), int(psd->height), composite.pixels, true)) {
+        std::fprintf(stderr, "vistrel-psd: cannot write %s\n", args.composite);
+        exitStatus = 2;
+    }
+    PsdExportFiles files;
+    if (args.exportFolder && !exportDocument(*psd, composite.pixels, args.exportFolder, files))
+        exitStatus = 2;
+
     JsonWriter j(stdout);
     j.beginObject();
     writeHeader(j, *psd);
@@ -237,7 +319,7 @@ int main(int argc, char** argv) {
     writeAlphaChannels(j, *psd);
     j.key("layers").beginArray();
     for (int i = 0; psd->layers && i < psd->layer_count; ++i)
-        writeLayer(j, *psd, psd->layers[i]);
+        writeLayer(j, *psd, psd->layers[i], args.exportFolder ? &files : nullptr);
     j.endArray();
     j.key("patterns").beginArray();
     for (int i = 0; psd->patterns && i < psd->pattern_count; ++i) {
@@ -250,7 +332,14 @@ int main(int argc, char** argv) {
         j.field("channelsRead", p.channels_read).endObject();
     }
     j.endArray();
+    writeComposite(j, *psd, args.composite);
+    if (args.exportFolder) {
+        j.key("export").beginObject().field("folder", std::string(args.exportFolder));
+        if (!files.merged.empty()) j.field("merged", files.merged);
+        if (!files.composite.empty()) j.field("composite", files.composite);
+        j.endObject();
+    }
     j.endObject();
     psd_free(psd);
-    return 0;
+    return exitStatus;
 }

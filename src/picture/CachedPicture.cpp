@@ -2,8 +2,9 @@
 
 #include "ByteSource.h"
 #include "DebugLog.h"
-#include "ExifScan.h"
 #include "JpegDecoder.h"
+#include "JpegMetadata.h"
+#include "Orientation.h"
 #include "SystemDecoder.h"
 
 #include <optional>
@@ -48,6 +49,7 @@ DecodeResult CachedPicture::loadAwaitingPolicy(const char* filePath, const Pendi
     if (!picture) picture = std::make_unique<Picture>();
 
     DecodeResult result = Refusal::UnknownFormat; // nothing tried yet
+    PictureMetadata metadata;
     if (jpeg) {
         // Through its library, in one read of the file for the header, the EXIF data and a decode
         // at a DCT reduction; without the library the system decoder alone reads JPEG.
@@ -56,12 +58,20 @@ DecodeResult CachedPicture::loadAwaitingPolicy(const char* filePath, const Pendi
             if (result) return result;
         }
     } else if (format->decode) {
-        result = format->decode(filePath, *picture);
+        result = format->decode(filePath, *picture, metadata);
     }
     if (!result && format->systemFallback) {
         policy();
         const DecodeResult system = decodeWithSystem(filePath, *picture);
         result = system ? system : bothRefused(result, system);
+        metadata = {};
+        // A JPEG keeps its orientation and profile when the system decoder reads it.
+        if (result && jpeg) {
+            std::vector<uint8_t> bytes;
+            if (readWholeFile(filePath, bytes))
+                readJpegMetadata(bytes.data(), bytes.size(), metadata);
+            metadata.inks = false;
+        }
     }
     if (!result) return notLoaded(filePath, result);
 
@@ -69,8 +79,7 @@ DecodeResult CachedPicture::loadAwaitingPolicy(const char* filePath, const Pendi
     fullSize_ = {};
     width = picture->width();
     height = picture->height();
-    if (jpeg && picture->bitsPerPixel() == 24) applyExif(filePath);
-    prepareScreenCopy(policy());
+    applyMetadata(metadata, policy());
     return kOk;
 }
 
@@ -89,13 +98,14 @@ DecodeResult CachedPicture::loadJpeg(const char* filePath,
     int fullWidth = 0, fullHeight = 0;
     if (const DecodeResult read = jpegSize(bytes.data(), got, fullWidth, fullHeight); !read)
         return read;
-    int angle = 0;
-    const char* camera = scanExifWindow(bytes.data(), got, angle);
-    const std::string cameraFound = camera ? camera : "";
+    PictureMetadata metadata;
+    // A CMYK file with its profile keeps its inks for it.
+    const bool keepInks =
+        readJpegMetadata(bytes.data(), got, metadata) == 4 && hasInkProfile(metadata);
 
-    // The picture as shown, after the EXIF turn, and the reduction its screen copy allows.
-    const bool turned = angle != 0;
-    const Size shown = turned ? Size{fullHeight, fullWidth} : Size{fullWidth, fullHeight};
+    // The picture as shown, after the EXIF orientation, and the reduction its screen copy allows.
+    const bool turned = swapsSides(metadata.orientation);
+    const Size shown = orientedSize({fullWidth, fullHeight}, metadata.orientation);
     auto reductionFor = [&](const ScreenCopyPolicy& p) {
         if (!p.reduceLargeJpeg) return 1;
         const Size copy = screenCopySize(shown, 24, p);
@@ -104,7 +114,7 @@ DecodeResult CachedPicture::loadJpeg(const char* filePath,
     };
     int reduction = reductionFor(guess ? *guess : policy());
     if (const DecodeResult decoded =
-            decodeJpeg(bytes.data(), got, *picture, kMaxPicturePixels, reduction);
+            decodeJpeg(bytes.data(), got, *picture, kMaxPicturePixels, reduction, keepInks);
         !decoded)
         return decoded;
     const ScreenCopyPolicy& screenPolicy = policy();
@@ -112,25 +122,19 @@ DecodeResult CachedPicture::loadJpeg(const char* filePath,
         // The screen turned out larger than the guess: decoded again with more pixels.
         reduction = needed;
         if (const DecodeResult decoded =
-                decodeJpeg(bytes.data(), got, *picture, kMaxPicturePixels, reduction);
+                decodeJpeg(bytes.data(), got, *picture, kMaxPicturePixels, reduction, keepInks);
             !decoded)
             return decoded;
     }
     bytes.reset();
+    metadata.inks = picture->bitsPerPixel() == 32;
 
     path = filePath;
     width = fullWidth;
     height = fullHeight;
     fullSize_ = {};
-    applyExif(camera ? cameraFound.c_str() : nullptr, angle);
-    if (reduction == 1) {
-        prepareScreenCopy(screenPolicy);
-        return kOk;
-    }
     // Only the screen copy of a reduced decode is kept; the full decode takes its place later.
-    vistrel::prepareScreenCopy(*picture, fitted, screenPolicy, shown);
-    picture->release(AfterUse::Release);
-    markReduced(shown);
+    applyMetadata(metadata, screenPolicy, reduction == 1 ? Size{} : shown);
     return kOk;
 }
 
@@ -172,6 +176,7 @@ void CachedPicture::markReduced(Size fullSize) {
 void CachedPicture::takeFullDecode(CachedPicture& full) {
     std::swap(picture, full.picture);
     std::swap(fitted, full.fitted);
+    std::swap(convertedTo, full.convertedTo);
     fullSize_ = {};
     width = full.width;
     height = full.height;
@@ -183,6 +188,8 @@ void CachedPicture::reset() {
     fitted.reset();
     path.clear();
     cameraText[0] = '\0';
+    colorSpace.clear();
+    convertedTo.reset();
     relativePosition = 0;
 }
 

@@ -34,6 +34,11 @@ public:
     std::string path;
     // Camera make and model from the EXIF data: at most 127 bytes, never a split UTF-8 sequence.
     char cameraText[128] = {};
+    // The colour space the file states ("Display P3"), empty when none (describeColorSpace).
+    std::string colorSpace;
+    // The colours the pixels were converted to; empty when they are as the file holds them (no
+    // colour space stated, sRGB, conversion off).
+    std::optional<ColorTarget> convertedTo;
     // Size as decoded, before any EXIF turn.
     int32_t width = 0;
     int32_t height = 0;
@@ -59,10 +64,11 @@ public:
     void takeFullDecode(CachedPicture& full);
 
     // Decodes the file by its extension's row of the format table (PictureFormat.h), falling back
-    // to the system picture decoder where the row allows it; turns JPEG pictures upright and
-    // prepares the screen copy. A failed load says why (the debug log too) and leaves path and
-    // size as they were. Where both decoders refuse, the system decoder's reason stands unless
-    // it says less (it did not know the bytes, or could only call them malformed).
+    // to the system picture decoder where the row allows it; applies what the file says beside
+    // its pixels (applyMetadata) and prepares the screen copy. A failed load says why (the debug
+    // log too) and leaves path and size as they were. Where both decoders refuse, the system
+    // decoder's reason stands unless it says less (it did not know the bytes, or could only call
+    // them malformed).
     DecodeResult load(const char* path, const ScreenCopyPolicy& policy);
     // The same with the policy asked for only when the decode needs it (and at most once): a
     // file's bytes are read and decoded before the screen is known. With the policy's
@@ -77,10 +83,13 @@ public:
     void rotate(int angle, const ScreenCopyPolicy& policy);
 
 private:
-    // Turns a 24-bit JPEG picture by its EXIF orientation and keeps the camera text: scanned from
-    // the file, or already found.
-    void applyExif(const char* path);
-    void applyExif(const char* camera, int angle);
+    // The one door of PictureMetadata (ApplyMetadata.cpp): keeps the camera text and the colour
+    // space's name, turns a CMYK file's inks into colours, stands the picture upright by its
+    // orientation, converts its colours to the policy's display and makes the screen copy. With
+    // `reducedFrom` (the size a reduced decode stands for, after the orientation) only the screen
+    // copy is kept, and only it is converted.
+    void applyMetadata(const PictureMetadata& metadata, const ScreenCopyPolicy& policy,
+                       Size reducedFrom = {});
     // A JPEG through the library (see loadAwaitingPolicy).
     DecodeResult loadJpeg(const char* path, const std::function<const ScreenCopyPolicy&()>& policy,
                           const std::optional<ScreenCopyPolicy>& guess);

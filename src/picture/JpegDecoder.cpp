@@ -1,7 +1,9 @@
 #include "JpegDecoder.h"
 
 #include "ByteOrder.h"
+#include "ColorManagement.h"
 #include "DecodeLimits.h"
+#include "JpegMetadata.h"
 #include "LargeBuffer.h"
 #include "System.h"
 
@@ -293,7 +295,7 @@ int jpegReduction(int width, int height, Size atLeast) {
 }
 
 DecodeResult decodeJpeg(const uint8_t* data, std::size_t size, Picture& picture, uint64_t maxPixels,
-                        int reduction) {
+                        int reduction, bool keepInks) {
     const JpegLibrary* lib = jpegLibrary();
     if (!lib) return Refusal::NoDecoder;
     if (!data || size == 0) return Refusal::Truncated;
@@ -317,8 +319,14 @@ DecodeResult decodeJpeg(const uint8_t* data, std::size_t size, Picture& picture,
         height = (height + reduction - 1) / reduction;
     }
 
-    if (colorspace == kColorspaceCmyk || colorspace == kColorspaceYcck)
-        return decodeInk(*lib, decompressor.get(), data, size, width, height, picture);
+    const bool inks = colorspace == kColorspaceCmyk || colorspace == kColorspaceYcck;
+    if (inks && keepInks) {
+        if (const DecodeResult made = createPicture(picture, width, height, 32); !made) return made;
+        lib->decompress2(decompressor.get(), data, (unsigned long)size, picture.pixels(), width,
+                         int(picture.rowSize()), height, kPixelFormatCmyk, kFlagLimitScans);
+        return kOk;
+    }
+    if (inks) return decodeInk(*lib, decompressor.get(), data, size, width, height, picture);
 
     if (const DecodeResult made = createPicture(picture, width, height, 24); !made) return made;
     // Straight into the pixel block at the picture's padded pitch; grey files are expanded to
@@ -330,6 +338,11 @@ DecodeResult decodeJpeg(const uint8_t* data, std::size_t size, Picture& picture,
 }
 
 DecodeResult decodeJpeg(const char* path, Picture& picture) {
+    PictureMetadata unused;
+    return decodeJpeg(path, picture, unused);
+}
+
+DecodeResult decodeJpeg(const char* path, Picture& picture, PictureMetadata& metadata) {
     if (!jpegLibrary()) return Refusal::NoDecoder;
     FileSource file;
     if (const DecodeResult opened = file.open(path); !opened) return opened;
@@ -340,7 +353,12 @@ DecodeResult decodeJpeg(const char* path, Picture& picture) {
     LargeBuffer bytes{std::size_t(size), AfterUse::Release};
     if (!bytes) return Refusal::OutOfMemory;
     const std::size_t got = file.readAt(0, bytes.data(), bytes.size());
-    return decodeJpeg(bytes.data(), got, picture);
+    const bool keepInks =
+        readJpegMetadata(bytes.data(), got, metadata) == 4 && hasInkProfile(metadata);
+    const DecodeResult decoded =
+        decodeJpeg(bytes.data(), got, picture, kMaxPicturePixels, 1, keepInks);
+    metadata.inks = decoded && picture.bitsPerPixel() == 32;
+    return decoded;
 }
 
 } // namespace vistrel

@@ -5,6 +5,7 @@
 #include "ByteSource.h"
 #include "Geometry.h"
 #include "PictureFormat.h"
+#include "PictureMetadata.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -38,10 +39,16 @@ DecodeResult readJpegHeader(ByteSource& source, PictureHeader& header);
 // cannot be read, its header is not a JPEG header, or it has more than `maxPixels` pixels
 // (refused before anything is allocated).
 DecodeResult decodeJpeg(const char* path, Picture& picture);
+// The same with the file's metadata (JpegMetadata.h): a CMYK file with a CMYK profile keeps its
+// inks for the profile (PictureMetadata::inks).
+DecodeResult decodeJpeg(const char* path, Picture& picture, PictureMetadata& metadata);
 // With a `reduction` of 2, 4 or 8 the picture comes out that many times smaller on each side
-// (rounded up), scaled in the inverse DCT: much of the decode's work is skipped.
+// (rounded up), scaled in the inverse DCT: much of the decode's work is skipped. With `keepInks`
+// a CMYK or YCCK file comes out as a 32-bit picture of its inks as stored (bytes cyan, magenta,
+// yellow, black; 255 for no ink in Adobe's files), to be converted through its profile.
 DecodeResult decodeJpeg(const uint8_t* data, std::size_t size, Picture& picture,
-                        uint64_t maxPixels = kMaxPicturePixels, int reduction = 1);
+                        uint64_t maxPixels = kMaxPicturePixels, int reduction = 1,
+                        bool keepInks = false);
 
 // The picture size in the file's frame header, as the library reads it.
 DecodeResult jpegSize(const uint8_t* data, std::size_t size, int& width, int& height);

@@ -7,6 +7,7 @@
 #include "ByteSource.h"
 #include "DecodeResult.h"
 #include "Picture.h"
+#include "PictureMetadata.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -45,7 +46,9 @@ struct PictureFormat {
     bool (*sniff)(const uint8_t* data, std::size_t size);
     DecodeResult (*readHeader)(ByteSource& source, PictureHeader& header);
     // The program's own decoder; null where the system picture decoder alone reads the format.
-    DecodeResult (*decode)(const char* path, Picture& picture);
+    // Beside the picture it hands over what the file says of its orientation, colour space and
+    // camera (PictureMetadata.h), which the load applies.
+    DecodeResult (*decode)(const char* path, Picture& picture, PictureMetadata& metadata);
     // Whether a file of these extensions goes to the system picture decoder when the own decoder
     // refuses it or there is none.
     bool systemFallback;

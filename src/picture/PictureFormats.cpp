@@ -44,6 +44,12 @@ bool isPsd(const uint8_t* data, std::size_t size) {
     return startsWith(data, size, "8BPS", 4);
 }
 
+// A decoder of a format that carries no orientation, colour space or camera.
+template <DecodeResult (*decode)(const char*, Picture&)>
+DecodeResult withoutMetadata(const char* path, Picture& picture, PictureMetadata&) {
+    return decode(path, picture);
+}
+
 bool bmpDataCanFillBytes(const uint8_t* data, std::size_t size) {
     MemorySource source(data, size);
     return bmpDataCanFill(source);
@@ -61,7 +67,7 @@ const PictureFormat kFormats[] = {
     {FormatId::Jpeg, "JPEG", {"jpg", "jpe", "jpeg"}, "image/jpeg;image/pjpeg;",
      isJpeg, readJpegHeader, decodeJpeg, true, jpegDataCanFill},
     {FormatId::Bmp, "BMP", {"bmp"}, "image/bmp;image/x-bmp;image/x-ms-bmp;",
-     isBmp, readBmpHeader, decodeBmp, true, bmpDataCanFillBytes},
+     isBmp, readBmpHeader, withoutMetadata<decodeBmp>, true, bmpDataCanFillBytes},
     {FormatId::Gif, "GIF", {"gif"}, "image/gif;",
      isGif, readGifHeader, nullptr, true, gifDataCanFill},
     {FormatId::Icon, "ICO", {"ico"}, "image/vnd.microsoft.icon;image/x-icon;image/x-ico;",
@@ -71,7 +77,7 @@ const PictureFormat kFormats[] = {
     {FormatId::Cursor, "CUR", {"cur"}, "image/x-win-bitmap;",
      isCursor, readIconHeader, nullptr, true, iconDataCanFill},
     {FormatId::Targa, "TGA", {"tga"}, "image/x-tga;image/x-targa;",
-     nullptr, readTgaHeader, decodeTga, true, nullptr},
+     nullptr, readTgaHeader, withoutMetadata<decodeTga>, true, nullptr},
     {FormatId::Png, "PNG", {"png"}, "image/png;image/x-png;",
      isPng, readPngHeader, decodePng, false, nullptr},
     {FormatId::Psd, "PSD", {"psd"},

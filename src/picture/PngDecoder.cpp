@@ -4,6 +4,7 @@
 #include "ByteSource.h"
 #include "DecodeLimits.h"
 #include "PngFastPath.h"
+#include "PngMetadata.h"
 
 #include <png.h>
 
@@ -167,6 +168,14 @@ DecodeResult decodePng(const char* path, Picture& picture) {
     std::vector<uint8_t> bytes;
     if (const DecodeResult read = readWholeFile(path, bytes); !read) return read;
     return decodePng(bytes.data(), bytes.size(), picture);
+}
+
+DecodeResult decodePng(const char* path, Picture& picture, PictureMetadata& metadata) {
+    std::vector<uint8_t> bytes;
+    if (const DecodeResult read = readWholeFile(path, bytes); !read) return read;
+    const DecodeResult decoded = decodePng(bytes.data(), bytes.size(), picture);
+    if (decoded) readPngMetadata(bytes.data(), bytes.size(), metadata);
+    return decoded;
 }
 
 } // namespace vistrel

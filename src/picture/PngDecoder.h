@@ -2,6 +2,7 @@
 
 #include "ByteSource.h"
 #include "PictureFormat.h"
+#include "PictureMetadata.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -14,6 +15,8 @@ namespace vistrel {
 // the bytes are the same either way.
 DecodeResult decodePng(const uint8_t* data, std::size_t size, Picture& picture);
 DecodeResult decodePng(const char* path, Picture& picture);
+// The same with what the file says beside its pixels (PngMetadata.h).
+DecodeResult decodePng(const char* path, Picture& picture, PictureMetadata& metadata);
 // Through libpng alone: the reference the fast path is held to.
 DecodeResult decodePngWithLibpng(const uint8_t* data, std::size_t size, Picture& picture);
 

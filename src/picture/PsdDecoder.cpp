@@ -3,6 +3,7 @@
 #include "ByteOrder.h"
 #include "LargeBuffer.h"
 #include "psd.h"
+#include "psd_composite.h"
 
 #include <cstring>
 
@@ -30,6 +31,21 @@ void packTo24InPlace(uint8_t* block, int width, int height) {
     std::memset(block + rowSize * std::size_t(height), 0, kPixelSpareBytes);
 }
 
+// Hands a block of 0xAARRGGBB words (psd_merged_block_size bytes) to the picture: four channels
+// keep their alpha, three are packed to 24 bits in place. The block is the picture's or freed.
+DecodeResult adoptBlock(uint8_t* block, uint64_t blockBytes, int width, int height,
+                        int bitsPerPixel, Picture& picture) {
+    const uint64_t capacity = blockBytes - kPixelSpareBytes;
+    DecodeResult made = Refusal::TooLarge;
+    if (uint64_t(width) * uint64_t(height) <= kMaxPicturePixels) {
+        if (bitsPerPixel == 24) packTo24InPlace(block, width, height);
+        if (picture.adoptPixels(block, uint32_t(capacity), width, height, bitsPerPixel)) return kOk;
+        made = Refusal::OutOfMemory;
+    }
+    freeLarge(block, std::size_t(blockBytes));
+    return made;
+}
+
 // The merged pixels become the picture's own without a copy, so that a large file holds one
 // picture at its peak, not two: four channels are already a 32-bit picture's layout (bytes
 // blue, green, red, alpha; rows top first; a row of words needs no padding), three are packed
@@ -40,16 +56,7 @@ DecodeResult takeMerged(PsdContext& psd, Picture& picture) {
     const uint64_t blockBytes = psd_merged_block_size(&psd);
     auto* block = reinterpret_cast<uint8_t*>(psd_take_merged(&psd));
     if (!block) return Refusal::Malformed; // no merged picture
-    const uint64_t capacity = blockBytes - kPixelSpareBytes;
-    DecodeResult made = Refusal::TooLarge;
-    if (uint64_t(width) * uint64_t(height) <= kMaxPicturePixels) {
-        if (bitsPerPixel == 24) packTo24InPlace(block, width, height);
-        if (picture.adoptPixels(block, uint32_t(capacity), width, height, bitsPerPixel))
-            return kOk;
-        made = Refusal::OutOfMemory;
-    }
-    freeLarge(block, std::size_t(blockBytes));
-    return made;
+    return adoptBlock(block, blockBytes, width, height, bitsPerPixel, picture);
 }
 
 // The viewer shows three channels as 24 bits and four as 32 (a 4-channel CMYK file's alpha is
@@ -94,6 +101,36 @@ Refusal psdRefusal(int status) {
     }
 }
 
+// A file saved without a real merged picture is shown by compositing its layers, read again with
+// their pixels this time (under the same size rule and memory budget). Three channels are shown
+// over white, as the document would be flattened; four keep the composite's alpha.
+DecodeResult composeLayers(const char* path, Picture& picture) {
+    PsdOptions options{};
+    options.check_header = acceptShownChannels;
+    PsdContext* psd = nullptr;
+    int status = psd_open_with(&psd, path, &options);
+    uint32_t* pixels = nullptr;
+    if (status == PSD_OK) status = psd_composite(psd, &pixels);
+    if (status != PSD_OK) {
+        psd_free(psd);
+        return psdRefusal(status);
+    }
+    const int width = int(psd->width), height = int(psd->height);
+    const int bitsPerPixel = psd->channel_count == 3 ? 24 : 32;
+    const uint64_t blockBytes = psd_merged_block_size(psd);
+    psd_free(psd);
+    if (bitsPerPixel == 24) {
+        const uint64_t count = uint64_t(width) * uint64_t(height);
+        for (uint64_t i = 0; i < count; ++i) {
+            const uint32_t p = pixels[i], a = p >> 24, white = (255 - a) * 255;
+            auto over = [&](int shift) { return ((p >> shift & 0xFF) * a + white + 127) / 255; };
+            pixels[i] = 0xFF000000u | over(16) << 16 | over(8) << 8 | over(0);
+        }
+    }
+    return adoptBlock(reinterpret_cast<uint8_t*>(pixels), blockBytes, width, height, bitsPerPixel,
+                      picture);
+}
+
 } // namespace
 
 DecodeResult readPsdHeader(ByteSource& source, PictureHeader& header) {
@@ -110,10 +147,17 @@ DecodeResult readPsdHeader(ByteSource& source, PictureHeader& header) {
 }
 
 DecodeResult decodePsd(const char* path, Picture& picture) {
-    // The layers are read, but their pixels are not decoded: the picture is the merged one.
+    PictureMetadata unused;
+    return decodePsd(path, picture, unused);
+}
+
+DecodeResult decodePsd(const char* path, Picture& picture, PictureMetadata& metadata) {
+    // The layers are read, but their pixels are not decoded: the picture is the merged one, unless
+    // the file says it is not real (or left it blank).
     PsdOptions options{};
     options.skip_layer_pixels = 1;
     options.check_header = acceptShownChannels;
+    options.cmyk_inks_with_profile = 1;
     PsdContext* psd = nullptr;
     int status = psd_open_with(&psd, path, &options);
     if (status != PSD_OK && options.failed_state == kLayerSection) {
@@ -125,9 +169,27 @@ DecodeResult decodePsd(const char* path, Picture& picture) {
     if (status != PSD_OK) return psdRefusal(status);
     if (!psd) return Refusal::Malformed;
 
+    // The profile (resource 1039); a CMYK file that has one kept its inks for it.
+    const auto& profile = psd->resources.icc_profile;
+    if (profile.present) metadata.iccProfile.assign(profile.data, profile.data + profile.size);
+    metadata.inks = profile.present && psd->color_mode == PSD_MODE_CMYK && psd->channel_count == 4;
+    const bool mergedIsReal = psd_merged_is_real(psd);
+    const bool cmyk = psd->color_mode == PSD_MODE_CMYK;
     const DecodeResult made = takeMerged(*psd, picture);
     psd_free(psd);
-    return made;
+    if (mergedIsReal) return made;
+    // The layers stand for the document; when they cannot be composited, the merged picture the
+    // file holds is still better than nothing.
+    Picture composed;
+    const DecodeResult composite = composeLayers(path, composed);
+    if (!composite.ok()) return made.ok() ? made : composite;
+    picture.swap(composed);
+    // The compositor turns inks into RGB itself: a CMYK profile no longer describes its pixels.
+    if (cmyk) {
+        metadata.iccProfile.clear();
+        metadata.inks = false;
+    }
+    return composite;
 }
 
 } // namespace vistrel

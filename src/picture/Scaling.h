@@ -2,6 +2,7 @@
 // alpha of 32-bit copies. The resampling itself is in Resampler.h.
 #pragma once
 
+#include "ColorManagement.h"
 #include "Geometry.h"
 #include "Picture.h"
 #include "Platform.h"
@@ -22,6 +23,9 @@ struct ScreenCopyPolicy {
     // smallest still at least as large as its screen copy) when only its screen copy is wanted
     // now: the first frame of a picture fitted to the screen. Its full decode follows.
     bool reduceLargeJpeg = false;
+    // The colours pictures are shown in: a picture whose file states a colour space is
+    // converted to the display's profile.
+    ColorTarget color = {};
 };
 
 // Makes or refreshes `fitted`, the screen-sized copy of `source`, when the picture is large

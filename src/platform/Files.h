@@ -74,6 +74,9 @@ inline bool isRegularFile(const std::string& path) {
 }
 // Removes a file (not a folder); false when it could not.
 bool removeFile(const char* path);
+// Makes a folder (its parent must exist); true when the folder is there afterwards, made now or
+// before.
+bool makeFolder(const char* path);
 
 // The names in a folder, "." and ".." left out, in the order the file system gives them; empty
 // when the folder cannot be read.

@@ -91,6 +91,10 @@ bool removeFile(const char* path) {
     return ::unlink(path) == 0;
 }
 
+bool makeFolder(const char* path) {
+    return ::mkdir(path, 0777) == 0 || (errno == EEXIST && fileKind(path) == FileKind::Folder);
+}
+
 std::vector<std::string> listFolder(const std::string& folder) {
     std::vector<std::string> names;
     DIR* dir = ::opendir(folder.c_str());

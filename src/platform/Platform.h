@@ -7,8 +7,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace vistrel {
 
@@ -53,6 +55,10 @@ public:
     // be decoded or the sink refused them.
     virtual DecodeResult decodeSystemPicture(const uint8_t* data, std::size_t size,
                                              SystemImageSink& sink) = 0;
+
+    // The ICC profile of the display the window shows on, as its bytes; null for sRGB, which is
+    // also what a platform that knows none answers. Asked on the window's thread.
+    virtual std::shared_ptr<const std::vector<uint8_t>> displayProfile() { return nullptr; }
 
     // Size of one line of UTF-8 text in the desktop's default font. Unless a platform knows
     // better: 7 x 13 pixels a byte.

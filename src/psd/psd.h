@@ -97,30 +97,34 @@ enum PsdColorMode : uint32_t {
 
 // Result of psd_read_blend_mode; any key not in the list reads as NORMAL.
 enum PsdBlendMode : int32_t {
-    PSD_BLEND_NORMAL = 0,   // "norm"
-    PSD_BLEND_DISSOLVE,     // "diss"
-    PSD_BLEND_DARKEN,       // "dark"
-    PSD_BLEND_MULTIPLY,     // "mul "
-    PSD_BLEND_COLOR_BURN,   // "idiv"
-    PSD_BLEND_LINEAR_BURN,  // "lbrn"
-    PSD_BLEND_LIGHTEN,      // "lite"
-    PSD_BLEND_SCREEN,       // "scrn"
-    PSD_BLEND_COLOR_DODGE,  // "div "
-    PSD_BLEND_LINEAR_DODGE, // "lddg"
-    PSD_BLEND_OVERLAY,      // "over"
-    PSD_BLEND_SOFT_LIGHT,   // "sLit"
-    PSD_BLEND_HARD_LIGHT,   // "hLit"
-    PSD_BLEND_VIVID_LIGHT,  // "vLit"
-    PSD_BLEND_LINEAR_LIGHT, // "lLit"
-    PSD_BLEND_PIN_LIGHT,    // "pLit"
-    PSD_BLEND_HARD_MIX,     // "hMix"
-    PSD_BLEND_DIFFERENCE,   // "diff"
-    PSD_BLEND_EXCLUSION,    // "smud"
-    PSD_BLEND_HUE,          // "hue "
-    PSD_BLEND_SATURATION,   // "sat "
-    PSD_BLEND_COLOR,        // "colr"
-    PSD_BLEND_LUMINOSITY,   // "lum "
-    PSD_BLEND_PASS_THROUGH, // "pass"
+    PSD_BLEND_NORMAL = 0,    // "norm"
+    PSD_BLEND_DISSOLVE,      // "diss"
+    PSD_BLEND_DARKEN,        // "dark"
+    PSD_BLEND_MULTIPLY,      // "mul "
+    PSD_BLEND_COLOR_BURN,    // "idiv"
+    PSD_BLEND_LINEAR_BURN,   // "lbrn"
+    PSD_BLEND_LIGHTEN,       // "lite"
+    PSD_BLEND_SCREEN,        // "scrn"
+    PSD_BLEND_COLOR_DODGE,   // "div "
+    PSD_BLEND_LINEAR_DODGE,  // "lddg"
+    PSD_BLEND_OVERLAY,       // "over"
+    PSD_BLEND_SOFT_LIGHT,    // "sLit"
+    PSD_BLEND_HARD_LIGHT,    // "hLit"
+    PSD_BLEND_VIVID_LIGHT,   // "vLit"
+    PSD_BLEND_LINEAR_LIGHT,  // "lLit"
+    PSD_BLEND_PIN_LIGHT,     // "pLit"
+    PSD_BLEND_HARD_MIX,      // "hMix"
+    PSD_BLEND_DIFFERENCE,    // "diff"
+    PSD_BLEND_EXCLUSION,     // "smud"
+    PSD_BLEND_HUE,           // "hue "
+    PSD_BLEND_SATURATION,    // "sat "
+    PSD_BLEND_COLOR,         // "colr"
+    PSD_BLEND_LUMINOSITY,    // "lum "
+    PSD_BLEND_PASS_THROUGH,  // "pass"
+    PSD_BLEND_DARKER_COLOR,  // "dkCl"
+    PSD_BLEND_LIGHTER_COLOR, // "lgCl"
+    PSD_BLEND_SUBTRACT,      // "fsub"
+    PSD_BLEND_DIVIDE,        // "fdiv"
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -278,7 +282,7 @@ struct PsdResources {
         uint8_t present;
         uint32_t size;
         uint8_t* data;
-    } exif, xmp; // 1058/1059 (the last one read), 1060
+    } exif, xmp, icc_profile; // 1058/1059 (the last one read), 1060, 1039 (the first)
     struct {
         uint8_t present;
         int32_t style;
@@ -361,6 +365,9 @@ struct PsdLayerRecord {
     // A file without layers gets one layer whose pixels are the merged pixels: lent (1) they are
     // the context's merged buffer, not a copy; psd_own_layer_pixels makes them the layer's own.
     uint8_t pixels_lent;
+    // Blocks the compositor does not draw from: a vector mask ("vmsk", "vsms") and placed or
+    // embedded smart-object content ("SoLd", "PlLd", "SoLE"), as PsdUnrendered flags.
+    uint32_t unrendered;
 };
 
 // One pattern of the global "Patt"/"Pat2" blocks.
@@ -460,6 +467,10 @@ struct PsdOptions {
     int (*check_header)(const PsdContext* header);
     // Out: the state (0 header ... 4 image data) in which a failed load stopped.
     uint32_t failed_state;
+    // A CMYK file with an ICC profile (resource 1039) keeps its inks in the merged words, as
+    // stored (bytes cyan, magenta, yellow, black; 255 for no ink), for the caller to convert
+    // through the profile.
+    uint8_t cmyk_inks_with_profile;
 };
 int psd_open_with(PsdContext** out, const char* path, PsdOptions* options);
 

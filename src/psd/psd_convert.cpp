@@ -73,6 +73,15 @@ template <int Stride> void cmyk(uint32_t* out, uint64_t n, Planes s, bool alpha)
     }
 }
 
+// The inks as stored, for a caller that converts them through the file's profile.
+template <int Stride> void inks(uint32_t* out, uint64_t n, Planes s) {
+    for (uint64_t i = 0; i < n; ++i) {
+        const uint64_t k = i * Stride;
+        out[i] = uint32_t(s.p[3][k]) << 24 | uint32_t(s.p[2][k]) << 16 | uint32_t(s.p[1][k]) << 8 |
+                 s.p[0][k];
+    }
+}
+
 // Multichannel: the first three planes as cyan, magenta and yellow inks, the fourth as black
 // only when there are exactly four colour channels. Missing planes hold no ink.
 template <int Stride> void multichannel(uint32_t* out, uint64_t n, Planes s, bool black) {
@@ -111,7 +120,10 @@ template <int Stride> void convert(const PsdRowConverter& c, Planes s, uint32_t*
         rgb<Stride>(out, n, s, c.alpha);
         break;
     case PSD_MODE_CMYK:
-        cmyk<Stride>(out, n, s, c.alpha);
+        if (c.inks)
+            inks<Stride>(out, n, s);
+        else
+            cmyk<Stride>(out, n, s, c.alpha);
         break;
     case PSD_MODE_LAB:
         lab<Stride>(out, n, s, c.alpha);
@@ -142,6 +154,8 @@ void psd_row_converter_init(PsdRowConverter* c, const PsdContext* ctx) {
     c->width = ctx->width;
     c->depth = ctx->depth;
     c->alpha = psd_merged_has_alpha(ctx);
+    c->inks = ctx->color_mode == PSD_MODE_CMYK && !c->alpha && ctx->resources.icc_profile.present &&
+              ctx->options && ctx->options->cmyk_inks_with_profile;
     c->black = ctx->color_mode == PSD_MODE_MULTICHANNEL && ctx->color_channel_count == 4 &&
                ctx->channel_count >= 4;
     if (ctx->color_mode == PSD_MODE_MULTICHANNEL)

@@ -58,6 +58,7 @@ struct PsdRowConverter {
     int planes; // rows the conversion reads: colour planes, then the transparency plane
     bool alpha;
     bool black;          // multichannel with a fourth (black) ink
+    bool inks;           // CMYK kept as stored (PsdOptions::cmyk_inks_with_profile)
     uint32_t table[256]; // indexed colours
 };
 void psd_row_converter_init(PsdRowConverter* converter, const PsdContext* ctx);

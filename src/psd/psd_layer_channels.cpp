@@ -49,6 +49,7 @@ void convert_layer(PsdContext* ctx, PsdLayerRecord* layer, const Plane& plane) {
     PsdRowConverter converter;
     psd_row_converter_init(&converter, ctx);
     converter.width = plane.width;
+    converter.inks = false; // only the merged picture keeps its inks
     switch (mode) {
     case PSD_MODE_GRAYSCALE:
     case PSD_MODE_DUOTONE:

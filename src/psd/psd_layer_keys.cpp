@@ -1,5 +1,6 @@
 // The additional-information keys of a layer record and the parser of each. Keys not listed here
 // are passed over by their length.
+#include "psd_composite.h"
 #include "psd_layer_info.h"
 #include "psd_layer_reader.h"
 
@@ -22,6 +23,12 @@ template <uint8_t PsdLayerRecord::*field>
 int read_padded_byte(PsdContext* ctx, PsdLayerRecord* layer, uint32_t) {
     layer->*field = psd_read_u8(ctx);
     psd_skip(ctx, 3);
+    return PSD_OK;
+}
+
+// Blocks only noted, for what the compositor leaves out.
+template <uint32_t flag> int note_unrendered(PsdContext*, PsdLayerRecord* layer, uint32_t) {
+    layer->unrendered |= flag;
     return PSD_OK;
 }
 
@@ -68,6 +75,12 @@ constexpr LayerKey kLayerKeys[] = {
     {psd_key("tySh"), psd_parse_type_tool},
     {psd_key("lrFX"), psd_parse_effects_old},
     {psd_key("lfx2"), psd_parse_effects},
+    // Vector masks and smart objects.
+    {psd_key("vmsk"), note_unrendered<PSD_UNRENDERED_VECTOR_MASKS>},
+    {psd_key("vsms"), note_unrendered<PSD_UNRENDERED_VECTOR_MASKS>},
+    {psd_key("SoLd"), note_unrendered<PSD_UNRENDERED_SMART_OBJECTS>},
+    {psd_key("PlLd"), note_unrendered<PSD_UNRENDERED_SMART_OBJECTS>},
+    {psd_key("SoLE"), note_unrendered<PSD_UNRENDERED_SMART_OBJECTS>},
 };
 
 } // namespace

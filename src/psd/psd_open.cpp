@@ -102,6 +102,7 @@ void free_resources(PsdContext* ctx) {
     std::free(r.version.reader);
     std::free(r.exif.data);
     std::free(r.xmp.data);
+    std::free(r.icc_profile.data);
     for (uint32_t i = 0; r.urls.entries && i < r.urls.count; ++i)
         std::free(r.urls.entries[i].url);
     std::free(r.urls.entries);

@@ -372,6 +372,12 @@ int read_xmp(PsdContext* ctx, PsdCursor& c) {
     return read_blob(c, x.data, x.size, x.present);
 }
 
+int read_icc_profile(PsdContext* ctx, PsdCursor& c) {
+    auto& p = ctx->resources.icc_profile;
+    if (p.present) return PSD_OK;
+    return read_blob(c, p.data, p.size, p.present);
+}
+
 int read_print_scale(PsdContext* ctx, PsdCursor& c) {
     auto& p = ctx->resources.print_scale;
     if (c.size < 14) return PSD_OK;
@@ -417,6 +423,7 @@ enum ResourceId : uint16_t {
     kThumbnail = 1036,
     kGlobalAngle = 1037,
     kColorSamplers = 1038,
+    kIccProfile = 1039,
     kEffectsVisible = 1042,
     kUnicodeAlphaNames = 1045,
     kIndexedColorCount = 1046,
@@ -457,6 +464,7 @@ constexpr ResourceReader kReaders[] = {
     {kThumbnail, read_thumbnail},
     {kGlobalAngle, read_global_angle},
     {kColorSamplers, read_color_samplers},
+    {kIccProfile, read_icc_profile},
     {kEffectsVisible, read_effects_visible},
     {kUnicodeAlphaNames, read_unicode_alpha_names},
     {kIndexedColorCount, read_indexed_color_count},

@@ -68,4 +68,12 @@ int QtPlatform::writeSetting(const char* name, int32_t value) {
     return settings.status() == QSettings::NoError ? 0 : int(settings.status());
 }
 
+std::shared_ptr<const std::vector<uint8_t>> QtPlatform::displayProfile() {
+    return displayProfile_ ? displayProfile_->current() : nullptr;
+}
+
+void QtPlatform::watchDisplayProfile(std::function<void()> changed) {
+    displayProfile_ = std::make_unique<X11DisplayProfile>(std::move(changed));
+}
+
 } // namespace vistrel

@@ -2,9 +2,12 @@
 // settings.
 #pragma once
 
+#include "DisplayProfile.h"
 #include "Platform.h"
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 
 namespace vistrel {
 
@@ -22,10 +25,17 @@ public:
     // QSettings("Quorbane", "Vistrel"): ~/.config/Quorbane/Vistrel.conf on Linux.
     std::optional<int32_t> readSetting(const char* name) override;
     int writeSetting(const char* name, int32_t value) override;
+    // The X root window's _ICC_PROFILE once watchDisplayProfile was called; null (sRGB) before,
+    // and where there is none.
+    std::shared_ptr<const std::vector<uint8_t>> displayProfile() override;
+    // Reads the display's profile and watches it; `changed` runs on the application's thread
+    // after it changed. Needs the QGuiApplication.
+    void watchDisplayProfile(std::function<void()> changed);
 
 private:
     // Pictures of more pixels are refused, as every decoder refuses them.
     static constexpr int64_t maxPixels_ = int64_t(1) << 28;
+    std::unique_ptr<X11DisplayProfile> displayProfile_;
 };
 
 } // namespace vistrel

@@ -47,6 +47,8 @@ int main(int argc, char** argv) {
     vistrel::QtPlatform platform;
     vistrel::installPlatform(&platform);
     vistrel::ViewerWindow window;
+    // The display's colour profile, before the first picture's colours are converted to it.
+    platform.watchDisplayProfile([&window] { window.onDisplayProfileChanged(); });
     vistrel::QtWindowHost host(window);
     vistrel::QtDesktop desktop(&host.widget()); // drags out start from the window
     window.setDesktop(&desktop);

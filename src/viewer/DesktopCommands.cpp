@@ -2,6 +2,7 @@
 
 #include "BmpFile.h"
 #include "CachedPicture.h"
+#include "ColorManagement.h"
 #include "Desktop.h"
 #include "Files.h"
 #include "PngFile.h"
@@ -61,10 +62,16 @@ bool SetAsWallpaper(Desktop& desktop, CachedPicture* current, bool wallpaperFrom
     // than an empty path, which would clear the background.
     const bool needsBmp =
         current->path.empty() || (!wallpaperFromAnyFile && !hasExtension(current->path, {"bmp"}));
-    if (needsBmp) return setTemporaryWallpaper(desktop, *current->picture, ".bmp", SaveAsBmp);
-    if (desktopReads(current->path)) return desktop.setWallpaper(current->path);
-    // The picture on show, as the desktops read it.
-    return setTemporaryWallpaper(desktop, *current->picture, ".png", SaveAsPng);
+    if (!needsBmp && desktopReads(current->path)) return desktop.setWallpaper(current->path);
+    // The picture on show, as the desktops read it: in sRGB, not in the display's colours it was
+    // converted to.
+    Picture* saved = current->picture.get();
+    Picture inSrgb;
+    if (current->convertedTo && inSrgb.copyFrom(*saved) &&
+        convertTargetToSrgb(inSrgb, *current->convertedTo))
+        saved = &inSrgb;
+    if (needsBmp) return setTemporaryWallpaper(desktop, *saved, ".bmp", SaveAsBmp);
+    return setTemporaryWallpaper(desktop, *saved, ".png", SaveAsPng);
 }
 
 bool ShowInFolder(Desktop& desktop, const CachedPicture* current, bool startPage) {

@@ -3,6 +3,7 @@
 #include "ViewerWindow.h"
 
 #include "Platform.h"
+#include "Settings.h"
 
 #include <utility>
 
@@ -20,12 +21,29 @@ ViewerWindow::ViewerWindow(Prefetcher::DecodeFunction decode) : pictures_(std::m
 
 ViewerWindow::~ViewerWindow() = default;
 
+void ViewerWindow::readSettings() {
+    placement_.readSettings();
+    // On unless the setting says 0.
+    colorManagement_ = ReadSetting("ColorManagement") != 0;
+}
+
 ScreenCopyPolicy ViewerWindow::screenCopyPolicy() const {
     ScreenCopyPolicy policy{platform().primaryScreen().size(), host_ != nullptr,
                             platform().capabilities()};
     // A picture fitted to the screen shows first from a reduced decode.
     policy.reduceLargeJpeg = placement_.fitToScreen();
+    policy.color.manage = colorManagement_;
+    if (colorManagement_) policy.color.displayProfile = platform().displayProfile();
     return policy;
+}
+
+void ViewerWindow::onDisplayProfileChanged() {
+    CachedPicture* current = pictures_.current();
+    if (!colorManagement_ || !current || current->path.empty()) return;
+    // Opened anew, the picture and its neighbours are decoded for the new profile; the picture
+    // on show stays until then.
+    const std::string path = current->path;
+    openFile(path.c_str());
 }
 
 CachedPicture* ViewerWindow::pictureOnShow() {

@@ -36,8 +36,8 @@ public:
     ~ViewerWindow();
 
     // --- start-up and shut-down
-    // Reads the fit and lock settings.
-    void readSettings() { placement_.readSettings(); }
+    // Reads the fit and lock settings, and whether colours are converted to the display's.
+    void readSettings();
     // Creates the real window at its initial place; the prefetch workers decode ahead once its
     // first frame is painted. False when it cannot be made.
     bool create(WindowHost& host);
@@ -71,6 +71,9 @@ public:
     // The prefetcher handed something over (the host's queued call, postArrival): takes it and
     // shows what landed. The first call after the window is made lets the workers decode ahead.
     void onPicturesArrived();
+    // The display's colour profile changed: the pictures held, converted to the old one, are
+    // decoded anew.
+    void onDisplayProfileChanged();
     // Opens the context menu at the last right-press point; a request another part of the program
     // (or the toolkit) may make at any time.
     void showContextMenu();
@@ -134,6 +137,8 @@ private:
     SlideShow slideShow_ = SlideShow::Off;
     // The menu or the slide show dialog is up: a second one does not open over it.
     bool modalUp_ = false;
+    // Pictures are converted to the display's colours (the ColorManagement setting).
+    bool colorManagement_ = true;
 };
 
 // The caption for a record: "name [WxH]" (with the depth for BMP files, the camera text after

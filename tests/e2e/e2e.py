@@ -966,6 +966,49 @@ def case_temporary_files_end_with_the_program(s):
         owner.wait()
 
 
+def set_root_property(display, name, data):
+    """Sets an 8-bit property of the root window, as a colour manager sets _ICC_PROFILE."""
+    import ctypes
+    xcb = ctypes.CDLL("libxcb.so.1")
+    xcb.xcb_connect.restype = ctypes.c_void_p
+    xcb.xcb_get_setup.restype = ctypes.c_void_p
+    xcb.xcb_get_setup.argtypes = [ctypes.c_void_p]
+    xcb.xcb_intern_atom_reply.restype = ctypes.POINTER(ctypes.c_uint32 * 3)
+    connection = xcb.xcb_connect(display.encode(), None)
+    # The first screen's root: the setup is followed by the vendor string and the formats.
+    setup = ctypes.cast(xcb.xcb_get_setup(connection), ctypes.POINTER(ctypes.c_uint8))
+    vendor = setup[24] | setup[25] << 8
+    formats = setup[29]
+    offset = 40 + (vendor + 3) // 4 * 4 + 8 * formats
+    root = int.from_bytes(bytes(setup[offset:offset + 4]), "little")
+    cookie = xcb.xcb_intern_atom(ctypes.c_void_p(connection), 0, len(name), name.encode())
+    reply = xcb.xcb_intern_atom_reply(ctypes.c_void_p(connection), cookie, None)
+    atom = reply.contents[2]
+    # XCB_PROP_MODE_REPLACE, the CARDINAL type (6), 8-bit format.
+    xcb.xcb_change_property(ctypes.c_void_p(connection), 0, root, atom, 6, 8, len(data), data)
+    xcb.xcb_flush(ctypes.c_void_p(connection))
+    xcb.xcb_disconnect(ctypes.c_void_p(connection))
+
+
+def case_colour_profiles(s):
+    """A photo with a wide-gamut profile is shown in the display's colours: sRGB's without a
+    profile on the root window, and the file's own values once the display's profile is the
+    file's (set while the picture is on show)."""
+    prophoto = "/usr/share/color/icc/ghostscript/rommrgb.icc"
+    with open(prophoto, "rb") as f:
+        profile = f.read()
+    picture = s.path("pictures", "prophoto.png")
+    # sRGB red (220, 40, 40) in ProPhoto values: shown unconverted it is a dull brown.
+    Image.new("RGB", (200, 100), (151, 68, 38)).save(picture, icc_profile=profile)
+    s.start(picture)
+    window, x, y, w, h, title = s.window()
+    s.expect_pixels({(x + 100, y + 50): (220, 40, 40)}, tolerance=6)
+    set_root_property(s.env["DISPLAY"], "_ICC_PROFILE", profile)
+    s.expect_pixels({(x + 100, y + 50): (151, 68, 38)}, tolerance=3)
+    s.key(window, "Escape")
+    s.expect_exit(0)
+
+
 CASES = {name[len("case_"):]: f for name, f in globals().items() if name.startswith("case_")}
 
 

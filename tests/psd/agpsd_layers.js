@@ -1,6 +1,7 @@
 // ag-psd, an independent PSD library, as a black box for the layer reader's tests and benchmark.
 //
-//   node agpsd_layers.js write OUTDIR          writes layered PSD files (ag_lay_*.psd)
+//   node agpsd_layers.js write OUTDIR          writes layered PSD files (ag_lay_*.psd; one,
+//                                              ag_lay_nocomposite.psd, without a merged picture)
 //   node agpsd_layers.js dump FILE PREFIX      writes what ag-psd reads of FILE's layers:
 //       PREFIX.txt      one line per layer record in file order (bottom first, a group's end
 //                       divider before its members and its own record after them):
@@ -88,9 +89,13 @@ function write(dir) {
               data: image(3, 9, (x, y) => [9, 8, 7, (y * 28) & 255]).data },
         ],
     };
+    // The same layers saved without a merged picture, as writers do with compatibility off.
+    const noComposite = { ...groups, imageData: undefined };
     const files = { 'ag_lay_groups.psd': groups, 'ag_lay_patterns.psd': patterns };
     for (const [name, psd] of Object.entries(files))
         fs.writeFileSync(path.join(dir, name), writePsdBuffer(psd, { generateThumbnail: false }));
+    fs.writeFileSync(path.join(dir, 'ag_lay_nocomposite.psd'),
+        writePsdBuffer(noComposite, { generateThumbnail: false, noBackground: true }));
     // The patterns as given: ag-psd's own reading drops their transparency.
     patterns.patterns.forEach((p, i) =>
         fs.writeFileSync(path.join(dir, `ag_lay_patterns.p${i}.expected.rgba`), p.data));

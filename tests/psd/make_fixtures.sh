@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Makes the PSD tests' files in $1 (usually build/testdata/psd):
-#   gen_*.psd   our own generator, for what the other writers cannot write;
+#   gen_*.psd   our own generator, for what the other writers cannot write (comp_*.psd: documents
+#               saved without a merged picture, from our layer writer);
 #   im_*.psd    ImageMagick, with im_*.ref.rgba its own decode of the merged image (file.psd[0]);
 #   ag_*.psd    ag-psd, with ag_*.expected.rgba the composite it was given;
 #   *.ag.rgba   ag-psd's reading of a file's composite (for files with a transparency plane, where
@@ -18,6 +19,7 @@ mkdir -p "$out"
 /usr/bin/python3 "$here/fixtures/make_layered.py" "$out"
 /usr/bin/python3 "$here/fixtures/make_hostile.py" "$out"
 /usr/bin/python3 "$here/fixtures/make_layer_info.py" "$out"
+/usr/bin/python3 "$here/fixtures/make_composite.py" "$out"
 
 # ImageMagick: its built-in photograph "rose:" (70x46), blurred so that 16-bit files hold real
 # 16-bit values, in RGB, CMYK and grayscale, 8 and 16 bits, raw and RLE, flat and layered.

@@ -19,7 +19,7 @@ img.convert("P", palette=Image.ADAPTIVE, colors=4).save(out + "/four.png", bits=
 PY
 
 line=$("$tool" "$work/plain.bmp" "$work/out.png")
-[ "$line" = 'ok=1 width=7 height=5 bpp=24 decoded_width=7 decoded_height=5 camera="" fitted=none' ] ||
+[ "$line" = 'ok=1 width=7 height=5 bpp=24 decoded_width=7 decoded_height=5 camera="" fitted=none profile=""' ] ||
     fail "report line: $line"
 # Relative paths work too, and the written PNG holds the same pixels (RGB for 24 bits, RGBA for
 # 32, palettes expanded), top row first.
@@ -59,4 +59,28 @@ for args in "" "--screen 12 $work/plain.bmp" "--bogus-option zz $work/plain.bmp"
 done
 "$tool" --screen 800x600 --large-area-copies-only --no-jpeg-library "$work/plain.bmp" >/dev/null ||
     fail "options"
+# Colours: a JPEG with a third party's Adobe RGB-compatible profile (icc-profiles-free) is
+# written in sRGB by default and in a display's profile with --display-profile, as ImageMagick
+# converts it, within 2 levels; the line names the profile.
+adobe=/usr/share/color/icc/compatibleWithAdobeRGB1998.icc
+/usr/bin/convert -size 48x32 gradient:red-lime -profile "$adobe" -quality 98 \
+    -sampling-factor 1x1 "$work/adobe.jpg"
+/usr/bin/convert "$work/adobe.jpg" -profile /usr/share/color/icc/sRGB.icc -depth 8 "$work/srgb.png"
+/usr/bin/convert "$work/adobe.jpg" -profile /usr/share/color/icc/ghostscript/esrgb.icc \
+    -depth 8 "$work/display.png"
+"$tool" "$work/adobe.jpg" "$work/ours-srgb.png" | grep -q ' profile="Compatible with Adobe RGB (1998)"$' ||
+    fail "profile description: $("$tool" "$work/adobe.jpg")"
+"$tool" --display-profile /usr/share/color/icc/ghostscript/esrgb.icc "$work/adobe.jpg" \
+    "$work/ours-display.png" >/dev/null || fail "--display-profile"
+/usr/bin/python3 - "$work" <<'PY' || fail "converted colours differ"
+import sys
+from PIL import Image
+w = sys.argv[1]
+for ours, theirs in [("ours-srgb.png", "srgb.png"), ("ours-display.png", "display.png")]:
+    a = Image.open(f"{w}/{ours}").convert("RGB").getdata()
+    b = Image.open(f"{w}/{theirs}").convert("RGB").getdata()
+    worst = max(abs(x - y) for p, q in zip(a, b) for x, y in zip(p, q))
+    assert worst <= 2, (ours, worst)
+PY
+
 echo "vistrel-decode interface ok"

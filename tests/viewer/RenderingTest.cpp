@@ -69,14 +69,6 @@ TEST_F(Rendering, PictureOfAnotherSizeIsStretchedAndAFittedCopyIsDrawnAsItIs) {
     EXPECT_EQ(host_.lastCanvas.calls, std::vector<std::string>{"picture 4000x3000 at 0,0"});
 }
 
-TEST(PresenterFit, MarginsAreSplitAndTheOddPixelStaysInside) {
-    EXPECT_EQ(StretchPresenter::aspectFit({0, 0, 100, 100}, 200, 100), (Rect{0, 25, 100, 75}));
-    EXPECT_EQ(StretchPresenter::aspectFit({0, 0, 100, 100}, 100, 200), (Rect{25, 0, 75, 100}));
-    // Height 100 * 3 / 7 = 42, margin 58 / 2 = 29 from each side: 42 rows inside.
-    EXPECT_EQ(StretchPresenter::aspectFit({0, 0, 100, 100}, 7, 3), (Rect{0, 29, 100, 71}));
-    EXPECT_EQ(StretchPresenter::aspectFit({0, 0, 101, 100}, 1, 1), (Rect{0, 0, 101, 100}));
-}
-
 TEST_F(Rendering, KeyZoomStretchesOpaquePicturesAndResamplesTransparentOnesTranslucent) {
     AddFile("small.bmp", 100, 50, 8, 0);
     AddFile("padded.bmp", 100, 50, 32, 0x00806040); // a fourth byte of 0 is no transparency

@@ -107,6 +107,11 @@ bool removeFile(const char* path) {
     return DeleteFileW(systemPath(path).c_str()) != 0;
 }
 
+bool makeFolder(const char* path) {
+    return CreateDirectoryW(systemPath(path).c_str(), nullptr) != 0 ||
+           fileKind(path) == FileKind::Folder;
+}
+
 std::vector<std::string> listFolder(const std::string& folder) {
     std::vector<std::string> names;
     std::wstring pattern = systemPath(folder);

@@ -1,0 +1,29 @@
+// The orientation and camera text of an EXIF block, read by walking its TIFF structure: the
+// header, then the first directory (IFD0), which describes the main picture. Thumbnails and
+// maker notes have directories of their own further on, and are never read.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace vistrel {
+
+// Entries of IFD0 read at most; real directories hold a few dozen.
+inline constexpr std::size_t kMostExifEntries = 512;
+
+struct ExifFacts {
+    // Orientation 1 to 8 (1 also where the tag is missing or holds another value).
+    uint8_t orientation = 1;
+    // The model when it names the make; else make, a space, model (either may be missing); empty
+    // when the block names neither.
+    std::string cameraText;
+};
+
+// Reads a TIFF block ("II" or "MM", 42, the offset of IFD0), optionally preceded by the "Exif"
+// and two zero bytes of a JPEG's APP1 segment. Every offset and count is checked against the
+// block: false, with default facts, when the header is not a TIFF header or IFD0 does not lie
+// within the block; a text whose bytes do not is left out.
+bool readExif(const uint8_t* block, std::size_t size, ExifFacts& facts);
+
+} // namespace vistrel

@@ -1,0 +1,132 @@
+// The layer compositor: its blend functions where the published definitions and psd-tools part,
+// when a merged picture stands for the document, the memory budget, and the viewer's picture of a
+// CMYK document saved without a merged picture. (Blend modes, masks, groups and clipping are
+// compared with psd-tools' composite() by compare_composite.py.)
+#include "LargeBuffer.h"
+#include "PsdDecoder.h"
+#include "PsdTestSupport.h"
+#include "psd_blend_rows.h"
+#include "psd_composite.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdlib>
+#include <cstring>
+
+using namespace psdtest;
+
+namespace {
+
+void expectBlend(PsdBlendMode mode, std::array<int, 3> backdrop, std::array<int, 3> source,
+                 std::array<int, 3> expected) {
+    float b[3], s[3], r[3];
+    for (int c = 0; c < 3; ++c)
+        b[c] = float(backdrop[c]) / 255.0f, s[c] = float(source[c]) / 255.0f;
+    psd_blend_pixel(mode, b, s, r);
+    for (int c = 0; c < 3; ++c)
+        EXPECT_NEAR(r[c] * 255.0f, float(expected[c]), 1.0f) << "mode " << mode << " channel " << c;
+}
+
+TEST(PsdComposite, BlendFunctionsFollowTheirDefinitions) {
+    // Vivid light burns by twice the source below one half.
+    expectBlend(PSD_BLEND_VIVID_LIGHT, {113, 113, 255}, {102, 102, 0}, {78, 78, 255});
+    // Hard mix is full where backdrop and source sum to 255 or more.
+    expectBlend(PSD_BLEND_HARD_MIX, {123, 120, 0}, {132, 134, 0}, {255, 0, 0});
+    // Hue keeps the source's hue at the backdrop's saturation and luminosity.
+    expectBlend(PSD_BLEND_HUE, {50, 113, 161}, {156, 150, 146}, {151, 84, 40});
+    // The four keys newer writers use.
+    expectBlend(PSD_BLEND_SUBTRACT, {200, 10, 90}, {50, 20, 90}, {150, 0, 0});
+    expectBlend(PSD_BLEND_DIVIDE, {100, 0, 80}, {200, 0, 40}, {128, 0, 255});
+    expectBlend(PSD_BLEND_DARKER_COLOR, {200, 200, 200}, {10, 250, 10}, {10, 250, 10});
+    expectBlend(PSD_BLEND_LIGHTER_COLOR, {200, 200, 200}, {10, 250, 10}, {200, 200, 200});
+}
+
+// A document held in memory: `width` x `height`, its merged picture filled with `merged`, and one
+// layer per given pixel value covering the whole document.
+Psd document(uint32_t width, uint32_t height, uint32_t merged, std::vector<uint32_t> layers) {
+    auto* ctx = static_cast<PsdContext*>(std::calloc(1, sizeof(PsdContext)));
+    ctx->width = width, ctx->height = height, ctx->channel_count = 3, ctx->depth = 8;
+    ctx->color_mode = PSD_MODE_RGB;
+    ctx->memory_budget = uint64_t(1) << 30;
+    ctx->merged = static_cast<uint32_t*>(psd_alloc_large(psd_merged_block_size(ctx)));
+    for (uint64_t i = 0; i < uint64_t(width) * height; ++i)
+        ctx->merged[i] = merged;
+    ctx->layer_count = int32_t(layers.size());
+    ctx->layers =
+        static_cast<PsdLayerRecord*>(std::calloc(layers.size() + 1, sizeof(PsdLayerRecord)));
+    for (size_t k = 0; k < layers.size(); ++k) {
+        PsdLayerRecord& l = ctx->layers[k];
+        l.right = l.width = int32_t(width), l.bottom = l.height = int32_t(height);
+        l.opacity = l.fill_opacity = 255, l.visible = 1, l.mask_disabled = 1;
+        l.pixels_size = uint64_t(width) * height * 4;
+        l.pixels = static_cast<uint32_t*>(psd_alloc_large(l.pixels_size));
+        for (uint64_t i = 0; i < uint64_t(width) * height; ++i)
+            l.pixels[i] = layers[k];
+    }
+    return Psd(ctx);
+}
+
+TEST(PsdComposite, MergedPictureStandsForTheDocumentUnlessMarkedOrBlank) {
+    EXPECT_TRUE(psd_merged_is_real(document(4, 3, 0xFF102030, {0xFFFFFFFF}).get()));
+    // Blank (transparent, black or white) while a visible layer holds pixels: not real.
+    for (uint32_t blank : {0x00000000u, 0xFF000000u, 0xFFFFFFFFu})
+        EXPECT_FALSE(psd_merged_is_real(document(4, 3, blank, {0xFF102030}).get()));
+    // A blank picture of a document whose layers show nothing is what it is.
+    Psd hidden = document(4, 3, 0xFFFFFFFF, {0xFF102030});
+    hidden->layers[0].visible = 0;
+    EXPECT_TRUE(psd_merged_is_real(hidden.get()));
+    // The version-info resource has the last word.
+    Psd marked = document(4, 3, 0xFF102030, {0xFF102030});
+    marked->resources.version.present = 1;
+    EXPECT_FALSE(psd_merged_is_real(marked.get()));
+}
+
+TEST(PsdComposite, LayersDrawInOrderAndCanvasesStayWithinTheBudget) {
+    Psd psd = document(64, 48, 0, {0xFF0000FF, 0x80FF0000});
+    uint32_t* pixels = nullptr;
+    ASSERT_EQ(psd_composite(psd.get(), &pixels), PSD_OK);
+    EXPECT_EQ(pixels[0], 0xFF80007Fu); // half red over blue
+    vistrel::freeLarge(pixels, size_t(psd_merged_block_size(psd.get())));
+
+    // An isolated group needs a canvas of its own: past the budget the composite is refused and
+    // every byte it held is given back.
+    Psd grouped = document(64, 48, 0, {0xFF0000FF, 0xFFFF0000, 0});
+    grouped->layers[0].kind = 1; // the group's end divider, then a member, then the group
+    grouped->layers[2].kind = 2;
+    grouped->layers[2].blend_mode = PSD_BLEND_MULTIPLY;
+    const uint64_t held = grouped->memory_held;
+    grouped->memory_budget = held + 64 * 48 * 16 + 64 * 48 * 4 + 100; // the document's canvas only
+    EXPECT_EQ(psd_composite(grouped.get(), &pixels), PSD_ERR_BUDGET);
+    EXPECT_EQ(pixels, nullptr);
+    EXPECT_EQ(grouped->memory_held, held);
+}
+
+TEST(PsdComposite, ViewerShowsTheLayersOfACmykDocumentWithoutMergedPicture) {
+    const std::string path = dataPath("comp_cmyk8.psd");
+    Loaded file = loadFile("comp_cmyk8.psd");
+    ASSERT_EQ(file.status, PSD_OK);
+    ASSERT_FALSE(psd_merged_is_real(file.psd.get()));
+    uint32_t* composite = nullptr;
+    ASSERT_EQ(psd_composite(file.psd.get(), &composite), PSD_OK);
+    const PsdLayerRecord& background = file.psd->layers[0];
+    const PsdLayerRecord& half = file.psd->layers[1]; // opacity 128 from (8, 4)
+    EXPECT_EQ(composite[0], background.pixels[0]);
+    const uint32_t under = background.pixels[5 * 20 + 10], over = half.pixels[1 * 12 + 2];
+    for (int shift : {0, 8, 16}) {
+        const int expected =
+            (int(under >> shift & 0xFF) * 127 + int(over >> shift & 0xFF) * 128 + 127) / 255;
+        EXPECT_NEAR(int(composite[5 * 20 + 10] >> shift & 0xFF), expected, 1);
+    }
+
+    vistrel::Picture picture;
+    ASSERT_TRUE(vistrel::decodePsd(path.c_str(), picture).ok());
+    ASSERT_EQ(picture.bitsPerPixel(), 32);
+    const uint8_t* row = picture.pixels() + 5 * picture.rowSize();
+    uint32_t shown = 0;
+    std::memcpy(&shown, row + 10 * 4, 4);
+    EXPECT_EQ(shown, composite[5 * 20 + 10]);
+    vistrel::freeLarge(composite, size_t(psd_merged_block_size(file.psd.get())));
+}
+
+} // namespace
