@@ -6,7 +6,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 
 namespace {
@@ -24,16 +23,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1) return 0;
     const uint32_t key = kKeys[data[0] % (sizeof kKeys / sizeof kKeys[0])];
     // The block as the layer reader hands it over: a stream over the bytes, length rounded up.
-    FILE* file = fmemopen(const_cast<uint8_t*>(data + 1), size - 1, "rb");
-    if (size == 1) file = fmemopen(nullptr, 1, "rb");
-    if (!file) return 0;
     auto* ctx = static_cast<PsdContext*>(std::calloc(1, sizeof(PsdContext)));
-    ctx->stream.file = file;
+    if (!ctx) return 0;
+    ctx->stream.memory = data + 1;
     ctx->stream.file_size = int64_t(size - 1);
     PsdLayerRecord layer{};
     // Two blocks on one layer: the second sees the entries of the first (and the full layer).
     for (int round = 0; round < 2; ++round) {
-        std::rewind(file);
+        ctx->stream.offset = 0;
         ctx->stream.fill = ctx->stream.position = 0;
         ctx->stream.consumed = 0;
         psd_layer_key_parser(key)(ctx, &layer, uint32_t((size - 1 + 1) & ~size_t(1)));
