@@ -9,7 +9,11 @@ if(TARGET vistrel_platform_qt)
         COMMAND /usr/bin/python3 ${CMAKE_CURRENT_LIST_DIR}/wmf_worst_cases.py ${wmf_bench_dir}
         COMMAND vistrel-bench-wmf ${wmf_bench_dir}/rectangles.wmf ${wmf_bench_dir}/triangles.wmf
             ${wmf_bench_dir}/outlines.wmf ${wmf_bench_dir}/texts.wmf ${wmf_bench_dir}/fonts.wmf
-            ${wmf_bench_dir}/bitmaps.wmf
+            ${wmf_bench_dir}/bitmaps.wmf ${wmf_bench_dir}/hatched.wmf
+            ${wmf_bench_dir}/inverted.wmf ${wmf_bench_dir}/dashes.wmf
+            ${wmf_bench_dir}/zigzag-50.wmf ${wmf_bench_dir}/zigzag-400.wmf
+            ${wmf_bench_dir}/zigzag-32767.wmf ${wmf_bench_dir}/scatter-262144.wmf
+            ${wmf_bench_dir}/star-400.wmf
         DEPENDS vistrel-bench-wmf
         USES_TERMINAL VERBATIM)
 endif()

@@ -1,8 +1,10 @@
 // libFuzzer harness for the PSD reader at the viewer's real limits (pictures of up to 2^28
-// pixels; the memory budget and the decompression-bomb rule keep each run small): the whole load
-// from memory, layer pixels included, and the layer compositor over what it read; then the
-// viewer's own path, decodePsd over a file read through its descriptor (which composites the
-// layers of a file whose merged picture is not real).
+// pixels; the decompression-bomb rule keeps each run small): the whole load from memory, layer
+// and pattern pixels included, and the layer compositor over what it read; then the viewer's own
+// path, decodePsd over a file read through its descriptor (which composites the layers of a file
+// whose merged picture is not real). The whole load has a budget of 256 MB, what the rule lets a
+// file of a few hundred kilobytes fill: a run that grows past it in memory the rule does not
+// count is a finding (scripts/fuzz runs this harness with -rss_limit_mb=768).
 #include "LargeBuffer.h"
 #include "PsdDecoder.h"
 #include "psd_composite.h"
@@ -17,7 +19,9 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     PsdContext* psd = nullptr;
-    if (psd_open_memory(&psd, data, size) == 0) {
+    PsdOptions whole{};
+    whole.memory_budget = uint64_t(256) << 20;
+    if (psd_open_memory(&psd, data, size, &whole) == 0) {
         uint32_t* composite = nullptr;
         if (psd_composite(psd, &composite) == 0)
             vistrel::freeLarge(composite, size_t(psd_merged_block_size(psd)));

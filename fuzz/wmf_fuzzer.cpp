@@ -4,6 +4,7 @@
 #include "Platform.h"
 #include "QtPlatform.h"
 #include "SystemDecoder.h"
+#include "WmfDevice.h"
 
 #include <QGuiApplication>
 
@@ -21,8 +22,11 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     static QGuiApplication app(*argc, *argv);
     static vistrel::QtPlatform platform;
     // The viewer's own limits hold: a picture they let through that passes the fuzzer's memory
-    // limit is a finding.
+    // limit is a finding. The work budget is an eighth of the viewer's (at most a few seconds under
+    // the sanitizers), so that a record whose drawing outruns what it is charged shows as a
+    // timeout (scripts/fuzz: -timeout=10).
     vistrel::installPlatform(&platform);
+    vistrel::setWmfBudget(vistrel::kBudget / 8);
     return 0;
 }
 

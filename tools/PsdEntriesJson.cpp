@@ -3,9 +3,90 @@
 #include "psd_effects.h"
 #include "psd_layer_info.h"
 
+#include <utility>
+#include <vector>
+
 namespace vistrel {
 
 namespace {
+
+const char* colorModelName(int32_t model) {
+    switch (model) {
+    case PSD_COLOR_RGB:
+        return "rgb";
+    case PSD_COLOR_HSB:
+        return "hsb";
+    case PSD_COLOR_CMYK:
+        return "cmyk";
+    case PSD_COLOR_LAB:
+        return "lab";
+    case PSD_COLOR_GRAY:
+        return "gray";
+    default:
+        return "unknown";
+    }
+}
+
+// A colour as "#AARRGGBB", and, where a descriptor gave it, its model and components as the file
+// states them in "<name>Model": {"model": "hsb", "values": [120, 50, 75], "book": false}.
+void writeColor(JsonWriter& j, const char* name, uint32_t argb, const PsdModelColor& model) {
+    j.key(name).color(argb);
+    if (!model.given) return;
+    const std::string key = std::string(name) + "Model";
+    const int count = model.model == PSD_COLOR_CMYK ? 4 : model.model == PSD_COLOR_GRAY ? 1 : 3;
+    j.key(key.c_str()).beginObject().field("model", colorModelName(model.model));
+    j.key("values").beginArray();
+    for (int i = 0; i < count; ++i)
+        j.value(model.components[i]);
+    j.endArray().field("book", model.book != 0).endObject();
+}
+
+const char* unitName(uint32_t unit) {
+    switch (unit) {
+    case psd_key("#Pxl"):
+        return "pixels";
+    case psd_key("#Pnt"):
+        return "points";
+    case psd_key("#Mlm"):
+        return "millimeters";
+    case psd_key("#Prc"):
+        return "percent";
+    case psd_key("#Ang"):
+        return "degrees";
+    case psd_key("#Rlt"):
+        return "relative";
+    case psd_key("#Rsl"):
+        return "density";
+    case psd_key("#Nne"):
+        return "none";
+    default:
+        return "unknown";
+    }
+}
+
+// The numbers of one effect: each written as its value (lengths in pixels), and those the file
+// gave with a unit listed again in "units" with the number as given: {"size": [3, "points"]}.
+class Numbers {
+public:
+    explicit Numbers(JsonWriter& j) : j_(j) {}
+    Numbers& field(const char* name, const PsdUnitValue& v) {
+        j_.field(name, v.value);
+        if (v.unit != 0) given_.push_back({name, v});
+        return *this;
+    }
+    // Ends the list; call before the effect's object closes.
+    void writeUnits() {
+        if (given_.empty()) return;
+        j_.key("units").beginObject();
+        for (const auto& [name, v] : given_)
+            j_.key(name).beginArray().value(v.given).string(unitName(v.unit)).endArray();
+        j_.endObject();
+    }
+
+private:
+    JsonWriter& j_;
+    std::vector<std::pair<const char*, PsdUnitValue>> given_;
+};
 
 void writeGradient(JsonWriter& j, const PsdGradient& g) {
     j.beginObject();
@@ -14,7 +95,7 @@ void writeGradient(JsonWriter& j, const PsdGradient& g) {
     for (int i = 0; g.color_stops && i < g.color_stop_count; ++i) {
         const PsdColorStop& s = g.color_stops[i];
         j.beginObject().field("location", s.location).field("midpoint", s.midpoint);
-        j.key("color").color(s.color);
+        writeColor(j, "color", s.color, s.color_model);
         j.field("colorType", s.color_type).endObject();
     }
     j.endArray().key("opacityStops").beginArray();
@@ -57,23 +138,30 @@ void writeStops(JsonWriter& j, const PsdGradientMap& m) {
 }
 
 void writeShadow(JsonWriter& j, const PsdShadowEffect& e, bool drop) {
+    Numbers n(j);
     j.beginObject().field("enabled", e.enabled != 0);
-    j.field("blendMode", blendModeName(e.blend_mode)).key("color").color(e.color);
+    j.field("blendMode", blendModeName(e.blend_mode));
+    writeColor(j, "color", e.color, e.color_model);
     j.key("nativeColor").color(e.native_color);
-    j.field("opacity", e.opacity)
-        .field("angle", e.angle)
-        .field("useGlobalAngle", e.use_global_angle != 0);
-    j.field("distance", e.distance).field("choke", e.choke).field("size", e.size);
-    j.field("antiAliased", e.anti_aliased != 0).field("noise", e.noise);
+    j.field("opacity", e.opacity);
+    n.field("angle", e.angle);
+    j.field("useGlobalAngle", e.use_global_angle != 0);
+    n.field("distance", e.distance).field("choke", e.choke).field("size", e.size);
+    j.field("antiAliased", e.anti_aliased != 0);
+    n.field("noise", e.noise);
     if (drop) j.field("layerKnocksOut", e.layer_knocks_out != 0);
     writeContour(j, "contour", e.contour);
+    n.writeUnits();
     j.endObject();
 }
 
 void writeGlow(JsonWriter& j, const PsdGlowEffect& e, bool inner) {
+    Numbers n(j);
     j.beginObject().field("enabled", e.enabled != 0);
     j.field("blendMode", blendModeName(e.blend_mode)).field("opacity", e.opacity);
-    j.field("noise", e.noise).field("fillType", e.fill_type).key("color").color(e.color);
+    n.field("noise", e.noise);
+    j.field("fillType", e.fill_type);
+    writeColor(j, "color", e.color, e.color_model);
     j.key("nativeColor").color(e.native_color);
     if (e.fill_type == 1) {
         j.key("gradient");
@@ -81,99 +169,123 @@ void writeGlow(JsonWriter& j, const PsdGlowEffect& e, bool inner) {
     }
     j.field("technique", e.technique);
     if (inner) j.field("source", e.source);
-    j.field(inner ? "choke" : "spread", e.choke).field("size", e.size);
-    j.field("antiAliased", e.anti_aliased != 0).field("range", e.range).field("jitter", e.jitter);
+    n.field(inner ? "choke" : "spread", e.choke).field("size", e.size);
+    j.field("antiAliased", e.anti_aliased != 0);
+    n.field("range", e.range).field("jitter", e.jitter);
     writeContour(j, "contour", e.contour);
+    n.writeUnits();
     j.endObject();
 }
 
-void writeBevel(JsonWriter& j, const PsdBevelEffect& e) {
+void writeBevel(JsonWriter& j, const PsdBevelEffect& e, bool old) {
+    Numbers n(j);
     j.beginObject().field("enabled", e.enabled != 0).field("style", e.style);
-    j.field("technique", e.technique).field("depth", e.depth).field("direction", e.direction);
-    j.field("size", e.size).field("soften", e.soften).field("angle", e.angle);
-    j.field("useGlobalAngle", e.use_global_angle != 0).field("altitude", e.altitude);
+    j.field("technique", e.technique);
+    n.field("depth", e.depth);
+    j.field("direction", e.direction);
+    n.field("size", e.size).field("soften", e.soften).field("angle", e.angle);
+    if (old) n.field("strength", e.strength);
+    j.field("useGlobalAngle", e.use_global_angle != 0);
+    n.field("altitude", e.altitude);
     j.field("highlightBlendMode", blendModeName(e.highlight_blend_mode));
-    j.key("highlightColor").color(e.highlight_color).field("highlightOpacity", e.highlight_opacity);
+    writeColor(j, "highlightColor", e.highlight_color, e.highlight_color_model);
+    j.field("highlightOpacity", e.highlight_opacity);
     j.field("shadowBlendMode", blendModeName(e.shadow_blend_mode));
-    j.key("shadowColor").color(e.shadow_color).field("shadowOpacity", e.shadow_opacity);
+    writeColor(j, "shadowColor", e.shadow_color, e.shadow_color_model);
+    j.field("shadowOpacity", e.shadow_opacity);
     j.field("antiAliasedGloss", e.anti_aliased_gloss != 0).field("useContour", e.use_contour != 0);
-    j.field("antiAliasedContour", e.anti_aliased_contour != 0)
-        .field("contourRange", e.contour_range);
+    j.field("antiAliasedContour", e.anti_aliased_contour != 0);
+    n.field("contourRange", e.contour_range);
     writeContour(j, "glossContour", e.gloss_contour);
     writeContour(j, "contour", e.contour);
     j.field("useTexture", e.use_texture != 0);
     if (e.use_texture) {
         j.key("texture");
         writePattern(j, e.texture);
-        j.field("textureScale", e.texture_scale).field("textureDepth", e.texture_depth);
+        n.field("textureScale", e.texture_scale).field("textureDepth", e.texture_depth);
         j.field("invertTexture", e.invert_texture != 0).field("linkTexture", e.link_texture != 0);
         j.key("texturePhase").beginArray().value(int64_t(e.texture_phase_horizontal));
         j.value(int64_t(e.texture_phase_vertical)).endArray();
     }
+    n.writeUnits();
     j.endObject();
 }
 
-void writeEffects(JsonWriter& j, const PsdEffects& fx) {
+void writeEffects(JsonWriter& j, const PsdEffects& fx, bool old) {
     j.field("count", fx.count).field("masterSwitch", fx.master_switch != 0);
     const uint8_t* present = fx.present;
     if (present[PSD_EFFECT_DROP_SHADOW]) writeShadow(j.key("dropShadow"), fx.drop_shadow, true);
     if (present[PSD_EFFECT_INNER_SHADOW]) writeShadow(j.key("innerShadow"), fx.inner_shadow, false);
     if (present[PSD_EFFECT_OUTER_GLOW]) writeGlow(j.key("outerGlow"), fx.outer_glow, false);
     if (present[PSD_EFFECT_INNER_GLOW]) writeGlow(j.key("innerGlow"), fx.inner_glow, true);
-    if (present[PSD_EFFECT_BEVEL]) writeBevel(j.key("bevel"), fx.bevel);
+    if (present[PSD_EFFECT_BEVEL]) writeBevel(j.key("bevel"), fx.bevel, old);
     if (present[PSD_EFFECT_SATIN]) {
         const PsdSatinEffect& e = fx.satin;
+        Numbers n(j);
         j.key("satin").beginObject().field("enabled", e.enabled != 0);
-        j.field("blendMode", blendModeName(e.blend_mode)).key("color").color(e.color);
-        j.field("opacity", e.opacity).field("angle", e.angle).field("distance", e.distance);
-        j.field("size", e.size).field("antiAliased", e.anti_aliased != 0);
-        j.field("invert", e.invert != 0);
+        j.field("blendMode", blendModeName(e.blend_mode));
+        writeColor(j, "color", e.color, e.color_model);
+        j.field("opacity", e.opacity);
+        n.field("angle", e.angle).field("distance", e.distance).field("size", e.size);
+        j.field("antiAliased", e.anti_aliased != 0).field("invert", e.invert != 0);
         writeContour(j, "contour", e.contour);
+        n.writeUnits();
         j.endObject();
     }
     if (present[PSD_EFFECT_COLOR_OVERLAY]) {
         const PsdColorOverlayEffect& e = fx.color_overlay;
         j.key("colorOverlay").beginObject().field("enabled", e.enabled != 0);
-        j.field("blendMode", blendModeName(e.blend_mode)).key("color").color(e.color);
+        j.field("blendMode", blendModeName(e.blend_mode));
+        writeColor(j, "color", e.color, e.color_model);
         j.field("opacity", e.opacity).endObject();
     }
     if (present[PSD_EFFECT_GRADIENT_OVERLAY]) {
         const PsdGradientOverlayEffect& e = fx.gradient_overlay;
+        Numbers n(j);
         j.key("gradientOverlay").beginObject().field("enabled", e.enabled != 0);
         j.field("blendMode", blendModeName(e.blend_mode)).field("opacity", e.opacity);
         j.key("gradient");
         writeGradient(j, e.gradient);
         j.field("reverse", e.reverse != 0).field("type", e.type).field("align", e.align != 0);
-        j.field("angle", e.angle).field("scale", e.scale);
+        n.field("angle", e.angle).field("scale", e.scale);
         j.key("offset").beginArray().value(int64_t(e.offset_horizontal));
-        j.value(int64_t(e.offset_vertical)).endArray().endObject();
+        j.value(int64_t(e.offset_vertical)).endArray();
+        n.writeUnits();
+        j.endObject();
     }
     if (present[PSD_EFFECT_PATTERN_OVERLAY]) {
         const PsdPatternOverlayEffect& e = fx.pattern_overlay;
+        Numbers n(j);
         j.key("patternOverlay").beginObject().field("enabled", e.enabled != 0);
         j.field("blendMode", blendModeName(e.blend_mode)).field("opacity", e.opacity);
-        j.field("scale", e.scale).field("linked", e.linked != 0).key("pattern");
+        n.field("scale", e.scale);
+        j.field("linked", e.linked != 0).key("pattern");
         writePattern(j, e.pattern);
+        n.writeUnits();
         j.endObject();
     }
     if (present[PSD_EFFECT_STROKE]) {
         const PsdStrokeEffect& e = fx.stroke;
-        j.key("stroke").beginObject().field("enabled", e.enabled != 0).field("size", e.size);
+        Numbers n(j);
+        j.key("stroke").beginObject().field("enabled", e.enabled != 0);
+        n.field("size", e.size);
         j.field("position", e.position).field("blendMode", blendModeName(e.blend_mode));
         j.field("opacity", e.opacity).field("paintType", e.paint_type);
-        if (e.paint_type == 0) j.key("color").color(e.color);
+        if (e.paint_type == 0) writeColor(j, "color", e.color, e.color_model);
         if (e.paint_type == 1) {
             j.key("gradient");
             writeGradient(j, e.gradient);
             j.field("reverse", e.reverse != 0).field("gradientType", e.gradient_type);
-            j.field("align", e.align != 0).field("angle", e.angle);
-            j.field("scale", e.gradient_scale);
+            j.field("align", e.align != 0);
+            n.field("angle", e.angle).field("scale", e.gradient_scale);
         }
         if (e.paint_type == 2) {
             j.key("pattern");
             writePattern(j, e.pattern);
-            j.field("scale", e.pattern_scale).field("linked", e.linked != 0);
+            n.field("scale", e.pattern_scale);
+            j.field("linked", e.linked != 0);
         }
+        n.writeUnits();
         j.endObject();
     }
 }
@@ -189,10 +301,12 @@ template <size_t N> void writeArray(JsonWriter& j, const char* name, const uint1
 
 const char* blendModeName(int32_t mode) {
     static const char* const kNames[] = {
-        "normal",     "dissolve",    "darken",       "multiply",     "color burn", "linear burn",
-        "lighten",    "screen",      "color dodge",  "linear dodge", "overlay",    "soft light",
-        "hard light", "vivid light", "linear light", "pin light",    "hard mix",   "difference",
-        "exclusion",  "hue",         "saturation",   "color",        "luminosity", "pass through",
+        "normal",        "dissolve",   "darken",     "multiply",     "color burn",
+        "linear burn",   "lighten",    "screen",     "color dodge",  "linear dodge",
+        "overlay",       "soft light", "hard light", "vivid light",  "linear light",
+        "pin light",     "hard mix",   "difference", "exclusion",    "hue",
+        "saturation",    "color",      "luminosity", "pass through", "darker color",
+        "lighter color", "subtract",   "divide",
     };
     return mode >= 0 && mode < int32_t(std::size(kNames)) ? kNames[mode] : "normal";
 }
@@ -306,8 +420,18 @@ void writeLayerEntry(JsonWriter& j, uint32_t type, const void* record) {
     }
     case PSD_ENTRY_PHOTO_FILTER: {
         const auto& r = *static_cast<const PsdPhotoFilter*>(record);
-        j.field("type", "photoFilter").key("xyz").beginArray().value(int64_t(r.x));
-        j.value(int64_t(r.y)).value(int64_t(r.z)).endArray().field("density", r.density);
+        j.field("type", "photoFilter").field("version", r.version);
+        if (r.version == 2) {
+            j.key("color").color(r.color).field("colorSpace", r.color_space);
+            j.key("components").beginArray();
+            for (uint16_t c : r.components)
+                j.value(int64_t(c));
+            j.endArray();
+        } else {
+            j.key("xyz").beginArray().value(int64_t(r.x));
+            j.value(int64_t(r.y)).value(int64_t(r.z)).endArray();
+        }
+        j.field("density", r.density);
         j.field("preserveLuminosity", r.preserve_luminosity != 0);
         break;
     }
@@ -336,13 +460,14 @@ void writeLayerEntry(JsonWriter& j, uint32_t type, const void* record) {
     case PSD_ENTRY_EFFECTS_OLD:
     case PSD_ENTRY_EFFECTS:
         j.field("type", type == PSD_ENTRY_EFFECTS ? "effects" : "effectsOld");
-        writeEffects(j, *static_cast<const PsdEffects*>(record));
+        writeEffects(j, *static_cast<const PsdEffects*>(record), type == PSD_ENTRY_EFFECTS_OLD);
         break;
-    case PSD_ENTRY_SOLID_COLOR:
-        j.field("type", "solidColor")
-            .key("color")
-            .color(static_cast<const PsdSolidColorFill*>(record)->color);
+    case PSD_ENTRY_SOLID_COLOR: {
+        const auto& r = *static_cast<const PsdSolidColorFill*>(record);
+        j.field("type", "solidColor");
+        writeColor(j, "color", r.color, r.color_model);
         break;
+    }
     case PSD_ENTRY_GRADIENT_FILL: {
         const auto& r = *static_cast<const PsdGradientFill*>(record);
         j.field("type", "gradientFill").field("angle", r.angle).field("gradientType", r.type);

@@ -27,7 +27,7 @@
 #include "WinPlatform.h"
 #else
 #include "QtPlatform.h"
-#include <QCoreApplication>
+#include <QGuiApplication>
 #endif
 
 #include <cstdio>
@@ -97,7 +97,10 @@ int main(int argc, char** argv) {
 #ifdef _WIN32
     WinPlatform systemPlatform;
 #else
-    QCoreApplication app(argc, argv); // Qt finds its image reader plugins through it
+    // Qt finds its image reader plugins through the application, and a metafile's text needs
+    // its fonts: a GUI application, on no display unless one is asked for.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
     QtPlatform systemPlatform;
 #endif
     installPlatform(&systemPlatform);

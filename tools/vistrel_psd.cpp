@@ -1,13 +1,15 @@
 // vistrel-psd: prints the document model the PSD reader makes of a file, as JSON, and writes its
 // pictures as PNG.
 //
-//   vistrel-psd [--composite OUT.png] [--export FOLDER] FILE
+//   vistrel-psd [--budget MB] [--composite OUT.png] [--export FOLDER] FILE
 //
 // The top-level object holds "header", "resources" (by resource id), "alphaChannels", "layers"
 // (every layer record in file order, bottom first, group dividers included), "patterns",
 // "composite" (whether the merged picture is real, and what the compositor leaves out) and, with
-// --export, "export" (the files written). --composite writes the layers composited; --export
-// writes the merged picture, the composite, and each layer's pixels and mask.
+// --export, "export" (the files written). Every layer's and pattern's pixels are decoded, within
+// the memory budget (default the viewer's: the smaller of 4 GiB and half the physical memory).
+// --composite writes the layers composited; --export writes the merged picture, the composite,
+// and each layer's pixels and mask.
 // Exit status: 0 read, 1 the reader refused the file (its status on standard error) or the layers
 // could not be composited, 2 bad usage or an output that cannot be written.
 
@@ -22,6 +24,7 @@
 #include "psd_composite.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -77,7 +80,8 @@ void writeRect(JsonWriter& j, const char* name, int32_t top, int32_t left, int32
 }
 
 void writeHeader(JsonWriter& j, const PsdContext& psd) {
-    j.key("header").beginObject().field("width", psd.width).field("height", psd.height);
+    j.key("header").beginObject().field("version", psd.version);
+    j.field("width", psd.width).field("height", psd.height);
     j.field("channels", psd.channel_count).field("depth", psd.depth);
     j.field("colorMode", colorModeName(psd.color_mode)).field("paletteSize", psd.palette_count);
     j.endObject();
@@ -215,10 +219,33 @@ void writeLayer(JsonWriter& j, const PsdContext& psd, const PsdLayerRecord& l,
         writeRect(j, "rect", l.mask_top, l.mask_left, l.mask_bottom, l.mask_right);
         j.field("defaultColor", l.mask_default_color).field("disabled", l.mask_disabled != 0);
         j.field("relative", l.mask_relative != 0).field("inverted", l.mask_inverted != 0);
+        if (l.mask_parameters & 1) j.field("density", l.mask_density);
+        if (l.mask_parameters & 2) j.field("feather", l.mask_feather);
+        if (l.mask_parameters & 4) j.field("vectorDensity", l.vector_mask_density);
+        if (l.mask_parameters & 8) j.field("vectorFeather", l.vector_mask_feather);
         j.endObject();
+    }
+    if (l.has_real_mask) {
+        j.key("realMask").beginObject();
+        writeRect(j, "rect", l.real_mask_top, l.real_mask_left, l.real_mask_bottom,
+                  l.real_mask_right);
+        j.field("defaultColor", l.real_mask_default_color);
+        j.field("disabled", l.real_mask_disabled != 0).field("relative", l.real_mask_relative != 0);
+        j.field("inverted", l.real_mask_inverted != 0).endObject();
     }
     if (l.layer_id) j.field("id", l.layer_id);
     j.field("hasAdjustment", l.has_adjustment != 0);
+    if (l.failed_block_count > 0) {
+        j.key("failedBlocks").beginArray();
+        for (int i = 0; i < l.failed_block_count && i < kPsdMaxFailedBlocks; ++i) {
+            const PsdFailedBlock& f = l.failed_blocks[i];
+            const char key[5] = {char(f.key >> 24), char(f.key >> 16), char(f.key >> 8),
+                                 char(f.key), 0};
+            j.beginObject().field("key", key).field("status", f.status);
+            j.field("reason", psd_status_text(f.status)).endObject();
+        }
+        j.endArray();
+    }
     j.key("entries").beginArray();
     for (int i = 0; i < l.info_count && i < kPsdMaxLayerInfo; ++i)
         writeLayerEntry(j, l.info_types[i], l.info_data[i]);
@@ -249,7 +276,17 @@ struct Arguments {
     const char* file = nullptr;
     const char* composite = nullptr;
     const char* exportFolder = nullptr;
+    uint64_t budget = 0; // bytes; 0 is the viewer's
 };
+
+// A budget in megabytes: a whole number from 1 to 2^40.
+bool parseBudget(const char* text, uint64_t& bytes) {
+    char* end = nullptr;
+    const unsigned long long megabytes = std::strtoull(text, &end, 10);
+    if (end == text || *end != '\0' || megabytes == 0 || megabytes > (1ull << 40)) return false;
+    bytes = uint64_t(megabytes) << 20;
+    return true;
+}
 
 // `argv`: the arguments after the program's name, as UTF-8.
 bool parseArguments(const std::vector<std::string>& argv, Arguments& args) {
@@ -258,6 +295,8 @@ bool parseArguments(const std::vector<std::string>& argv, Arguments& args) {
         const char* a = argv[i].c_str();
         if ((!std::strcmp(a, "--composite") || !std::strcmp(a, "--export")) && i + 1 < argc) {
             (a[2] == 'c' ? args.composite : args.exportFolder) = argv[++i].c_str();
+        } else if (!std::strcmp(a, "--budget") && i + 1 < argc) {
+            if (!parseBudget(argv[++i].c_str(), args.budget)) return false;
         } else if (a[0] == '-' || args.file) {
             return false;
         } else {
@@ -282,11 +321,14 @@ int main(int argc, char** argv) {
     const std::vector<std::string> arguments = vistrel::programArguments(argc, argv);
     Arguments args;
     if (!parseArguments(arguments, args)) {
-        std::fprintf(stderr, "usage: vistrel-psd [--composite OUT.png] [--export FOLDER] FILE\n");
+        std::fprintf(stderr, "usage: vistrel-psd [--budget MB] [--composite OUT.png] "
+                             "[--export FOLDER] FILE\n");
         return 2;
     }
+    PsdOptions options{};
+    options.memory_budget = args.budget;
     PsdContext* psd = nullptr;
-    const int status = psd_open(&psd, args.file);
+    const int status = psd_open_with(&psd, args.file, &options);
     if (status != PSD_OK) {
         std::fprintf(stderr, "vistrel-psd: %s: %s (%d)\n", args.file, psd_status_text(status),
                      status);
@@ -328,6 +370,8 @@ int main(int argc, char** argv) {
         j.field("id", fixedString(p.id, sizeof p.id))
             .field("colorMode", colorModeName(p.image_mode));
         j.field("width", p.width).field("height", p.height);
+        j.key("point").beginObject().field("vertical", p.point_vertical);
+        j.field("horizontal", p.point_horizontal).endObject();
         writeRect(j, "rect", p.top, p.left, p.bottom, p.right);
         j.field("channelsRead", p.channels_read).endObject();
     }

@@ -2,6 +2,7 @@
 
 #include "System.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace vistrel {
@@ -55,6 +56,19 @@ std::size_t decodeUtf8(std::string_view text, std::size_t at, char32_t& code) {
     return length;
 }
 
+// The parts of a natural key. Each lies below every collation weight (the weights are moved up by
+// kWeightShift), so that a text part ends where a part of another kind, or the name, begins: the
+// shorter text first, as in the collation itself.
+constexpr wchar_t kZerosPart = 0; // after the whole name: the leading zeros, the last tie-break
+constexpr wchar_t kDotPart = 1;
+constexpr wchar_t kNumberPart = 2;
+constexpr wchar_t kTextPart = 3;
+constexpr wchar_t kWeightShift = 4;
+
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
 } // namespace
 
 bool matchesPattern(std::string_view name, std::string_view pattern) {
@@ -94,6 +108,42 @@ std::wstring collationKey(std::string_view name) {
         text.push_back(code);
     }
     return localeSortKey(text);
+}
+
+std::wstring naturalKey(std::string_view name) {
+    std::wstring key, zeros(1, kZerosPart);
+    key.reserve(name.size() + 8);
+    // A "." or an ASCII digit never occurs inside a UTF-8 sequence: splitting there cuts none.
+    for (std::size_t at = 0; at < name.size();) {
+        if (name[at] == '.') {
+            key.push_back(kDotPart);
+            ++at;
+            continue;
+        }
+        std::size_t end = at;
+        if (isDigit(name[at])) {
+            while (end < name.size() && isDigit(name[end]))
+                ++end;
+            std::size_t first = at;
+            while (first < end && name[first] == '0')
+                ++first;
+            // More significant digits make a larger number; as many compare digit by digit, so
+            // that runs of any length (beyond 64 bits) order by value.
+            key.push_back(kNumberPart);
+            key.push_back(static_cast<wchar_t>(std::min<std::size_t>(end - first, WCHAR_MAX)));
+            for (std::size_t i = first; i < end; ++i)
+                key.push_back(static_cast<wchar_t>(name[i]));
+            zeros.push_back(static_cast<wchar_t>(std::min<std::size_t>(first - at, WCHAR_MAX)));
+        } else {
+            while (end < name.size() && name[end] != '.' && !isDigit(name[end]))
+                ++end;
+            key.push_back(kTextPart);
+            for (const wchar_t weight : collationKey(name.substr(at, end - at)))
+                key.push_back(static_cast<wchar_t>(weight + kWeightShift));
+        }
+        at = end;
+    }
+    return key + zeros;
 }
 
 std::string_view fileNameOf(std::string_view path) {

@@ -16,6 +16,13 @@ bool matchesPattern(std::string_view name, std::string_view pattern);
 // sequence counts as U+FFFD.
 std::wstring collationKey(std::string_view name);
 
+// A key that orders names as the desktop's file managers list them: a run of ASCII digits counts
+// by its value (img2 before img10, however long the run), the text between runs orders as
+// collationKey does, and a "." sorts before anything else in its place (event.c and event.h
+// before eventgenerator.c). Numbers of equal value differing only in leading zeros, and nothing
+// else, put fewer zeros first. Keys compare with std::wstring's operator<.
+std::wstring naturalKey(std::string_view name);
+
 // The text after the last "/" of `path`; empty when the path has none.
 std::string_view fileNameOf(std::string_view path);
 

@@ -46,10 +46,10 @@ int32_t distanceAlongTravel(int32_t position, int32_t direction) {
     return ahead >= 0 ? ahead : Prefetcher::kSlotCount + -ahead;
 }
 
-// The exact position of `name` in the list, or -1.
-int32_t exactIndex(const FolderList& list, std::string_view name) {
-    const int32_t index = list.indexOf(name);
-    return index >= 0 && list.nameAt(index) == name ? index : -1;
+// The folder part of `path`, with its "/"; empty when it has none.
+std::string_view folderOf(std::string_view path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string_view::npos ? std::string_view() : path.substr(0, slash + 1);
 }
 
 } // namespace
@@ -158,7 +158,7 @@ CachedPicture* Prefetcher::State::withPath(const std::string& path) {
 }
 
 int32_t Prefetcher::State::indexOf(const CachedPicture& record) const {
-    return folderList.indexOf(fileNameOf(record.path));
+    return folderList.placeOf(record.path);
 }
 
 bool Prefetcher::State::underWay(Task::Kind kind, const std::string& path) const {
@@ -195,6 +195,11 @@ uint64_t Prefetcher::State::bytesBehind() const {
     return behind;
 }
 
+bool Prefetcher::State::stale(const Arrival& arrival) const {
+    const auto written = writtenAt.find(arrival.path);
+    return written != writtenAt.end() && written->second > arrival.writes;
+}
+
 bool Prefetcher::State::needsFullDecode(const CachedPicture& record) const {
     return record.reduced() && !fullFailed.count(record.path) &&
            !underWay(Task::Kind::Upgrade, record.path) &&
@@ -205,6 +210,7 @@ std::optional<Prefetcher::Task> Prefetcher::State::findTask() {
     if (stopRequest || abandoned) return {};
     Task task;
     task.generation = generation;
+    task.writes = writes;
     task.policy = policy;
     if (opening && openByWorker) {
         task.kind = Task::Kind::Open;
@@ -220,6 +226,15 @@ std::optional<Prefetcher::Task> Prefetcher::State::findTask() {
     }
     CachedPicture* shown = current();
     if (!shown) return {};
+    // A file saved over the picture on show: the user waits to see it.
+    if (!reloadPath.empty()) {
+        if (withPath(reloadPath)) {
+            task.kind = Task::Kind::Reload;
+            task.path = reloadPath;
+            return task;
+        }
+        reloadPath.clear(); // its record went meanwhile
+    }
     task.policy.reduceLargeJpeg = false;
     if (urgentFull && needsFullDecode(*shown)) {
         task.kind = Task::Kind::Upgrade;
@@ -289,6 +304,7 @@ PrefetchClock::time_point Prefetcher::State::quietAt() const {
 void Prefetcher::State::claim(const Task& task) {
     if (task.kind == Task::Kind::Open) openByWorker = false;
     if (task.kind == Task::Kind::List) listing = true;
+    if (task.kind == Task::Kind::Reload) reloadPath.clear();
     running.push_back(task);
 }
 
@@ -393,13 +409,32 @@ void Prefetcher::runTask(State& s, Task& task) {
         built.build(task.path);
         std::lock_guard guard(s.control);
         s.listing = false;
-        if (task.generation != s.generation) return;
+        const auto changedMeanwhile = std::exchange(s.changedWhileListing, {});
+        if (task.generation != s.generation || std::exchange(s.relist, false)) return;
+        // What changed after the folder was read; in order, each change is the same whether the
+        // reading saw it or not.
+        for (const auto& [written, name] : changedMeanwhile) {
+            if (written)
+                built.add(name);
+            else if (const int32_t index = built.findName(name); index >= 0)
+                built.removeAt(index);
+        }
+        // A picture on show whose file left keeps its place for the steps from it.
+        if (!s.goneOnShow.empty()) built.add(fileNameOf(s.goneOnShow));
         s.folderList = std::move(built);
         s.listed = true;
+        // A step from the place waited for the list.
+        if (s.stepRequest != 0 && !s.current()) s.arrivalCall->make();
         // Opened at the last file of its folder: the picture wanted next is the previous one.
         if (const CachedPicture* shown = s.current()) {
             const int32_t index = s.indexOf(*shown);
             s.direction = index >= 0 && index == s.folderList.count() - 1 ? -1 : 1;
+        }
+        // Listed anew under neighbours held (the folder changed): the window places them again.
+        if (std::count_if(s.cacheSlots.begin(), s.cacheSlots.end(),
+                          [](const auto& slot) { return slot != nullptr; }) > 1) {
+            s.placesStale = true;
+            s.arrivalCall->make();
         }
         return;
     }
@@ -410,18 +445,24 @@ void Prefetcher::runTask(State& s, Task& task) {
         return;
     }
 
-    if (!worthDecoding(s, task)) return;
+    // The picture on show is decoded again whatever it takes, as it was the first time.
+    if (task.kind != Kind::Reload && !worthDecoding(s, task)) return;
     auto record = std::make_unique<CachedPicture>();
     const bool decoded = s.decode(*record, task.path.c_str(), task.policy);
     std::lock_guard guard(s.control);
-    if (!decoded && task.kind == Kind::Decode && task.generation == s.generation) {
-        // A file that does not decode is dropped from the list; the next one in the direction of
-        // travel is tried by the next task.
-        const int32_t index = exactIndex(s.folderList, fileNameOf(task.path));
+    State::Arrival arrival{task.kind, task.path, decoded ? std::move(record) : nullptr,
+                           task.generation, task.writes};
+    // A file that does not decode is dropped from the list, unless it was being written: the
+    // next one in the direction of travel is tried by the next task.
+    if (!decoded && task.kind == Kind::Decode && task.generation == s.generation &&
+        !s.stale(arrival)) {
+        const int32_t index = s.folderList.find(task.path);
         if (index >= 0) s.folderList.removeAt(index);
+        s.placesStale = true;
     }
-    s.arrivals.push_back(
-        {task.kind, task.path, decoded ? std::move(record) : nullptr, task.generation});
+    if (!decoded && task.kind == Kind::Reload)
+        debugLog("%s changed and does not load now: the picture on show stays", task.path.c_str());
+    s.arrivals.push_back(std::move(arrival));
     s.arrivalCall->make();
 }
 
@@ -486,26 +527,27 @@ CachedPicture* Prefetcher::current() {
     return shown && shown->showable() ? shown : nullptr;
 }
 
-void Prefetcher::open(const std::string& path) {
-    {
-        std::lock_guard guard(state_->control);
-        state_->opening = std::make_shared<Opening>(path);
-        state_->opening->announceTo(state_->arrivalCall);
-        state_->openByWorker = true;
-        state_->stepRequest = 0;
-        state_->changed.notify_all();
-    }
-    startWorkers();
+void Prefetcher::open(const std::string& path, std::vector<std::string> list) {
+    beginOpen(std::make_shared<Opening>(path), std::move(list), true);
 }
 
-void Prefetcher::open(std::shared_ptr<Opening> opening) {
+void Prefetcher::open(std::shared_ptr<Opening> opening, std::vector<std::string> list) {
+    beginOpen(std::move(opening), std::move(list), false);
+}
+
+void Prefetcher::beginOpen(std::shared_ptr<Opening> opening, std::vector<std::string> list,
+                           bool byWorker) {
     {
         std::lock_guard guard(state_->control);
-        state_->opening = std::move(opening);
-        state_->opening->announceTo(state_->arrivalCall);
-        state_->openByWorker = false;
-        state_->stepRequest = 0;
-        state_->changed.notify_all();
+        State& s = *state_;
+        s.opening = std::move(opening);
+        s.opening->announceTo(s.arrivalCall);
+        s.openByWorker = byWorker;
+        s.openingList.reset();
+        if (!list.empty()) s.openingList.emplace().assign(std::move(list));
+        s.openingStep = 0;
+        s.stepRequest = 0;
+        s.changed.notify_all();
     }
     startWorkers();
 }
@@ -550,33 +592,182 @@ Prefetcher::Step Prefetcher::step(int32_t delta) {
     {
         std::lock_guard guard(s.control);
         integrate(freed);
-        const CachedPicture* shown = s.current();
         // While a file is being opened, the folder being stepped through is about to go.
-        if (!shown || s.opening) return Step::None;
-        if (s.listed) {
-            const int32_t index = s.indexOf(*shown);
-            if (delta > 0 ? index < 0 || index >= s.folderList.count() - 1 : index < 1)
-                return Step::None; // no wrap-around
+        if (s.opening) return Step::None;
+        const CachedPicture* shown = s.current();
+        if (!shown) {
+            result = s.stepFromPlace(delta);
+            s.changed.notify_all();
+        } else {
+            if (s.listed) {
+                const int32_t index = s.indexOf(*shown);
+                if (delta > 0 ? index < 0 || index >= s.folderList.count() - 1 : index < 1)
+                    return Step::None; // no wrap-around
+            }
+            s.direction = delta;
+            s.previousStep = s.lastStep;
+            s.lastStep = PrefetchClock::now();
+            s.skipped.clear();
+            if (s.atPosition(delta)) {
+                shift(delta);
+                s.stepRequest = 0;
+                dropGoneOnShow(freed);
+                trim(freed);
+                result = Step::Shown;
+            } else {
+                // Stays put: the picture on show changes when the neighbour lands. A key pressed
+                // again meanwhile asks for nothing more.
+                s.stepRequest = delta;
+                result = Step::Pending;
+            }
+            s.changed.notify_all();
         }
-        s.direction = delta;
-        s.previousStep = s.lastStep;
-        s.lastStep = PrefetchClock::now();
-        s.skipped.clear();
-        if (s.atPosition(delta)) {
-            shift(delta);
-            s.stepRequest = 0;
+    }
+    startWorkers();
+    return result;
+}
+
+Prefetcher::Step Prefetcher::showFirst() {
+    return showEnd(false);
+}
+
+Prefetcher::Step Prefetcher::showLast() {
+    return showEnd(true);
+}
+
+Prefetcher::Step Prefetcher::showEnd(bool last) {
+    State& s = *state_;
+    std::vector<std::unique_ptr<CachedPicture>> freed;
+    Step result = Step::None;
+    {
+        std::lock_guard guard(s.control);
+        integrate(freed);
+        const int32_t count = s.folderList.count();
+        if (s.opening || !s.listed || count == 0) return Step::None;
+        const int32_t target = last ? count - 1 : 0;
+        const CachedPicture* shown = s.current();
+        const int32_t index = shown ? s.folderList.find(shown->path) : -1;
+        if (shown && index == target) return Step::None;
+        const int32_t distance = target - index;
+        s.stepRequest = 0;
+        if (index >= 0 && std::abs(distance) < kSlotCount && s.atPosition(distance)) {
+            shift(distance);
+            s.direction = distance > 0 ? 1 : -1;
+            dropGoneOnShow(freed);
             trim(freed);
             result = Step::Shown;
         } else {
-            // Stays put: the picture on show changes when the neighbour lands. A key pressed
-            // again meanwhile asks for nothing more.
-            s.stepRequest = delta;
+            // Past the first file that does not decode, the next one towards the other end.
+            s.openStepping(s.folderList.pathAt(target), last ? -1 : 1);
             result = Step::Pending;
         }
         s.changed.notify_all();
     }
     startWorkers();
     return result;
+}
+
+Prefetcher::Step Prefetcher::dropShown() {
+    State& s = *state_;
+    std::vector<std::unique_ptr<CachedPicture>> freed;
+    Step result = Step::None;
+    {
+        std::lock_guard guard(s.control);
+        integrate(freed);
+        CachedPicture* shown = s.current();
+        if (!shown || s.opening) return Step::None;
+        const std::string path = shown->path;
+        const int32_t index = s.listed ? s.folderList.find(path) : -1;
+        // The picture after it, or at the end of the list the one before it.
+        const int32_t delta = index >= 0 && index + 1 < s.folderList.count() ? 1 : -1;
+        s.stepRequest = 0;
+        if (index >= 0 && s.atPosition(delta)) {
+            shift(delta);
+            for (auto& slot : s.cacheSlots) {
+                if (!slot) continue;
+                if (slot->relativePosition == -delta)
+                    freed.push_back(std::move(slot));
+                else if (delta > 0 && slot->relativePosition < 0)
+                    ++slot->relativePosition; // the ones before it move up with the list
+            }
+            s.folderList.removeAt(index);
+            s.direction = delta;
+            result = Step::Shown;
+        } else {
+            // Not decoded yet: it is opened as a step from the place the file left.
+            const std::string next = index >= 0 ? s.folderList.pathAt(index + delta) : "";
+            s.folderList.removeAt(index);
+            for (auto& slot : s.cacheSlots)
+                if (slot) freed.push_back(std::move(slot));
+            ++s.generation; // work begun for the pictures held is dropped
+            s.place = path;
+            s.currentPath = path;
+            if (!next.empty()) {
+                s.openStepping(next, delta);
+                result = Step::Pending;
+            }
+        }
+        s.changed.notify_all();
+    }
+    startWorkers();
+    return result;
+}
+
+void Prefetcher::State::openStepping(const std::string& path, int32_t direction) {
+    opening = std::make_shared<Opening>(path);
+    opening->announceTo(arrivalCall);
+    openByWorker = true;
+    openingList = folderList;
+    openingStep = direction;
+    stepRequest = 0;
+}
+
+std::string Prefetcher::State::besidePlace(int32_t delta) const {
+    const int32_t at = folderList.placeOf(place);
+    if (at < 0) return {};
+    // A file that is not listed (it is missing, or left the list) stands between its neighbours.
+    const bool listedThere = folderList.find(place) >= 0;
+    return folderList.pathAt(delta > 0 ? at + (listedThere ? 1 : 0) : at - 1);
+}
+
+bool Prefetcher::State::goOnAfterFailure(const std::string& path, std::optional<FolderList> list,
+                                         int32_t stepping) {
+    const CachedPicture* shown = current();
+    if (!shown) {
+        // Nothing on show: the steps go from the failed file's place in its list.
+        place = path;
+        currentPath = path;
+        ++generation;
+        folderList.removeAll();
+        listed = false;
+        if (list) {
+            folderList = std::move(*list);
+            listed = true;
+        }
+    }
+    // The picture on show, if any, stays, and its list.
+    if (stepping == 0 || !listed) return false;
+    // A step goes on past a file that does not decode, as a step between pictures does; the
+    // file then leaves the list. At the end of the list it stays, as the place to step back from.
+    const int32_t index = folderList.find(path);
+    const std::string next = index >= 0 ? folderList.pathAt(index + stepping) : "";
+    if (next.empty() || (shown && next == shown->path)) return false;
+    folderList.removeAt(index);
+    openStepping(next, stepping);
+    return true;
+}
+
+Prefetcher::Step Prefetcher::State::stepFromPlace(int32_t delta) {
+    if (place.empty()) return Step::None;
+    if (!listed) {
+        // Its folder is being listed: the step is taken once it is (integrate).
+        stepRequest = delta;
+        return Step::Pending;
+    }
+    const std::string target = besidePlace(delta);
+    if (target.empty()) return Step::None;
+    openStepping(target, delta);
+    return Step::Pending;
 }
 
 void Prefetcher::shift(int32_t delta) {
@@ -593,6 +784,8 @@ Prefetcher::Changes Prefetcher::integrate(std::vector<std::unique_ptr<CachedPict
         const std::string path = s.opening->path();
         s.opening.reset();
         s.openByWorker = false;
+        std::optional<FolderList> list = std::exchange(s.openingList, std::nullopt);
+        const int32_t stepping = std::exchange(s.openingStep, 0);
         if (record) {
             for (auto& slot : s.cacheSlots)
                 if (slot) freed.push_back(std::move(slot));
@@ -600,29 +793,44 @@ Prefetcher::Changes Prefetcher::integrate(std::vector<std::unique_ptr<CachedPict
             record->budgetBytes = record->heldBytes();
             s.cacheSlots[0] = std::move(record);
             // Its folder is listed anew by a worker, which then decodes a neighbour (the
-            // previous one when the opened file is the last of its folder).
+            // previous one when the opened file is the last of its folder), unless the open
+            // keeps a list of its own.
             s.folderList.removeAll();
             s.listed = false;
+            if (list) {
+                s.folderList = std::move(*list);
+                s.listed = true;
+            }
             s.currentPath = path;
-            s.direction = 1;
+            s.place.clear();
+            const int32_t index = s.folderList.find(path);
+            s.direction = s.listed && index >= 0 && index == s.folderList.count() - 1 ? -1 : 1;
             s.stepRequest = 0;
             s.roomWanted = 0;
             ++s.generation;
             s.estimates.clear();
             s.skipped.clear();
             s.fullFailed.clear();
+            s.writtenAt.clear();
+            s.reloadPath.clear();
+            s.goneOnShow.clear();
+            s.changedWhileListing.clear();
+            s.relist = false;
             changes.shown = true;
-        } else {
+        } else if (!s.goOnAfterFailure(path, std::move(list), stepping)) {
             changes.openFailed = true;
         }
     }
 
+    if (std::exchange(s.placesStale, false)) reposition(freed);
     for (State::Arrival& arrival : s.arrivals) {
-        if (arrival.generation != s.generation) {
+        if (arrival.generation != s.generation || s.stale(arrival)) {
             if (arrival.record) freed.push_back(std::move(arrival.record));
             continue;
         }
-        if (arrival.kind == Task::Kind::Upgrade) {
+        if (arrival.kind == Task::Kind::Reload) {
+            reload(std::move(arrival.record), freed);
+        } else if (arrival.kind == Task::Kind::Upgrade) {
             CachedPicture* held = s.withPath(arrival.path);
             if (!arrival.record) {
                 s.fullFailed.insert(arrival.path);
@@ -638,11 +846,16 @@ Prefetcher::Changes Prefetcher::integrate(std::vector<std::unique_ptr<CachedPict
     }
     s.arrivals.clear();
 
-    if (s.stepRequest != 0 && !s.current()) s.stepRequest = 0;
-    if (s.stepRequest != 0) {
+    if (s.stepRequest != 0 && !s.current()) {
+        // A step from the place waited for its folder's list.
+        const int32_t delta = std::exchange(s.stepRequest, 0);
+        if (s.listed && !s.opening) s.stepFromPlace(delta);
+    }
+    if (s.stepRequest != 0 && s.current()) {
         if (s.atPosition(s.stepRequest)) {
             shift(s.stepRequest);
             s.stepRequest = 0;
+            dropGoneOnShow(freed);
             changes.shown = true;
         } else if (s.listed &&
                    s.folderList.pathAt(s.indexOf(*s.current()) + s.stepRequest).empty()) {
@@ -650,15 +863,73 @@ Prefetcher::Changes Prefetcher::integrate(std::vector<std::unique_ptr<CachedPict
         }
     }
     trim(freed);
+    // Nothing claimed before the last change is still under way.
+    if (s.running.empty()) s.writtenAt.clear();
     s.changed.notify_all();
     return changes;
+}
+
+void Prefetcher::reload(std::unique_ptr<CachedPicture> record,
+                        std::vector<std::unique_ptr<CachedPicture>>& freed) {
+    State& s = *state_;
+    if (!record) return; // it does not load now: the old picture stays
+    const auto held = std::find_if(s.cacheSlots.begin(), s.cacheSlots.end(), [&](const auto& slot) {
+        return slot && slot->path == record->path;
+    });
+    if (held == s.cacheSlots.end()) {
+        place(std::move(record), freed); // stepped away meanwhile, and dropped
+        return;
+    }
+    record->relativePosition = (*held)->relativePosition;
+    record->budgetBytes = record->heldBytes();
+    if (record->relativePosition == 0) {
+        s.unreported.reloaded = true;
+        if (record->size() != (*held)->size()) s.unreported.reloadResized = true;
+    }
+    freed.push_back(std::exchange(*held, std::move(record)));
+}
+
+void Prefetcher::reposition(std::vector<std::unique_ptr<CachedPicture>>& freed) {
+    State& s = *state_;
+    const CachedPicture* shown = s.current();
+    if (!s.listed || !shown || shown->path.empty()) return;
+    // A picture on show that is not listed (opened, and matching no pattern) places nothing.
+    const int32_t at = s.folderList.find(shown->path);
+    if (at < 0) return;
+    for (auto& slot : s.cacheSlots) {
+        if (!slot || slot.get() == shown) continue;
+        const int32_t index = s.folderList.find(slot->path);
+        if (index < 0 || index == at || std::abs(index - at) >= kSlotCount)
+            freed.push_back(std::move(slot));
+        else
+            slot->relativePosition = index - at;
+    }
+}
+
+void Prefetcher::dropGoneOnShow(std::vector<std::unique_ptr<CachedPicture>>& freed) {
+    State& s = *state_;
+    const CachedPicture* shown = s.current();
+    if (s.goneOnShow.empty() || (shown && shown->path == s.goneOnShow)) return;
+    const std::string gone = std::exchange(s.goneOnShow, {});
+    forget(gone, freed);
+}
+
+void Prefetcher::forget(const std::string& path,
+                        std::vector<std::unique_ptr<CachedPicture>>& freed) {
+    State& s = *state_;
+    const std::string name(fileNameOf(path));
+    if (s.listing) s.changedWhileListing.emplace_back(false, name);
+    if (const int32_t index = s.folderList.findName(name); index >= 0) s.folderList.removeAt(index);
+    for (auto& slot : s.cacheSlots)
+        if (slot && slot->path == path) freed.push_back(std::move(slot));
+    reposition(freed);
 }
 
 void Prefetcher::place(std::unique_ptr<CachedPicture> record,
                        std::vector<std::unique_ptr<CachedPicture>>& freed) {
     State& s = *state_;
     const CachedPicture* shown = s.current();
-    const int32_t index = exactIndex(s.folderList, fileNameOf(record->path));
+    const int32_t index = s.folderList.find(record->path);
     if (!shown || index < 0 || s.withPath(record->path)) {
         freed.push_back(std::move(record));
         return;
@@ -778,6 +1049,93 @@ int32_t Prefetcher::folderCount() {
 std::string Prefetcher::folderPathAt(int32_t index) {
     std::lock_guard guard(state_->control);
     return state_->folderList.pathAt(index);
+}
+
+std::string Prefetcher::folder() {
+    std::lock_guard guard(state_->control);
+    return std::string(folderOf(state_->currentPath));
+}
+
+void Prefetcher::setNaturalOrder(bool on) {
+    State& s = *state_;
+    std::lock_guard guard(s.control);
+    if (s.folderList.natural == on) return;
+    s.folderList.natural = on;
+    s.folderList.removeAll();
+    if (s.listing) s.relist = true;
+    s.listed = false;
+    s.changed.notify_all();
+}
+
+// --- the folder changing on disk
+
+bool Prefetcher::inListedFolder(const std::string& path) const {
+    const std::string_view folder = folderOf(state_->currentPath);
+    return !folder.empty() && folderOf(path) == folder && path.size() > folder.size();
+}
+
+void Prefetcher::fileWritten(const std::string& path) {
+    State& s = *state_;
+    std::vector<std::unique_ptr<CachedPicture>> freed;
+    {
+        std::lock_guard guard(s.control);
+        if (!inListedFolder(path)) return;
+        s.writtenAt[path] = ++s.writes;
+        s.estimates.erase(path);
+        s.skipped.erase(path);
+        s.fullFailed.erase(path);
+        if (s.goneOnShow == path) s.goneOnShow.clear(); // back again
+        const std::string name(fileNameOf(path));
+        if (s.listing) s.changedWhileListing.emplace_back(true, name);
+        if (s.listed) s.folderList.add(name);
+        for (auto& slot : s.cacheSlots) {
+            if (!slot || slot->path != path) continue;
+            if (slot->relativePosition == 0)
+                s.reloadPath = path;
+            else
+                freed.push_back(std::move(slot)); // decoded again when it is wanted
+        }
+        reposition(freed);
+        s.changed.notify_all();
+    }
+    startWorkers();
+}
+
+void Prefetcher::fileRemoved(const std::string& path) {
+    State& s = *state_;
+    std::vector<std::unique_ptr<CachedPicture>> freed;
+    {
+        std::lock_guard guard(s.control);
+        if (!inListedFolder(path)) return;
+        s.writtenAt[path] = ++s.writes;
+        if (s.reloadPath == path) s.reloadPath.clear();
+        const CachedPicture* shown = s.current();
+        if (shown && shown->path == path)
+            s.goneOnShow = path;
+        else
+            forget(path, freed);
+        s.changed.notify_all();
+    }
+    startWorkers();
+}
+
+void Prefetcher::folderChanged() {
+    State& s = *state_;
+    {
+        std::lock_guard guard(s.control);
+        if (s.currentPath.empty()) return;
+        if (s.listing) s.relist = true;
+        s.listed = false;
+        if (const CachedPicture* shown = s.current(); shown && !shown->path.empty()) {
+            s.writtenAt[shown->path] = ++s.writes;
+            s.fullFailed.erase(shown->path);
+            s.reloadPath = shown->path;
+        }
+        s.estimates.clear();
+        s.skipped.clear();
+        s.changed.notify_all();
+    }
+    startWorkers();
 }
 
 void Prefetcher::exitIfWorkerAbandoned(int status) {

@@ -75,10 +75,13 @@ public:
     CachedPicture* current();
 
     // Opens `path`: a worker decodes it; until it lands (poll) the picture on show stays, and if
-    // it fails nothing changes. A later open replaces one still under way.
-    void open(const std::string& path);
+    // it fails nothing changes, except that with no picture on show the steps then go from the
+    // failed file's place in its list. A later open replaces one still under way. The list
+    // stepped through is the file's folder, or `list` (full paths, `path` among them) in its
+    // order.
+    void open(const std::string& path, std::vector<std::string> list = {});
     // The same for an opening already under way elsewhere (startOpening).
-    void open(std::shared_ptr<Opening> opening);
+    void open(std::shared_ptr<Opening> opening, std::vector<std::string> list = {});
     // Makes a bitmap (the clipboard's) the picture on show, without a path; the folder list of
     // the last opened file stays for the next step. False, and nothing changed, on failure.
     bool adopt(const BitmapDescription& bitmap);
@@ -91,6 +94,14 @@ public:
     };
     Step showPrevious();
     Step showNext();
+    // The first or last picture of the list; past files that do not decode, the next one that
+    // does (towards the other end).
+    Step showFirst();
+    Step showLast();
+    // The file of the picture on show has gone (to the trash): it leaves the list, and the
+    // picture after it is shown, or at the end of the list the one before it. None when nothing
+    // is left to show.
+    Step dropShown();
 
     // The call that tells the window something was handed over (an open, a neighbour, a full
     // decode, a request for room), made on the thread that hands it over: a worker, or the
@@ -101,9 +112,11 @@ public:
     void setArrivalCall(std::function<void()> call);
     // What landed since the last poll.
     struct Changes {
-        bool shown = false;      // a new picture on show (an open or a pending step landed)
-        bool upgraded = false;   // the reduced picture on show got its full decode
-        bool openFailed = false; // an open ended without a picture
+        bool shown = false;         // a new picture on show (an open or a pending step landed)
+        bool upgraded = false;      // the reduced picture on show got its full decode
+        bool openFailed = false;    // an open ended without a picture
+        bool reloaded = false;      // the picture on show was decoded again from its rewritten file
+        bool reloadResized = false; // ... and is not of the size it had
     };
     Changes poll();
     // Whether the workers decode ahead of time: a policy has said the window exists.
@@ -120,6 +133,26 @@ public:
     // The folder list's count and paths, readable at any time (a worker may be changing it).
     int32_t folderCount();
     std::string folderPathAt(int32_t index);
+    // The folder the list is of: that of the last opened file, with its "/"; empty before one.
+    std::string folder();
+    // Sorts names with numbers by their value (FolderList::natural, the default), or in the plain
+    // collation order; a list built the other way is made anew.
+    void setNaturalOrder(bool on);
+
+    // --- the folder changing on disk (a folder watch on the window thread). Files of another
+    // folder than folder() are ignored; none of these changes the picture on show at once.
+    // `path` was written (an editor saved over it, or it came into the folder): the list takes
+    // it at its place, a decoded neighbour of it goes, and the picture on show is decoded again;
+    // when that lands (poll: reloaded) it replaces the old one, and when it fails the old one
+    // stays.
+    void fileWritten(const std::string& path);
+    // `path` left the folder: it leaves the list and the cache, except as the picture on show,
+    // which stays, with its name listed so that steps go on from its place, until another picture
+    // is on show.
+    void fileRemoved(const std::string& path);
+    // Changes too many to follow one by one: the folder is listed anew and the picture on show
+    // decoded again.
+    void folderChanged();
 
     // Ends the process with `status` at once when an abandoned worker (or an unfinished
     // start-up decode) is still decoding, so that no static destructor and no library unload
@@ -140,6 +173,7 @@ private:
     static bool worthDecoding(State& state, const Task& task);
 
     void startWorkers();
+    void beginOpen(std::shared_ptr<Opening> opening, std::vector<std::string> list, bool byWorker);
     // The rest are called with the control lock held. Records that go are moved to `freed`, to be
     // freed after the lock is released.
     // Takes over what the workers handed over: an open that finished, neighbours into the slots,
@@ -147,11 +181,24 @@ private:
     Changes integrate(std::vector<std::unique_ptr<CachedPicture>>& freed);
     void place(std::unique_ptr<CachedPicture> record,
                std::vector<std::unique_ptr<CachedPicture>>& freed);
+    // Puts a record decoded again from its rewritten file in the place of the old one.
+    void reload(std::unique_ptr<CachedPicture> record,
+                std::vector<std::unique_ptr<CachedPicture>>& freed);
     // Drops pictures behind the direction of travel while the budget is passed.
     void trim(std::vector<std::unique_ptr<CachedPicture>>& freed);
     // Moves every record by `delta` places towards the one on show.
     void shift(int32_t delta);
+    // Gives each record its place from the list again, around the picture on show (the list
+    // changed); records no longer listed, or too far away, go.
+    void reposition(std::vector<std::unique_ptr<CachedPicture>>& freed);
+    // Lets the name of a picture whose file left go from the list once it is not on show.
+    void dropGoneOnShow(std::vector<std::unique_ptr<CachedPicture>>& freed);
+    // Drops `path` from the list and the cache.
+    void forget(const std::string& path, std::vector<std::unique_ptr<CachedPicture>>& freed);
+    // Whether `path` names an entry of the folder the list is of.
+    bool inListedFolder(const std::string& path) const;
     Step step(int32_t delta);
+    Step showEnd(bool last);
 
     // Shared with the worker threads, which keep it alive while they run.
     std::shared_ptr<State> state_;

@@ -66,11 +66,13 @@ struct Prefetcher::Task {
         Open,    // decode the file being opened
         Decode,  // decode a neighbour (reduced when large), the pending step's target first
         Upgrade, // the full decode of a reduced picture
+        Reload,  // the picture on show again, its file written since
     };
     Kind kind = Kind::List;
     std::string path;
     bool target = false; // Decode: the pending step's target, decoded whatever the budget
     uint64_t generation = 0;
+    uint64_t writes = 0; // State::writes when it was claimed
     ScreenCopyPolicy policy;
     std::shared_ptr<Opening> opening;
 };
@@ -102,11 +104,22 @@ struct Prefetcher::State {
     // old ones is dropped when it lands.
     uint64_t generation = 0;
 
+    // Where steps go from while no picture is on show: the file that failed to open, or the one
+    // that left the list for the trash. Empty: none.
+    std::string place;
+
     // Requests of the window thread.
     std::shared_ptr<Opening> opening; // the open under way
     bool openByWorker = false;        // a worker is to decode it (not another thread)
-    int32_t stepRequest = 0;          // +1 / -1: a step waits for its picture
-    bool urgentFull = false;          // requireFull waits
+    // The list the open under way keeps instead of listing the opened file's folder: the files a
+    // command line named, or the list a step goes through.
+    std::optional<FolderList> openingList;
+    // For an open that is a step (from a place, to the first or last picture, after a file left
+    // the list): the direction the step goes on in when the file does not decode. 0: an open of
+    // its own, which stops at a file that does not decode.
+    int32_t openingStep = 0;
+    int32_t stepRequest = 0; // +1 / -1: a step waits for its picture
+    bool urgentFull = false; // requireFull waits
     uint64_t roomWanted = 0; // a neighbour of this many bytes fits once the pictures behind go
     PrefetchClock::time_point lastStep, previousStep;
     PrefetchClock::duration fastSteps = std::chrono::milliseconds(700);
@@ -118,11 +131,27 @@ struct Prefetcher::State {
         std::string path;
         std::unique_ptr<CachedPicture> record; // null: the decode failed
         uint64_t generation;
+        uint64_t writes;
     };
     std::vector<Arrival> arrivals;
     std::map<std::string, uint64_t> estimates; // held bytes by path, read from the headers
     std::set<std::string> skipped;             // neighbours the budget left out, until a step
     std::set<std::string> fullFailed;          // reduced pictures whose full decode failed
+
+    // The folder changing under the list (fileWritten, fileRemoved).
+    uint64_t writes = 0;                       // files written or removed so far
+    std::map<std::string, uint64_t> writtenAt; // by path, `writes` at its last change: a decode
+                                               // claimed before it is of the old file
+    std::string reloadPath;                    // the picture on show, to be decoded again
+    std::string goneOnShow; // the picture on show whose file left: listed until it is not on show
+    // Changes met while a worker lists the folder, for the list it makes: (written, name).
+    std::vector<std::pair<bool, std::string>> changedWhileListing;
+    bool relist = false; // the changes were too many to follow: the listing under way is stale
+    // The list changed under the records held (a worker listed the folder anew, or dropped a
+    // file that failed): the window thread places them again.
+    bool placesStale = false;
+    // Whether `arrival` was decoded from a file written since.
+    bool stale(const Arrival& arrival) const;
 
     // The workers.
     int workerCount = 1;
@@ -155,6 +184,18 @@ struct Prefetcher::State {
     // pictures behind the direction of travel go, asks the window thread for that room first;
     // when it does not fit at all, leaves the file out until the next step (debug log).
     bool fitsBudget(const Task& task, uint64_t needed);
+
+    // Opens `path` as a step in `direction` through the list being stepped through.
+    void openStepping(const std::string& path, int32_t direction);
+    // The file `delta` places from the place (see `place`) in the list; empty when there is none.
+    std::string besidePlace(int32_t delta) const;
+    // A step with no picture on show: from the place, once the list is there.
+    Step stepFromPlace(int32_t delta);
+    // An open failed: with no picture on show, the failed file becomes the place (in the list the
+    // open kept, else in its folder); a step goes on past it. True when it goes on (the open is
+    // not over).
+    bool goOnAfterFailure(const std::string& path, std::optional<FolderList> list,
+                          int32_t stepping);
 
     // What landed since the window last polled.
     Changes unreported;

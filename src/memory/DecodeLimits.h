@@ -101,6 +101,32 @@ inline uint64_t deflateProducible(uint64_t present) {
     return cappedProduct(present, 1032);
 }
 
+// The codecs of today's phones and web (WebP, HEIF, AVIF, JPEG XL) have no bound of their own: an
+// arithmetic coder spends a fraction of a bit on a skipped block (VP8, HEVC, AV1), and a prefix
+// code of one symbol costs no bits at all (WebP lossless, JPEG XL's modular mode), so a flat
+// picture of any size fits in a few hundred bytes. Each is held to a ratio a little above the
+// best its own encoder reaches on a flat 4000 x 4000 grey picture (samples as 8-bit RGB), which
+// no photo or screenshot comes near: cwebp -q 75 28.5 KB (1:1700), cwebp -lossless 680 bytes
+// (1:70000), heif-enc 3.9 KB (1:12000), heif-enc -A (AVIF) 396 bytes (1:120000), cjxl -d 0 676
+// bytes (1:70000). With the rule's factor of two, a flat picture of twice that area still opens;
+// a header that claims 16000 x 16000 needs several kilobytes behind it. Uncompressed size: the
+// pixels times their channels (3, or 4 with alpha) at 8 bits.
+inline uint64_t webpLossyProducible(uint64_t present) {
+    return cappedProduct(present, uint64_t(1) << 12);
+}
+inline uint64_t webpLosslessProducible(uint64_t present) {
+    return cappedProduct(present, uint64_t(1) << 17);
+}
+inline uint64_t heicProducible(uint64_t present) {
+    return cappedProduct(present, uint64_t(1) << 14);
+}
+inline uint64_t avifProducible(uint64_t present) {
+    return cappedProduct(present, uint64_t(1) << 17);
+}
+inline uint64_t jxlProducible(uint64_t present) {
+    return cappedProduct(present, uint64_t(1) << 17);
+}
+
 // Placeable metafiles hold drawing records, not pixels: one record of a few bytes may paint the
 // whole frame, so no amount of data bounds the picture, and a 46-byte header can ask for 16000 x
 // 16000 pixels. They are held to the floor alone.

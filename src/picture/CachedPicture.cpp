@@ -77,9 +77,10 @@ DecodeResult CachedPicture::loadAwaitingPolicy(const char* filePath, const Pendi
 
     path = filePath;
     fullSize_ = {};
+    applyMetadata(metadata, policy());
+    // The size as shown: after the orientation, which may have turned the picture.
     width = picture->width();
     height = picture->height();
-    applyMetadata(metadata, policy());
     return kOk;
 }
 

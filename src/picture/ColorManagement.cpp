@@ -132,7 +132,7 @@ namespace {
 
 class Cache {
 public:
-    static Cache& instance() {
+    static Cache& shared() {
         // Never destroyed: a decode on an abandoned worker may still use it while the process
         // exits.
         static Cache* cache = new Cache;
@@ -168,10 +168,10 @@ private:
         srgb_ = profile;
     }
 
-    // Finishes a profile opened by lcms2: its description, and whether it is sRGB.
-    std::shared_ptr<const Profile> finish(std::shared_ptr<Profile> profile);
-    std::shared_ptr<const Profile> keep(std::vector<uint8_t> key, uint64_t hash,
-                                        const std::function<bool(Profile&)>& open);
+    // The kept profile of `key`, or one `open` makes (then given its description and whether it
+    // is sRGB), kept in place of the least recently used; null when it cannot be opened.
+    std::shared_ptr<const Profile> profileFor(std::vector<uint8_t> key, uint64_t hash,
+                                              const std::function<bool(Profile&)>& open);
 
     std::mutex mutex_;
     std::shared_ptr<const Profile> srgb_;
@@ -179,7 +179,8 @@ private:
     std::vector<std::shared_ptr<const ColorTransform>> transforms_; // most recent last
 };
 
-template <typename T> void touch(std::vector<T>& list, std::size_t i) {
+// Moves entry `i` to the end, where the most recently used entries stand.
+template <typename T> void moveToMostRecent(std::vector<T>& list, std::size_t i) {
     std::rotate(list.begin() + long(i), list.begin() + long(i) + 1, list.end());
 }
 
@@ -211,12 +212,12 @@ bool convertsAsSrgb(const Profile& profile, cmsHPROFILE srgb) {
     return true;
 }
 
-std::shared_ptr<const Profile> Cache::keep(std::vector<uint8_t> key, uint64_t hash,
-                                           const std::function<bool(Profile&)>& open) {
+std::shared_ptr<const Profile> Cache::profileFor(std::vector<uint8_t> key, uint64_t hash,
+                                                 const std::function<bool(Profile&)>& open) {
     std::lock_guard guard(mutex_);
     for (std::size_t i = 0; i < profiles_.size(); ++i) {
         if (profiles_[i]->hash == hash && profiles_[i]->key == key) {
-            touch(profiles_, i);
+            moveToMostRecent(profiles_, i);
             return profiles_.back();
         }
     }
@@ -239,16 +240,18 @@ std::shared_ptr<const Profile> Cache::fromBytes(const std::vector<uint8_t>& byte
     if (!checkProfile(bytes.data(), bytes.size(), header)) return nullptr;
     std::vector<uint8_t> key(bytes.begin(), bytes.begin() + long(header.size));
     const uint64_t hash = hashBytes(key.data(), key.size());
-    return keep(std::move(key), hash, [&](Profile& profile) {
+    return profileFor(std::move(key), hash, [&](Profile& profile) {
         profile.handle =
             cmsOpenProfileFromMem(profile.key.data(), cmsUInt32Number(profile.key.size()));
         if (!profile.handle) return false;
         // The header's word against what lcms2 reads: both must agree on the pixels' layout.
-        const cmsColorSpaceSignature space = cmsGetColorSpace(profile.handle);
-        profile.space = space == cmsSigRgbData    ? ProfileSpace::Rgb
-                        : space == cmsSigGrayData ? ProfileSpace::Gray
-                        : space == cmsSigCmykData ? ProfileSpace::Cmyk
-                                                  : ProfileSpace::Other;
+        // Taken as a number: lcms2 returns whatever signature the file holds, also one its
+        // enumeration does not name.
+        const auto space = uint32_t(cmsGetColorSpace(profile.handle));
+        profile.space = space == uint32_t(cmsSigRgbData)    ? ProfileSpace::Rgb
+                        : space == uint32_t(cmsSigGrayData) ? ProfileSpace::Gray
+                        : space == uint32_t(cmsSigCmykData) ? ProfileSpace::Cmyk
+                                                            : ProfileSpace::Other;
         if (profile.space != header.space) profile.space = ProfileSpace::Other;
         profile.intent = header.intent;
         return true;
@@ -260,7 +263,7 @@ std::shared_ptr<const Profile> Cache::fromDescription(const ColorDescription& d)
     std::memcpy(key.data(), &d, sizeof d);
     key.insert(key.begin(), {'d', 'e', 's', 'c'});
     const uint64_t hash = hashBytes(key.data(), key.size());
-    return keep(std::move(key), hash, [&](Profile& profile) {
+    return profileFor(std::move(key), hash, [&](Profile& profile) {
         const cmsCIExyY white = {d.white[0], d.white[1], 1.0};
         const cmsCIExyYTRIPLE primaries = {
             {d.red[0], d.red[1], 1.0}, {d.green[0], d.green[1], 1.0}, {d.blue[0], d.blue[1], 1.0}};
@@ -287,7 +290,7 @@ std::shared_ptr<const ColorTransform> Cache::transform(const std::shared_ptr<con
     std::lock_guard guard(mutex_);
     for (std::size_t i = 0; i < transforms_.size(); ++i) {
         if (transforms_[i]->is(source.get(), target.get(), in, out)) {
-            touch(transforms_, i);
+            moveToMostRecent(transforms_, i);
             return transforms_.back();
         }
     }
@@ -311,9 +314,9 @@ std::shared_ptr<const ColorTransform> Cache::transform(const std::shared_ptr<con
 
 // The profile the metadata states, or null: none, or one that cannot be used.
 std::shared_ptr<const Profile> statedProfile(const PictureMetadata& metadata) {
-    if (!metadata.iccProfile.empty()) return Cache::instance().fromBytes(metadata.iccProfile);
-    if (metadata.declaredSrgb) return Cache::instance().srgb();
-    if (metadata.described) return Cache::instance().fromDescription(*metadata.described);
+    if (!metadata.iccProfile.empty()) return Cache::shared().fromBytes(metadata.iccProfile);
+    if (metadata.declaredSrgb) return Cache::shared().srgb();
+    if (metadata.described) return Cache::shared().fromDescription(*metadata.described);
     return nullptr;
 }
 
@@ -335,7 +338,7 @@ bool convertPicture(Picture& picture, const std::shared_ptr<const Profile>& sour
     if (!in) return false;
     const cmsUInt32Number out = bytesPerPixel == 3 ? TYPE_BGR_8 : TYPE_BGRA_8;
     const std::shared_ptr<const ColorTransform> transform =
-        Cache::instance().transform(source, target, in, out);
+        Cache::shared().transform(source, target, in, out);
     if (!transform) return false;
     if (table) {
         auto* entries = reinterpret_cast<uint8_t*>(picture.colorTable());
@@ -375,7 +378,7 @@ bool convertToTarget(Picture& picture, const PictureMetadata& metadata, const Co
     const std::shared_ptr<const Profile> source = statedProfile(metadata);
     // sRGB pictures stay as they are, whatever the display.
     if (!source || source->srgb) return false;
-    return convertPicture(picture, source, Cache::instance().display(target));
+    return convertPicture(picture, source, Cache::shared().display(target));
 }
 
 std::shared_ptr<const ColorTransform> inkTransform(const PictureMetadata& metadata,
@@ -383,8 +386,8 @@ std::shared_ptr<const ColorTransform> inkTransform(const PictureMetadata& metada
     if (!target.manage || metadata.iccProfile.empty()) return nullptr;
     const std::shared_ptr<const Profile> source = statedProfile(metadata);
     if (!source || source->space != ProfileSpace::Cmyk) return nullptr;
-    return Cache::instance().transform(source, Cache::instance().display(target), TYPE_CMYK_8_REV,
-                                       bitsPerPixel == 32 ? TYPE_BGRA_8 : TYPE_BGR_8);
+    return Cache::shared().transform(source, Cache::shared().display(target), TYPE_CMYK_8_REV,
+                                     bitsPerPixel == 32 ? TYPE_BGRA_8 : TYPE_BGR_8);
 }
 
 void convertInks(const ColorTransform& transform, const uint8_t* ink, std::size_t inkRowBytes,
@@ -432,9 +435,9 @@ bool convertInkPicture(Picture& picture, const PictureMetadata& metadata,
 
 bool convertTargetToSrgb(Picture& picture, const ColorTarget& target) {
     if (!target.manage) return false;
-    const std::shared_ptr<const Profile> display = Cache::instance().display(target);
+    const std::shared_ptr<const Profile> display = Cache::shared().display(target);
     if (display->srgb) return false;
-    return convertPicture(picture, display, Cache::instance().srgb());
+    return convertPicture(picture, display, Cache::shared().srgb());
 }
 
 } // namespace vistrel

@@ -175,7 +175,8 @@ FrameSize frameSize(const uint8_t* frame, std::size_t length) {
 
 // What the walk over a file's segments finds up to the first scan.
 struct Segments {
-    bool found = false; // a frame header
+    bool found = false;      // a frame header
+    bool arithmetic = false; // its entropy coding (SOF9 to SOF15)
     FrameSize frame;
     uint64_t scanAt = 0; // where the first scan's segment starts after its marker; 0: no scan
 };
@@ -215,6 +216,7 @@ DecodeResult walkSegments(ByteSource& source, Segments& segments) {
             continue;
         }
         segments.found = true;
+        segments.arithmetic = marker >= 0xC9;
         uint8_t payload[6 + 3 * 255]; // the most a frame header's payload describes
         const std::size_t held = in.read(payload, std::min(length - 2, sizeof payload));
         segments.frame = frameSize(payload, held);
@@ -232,14 +234,55 @@ DecodeResult headerRefusal(const uint8_t* data, std::size_t size) {
     return walked ? DecodeResult(Refusal::Malformed) : walked;
 }
 
+// Where the segment whose length field starts at `at` ends (the end of the data when it is cut).
+std::size_t segmentEnd(const uint8_t* data, std::size_t size, std::size_t at) {
+    if (at + 2 > size) return size;
+    return std::min(size, at + bigEndian16(data + at));
+}
+
+// Bytes of entropy-coded data from the first scan (whose header's length field is at `scanAt`)
+// on: every scan's data, stuffed bytes and restart markers included, up to the end of the image,
+// or of the file when it has none. The scans' headers, the tables between scans and whatever
+// follows the end of the image (padding, a thumbnail, another file) are no scan data: counted,
+// a few bytes of flat arithmetic-coded picture with padding after them would pass for data.
+// Nor are zero bytes just before a marker in arithmetic-coded data: its coder never ends a scan
+// or a restart interval with them (the decoder supplies zeros where the data ends), so they
+// are padding too.
+uint64_t scanDataBytes(const uint8_t* data, std::size_t size, std::size_t scanAt, bool arithmetic) {
+    uint64_t counted = 0;
+    std::size_t at = segmentEnd(data, size, scanAt);
+    while (at < size) {
+        const auto* marker = static_cast<const uint8_t*>(std::memchr(data + at, 0xFF, size - at));
+        const std::size_t found = marker ? std::size_t(marker - data) : size;
+        std::size_t end = found;
+        while (arithmetic && end > at && data[end - 1] == 0)
+            --end;
+        counted += end - at;
+        if (!marker) break;
+        std::size_t code = found + 1;
+        while (code < size && data[code] == 0xFF) // fill bytes before a marker
+            ++code;
+        if (code >= size || data[code] == 0xD9) break;
+        if (data[code] == 0x00 || (data[code] >= 0xD0 && data[code] <= 0xD7)) {
+            counted += code + 1 - found; // a stuffed 0xFF, or a restart marker: still the scan
+            at = code + 1;
+        } else {
+            // Tables, another scan's header, or any segment between scans: passed over.
+            const bool standalone = data[code] == 0x01 || data[code] == 0xD8;
+            at = standalone ? code + 1 : segmentEnd(data, size, code + 1);
+        }
+    }
+    return counted;
+}
+
 } // namespace
 
 bool jpegDataCanFill(const uint8_t* data, std::size_t size) {
     MemorySource source(data, size);
     Segments segments;
     if (!walkSegments(source, segments)) return false;
-    // Whatever follows the first scan's marker counts as entropy-coded data.
-    const uint64_t present = segments.scanAt ? size - segments.scanAt : 0;
+    const uint64_t present =
+        segments.scanAt ? scanDataBytes(data, size, segments.scanAt, segments.arithmetic) : 0;
     const FrameSize& frame = segments.frame;
     return fitsItsData(frame.width * frame.height, cappedProduct(frame.blocks, 64),
                        jpegProducible(present));

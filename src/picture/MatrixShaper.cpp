@@ -13,7 +13,9 @@ struct Colorants {
 };
 
 bool readColorants(cmsHPROFILE profile, Colorants& c) {
-    if (cmsGetColorSpace(profile) != cmsSigRgbData || !cmsIsMatrixShaper(profile)) return false;
+    if (uint32_t(cmsGetColorSpace(profile)) != uint32_t(cmsSigRgbData) ||
+        !cmsIsMatrixShaper(profile))
+        return false;
     const cmsTagSignature colorants[3] = {cmsSigRedColorantTag, cmsSigGreenColorantTag,
                                           cmsSigBlueColorantTag};
     const cmsTagSignature curves[3] = {cmsSigRedTRCTag, cmsSigGreenTRCTag, cmsSigBlueTRCTag};
@@ -52,14 +54,20 @@ std::unique_ptr<MatrixShaper> MatrixShaper::make(cmsHPROFILE source, cmsHPROFILE
     double back[3][3];
     if (!invert(to.m, back)) return nullptr;
     auto shaper = std::make_unique<MatrixShaper>();
-    for (int r = 0; r < 3; ++r)
+    for (int r = 0; r < 3; ++r) {
+        // A row's weights together stay below 7.5, so that a row times linear values of at most
+        // kOne fits 32 bits (real matrices, ProPhoto to sRGB included, stay near 3); anything
+        // else, NaN too, is colorants of no use: lcms2 takes them.
+        double weights = 0;
         for (int c = 0; c < 3; ++c) {
             double sum = 0;
             for (int k = 0; k < 3; ++k)
                 sum += back[r][k] * from.m[k][c];
-            if (!(std::fabs(sum) <= 64)) return nullptr; // NaN too: colorants of no use
+            weights += std::fabs(sum);
+            if (!(weights < 7.5)) return nullptr;
             shaper->matrix_[r][c] = int32_t(std::lround(sum * kOne));
         }
+    }
     for (int c = 0; c < 3; ++c) {
         for (int v = 0; v < 256; ++v) {
             const double linear = cmsEvalToneCurveFloat(from.curves[c], float(v / 255.0));

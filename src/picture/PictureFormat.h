@@ -16,7 +16,22 @@
 
 namespace vistrel {
 
-enum class FormatId : uint8_t { Jpeg, Bmp, Gif, Icon, Metafile, Cursor, Targa, Png, Psd };
+enum class FormatId : uint8_t {
+    Jpeg,
+    Bmp,
+    Gif,
+    Icon,
+    Metafile,
+    Cursor,
+    Targa,
+    Png,
+    Psd,
+    Psb,
+    Webp,
+    Heif,
+    Avif,
+    Jxl,
+};
 
 // What a file's header says of the picture its decode makes.
 struct PictureHeader {
@@ -58,7 +73,8 @@ struct PictureFormat {
     bool (*systemDataCanFill)(const uint8_t* data, std::size_t size);
 };
 
-// Every row: JPEG, BMP, GIF, ICO, WMF, CUR, TGA, PNG, PSD (the folder listing's order).
+// Every row: JPEG, BMP, GIF, ICO, WMF, CUR, TGA, PNG, PSD, PSB, WebP, HEIF, AVIF, JPEG XL (the
+// folder listing's order).
 std::span<const PictureFormat> pictureFormats();
 
 // The text after the last "." that follows the last "/" of the path; null when the path has no

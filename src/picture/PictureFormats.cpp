@@ -2,11 +2,14 @@
 
 #include "BmpDecoder.h"
 #include "GifFrames.h"
+#include "HeifDecoder.h"
 #include "IconDirectory.h"
 #include "JpegDecoder.h"
+#include "JxlDecoder.h"
 #include "PngDecoder.h"
 #include "PsdDecoder.h"
 #include "TgaDecoder.h"
+#include "WebpDecoder.h"
 #include "WmfFile.h"
 
 #include <strings.h>
@@ -40,8 +43,12 @@ bool isCursor(const uint8_t* data, std::size_t size) {
 bool isPng(const uint8_t* data, std::size_t size) {
     return startsWith(data, size, "\x89PNG\r\n\x1A\n", 8);
 }
+// PSD and its large document format PSB share the signature; the version tells them apart.
 bool isPsd(const uint8_t* data, std::size_t size) {
-    return startsWith(data, size, "8BPS", 4);
+    return startsWith(data, size, "8BPS\0\1", 6);
+}
+bool isPsb(const uint8_t* data, std::size_t size) {
+    return startsWith(data, size, "8BPS\0\2", 6);
 }
 
 // A decoder of a format that carries no orientation, colour space or camera.
@@ -84,11 +91,27 @@ const PictureFormat kFormats[] = {
      "image/vnd.adobe.photoshop;image/x-psd;image/psd;application/x-photoshop;"
      "application/photoshop;application/psd;",
      isPsd, readPsdHeader, decodePsd, false, nullptr},
+    // The shared MIME database types PSB files by their signature as PSD (no type or extension
+    // of their own), so the row adds no MIME type.
+    {FormatId::Psb, "PSB", {"psb"}, "",
+     isPsb, readPsdHeader, decodePsd, false, nullptr},
+#if VISTREL_MODERN_FORMATS
+    {FormatId::Webp, "WebP", {"webp"}, "image/webp;",
+     isWebp, readWebpHeader, decodeWebp, false, nullptr},
+    {FormatId::Heif, "HEIF", {"heic", "heif"},
+     "image/heic;image/heif;image/heic-sequence;image/heif-sequence;",
+     isHeic, readHeifHeader, decodeHeif, false, nullptr},
+    {FormatId::Avif, "AVIF", {"avif"}, "image/avif;",
+     isAvif, readHeifHeader, decodeHeif, false, nullptr},
+    {FormatId::Jxl, "JPEG XL", {"jxl"}, "image/jxl;",
+     isJxl, readJxlHeader, decodeJxl, false, nullptr},
+#endif
 };
 // clang-format on
 
-// The first bytes any signature needs.
-constexpr std::size_t kSniffBytes = 8;
+// The first bytes any signature needs (WebP's RIFF form, an ISO box file's major brand, JPEG XL's
+// container).
+constexpr std::size_t kSniffBytes = 12;
 
 } // namespace
 

@@ -87,8 +87,8 @@ Refusal psdRefusal(int status) {
         return Refusal::Truncated;
     case PSD_ERR_SIZE:
         return Refusal::TooLarge;
-    // Valid files the reader does not take: other versions (the large document format), depths,
-    // colour modes, compressions, channel counts the viewer does not show.
+    // Valid files the reader does not take: other versions, depths, colour modes, compressions,
+    // channel counts the viewer does not show.
     case PSD_ERR_VERSION:
     case PSD_ERR_DEPTH:
     case PSD_ERR_MODE:
@@ -102,10 +102,12 @@ Refusal psdRefusal(int status) {
 }
 
 // A file saved without a real merged picture is shown by compositing its layers, read again with
-// their pixels this time (under the same size rule and memory budget). Three channels are shown
-// over white, as the document would be flattened; four keep the composite's alpha.
+// their pixels this time (under the same size rule and memory budget; patterns, which the
+// compositor does not draw, are not decoded). Three channels are shown over white, as the document
+// would be flattened; four keep the composite's alpha.
 DecodeResult composeLayers(const char* path, Picture& picture) {
     PsdOptions options{};
+    options.skip_pattern_pixels = 1;
     options.check_header = acceptShownChannels;
     PsdContext* psd = nullptr;
     int status = psd_open_with(&psd, path, &options);

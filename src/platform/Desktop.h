@@ -10,8 +10,8 @@
 
 namespace vistrel {
 
-// A picture taken from the clipboard: top row first, rows of width x 4 bytes, pixels blue, green,
-// red, alpha.
+// A picture taken from the clipboard or put there: top row first, rows of width x 4 bytes, pixels
+// blue, green, red, alpha (not premultiplied).
 struct ClipboardBitmap {
     int width = 0;
     int height = 0;
@@ -46,6 +46,17 @@ public:
     // Offers the file to a drag that starts now, as a copy, move or link; returns when the drag
     // has ended. True when it was dropped somewhere.
     virtual bool dragFileOut(const std::string& path) = 0;
+    // Puts the picture on the clipboard as an image and, with a `path`, as that file for file
+    // managers to paste. False where nothing could be put there.
+    virtual bool copyToClipboard(const ClipboardBitmap& picture, const std::string& path) {
+        return false;
+    }
+    // Moves the file to the desktop's trash, from where the user can restore it; it is never
+    // deleted here. False when it could not be moved (it then stays where it is).
+    virtual bool moveToTrash(const std::string& path) { return false; }
+    // Asks the desktop which program to open the file with, and opens it there; where the desktop
+    // cannot ask, its default program for the file's type. False when neither could be done.
+    virtual bool openWith(const std::string& path) { return false; }
 };
 
 } // namespace vistrel

@@ -72,6 +72,9 @@ FileKind fileKind(const char* path);
 inline bool isRegularFile(const std::string& path) {
     return fileKind(path.c_str()) == FileKind::Regular;
 }
+// The system's words for why the file cannot be opened for reading ("No such file or
+// directory"); empty when it can be.
+std::string whyUnreadable(const char* path);
 // Removes a file (not a folder); false when it could not.
 bool removeFile(const char* path);
 // Makes a folder (its parent must exist); true when the folder is there afterwards, made now or
@@ -85,6 +88,10 @@ std::vector<std::string> listFolder(const std::string& folder);
 // The path made absolute from the working folder, separators as above; nothing else of it
 // changes. The path itself when that cannot be done.
 std::string absolutePath(const std::string& path);
+
+// The path made absolute with "." and ".." taken out and, where the system has them, links
+// followed; the path itself when that cannot be done.
+std::string canonicalPath(const std::string& path);
 
 // The running program's own file; empty when it cannot be told.
 std::string executablePath();

@@ -113,6 +113,16 @@ std::string absolutePath(const std::string& path) {
     return error ? path : absolute.string();
 }
 
+std::string whyUnreadable(const char* path) {
+    return ::access(path, R_OK) == 0 ? std::string() : std::strerror(errno);
+}
+
+std::string canonicalPath(const std::string& path) {
+    std::error_code error;
+    const std::filesystem::path plain = std::filesystem::canonical(path, error);
+    return error ? path : plain.string();
+}
+
 std::string executablePath() {
     char buffer[4096];
     const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);

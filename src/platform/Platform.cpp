@@ -45,6 +45,10 @@ TextExtent Platform::textExtent(const char* text) {
     return {7 * int(std::strlen(text)), 13};
 }
 
+std::unique_ptr<FolderWatch> Platform::makeFolderWatch(const FolderWatch::Listener&) {
+    return std::make_unique<InertFolderWatch>();
+}
+
 Platform& platform() {
     Platform* p = installed.load(std::memory_order_acquire);
     return p ? *p : headless;

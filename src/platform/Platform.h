@@ -3,6 +3,7 @@
 #pragma once
 
 #include "DecodeResult.h"
+#include "FolderWatch.h"
 #include "Geometry.h"
 
 #include <cstddef>
@@ -56,6 +57,10 @@ public:
     virtual DecodeResult decodeSystemPicture(const uint8_t* data, std::size_t size,
                                              SystemImageSink& sink) = 0;
 
+    // Device pixels to a pixel of the desktop's scale (2 on a screen scaled to 200 %): what the
+    // program draws at a fixed size in its own pixels is that much larger on the screen.
+    virtual double screenScale() { return 1.0; }
+
     // The ICC profile of the display the window shows on, as its bytes; null for sRGB, which is
     // also what a platform that knows none answers. Asked on the window's thread.
     virtual std::shared_ptr<const std::vector<uint8_t>> displayProfile() { return nullptr; }
@@ -71,6 +76,10 @@ public:
     // fail.
     virtual std::optional<int32_t> readSetting(const char* name) { return std::nullopt; }
     virtual int writeSetting(const char* name, int32_t value) { return 1; }
+
+    // A watch that tells `listener`, on the event loop, what changes in the folder it watches.
+    // Made on the event loop's thread. Unless a platform can watch folders: an inert one.
+    virtual std::unique_ptr<FolderWatch> makeFolderWatch(const FolderWatch::Listener& listener);
 };
 
 // For a store that keeps its values as text: the 32-bit value a stored text stands for, a decimal
@@ -81,7 +90,7 @@ bool ParseSettingValue(const std::string& text, int32_t& value);
 
 // The installed platform. Without one, a headless platform answers: a 1920x1080 screen at
 // (0, 0), every capability, no system picture decoder, 7 x 13 pixels per character of text,
-// and a settings store that holds nothing and refuses writes.
+// a settings store that holds nothing and refuses writes, and no folder watch.
 Platform& platform();
 // Installs `p` (not owned; null restores the headless default).
 void installPlatform(Platform* p);

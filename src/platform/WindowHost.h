@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace vistrel {
@@ -18,6 +19,12 @@ namespace vistrel {
 struct Modifiers {
     bool control = false;
     bool shift = false;
+};
+
+// One line of the information view: what is shown ("Size") and its value.
+struct PropertyRow {
+    std::string label;
+    std::string value;
 };
 
 // The window's timers.
@@ -102,6 +109,9 @@ public:
     // option given. On "Start" they are replaced by the accepted values (the delay clamped to
     // 1..15) and the result is true; false when the dialog was cancelled.
     virtual bool runSlideShowDialog(int& delaySeconds, bool& loop) = 0;
+    // Shows the rows of the information view in a modal window titled `title` until the user
+    // closes it.
+    virtual void showProperties(const char* title, const std::vector<PropertyRow>& rows) {}
 };
 
 } // namespace vistrel

@@ -1,5 +1,6 @@
 // The PSD reader: a self-contained reader of layered image files in the published PSD format
-// (signature "8BPS", version 1; depths 1, 8 and 16 bits per channel). Plain procedural code: every
+// (signature "8BPS"; version 1, and version 2, the large document format PSB; depths 1, 8 and 16
+// bits per channel). Plain procedural code: every
 // function takes the PsdContext first and returns an int status, 0 for success and one of the
 // negative PsdStatus codes for failure. All multi-byte values in the file are big-endian.
 //
@@ -34,14 +35,14 @@ enum PsdStatus : int {
     PSD_ERR_DEPTH = -18,         // depth not 1, 8 or 16
     PSD_ERR_MODE = -19,          // colour mode not 0, 1, 2, 3, 4, 7, 8 or 9
     PSD_ERR_COMPRESSION = -20,   // compression method above 3
-    PSD_ERR_SIZE = -21,          // a side of 0 or above 30,000, more than 2^28 pixels, or a
-                                 // channel count of 0 or above 56
+    PSD_ERR_SIZE = -21,          // a side of 0 or above 30,000 (PSB: 300,000), more than 2^28
+                                 // pixels, or a channel count of 0 or above 56
     PSD_ERR_NO_CONVERSION = -22, // a colour mode and depth pair without a conversion, or fewer
                                  // channels than the colour mode needs
     PSD_ERR_BUDGET = -23,        // the decode would pass its memory budget
     PSD_ERR_ZIP = -101,          // ZIP decompression failed
     PSD_ERR_SIGNATURE = -200,    // not "8BPS"
-    PSD_ERR_VERSION = -201,      // version is not 1
+    PSD_ERR_VERSION = -201,      // version is neither 1 (PSD) nor 2 (PSB)
     PSD_ERR_RESOURCE_SIGNATURE = -400, // an image resource block without "8BIM"
     // The layer and mask information section and its patterns.
     PSD_ERR_LAYER_SIGNATURE = -500,      // a layer record without "8BIM" before its blend mode
@@ -60,7 +61,7 @@ enum PsdStatus : int {
     PSD_ERR_HUE_SATURATION_VERSION = -511,     // "hue2" version not 2
     PSD_ERR_SELECTIVE_COLOR_VERSION = -512,    // "selc" version not 1
     PSD_ERR_CHANNEL_MIXER_VERSION = -513,      // "mixr" version not 1
-    PSD_ERR_PHOTO_FILTER_VERSION = -514,       // "phfl" version not 3
+    PSD_ERR_PHOTO_FILTER_VERSION = -514,       // "phfl" version neither 2 nor 3
     PSD_ERR_GRADIENT_MAP_VERSION = -515,       // "grdm" version not 1
     PSD_ERR_EFFECTS_VERSION = -516,            // "lrFX" or "lfx2" version not known
     PSD_ERR_EFFECT_SIGNATURE = -517,           // an "lrFX" effect without "8BIM"
@@ -80,6 +81,7 @@ const char* psd_status_text(int status);
 
 // Limits of the format (and of what the reader accepts) checked before anything is allocated.
 inline constexpr uint32_t kPsdMaxSide = 30000;
+inline constexpr uint32_t kPsbMaxSide = 300000; // the large document format
 inline constexpr uint64_t kPsdMaxPixels = uint64_t(1) << 28;
 inline constexpr uint32_t kPsdMaxChannels = 56;
 inline constexpr uint32_t kPsdReadBufferSize = 4096;
@@ -97,30 +99,31 @@ enum PsdColorMode : uint32_t {
 
 // Result of psd_read_blend_mode; any key not in the list reads as NORMAL.
 enum PsdBlendMode : int32_t {
-    PSD_BLEND_NORMAL = 0,    // "norm"
-    PSD_BLEND_DISSOLVE,      // "diss"
-    PSD_BLEND_DARKEN,        // "dark"
-    PSD_BLEND_MULTIPLY,      // "mul "
-    PSD_BLEND_COLOR_BURN,    // "idiv"
-    PSD_BLEND_LINEAR_BURN,   // "lbrn"
-    PSD_BLEND_LIGHTEN,       // "lite"
-    PSD_BLEND_SCREEN,        // "scrn"
-    PSD_BLEND_COLOR_DODGE,   // "div "
-    PSD_BLEND_LINEAR_DODGE,  // "lddg"
-    PSD_BLEND_OVERLAY,       // "over"
-    PSD_BLEND_SOFT_LIGHT,    // "sLit"
-    PSD_BLEND_HARD_LIGHT,    // "hLit"
-    PSD_BLEND_VIVID_LIGHT,   // "vLit"
-    PSD_BLEND_LINEAR_LIGHT,  // "lLit"
-    PSD_BLEND_PIN_LIGHT,     // "pLit"
-    PSD_BLEND_HARD_MIX,      // "hMix"
-    PSD_BLEND_DIFFERENCE,    // "diff"
-    PSD_BLEND_EXCLUSION,     // "smud"
-    PSD_BLEND_HUE,           // "hue "
-    PSD_BLEND_SATURATION,    // "sat "
-    PSD_BLEND_COLOR,         // "colr"
-    PSD_BLEND_LUMINOSITY,    // "lum "
-    PSD_BLEND_PASS_THROUGH,  // "pass"
+    PSD_BLEND_NORMAL = 0,   // "norm"
+    PSD_BLEND_DISSOLVE,     // "diss"
+    PSD_BLEND_DARKEN,       // "dark"
+    PSD_BLEND_MULTIPLY,     // "mul "
+    PSD_BLEND_COLOR_BURN,   // "idiv"
+    PSD_BLEND_LINEAR_BURN,  // "lbrn"
+    PSD_BLEND_LIGHTEN,      // "lite"
+    PSD_BLEND_SCREEN,       // "scrn"
+    PSD_BLEND_COLOR_DODGE,  // "div "
+    PSD_BLEND_LINEAR_DODGE, // "lddg"
+    PSD_BLEND_OVERLAY,      // "over"
+    PSD_BLEND_SOFT_LIGHT,   // "sLit"
+    PSD_BLEND_HARD_LIGHT,   // "hLit"
+    PSD_BLEND_VIVID_LIGHT,  // "vLit"
+    PSD_BLEND_LINEAR_LIGHT, // "lLit"
+    PSD_BLEND_PIN_LIGHT,    // "pLit"
+    PSD_BLEND_HARD_MIX,     // "hMix"
+    PSD_BLEND_DIFFERENCE,   // "diff"
+    PSD_BLEND_EXCLUSION,    // "smud"
+    PSD_BLEND_HUE,          // "hue "
+    PSD_BLEND_SATURATION,   // "sat "
+    PSD_BLEND_COLOR,        // "colr"
+    PSD_BLEND_LUMINOSITY,   // "lum "
+    PSD_BLEND_PASS_THROUGH, // "pass"
+    // Modes the format added later, numbered after the first ones.
     PSD_BLEND_DARKER_COLOR,  // "dkCl"
     PSD_BLEND_LIGHTER_COLOR, // "lgCl"
     PSD_BLEND_SUBTRACT,      // "fsub"
@@ -302,10 +305,18 @@ struct PsdResources {
 };
 
 struct PsdChannelInfo {
-    int16_t id;      // -1 transparency, -2 user mask, 0 and up colour
-    uint32_t length; // bytes of channel image data, its compression field included
+    int16_t id;      // -1 transparency, -2 user mask, -3 real user mask, 0 and up colour
+    uint64_t length; // bytes of channel image data, its compression field included
     uint8_t restricted;
 };
+
+// An additional-information block of a layer that its parser refused: the layer keeps the key and
+// the status, and the block is passed over by its length.
+struct PsdFailedBlock {
+    uint32_t key;
+    int32_t status;
+};
+inline constexpr int kPsdMaxFailedBlocks = 8;
 
 // Most additional-information entries a layer keeps.
 inline constexpr int kPsdMaxLayerInfo = 20;
@@ -329,8 +340,24 @@ struct PsdLayerRecord {
     uint8_t mask_relative;
     uint8_t mask_disabled;
     uint8_t mask_inverted;
-    uint8_t* mask_pixels; // mask width x mask height bytes
+    uint8_t* mask_pixels; // mask width x mask height bytes (channel -2)
     uint64_t mask_pixels_size;
+    // Mask parameters (when the mask's flags bit 4 says so): which are present (bit 0 user mask
+    // density, 1 user mask feather, 2 vector mask density, 3 vector mask feather) and their values.
+    uint8_t mask_parameters;
+    uint8_t mask_density, vector_mask_density; // 0 to 255
+    double mask_feather, vector_mask_feather;  // pixels
+    // The real user mask, which writers store beside the user mask when the layer has a vector mask
+    // as well: its own rectangle, default colour and flags, and its pixels (channel -3).
+    uint8_t has_real_mask;
+    int32_t real_mask_top, real_mask_left, real_mask_bottom, real_mask_right;
+    int32_t real_mask_width, real_mask_height;
+    uint8_t real_mask_default_color;
+    uint8_t real_mask_relative;
+    uint8_t real_mask_disabled;
+    uint8_t real_mask_inverted;
+    uint8_t* real_mask_pixels; // real mask width x real mask height bytes
+    uint64_t real_mask_pixels_size;
     uint16_t composite_gray_ranges[4]; // source low, source high, destination low, high
     int32_t channel_range_count;
     uint16_t* channel_ranges[4]; // one array per field above, channel_range_count entries each
@@ -362,6 +389,9 @@ struct PsdLayerRecord {
     uint32_t section_type;
     PsdBlendMode section_blend_mode;
     PsdLayerRecord* parent; // the group-start record that holds this layer, or null
+    // Blocks whose parsers refused them (the first kPsdMaxFailedBlocks; the count goes on).
+    int32_t failed_block_count;
+    PsdFailedBlock failed_blocks[kPsdMaxFailedBlocks];
     // A file without layers gets one layer whose pixels are the merged pixels: lent (1) they are
     // the context's merged buffer, not a copy; psd_own_layer_pixels makes them the layer's own.
     uint8_t pixels_lent;
@@ -370,17 +400,20 @@ struct PsdLayerRecord {
     uint32_t unrendered;
 };
 
-// One pattern of the global "Patt"/"Pat2" blocks.
+// One pattern of the global "Patt", "Pat2" and "Pat3" blocks.
 struct PsdPattern {
     uint32_t image_mode; // colour mode numbers as in the file header
-    uint16_t height, width;
+    // The pixels' size: the channels' array list's rectangle (at most 65535 a side).
+    uint32_t height, width;
+    // The pattern's point (vertical, horizontal) as the file gives it, which need not be its size.
+    uint16_t point_vertical, point_horizontal;
     uint32_t name_length; // UTF-16 units
     uint8_t* name;        // big-endian UTF-16 as in the file
     char id[256];         // Pascal id string's characters, zero-filled after
     uint32_t array_list_version;
     int32_t top, left, bottom, right; // rectangle of the channels' array list
     int32_t channels_read;            // written channels decoded
-    uint32_t* pixels;                 // width x height, 0xAARRGGBB
+    uint32_t* pixels;                 // width x height, 0xAARRGGBB (null when not decoded)
     uint64_t pixels_size;             // bytes of `pixels`
 };
 
@@ -391,6 +424,7 @@ struct PsdContext {
     uint32_t state; // 0 header ... 5 done
 
     // Header.
+    uint16_t version; // 1 PSD, 2 PSB (the large document format: 8-byte section lengths)
     uint32_t width;
     uint32_t height;
     uint16_t channel_count;
@@ -436,10 +470,12 @@ struct PsdContext {
     // layer and pattern pixels, scratch buffers), and what it holds now.
     uint64_t memory_budget;
     uint64_t memory_held;
-    // The layers' and patterns' decompression-bomb account: bytes their channels must fill, and
-    // twice what the channel data present in the file can produce at best.
+    // The layers' and patterns' decompression-bomb account, one for the whole file: bytes their
+    // channels must fill, twice what the channel data present in the file can produce at best,
+    // and the bytes their pixels are held in (4 a pixel, what the rule's floor is measured on).
     uint64_t layer_bytes_wanted;
     uint64_t layer_bytes_possible;
+    uint64_t layer_bytes_held;
     const PsdOptions* options; // valid only during psd_open
 };
 
@@ -460,8 +496,12 @@ struct PsdOptions {
     // Pass the layer and mask information section over by its length (the merged picture only).
     uint8_t skip_layers;
     // Read the layer records, masks, blocks and patterns, but pass each layer's channel image
-    // data over by its length: no layer or mask pixels (for callers that show the merged picture).
+    // data and each pattern's channels over by their lengths: no layer, mask or pattern pixels
+    // (for callers that show the merged picture).
     uint8_t skip_layer_pixels;
+    // Pass each pattern's channels over by their lengths (implied by skip_layer_pixels): for
+    // callers that composite the layers, which draw no pattern.
+    uint8_t skip_pattern_pixels;
     // Called once the header is read; a non-zero result ends the load with that result, before
     // anything past the header is read.
     int (*check_header)(const PsdContext* header);

@@ -41,10 +41,12 @@ int psd_parse_levels(PsdContext* ctx, PsdLayerRecord* layer, uint32_t length) {
     if (used() + 4 < length) {
         if (psd_read_u32(ctx) != psd_key("Lvls")) return PSD_ERR_LEVELS_EXTENSION_SIGNATURE;
         if (psd_read_u16(ctx) != 3) return PSD_ERR_LEVELS_EXTENSION_VERSION;
-        const uint16_t extra = uint16_t(psd_read_u16(ctx) - 29);
-        // A total below 29 wraps to a large count; the block then cannot hold it, and the
-        // length check below refuses it.
-        const uint32_t n = block.bound(extra, kLevelRecordSize);
+        // The total counts the 29 records read: a total below that, or more records than the
+        // block holds, is no levels block.
+        const uint16_t total = psd_read_u16(ctx);
+        if (total < 29) return PSD_ERR_LEVELS_LENGTH;
+        const uint32_t n = block.bound(total - 29u, kLevelRecordSize);
+        if (n != total - 29u) return PSD_ERR_LEVELS_LENGTH;
         if (n > 0) {
             levels->extra = static_cast<PsdLevelRecord*>(std::calloc(n, sizeof(PsdLevelRecord)));
             if (!levels->extra) return PSD_ERR_MEMORY;
@@ -287,12 +289,22 @@ int psd_parse_photo_filter(PsdContext* ctx, PsdLayerRecord* layer, uint32_t) {
     PsdPhotoFilter* r = nullptr;
     if (int s = psd_begin_entry(layer, PSD_ENTRY_PHOTO_FILTER, PSD_KIND_PHOTO_FILTER, r))
         return psd_entry_not_added(s);
-    // Version 2 (a colour space and four components instead of XYZ) is not read.
-    if (psd_read_u16(ctx) != 3) return PSD_ERR_PHOTO_FILTER_VERSION;
-    // XYZ as signed 24.8 fixed point: the arithmetic shift keeps the sign.
-    r->x = int32_t(psd_read_u32(ctx)) >> 8;
-    r->y = int32_t(psd_read_u32(ctx)) >> 8;
-    r->z = int32_t(psd_read_u32(ctx)) >> 8;
+    // Version 3 gives the filter's colour as XYZ, version 2 as a colour structure.
+    r->version = psd_read_u16(ctx);
+    r->color = 0x00FFFFFF;
+    if (r->version == 2) {
+        r->color_space = int16_t(psd_read_u16(ctx));
+        for (uint16_t& component : r->components)
+            component = psd_read_u16(ctx);
+        r->color = psd_color_structure_to_argb(r->color_space, r->components);
+    } else if (r->version == 3) {
+        // XYZ as signed 24.8 fixed point: the arithmetic shift keeps the sign.
+        r->x = int32_t(psd_read_u32(ctx)) >> 8;
+        r->y = int32_t(psd_read_u32(ctx)) >> 8;
+        r->z = int32_t(psd_read_u32(ctx)) >> 8;
+    } else {
+        return PSD_ERR_PHOTO_FILTER_VERSION;
+    }
     r->density = psd_read_u32(ctx);
     r->preserve_luminosity = psd_read_bool(ctx);
     psd_skip(ctx, 1);

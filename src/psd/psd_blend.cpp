@@ -22,6 +22,8 @@ constexpr BlendKey kBlendKeys[] = {
     {psd_key("smud"), PSD_BLEND_EXCLUSION},    {psd_key("hue "), PSD_BLEND_HUE},
     {psd_key("sat "), PSD_BLEND_SATURATION},   {psd_key("colr"), PSD_BLEND_COLOR},
     {psd_key("lum "), PSD_BLEND_LUMINOSITY},   {psd_key("pass"), PSD_BLEND_PASS_THROUGH},
+    {psd_key("dkCl"), PSD_BLEND_DARKER_COLOR}, {psd_key("lgCl"), PSD_BLEND_LIGHTER_COLOR},
+    {psd_key("fsub"), PSD_BLEND_SUBTRACT},     {psd_key("fdiv"), PSD_BLEND_DIVIDE},
 };
 
 } // namespace
@@ -29,7 +31,7 @@ constexpr BlendKey kBlendKeys[] = {
 PsdBlendMode psd_blend_mode_from_key(uint32_t key) {
     for (const BlendKey& entry : kBlendKeys)
         if (entry.key == key) return entry.mode;
-    return PSD_BLEND_NORMAL; // unknown keys (newer modes among them) draw as normal
+    return PSD_BLEND_NORMAL; // unknown keys draw as normal
 }
 
 PsdBlendMode psd_read_blend_mode(PsdContext* ctx) {

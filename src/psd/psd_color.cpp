@@ -106,6 +106,10 @@ uint32_t color_from_raw(int space, const uint16_t raw[4]) {
 
 } // namespace
 
+uint32_t psd_color_structure_to_argb(int space, const uint16_t components[4]) {
+    return color_from_raw(space, components);
+}
+
 uint32_t psd_read_color(PsdContext* ctx) {
     const int space = int16_t(psd_read_u16(ctx));
     uint16_t raw[4];

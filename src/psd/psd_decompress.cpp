@@ -7,11 +7,16 @@
 #include <algorithm>
 #include <cstring>
 
-int psd_decode_rle(const uint8_t* input, uint64_t input_size, uint32_t rows, uint8_t* planes,
-                   uint64_t planes_size) {
-    // The data starts with one big-endian u16 byte count per row (channel by channel, row by
-    // row); the packed rows follow. Decoded bytes are appended to the planes one after another.
-    const uint64_t counts_size = std::min<uint64_t>(uint64_t(rows) * 2, input_size);
+namespace {
+
+// PackBits rows appended to `planes` as far as the data reaches; the bytes written from the
+// start. A last fixed-size move may leave up to 127 bytes of its own after them.
+uint64_t rle_prefix(const uint8_t* input, uint64_t input_size, uint32_t rows, uint8_t* planes,
+                    uint64_t planes_size, int count_size) {
+    // The data starts with one big-endian byte count per row (channel by channel, row by row),
+    // 16 bits wide (PSB: 32); the packed rows follow. Decoded bytes are appended to the planes one
+    // after another.
+    const uint64_t counts_size = std::min<uint64_t>(uint64_t(rows) * count_size, input_size);
     const uint8_t* in = input + counts_size;
     const uint8_t* const in_end = input + input_size;
     uint8_t* out = planes;
@@ -19,8 +24,10 @@ int psd_decode_rle(const uint8_t* input, uint64_t input_size, uint32_t rows, uin
     constexpr uint64_t kRun = 128; // the longest run a header can describe
 
     for (uint32_t row = 0; row < rows && in < in_end && out < out_end; ++row) {
-        const uint64_t at = uint64_t(row) * 2;
-        const uint32_t count = at + 1 < counts_size ? psd_be16(input + at) : 0;
+        const uint64_t at = uint64_t(row) * count_size;
+        uint64_t count = 0;
+        if (at + count_size <= counts_size)
+            count = count_size == 4 ? psd_be32(input + at) : psd_be16(input + at);
         const uint8_t* const row_end = in + std::min<uint64_t>(count, uint64_t(in_end - in));
         while (in < row_end && out < out_end) {
             const uint8_t header = *in++;
@@ -56,8 +63,16 @@ int psd_decode_rle(const uint8_t* input, uint64_t input_size, uint32_t rows, uin
             // 128 is no operation.
         }
     }
+    return uint64_t(out - planes);
+}
+
+} // namespace
+
+int psd_decode_rle(const uint8_t* input, uint64_t input_size, uint32_t rows, uint8_t* planes,
+                   uint64_t planes_size, int count_size) {
+    const uint64_t produced = rle_prefix(input, input_size, rows, planes, planes_size, count_size);
     // Bytes the input never reached are zero, including those a last fixed-size move touched.
-    if (out < out_end) std::memset(out, 0, uint64_t(out_end - out));
+    std::memset(planes + produced, 0, planes_size - produced);
     return PSD_OK;
 }
 
@@ -116,29 +131,43 @@ void psd_undo_prediction(uint8_t* data, uint64_t size, uint64_t row_bytes, int d
     }
 }
 
-int psd_decode_plane(uint16_t method, const uint8_t* data, uint64_t size, uint8_t* plane,
-                     uint32_t rows, uint64_t row_bytes, int depth) {
+int psd_decode_plane_rows(uint16_t method, const uint8_t* data, uint64_t size, uint8_t* plane,
+                          uint32_t rows, uint64_t row_bytes, int depth, uint32_t* rows_reached,
+                          int count_size) {
     const uint64_t plane_size = uint64_t(rows) * row_bytes;
+    uint64_t produced = 0;
     switch (method) {
-    case 0: {
+    case 0:
         // A raw plane shorter than its size is zero after its data, never read past it.
-        const uint64_t take = std::min(size, plane_size);
-        if (take > 0) std::memcpy(plane, data, take);
-        std::memset(plane + take, 0, plane_size - take);
-        return PSD_OK;
-    }
+        produced = std::min(size, plane_size);
+        if (produced > 0) std::memcpy(plane, data, produced);
+        break;
     case 1:
-        return psd_decode_rle(data, size, rows, plane, plane_size);
+        produced = rle_prefix(data, size, rows, plane, plane_size, count_size);
+        break;
     case 2:
-    case 3: {
-        uint64_t produced = 0;
-        const int status = psd_inflate(data, size, plane, plane_size, &produced);
-        if (status != PSD_OK) return status;
-        std::memset(plane + produced, 0, plane_size - produced);
-        if (method == 3) psd_undo_prediction(plane, plane_size, row_bytes, depth);
-        return PSD_OK;
-    }
+    case 3:
+        if (int status = psd_inflate(data, size, plane, plane_size, &produced)) return status;
+        break;
     default:
         return PSD_ERR_COMPRESSION;
     }
+    const uint64_t reached = row_bytes ? (produced + row_bytes - 1) / row_bytes : 0;
+    // The last row reached ends in zeros where the data stopped short of it.
+    std::memset(plane + produced, 0, reached * row_bytes - produced);
+    if (method == 3) psd_undo_prediction(plane, reached * row_bytes, row_bytes, depth);
+    *rows_reached = uint32_t(reached);
+    return PSD_OK;
+}
+
+int psd_decode_plane(uint16_t method, const uint8_t* data, uint64_t size, uint8_t* plane,
+                     uint32_t rows, uint64_t row_bytes, int depth, int count_size) {
+    uint32_t reached = 0;
+    if (int status = psd_decode_plane_rows(method, data, size, plane, rows, row_bytes, depth,
+                                           &reached, count_size))
+        return status;
+    // Rows the data never reached are zero (and so they stay when prediction is undone).
+    const uint64_t done = uint64_t(reached) * row_bytes;
+    std::memset(plane + done, 0, uint64_t(rows) * row_bytes - done);
+    return PSD_OK;
 }

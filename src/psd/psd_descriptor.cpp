@@ -149,8 +149,18 @@ bool psd_skip_descriptor_value(PsdBlock& block, uint32_t type, int depth) {
         psd_skip_id(block);
         return true;
     case psd_key("alis"):
+    case psd_key("tdta"): // raw data, as book colours keep their key
         psd_skip(block.ctx, psd_read_u32(block.ctx));
         return true;
+    case psd_key("comp"): // a 64-bit integer
+        psd_skip(block.ctx, 8);
+        return true;
+    case psd_key("UnFl"): { // a unit and a list of doubles
+        psd_read_u32(block.ctx);
+        const uint32_t count = block.bound(psd_read_u32(block.ctx), 8);
+        psd_skip(block.ctx, int64_t(count) * 8);
+        return true;
+    }
     case psd_key("Objc"):
     case psd_key("GlbO"):
         return psd_skip_descriptor(block, depth + 1);
@@ -159,8 +169,8 @@ bool psd_skip_descriptor_value(PsdBlock& block, uint32_t type, int depth) {
     case psd_key("obj "):
         return psd_skip_reference(block, depth + 1);
     default:
-        // Types the walker does not know (large integers, unit lists, raw data) consume
-        // nothing; the walk goes on out of step and the enclosing parser's checks catch it.
+        // Types the walker does not know (object arrays among them) consume nothing; the walk
+        // goes on out of step and the enclosing parser's checks catch it.
         return true;
     }
 }

@@ -4,6 +4,7 @@
 #include "psd_effects.h"
 #include "psd_layer_entry.h"
 
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
@@ -21,15 +22,17 @@ struct Fields {
     uint8_t *use_shape = nullptr, *use_texture = nullptr, *layer_conceals = nullptr;
     // Opacities (percent in the file).
     uint8_t *opct = nullptr, *hglo = nullptr, *sdwo = nullptr;
-    // Unit values, truncated.
-    int32_t *lagl = nullptr, *dstn = nullptr, *ckmt = nullptr, *blur = nullptr, *nose = nullptr;
-    int32_t *inpr = nullptr, *shdn = nullptr, *sz = nullptr, *angl = nullptr, *scl = nullptr;
-    int32_t *srgr = nullptr, *sftn = nullptr, *lald = nullptr, *texture_depth = nullptr;
-    // Colours, each with the native colour where the effect keeps one.
+    // Numbers with their units.
+    PsdUnitValue *lagl = nullptr, *dstn = nullptr, *ckmt = nullptr, *blur = nullptr;
+    PsdUnitValue *nose = nullptr, *inpr = nullptr, *shdn = nullptr, *sz = nullptr;
+    PsdUnitValue *angl = nullptr, *scl = nullptr, *srgr = nullptr, *sftn = nullptr;
+    PsdUnitValue *lald = nullptr, *texture_depth = nullptr;
+    // Colours, each with its model and the native colour where the effect keeps one.
     uint32_t *clr = nullptr, *clr_native = nullptr, *hglc = nullptr, *hglc_native = nullptr;
     uint32_t *sdwc = nullptr, *sdwc_native = nullptr;
-    // Enumerations.
-    int32_t *md = nullptr, *hglm = nullptr, *sdwm = nullptr, *technique = nullptr;
+    PsdModelColor *clr_model = nullptr, *hglc_model = nullptr, *sdwc_model = nullptr;
+    // Enumerations; a glow's technique has the key "GlwT", a bevel's "bvlT".
+    int32_t *md = nullptr, *hglm = nullptr, *sdwm = nullptr, *glwt = nullptr, *bvlt = nullptr;
     int32_t *type = nullptr, *glws = nullptr, *bvls = nullptr, *bvld = nullptr;
     int32_t *styl = nullptr, *pntt = nullptr;
     // Structured values.
@@ -78,9 +81,11 @@ void drop(PsdContext* ctx, int n) {
         psd_read_u32(ctx);
 }
 
-int32_t unit_value(PsdContext* ctx) {
-    psd_read_u32(ctx);
-    return psd_double_to_i32(psd_read_f64(ctx));
+// A number item: a "UntF" keeps its unit, other numeric types have none.
+PsdUnitValue unit_value(PsdBlock& block, uint32_t type) {
+    if (type == psd_key("UntF")) return psd_read_unit_value(block);
+    const double v = psd_read_number(block, type, kEffectDepth);
+    return psd_unit(std::isfinite(v) ? v : 0.0);
 }
 
 // An enumeration value matched against `keys` (index = field value); unmatched keeps `field`.
@@ -105,18 +110,21 @@ template <class T> void set(T* field, T value) {
 bool read_item(PsdBlock& block, const Fields& f, uint32_t key, uint32_t type) {
     PsdContext* ctx = block.ctx;
     auto boolean = [&](uint8_t* field) {
-        return field ? (*field = psd_read_bool(ctx), true) : false;
+        if (!field || type != psd_key("bool")) return false;
+        *field = psd_read_bool(ctx);
+        return true;
     };
     auto opacity = [&](uint8_t* field) {
         if (!field) return false;
-        psd_read_u32(ctx);
-        *field = psd_opacity_byte(psd_read_f64(ctx));
+        *field = psd_opacity_byte(psd_read_number(block, type, kEffectDepth));
         return true;
     };
-    auto number = [&](int32_t* field) { return field ? (*field = unit_value(ctx), true) : false; };
-    auto color = [&](uint32_t* field, uint32_t* native) {
-        if (!field) return false;
-        const uint32_t c = psd_read_rgb_object(block);
+    auto number = [&](PsdUnitValue* field) {
+        return field ? (*field = unit_value(block, type), true) : false;
+    };
+    auto color = [&](uint32_t* field, uint32_t* native, PsdModelColor* model) {
+        if (!field || type != psd_key("Objc")) return false;
+        const uint32_t c = psd_read_color_object(block, model, kEffectDepth + 1);
         *field = c;
         set(native, c);
         return true;
@@ -217,7 +225,7 @@ bool read_item(PsdBlock& block, const Fields& f, uint32_t key, uint32_t type) {
     case psd_key("Scl "):
         if (f.stroke) {
             // The stroke keeps one scale per paint: the value goes to the paint read so far.
-            const int32_t value = unit_value(ctx);
+            const PsdUnitValue value = unit_value(block, type);
             if (f.stroke->paint_type == 1) f.stroke->gradient_scale = value;
             if (f.stroke->paint_type == 2) f.stroke->pattern_scale = value;
             handled = true;
@@ -226,14 +234,14 @@ bool read_item(PsdBlock& block, const Fields& f, uint32_t key, uint32_t type) {
         }
         break;
     case psd_key("Clr "):
-        handled = color(f.clr, f.clr_native);
+        handled = color(f.clr, f.clr_native, f.clr_model);
         if (handled) set(f.fill_type, 0);
         break;
     case psd_key("hglC"):
-        handled = color(f.hglc, f.hglc_native);
+        handled = color(f.hglc, f.hglc_native, f.hglc_model);
         break;
     case psd_key("sdwC"):
-        handled = color(f.sdwc, f.sdwc_native);
+        handled = color(f.sdwc, f.sdwc_native, f.sdwc_model);
         break;
     case psd_key("Md  "):
         handled = blend(f.md);
@@ -246,9 +254,9 @@ bool read_item(PsdBlock& block, const Fields& f, uint32_t key, uint32_t type) {
         break;
     case psd_key("GlwT"):
     case psd_key("bvlT"):
-        if (f.technique) {
+        if (int32_t* technique = key == psd_key("GlwT") ? f.glwt : f.bvlt) {
             drop(ctx, 2);
-            *f.technique = psd_read_glow_technique(block);
+            *technique = psd_read_glow_technique(block);
             handled = true;
         }
         break;
@@ -350,6 +358,7 @@ void read_shadow(PsdBlock& block, PsdShadowEffect* e, bool drop_shadow) {
     f.md = &e->blend_mode;
     f.clr = &e->color;
     f.clr_native = &e->native_color;
+    f.clr_model = &e->color_model;
     f.opct = &e->opacity;
     f.lagl = &e->angle;
     f.uglg = &e->use_global_angle;
@@ -372,9 +381,10 @@ void read_glow(PsdBlock& block, PsdGlowEffect* e, bool inner) {
     f.nose = &e->noise;
     f.clr = &e->color;
     f.clr_native = &e->native_color;
+    f.clr_model = &e->color_model;
     f.fill_type = &e->fill_type;
     f.grad = &e->gradient;
-    f.technique = &e->technique;
+    f.glwt = &e->technique;
     if (inner) f.glws = &e->source;
     f.ckmt = &e->choke;
     f.blur = &e->size;
@@ -390,7 +400,7 @@ void read_bevel(PsdBlock& block, PsdBevelEffect* e) {
     Fields f;
     f.enab = &e->enabled;
     f.bvls = &e->style;
-    f.technique = &e->technique;
+    f.bvlt = &e->technique;
     f.srgr = &e->depth;
     f.bvld = &e->direction;
     f.blur = &e->size;
@@ -403,10 +413,12 @@ void read_bevel(PsdBlock& block, PsdBevelEffect* e) {
     f.hglm = &e->highlight_blend_mode;
     f.hglc = &e->highlight_color;
     f.hglc_native = &e->highlight_native_color;
+    f.hglc_model = &e->highlight_color_model;
     f.hglo = &e->highlight_opacity;
     f.sdwm = &e->shadow_blend_mode;
     f.sdwc = &e->shadow_color;
     f.sdwc_native = &e->shadow_native_color;
+    f.sdwc_model = &e->shadow_color_model;
     f.sdwo = &e->shadow_opacity;
     f.use_shape = &e->use_contour;
     f.mpgs = &e->contour;
@@ -429,6 +441,7 @@ void read_satin(PsdBlock& block, PsdSatinEffect* e) {
     f.enab = &e->enabled;
     f.md = &e->blend_mode;
     f.clr = &e->color;
+    f.clr_model = &e->color_model;
     f.opct = &e->opacity;
     f.lagl = &e->angle;
     f.dstn = &e->distance;
@@ -446,6 +459,7 @@ void read_color_overlay(PsdBlock& block, PsdColorOverlayEffect* e) {
     f.md = &e->blend_mode;
     f.clr = &e->color;
     f.clr_native = &e->native_color;
+    f.clr_model = &e->color_model;
     f.opct = &e->opacity;
     read_effect(block, f);
 }
@@ -492,6 +506,7 @@ void read_stroke(PsdBlock& block, PsdStrokeEffect* e) {
     f.opct = &e->opacity;
     f.pntt = &e->paint_type;
     f.clr = &e->color;
+    f.clr_model = &e->color_model;
     f.grad = &e->gradient;
     f.rvrs = &e->reverse;
     f.type = &e->gradient_type;
@@ -543,10 +558,10 @@ void psd_shadow_defaults(PsdShadowEffect* e) {
     e->blend_mode = PSD_BLEND_MULTIPLY;
     e->color = e->native_color = 0xFF000000;
     e->opacity = 191;
-    e->angle = 120;
+    e->angle = psd_unit(120);
     e->use_global_angle = 1;
-    e->distance = 5;
-    e->size = 5;
+    e->distance = psd_unit(5);
+    e->size = psd_unit(5);
     psd_contour_identity(&e->contour);
 }
 
@@ -557,9 +572,9 @@ void psd_glow_defaults(PsdGlowEffect* e, bool inner) {
     e->opacity = 191;
     e->color = e->native_color = 0xFFFFFFBE;
     e->source = inner ? 1 : 0;
-    e->size = 5;
+    e->size = psd_unit(5);
     psd_contour_identity(&e->contour);
-    e->range = 50;
+    e->range = psd_unit(50);
 }
 
 void psd_bevel_defaults(PsdBevelEffect* e) {
@@ -567,11 +582,11 @@ void psd_bevel_defaults(PsdBevelEffect* e) {
     std::memset(e, 0, sizeof *e);
     e->style = 1;
     e->technique = 2;
-    e->depth = 100;
-    e->size = 5;
-    e->angle = 120;
+    e->depth = psd_unit(100);
+    e->size = psd_unit(5);
+    e->angle = psd_unit(120);
     e->use_global_angle = 1;
-    e->altitude = 30;
+    e->altitude = psd_unit(30);
     psd_contour_identity(&e->gloss_contour);
     e->highlight_blend_mode = PSD_BLEND_SCREEN;
     e->highlight_color = e->highlight_native_color = 0xFFFFFFFF;
@@ -580,9 +595,9 @@ void psd_bevel_defaults(PsdBevelEffect* e) {
     e->shadow_color = e->shadow_native_color = 0xFF000000;
     e->shadow_opacity = 191;
     psd_contour_identity(&e->contour);
-    e->contour_range = 50;
-    e->texture_scale = 100;
-    e->texture_depth = 100;
+    e->contour_range = psd_unit(50);
+    e->texture_scale = psd_unit(100);
+    e->texture_depth = psd_unit(100);
     e->link_texture = 1;
 }
 
@@ -591,9 +606,9 @@ void psd_satin_defaults(PsdSatinEffect* e) {
     e->blend_mode = PSD_BLEND_MULTIPLY;
     e->color = 0xFF000000;
     e->opacity = 128;
-    e->angle = 19;
-    e->distance = 11;
-    e->size = 14;
+    e->angle = psd_unit(19);
+    e->distance = psd_unit(11);
+    e->size = psd_unit(14);
     psd_contour_identity(&e->contour);
     e->invert = 1;
 }
@@ -609,15 +624,15 @@ void psd_gradient_overlay_defaults(PsdGradientOverlayEffect* e) {
     std::memset(e, 0, sizeof *e);
     e->opacity = 255;
     e->align = 1;
-    e->angle = 90;
-    e->scale = 100;
+    e->angle = psd_unit(90);
+    e->scale = psd_unit(100);
 }
 
 void psd_pattern_overlay_defaults(PsdPatternOverlayEffect* e) {
     psd_free_pattern_ref(&e->pattern);
     std::memset(e, 0, sizeof *e);
     e->opacity = 255;
-    e->scale = 100;
+    e->scale = psd_unit(100);
     e->linked = 1;
 }
 
@@ -625,13 +640,13 @@ void psd_stroke_defaults(PsdStrokeEffect* e) {
     psd_free_gradient(&e->gradient);
     psd_free_pattern_ref(&e->pattern);
     std::memset(e, 0, sizeof *e);
-    e->size = 3;
+    e->size = psd_unit(3);
     e->opacity = 255;
     e->color = 0xFFFF0000;
     e->align = 1;
-    e->angle = 90;
-    e->gradient_scale = 100;
-    e->pattern_scale = 100;
+    e->angle = psd_unit(90);
+    e->gradient_scale = psd_unit(100);
+    e->pattern_scale = psd_unit(100);
     e->linked = 1;
 }
 

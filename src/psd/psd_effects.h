@@ -1,7 +1,8 @@
 // Layer effects, from the old fixed-layout block "lrFX" and from the descriptor block "lfx2".
 // Both give a PsdEffects record, kept as an additional-information entry of the layer (a layer
-// with both blocks holds two). Colours are 0xAARRGGBB, blend modes PsdBlendMode values,
-// opacities bytes 0 to 255; angles, distances and sizes are whole degrees and pixels.
+// with both blocks holds two). Colours are 0xAARRGGBB (with the model a descriptor gave them in),
+// blend modes PsdBlendMode values, opacities bytes 0 to 255; angles, distances, sizes and the
+// other numbers keep their units (psd_values.h), lengths in pixels.
 #pragma once
 
 #include "psd_values.h"
@@ -12,13 +13,14 @@ struct PsdShadowEffect {
     uint8_t enabled;
     int32_t blend_mode;
     uint32_t color, native_color;
+    PsdModelColor color_model;
     uint8_t opacity;
-    int32_t angle;
+    PsdUnitValue angle;
     uint8_t use_global_angle;
-    int32_t distance, choke, size;
+    PsdUnitValue distance, choke, size;
     PsdContour contour;
     uint8_t anti_aliased;
-    int32_t noise;
+    PsdUnitValue noise;
     uint8_t layer_knocks_out; // drop shadow only
 };
 
@@ -26,43 +28,47 @@ struct PsdGlowEffect {
     uint8_t enabled;
     int32_t blend_mode;
     uint8_t opacity;
-    int32_t noise;
+    PsdUnitValue noise;
     int32_t fill_type; // 0 colour, 1 gradient
     uint32_t color, native_color;
+    PsdModelColor color_model;
     PsdGradient gradient;
-    int32_t technique;
-    int32_t source; // inner glow only: 0 centre, 1 edge
-    int32_t choke;  // the outer glow's spread
-    int32_t size;
+    int32_t technique;  // 0 softer, 1 precise
+    int32_t source;     // inner glow only: 0 centre, 1 edge
+    PsdUnitValue choke; // the outer glow's spread
+    PsdUnitValue size;
     PsdContour contour;
     uint8_t anti_aliased;
-    int32_t range, jitter;
+    PsdUnitValue range, jitter;
 };
 
 struct PsdBevelEffect {
     uint8_t enabled;
-    int32_t style; // 0 outer bevel, 1 inner bevel, 2 emboss, 3 pillow emboss, 4 stroke emboss
-    int32_t technique;
-    int32_t depth;
+    int32_t style;     // 0 outer bevel, 1 inner bevel, 2 emboss, 3 pillow emboss, 4 stroke emboss
+    int32_t technique; // 0 smooth, 1 chisel hard, 2 chisel soft
+    PsdUnitValue depth;
     int32_t direction; // 0 up, 1 down
-    int32_t size, soften, angle;
+    PsdUnitValue size, soften, angle;
+    PsdUnitValue strength; // the old form's depth in pixels
     uint8_t use_global_angle;
-    int32_t altitude;
+    PsdUnitValue altitude;
     PsdContour gloss_contour;
     uint8_t anti_aliased_gloss;
     int32_t highlight_blend_mode;
     uint32_t highlight_color, highlight_native_color;
+    PsdModelColor highlight_color_model;
     uint8_t highlight_opacity;
     int32_t shadow_blend_mode;
     uint32_t shadow_color, shadow_native_color;
+    PsdModelColor shadow_color_model;
     uint8_t shadow_opacity;
     uint8_t use_contour;
     PsdContour contour;
     uint8_t anti_aliased_contour;
-    int32_t contour_range;
+    PsdUnitValue contour_range;
     uint8_t use_texture;
     PsdPatternRef texture;
-    int32_t texture_scale, texture_depth;
+    PsdUnitValue texture_scale, texture_depth;
     uint8_t invert_texture, link_texture;
     int32_t texture_phase_horizontal, texture_phase_vertical;
 };
@@ -71,8 +77,9 @@ struct PsdSatinEffect {
     uint8_t enabled;
     int32_t blend_mode;
     uint32_t color;
+    PsdModelColor color_model;
     uint8_t opacity;
-    int32_t angle, distance, size;
+    PsdUnitValue angle, distance, size;
     PsdContour contour;
     uint8_t anti_aliased, invert;
 };
@@ -81,6 +88,7 @@ struct PsdColorOverlayEffect {
     uint8_t enabled;
     int32_t blend_mode;
     uint32_t color;
+    PsdModelColor color_model;
     uint8_t opacity;
     uint32_t native_color;
 };
@@ -93,7 +101,7 @@ struct PsdGradientOverlayEffect {
     uint8_t reverse;
     int32_t type;
     uint8_t align;
-    int32_t angle, scale;
+    PsdUnitValue angle, scale;
     int32_t offset_horizontal, offset_vertical;
 };
 
@@ -101,7 +109,7 @@ struct PsdPatternOverlayEffect {
     uint8_t enabled;
     int32_t blend_mode;
     uint8_t opacity;
-    int32_t scale;
+    PsdUnitValue scale;
     uint8_t linked;
     PsdPatternRef pattern;
     int32_t phase_horizontal, phase_vertical;
@@ -109,20 +117,21 @@ struct PsdPatternOverlayEffect {
 
 struct PsdStrokeEffect {
     uint8_t enabled;
-    int32_t size;
+    PsdUnitValue size;
     int32_t position; // 0 outside, 1 inside, 2 centre
     int32_t blend_mode;
     uint8_t opacity;
     int32_t paint_type; // 0 colour, 1 gradient, 2 pattern
     uint32_t color;
+    PsdModelColor color_model;
     PsdGradient gradient;
     uint8_t reverse;
     int32_t gradient_type;
     uint8_t align;
-    int32_t angle, gradient_scale;
+    PsdUnitValue angle, gradient_scale;
     int32_t offset_horizontal, offset_vertical;
     PsdPatternRef pattern;
-    int32_t pattern_scale;
+    PsdUnitValue pattern_scale;
     uint8_t linked;
     int32_t phase_horizontal, phase_vertical;
 };

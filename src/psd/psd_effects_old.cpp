@@ -8,13 +8,11 @@ namespace {
 // Codes the effect readers stop with; their caller goes on with the next effect.
 constexpr int kStopped = -1;
 
-// A glow or bevel value. Photoshop and ag-psd store these as 16.16 fixed point, which read as a
-// whole 32-bit field gives 65536 times the value (a 6-pixel glow as 393216); no plain value of
-// these fields (pixels, percent, degrees) reaches 65536, so such values are taken as fixed point
-// and give their whole part. Smaller values are kept as read.
-int32_t old_value(PsdContext* ctx) {
-    const int32_t v = int32_t(psd_read_u32(ctx));
-    return v >= 65536 || v <= -65536 ? v / 65536 : v;
+// The old form stores its sizes, intensities and angles as signed 16.16 fixed point: a shadow
+// angle of -170 degrees is 0xFF560000, a distance of 2.5 pixels 0x00028000. They carry no unit:
+// the layout says pixels, percent or degrees.
+PsdUnitValue fixed_value(PsdContext* ctx) {
+    return psd_unit(int32_t(psd_read_u32(ctx)) / 65536.0);
 }
 
 bool blend_signature(PsdContext* ctx) {
@@ -24,13 +22,10 @@ bool blend_signature(PsdContext* ctx) {
 int read_shadow(PsdContext* ctx, PsdShadowEffect* e) {
     const uint32_t version = psd_read_u32(ctx);
     if (version != 0 && version != 2) return kStopped;
-    // The sixteen bytes after the version are read as a 16-bit blur, three 32-bit values and two
-    // spare bytes: for values stored as 16.16 fixed point, the whole parts of each.
-    e->size = int16_t(psd_read_u16(ctx));
-    e->choke = int32_t(psd_read_u32(ctx));
-    e->angle = int32_t(psd_read_u32(ctx));
-    e->distance = int32_t(psd_read_u32(ctx));
-    psd_read_u16(ctx);
+    e->size = fixed_value(ctx);  // blur, pixels
+    e->choke = fixed_value(ctx); // intensity, percent
+    e->angle = fixed_value(ctx);
+    e->distance = fixed_value(ctx);
     e->color = psd_read_color(ctx);
     if (!blend_signature(ctx)) return kStopped;
     e->blend_mode = psd_read_blend_mode(ctx);
@@ -44,8 +39,8 @@ int read_shadow(PsdContext* ctx, PsdShadowEffect* e) {
 int read_glow(PsdContext* ctx, PsdGlowEffect* e, bool inner) {
     const uint32_t version = psd_read_u32(ctx);
     if (version != 0 && version != 2) return kStopped;
-    e->size = old_value(ctx);
-    e->choke = old_value(ctx);
+    e->size = fixed_value(ctx);  // blur, pixels
+    e->choke = fixed_value(ctx); // intensity, percent
     e->color = psd_read_color(ctx);
     if (!blend_signature(ctx)) return kStopped;
     e->blend_mode = psd_read_blend_mode(ctx);
@@ -61,9 +56,11 @@ int read_glow(PsdContext* ctx, PsdGlowEffect* e, bool inner) {
 int read_bevel(PsdContext* ctx, PsdBevelEffect* e) {
     const uint32_t version = psd_read_u32(ctx);
     if (version != 0 && version != 2) return kStopped;
-    e->angle = old_value(ctx);
-    e->size = old_value(ctx);   // strength
-    e->soften = old_value(ctx); // blur
+    // The angle, the strength (a depth in pixels, which the descriptor form has no field for) and
+    // the blur, which became the descriptor form's size (its key there is still "blur").
+    e->angle = fixed_value(ctx);
+    e->strength = fixed_value(ctx);
+    e->size = fixed_value(ctx);
     if (!blend_signature(ctx)) return kStopped;
     e->highlight_blend_mode = psd_read_blend_mode(ctx);
     if (!blend_signature(ctx)) return kStopped;

@@ -30,7 +30,7 @@ int psd_parse_solid_color(PsdContext* ctx, PsdLayerRecord* layer, uint32_t lengt
     r->class_id = psd_read_u32(ctx);
     for (int i = 0; i < 4; ++i) // item count, the colour item's key ID and type
         psd_read_u32(ctx);
-    r->color = psd_read_rgb_object(block);
+    r->color = psd_read_color_object(block, &r->color_model, 2);
     return PSD_OK;
 }
 

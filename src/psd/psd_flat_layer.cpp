@@ -52,6 +52,7 @@ int fill_layer(PsdContext* ctx, PsdLayerRecord& layer) {
 } // namespace
 
 int psd_make_flat_layer(PsdContext* ctx) {
+    if (int status = psd_hold(ctx, sizeof(PsdLayerRecord))) return status;
     auto* layer = static_cast<PsdLayerRecord*>(std::calloc(1, sizeof(PsdLayerRecord)));
     if (!layer) return PSD_ERR_MEMORY;
     ctx->layers = layer;

@@ -8,7 +8,10 @@ int psd_read_header(PsdContext* ctx) {
     uint8_t h[26];
     if (psd_read(ctx, h, sizeof h) != sizeof h) return PSD_ERR_SHORT;
     if (std::memcmp(h, "8BPS", 4) != 0) return PSD_ERR_SIGNATURE;
-    if (psd_be16(h + 4) != 1) return PSD_ERR_VERSION;
+    // Version 2 is the large document format (PSB): larger sides, and 8-byte lengths where the
+    // layer section's sizes can pass 4 GiB.
+    ctx->version = psd_be16(h + 4);
+    if (ctx->version != 1 && ctx->version != 2) return PSD_ERR_VERSION;
     // Bytes 6 to 11 are reserved.
     ctx->channel_count = psd_be16(h + 12);
     ctx->color_channel_count = int16_t(ctx->channel_count);
@@ -18,10 +21,12 @@ int psd_read_header(PsdContext* ctx) {
     if (ctx->depth != 1 && ctx->depth != 8 && ctx->depth != 16) return PSD_ERR_DEPTH;
     ctx->color_mode = psd_be16(h + 24);
     if (ctx->color_mode == 5 || ctx->color_mode == 6 || ctx->color_mode > 9) return PSD_ERR_MODE;
-    // The format allows 1 to 56 channels and sides of 1 to 30,000; refusing anything else here
-    // keeps every later size computation bounded before a single buffer is allocated.
-    if (ctx->width == 0 || ctx->height == 0 || ctx->width > kPsdMaxSide ||
-        ctx->height > kPsdMaxSide || uint64_t(ctx->width) * ctx->height > kPsdMaxPixels)
+    // The format allows 1 to 56 channels and sides of 1 to 30,000 (PSB: 300,000); refusing
+    // anything else here keeps every later size computation bounded before a single buffer is
+    // allocated.
+    const uint32_t side = psd_max_side(ctx);
+    if (ctx->width == 0 || ctx->height == 0 || ctx->width > side || ctx->height > side ||
+        uint64_t(ctx->width) * ctx->height > kPsdMaxPixels)
         return PSD_ERR_SIZE;
     if (ctx->channel_count == 0 || ctx->channel_count > kPsdMaxChannels) return PSD_ERR_SIZE;
     return PSD_OK;

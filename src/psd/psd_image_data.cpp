@@ -114,12 +114,19 @@ bool convert_from_source(PsdContext* ctx, const Source& source, uint16_t method,
 
     uint64_t start[6] = {};
     uint8_t* counts = nullptr;
+    // Each row's byte count: 16 bits, PSB 32 (a count past what a cursor holds falls back to the
+    // planes).
+    const int count_size = psd_rle_count_size(ctx);
+    auto row_count = [&](int c, uint32_t y) -> uint32_t {
+        const uint8_t* p = counts + (uint64_t(c) * height + y) * uint64_t(count_size);
+        return count_size == 4 ? psd_be32(p) : psd_be16(p);
+    };
     if (method == 0) {
         if (source.size < rb * height * uint64_t(planes)) return false; // truncated
         for (int c = 0; c <= planes; ++c)
             start[c] = rb * height * uint64_t(c);
     } else {
-        const uint64_t count_bytes = uint64_t(height) * ctx->channel_count * 2;
+        const uint64_t count_bytes = uint64_t(height) * ctx->channel_count * count_size;
         counts = static_cast<uint8_t*>(std::malloc(size_t(count_bytes)));
         if (!counts || source.read(0, counts, count_bytes) != count_bytes) {
             std::free(counts);
@@ -128,10 +135,8 @@ bool convert_from_source(PsdContext* ctx, const Source& source, uint16_t method,
         start[0] = count_bytes;
         for (int c = 0; c < planes; ++c) {
             uint64_t sum = 0;
-            for (uint32_t y = 0; y < height; ++y) {
-                const uint8_t* p = counts + (uint64_t(c) * height + y) * 2;
-                sum += psd_be16(p);
-            }
+            for (uint32_t y = 0; y < height; ++y)
+                sum += row_count(c, y);
             start[c + 1] = start[c] + sum;
         }
     }
@@ -155,8 +160,7 @@ bool convert_from_source(PsdContext* ctx, const Source& source, uint16_t method,
                 ok = row_pointers[c] != nullptr;
                 continue;
             }
-            const uint8_t* p = counts + (uint64_t(c) * height + y) * 2;
-            const uint32_t count = psd_be16(p);
+            const uint32_t count = row_count(c, y);
             const uint8_t* packed = cursors[c].take(count);
             ok = packed && decode_row(packed, count, rows[c], rb) == int64_t(rb);
             row_pointers[c] = rows[c];
@@ -231,7 +235,7 @@ int convert_through_planes(PsdContext* ctx, const Source& source, uint16_t metho
         }
         if (method == 1) {
             psd_decode_rle(input, source.size, uint32_t(ctx->channel_count) * ctx->height,
-                           ctx->planes, total);
+                           ctx->planes, total, psd_rle_count_size(ctx));
         } else {
             status = psd_inflate(input, source.size, ctx->planes, total);
             if (status == PSD_OK && method == 3)
@@ -265,7 +269,9 @@ int psd_read_image_data(PsdContext* ctx) {
     if (!psd_has_conversion(ctx)) return PSD_ERR_NO_CONVERSION;
     const uint64_t rest_size = psd_bytes_left(ctx);
     const uint64_t planes_size = row_bytes(ctx) * ctx->height * ctx->channel_count;
-    if (psd_bomb(planes_size, psd_best_output(method, rest_size))) return PSD_ERR_SHORT;
+    // Held: the merged pixels at 4 bytes each, and the planes on their way there.
+    const uint64_t held = uint64_t(ctx->width) * ctx->height * 4 + planes_size;
+    if (psd_bomb(held, planes_size, psd_best_output(method, rest_size))) return PSD_ERR_SHORT;
 
     // The rest of the file, read from the file itself where the stream has one.
     Source source;

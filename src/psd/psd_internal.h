@@ -21,6 +21,24 @@ uint64_t psd_read_at(const PsdStream* stream, uint64_t offset, uint8_t* destinat
 // whatever their readers consumed.
 void psd_seek(PsdContext* ctx, uint64_t offset);
 
+// The large document format (PSB, version 2) differs from PSD in a few sizes only.
+inline bool psd_is_large(const PsdContext* ctx) {
+    return ctx->version == 2;
+}
+inline uint32_t psd_max_side(const PsdContext* ctx) {
+    return psd_is_large(ctx) ? kPsbMaxSide : kPsdMaxSide;
+}
+// A length that PSB stores in 8 bytes (the layer and mask section, the layer info, channel data):
+// 4 bytes in PSD.
+uint64_t psd_read_length(PsdContext* ctx);
+// The length of an additional-information block with `key`: 8 bytes in PSB for the keys whose
+// blocks can pass 4 GiB, else 4.
+uint64_t psd_read_block_length(PsdContext* ctx, uint32_t key);
+// Bytes of each row byte count of PackBits data: 2, PSB 4.
+inline int psd_rle_count_size(const PsdContext* ctx) {
+    return psd_is_large(ctx) ? 4 : 2;
+}
+
 // Section readers, one per state of the load. Each returns 0 or a status code; -3 is mapped to
 // the section's own code by the state machine.
 int psd_read_header(PsdContext* ctx);
@@ -31,8 +49,9 @@ int psd_read_image_data(PsdContext* ctx);
 
 // Decompression, shared by the merged image, layer channels and patterns. Output bytes the input
 // does not reach are zero.
+// `count_size` is the bytes of each row byte count (2, or 4 in PSB).
 int psd_decode_rle(const uint8_t* input, uint64_t input_size, uint32_t rows, uint8_t* planes,
-                   uint64_t planes_size);
+                   uint64_t planes_size, int count_size = 2);
 // `produced` (may be null) receives the bytes written.
 int psd_inflate(const uint8_t* input, uint64_t input_size, uint8_t* output, uint64_t output_size,
                 uint64_t* produced = nullptr);
@@ -40,7 +59,13 @@ void psd_undo_prediction(uint8_t* data, uint64_t size, uint64_t row_bytes, int d
 // One channel's data (what follows its compression method) into one plane of `rows` rows of
 // `row_bytes` bytes: 0, -20 (method above 3) or -101 (ZIP).
 int psd_decode_plane(uint16_t method, const uint8_t* data, uint64_t size, uint8_t* plane,
-                     uint32_t rows, uint64_t row_bytes, int depth);
+                     uint32_t rows, uint64_t row_bytes, int depth, int count_size = 2);
+// The same, written only as far as the data reaches, so that its cost follows the data rather
+// than the plane's size: `rows_reached` receives the rows it wrote (the last completed with
+// zeros); the plane's later rows are left as they were.
+int psd_decode_plane_rows(uint16_t method, const uint8_t* data, uint64_t size, uint8_t* plane,
+                          uint32_t rows, uint64_t row_bytes, int depth, uint32_t* rows_reached,
+                          int count_size = 2);
 // Bytes of one row and of one plane of `width` x `height` samples at `depth` bits.
 inline uint64_t psd_row_bytes(uint64_t width, int depth) {
     return depth == 1 ? (width + 7) / 8 : width * uint64_t(depth / 8);
@@ -82,6 +107,10 @@ void psd_free_large(void* block, uint64_t bytes);
 // it, or PSD_ERR_MEMORY.
 int psd_alloc_held(PsdContext* ctx, uint64_t bytes, void** block);
 void psd_free_held(PsdContext* ctx, void* block, uint64_t bytes);
+// Bytes held outside the large buffers (records that grow with the file's counts) against the
+// same budget: 0 or PSD_ERR_BUDGET. Released with psd_release.
+int psd_hold(PsdContext* ctx, uint64_t bytes);
+void psd_release(PsdContext* ctx, uint64_t bytes);
 // Grows a scratch buffer to hold `need` bytes: to the larger of twice its capacity, the need and
 // `floor`; its old contents are not kept. 0, PSD_ERR_BUDGET or PSD_ERR_MEMORY (capacity 0).
 int psd_grow_scratch(PsdContext* ctx, uint8_t** buffer, uint64_t* capacity, uint64_t need,
@@ -89,14 +118,16 @@ int psd_grow_scratch(PsdContext* ctx, uint8_t** buffer, uint64_t* capacity, uint
 
 // The decompression-bomb rule, the program's one size rule (DecodeLimits.h) on plane bytes: a
 // picture may not need more bytes than twice what the data present in the file can produce at
-// its method's best ratio (raw 1:1, PackBits 64:1, ZIP 1032:1), with a floor of 64 MB below
-// which nothing is refused. Files cut short still decode as long as they hold about half their
+// its method's best ratio (raw 1:1, PackBits 64:1, ZIP 1032:1), unless what it is held in stays
+// under the floor of 64 MB. Files cut short still decode as long as they hold about half their
 // data.
 // The most bytes `data_bytes` of channel data compressed by `method` (0 to 3) can produce.
 uint64_t psd_best_output(uint16_t method, uint64_t data_bytes);
-// Whether `wanted` bytes from data that can produce at most `best_output` bytes is a bomb.
-inline bool psd_bomb(uint64_t wanted, uint64_t best_output) {
-    return !vistrel::bytesFitTheirData(wanted, wanted, best_output);
+// Whether pixels held in `held` bytes whose planes need `wanted` bytes, from data that can
+// produce at most `best_output` bytes, are a bomb. The floor is measured on the held bytes: a
+// 1-bit plane is held at 32 bits a pixel.
+inline bool psd_bomb(uint64_t held, uint64_t wanted, uint64_t best_output) {
+    return !vistrel::bytesFitTheirData(held, wanted, best_output);
 }
 
 // Colour rules shared by colour structures and the merged image.
@@ -145,6 +176,8 @@ struct PsdCursor {
 
 // Colour structure (space and four components) from a cursor; the rules of psd_read_color.
 uint32_t psd_cursor_color(PsdCursor& cursor);
+// The colour of a colour structure's space and four components as the file holds them.
+uint32_t psd_color_structure_to_argb(int space, const uint16_t components[4]);
 
 // Path resources (ids 2000 to 2998): always 0; a path that cannot be allocated is dropped.
 int psd_read_path_resource(PsdContext* ctx, uint16_t id, PsdCursor& block);

@@ -20,13 +20,23 @@ constexpr int16_t kRealUserMask = -3;
 constexpr uint64_t kMinPlaneScratch = 12288;
 constexpr uint64_t kMinCompressedScratch = 4096;
 
-bool is_mask(int16_t id) {
-    return id == kUserMask || id == kRealUserMask;
-}
-
 struct Plane {
     uint32_t width, rows;
     uint64_t row_bytes, size;
+};
+
+Plane plane_of(uint32_t width, uint32_t rows, int depth) {
+    return {width, rows, psd_row_bytes(width, depth), psd_plane_bytes(width, rows, depth)};
+}
+
+// The planes of a layer's channels: colour and transparency at the layer's rectangle, the user
+// mask (-2) at its own and the real user mask (-3) at the real mask's; masks are kept at 8 and 16
+// bits only.
+struct LayerPlanes {
+    Plane colour, mask, real_mask;
+    const Plane& of(int16_t id) const {
+        return id == kUserMask ? mask : id == kRealUserMask ? real_mask : colour;
+    }
 };
 
 // The last channel with `id` wins, as when the file lists an id twice; -1 when there is none.
@@ -87,40 +97,52 @@ void convert_layer(PsdContext* ctx, PsdLayerRecord* layer, const Plane& plane) {
     }
 }
 
-// The user mask plane as one byte per pixel (16-bit samples by their high byte).
-void copy_mask(PsdContext* ctx, PsdLayerRecord* layer, int channel) {
-    const uint8_t* plane = ctx->planes + uint64_t(channel) * ctx->slot_size;
-    const uint64_t pixels = uint64_t(layer->mask_width) * uint64_t(layer->mask_height);
+// A mask plane as one byte per pixel (16-bit samples by their high byte), held against the budget.
+int copy_mask(PsdContext* ctx, const Plane& plane, int channel, uint8_t** pixels, uint64_t* size) {
+    if (plane.size == 0 || channel < 0) return PSD_OK;
+    const uint8_t* samples = ctx->planes + uint64_t(channel) * ctx->slot_size;
+    const uint64_t count = uint64_t(plane.width) * plane.rows;
+    void* block = nullptr;
+    if (int status = psd_alloc_held(ctx, count, &block)) return status;
+    *pixels = static_cast<uint8_t*>(block);
+    *size = count;
     if (ctx->depth == 8) {
-        std::memcpy(layer->mask_pixels, plane, pixels);
+        std::memcpy(*pixels, samples, count);
     } else {
-        for (uint64_t i = 0; i < pixels; ++i)
-            layer->mask_pixels[i] = plane[2 * i];
+        for (uint64_t i = 0; i < count; ++i)
+            (*pixels)[i] = samples[2 * i];
     }
+    return PSD_OK;
 }
 
 } // namespace
 
-alignas(16) const uint8_t psd_zero_row[kPsdZeroRowBytes] = {};
+namespace {
+alignas(16) uint8_t zero_row[kPsdZeroRowBytes];
+} // namespace
+const uint8_t* const psd_zero_row = zero_row;
 
 int psd_read_layer_channels(PsdContext* ctx, PsdLayerRecord* layer) {
     const int depth = ctx->depth;
-    const Plane colour{uint32_t(layer->width), uint32_t(layer->height),
-                       psd_row_bytes(uint32_t(layer->width), depth),
-                       psd_plane_bytes(uint32_t(layer->width), uint32_t(layer->height), depth)};
-    // Masks are kept at 8 and 16 bits only.
-    const Plane mask = depth == 1 ? Plane{0, 0, 0, 0}
-                                  : Plane{uint32_t(layer->mask_width), uint32_t(layer->mask_height),
-                                          psd_row_bytes(uint32_t(layer->mask_width), depth),
-                                          psd_plane_bytes(uint32_t(layer->mask_width),
-                                                          uint32_t(layer->mask_height), depth)};
+    const bool masks = depth != 1;
+    const LayerPlanes planes{
+        plane_of(uint32_t(layer->width), uint32_t(layer->height), depth),
+        masks ? plane_of(uint32_t(layer->mask_width), uint32_t(layer->mask_height), depth)
+              : Plane{},
+        masks ? plane_of(uint32_t(layer->real_mask_width), uint32_t(layer->real_mask_height), depth)
+              : Plane{}};
+    const Plane& colour = planes.colour;
     ctx->layer_plane_size = colour.size;
-    ctx->slot_size = std::max(colour.size, mask.size);
+    ctx->slot_size = std::max({colour.size, planes.mask.size, planes.real_mask.size});
 
+    // The lengths together may not pass what the file still holds (PSB's 8-byte lengths could
+    // otherwise wrap their sum).
     uint64_t total = 0;
-    for (int i = 0; i < layer->channel_count; ++i)
+    const uint64_t left = psd_bytes_left(ctx);
+    for (int i = 0; i < layer->channel_count; ++i) {
+        if (layer->channels[i].length > left - total) return PSD_ERR_SHORT;
         total += layer->channels[i].length;
-    if (total > psd_bytes_left(ctx)) return PSD_ERR_SHORT;
+    }
     if (ctx->slot_size < 1 || (ctx->options && ctx->options->skip_layer_pixels)) {
         psd_skip(ctx, int64_t(total)); // an empty layer, or pixels nobody asked for
         return PSD_OK;
@@ -133,20 +155,25 @@ int psd_read_layer_channels(PsdContext* ctx, PsdLayerRecord* layer) {
     if (psd_read(ctx, ctx->layer_scratch, total) != total) return PSD_ERR_SHORT;
     uint64_t wanted = 0, possible = 0;
     for (uint64_t i = 0, at = 0; i < uint64_t(layer->channel_count); ++i) {
-        const uint32_t length = layer->channels[i].length;
-        if (length >= 2) {
+        const uint64_t length = layer->channels[i].length;
+        // A channel of only its compression field holds no data, whatever method it names.
+        if (length > 2) {
             const uint16_t method = psd_be16(ctx->layer_scratch + at);
             if (method > 3) return PSD_ERR_COMPRESSION;
             possible += psd_best_output(method, length - 2);
         }
-        wanted += is_mask(layer->channels[i].id) ? mask.size : colour.size;
+        wanted += planes.of(layer->channels[i].id).size;
         at += length;
     }
     // The pixels need their colour planes whether the file holds channels for them or not.
     wanted = std::max(wanted, colour.size * uint64_t(psd_color_planes(ctx->color_mode)));
     ctx->layer_bytes_wanted += wanted;
     ctx->layer_bytes_possible += possible;
-    if (psd_bomb(ctx->layer_bytes_wanted, ctx->layer_bytes_possible)) return PSD_ERR_SHORT;
+    ctx->layer_bytes_held += uint64_t(colour.width) * colour.rows * 4 +
+                             uint64_t(planes.mask.width) * planes.mask.rows +
+                             uint64_t(planes.real_mask.width) * planes.real_mask.rows;
+    if (psd_bomb(ctx->layer_bytes_held, ctx->layer_bytes_wanted, ctx->layer_bytes_possible))
+        return PSD_ERR_SHORT;
 
     const uint64_t slots = uint64_t(layer->channel_count) * ctx->slot_size;
     if (int status =
@@ -154,7 +181,7 @@ int psd_read_layer_channels(PsdContext* ctx, PsdLayerRecord* layer) {
         return status;
     for (uint64_t i = 0, at = 0; i < uint64_t(layer->channel_count); ++i) {
         const PsdChannelInfo& channel = layer->channels[i];
-        const Plane& plane = is_mask(channel.id) ? mask : colour;
+        const Plane& plane = planes.of(channel.id);
         uint8_t* slot = ctx->planes + i * ctx->slot_size;
         if (channel.length <= 2 || plane.size == 0) {
             // Only the compression method, or nothing: the channel's plane is zero.
@@ -163,7 +190,7 @@ int psd_read_layer_channels(PsdContext* ctx, PsdLayerRecord* layer) {
             const uint16_t method = psd_be16(ctx->layer_scratch + at);
             const int status =
                 psd_decode_plane(method, ctx->layer_scratch + at + 2, channel.length - 2, slot,
-                                 plane.rows, plane.row_bytes, depth);
+                                 plane.rows, plane.row_bytes, depth, psd_rle_count_size(ctx));
             if (status != PSD_OK) return status;
         }
         at += channel.length;
@@ -177,14 +204,9 @@ int psd_read_layer_channels(PsdContext* ctx, PsdLayerRecord* layer) {
         layer->pixels_size = bytes;
         convert_layer(ctx, layer, colour);
     }
-    const int mask_channel = find_channel(layer, kUserMask, true);
-    if (mask.size > 0 && mask_channel >= 0) {
-        const uint64_t bytes = uint64_t(mask.width) * mask.rows;
-        void* pixels = nullptr;
-        if (int status = psd_alloc_held(ctx, bytes, &pixels)) return status;
-        layer->mask_pixels = static_cast<uint8_t*>(pixels);
-        layer->mask_pixels_size = bytes;
-        copy_mask(ctx, layer, mask_channel);
-    }
-    return PSD_OK;
+    if (int status = copy_mask(ctx, planes.mask, find_channel(layer, kUserMask, true),
+                               &layer->mask_pixels, &layer->mask_pixels_size))
+        return status;
+    return copy_mask(ctx, planes.real_mask, find_channel(layer, kRealUserMask, true),
+                     &layer->real_mask_pixels, &layer->real_mask_pixels_size);
 }

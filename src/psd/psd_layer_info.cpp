@@ -43,7 +43,7 @@ const char* psd_layer_info_status_text(int status) {
     case PSD_ERR_CHANNEL_MIXER_VERSION:
         return "channel mixer version not 1";
     case PSD_ERR_PHOTO_FILTER_VERSION:
-        return "photo filter version not 3";
+        return "photo filter version neither 2 nor 3";
     case PSD_ERR_GRADIENT_MAP_VERSION:
         return "gradient map version not 1";
     case PSD_ERR_EFFECTS_VERSION:

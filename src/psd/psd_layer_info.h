@@ -129,7 +129,12 @@ struct PsdGradientMap {
 };
 
 struct PsdPhotoFilter {
-    int32_t x, y, z;
+    uint16_t version; // 2: a colour structure; 3: XYZ
+    int32_t x, y, z;  // version 3
+    // Version 2: the colour structure's space and components as in the file, and the colour.
+    int16_t color_space;
+    uint16_t components[4];
+    uint32_t color; // 0xAARRGGBB (0x00FFFFFF for a space without a conversion, and version 3)
     uint32_t density;
     uint8_t preserve_luminosity;
 };
@@ -172,6 +177,7 @@ struct PsdTypeTool {
 struct PsdSolidColorFill {
     uint32_t class_id; // the descriptor's class key; 0 when the class is given as a name
     uint32_t color;
+    PsdModelColor color_model;
 };
 
 struct PsdGradientFill {

@@ -29,12 +29,14 @@ void psd_free_layer_entry(uint32_t type, void* record);
 int psd_read_layer_record(PsdContext* ctx, PsdLayerRecord* layer, uint64_t info_end);
 // One layer's channel image data, decoded into its pixels and user mask.
 int psd_read_layer_channels(PsdContext* ctx, PsdLayerRecord* layer);
-// One pattern of a "Patt"/"Pat2" block ending at `block_end`; the stream ends at the pattern's
-// end whatever the result.
+// One pattern of a "Patt", "Pat2" or "Pat3" block ending at `block_end`; the stream ends at the
+// pattern's end whatever the result.
 int psd_read_pattern(PsdContext* ctx, uint64_t block_end);
 void psd_free_patterns(PsdContext* ctx);
 
-// A row of zero samples as long as the longest row of any plane (a pattern's side is an unsigned
-// 16-bit value, at 16 bits a sample), for channels a layer or pattern lacks.
-inline constexpr uint64_t kPsdZeroRowBytes = 2 * 65536;
-extern const uint8_t psd_zero_row[kPsdZeroRowBytes];
+// A row of zero samples as long as the longest row of any plane (a PSB layer's side, or a
+// pattern's, an unsigned 16-bit value, at 16 bits a sample), for channels a layer or pattern
+// lacks. Zero-initialised storage that is never written: it costs the program no bytes, and its
+// pages stay the system's shared zero page.
+inline constexpr uint64_t kPsdZeroRowBytes = 2 * kPsbMaxSide;
+extern const uint8_t* const psd_zero_row;

@@ -18,9 +18,9 @@ uint64_t left_until(const PsdContext* ctx, uint64_t end) {
 
 // A side computed in 64 bits; a side of 0 or less is an empty layer, one past the format's limit
 // is refused.
-int side(int32_t low, int32_t high, int32_t* result) {
+int side(const PsdContext* ctx, int32_t low, int32_t high, int32_t* result) {
     const int64_t length = int64_t(high) - int64_t(low);
-    if (length > int64_t(kPsdMaxSide)) return PSD_ERR_SIZE;
+    if (length > int64_t(psd_max_side(ctx))) return PSD_ERR_SIZE;
     *result = length > 0 ? int32_t(length) : 0;
     return PSD_OK;
 }
@@ -38,48 +38,97 @@ void set_defaults(PsdLayerRecord* layer) {
     layer->mask_disabled = 1;
 }
 
-int read_mask_rectangle(PsdContext* ctx, PsdLayerRecord* layer) {
-    layer->mask_top = int32_t(psd_read_u32(ctx));
-    layer->mask_left = int32_t(psd_read_u32(ctx));
-    layer->mask_bottom = int32_t(psd_read_u32(ctx));
-    layer->mask_right = int32_t(psd_read_u32(ctx));
-    if (int status = side(layer->mask_left, layer->mask_right, &layer->mask_width)) return status;
-    return side(layer->mask_top, layer->mask_bottom, &layer->mask_height);
+// A mask's rectangle and flags as the mask block gives them, for the user mask or the real one.
+struct MaskFields {
+    int32_t top, left, bottom, right, width, height;
+    uint8_t default_color, relative, disabled, inverted;
+};
+
+int mask_fields(const PsdContext* ctx, PsdCursor& c, uint8_t default_color, uint8_t flags,
+                MaskFields* m) {
+    m->top = int32_t(c.u32());
+    m->left = int32_t(c.u32());
+    m->bottom = int32_t(c.u32());
+    m->right = int32_t(c.u32());
+    m->default_color = default_color;
+    m->relative = flags & 1;
+    m->disabled = (flags >> 1) & 1;
+    m->inverted = (flags >> 2) & 1;
+    if (int status = side(ctx, m->left, m->right, &m->width)) return status;
+    return side(ctx, m->top, m->bottom, &m->height);
 }
 
-void set_mask_flags(PsdLayerRecord* layer, uint8_t flags) {
-    layer->mask_relative = flags & 1;
-    layer->mask_disabled = (flags >> 1) & 1;
-    layer->mask_inverted = (flags >> 2) & 1;
+// Bytes of the mask parameters that `present` announces: user mask density (1) and feather (8),
+// vector mask density (1) and feather (8), each when its bit is set, after the byte itself.
+uint32_t parameter_bytes(uint8_t present) {
+    const uint32_t sizes[] = {1, 8, 1, 8};
+    uint32_t bytes = 1;
+    for (int bit = 0; bit < 4; ++bit)
+        if (present & (1 << bit)) bytes += sizes[bit];
+    return bytes;
 }
 
-// Layer mask: rectangle, default colour and flags; the mask parameters when flags bit 4 says so;
-// then either two bytes of padding (a 20-byte block) or the real flags, default colour and
-// rectangle, which replace the first ones. Only the fields that fit in the block are read.
+void read_parameters(PsdCursor& c, PsdLayerRecord* layer) {
+    const uint8_t present = c.u8();
+    layer->mask_parameters = present & 0x0F;
+    if (present & 1) layer->mask_density = c.u8();
+    if (present & 2) layer->mask_feather = c.f64();
+    if (present & 4) layer->vector_mask_density = c.u8();
+    if (present & 8) layer->vector_mask_feather = c.f64();
+}
+
+// Layer mask: the user mask's rectangle, default colour and flags; then, in a block of 36 bytes
+// or more, the real user mask's flags, default colour and rectangle; then the mask parameters
+// when flags bit 4 says so. Writers put the real mask before the parameters; a block whose
+// real-mask reading cannot be one (a default colour other than 0 or 255, parameters that do not
+// fit) holds the parameters right after the flags and no real mask. A 20-byte block ends in two
+// bytes of padding.
 int read_mask(PsdContext* ctx, PsdLayerRecord* layer, uint64_t extra_end) {
     const uint32_t length = psd_read_u32(ctx);
-    const uint64_t end = std::min(ctx->stream.consumed + length, extra_end);
-    if (length == 0) return PSD_OK;
-    if (left_until(ctx, end) >= 18) {
-        if (int status = read_mask_rectangle(ctx, layer)) return status;
-        layer->mask_default_color = psd_read_u8(ctx);
-        const uint8_t flags = psd_read_u8(ctx);
-        set_mask_flags(layer, flags);
-        if (flags & 0x10) {
-            // Parameters: user mask density (1 byte) and feather (8), vector mask density (1)
-            // and feather (8), each present when its bit is set.
-            const uint8_t present = psd_read_u8(ctx);
-            const int sizes[] = {1, 8, 1, 8};
-            for (int bit = 0; bit < 4; ++bit)
-                if (present & (1 << bit)) psd_skip(ctx, sizes[bit]);
-        }
-        if (length != 20 && left_until(ctx, end) >= 18) {
-            set_mask_flags(layer, psd_read_u8(ctx));
-            layer->mask_default_color = psd_read_u8(ctx);
-            if (int status = read_mask_rectangle(ctx, layer)) return status;
-        }
+    const uint64_t end =
+        ctx->stream.consumed + std::min<uint64_t>(length, left_until(ctx, extra_end));
+    const uint64_t size = end - ctx->stream.consumed;
+    if (size < 18) {
+        psd_seek(ctx, end);
+        return PSD_OK;
     }
+    uint8_t block[64] = {}; // the longest block: 36 bytes, then 19 of parameters
+    const uint64_t held = std::min<uint64_t>(size, sizeof block);
+    psd_read(ctx, block, held); // past the end of the file the fields read as zeros
     psd_seek(ctx, end);
+    auto at = [&](uint64_t i) { return i < held ? block[i] : uint8_t(0); };
+    const uint8_t default_color = block[16];
+    const uint8_t flags = block[17];
+    const bool parameters = flags & 0x10;
+    bool real = size >= 36;
+    if (real && parameters) {
+        const bool real_fits = size >= 36 + uint64_t(parameter_bytes(at(36)));
+        const bool parameters_fit = size >= 18 + uint64_t(parameter_bytes(at(18)));
+        const bool real_default = at(19) == 0 || at(19) == 255;
+        real = !parameters_fit || (real_fits && real_default);
+    }
+    PsdCursor c{block, held, 0};
+    MaskFields user{};
+    if (int status = mask_fields(ctx, c, default_color, flags, &user)) return status;
+    layer->mask_top = user.top, layer->mask_left = user.left;
+    layer->mask_bottom = user.bottom, layer->mask_right = user.right;
+    layer->mask_width = user.width, layer->mask_height = user.height;
+    layer->mask_default_color = user.default_color, layer->mask_relative = user.relative;
+    layer->mask_disabled = user.disabled, layer->mask_inverted = user.inverted;
+    c.pos = 18;
+    if (real) {
+        const uint8_t real_flags = c.u8();
+        const uint8_t real_default = c.u8();
+        MaskFields r{};
+        if (int status = mask_fields(ctx, c, real_default, real_flags, &r)) return status;
+        layer->has_real_mask = 1;
+        layer->real_mask_top = r.top, layer->real_mask_left = r.left;
+        layer->real_mask_bottom = r.bottom, layer->real_mask_right = r.right;
+        layer->real_mask_width = r.width, layer->real_mask_height = r.height;
+        layer->real_mask_default_color = r.default_color, layer->real_mask_relative = r.relative;
+        layer->real_mask_disabled = r.disabled, layer->real_mask_inverted = r.inverted;
+    }
+    if (parameters && c.left() > 0) read_parameters(c, layer);
     return PSD_OK;
 }
 
@@ -115,18 +164,39 @@ void read_name(PsdContext* ctx, PsdLayerRecord* layer, uint64_t extra_end) {
     std::memset(layer->name + n, 0, sizeof layer->name - n); // the padding is no part of it
 }
 
-// Additional information: "8BIM" (or "8B64"), key, length rounded up to even, data.
+// A block its parser refused is kept on the layer by key and status and passed over by its
+// length: one block a reader cannot take loses neither its layer nor the document. The entries
+// the parser registered before it stopped go, since they hold what it had read so far.
+void note_failed_block(PsdLayerRecord* layer, uint32_t key, int status, int32_t entries_before) {
+    while (layer->info_count > entries_before) {
+        --layer->info_count;
+        psd_free_layer_entry(layer->info_types[layer->info_count],
+                             layer->info_data[layer->info_count]);
+        layer->info_data[layer->info_count] = nullptr;
+    }
+    if (layer->failed_block_count < kPsdMaxFailedBlocks)
+        layer->failed_blocks[layer->failed_block_count] = {key, status};
+    if (layer->failed_block_count < INT32_MAX) ++layer->failed_block_count;
+}
+
+// Additional information: "8BIM" (or "8B64"), key, length rounded up to even, data. The length
+// of the keys PSB widens takes 8 bytes there.
 int read_additional_info(PsdContext* ctx, PsdLayerRecord* layer, uint64_t extra_end) {
     // Fewer than 12 bytes cannot hold a block: padding at the end of the extra data.
     while (left_until(ctx, extra_end) >= 12) {
         const uint32_t signature = psd_read_u32(ctx);
         if (signature != k8BIM && signature != k8B64) return PSD_ERR_LAYER_INFO_SIGNATURE;
         const uint32_t key = psd_read_u32(ctx);
-        const uint64_t length = (uint64_t(psd_read_u32(ctx)) + 1) & ~uint64_t(1);
-        const uint64_t end = std::min(ctx->stream.consumed + length, extra_end);
+        const uint64_t length = psd_read_block_length(ctx, key);
+        const uint64_t left = left_until(ctx, extra_end);
+        const uint64_t end = ctx->stream.consumed + (length < left ? (length + 1) & ~1ull : left);
         if (PsdLayerKeyParser parse = psd_layer_key_parser(key)) {
-            const uint32_t bounded = uint32_t(end - ctx->stream.consumed);
-            if (int status = parse(ctx, layer, bounded)) return status;
+            const int32_t entries = layer->info_count;
+            const uint64_t bounded = std::min<uint64_t>(end - ctx->stream.consumed, UINT32_MAX);
+            const int status = parse(ctx, layer, uint32_t(bounded));
+            // Memory that ran out is no fault of the block.
+            if (status == PSD_ERR_MEMORY || status == PSD_ERR_BUDGET) return status;
+            if (status != PSD_OK) note_failed_block(layer, key, status, entries);
         }
         psd_seek(ctx, end);
     }
@@ -138,13 +208,14 @@ int read_record(PsdContext* ctx, PsdLayerRecord* layer, uint64_t info_end) {
     layer->left = int32_t(psd_read_u32(ctx));
     layer->bottom = int32_t(psd_read_u32(ctx));
     layer->right = int32_t(psd_read_u32(ctx));
-    if (int status = side(layer->left, layer->right, &layer->width)) return status;
-    if (int status = side(layer->top, layer->bottom, &layer->height)) return status;
+    if (int status = side(ctx, layer->left, layer->right, &layer->width)) return status;
+    if (int status = side(ctx, layer->top, layer->bottom, &layer->height)) return status;
 
-    // The count is unsigned in the file; each entry takes 6 bytes of the block. The record keeps
-    // it signed: more than 32767 channels is no real layer.
+    // The count is unsigned in the file; each entry takes 6 bytes of the block (PSB: 10). The
+    // record keeps it signed: more than 32767 channels is no real layer.
     const uint16_t count = psd_read_u16(ctx);
-    if (uint64_t(count) * 6 > left_until(ctx, info_end)) return PSD_ERR_SHORT;
+    const uint64_t entry_size = psd_is_large(ctx) ? 10 : 6;
+    if (uint64_t(count) * entry_size > left_until(ctx, info_end)) return PSD_ERR_SHORT;
     if (count > 0x7FFF) return PSD_ERR_SIZE;
     layer->channels =
         static_cast<PsdChannelInfo*>(std::calloc(size_t(count) + 1, sizeof(PsdChannelInfo)));
@@ -152,7 +223,7 @@ int read_record(PsdContext* ctx, PsdLayerRecord* layer, uint64_t info_end) {
     layer->channel_count = int16_t(count);
     for (uint16_t i = 0; i < count; ++i) {
         layer->channels[i].id = int16_t(psd_read_u16(ctx));
-        layer->channels[i].length = psd_read_u32(ctx);
+        layer->channels[i].length = psd_read_length(ctx);
     }
 
     if (psd_read_u32(ctx) != k8BIM) return PSD_ERR_LAYER_SIGNATURE;

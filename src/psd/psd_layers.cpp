@@ -1,6 +1,6 @@
 // The layer and mask information section: the layer info (records, then every layer's channel
 // image data), the group links, the global layer mask, and the global additional-information
-// blocks, of which the 16-bit layers ("Lr16") and the patterns ("Patt", "Pat2") are read.
+// blocks, of which the 16-bit layers ("Lr16") and the patterns ("Patt", "Pat2", "Pat3") are read.
 //
 // Every block ends where its own length says, whatever its readers consumed: the image data that
 // follows the section is found at the section's end even when a writer left a block unpadded.
@@ -17,6 +17,7 @@ constexpr uint32_t kLr16 = psd_key("Lr16");
 constexpr uint32_t kLr32 = psd_key("Lr32");
 constexpr uint32_t kPatt = psd_key("Patt");
 constexpr uint32_t kPat2 = psd_key("Pat2");
+constexpr uint32_t kPat3 = psd_key("Pat3");
 
 // The smallest layer record: rectangle 16, channel count 2, signature 4, blend key 4, opacity,
 // clipping, flags and filler 4, extra data length 4.
@@ -29,6 +30,7 @@ bool is_signature(uint32_t value) {
 void release_layers(PsdContext* ctx, PsdLayerRecord* layers, int32_t count) {
     for (int32_t i = 0; layers && i < count; ++i)
         psd_free_layer_record(ctx, &layers[i]);
+    if (layers) psd_release(ctx, uint64_t(count) * sizeof(PsdLayerRecord));
     std::free(layers);
 }
 
@@ -51,11 +53,11 @@ void link_groups(PsdLayerRecord* layers, int32_t count) {
 
 // A layer info block (its own length first). Its layers replace those read before.
 int read_layer_info(PsdContext* ctx) {
-    const uint64_t length = (uint64_t(psd_read_u32(ctx)) + 1) & ~uint64_t(1);
+    const uint64_t length = (psd_read_length(ctx) + 1) & ~uint64_t(1);
     if (length < 1) return PSD_OK;
     const uint64_t start = ctx->stream.consumed;
-    const uint64_t end = start + length;
     if (length > psd_bytes_left(ctx) + 1) return PSD_ERR_SHORT; // + 1: the padding of an odd end
+    const uint64_t end = start + length;
     // A negative count says that the merged image's first alpha channel holds its transparency;
     // the layers are the same.
     int32_t count = int16_t(psd_read_u16(ctx));
@@ -64,8 +66,13 @@ int read_layer_info(PsdContext* ctx) {
 
     PsdLayerRecord* layers = nullptr;
     if (count > 0) {
+        // The records count against the budget like the pixels they will hold.
+        if (int status = psd_hold(ctx, uint64_t(count) * sizeof(PsdLayerRecord))) return status;
         layers = static_cast<PsdLayerRecord*>(std::calloc(size_t(count), sizeof(PsdLayerRecord)));
-        if (!layers) return PSD_ERR_MEMORY;
+        if (!layers) {
+            psd_release(ctx, uint64_t(count) * sizeof(PsdLayerRecord));
+            return PSD_ERR_MEMORY;
+        }
     }
     int status = PSD_OK;
     for (int32_t i = 0; status == PSD_OK && i < count; ++i)
@@ -99,8 +106,8 @@ void read_global_mask(PsdContext* ctx, uint64_t section_end) {
     psd_seek(ctx, end < section_end ? end : section_end);
 }
 
-// "Patt"/"Pat2": patterns one after another while a pattern's length field fits. The block's
-// result is the last pattern's.
+// "Patt", "Pat2", "Pat3": patterns one after another while a pattern's length field fits. The
+// block's result is the last pattern's.
 int read_patterns(PsdContext* ctx, uint64_t end) {
     int status = PSD_OK;
     while (end > ctx->stream.consumed && end - ctx->stream.consumed >= 4) {
@@ -114,18 +121,22 @@ int read_patterns(PsdContext* ctx, uint64_t end) {
 // The section passed over by its length; only the number of layers it holds is noted, so that
 // the merged image makes a layer of its own just for files that have none.
 int count_layers(PsdContext* ctx, uint64_t end) {
-    auto room = [&](uint64_t bytes) { return ctx->stream.consumed + bytes <= end; };
+    auto room = [&](uint64_t bytes) {
+        return ctx->stream.consumed <= end && bytes <= end - ctx->stream.consumed;
+    };
     auto count_of = [&](uint64_t info_length) {
         if (info_length < 2 || !room(2)) return 0;
         const int count = int16_t(psd_read_u16(ctx));
         return count < 0 ? -count : count;
     };
     int count = 0;
-    if (room(4)) {
-        const uint32_t info_length = psd_read_u32(ctx);
-        const uint64_t info_end = ctx->stream.consumed + ((uint64_t(info_length) + 1) & ~1ull);
+    const uint64_t length_size = psd_is_large(ctx) ? 8 : 4;
+    if (room(length_size)) {
+        const uint64_t info_length = psd_read_length(ctx);
+        const bool inside = room(info_length);
+        const uint64_t info_end = ctx->stream.consumed + ((info_length + 1) & ~1ull);
         count = count_of(info_length);
-        if (info_end < end) psd_seek(ctx, info_end);
+        if (inside && info_end < end) psd_seek(ctx, info_end);
     }
     if (room(4)) {
         const uint32_t mask_length = psd_read_u32(ctx);
@@ -134,7 +145,7 @@ int count_layers(PsdContext* ctx, uint64_t end) {
     while (count == 0 && room(12)) {
         if (!is_signature(psd_read_u32(ctx))) break;
         const uint32_t key = psd_read_u32(ctx);
-        const uint32_t block_length = psd_read_u32(ctx);
+        const uint64_t block_length = psd_read_block_length(ctx, key);
         if (!room(block_length)) break;
         const uint64_t block_end = ctx->stream.consumed + block_length;
         if (key == kLr16 || key == kLr32) count = count_of(block_length);
@@ -174,9 +185,10 @@ int read_section(PsdContext* ctx, uint64_t end) {
             result = PSD_OK;
             continue;
         }
-        const uint32_t length = psd_read_u32(ctx);
-        const uint64_t block_end = std::min(ctx->stream.consumed + length, end);
-        if (key == kPatt || key == kPat2) {
+        const uint64_t length = psd_read_block_length(ctx, key);
+        const uint64_t block_end =
+            ctx->stream.consumed + std::min(length, end - ctx->stream.consumed);
+        if (key == kPatt || key == kPat2 || key == kPat3) {
             result = read_patterns(ctx, block_end);
             release_scratch(ctx);
         }
@@ -188,7 +200,7 @@ int read_section(PsdContext* ctx, uint64_t end) {
 } // namespace
 
 int psd_read_layer_and_mask_info(PsdContext* ctx) {
-    const uint32_t length = psd_read_u32(ctx);
+    const uint64_t length = psd_read_length(ctx);
     if (length < 1) return PSD_OK;
     if (length > psd_bytes_left(ctx)) return PSD_ERR_SHORT;
     const uint64_t end = ctx->stream.consumed + length;
@@ -219,6 +231,8 @@ void psd_free_layer_record(PsdContext* ctx, PsdLayerRecord* layer) {
     layer->pixels_lent = 0;
     psd_free_held(ctx, layer->mask_pixels, layer->mask_pixels_size);
     layer->mask_pixels = nullptr;
+    psd_free_held(ctx, layer->real_mask_pixels, layer->real_mask_pixels_size);
+    layer->real_mask_pixels = nullptr;
     for (uint16_t*& range : layer->channel_ranges) {
         std::free(range);
         range = nullptr;

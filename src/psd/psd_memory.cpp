@@ -27,18 +27,28 @@ uint64_t psd_default_memory_budget() {
 int psd_alloc_held(PsdContext* ctx, uint64_t bytes, void** block) {
     *block = nullptr;
     if (bytes == 0) return PSD_OK;
+    if (int status = psd_hold(ctx, bytes)) return status;
+    *block = psd_alloc_large(bytes);
+    if (*block) return PSD_OK;
+    psd_release(ctx, bytes);
+    return PSD_ERR_MEMORY;
+}
+
+int psd_hold(PsdContext* ctx, uint64_t bytes) {
     if (bytes > ctx->memory_budget || ctx->memory_held > ctx->memory_budget - bytes)
         return PSD_ERR_BUDGET;
-    *block = psd_alloc_large(bytes);
-    if (!*block) return PSD_ERR_MEMORY;
     ctx->memory_held += bytes;
     return PSD_OK;
+}
+
+void psd_release(PsdContext* ctx, uint64_t bytes) {
+    ctx->memory_held -= std::min(ctx->memory_held, bytes);
 }
 
 void psd_free_held(PsdContext* ctx, void* block, uint64_t bytes) {
     if (!block) return;
     psd_free_large(block, bytes);
-    if (ctx) ctx->memory_held -= std::min(ctx->memory_held, bytes);
+    if (ctx) psd_release(ctx, bytes);
 }
 
 uint64_t psd_merged_block_size(const PsdContext* ctx) {

@@ -25,6 +25,14 @@ const Binding kBindings[] = {
     {Trigger::Key, Qt::Key_Underscore, When::Always, Action::ZoomOut},
     {Trigger::Key, Qt::Key_V, When::Control, Action::Paste},
     {Trigger::Key, Qt::Key_F1, When::Always, Action::ShowStartPage},
+    // G and Shift+G: the first and last picture, as in nsxiv and less (Home and End show the
+    // edges of a large picture).
+    {Trigger::Key, Qt::Key_G, When::NoShift, Action::FirstPicture},
+    {Trigger::Key, Qt::Key_G, When::Shift, Action::LastPicture},
+    {Trigger::Key, Qt::Key_F11, When::Always, Action::ToggleFullScreen},
+    {Trigger::Key, Qt::Key_F, When::NoControl, Action::ToggleFullScreen},
+    {Trigger::Key, Qt::Key_C, When::Control, Action::CopyPicture},
+    {Trigger::Key, Qt::Key_Delete, When::Always, Action::MoveToTrash},
 
     // Ctrl and a left drag offers the picture as a file instead of moving the window.
     {Trigger::Press, Qt::LeftButton, When::NoControl, Action::StartMove},
@@ -46,7 +54,8 @@ std::optional<Action> actionFor(Trigger trigger, int code, Qt::KeyboardModifiers
                                 Qt::MouseButtons buttons) {
     return actionFor(kBindings, trigger, code,
                      {modifiers.testFlag(Qt::ControlModifier),
-                      modifiers.testFlag(Qt::KeypadModifier), buttons.testFlag(Qt::RightButton)});
+                      modifiers.testFlag(Qt::ShiftModifier), modifiers.testFlag(Qt::KeypadModifier),
+                      buttons.testFlag(Qt::RightButton)});
 }
 
 } // namespace vistrel

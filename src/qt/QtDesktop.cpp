@@ -1,11 +1,13 @@
 #include "QtDesktop.h"
 
 #include "Picture.h"
+#include "Trash.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QDBusUnixFileDescriptor>
 #include <QDateTime>
 #include <QDesktopServices>
 #include <QDir>
@@ -17,6 +19,10 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QUrl>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstring>
 
@@ -228,6 +234,55 @@ bool QtDesktop::clipboardImage(ClipboardBitmap& out) {
     out.height = image.height();
     out.bits = std::move(bits);
     return true;
+}
+
+bool QtDesktop::copyToClipboard(const ClipboardBitmap& picture, const std::string& path) {
+    if (picture.width < 1 || picture.height < 1 || !picture.bits) return false;
+    const QImage image(picture.bits.data(), picture.width, picture.height, picture.width * 4,
+                       QImage::Format_ARGB32);
+    auto* data = new QMimeData;
+    data->setImageData(image.copy()); // the clipboard outlives the picture on show
+    if (!path.empty()) {
+        const QUrl url = QUrl::fromLocalFile(QString::fromStdString(path));
+        data->setUrls({url});
+        // What GNOME's file managers paste files from.
+        data->setData(QStringLiteral("x-special/gnome-copied-files"),
+                      QByteArrayLiteral("copy\n") + url.toEncoded());
+    }
+    QGuiApplication::clipboard()->setMimeData(data);
+    return true;
+}
+
+bool QtDesktop::moveToTrash(const std::string& path) {
+    return !path.empty() && MoveFileToTrash(QString::fromStdString(path));
+}
+
+bool QtDesktop::openWith(const std::string& path) {
+    const QString file = QString::fromStdString(path);
+    // Only a regular file, opened without waiting (a FIFO put in its place would block).
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    struct stat info;
+    if (fd >= 0 && (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))) {
+        ::close(fd);
+        return false;
+    }
+    if (fd >= 0) {
+        // The portal takes the file as an open descriptor (so that sandboxes work too) and the
+        // parent window as "x11:" and its id, over which it shows its chooser.
+        QString parent;
+        if (dragSource_) parent = QStringLiteral("x11:%1").arg(dragSource_->winId(), 0, 16);
+        QDBusMessage call = QDBusMessage::createMethodCall(
+            QStringLiteral("org.freedesktop.portal.Desktop"),
+            QStringLiteral("/org/freedesktop/portal/desktop"),
+            QStringLiteral("org.freedesktop.portal.OpenURI"), QStringLiteral("OpenFile"));
+        call << parent << QVariant::fromValue(QDBusUnixFileDescriptor(fd))
+             << QVariantMap{{QStringLiteral("ask"), true}};
+        const QDBusMessage reply =
+            QDBusConnection::sessionBus().call(call, QDBus::Block, kProcessTimeoutMs);
+        ::close(fd); // the message holds its own duplicate
+        if (reply.type() == QDBusMessage::ReplyMessage) return true;
+    }
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(file));
 }
 
 bool QtDesktop::dragFileOut(const std::string& path) {

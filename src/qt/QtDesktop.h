@@ -26,6 +26,13 @@ public:
     bool openInBrowser(const std::string& addressOrPath) override;
     bool clipboardImage(ClipboardBitmap& out) override;
     bool dragFileOut(const std::string& path) override;
+    // The image, the file's URI (text/uri-list) and GNOME's list of copied files.
+    bool copyToClipboard(const ClipboardBitmap& picture, const std::string& path) override;
+    // The freedesktop.org trash (Trash.h).
+    bool moveToTrash(const std::string& path) override;
+    // The desktop portal's OpenURI.OpenFile, which asks which program ("ask"); without a portal,
+    // the default program for the file's type (xdg-open).
+    bool openWith(const std::string& path) override;
 
 private:
     QPointer<QWidget> dragSource_;

@@ -1,6 +1,7 @@
 #include "QtPlatform.h"
 
 #include "DevicePixels.h"
+#include "InotifyFolderWatch.h"
 
 #include <QFontMetrics>
 #include <QGuiApplication>
@@ -42,6 +43,11 @@ Rect QtPlatform::primaryScreen() {
     return {0, 0, 1920, 1080};
 }
 
+double QtPlatform::screenScale() {
+    const QScreen* screen = primary();
+    return screen ? screen->devicePixelRatio() : 1.0;
+}
+
 TextExtent QtPlatform::textExtent(const char* text) {
     const QScreen* screen = primary();
     if (!screen) return {7 * int(std::strlen(text)), 13};
@@ -66,6 +72,10 @@ int QtPlatform::writeSetting(const char* name, int32_t value) {
     settings.setValue(QString::fromUtf8(name), value);
     settings.sync();
     return settings.status() == QSettings::NoError ? 0 : int(settings.status());
+}
+
+std::unique_ptr<FolderWatch> QtPlatform::makeFolderWatch(const FolderWatch::Listener& listener) {
+    return std::make_unique<InotifyFolderWatch>(listener);
 }
 
 std::shared_ptr<const std::vector<uint8_t>> QtPlatform::displayProfile() {

@@ -22,9 +22,13 @@ public:
     // In device pixels. Needs a QGuiApplication; without one, the headless measure of 7 x 13 per
     // character.
     TextExtent textExtent(const char* text) override;
+    // The primary screen's device pixel ratio; 1 without a GUI.
+    double screenScale() override;
     // QSettings("Quorbane", "Vistrel"): ~/.config/Quorbane/Vistrel.conf on Linux.
     std::optional<int32_t> readSetting(const char* name) override;
     int writeSetting(const char* name, int32_t value) override;
+    // inotify, read on the event loop (InotifyFolderWatch).
+    std::unique_ptr<FolderWatch> makeFolderWatch(const FolderWatch::Listener& listener) override;
     // The X root window's _ICC_PROFILE once watchDisplayProfile was called; null (sRGB) before,
     // and where there is none.
     std::shared_ptr<const std::vector<uint8_t>> displayProfile() override;

@@ -1,6 +1,7 @@
 #include "QtWindowHost.h"
 
 #include "DevicePixels.h"
+#include "PropertiesDialog.h"
 #include "QtCanvas.h"
 #include "QtPopupMenu.h"
 #include "SlideShowDialog.h"
@@ -507,6 +508,11 @@ bool QtWindowHost::runSlideShowDialog(int& delaySeconds, bool& loop) {
     delaySeconds = dialog.settings().delay;
     loop = dialog.settings().loop;
     return true;
+}
+
+void QtWindowHost::showProperties(const char* title, const std::vector<PropertyRow>& rows) {
+    PropertiesDialog dialog(QString::fromUtf8(title), rows, widget_.get());
+    dialog.exec();
 }
 
 void QtWindowHost::queueDragMove() {

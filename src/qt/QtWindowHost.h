@@ -90,6 +90,7 @@ public:
     int execPopupMenu(const std::vector<MenuItem>& items, Point screenPoint) override;
     int menuCheckMarkWidth() const override;
     bool runSlideShowDialog(int& delaySeconds, bool& loop) override;
+    void showProperties(const char* title, const std::vector<PropertyRow>& rows) override;
 
     // Opens the context menu at the last right-press point from the event loop; any part of the
     // program may ask for it.

@@ -15,6 +15,9 @@ namespace {
 // else may be done inside a signal handler).
 int signalPipe[2] = {-1, -1};
 
+// The session ending, Ctrl+C, and the terminal the program was started from closing.
+constexpr int kClosingSignals[] = {SIGTERM, SIGINT, SIGHUP};
+
 void onSignal(int) {
     const int saved = errno;
     const char byte = 1;
@@ -39,13 +42,13 @@ QuitOnSignals::QuitOnSignals(std::function<void()> close) : close_(std::move(clo
     // A program that does not end on the first signal (a decode that never returns) ends on the
     // second.
     action.sa_flags = SA_RESTART | SA_RESETHAND;
-    ::sigaction(SIGTERM, &action, nullptr);
-    ::sigaction(SIGINT, &action, nullptr);
+    for (const int signal : kClosingSignals)
+        ::sigaction(signal, &action, nullptr);
 }
 
 QuitOnSignals::~QuitOnSignals() {
-    ::signal(SIGTERM, SIG_DFL);
-    ::signal(SIGINT, SIG_DFL);
+    for (const int signal : kClosingSignals)
+        ::signal(signal, SIG_DFL);
 }
 
 } // namespace vistrel

@@ -1,5 +1,6 @@
-// SIGTERM and SIGINT (a session ending, Ctrl+C in the terminal) end the program the way closing
-// the window does, so that what it leaves behind is cleared up; a second signal ends it at once.
+// SIGTERM, SIGINT and SIGHUP (a session ending, Ctrl+C in the terminal, the terminal closing) end
+// the program the way closing the window does, so that what it leaves behind is cleared up; a
+// second signal ends it at once.
 #pragma once
 
 #include <QObject>

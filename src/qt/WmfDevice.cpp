@@ -1,9 +1,13 @@
 #include "WmfDevice.h"
 
+#include "WmfFill.h"
+
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QPainterPathStroker>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 
 namespace vistrel {
@@ -13,6 +17,21 @@ namespace {
 // Device coordinates stay within this, whatever the mapping; farther away nothing is seen, and
 // the rasterizer's own arithmetic stays exact.
 constexpr double kCoordinateLimit = double(1 << 24);
+
+// Rows of an outline's coverage filled and drawn at a time.
+constexpr int kBandRows = 64;
+
+std::atomic<double> budgetOfNextPictures{0};
+
+// A premultiplied pixel times a / 255, its four channels alike, two at a time in 16-bit lanes
+// (x / 255 as (x + 128 + (x + 128) / 256) / 256, exact for products of two bytes).
+uint32_t scaledPixel(uint32_t pixel, uint32_t a) {
+    auto lanes = [a](uint32_t v) {
+        v = v * a + 0x00800080u;
+        return ((v + ((v >> 8) & 0x00FF00FFu)) >> 8) & 0x00FF00FFu;
+    };
+    return lanes(pixel & 0x00FF00FFu) | lanes((pixel >> 8) & 0x00FF00FFu) << 8;
+}
 
 double clampCoordinate(double v) {
     if (!(v > -kCoordinateLimit)) return -kCoordinateLimit; // NaN too
@@ -57,8 +76,14 @@ int sourceFunction(int index) {
 
 } // namespace
 
+void setWmfBudget(double budget) {
+    budgetOfNextPictures = budget;
+}
+
 WmfDevice::WmfDevice(QImage& canvas, QRect frame, uint64_t maxBitmapPixels)
-    : canvas_(canvas), painter_(&canvas), budget_(kBudget), maxBitmapPixels_(maxBitmapPixels) {
+    : canvas_(canvas), painter_(&canvas),
+      budget_(budgetOfNextPictures > 0 ? budgetOfNextPictures.load() : kBudget),
+      maxBitmapPixels_(maxBitmapPixels) {
     state_.windowOrigin = QPointF(frame.left(), frame.top());
     state_.windowExtent = QPointF(frame.width(), frame.height());
     state_.viewportExtent = QPointF(canvas.width(), canvas.height());
@@ -185,11 +210,6 @@ double WmfDevice::pixelCost(const QRectF& bounds) const {
     return visible.isEmpty() ? 0 : visible.width() * visible.height() * kPixelCost;
 }
 
-double WmfDevice::outlineCost(double length, double width, const QRectF& bounds) const {
-    // Qt's smoothed outlines cost by their length, and wide ones by the area they span.
-    return length * kLineCost + (width > 1.5 ? pixelCost(bounds) / kPixelCost * kWideLineCost : 0);
-}
-
 QPen WmfDevice::qtPen() const {
     const WmfPen& pen = state_.pen;
     const int style = pen.style & 0xF;
@@ -259,26 +279,143 @@ double outlineLength(const QPolygonF& points, bool closed, double longest) {
 
 } // namespace
 
+void WmfDevice::fillPolygons(const QList<QPolygonF>& polygons, bool winding, const QBrush& brush,
+                             bool hatched) {
+    const int function = state_.rop2 - 1;
+    const bool smooth = function == kRopCopySource;
+    const QRect bounds =
+        state_.clipped ? canvas_.rect().intersected(state_.clip.boundingRect()) : canvas_.rect();
+    // Reading the edges is charged before they are read, the rest before it is done.
+    std::size_t points = 0;
+    for (const QPolygonF& polygon : polygons)
+        points += std::size_t(polygon.size());
+    if (!spend(double(points) * kEdgeCost)) return;
+    WmfScanFill scan(polygons, bounds);
+    const QRect area = scan.area();
+    if (area.isEmpty()) return;
+    const double crossing = kCrossingCost + kSortCost * std::log2(double(scan.edges()) + 1);
+    const double cost = double(scan.crossings(smooth)) * crossing +
+                        double(area.width()) * area.height() * kFillPixelCost;
+    if (!spend(cost) || !prepare(function, false)) return;
+    QImage coverage(area.width(), std::min(kBandRows, area.height()), QImage::Format_Alpha8);
+    if (coverage.isNull()) return;
+    for (int top = area.top(); top <= area.bottom(); top += kBandRows) {
+        const int rows = std::min(kBandRows, area.bottom() + 1 - top);
+        scan.fill(winding, smooth, rows, coverage);
+        if (smooth)
+            drawCoverage(coverage, rows, QPoint(area.left(), top), brush, hatched);
+        else
+            fillCoveredSpans(coverage, rows, QPoint(area.left(), top), brush, hatched);
+    }
+}
+
+void WmfDevice::drawCoverage(const QImage& coverage, int rows, QPoint at, const QBrush& brush,
+                             bool hatched) {
+    // The brush over the band, its pattern placed as on the canvas, then each pixel weighed by
+    // its coverage and drawn over the picture.
+    QImage source(coverage.width(), rows, QImage::Format_ARGB32_Premultiplied);
+    if (source.isNull()) return;
+    const int width = source.width();
+    if (brush.style() == Qt::SolidPattern) {
+        // One colour: each coverage value's pixel from a table.
+        uint32_t shades[256];
+        const uint32_t colour = brush.color().rgba();
+        for (uint32_t a = 0; a < 256; ++a)
+            shades[a] = scaledPixel(colour, a);
+        for (int y = 0; y < rows; ++y) {
+            const uchar* c = coverage.constScanLine(y);
+            auto* pixel = reinterpret_cast<uint32_t*>(source.scanLine(y));
+            for (int x = 0; x < width; ++x)
+                pixel[x] = shades[c[x]];
+        }
+        painter_.drawImage(at, source);
+        return;
+    }
+    source.fill(Qt::transparent);
+    QPainter painter(&source);
+    painter.setBrushOrigin(-at);
+    if (hatched && state_.opaqueBackground) {
+        painter.setBackgroundMode(Qt::OpaqueMode);
+        painter.setBackground(QColor::fromRgb(rgb(state_.backgroundColor)));
+    }
+    painter.fillRect(source.rect(), brush);
+    painter.end();
+    for (int y = 0; y < rows; ++y) {
+        const uchar* c = coverage.constScanLine(y);
+        auto* pixel = reinterpret_cast<uint32_t*>(source.scanLine(y));
+        for (int x = 0; x < width; ++x) {
+            if (c[x] == 255) continue;
+            pixel[x] = scaledPixel(pixel[x], c[x]);
+        }
+    }
+    painter_.drawImage(at, source);
+}
+
+void WmfDevice::fillCoveredSpans(const QImage& coverage, int rows, QPoint at, const QBrush& brush,
+                                 bool hatched) {
+    // The logical operations work on whole pixels: the covered runs become the clip, and the
+    // brush fills the band through it.
+    QList<QRect> runs;
+    const int width = coverage.width();
+    for (int y = 0; y < rows; ++y) {
+        const uchar* c = coverage.constScanLine(y);
+        for (int x = 0; x < width;) {
+            if (!c[x]) {
+                ++x;
+                continue;
+            }
+            const int from = x;
+            while (x < width && c[x])
+                ++x;
+            runs.append(QRect(at.x() + from, at.y() + y, x - from, 1));
+        }
+    }
+    if (runs.isEmpty()) return;
+    QRegion covered;
+    covered.setRects(runs.constData(), int(runs.size()));
+    painter_.setClipRegion(state_.clipped ? state_.clip.intersected(covered) : covered);
+    clipDirty_ = true;
+    fillGaps(hatched);
+    painter_.fillRect(QRect(at, QSize(coverage.width(), rows)), brush);
+}
+
+void WmfDevice::strokeWide(const QPainterPath& path, const QPen& pen, double length) {
+    // Making the outline costs by the path's elements and the dashes along it.
+    const QList<qreal> pattern = pen.style() == Qt::SolidLine ? QList<qreal>() : pen.dashPattern();
+    double period = 0;
+    for (const qreal d : pattern)
+        period += d * pen.widthF();
+    const double dashes = period > 0 ? length / period * double(pattern.size()) : 0;
+    if (!spend(double(path.elementCount()) * kStrokeElementCost + dashes * kDashCost)) return;
+    QPainterPathStroker stroker(pen);
+    if (!pattern.isEmpty() && state_.opaqueBackground) {
+        // The gaps between the dashes in the background colour, as the platform draws them.
+        QPainterPathStroker whole(pen);
+        whole.setDashPattern(Qt::SolidLine);
+        fillPolygons(whole.createStroke(path).toSubpathPolygons(), true,
+                     QColor::fromRgb(rgb(state_.backgroundColor)), false);
+    }
+    fillPolygons(stroker.createStroke(path).toSubpathPolygons(), true, pen.brush(), false);
+}
+
 void WmfDevice::drawPath(const QPainterPath& path, bool fill, double outline) {
     const QPen pen = qtPen();
-    double cost = kCallCost + double(path.elementCount()) * 20;
-    if (fill) cost += pixelCost(path.controlPointRect());
-    if (pen.style() != Qt::NoPen)
-        cost += outlineCost(outline, pen.widthF(), path.controlPointRect());
-    if (!spend(cost) || !prepare(state_.rop2 - 1, true)) return;
+    if (!spend(kCallCost + double(path.elementCount()) * 20)) return;
     QPainterPath shape = path;
     shape.setFillRule(state_.windingFill ? Qt::WindingFill : Qt::OddEvenFill);
-    if (fill && state_.brush.style != WmfBrush::Null) {
-        fillGaps(state_.brush.style == WmfBrush::Hatched);
-        painter_.fillPath(shape, qtBrush(state_.brush));
-    }
+    if (fill && state_.brush.style != WmfBrush::Null)
+        fillPolygons(shape.toSubpathPolygons(), state_.windingFill, qtBrush(state_.brush),
+                     state_.brush.style == WmfBrush::Hatched);
+    if (pen.style() == Qt::NoPen) return;
     // An outline runs through the middle of the pixels its points name, as the platform's
     // one-pixel lines light exactly those pixels.
-    if (pen.style() != Qt::NoPen) {
-        painter_.setBackgroundMode(Qt::TransparentMode);
-        fillGaps(pen.style() != Qt::SolidLine);
-        painter_.strokePath(shape.translated(0.5, 0.5), pen);
-    }
+    const QPainterPath line = shape.translated(0.5, 0.5);
+    if (!pen.isCosmetic()) return strokeWide(line, pen, outline);
+    // Qt's thin lines cost by their length.
+    if (!spend(outline * kLineCost) || !prepare(state_.rop2 - 1, true)) return;
+    painter_.setBackgroundMode(Qt::TransparentMode);
+    fillGaps(pen.style() != Qt::SolidLine);
+    painter_.strokePath(line, pen);
 }
 
 void WmfDevice::drawPolyline(const QPolygonF& points) {
@@ -286,18 +423,14 @@ void WmfDevice::drawPolyline(const QPolygonF& points) {
     const double longest = canvas_.width() + canvas_.height();
     const QPen pen = qtPen();
     if (pen.style() == Qt::NoPen) return;
-    double cost = kCallCost + double(points.size()) * 20 +
-                  outlineCost(outlineLength(points, false, longest), pen.widthF(), QRectF());
-    // A wide line is rasterized over each of its segments' spans.
-    if (pen.widthF() > 1.5)
-        for (qsizetype i = 1; i < points.size(); ++i) {
-            const double half = pen.widthF() / 2;
-            cost += pixelCost(QRectF(points[i - 1], points[i])
-                                  .normalized()
-                                  .adjusted(-half, -half, half, half)) /
-                    kPixelCost * kWideLineCost;
-        }
-    if (!spend(cost) || !prepare(state_.rop2 - 1, true)) return;
+    const double length = outlineLength(points, false, longest);
+    if (!spend(kCallCost + double(points.size()) * 20)) return;
+    if (!pen.isCosmetic()) {
+        QPainterPath line;
+        line.addPolygon(points.translated(0.5, 0.5));
+        return strokeWide(line, pen, length);
+    }
+    if (!spend(length * kLineCost) || !prepare(state_.rop2 - 1, true)) return;
     fillGaps(pen.style() != Qt::SolidLine);
     painter_.setPen(pen);
     painter_.setBrush(Qt::NoBrush);

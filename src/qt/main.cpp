@@ -19,15 +19,17 @@
 #include <string>
 
 int main(int argc, char** argv) {
-    // The command line as the program was given it.
-    const std::string commandLine = vistrel::JoinArguments(argc, argv);
-    // `vistrel --help` and `vistrel --version` answer without a display.
-    if (const std::string text = vistrel::InformationFor(commandLine); !text.empty())
-        return std::fputs(text.c_str(), stdout) < 0 ? 1 : 0;
+    const vistrel::CommandLine command = vistrel::ReadCommandLine(argc, argv);
+    // `vistrel --help`, `vistrel --version` and a usage error answer without a display.
+    if (!command.answer.empty()) {
+        const bool written =
+            std::fputs(command.answer.c_str(), command.status ? stderr : stdout) >= 0;
+        return command.status ? command.status : written ? 0 : 1;
+    }
 
     // The picture is decoded on a thread of its own while the toolkit and the display come up.
     vistrel::ViewerApp app;
-    app.beginOpening(commandLine, {}, vistrel::guessScreenSize);
+    app.beginOpening(command.pictures, {}, vistrel::guessScreenSize);
 
     // A window that places itself and stays on top needs X11 (XWayland on Wayland desktops).
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "xcb");
@@ -46,7 +48,7 @@ int main(int argc, char** argv) {
 
     vistrel::QtPlatform platform;
     vistrel::installPlatform(&platform);
-    vistrel::ViewerWindow window;
+    vistrel::ViewerWindow window(app.pictureDecode());
     // The display's colour profile, before the first picture's colours are converted to it.
     platform.watchDisplayProfile([&window] { window.onDisplayProfileChanged(); });
     vistrel::QtWindowHost host(window);
@@ -58,7 +60,8 @@ int main(int argc, char** argv) {
         vistrel::Prefetcher::exitIfWorkerAbandoned(1); // the start-up decode may still run
         return 1;
     }
-    // A session's end (SIGTERM) or Ctrl+C closes the window as Esc does.
+    // A session's end (SIGTERM), Ctrl+C or the terminal closing (SIGHUP) closes the window as
+    // Esc does.
     vistrel::QuitOnSignals quit([&host] { host.postClose(); });
     // What a crashed or killed instance left for file managers; once the window is up, so that
     // the clearing does not hold back its creation.

@@ -18,6 +18,11 @@ enum class Action {
     ZoomOut,
     Paste,
     ShowStartPage,
+    FirstPicture, // of the folder, or of the list the command line gave
+    LastPicture,
+    ToggleFullScreen, // the picture fitted on a black screen; Esc leaves it too
+    CopyPicture,      // to the clipboard, as an image and as its file
+    MoveToTrash,      // the picture's file; the next picture is shown
 
     // Buttons (they act at the pointer)
     StartMove,            // left press: the window follows the pointer (a start page button is

@@ -2,6 +2,7 @@
 #include "ContextMenu.h"
 #include "DesktopCommands.h"
 #include "Platform.h"
+#include "Properties.h"
 #include "ViewerWindow.h"
 
 namespace vistrel {
@@ -75,6 +76,16 @@ void ViewerWindow::onCommand(MenuCommand command) {
         break;
     case MenuCommand::OpenHomePage:
         if (desktop_) OpenHomePage(*desktop_);
+        break;
+    case MenuCommand::OpenWith:
+        if (desktop_) OpenWith(*desktop_, pictures_.current());
+        break;
+    case MenuCommand::Properties:
+        if (const CachedPicture* current = pictures_.current(); current && host_ && !modalUp_) {
+            modalUp_ = true;
+            host_->showProperties(PropertiesTitle(*current).c_str(), PropertiesOf(*current));
+            modalUp_ = false;
+        }
         break;
     default:
         placement_.chooseLockPlace(LockPlaceOfCommand(command), screen);

@@ -113,6 +113,10 @@ std::vector<MenuItem> BuildContextMenu(const ContextMenuState& state) {
     else if (state.folderCount > 1)
         menu.push_back(item(MenuCommand::SlideShow, "Play slide show"));
     menu.push_back(item(MenuCommand::SetAsWallpaper, "Set as desktop background"));
+    MenuItem openWith = item(MenuCommand::OpenWith, "Open with\u2026");
+    openWith.grayed = !state.hasFilePath;
+    menu.push_back(openWith);
+    menu.push_back(item(MenuCommand::Properties, "Properties"));
     menu.push_back(separator());
     menu.push_back(exit);
     return menu;

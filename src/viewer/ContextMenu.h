@@ -34,6 +34,8 @@ enum class MenuCommand {
     Exit,
     ShowHelp,     // the start page's help button
     OpenHomePage, // the start page's link button
+    OpenWith,     // the desktop asks which program opens the file
+    Properties,   // the picture's and its file's properties
 };
 
 // What the menu depends on, read from the window at the moment of the click.

@@ -89,11 +89,43 @@ bool DragOutPicture(Desktop& desktop, CachedPicture* current) {
     return !temporary.empty() && desktop.dragFileOut(temporary);
 }
 
+bool CopyPicture(Desktop& desktop, CachedPicture* current) {
+    if (!hasPixels(current)) return false;
+    Picture& picture = *current->picture;
+    ClipboardBitmap bitmap;
+    bitmap.width = picture.width();
+    bitmap.height = picture.height();
+    const std::size_t row = std::size_t(bitmap.width) * 4;
+    bitmap.bits = LargeBuffer(row * std::size_t(bitmap.height));
+    if (!bitmap.bits) return false;
+    // A fourth byte that carries no transparency (0 everywhere, as many writers pad) is opaque.
+    const bool alpha = picture.bitsPerPixel() == 32 && hasRealTransparency(picture);
+    for (int y = 0; y < bitmap.height; ++y) {
+        auto* pixels = reinterpret_cast<uint32_t*>(bitmap.bits.data() + row * std::size_t(y));
+        expandBitmapRow(*picture.info(), picture.colorTable(), picture.pixels(), picture.rowSize(),
+                        y, 0, bitmap.width, pixels);
+        if (!alpha)
+            for (int x = 0; x < bitmap.width; ++x)
+                pixels[x] |= 0xFF000000u;
+    }
+    return desktop.copyToClipboard(bitmap, current->path);
+}
+
+bool OpenWith(Desktop& desktop, const CachedPicture* current) {
+    if (!current || current->path.empty()) return false;
+    return fileKind(current->path.c_str()) != FileKind::Missing && desktop.openWith(current->path);
+}
+
+bool MoveToTrash(Desktop& desktop, const CachedPicture* current) {
+    return current && !current->path.empty() && desktop.moveToTrash(current->path);
+}
+
 std::string UserGuidePath(const std::string& programFolder) {
     if (programFolder.empty()) return {};
     for (const char* place : {"/vistrel-guide.html", "/../share/vistrel/vistrel-guide.html"}) {
-        std::string path = programFolder + place;
-        if (isRegularFile(path)) return path;
+        const std::string path = programFolder + place;
+        // The address the browser shows: /usr/share/..., not /usr/bin/../share/...
+        if (isRegularFile(path)) return canonicalPath(path);
     }
     return {};
 }

@@ -31,8 +31,17 @@ bool ShowInFolder(Desktop& desktop, const CachedPicture* current, bool startPage
 // stays until the program ends (RemoveTemporaryFiles). False when there is nothing to offer.
 bool DragOutPicture(Desktop& desktop, CachedPicture* current);
 
+// Puts the picture on show at full resolution on the clipboard, with its file when it has one.
+bool CopyPicture(Desktop& desktop, CachedPicture* current);
+// Asks the desktop which program to open the picture's file with; nothing for a pasted picture or
+// a file no longer there.
+bool OpenWith(Desktop& desktop, const CachedPicture* current);
+// Moves the picture's file to the trash; false for a pasted picture or when it could not be moved.
+bool MoveToTrash(Desktop& desktop, const CachedPicture* current);
+
 // The user guide page (made from the README at build time): beside the program, else in the
-// installed data folder ../share/vistrel/ next to the program's folder. Empty when neither exists.
+// installed data folder ../share/vistrel/ next to the program's folder, as a path without "..".
+// Empty when neither exists.
 std::string UserGuidePath(const std::string& programFolder);
 // The folder the running program lies in; empty when it cannot be told.
 std::string ProgramFolder();

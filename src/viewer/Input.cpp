@@ -8,6 +8,11 @@ namespace vistrel {
 
 namespace {
 
+// The modifier that belongs to a key's own character, not to the placement: Ctrl+V, and "*",
+// which is Shift and a digit on most keyboards.
+constexpr Modifiers kControlTyping{true, false};
+constexpr Modifiers kShiftTyping{false, true};
+
 // What a click on one of the start page's buttons does: what the menu's command does.
 MenuCommand commandOf(StartButton button) {
     switch (button) {
@@ -27,9 +32,11 @@ void ViewerWindow::perform(Action action, Point pointer) {
     const Rect screen = platform().primaryScreen();
     switch (action) {
     case Action::CloseOrStopSlideShow:
-        // A running show is stopped first; only the next Esc closes.
+        // A running show is stopped first, then full screen left; only the next Esc closes.
         if (slideShow_ != SlideShow::Off)
             stopSlideShow();
+        else if (placement_.fullScreen())
+            apply(placement_.setFullScreen(false));
         else if (host_)
             host_->postClose();
         break;
@@ -56,8 +63,10 @@ void ViewerWindow::perform(Action action, Point pointer) {
         apply(placement_.moveToScreenEdge(ScreenEdge::Bottom, screen));
         break;
     case Action::ToggleFitToScreen:
-        // Unlike the double click, the key neither ends a zoom nor stores the setting.
-        apply(placement_.flipFit());
+        // Unlike the double click, the key neither ends a zoom nor stores the setting. Shift
+        // types "*" on most keyboards: it asks for no centre to be kept.
+        placement_.flipFit();
+        relayout(nullptr, kShiftTyping);
         break;
     case Action::ZoomIn:
     case Action::ZoomOut:
@@ -67,8 +76,8 @@ void ViewerWindow::perform(Action action, Point pointer) {
     case Action::Paste: {
         ClipboardBitmap bitmap;
         if (desktop_ && desktop_->clipboardImage(bitmap) && pictures_.adopt(bitmap.description()))
-            showCurrent(true); // caption "Snapshot [WxH]"
-        stopSlideShow();       // also when the clipboard held no picture
+            showCurrent(kControlTyping); // caption "Snapshot [WxH]"
+        stopSlideShow();                 // also when the clipboard held no picture
         break;
     }
     case Action::ShowStartPage:
@@ -83,6 +92,36 @@ void ViewerWindow::perform(Action action, Point pointer) {
             if (!host_->isVisible()) host_->show();
         }
         stopSlideShow();
+        break;
+    case Action::FirstPicture:
+    case Action::LastPicture: {
+        pictures_.setPolicy(screenCopyPolicy());
+        const Prefetcher::Step step =
+            action == Action::FirstPicture ? pictures_.showFirst() : pictures_.showLast();
+        if (step == Prefetcher::Step::Shown) showCurrent(kShiftTyping); // Shift types "G"
+        stopSlideShow();
+        break;
+    }
+    case Action::ToggleFullScreen:
+        // A picture only: the start page keeps its own size.
+        if (pictureOnShow()) apply(placement_.setFullScreen(!placement_.fullScreen()));
+        break;
+    case Action::CopyPicture:
+        if (desktop_) CopyPicture(*desktop_, atFullResolution(pictureOnShow()));
+        break;
+    case Action::MoveToTrash:
+        if (!desktop_ || !MoveToTrash(*desktop_, pictureOnShow())) break;
+        // The picture after it is shown; until it lands (Pending), the trashed one's frame stays.
+        switch (pictures_.dropShown()) {
+        case Prefetcher::Step::Shown:
+            showCurrent();
+            break;
+        case Prefetcher::Step::Pending:
+            break;
+        case Prefetcher::Step::None:
+            perform(Action::ShowStartPage); // nothing is left
+            break;
+        }
         break;
     case Action::StartMove:
         // A press on one of the start page's buttons presses that button instead.

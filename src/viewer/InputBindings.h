@@ -19,6 +19,8 @@ enum class When {
     Control,      // Ctrl held (other modifiers may be too)
     NoControl,    // Ctrl not held
     MainKeyboard, // not the key of the same code on the keypad
+    Shift,        // Shift held
+    NoShift,      // Shift not held
     RightHeld,    // the right mouse button held
 };
 
@@ -37,6 +39,7 @@ inline constexpr int kWheelDown = -1;
 // What holds as the input arrives.
 struct InputState {
     bool control = false;
+    bool shift = false;
     bool keypad = false; // the key is on the keypad
     bool rightHeld = false;
 };
@@ -57,6 +60,12 @@ inline std::optional<Action> actionFor(std::span<const Binding> rows, Trigger tr
             break;
         case When::MainKeyboard:
             if (!state.keypad) return row.action;
+            break;
+        case When::Shift:
+            if (state.shift) return row.action;
+            break;
+        case When::NoShift:
+            if (!state.shift) return row.action;
             break;
         case When::RightHeld:
             if (state.rightHeld) return row.action;

@@ -44,6 +44,22 @@ Rect keptOnScreen(const Rect& window, const Rect& screen) {
     return window.movedTo(at);
 }
 
+Rect broughtOnScreen(const Rect& window, const Rect& screen) {
+    const int64_t shownWidth =
+        std::max(0, std::min(window.right, screen.right) - std::max(window.left, screen.left));
+    const int64_t shownHeight =
+        std::max(0, std::min(window.bottom, screen.bottom) - std::max(window.top, screen.top));
+    const int64_t possible = int64_t(std::min(window.width(), screen.width())) *
+                             std::min(window.height(), screen.height());
+    if (possible <= 0 || 2 * shownWidth * shownHeight >= possible) return window;
+    auto onto = [](int start, int length, int low, int high) {
+        return length <= high - low ? std::clamp(start, low, high - length)
+                                    : std::clamp(start, high - length, low);
+    };
+    return window.movedTo({onto(window.left, window.width(), screen.left, screen.right),
+                           onto(window.top, window.height(), screen.top, screen.bottom)});
+}
+
 Point lockAnchorOf(const Rect& window, int place) {
     const int column = place % 3, row = place / 3;
     const Point centre = window.centre();

@@ -33,6 +33,11 @@ Rect centred(Size window, const Rect& screen);
 // edge; one that fits is moved inside the screen.
 Rect keptOnScreen(const Rect& window, const Rect& screen);
 
+// A window that would stand mostly off the screen (less than half of what of it could show on the
+// screen does) moved back onto it by the least distance: inside the screen along an axis where it
+// fits, covering the screen where it is larger. Any other window stays where it is.
+Rect broughtOnScreen(const Rect& window, const Rect& screen);
+
 // The screen point of the lock's window point for a window at `window`.
 Point lockAnchorOf(const Rect& window, int place);
 // The window of `size` placed so that its lock point lies on the lock's anchor.

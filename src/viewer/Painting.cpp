@@ -21,7 +21,10 @@ void ViewerWindow::onPaint(Canvas& canvas) {
         startPageView_.paint(canvas, placement_.window().size());
         return;
     }
-    renderer_.draw(canvas, *shown, placement_.window().size());
+    if (placement_.fullScreen())
+        renderer_.drawFullScreen(canvas, *shown, placement_.window().size());
+    else
+        renderer_.draw(canvas, *shown, placement_.window().size());
 }
 
 void ViewerWindow::repaint() {

@@ -5,31 +5,32 @@
 
 namespace vistrel {
 
-void ViewerWindow::showCurrent(bool pasting) {
+void ViewerWindow::showCurrent(Modifiers typing) {
     if (startPage_) startPageView_.hidden();
     startPage_ = false;
-    relayout(nullptr, pasting);
+    relayout(nullptr, typing);
     CachedPicture* current = pictures_.current();
     if (!host_ || !current) return;
     caption_ = FormatCaption(*current);
     host_->setTitle(caption_.c_str());
 }
 
-void ViewerWindow::relayout(const Point* anchor, bool pasting) {
+void ViewerWindow::relayout(const Point* anchor, Modifiers typing) {
     // At natural size a reduced picture is not enough.
     CachedPicture* current =
         placement_.fitToScreen() ? pictureOnShow() : atFullResolution(pictureOnShow());
     if (!current) current = pictureOnShow();
     if (!current) return;
     Modifiers keys = host_ ? host_->modifiers() : Modifiers{};
-    if (pasting) keys.control = false; // the Ctrl of Ctrl+V asks for no corner to be kept
+    keys.control = keys.control && !typing.control;
+    keys.shift = keys.shift && !typing.shift;
     const bool resized =
         placement_.layOut(current->size(), platform().primaryScreen(), keys, anchor);
     if (!host_) return;
     // Changing between translucent and plain drawing at a new size would show a frame of each.
     // (A reduced picture is a JPEG: never translucent.)
-    const bool needsTranslucency =
-        !current->reduced() && renderer_.needsTranslucency(*current->picture);
+    const bool needsTranslucency = !current->reduced() && !placement_.fullScreen() &&
+                                   renderer_.needsTranslucency(*current->picture);
     const bool hidden = renderer_.translucent() != needsTranslucency && resized;
     if (hidden) host_->hide();
     host_->setGeometry(placement_.window(), placement_.topMost());

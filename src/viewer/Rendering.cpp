@@ -1,5 +1,6 @@
 #include "Rendering.h"
 
+#include "Layout.h"
 #include "Resampler.h"
 #include "Scaling.h"
 
@@ -45,12 +46,46 @@ void Renderer::drawShaped(Canvas& canvas, Picture& picture, Size window) {
     }
 }
 
+void Renderer::drawFullScreen(Canvas& canvas, Picture& shown, Size screen) {
+    setTranslucent(false);
+    canvas.fillRect({0, 0, screen.width, screen.height}, kBlack);
+    const Size size{shown.width(), shown.height()};
+    const Rect whole{0, 0, screen.width, screen.height};
+    const Rect where =
+        largerThan(size, whole) ? fitToScreen(size, whole) : naturalSize(size, whole);
+    if (where.size() != size) {
+        present(shown, where);
+        return;
+    }
+    if (!hasRealTransparency(shown)) {
+        shown.draw(canvas, where.left, where.top, -1, -1, 0, 0);
+        return;
+    }
+    // Over black, a premultiplied pixel is the colour shown.
+    Picture over;
+    if (!over.create(size.width, size.height, 32, false)) return;
+    for (int y = 0; y < size.height; ++y) {
+        const uint8_t* from = shown.pixels() + std::size_t(y) * shown.rowSize();
+        uint8_t* to = over.pixels() + std::size_t(y) * over.rowSize();
+        for (int x = 0; x < size.width; ++x, from += 4, to += 4) {
+            for (int c = 0; c < 3; ++c)
+                to[c] = uint8_t(from[c] * from[3] / 255);
+            to[3] = 255;
+        }
+    }
+    over.draw(canvas, where.left, where.top, -1, -1, 0, 0);
+}
+
 void Renderer::present(Picture& picture, Size window) {
+    present(picture, Rect{0, 0, window.width, window.height});
+}
+
+void Renderer::present(Picture& picture, const Rect& where) {
     if (!host_ || !host_->exists() || picture.empty()) return;
     if (!presenter_) presenter_ = std::make_unique<StretchPresenter>(*host_);
     setTranslucent(false);
     if (presenter_->upload(*picture.info(), picture.colorTable(), picture.pixels()))
-        presenter_->blit({0, 0, window.width, window.height});
+        presenter_->blit(where);
 }
 
 void Renderer::composeTranslucent(Canvas& canvas, Picture& picture, Size window) {

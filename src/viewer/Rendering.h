@@ -35,6 +35,9 @@ public:
     // translucent windows, whatever its alpha holds (the start page's skin: the background's
     // transparency shapes the window); opaque elsewhere.
     void drawShaped(Canvas& canvas, Picture& picture, Size window);
+    // Draws `shown` on a black window of `screen`'s size: at its own size and centred when it
+    // fits, else stretched to fit; translucent pixels over the black.
+    void drawFullScreen(Canvas& canvas, Picture& shown, Size screen);
     // Renders the picture at `size`, the window's new size: resampled into a translucent frame
     // for a picture with real transparency (fast: triangle filter, else Lanczos-3), stretched by
     // the presenter otherwise (the picture itself is not changed).
@@ -42,8 +45,10 @@ public:
 
 private:
     void composeTranslucent(Canvas& canvas, Picture& picture, Size window);
-    // Draws the picture stretched into the whole client area through the presenter.
+    // Draws the picture stretched into the whole client area, or into `where`, through the
+    // presenter.
     void present(Picture& picture, Size window);
+    void present(Picture& picture, const Rect& where);
 
     WindowHost* host_ = nullptr;
     bool translucentWindows_ = true;

@@ -1,9 +1,11 @@
 #include "Skin.h"
 
 #include "Files.h"
+#include "PictureFormat.h"
 #include "PngDecoder.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
@@ -14,8 +16,16 @@ namespace {
 // In the order of SkinPictures' slots: the background, then the buttons in StartButton order.
 constexpr const char* kSkinFiles[] = {"Bkgnd.png", "BtnHelp.png", "BtnClose.png", "BtnLink.png"};
 
-std::unique_ptr<Picture> loadSkinPicture(const std::string& path) {
+// A skin picture at most `largest` (its header says so before anything is decoded): the page is
+// never larger than the screen, and a file that asks for more, however small (a deflate bomb the
+// size rule lets through costs gigabytes), gives the plain page instead.
+std::unique_ptr<Picture> loadSkinPicture(const std::string& path, Size largest) {
     if (!isRegularFile(path)) return nullptr;
+    FileSource file;
+    PictureHeader header;
+    if (!file.open(path.c_str()) || !readPngHeader(file, header) || header.width > largest.width ||
+        header.height > largest.height)
+        return nullptr;
     auto picture = std::make_unique<Picture>();
     if (!decodePng(path.c_str(), *picture) || picture->empty()) return nullptr;
     return picture;
@@ -67,7 +77,10 @@ void SkinPictures::retryFailed() {
 Picture* SkinPictures::get(std::size_t index, bool load) {
     if (pictures_[index] || !load || failed_[index] || folder_.empty())
         return pictures_[index].get();
-    pictures_[index] = loadSkinPicture(folder_ + kSkinFiles[index]);
+    // The background as large as the screen, a button strip's four frames each as wide.
+    const Rect screen = platform().primaryScreen();
+    const Size largest{screen.width() * (index == 0 ? 1 : 4), screen.height()};
+    pictures_[index] = loadSkinPicture(folder_ + kSkinFiles[index], largest);
     // The page is composed as a translucent frame, which only a 32-bit background gives.
     if (index == 0 && pictures_[0] && pictures_[0]->bitsPerPixel() != 32) pictures_[0].reset();
     failed_[index] = !pictures_[index];
@@ -93,9 +106,10 @@ Rect skinButtonRect(StartButton button, Size background, Size frame) {
     return {};
 }
 
-std::optional<Rect> plainCloseRect(Size page) {
-    if (page.width < 33 || page.height < 33) return std::nullopt;
-    return Rect{page.width - 16, 0, page.width, 16};
+std::optional<Rect> plainCloseRect(Size page, double scale) {
+    const int side = std::max(16, int(std::lround(16 * scale)));
+    if (page.width <= 2 * side || page.height <= 2 * side) return std::nullopt;
+    return Rect{page.width - side, 0, page.width, side};
 }
 
 Rect plainLinkRect(Size page, TextExtent text) {
@@ -104,28 +118,35 @@ Rect plainLinkRect(Size page, TextExtent text) {
     return {left, top, left + width, top + height};
 }
 
-bool copyFrame(Picture& page, Point at, Picture& strip, int frame) {
+bool copyBlock(Picture& page, Point at, Picture& source, Rect from) {
     const int bits = page.bitsPerPixel();
-    if (bits != strip.bitsPerPixel() || bits % 8 != 0 || frame < 0 || frame > 3 || page.empty() ||
-        strip.empty())
+    if (bits != source.bitsPerPixel() || bits % 8 != 0 || page.empty() || source.empty())
         return false;
-    const Size size = frameSize(strip);
-    // The block's columns and rows that fall on the page.
-    const int left = std::max(at.x, 0), right = std::min(at.x + size.width, page.width());
-    const int top = std::max(at.y, 0), bottom = std::min(at.y + size.height, page.height());
+    // The block's part within the source, then the columns and rows that fall on the page.
+    from = {std::max(from.left, 0), std::max(from.top, 0), std::min(from.right, source.width()),
+            std::min(from.bottom, source.height())};
+    const int left = std::max(at.x, 0), right = std::min(at.x + from.width(), page.width());
+    const int top = std::max(at.y, 0), bottom = std::min(at.y + from.height(), page.height());
     if (left >= right || top >= bottom) return true;
     const std::size_t pixel = std::size_t(bits / 8);
     const std::size_t bytes = std::size_t(right - left) * pixel;
-    const std::size_t sourceColumn = std::size_t(size.width * frame + left - at.x);
-    const uint32_t toRow = page.rowSize(), fromRow = strip.rowSize();
+    const std::size_t sourceColumn = std::size_t(from.left + left - at.x);
+    const uint32_t toRow = page.rowSize(), fromRow = source.rowSize();
     uint8_t* to = page.pixels();
-    const uint8_t* from = strip.pixels();
+    const uint8_t* pixels = source.pixels();
     for (int y = top; y < bottom; ++y) {
         uint8_t* d = to + std::size_t(y) * toRow + std::size_t(left) * pixel;
-        const uint8_t* s = from + std::size_t(y - at.y) * fromRow + sourceColumn * pixel;
+        const uint8_t* s =
+            pixels + std::size_t(from.top + y - at.y) * fromRow + sourceColumn * pixel;
         std::memcpy(d, s, bytes);
     }
     return true;
+}
+
+bool copyFrame(Picture& page, Point at, Picture& strip, int frame) {
+    if (frame < 0 || frame > 3) return false;
+    const Size size = frameSize(strip);
+    return copyBlock(page, at, strip, Rect::at({size.width * frame, 0}, size));
 }
 
 } // namespace vistrel

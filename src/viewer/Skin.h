@@ -34,7 +34,9 @@ std::string findSkinFolder(const std::string& userData, const std::string& progr
 std::string userDataFolder();
 
 // The skin's pictures, each loaded on first use from the folder and kept. The background is
-// usable only as 32 bits (its alpha shapes the window): anything else counts as no skin.
+// usable only as 32 bits (its alpha shapes the window) and no larger than the screen (a button
+// strip no wider than four screens): anything else, or a file the size rule refuses, counts as
+// no skin, and its pixels are never decoded.
 class SkinPictures {
 public:
     // Empty: no skin.
@@ -61,15 +63,17 @@ Size frameSize(Picture& strip);
 // Where a button of that frame size sits on a skin background of that size: help and close side
 // by side near the top-right corner, the link centred near the bottom.
 Rect skinButtonRect(StartButton button, Size background, Size frame);
-// The page without a skin: a 16 x 16 close box in the top-right corner (none on a page narrower
-// or lower than 33 pixels), and the link text's box (its extent plus 10 x 4) centred 20 pixels
-// above the bottom.
-std::optional<Rect> plainCloseRect(Size page);
+// The page without a skin: a close box of 16 x 16 pixels of the desktop's scale (`scale` device
+// pixels each) in the top-right corner, none on a page narrower or lower than two boxes and a
+// pixel; and the link text's box (its extent plus 10 x 4) centred 20 pixels above the bottom.
+std::optional<Rect> plainCloseRect(Size page, double scale = 1.0);
 Rect plainLinkRect(Size page, TextExtent text);
 
-// Copies frame `frame` of `strip` onto `page` with its top-left corner at `at`: pixels replaced,
-// alpha included, nothing blended; clipped to both pictures. False, and nothing copied, when the
-// depths differ.
+// Copies the block `from` of `source` onto `page` with its top-left corner at `at`: pixels
+// replaced, alpha included, nothing blended; clipped to both pictures. False, and nothing copied,
+// when the depths differ.
+bool copyBlock(Picture& page, Point at, Picture& source, Rect from);
+// The same for frame `frame` of `strip` (false for a frame out of range).
 bool copyFrame(Picture& page, Point at, Picture& strip, int frame);
 
 } // namespace vistrel

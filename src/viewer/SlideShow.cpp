@@ -48,9 +48,9 @@ void ViewerWindow::slideShowTick() {
         stopSlideShow(); // the last picture stays
         return;
     }
-    // A loop starts over at the folder's first file; when that cannot be opened, the picture on
-    // show stays and the show goes on.
-    openFile(pictures_.folderPathAt(0).c_str());
+    // A loop starts over at the list's first picture (the command line's files stay the list);
+    // when that cannot be opened, the picture on show stays and the show goes on.
+    if (pictures_.showFirst() == Prefetcher::Step::Shown) showCurrent();
 }
 
 } // namespace vistrel

@@ -3,6 +3,7 @@
 #include "Platform.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace vistrel {
 
@@ -26,7 +27,8 @@ Size StartPage::size() {
     // its first frame.
     if (plainSize_.width == 0) {
         const TextExtent line = platform().textExtent(kStartPageMeasureLine);
-        plainSize_ = {std::max(300, line.width), std::max(300, 15 * line.height + 100)};
+        plainSize_ = {std::max(300, line.width),
+                      std::max(300, (helpRows() + 1) * line.height + 100)};
     }
     return plainSize_;
 }
@@ -59,7 +61,7 @@ std::optional<Rect> StartPage::buttonRect(StartButton button, Size page) {
     case StartButton::Help:
         return std::nullopt;
     case StartButton::Close:
-        return plainCloseRect(page);
+        return plainCloseRect(page, platform().screenScale());
     case StartButton::Link:
         return plainLinkRect(page, linkExtent());
     }
@@ -141,15 +143,24 @@ void StartPage::paint(Canvas& canvas, Size page) {
 
 void StartPage::drawSkinned(Canvas& canvas, Picture& background, Size page) {
     if (!renderer_) return;
-    Picture composed;
-    if (!composed.copyFrom(background)) return;
+    const Size size{std::min(page.width, background.width()),
+                    std::min(page.height, background.height())};
+    if (composedFrom_ != &background || composed_.width() != size.width ||
+        composed_.height() != size.height) {
+        composedFrom_ = nullptr;
+        if (size.width < 1 || size.height < 1 ||
+            !composed_.create(size.width, size.height, 32, false))
+            return;
+        copyBlock(composed_, {0, 0}, background, Rect::at({0, 0}, size));
+        composedFrom_ = &background;
+    }
     for (StartButton button : kStartButtons) {
         Picture* strip = skin_.button(button, true);
         const std::optional<Rect> rect = buttonRect(button, page);
         // A strip of another depth than the background's is not drawn; its button still works.
-        if (strip && rect) copyFrame(composed, rect->topLeft(), *strip, int(states_[at(button)]));
+        if (strip && rect) copyFrame(composed_, rect->topLeft(), *strip, int(states_[at(button)]));
     }
-    renderer_->drawShaped(canvas, composed, page);
+    renderer_->drawShaped(canvas, composed_, page);
 }
 
 void StartPage::drawPlain(Canvas& canvas, Size page) {
@@ -159,13 +170,16 @@ void StartPage::drawPlain(Canvas& canvas, Size page) {
     canvas.drawText({0, 20, w / 2 + 5, h}, kHelpLeftColumn, TextRight);
     canvas.drawText({w / 2 + 10, 20, w, h}, kHelpRightColumn, TextLeft);
 
-    if (const std::optional<Rect> box = plainCloseRect(page)) {
+    const double scale = platform().screenScale();
+    if (const std::optional<Rect> box = plainCloseRect(page, scale)) {
         const ButtonState state = states_[at(StartButton::Close)];
         canvas.rectangle(*box, state == ButtonState::Hover     ? kLightGray
                                : state == ButtonState::Pressed ? kGray
                                                                : kWhite);
-        canvas.line({box->left + 5, box->top + 5}, {box->right - 4, box->bottom - 4});
-        canvas.line({box->right - 5, box->top + 5}, {box->left + 4, box->bottom - 4});
+        // The cross keeps its place in the box at any scale.
+        const int near = int(std::lround(5 * scale)), far = int(std::lround(4 * scale));
+        canvas.line({box->left + near, box->top + near}, {box->right - far, box->bottom - far});
+        canvas.line({box->right - near, box->top + near}, {box->left + far, box->bottom - far});
     }
 
     TextStyle link;

@@ -21,11 +21,21 @@ inline constexpr const char* kStartPageMeasureLine =
 
 // Right-aligned left column and left-aligned right column; they line up row by row.
 inline constexpr const char* kHelpLeftColumn =
-    "  Drop in image file\n\nKeyboard map\n\n  Esc\n  Up\n  Down\n  *\nMouse map\n\n"
-    "  Double click right button\n  Click center button\n  Wheel up\n  Wheel down";
+    "  Drop in image file\n\nKeyboard map\n\n  Esc\n  Up\n  Down\n  *\n  G / Shift+G\n  F11\n"
+    "  Ctrl+C\n  Delete\n\nMouse map\n\n  Double click right button\n  Click center button\n"
+    "  Wheel up\n  Wheel down";
 inline constexpr const char* kHelpRightColumn =
-    "\n\n\n\n: Exit\n: Previous image\n: Next image\n: Resize to screen\n\n\n: Exit\n"
-    ": Toggle always on top\n: Previous image\n: Next image\n";
+    "\n\n\n\n: Exit\n: Previous image\n: Next image\n: Resize to screen\n: First / last image\n"
+    ": Full screen\n: Copy\n: Move to trash\n\n\n\n: Exit\n: Toggle always on top\n"
+    ": Previous image\n: Next image\n";
+
+// The rows of the help text.
+constexpr int helpRows() {
+    int rows = 1;
+    for (const char* c = kHelpLeftColumn; *c; ++c)
+        rows += *c == '\n';
+    return rows;
+}
 
 // The link of the page without a skin: the product's home page.
 inline constexpr const char* kStartPageLinkText = "vistrel.quorbane.com";
@@ -45,7 +55,7 @@ public:
     void setSkinFolder(std::string folder) { skin_.setFolder(std::move(folder)); }
 
     // The page's size: the skin background's (loaded now if need be), else the widest line of
-    // the help text measured in the default font (once), at least 300 x 300.
+    // the help text measured in the default font (once) and its rows, at least 300 x 300.
     Size size();
     // Whether the page is the skin's shaped page (its background loaded) rather than the plain
     // one.
@@ -87,6 +97,10 @@ private:
     TextExtent linkExtent();
 
     SkinPictures skin_;
+    // The skinned page as the window shows it: the background cut to the window's size, made
+    // once; every draw puts the buttons' frames on it (each covers its place whole).
+    Picture composed_;
+    const Picture* composedFrom_ = nullptr;
     WindowHost* host_ = nullptr;
     Renderer* renderer_ = nullptr;
     States states_ = {ButtonState::Normal, ButtonState::Normal, ButtonState::Normal};

@@ -5,7 +5,9 @@
 #include "Files.h"
 
 #include <condition_variable>
+#include <cstdio>
 #include <mutex>
+#include <set>
 
 namespace vistrel {
 
@@ -39,21 +41,51 @@ struct ViewerApp::ScreenGate {
     }
 };
 
-void ViewerApp::beginOpening(const std::string& commandLine, OpeningDecode decode,
+// The command line's pictures that have not yet been said to fail; each is said once, from
+// whichever thread decodes it.
+struct ViewerApp::Unreported {
+    std::mutex mutex;
+    std::set<std::string> paths;
+
+    void failed(const std::string& path, DecodeResult result) {
+        {
+            std::lock_guard guard(mutex);
+            if (paths.erase(path) == 0) return;
+        }
+        std::fputs(FailureLine(path, result).c_str(), stderr);
+    }
+};
+
+void ViewerApp::beginOpening(const std::vector<std::string>& pictures, OpeningDecode decode,
                              const std::function<std::optional<Size>()>& guessScreen) {
-    const std::string path = PathFromCommandLine(commandLine);
-    if (path.empty()) return;
+    if (pictures.empty() || pictures[0].empty()) return;
+    unreported_ = std::make_shared<Unreported>();
+    std::string path = absolutePath(pictures[0]);
+    if (pictures.size() > 1) {
+        for (const std::string& picture : pictures) {
+            const std::string absolute = absolutePath(picture);
+            const FileKind kind = fileKind(absolute.c_str());
+            if (kind == FileKind::Missing)
+                std::fputs(FailureLine(absolute, Refusal::CannotOpen).c_str(), stderr);
+            else if (kind != FileKind::Regular)
+                std::fputs(FailureLine(absolute, Refusal::NotRegularFile).c_str(), stderr);
+            else
+                list_.push_back(absolute);
+        }
+        if (list_.empty()) return;
+        path = list_[0];
+    }
+    unreported_->paths.insert(list_.begin(), list_.end());
+    unreported_->paths.insert(path);
     if (!decode) {
         decode = [](CachedPicture& record, const char* file, const PendingPolicy& policy) {
-            return record.loadAwaitingPolicy(file, policy).ok();
+            return record.loadAwaitingPolicy(file, policy);
         };
     }
     gate_ = std::make_shared<ScreenGate>();
     opening_ = Prefetcher::startOpening(
-        // Folder browsing and the decoders need the picture's folder, so a relative path is taken
-        // from the working folder.
-        absolutePath(path),
-        [gate = gate_, decode, guessScreen](CachedPicture& record, const char* file) {
+        path, [gate = gate_, decode, guessScreen, unreported = unreported_](CachedPicture& record,
+                                                                            const char* file) {
             debugLog("start-up decode begins: %s", file);
             PendingPolicy policy{[&] { return gate->wait(); }, std::nullopt};
             // Fit to screen, unless the settings turn it off (then the decode is made again).
@@ -62,10 +94,21 @@ void ViewerApp::beginOpening(const std::string& commandLine, OpeningDecode decod
                 policy.guess->reduceLargeJpeg = true;
                 debugLog("screen guessed: %dx%d", screen->width, screen->height);
             }
-            const bool decoded = decode(record, file, policy);
+            const DecodeResult decoded = decode(record, file, policy);
             debugLog("start-up decode %s", decoded ? "done" : "failed");
-            return decoded;
+            if (!decoded) unreported->failed(file, decoded);
+            return decoded.ok();
         });
+}
+
+Prefetcher::DecodeFunction ViewerApp::pictureDecode() const {
+    if (!unreported_ || list_.empty()) return {};
+    return [unreported = unreported_](CachedPicture& record, const char* path,
+                                      const ScreenCopyPolicy& policy) {
+        const DecodeResult decoded = record.load(path, policy);
+        if (!decoded) unreported->failed(path, decoded);
+        return decoded.ok();
+    };
 }
 
 bool ViewerApp::start(ViewerWindow& window, WindowHost& host) {
@@ -74,7 +117,7 @@ bool ViewerApp::start(ViewerWindow& window, WindowHost& host) {
     // made for start-up, and the prefetch workers wait for the window.
     if (opening_) {
         gate_->open(window.screenCopyPolicy());
-        window.openFrom(opening_, kStartUpPatience);
+        window.openFrom(opening_, kStartUpPatience, list_);
         debugLog("start-up picture taken");
     }
     const bool created = window.create(host);

@@ -23,6 +23,8 @@ ViewerWindow::~ViewerWindow() = default;
 
 void ViewerWindow::readSettings() {
     placement_.readSettings();
+    // "SortNatural" 0: the plain order, digit by digit; anything else, or none, numbers by value.
+    pictures_.setNaturalOrder(ReadSetting("SortNatural") != 0);
     // On unless the setting says 0.
     colorManagement_ = ReadSetting("ColorManagement") != 0;
 }
@@ -81,18 +83,18 @@ bool ViewerWindow::create(WindowHost& host) {
     return true;
 }
 
-bool ViewerWindow::openFile(const char* path) {
+bool ViewerWindow::openFile(const char* path, std::vector<std::string> list) {
     if (!path || !*path) return false;
     pictures_.setPolicy(screenCopyPolicy());
-    pictures_.open(path);
+    pictures_.open(path, std::move(list));
     return true;
 }
 
 void ViewerWindow::openFrom(std::shared_ptr<Prefetcher::Opening> opening,
-                            std::chrono::milliseconds patience) {
+                            std::chrono::milliseconds patience, std::vector<std::string> list) {
     Prefetcher::waitForOpening(*opening, patience);
     pictures_.setPolicy(screenCopyPolicy());
-    pictures_.open(std::move(opening));
+    pictures_.open(std::move(opening), std::move(list));
     if (pictures_.poll().shown) showCurrent();
 }
 
@@ -101,15 +103,27 @@ void ViewerWindow::onPicturesArrived() {
     // ahead of time.
     if (host_ && !pictures_.decodesAhead()) pictures_.setPolicy(screenCopyPolicy());
     const Prefetcher::Changes changes = pictures_.poll();
-    if (changes.shown)
+    if (host_) liveFolder_.follow();
+    if (changes.shown || (changes.reloadResized && pictureOnShow())) {
         showCurrent();
-    else if (changes.upgraded && pictureOnShow())
-        repaint(); // the screen copy made from the full decode
+    } else if ((changes.upgraded || changes.reloaded) && pictureOnShow()) {
+        // The screen copy made from the full decode, or the file saved over the picture on show:
+        // in place, where it stands, zoomed as it was.
+        if (changes.reloaded && !placement_.fitToScreen()) atFullResolution(pictureOnShow());
+        repaint();
+        if (changes.reloaded && host_) {
+            caption_ = FormatCaption(*pictures_.current());
+            host_->setTitle(caption_.c_str());
+        }
+    } else if (changes.openFailed && !startPage_ && !pictures_.current()) {
+        perform(Action::ShowStartPage); // the picture on show went, and nothing came instead
+    }
 }
 
 void ViewerWindow::onClose() {
     // Nothing the workers still hand over reaches the host from now on.
     pictures_.setArrivalCall({});
+    liveFolder_.stop();
     WindowHost* host = std::exchange(host_, nullptr);
     if (host) host->hide();
     pictures_.endWorker(true);

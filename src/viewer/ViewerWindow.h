@@ -8,6 +8,7 @@
 #include "Action.h"
 #include "ContextMenu.h"
 #include "Geometry.h"
+#include "LiveFolder.h"
 #include "PointerGestures.h"
 #include "Prefetcher.h"
 #include "Rendering.h"
@@ -36,19 +37,21 @@ public:
     ~ViewerWindow();
 
     // --- start-up and shut-down
-    // Reads the fit and lock settings, and whether colours are converted to the display's.
+    // Reads the fit, lock and sort order settings, and whether colours are converted to the
+    // display's.
     void readSettings();
     // Creates the real window at its initial place; the prefetch workers decode ahead once its
     // first frame is painted. False when it cannot be made.
     bool create(WindowHost& host);
     // Opens a file: it is decoded in the background and shown when it lands; until then, and for
-    // good when it cannot be decoded, the picture on show stays. False when there is nothing to
-    // open.
-    bool openFile(const char* path);
+    // good when it cannot be decoded, the picture on show stays. The keys step through its folder,
+    // or through `list` (full paths, `path` among them). False when there is nothing to open.
+    bool openFile(const char* path, std::vector<std::string> list = {});
     // The same for a file already being decoded (the command-line picture): waits up to
     // `patience` for it, so that a picture decoded meanwhile is laid out before the window is
-    // made; a slower one lands later.
-    void openFrom(std::shared_ptr<Prefetcher::Opening> opening, std::chrono::milliseconds patience);
+    // made; a slower one lands later. `list`: the files to step through instead of its folder.
+    void openFrom(std::shared_ptr<Prefetcher::Opening> opening, std::chrono::milliseconds patience,
+                  std::vector<std::string> list = {});
     // What the commands ask of the desktop (background, file manager, clipboard, drags); without
     // one, those commands do nothing.
     void setDesktop(Desktop* desktop) { desktop_ = desktop; }
@@ -69,7 +72,9 @@ public:
     void onDropFiles(const std::vector<std::string>& paths);
     void onPaint(Canvas& canvas);
     // The prefetcher handed something over (the host's queued call, postArrival): takes it and
-    // shows what landed. The first call after the window is made lets the workers decode ahead.
+    // shows what landed (the picture on show decoded again from its rewritten file: in place
+    // when its size is the same), and watches the folder it came from. The first call after the
+    // window is made lets the workers decode ahead.
     void onPicturesArrived();
     // The display's colour profile changed: the pictures held, converted to the old one, are
     // decoded anew.
@@ -103,13 +108,14 @@ private:
     Picture* paintedPicture();
 
     // --- placement, carried out
-    // Leaves the start page for the current record and lays it out. `pasting`: see relayout.
-    void showCurrent(bool pasting = false);
+    // Leaves the start page for the current record and lays it out. `typing`: see relayout.
+    void showCurrent(Modifiers typing = {});
     // Sizes and places the window for the picture on show, applies it and repaints. `anchor`
     // (client coordinates) is the point a fit by double click or menu keeps under the cursor.
-    // The modifiers held keep the window's top-left corner (Ctrl, unless it belongs to the Ctrl+V
-    // of a paste) or its centre (Shift).
-    void relayout(const Point* anchor, bool pasting = false);
+    // The modifiers held keep the window's top-left corner (Ctrl) or its centre (Shift), unless
+    // they are `typing`: part of the key that asked (the Ctrl of Ctrl+V, the Shift that types
+    // "*").
+    void relayout(const Point* anchor, Modifiers typing = {});
     // Carries out what a placement operation asks of the real window; `anchor` for a LayOut.
     void apply(WindowPlacement::Change change, const Point* anchor = nullptr);
     bool toggleFitToScreen(Point anchor);
@@ -123,6 +129,7 @@ private:
     void slideShowTick();
 
     Prefetcher pictures_;
+    LiveFolder liveFolder_{pictures_};
     // The window's host while the real window exists (from `create` to `onClose`); null
     // otherwise.
     WindowHost* host_ = nullptr;

@@ -30,18 +30,24 @@ void WindowPlacement::placeAtCreation(Size size, const Rect& screen) {
 bool WindowPlacement::layOut(Size picture, const Rect& screen, Modifiers keys,
                              const Point* anchor) {
     const Rect before = window_;
+    if (fullScreen_) {
+        window_ = screen;
+        return window_.size() != before.size();
+    }
     // The size a fit is measured against: without fit to screen the window counts as already as
     // large as the picture.
     const Rect previous = Rect::at(before.topLeft(), fitToScreen_ ? before.size() : picture);
     window_ = fitToScreen_ && largerThan(picture, screen) ? vistrel::fitToScreen(picture, screen)
                                                           : naturalSize(picture, screen);
     const bool resized = window_.size() != previous.size();
-    if (keys.control) {
-        window_ = window_.movedTo(before.topLeft());
-    } else if (keys.shift) {
+    if (keys.control || keys.shift) {
         const Point centre = before.centre();
-        window_ =
-            window_.movedTo({centre.x - window_.width() / 2, centre.y - window_.height() / 2});
+        window_ = window_.movedTo(
+            keys.control ? before.topLeft()
+                         : Point{centre.x - window_.width() / 2, centre.y - window_.height() / 2});
+        // A corner or centre kept from a window larger than the screen may leave a small one
+        // far off it.
+        window_ = broughtOnScreen(window_, screen);
     } else if (lock_.locked()) {
         window_ = placedAtLock(window_.size(), lock_);
         // A fit by double click keeps the clicked picture point under the cursor, over the lock
@@ -53,7 +59,14 @@ bool WindowPlacement::layOut(Size picture, const Rect& screen, Modifiers keys,
 }
 
 void WindowPlacement::centreStartPage(Size page, const Rect& screen) {
+    fullScreen_ = false; // the page is a window of its own size
     window_ = centred(page, screen);
+}
+
+WindowPlacement::Change WindowPlacement::setFullScreen(bool on) {
+    if (on == fullScreen_) return Change::None;
+    fullScreen_ = on;
+    return Change::LayOut;
 }
 
 WindowPlacement::Change WindowPlacement::flipFit() {
@@ -74,6 +87,7 @@ WindowPlacement::Change WindowPlacement::toggleFit(std::optional<Size> picture, 
 }
 
 WindowPlacement::Change WindowPlacement::zoomStep(bool zoomIn, Size picture, const Rect& screen) {
+    if (fullScreen_) return Change::None;
     if (picture.width >= screen.width() || picture.height >= screen.height()) {
         // A picture as large as the screen zooms by switching fit to screen.
         if (zoomIn != fitToScreen_) return Change::None;
@@ -88,6 +102,7 @@ WindowPlacement::Change WindowPlacement::zoomStep(bool zoomIn, Size picture, con
 }
 
 WindowPlacement::Change WindowPlacement::zoomTo(const Rect& to, bool fast) {
+    if (fullScreen_) return Change::None;
     // The window moves with the zoom so that the zoom's anchor (the centre for keys, the pressed
     // point for a drag) stays where it was.
     window_ = to;
@@ -95,6 +110,7 @@ WindowPlacement::Change WindowPlacement::zoomTo(const Rect& to, bool fast) {
 }
 
 WindowPlacement::Change WindowPlacement::turned(Size turned, const Rect& screen) {
+    if (fullScreen_) return Change::LayOut; // the turned picture fitted anew
     const Rect about = turnedAboutCentre(window_);
     window_ = window_.movedTo(about.topLeft());
     if (fitToScreen_ && largerThan(turned, screen)) return Change::LayOut;
@@ -103,16 +119,19 @@ WindowPlacement::Change WindowPlacement::turned(Size turned, const Rect& screen)
 }
 
 WindowPlacement::Change WindowPlacement::moveTo(Point topLeft) {
+    if (fullScreen_) return Change::None;
     window_ = window_.movedTo(topLeft);
     return Change::Move;
 }
 
 WindowPlacement::Change WindowPlacement::centre(const Rect& screen) {
+    if (fullScreen_) return Change::None;
     window_ = centred(window_.size(), screen);
     return Change::Move;
 }
 
 WindowPlacement::Change WindowPlacement::moveToScreenEdge(ScreenEdge edge, const Rect& screen) {
+    if (fullScreen_) return Change::None;
     const Rect moved = movedToScreenEdge(window_, edge, screen);
     if (moved == window_) return Change::None;
     window_ = moved;

@@ -29,6 +29,9 @@ public:
 
     const Rect& window() const { return window_; }
     bool fitToScreen() const { return fitToScreen_; }
+    // The window covers the screen and the picture is fitted on black inside it; nothing moves
+    // or zooms it then.
+    bool fullScreen() const { return fullScreen_; }
     bool topMost() const { return topMost_; }
     const LockPlace& lock() const { return lock_; }
 
@@ -44,8 +47,9 @@ public:
     // --- laying a picture out
     // Sizes the window for a picture of `picture` (fitted when fit to screen is on and it is
     // larger, else natural) and places it: keeping the top-left corner (`keys.control`) or the
-    // centre (`keys.shift`), else at the lock place, where a fit by double click or menu keeps
-    // the picture point under `anchor` (client coordinates) under the cursor; else centred.
+    // centre (`keys.shift`), brought back onto the screen when that leaves it mostly off, else
+    // at the lock place, where a fit by double click or menu keeps the picture point under
+    // `anchor` (client coordinates) under the cursor; else centred.
     // Whether the size changed from the one the fit was measured against.
     bool layOut(Size picture, const Rect& screen, Modifiers keys, const Point* anchor);
     // The page without a picture: always centred, a lock place holds pictures only.
@@ -68,6 +72,9 @@ public:
     // The picture was turned a quarter and is now of `turned`'s size: the window turns about its
     // centre, or is laid out anew when fitted and the turned picture is larger than the screen.
     Change turned(Size turned, const Rect& screen);
+
+    // --- full screen: on, or back to the window its picture is laid out in (LayOut).
+    Change setFullScreen(bool on);
 
     // --- moves
     Change moveTo(Point topLeft);
@@ -97,6 +104,7 @@ private:
     bool fitToScreen_ = true;
     bool topMost_ = true;
     bool zoomed_ = false; // zoomed away from the fitted or natural size
+    bool fullScreen_ = false;
 };
 
 } // namespace vistrel

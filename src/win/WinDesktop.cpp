@@ -1,6 +1,7 @@
 #include "WinDesktop.h"
 
 #include "DragOut.h"
+#include "Files.h"
 #include "Picture.h"
 #include "Wide.h"
 
@@ -174,6 +175,100 @@ bool WinDesktop::clipboardImage(ClipboardBitmap& out) {
 
 bool WinDesktop::dragFileOut(const std::string& path) {
     return !path.empty() && DragFile(systemPath(path));
+}
+
+namespace {
+
+// Moveable global memory holding `size` bytes written by `fill`; null when it cannot be had.
+template <typename Fill> HGLOBAL globalBlock(std::size_t size, Fill fill) {
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
+    if (!block) return nullptr;
+    void* data = GlobalLock(block);
+    if (!data) {
+        GlobalFree(block);
+        return nullptr;
+    }
+    fill(static_cast<uint8_t*>(data));
+    GlobalUnlock(block);
+    return block;
+}
+
+} // namespace
+
+bool WinDesktop::copyToClipboard(const ClipboardBitmap& picture, const std::string& path) {
+    if (picture.width <= 0 || picture.height <= 0 || !picture.bits) return false;
+    const std::size_t pixelBytes = std::size_t(picture.width) * std::size_t(picture.height) * 4;
+    // A packed 32-bit bitmap, top row first (a negative height), as CF_DIB holds it.
+    HGLOBAL dib = globalBlock(sizeof(BITMAPINFOHEADER) + pixelBytes, [&](uint8_t* data) {
+        BITMAPINFOHEADER header{};
+        header.biSize = sizeof header;
+        header.biWidth = picture.width;
+        header.biHeight = -picture.height;
+        header.biPlanes = 1;
+        header.biBitCount = 32;
+        header.biCompression = BI_RGB;
+        header.biSizeImage = DWORD(pixelBytes);
+        std::memcpy(data, &header, sizeof header);
+        std::memcpy(data + sizeof header, picture.bits.data(), pixelBytes);
+    });
+    if (!dib) return false;
+    // The file too, for Explorer to paste: a DROPFILES block and the name, ending in two nulls.
+    HGLOBAL files = nullptr;
+    if (!path.empty()) {
+        const std::wstring name = systemPath(absolutePath(path));
+        files = globalBlock(
+            sizeof(DROPFILES) + (name.size() + 2) * sizeof(wchar_t), [&](uint8_t* data) {
+                DROPFILES header{};
+                header.pFiles = sizeof header;
+                header.fWide = TRUE;
+                std::memcpy(data, &header, sizeof header);
+                std::memcpy(data + sizeof header, name.c_str(), name.size() * sizeof(wchar_t));
+            });
+    }
+    bool opened = false;
+    for (int attempt = 0; attempt < 5 && !(opened = OpenClipboard(owner_)); ++attempt)
+        Sleep(10);
+    bool put = false;
+    if (opened && EmptyClipboard()) {
+        // What SetClipboardData takes is the clipboard's from then on.
+        put = SetClipboardData(CF_DIB, dib) != nullptr;
+        if (put) dib = nullptr;
+        if (put && files && SetClipboardData(CF_HDROP, files)) files = nullptr;
+    }
+    if (opened) CloseClipboard();
+    if (dib) GlobalFree(dib);
+    if (files) GlobalFree(files);
+    return put;
+}
+
+bool WinDesktop::moveToTrash(const std::string& path) {
+    if (path.empty()) return false;
+    // The operation takes a list of names, each ending in a null and the list in another.
+    std::wstring names = systemPath(absolutePath(path));
+    names.push_back(L'\0');
+    SHFILEOPSTRUCTW operation{};
+    operation.hwnd = owner_;
+    operation.wFunc = FO_DELETE;
+    operation.pFrom = names.c_str();
+    // Into the recycle bin, without a question, unless the file cannot go there (a network
+    // folder, a file larger than the bin): then the Shell asks before it would delete it for
+    // good, and a "no" leaves it where it is.
+    operation.fFlags =
+        FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_WANTNUKEWARNING | FOF_NOERRORUI | FOF_SILENT;
+    return SHFileOperationW(&operation) == 0 && !operation.fAnyOperationsAborted &&
+           fileKind(path.c_str()) == FileKind::Missing;
+}
+
+bool WinDesktop::openWith(const std::string& path) {
+    const std::wstring name = systemPath(absolutePath(path));
+    OPENASINFO info{};
+    info.pcszFile = name.c_str();
+    info.oaifInFlags = OAIF_ALLOW_REGISTRATION | OAIF_EXEC;
+    if (SUCCEEDED(SHOpenWithDialog(owner_, &info))) return true;
+    // Where the Shell has no such dialog: the program it opens the file's type with.
+    const auto result = reinterpret_cast<INT_PTR>(
+        ShellExecuteW(owner_, L"open", name.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+    return result > 32;
 }
 
 } // namespace vistrel

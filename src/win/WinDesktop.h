@@ -1,6 +1,8 @@
 // The desktop services on Win32: the background through SystemParametersInfo, show in folder
 // through SHOpenFolderAndSelectItems, pages through ShellExecute, the clipboard's bitmap
-// (CF_DIB, else CF_BITMAP), and file drags out of the window through OLE's DoDragDrop.
+// (CF_DIB, else CF_BITMAP; copied as CF_DIB with the file as CF_HDROP), file drags out of the
+// window through OLE's DoDragDrop, the recycle bin through SHFileOperation and "Open with"
+// through the Shell's own dialog.
 #pragma once
 
 #include "Desktop.h"
@@ -21,6 +23,9 @@ public:
     bool openInBrowser(const std::string& addressOrPath) override;
     bool clipboardImage(ClipboardBitmap& out) override;
     bool dragFileOut(const std::string& path) override;
+    bool copyToClipboard(const ClipboardBitmap& picture, const std::string& path) override;
+    bool moveToTrash(const std::string& path) override;
+    bool openWith(const std::string& path) override;
 
 private:
     HWND owner_;

@@ -29,6 +29,13 @@ const Binding kBindings[] = {
     {Trigger::Key, VK_OEM_MINUS, When::Always, Action::ZoomOut},
     {Trigger::Key, 'V', When::Control, Action::Paste},
     {Trigger::Key, VK_F1, When::Always, Action::ShowStartPage},
+    // G and Shift+G: the first and last picture (Home and End show the edges of a large picture).
+    {Trigger::Key, 'G', When::NoShift, Action::FirstPicture},
+    {Trigger::Key, 'G', When::Shift, Action::LastPicture},
+    {Trigger::Key, VK_F11, When::Always, Action::ToggleFullScreen},
+    {Trigger::Key, 'F', When::NoControl, Action::ToggleFullScreen},
+    {Trigger::Key, 'C', When::Control, Action::CopyPicture},
+    {Trigger::Key, VK_DELETE, When::Always, Action::MoveToTrash},
 
     // Ctrl and a left drag offers the picture as a file instead of moving the window.
     {Trigger::Press, MK_LBUTTON, When::NoControl, Action::StartMove},

@@ -358,6 +358,15 @@ bool WinWindowHost::runSlideShowDialog(int& delaySeconds, bool& loop) {
     return true;
 }
 
+// The rows as lines of a message box: the Shell's own window, modal, its text selectable with
+// Ctrl+C.
+void WinWindowHost::showProperties(const char* title, const std::vector<PropertyRow>& rows) {
+    std::string text;
+    for (const PropertyRow& row : rows)
+        text += row.label + ":\t" + row.value + "\r\n";
+    MessageBoxW(window_, widen(text).c_str(), widen(title).c_str(), MB_OK | MB_ICONINFORMATION);
+}
+
 LRESULT CALLBACK WinWindowHost::procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_NCCREATE) {
         const auto* creation = reinterpret_cast<const CREATESTRUCTW*>(lParam);
@@ -374,7 +383,8 @@ LRESULT CALLBACK WinWindowHost::procedure(HWND window, UINT message, WPARAM wPar
 
 void WinWindowHost::act(int trigger, int code, bool control, bool rightHeld, Point pointer) {
     if (const std::optional<Action> action =
-            winActionFor(Trigger(trigger), code, {control, false, rightHeld}))
+            winActionFor(Trigger(trigger), code,
+                         {control, (GetKeyState(VK_SHIFT) & 0x8000) != 0, false, rightHeld}))
         viewer_.perform(*action, pointer);
 }
 

@@ -41,6 +41,75 @@ TEST(FolderList, ListsViewableEntriesInCaseInsensitiveOrder) {
     EXPECT_EQ(list.pathAt(0), "");
 }
 
+TEST(FolderList, NaturalOrderCountsNumbersByValueAsFileManagersDo) {
+    // Shuffled: the file system's own order must not leak into the list.
+    const Names natural = {
+        "img.png", // a "." before anything else in its place
+        "IMG1.png",
+        "img2.png",
+        "img02.png", // equal values: fewer leading zeros first
+        "img7.png",
+        "img007.png",
+        "img8.png", // the zeros decide only between equal values
+        "img10.png",
+        "img10a.png",
+        "Img10b.png",
+        "img100.png",
+        "img9223372036854775808.png", // 2^63 before 10^20 - 1, which wraps in 64 bits
+        "img99999999999999999999.png",
+        "v1.9.png",
+        "v1.10.png",
+        "x0.png",
+        "x00.png",
+        "x1.png"};
+    test::ScratchFolder folder;
+    for (std::size_t i = 0; i < natural.size(); ++i)
+        folder.file(natural[(i * 7) % natural.size()]);
+    FolderList list;
+    list.build(folder.path() + "x");
+    EXPECT_EQ(namesOf(list), natural);
+    for (int32_t i = 0; i < list.count(); ++i)
+        EXPECT_EQ(list.indexOf(list.nameAt(i)), i) << list.nameAt(i);
+    EXPECT_LT(naturalKey("a01b"), naturalKey("a1c")); // the rest of the name comes first
+
+    test::ScratchFolder accented; // the text between numbers folds case beyond ASCII
+    for (const char* name : {"\u00C9mile10.png", "emile3.png", "\u00E9mile2.png"})
+        accented.file(name);
+    list.build(accented.path() + "x");
+    EXPECT_EQ(namesOf(list), (Names{"emile3.png", "\u00E9mile2.png", "\u00C9mile10.png"}));
+
+    // The plain order, kept behind the setting: digit by digit.
+    list.natural = false;
+    list.build(folder.path() + "x");
+    EXPECT_LT(list.findName("img10.png"), list.findName("img2.png"));
+    EXPECT_LT(list.findName("img02.png"), list.findName("IMG1.png"));
+}
+
+TEST(FolderList, AddedNamesJoinAtTheirPlaceOnce) {
+    test::ScratchFolder folder;
+    for (const char* name : {"img1.png", "img3.png", "img20.png"})
+        folder.file(name);
+    FolderList list;
+    list.build(folder.path() + "img1.png");
+    EXPECT_TRUE(list.add("img10.png"));
+    EXPECT_TRUE(list.add("IMG2.JPG"));
+    EXPECT_FALSE(list.add("img3.png")); // listed already
+    EXPECT_FALSE(list.add("img4.txt")); // matches no pattern
+    EXPECT_FALSE(list.add(""));
+    EXPECT_EQ(namesOf(list), (Names{"img1.png", "IMG2.JPG", "img3.png", "img10.png", "img20.png"}));
+    EXPECT_EQ(list.findName("img10.png"), 3);
+    EXPECT_EQ(list.findName("img11.png"), -1);
+
+    list.sorted = false; // an unsorted list takes it at its end
+    EXPECT_TRUE(list.add("img0.png"));
+    EXPECT_EQ(list.findName("img0.png"), 5);
+
+    list.assign({folder.path() + "img3.png"}); // a command line's own list does not follow
+    EXPECT_FALSE(list.add("img5.png"));
+    EXPECT_EQ(list.findName("img3.png"), -1);
+    EXPECT_EQ(list.find(folder.path() + "img3.png"), 0);
+}
+
 TEST(FolderList, IndexOfIsALowerBoundAndFindsEveryNameAtItsOwnPlace) {
     test::ScratchFolder folder;
     for (const char* name : {"a.png", "c.png", "e.png"})

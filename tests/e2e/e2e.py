@@ -13,11 +13,13 @@ import os
 import glob
 import json
 import shutil
+import signal
 import struct
 import subprocess
 import sys
 import tempfile
 import time
+import urllib.parse
 
 from PIL import Image
 
@@ -308,9 +310,28 @@ def case_big_picture_fitted(s):
     wait_for("the natural size", lambda: s.window()[1:5] == (0, 0, 4000, 3000))
     s.expect_pixels({(10, 10): RED, (1910, 1070): RED})  # the top-left quarter fills the screen
     check("NoneScale" not in s.stored_settings(), "the key stored the setting")
-    # "*" of the main keyboard is Shift+8, and Shift keeps the window's centre (2000, 1500).
+    # "*" of the main keyboard is Shift+8: that Shift keeps no centre, the window is centred.
     s.key(window, "asterisk")
-    wait_for("the fitted window", lambda: s.window()[1:5] == (1280, 960, 1440, 1080))
+    wait_for("the fitted window", lambda: s.window()[1:5] == (240, 0, 1440, 1080))
+    s.expect_pixels({(250, 10): RED, (1670, 1070): YELLOW})
+    s.key(window, "Escape")
+    s.expect_exit(0)
+
+
+def case_kept_corner_stays_on_screen(s):
+    """Ctrl keeps the window's top-left corner for the next picture, but never so that the window
+    ends mostly off the screen: from a big picture shown at its bottom-right, a small one comes
+    back onto the screen."""
+    s.settings("[General]\nNoneScale=1\n")
+    quadrants((4000, 3000)).save(s.path("folder", "a.jpg"), quality=95)
+    Image.new("RGB", (640, 480), GREEN).save(s.path("folder", "b.png"))
+    s.start(s.path("folder", "a.jpg"))
+    window, x, y, w, h, title = s.window()
+    check((x, y) == (-2080, -1920), "geometry %r" % ((x, y, w, h),))
+    s.key(window, "ctrl+Right")
+    wait_for("b.png", lambda: s.window()[5] == "b.png [640x480]")
+    wait_for("b.png on the screen", lambda: s.window()[1:5] == (0, 0, 640, 480))
+    s.expect_pixels({(5, 5): GREEN, (635, 475): GREEN})
     s.key(window, "Escape")
     s.expect_exit(0)
 
@@ -536,6 +557,15 @@ def case_start_page(s):
     wait_for("the stored setting", lambda: "NoneScale=1" in s.stored_settings())
     s.key(window, "Escape")
     s.expect_exit(0)
+    # At a desktop scale of 2 the close box is 16 of its pixels, 32 of the screen's: its left
+    # edge, and the cross's middle, 16 pixels in.
+    s.start(QT_SCALE_FACTOR="2")
+    window, x, y, w, h, title = s.window(titled=False)
+    s.expect_pixels({(x + w - 32, y + 16): (0, 0, 0), (x + w - 33, y + 16): (255, 255, 255),
+                     (x + w - 16, y + 16): (0, 0, 0), (x + w - 16, y + 8): (255, 255, 255)},
+                    tolerance=40)
+    s.key(window, "Escape")
+    s.expect_exit(0)
 
 
 def case_skinned_start_page(s):
@@ -599,6 +629,69 @@ def case_undecodable_file(s):
         f.write(b"\x89PNG\r\n\x1a\n" + b"\x00\x00\x00\x0dIHDR" + b"\xff" * 40)
     s.start(picture)
     window = expect_start_page(s)
+    s.key(window, "Escape")
+    s.expect_exit(0)
+
+
+def case_failures_are_said_on_standard_error(s):
+    """A picture of the command line that does not open leaves the start page up, as before, and
+    says why on standard error; an unknown option gets a usage line and status 2."""
+    broken = s.path("pictures", "broken.png")
+    with open(broken, "wb") as f:
+        f.write(b"\x89PNG\r\n\x1a\n" + b"\x00\x00\x00\x0dIHDR" + b"\xff" * 40)
+    os.makedirs(s.path("pictures", "folder.png", "x"))
+    for path, reason in ((s.path("pictures", "missing.png"),
+                          "the file cannot be opened: No such file or directory (cannot-open)"),
+                         (broken, "the header or data is damaged (malformed)"),
+                         (s.path("pictures", "folder.png"), "not a regular file (not-regular-file)")):
+        s.start(path)
+        window = expect_start_page(s)
+        s.key(window, "Escape")
+        s.expect_exit(0)
+        said = s.program.stderr.read().decode()
+        check("vistrel: %s: %s\n" % (path, reason) in said, "standard error %r" % said)
+    result = subprocess.run([s.vistrel, "--bogus"], env=s.env, capture_output=True, text=True,
+                            timeout=WAIT)
+    check(result.returncode == 2 and "unknown option '--bogus'" in result.stderr and
+          "Usage: vistrel" in result.stderr, "%d %r" % (result.returncode, result.stderr))
+
+
+def case_several_arguments_are_the_list(s):
+    """`vistrel b.png c.png a.png` steps through the three in that order, across folders; a
+    missing one is said and left out."""
+    Image.new("RGB", (300, 200), RED).save(s.path("one", "a.png"))
+    Image.new("RGB", (400, 200), GREEN).save(s.path("one", "b.png"))
+    Image.new("RGB", (500, 200), BLUE).save(s.path("two", "c.png"))
+    s.start(s.path("one", "b.png"), s.path("two", "c.png"), s.path("one", "gone.png"),
+            s.path("one", "a.png"))
+    window = s.window()[0]
+    check(s.window()[5] == "b.png [400x200]", "first %r" % s.window()[5])
+    for key, name in (("Right", "c.png [500x200]"), ("Right", "a.png [300x200]"),
+                      ("Right", "a.png [300x200]"), ("Left", "c.png [500x200]"),
+                      ("Up", "b.png [400x200]")):
+        s.key(window, key)
+        wait_for("the caption " + name, lambda: s.window()[5] == name)
+    s.key(window, "Escape")
+    s.expect_exit(0)
+    said = s.program.stderr.read().decode()
+    check(s.path("one", "gone.png") + ": the file cannot be opened" in said, "stderr %r" % said)
+
+
+def case_steps_from_a_file_that_did_not_open(s):
+    """A file that cannot be read, opened directly: the arrow keys step from its place in its
+    folder, past files that do not decode, as if it had been shown."""
+    Image.new("RGB", (300, 200), RED).save(s.path("folder", "a.png"))
+    with open(s.path("folder", "b.png"), "wb") as f:
+        f.write(b"not a picture")
+    Image.new("RGB", (500, 200), BLUE).save(s.path("folder", "c.png"))
+    s.start(s.path("folder", "b.png"))
+    window = expect_start_page(s)
+    s.key(window, "Right")
+    wait_for("c.png", lambda: s.window()[5] == "c.png [500x200]")
+    window = s.window()[0]
+    s.expect_pixels({at(s.window()[1:3], (5, 5)): BLUE})
+    s.key(window, "Left")
+    wait_for("a.png, past b.png", lambda: s.window()[5] == "a.png [300x200]")
     s.key(window, "Escape")
     s.expect_exit(0)
 
@@ -677,6 +770,57 @@ def case_context_menu_commands(s):
     check((x, y) == (960 - 405 * 3000 // 810, 540 - 540 * 4000 // 1080),
           "natural size at %r" % ((x, y),))
     wait_for("NoneScale=1", lambda: "NoneScale=1" in s.stored_settings())
+    s.key(window, "Escape")
+    s.expect_exit(0)
+
+
+MENU_PROPERTIES = 10  # after the slide show: the background, "Open with…", "Properties"
+
+
+def case_list_ends_full_screen_copy_properties_and_trash(s):
+    """G and Shift+G, full screen, Ctrl+C, the properties window and Delete on the real window."""
+    window, x, y, w, h, title = three_pictures(s)
+    for key, name in (("g", "0.png [300x200]"), ("shift+g", "2.png [500x200]")):
+        s.key(window, key)
+        wait_for("the caption " + name, lambda: s.window()[5] == name)
+    # Full screen: the picture at its own size in the middle of a black screen; Esc leaves it.
+    s.key(window, "F11")
+    wait_for("the full screen", lambda: s.window()[1:5] == (0, 0) + SCREEN)
+    s.expect_pixels({(5, 5): (0, 0, 0), (960, 540): BLUE, (960 - 255, 540): (0, 0, 0)})
+    s.key(window, "Escape")
+    wait_for("the window again", lambda: s.window()[1:5] == (710, 440, 500, 200))
+    s.running()  # Esc left full screen, it did not close
+    # Ctrl+C: the picture as an image, and its file for file managers.
+    s.key(window, "ctrl+c")
+
+    def clipboard(target):
+        return subprocess.run(["xclip", "-o", "-selection", "clipboard", "-t", target],
+                              env=s.env, capture_output=True, timeout=WAIT).stdout
+    wait_for("the copied picture", lambda: b"image/png" in clipboard("TARGETS"))
+    copied = s.path("copied.png")
+    with open(copied, "wb") as f:
+        f.write(clipboard("image/png"))
+    check(Image.open(copied).convert("RGB").getpixel((250, 100)) == BLUE, "not the picture")
+    uri = "file://" + urllib.parse.quote(s.path("folder", "2.png"))
+    check(clipboard("text/uri-list").decode().strip() == uri, "no file URI on the clipboard")
+    # The properties window names the file.
+    time.sleep(0.6)
+    s.xdotool("mousemove", "960", "540", "click", "3")
+    menu = s.popup(window)
+    s.xdotool("key", *(["Down"] * MENU_PROPERTIES), "Return")
+    s.closed(menu[0])
+    dialog = s.popup(window, "Properties of 2.png")
+    s.key(dialog[0], "Escape")
+    s.closed(dialog[0])
+    # Delete: the last picture goes to the trash, with where it came from; the one before shows.
+    trash = os.path.join(s.home, ".local", "share", "Trash")
+    s.key(window, "Delete")
+    wait_for("the picture before", lambda: s.window()[5] == "1.png [400x200]")
+    check(not os.path.exists(s.path("folder", "2.png")), "the file is still there")
+    check(os.path.exists(os.path.join(trash, "files", "2.png")), "the file is not in the trash")
+    with open(os.path.join(trash, "info", "2.png.trashinfo")) as f:
+        check("Path=" + urllib.parse.quote(s.path("folder", "2.png")) in f.read(),
+              "the trash does not say where it came from")
     s.key(window, "Escape")
     s.expect_exit(0)
 
@@ -843,7 +987,8 @@ def case_fifo_in_folder(s):
 def case_help_and_version(s):
     """--help and --version print a short text and end, without a display."""
     environment = {key: value for key, value in s.env.items() if key != "DISPLAY"}
-    for argument, start in (("--help", "Usage: vistrel [PICTURE]\n"), ("--version", "vistrel ")):
+    for argument, start in (("--help", "Usage: vistrel [--new-window] [PICTURE...]\n"),
+                            ("--version", "vistrel ")):
         result = subprocess.run([s.vistrel, argument], env=environment, capture_output=True,
                                 text=True, timeout=WAIT)
         check(result.returncode == 0 and result.stdout.startswith(start),
@@ -930,40 +1075,51 @@ def case_wallpaper_in_a_format_desktops_cannot_read(s):
     s.expect_exit(0)
 
 
-def case_temporary_files_end_with_the_program(s):
-    """A pasted picture dragged out leaves a file for the file manager until the program ends:
-    SIGTERM ends it cleanly with the file gone; what a killed run left goes at the next start."""
+def paste_and_drag_out(s):
+    """Starts the program, pastes the clipboard's picture and drags it out; the file offered."""
     folder = os.path.join(s.env["XDG_RUNTIME_DIR"], "vistrel")
+    s.start()
+    window = s.window(titled=False)[0]
+    s.key(window, "ctrl+v")
+    wait_for("the pasted picture", lambda: s.window()[5] == "Snapshot [120x80]")
+    s.xdotool("mousemove", "960", "540", "keydown", "ctrl", "mousedown", "1", "sleep", "0.2",
+              "mousemove", "950", "530", "sleep", "0.3", "mousemove", "400", "300", "sleep",
+              "0.3", "mouseup", "1", "keyup", "ctrl")
+    return wait_for("the file offered", lambda: glob.glob(folder + "/run-*/vtl*.bmp"))[0]
+
+
+def clipboard_picture(s):
+    """A process that owns the clipboard with a 120 x 80 picture (in the foreground, -quiet)."""
     png = s.path("clip.png")
     quadrants((120, 80)).save(png)
     owner = subprocess.Popen(["xclip", "-quiet", "-selection", "clipboard", "-t", "image/png",
                               "-i", png], env=s.env, stdout=subprocess.DEVNULL,
                              stderr=subprocess.DEVNULL)
+    s.others.append(owner)
 
-    def dragged_out():
-        """Starts the program, pastes and drags the picture out; the file offered."""
-        s.start()
-        window = s.window(titled=False)[0]
-        s.key(window, "ctrl+v")
-        wait_for("the pasted picture", lambda: s.window()[5] == "Snapshot [120x80]")
-        s.xdotool("mousemove", "960", "540", "keydown", "ctrl", "mousedown", "1", "sleep", "0.2",
-                  "mousemove", "950", "530", "sleep", "0.3", "mousemove", "400", "300", "sleep",
-                  "0.3", "mouseup", "1", "keyup", "ctrl")
-        return wait_for("the file offered", lambda: glob.glob(folder + "/run-*/vtl*.bmp"))[0]
 
-    try:
-        offered = dragged_out()
-        s.program.kill()  # a crash: nothing is cleared
-        s.program.wait()
-        check(os.path.exists(offered), "a killed run cleared its files")
-        offered_again = dragged_out()
-        wait_for("what the killed run left to go", lambda: not os.path.exists(offered))
-        s.program.terminate()
-        s.expect_exit(0)
-        check(not os.path.exists(os.path.dirname(offered_again)), "files left after SIGTERM")
-    finally:
-        owner.kill()
-        owner.wait()
+def case_temporary_files_end_with_the_program(s):
+    """A pasted picture dragged out leaves a file for the file manager until the program ends:
+    SIGTERM ends it cleanly with the file gone; what a killed run left goes at the next start."""
+    clipboard_picture(s)
+    offered = paste_and_drag_out(s)
+    s.program.kill()  # a crash: nothing is cleared
+    s.program.wait()
+    check(os.path.exists(offered), "a killed run cleared its files")
+    offered_again = paste_and_drag_out(s)
+    wait_for("what the killed run left to go", lambda: not os.path.exists(offered))
+    s.program.terminate()
+    s.expect_exit(0)
+    check(not os.path.exists(os.path.dirname(offered_again)), "files left after SIGTERM")
+
+
+def case_terminal_closing_ends_the_program_cleanly(s):
+    """SIGHUP, the terminal the program was started from closing, ends it as SIGTERM does."""
+    clipboard_picture(s)
+    offered = paste_and_drag_out(s)
+    s.program.send_signal(signal.SIGHUP)
+    s.expect_exit(0)
+    check(not os.path.exists(os.path.dirname(offered)), "files left after SIGHUP")
 
 
 def set_root_property(display, name, data):
@@ -1019,9 +1175,13 @@ def main():
     if name == "--list":
         print("\n".join(CASES))
         return
-    session = Session(vistrel, getattr(CASES[name], "screen", SCREEN))
+    run_case(name, CASES[name], Session(vistrel, getattr(CASES[name], "screen", SCREEN)))
+
+
+def run_case(name, case, session):
+    """Runs one case in its session and says how it ended; a failure ends with status 1."""
     try:
-        CASES[name](session)
+        case(session)
     except Failure as failure:
         print("FAIL %s: %s" % (name, failure))
         sys.exit(1)

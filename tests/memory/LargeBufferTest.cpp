@@ -36,8 +36,14 @@ TEST(LargeBuffer, FreedBlocksAreReusedClearedOnlyForTheirOwnSize) {
         EXPECT_NE(other, first);
         freeLarge(other, bytes + kHugePageSize, AfterUse::Release);
         auto* second = static_cast<uint8_t*>(allocateLarge(bytes));
-        EXPECT_EQ(second, first);
-        EXPECT_EQ(reusePoolHits(), hits + 1);
+        if (clearedFirst) {
+            EXPECT_EQ(second, first);
+            EXPECT_EQ(reusePoolHits(), hits + 1);
+        } else {
+            // The idle thread may be clearing the block at this very moment: it is not handed out
+            // then (nobody waits for an idle thread), and a fresh block comes instead.
+            EXPECT_EQ(second == first, reusePoolHits() == hits + 1);
+        }
         EXPECT_TRUE(std::all_of(second, second + bytes, [](uint8_t b) { return !b; }));
         freeLarge(second, bytes, AfterUse::Release);
     }

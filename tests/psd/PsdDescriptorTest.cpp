@@ -43,8 +43,12 @@ TEST(PsdDescriptor, SkipsEachValueKindByItsEncoding) {
     EXPECT_EQ(skipped(reference, "obj "), reference.b.size());
     EXPECT_EQ(skipped(Desc().four("#Pxl").f64(2.5), "UntF"), 12u);
     EXPECT_EQ(skipped(Desc().u32(3).text("abc"), "alis"), 7u);
+    // Raw data (a book colour's key), large integers and unit lists.
+    EXPECT_EQ(skipped(Desc().u32(3).text("abc"), "tdta"), 7u);
+    EXPECT_EQ(skipped(Desc().u32(1).u32(2), "comp"), 8u);
+    EXPECT_EQ(skipped(Desc().four("#Pxl").u32(2).f64(1).f64(2), "UnFl"), 24u);
     // An unknown type consumes nothing: the walk goes on from the value's first byte.
-    EXPECT_EQ(skipped(Desc().u32(7), "comp"), 0u);
+    EXPECT_EQ(skipped(Desc().u32(7), "ObAr"), 0u);
 }
 
 TEST(PsdDescriptor, NestingDeeperThanTheLimitEndsTheValueWithoutRecursingFurther) {
@@ -165,17 +169,67 @@ TEST(PsdContour, PointsPastTheTableAndOutOfRangeCoordinatesStayInside) {
     EXPECT_EQ(c.table[255], 0);
 }
 
-TEST(PsdValues, ColoursAndEnumerations) {
-    auto color = [](double r, double g, double b) {
-        Desc d;
-        d.rgbValue(r, g, b);
+TEST(PsdValues, ColoursByTheirClassKeepTheirModelAndConsumeExactlyTheirItems) {
+    auto color = [](const Desc& d, PsdModelColor* model = nullptr) {
         Stream s(d.b);
         PsdBlock block = s.block();
-        return psd_read_rgb_object(block);
+        const uint32_t argb = psd_read_color_object(block, model, 0);
+        EXPECT_EQ(s.consumed(), d.b.size());
+        return argb;
     };
-    EXPECT_EQ(color(255.9, 0.4, 128.0), 0xFFFF0080u);
-    EXPECT_EQ(color(300.0, -4.0, std::nan("")), 0xFFFF0000u);
+    EXPECT_EQ(color(Desc().rgbValue(255.9, 0.4, 128.0)), 0xFFFF0080u);
+    EXPECT_EQ(color(Desc().rgbValue(300.0, -4.0, std::nan(""))), 0xFFFF0000u);
+    // Hue in degrees, saturation and brightness in percent; CMYK inks in percent.
+    PsdModelColor hsb{};
+    Desc h;
+    h.body("HSBC", 3).untf("H   ", 120.0, "#Ang").doub("Strt", 50.0).doub("Brgh", 100.0);
+    EXPECT_EQ(color(h, &hsb), 0xFF80FF80u);
+    EXPECT_EQ(
+        values({hsb.given, hsb.model, int64_t(hsb.components[0]), int64_t(hsb.components[1])}),
+        values({1, PSD_COLOR_HSB, 120, 50}));
+    Desc cmyk;
+    cmyk.body("CMYC", 4).doub("Cyn ", 0).doub("Mgnt", 100).doub("Ylw ", 100).doub("Blck", 0);
+    EXPECT_EQ(color(cmyk), 0xFFFF0101u);
+    // Lab and grayscale as Photoshop writes them (doubles) and as ag-psd does (longs).
+    EXPECT_EQ(color(Desc().body("LbCl", 3).doub("Lmnc", 100).doub("A   ", 0).doub("B   ", 0)),
+              0xFFFFFFFFu);
+    EXPECT_EQ(color(Desc().body("GRYC", 1).longv("Gry ", 25)), 0xFFBFBFBFu);
+    PsdModelColor gray{};
+    EXPECT_EQ(color(Desc().body("Grsc", 1).doub("Gry ", 100), &gray), 0xFF000000u);
+    EXPECT_EQ(gray.model, PSD_COLOR_GRAY);
+    // A book colour by the components it carries beside its book, name and key (raw data).
+    Desc book;
+    book.body("BkCl", 7).item("Bk  ", "TEXT").unicode("PANTONE+ Solid Coated");
+    book.item("Nm  ", "TEXT").unicode("185 C").longv("bookID", 3060);
+    book.item("bookKey", "tdta").u32(6).text("  185C");
+    book.doub("Lmnc", 100).doub("A   ", 0).doub("B   ", 0);
+    PsdModelColor booked{};
+    EXPECT_EQ(color(book, &booked), 0xFFFFFFFFu);
+    EXPECT_EQ(values({booked.book, booked.model}), values({1, PSD_COLOR_LAB}));
+}
 
+TEST(PsdValues, UnitValuesKeepTheirUnitAndLengthsBecomePixels) {
+    auto unit = [](const char* code, double given, float ppi) {
+        Desc d;
+        d.four(code).f64(given);
+        Stream s(d.b);
+        s.ctx->resources.resolution.present = ppi > 0;
+        s.ctx->resources.resolution.horizontal = ppi;
+        PsdBlock block = s.block();
+        const PsdUnitValue v = psd_read_unit_value(block);
+        EXPECT_EQ(v.given, given);
+        EXPECT_EQ(v.unit, psd_key_of(code));
+        return v.value;
+    };
+    EXPECT_EQ(unit("#Pnt", 10, 144), 20);
+    EXPECT_DOUBLE_EQ(unit("#Mlm", 25.4, 300), 300);
+    EXPECT_EQ(unit("#Pnt", 9, 0), 9); // no resolution resource: 72 pixels per inch
+    EXPECT_EQ(unit("#Pxl", 2.5, 300), 2.5);
+    EXPECT_EQ(unit("#Prc", 50, 300), 50);
+    EXPECT_EQ(unit("#Ang", -170, 300), -170);
+}
+
+TEST(PsdValues, Enumerations) {
     auto enumeration = [](const std::string& value, auto reader) {
         Desc d;
         d.id(value);
@@ -188,6 +242,10 @@ TEST(PsdValues, ColoursAndEnumerations) {
     EXPECT_EQ(enumeration("Xclu", psd_read_blend_enum), PSD_BLEND_EXCLUSION);
     EXPECT_EQ(enumeration("H   ", psd_read_blend_enum), PSD_BLEND_HUE);
     EXPECT_EQ(enumeration("Zzzz", psd_read_blend_enum), PSD_BLEND_NORMAL);
+    EXPECT_EQ(enumeration("darkerColor", psd_read_blend_enum), PSD_BLEND_DARKER_COLOR);
+    EXPECT_EQ(enumeration("lighterColor", psd_read_blend_enum), PSD_BLEND_LIGHTER_COLOR);
+    EXPECT_EQ(enumeration("blendSubtraction", psd_read_blend_enum), PSD_BLEND_SUBTRACT);
+    EXPECT_EQ(enumeration("blendDivide", psd_read_blend_enum), PSD_BLEND_DIVIDE);
     EXPECT_EQ(enumeration("Dmnd", psd_read_gradient_type), 4);
     EXPECT_EQ(enumeration("Rflc", psd_read_gradient_type), 3);
     EXPECT_EQ(enumeration("PrBL", psd_read_glow_technique), 1);

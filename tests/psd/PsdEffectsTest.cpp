@@ -13,10 +13,16 @@ Desc& color(Desc& d, uint8_t r, uint8_t g, uint8_t b) {
     return d.u16(0).u16(r << 8).u16(g << 8).u16(b << 8).u16(0);
 }
 
+// A value as the old form stores it: signed 16.16 fixed point.
+uint32_t fixed(double v) {
+    return uint32_t(int32_t(v * 65536));
+}
+
 // An old-form shadow record (size and body) of `version`; `extra` spare bytes follow the layout.
+// Blur 7.5, intensity 40, angle -170 and distance 2.5.
 Desc& oldShadow(Desc& d, uint32_t version, int extra = 0) {
     d.u32(version == 2 ? 51 + extra : 41 + extra).u32(version);
-    d.u16(7).u32(40).u32(135).u32(9).u16(0); // blur, intensity, angle, distance
+    d.u32(fixed(7.5)).u32(fixed(40)).u32(fixed(-170)).u32(fixed(2.5));
     color(d, 0x11, 0x22, 0x33).text("8BIMscrn").u8(1).u8(0).u8(200);
     if (version == 2) color(d, 0x44, 0x55, 0x66);
     for (int i = 0; i < extra; ++i)
@@ -24,9 +30,8 @@ Desc& oldShadow(Desc& d, uint32_t version, int extra = 0) {
     return d;
 }
 
-// Blur 12 as 16.16 fixed point (as Photoshop and ag-psd write it), intensity 30 as a plain value.
 Desc& oldInnerGlow(Desc& d, bool invert) {
-    d.u32(43).u32(2).u32(12 << 16).u32(30);
+    d.u32(43).u32(2).u32(fixed(12)).u32(fixed(30));
     color(d, 1, 2, 3).text("8BIMnorm").u8(1).u8(128).u8(invert);
     return color(d, 4, 5, 6);
 }
@@ -59,10 +64,11 @@ TEST(PsdOldEffects, ShadowsGlowsAndCommonState) {
     EXPECT_EQ(fx->count, 4);
     EXPECT_EQ(fx->master_switch, 1);
     const PsdShadowEffect& drop = fx->drop_shadow;
-    EXPECT_EQ(drop.size, 7);
-    EXPECT_EQ(drop.choke, 40);
-    EXPECT_EQ(drop.angle, 135);
-    EXPECT_EQ(drop.distance, 9);
+    EXPECT_EQ(drop.size.value, 7.5);
+    EXPECT_EQ(drop.choke.value, 40);
+    EXPECT_EQ(drop.angle.value, -170);
+    EXPECT_EQ(drop.distance.value, 2.5);
+    EXPECT_EQ(drop.distance.unit, 0u); // the layout says pixels; the file gives no unit
     EXPECT_EQ(drop.color, 0xFF112233u);
     EXPECT_EQ(drop.native_color, 0xFF000000u); // version 0 has none: the default stays
     EXPECT_EQ(drop.blend_mode, PSD_BLEND_SCREEN);
@@ -72,13 +78,13 @@ TEST(PsdOldEffects, ShadowsGlowsAndCommonState) {
     EXPECT_EQ(drop.contour.table[100], 100);
     EXPECT_EQ(fx->inner_shadow.native_color, 0xFF445566u);
     EXPECT_EQ(fx->inner_glow.source, 0); // inverted: from the centre
-    EXPECT_EQ(fx->inner_glow.size, 12);
-    EXPECT_EQ(fx->inner_glow.choke, 30);
+    EXPECT_EQ(fx->inner_glow.size.value, 12);
+    EXPECT_EQ(fx->inner_glow.choke.value, 30);
     EXPECT_EQ(fx->inner_glow.native_color, 0xFF040506u);
     EXPECT_EQ(fx->present[PSD_EFFECT_INNER_GLOW], 1);
     EXPECT_EQ(fx->present_again[PSD_EFFECT_INNER_SHADOW], 1);
     EXPECT_EQ(fx->present[PSD_EFFECT_OUTER_GLOW], 0);
-    EXPECT_EQ(fx->outer_glow.size, 0); // absent: zero-filled, defaults unapplied
+    EXPECT_EQ(fx->outer_glow.size.value, 0); // absent: zero-filled, defaults unapplied
 
     Desc plain;
     plain.u16(0).u16(1);
@@ -94,7 +100,7 @@ TEST(PsdOldEffects, RecordsAreFoundBySizeAndBadBlocksAreRefused) {
     Desc d;
     d.u16(0).u16(3);
     oldShadow(d.text("8BIMdsdw"), 0, 6);
-    d.text("8BIMoglw").u32(32).u32(0).u32(3).u32(4);
+    d.text("8BIMoglw").u32(32).u32(0).u32(fixed(3)).u32(fixed(4));
     color(d, 9, 9, 9).text("XXXXnorm").u8(1).u8(1);
     d.text("8BIMsofi").u32(34).u32(2).text("8BIMmul ");
     color(d, 0xAB, 0xCD, 0xEF).u8(255).u8(1);
@@ -102,7 +108,7 @@ TEST(PsdOldEffects, RecordsAreFoundBySizeAndBadBlocksAreRefused) {
     Layer layer;
     ASSERT_EQ(parse(psd_parse_effects_old, layer, d.b), PSD_OK);
     const PsdEffects* fx = effects(layer);
-    EXPECT_EQ(fx->outer_glow.size, 3);
+    EXPECT_EQ(fx->outer_glow.size.value, 3);
     EXPECT_EQ(fx->outer_glow.enabled, 0); // stopped at the signature: the rest keeps defaults
     EXPECT_EQ(fx->outer_glow.blend_mode, PSD_BLEND_SCREEN);
     EXPECT_EQ(fx->color_overlay.color, 0xFFABCDEFu);
@@ -144,7 +150,7 @@ TEST(PsdEffects, DescriptorEffectsReadTheirItemsAndSkipTheRest) {
     EXPECT_EQ(fx->drop_shadow.blend_mode, PSD_BLEND_LINEAR_BURN);
     EXPECT_EQ(fx->drop_shadow.opacity, 191);
     EXPECT_EQ(fx->drop_shadow.layer_knocks_out, 1);
-    EXPECT_EQ(fx->drop_shadow.distance, 5); // default
+    EXPECT_EQ(fx->drop_shadow.distance.value, 5); // default
     EXPECT_EQ(fx->bevel.style, 4);
     EXPECT_EQ(fx->bevel.texture_phase_horizontal, 10); // the bevel keeps its phase
     EXPECT_EQ(fx->bevel.texture_phase_vertical, 20);
@@ -166,10 +172,10 @@ TEST(PsdEffects, StrokeScaleGoesToThePaintReadSoFar) {
     ASSERT_EQ(parse(psd_parse_effects, layer, d.b), PSD_OK);
     const PsdEffects* fx = effects(layer);
     EXPECT_EQ(fx->stroke.paint_type, 1);
-    EXPECT_EQ(fx->stroke.gradient_scale, 60);
-    EXPECT_EQ(fx->stroke.pattern_scale, 100);
+    EXPECT_EQ(fx->stroke.gradient_scale.value, 60);
+    EXPECT_EQ(fx->stroke.pattern_scale.value, 100);
     EXPECT_EQ(fx->stroke.position, 2);
-    EXPECT_EQ(fx->stroke.size, 4);
+    EXPECT_EQ(fx->stroke.size.value, 4.7);
     EXPECT_EQ(fx->pattern_overlay.phase_horizontal, 0); // read, then reset
     EXPECT_EQ(fx->pattern_overlay.phase_vertical, 0);
     EXPECT_STREQ(reinterpret_cast<const char*>(fx->pattern_overlay.pattern.identifier), "abc");
@@ -216,7 +222,35 @@ TEST(PsdEffects, BothBlocksOnOneLayerGiveTwoEntries) {
     ASSERT_EQ(layer.info_count, 2);
     EXPECT_EQ(layer.info_types[0], uint32_t(PSD_ENTRY_EFFECTS_OLD));
     EXPECT_EQ(layer.info_types[1], uint32_t(PSD_ENTRY_EFFECTS));
-    EXPECT_EQ(effects(layer, 0)->drop_shadow.distance, 9);
-    EXPECT_EQ(effects(layer, 1)->drop_shadow.distance, 33);
+    EXPECT_EQ(effects(layer, 0)->drop_shadow.distance.value, 2.5);
+    EXPECT_EQ(effects(layer, 1)->drop_shadow.distance.value, 33);
     EXPECT_EQ(layer.kind, 0);
+}
+
+TEST(PsdEffects, ColoursOfEveryClassKeepTheWalkInStep) {
+    // Before each colour's item count was taken as three doubles, an HSB colour (a "UntF" hue)
+    // threw every later item out of step.
+    Desc d = lfx2(3);
+    d.objc("DrSh", "DrSh", 3).item("Clr ", "Objc").body("HSBC", 3).untf("H   ", 240.0, "#Ang");
+    d.doub("Strt", 100).doub("Brgh", 50).enumv("Md  ", "BlnM", "darkerColor").untf("Opct", 20);
+    d.objc("IrGl", "IrGl", 3).item("Clr ", "Objc").body("CMYC", 4).doub("Cyn ", 100);
+    d.doub("Mgnt", 0).doub("Ylw ", 0).doub("Blck", 0).enumv("GlwT", "BETE", "PrBL");
+    d.enumv("bvlT", "bvlT", "Slmt");
+    d.objc("ebbl", "ebbl", 3).enumv("bvlT", "bvlT", "PrBL").enumv("GlwT", "BETE", "Slmt");
+    d.item("sdwC", "Objc").body("Grsc", 1).doub("Gry ", 100);
+    Layer layer;
+    uint64_t consumed = 0;
+    ASSERT_EQ(parse(psd_parse_effects, layer, d.b, &consumed), PSD_OK);
+    EXPECT_EQ(consumed, d.b.size());
+    const PsdEffects* fx = effects(layer);
+    EXPECT_EQ(fx->drop_shadow.color, 0xFF000080u); // hue 240: blue at half brightness
+    EXPECT_EQ(fx->drop_shadow.color_model.model, PSD_COLOR_HSB);
+    EXPECT_EQ(fx->drop_shadow.blend_mode, PSD_BLEND_DARKER_COLOR);
+    EXPECT_EQ(fx->drop_shadow.opacity, 51);
+    EXPECT_EQ(fx->inner_glow.color_model.components[0], 100);
+    // Each effect takes only its own technique key.
+    EXPECT_EQ(fx->inner_glow.technique, 1);
+    EXPECT_EQ(fx->bevel.technique, 1);
+    EXPECT_EQ(fx->bevel.shadow_color, 0xFF000000u);
+    EXPECT_EQ(fx->bevel.shadow_color_model.model, PSD_COLOR_GRAY);
 }

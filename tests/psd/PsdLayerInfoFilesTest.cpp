@@ -30,10 +30,11 @@ TEST(PsdLayerInfoFiles, OldEffectsBesideDescriptorEffects) {
     ASSERT_EQ(v0.info_count, 1);
     const PsdEffects* old = entry<PsdEffects>(v0, 0);
     EXPECT_EQ(old->master_switch, 1);
-    EXPECT_EQ(old->drop_shadow.size, 7);
-    EXPECT_EQ(old->drop_shadow.choke, 40);
-    EXPECT_EQ(old->drop_shadow.angle, 135);
-    EXPECT_EQ(old->drop_shadow.distance, 9);
+    // Signed 16.16 fixed point: fractions and negative angles.
+    EXPECT_EQ(old->drop_shadow.size.value, 7.5);
+    EXPECT_EQ(old->drop_shadow.choke.value, 40);
+    EXPECT_EQ(old->drop_shadow.angle.value, -170);
+    EXPECT_EQ(old->drop_shadow.distance.value, 2.5);
     EXPECT_EQ(old->drop_shadow.color, 0xFF112233u);
     EXPECT_EQ(old->drop_shadow.native_color, 0xFF000000u);
     EXPECT_EQ(old->drop_shadow.blend_mode, PSD_BLEND_MULTIPLY);
@@ -46,15 +47,20 @@ TEST(PsdLayerInfoFiles, OldEffectsBesideDescriptorEffects) {
     EXPECT_EQ(v2->inner_glow.source, 0);
     EXPECT_EQ(v2->inner_glow.native_color, 0xFF070809u);
     EXPECT_EQ(v2->outer_glow.enabled, 0);
-    EXPECT_EQ(v2->outer_glow.size, 5); // 16.16 fixed point in the file
-    EXPECT_EQ(v2->outer_glow.choke, 20);
+    EXPECT_EQ(v2->outer_glow.size.value, 5);
+    EXPECT_EQ(v2->outer_glow.choke.value, 20);
+    EXPECT_EQ(v2->inner_shadow.blend_mode, PSD_BLEND_DIVIDE);
     EXPECT_EQ(v2->bevel.style, 2);
+    // The bevel's blur is the size; its strength (0.01) is kept apart.
+    EXPECT_EQ(v2->bevel.angle.value, -60.5);
+    EXPECT_EQ(v2->bevel.size.value, 3.25);
+    EXPECT_NEAR(v2->bevel.strength.value, 0.01, 1e-4);
     EXPECT_EQ(v2->bevel.shadow_blend_mode, PSD_BLEND_MULTIPLY);
     EXPECT_EQ(v2->bevel.shadow_native_color, 0xFF050505u);
     EXPECT_EQ(v2->color_overlay.color, 0xFFC86432u);
     EXPECT_EQ(modern->master_switch, 1);
     EXPECT_EQ(modern->drop_shadow.opacity, 191);
-    EXPECT_EQ(modern->drop_shadow.distance, 33);
+    EXPECT_EQ(modern->drop_shadow.distance.value, 33);
     EXPECT_EQ(modern->present[PSD_EFFECT_INNER_GLOW], 0);
 }
 
@@ -89,7 +95,7 @@ TEST(PsdLayerInfoFiles, OddAndHostileDescriptorsAndATwentyFirstBlock) {
     // Lists, references and aliases are skipped in step; the 200-deep item ends the walk.
     const PsdEffects* odd = entry<PsdEffects>(layerNamed(*psd, "odd"), 0);
     EXPECT_EQ(odd->drop_shadow.blend_mode, PSD_BLEND_DIFFERENCE);
-    EXPECT_EQ(odd->drop_shadow.distance, 12);
+    EXPECT_EQ(odd->drop_shadow.distance.value, 12);
     EXPECT_EQ(entry<PsdEffects>(layerNamed(*psd, "hostile"), 0)->present[PSD_EFFECT_OUTER_GLOW], 1);
     const PsdLayerRecord& many = layerNamed(*psd, "many");
     EXPECT_EQ(many.info_count, kPsdMaxLayerInfo);
@@ -97,9 +103,52 @@ TEST(PsdLayerInfoFiles, OddAndHostileDescriptorsAndATwentyFirstBlock) {
     EXPECT_EQ(many.unicode_name_length, 4u); // read after the passed-over 21st block
 }
 
-TEST(PsdLayerInfoFiles, BlocksAgPsdWritesOutsideTheReadLayoutsAreRefusedWithTheirCodes) {
-    // ag-psd writes levels as 63 plain records, without the "Lvls" extension header, and photo
-    // filters in version 2 (a colour instead of XYZ).
-    EXPECT_EQ(loadFile("ag_levels.psd").status, PSD_ERR_LEVELS_EXTENSION_SIGNATURE);
-    EXPECT_EQ(loadFile("ag_photo_filter.psd").status, PSD_ERR_PHOTO_FILTER_VERSION);
+TEST(PsdLayerInfoFiles, ColoursByClassUnitsThroughTheResolutionAndRefusedBlocksKept) {
+    auto [status, psd] = loadFile("gen_colors.psd");
+    ASSERT_EQ(status, PSD_OK) << psd_status_text(status);
+    const PsdEffects* fx = entry<PsdEffects>(layerNamed(*psd, "colours"), 0);
+    ASSERT_NE(fx, nullptr);
+    EXPECT_EQ(fx->drop_shadow.color, 0xFFFFFFFFu);
+    EXPECT_EQ(fx->drop_shadow.blend_mode, PSD_BLEND_SUBTRACT);
+    // 10 points and 2.54 millimetres at 144 pixels per inch.
+    EXPECT_EQ(fx->drop_shadow.distance.value, 20);
+    EXPECT_EQ(fx->drop_shadow.distance.given, 10);
+    EXPECT_NEAR(fx->drop_shadow.size.value, 14.4, 1e-9);
+    EXPECT_EQ(fx->inner_glow.color, 0xFF000000u);
+    EXPECT_EQ(fx->inner_glow.opacity, 128);
+    EXPECT_EQ(fx->color_overlay.color_model.book, 1);
+    EXPECT_EQ(fx->color_overlay.color, 0xFF000000u);
+    EXPECT_EQ(fx->color_overlay.blend_mode, PSD_BLEND_LIGHTER_COLOR);
+
+    // Each refused block is kept with its status, and the blocks after it are read.
+    const PsdLayerRecord& refused = layerNamed(*psd, "refused");
+    ASSERT_EQ(refused.failed_block_count, 3);
+    EXPECT_EQ(
+        values({refused.failed_blocks[0].status, refused.failed_blocks[1].status,
+                refused.failed_blocks[2].status}),
+        values({PSD_ERR_LEVELS_VERSION, PSD_ERR_PHOTO_FILTER_VERSION, PSD_ERR_SECTION_SIGNATURE}));
+    EXPECT_EQ(refused.failed_blocks[1].key, psd_key_of("phfl"));
+    EXPECT_EQ(refused.info_count, 0); // nothing of what the refused parsers had read is kept
+    EXPECT_EQ(refused.unicode_name_length, 12u);
+    EXPECT_EQ(refused.layer_id, 77u);
+}
+
+TEST(PsdLayerInfoFiles, AgPsdLevelsAndPhotoFiltersLoad) {
+    // ag-psd writes levels as 63 plain records, without the "Lvls" extension header: the block
+    // is refused on its layer, the document loads.
+    auto levels = loadFile("ag_levels.psd");
+    ASSERT_EQ(levels.status, PSD_OK);
+    const PsdLayerRecord& l = levels.psd->layers[0];
+    ASSERT_EQ(l.failed_block_count, 1);
+    EXPECT_EQ(l.failed_blocks[0].status, PSD_ERR_LEVELS_EXTENSION_SIGNATURE);
+    EXPECT_EQ(l.kind, PSD_KIND_LEVELS);
+    // Version 2 photo filters: a colour structure (RGB 250, 100, 10 here) instead of XYZ.
+    auto filter = loadFile("ag_photo_filter_rgb.psd");
+    ASSERT_EQ(filter.status, PSD_OK);
+    const PsdPhotoFilter* f = entry<PsdPhotoFilter>(filter.psd->layers[0], 0);
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(
+        values({f->version, f->color_space, f->components[0], f->density, f->preserve_luminosity}),
+        values({2, 0, 0xFAFA, 60, 0}));
+    EXPECT_EQ(f->color, 0xFFFA640Au);
 }

@@ -64,11 +64,15 @@ TEST(PsdLevels, LengthDecidesTheExtensionAndMustBeConsumedExactly) {
     EXPECT_EQ(extended.entry<PsdLevels>(0)->extra[1].input_floor, 101);
     EXPECT_FLOAT_EQ(extended.entry<PsdLevels>(0)->extra[1].gamma, 1.5f);
 
-    // A total below 29 wraps to a count the block cannot hold: refused, nothing huge allocated.
-    Layer wrapped;
+    // The total must count the records the block holds: below 29, or more records than follow,
+    // even where the block's length is then used exactly.
+    Layer wrapped, fewer;
     Desc wrap = levels(100);
     wrap.text("Lvls").u16(3).u16(0).u32(0);
     EXPECT_EQ(parse(psd_parse_levels, wrapped, wrap.b), PSD_ERR_LEVELS_LENGTH);
+    Desc more = levels(100);
+    more.text("Lvls").u16(3).u16(40).u16(100).u16(200).u16(0).u16(255).u16(150);
+    EXPECT_EQ(parse(psd_parse_levels, fewer, more.b), PSD_ERR_LEVELS_LENGTH);
 }
 
 TEST(PsdCurves, OneCurvePerMaskBitWithPointsKeptInsideTheRecord) {
@@ -125,8 +129,15 @@ TEST(PsdAdjustments, FixedLayoutsAndVersionChecks) {
     EXPECT_EQ(f->z, -0x800000);
     EXPECT_EQ(f->density, 25u);
     EXPECT_EQ(f->preserve_luminosity, 1);
+    // Version 2: a colour structure (Lab here) instead of XYZ.
     Layer v2;
-    EXPECT_EQ(parse(psd_parse_photo_filter, v2, Desc().u16(2).b), PSD_ERR_PHOTO_FILTER_VERSION);
+    ASSERT_EQ(parse(psd_parse_photo_filter, v2,
+                    Desc().u16(2).u16(7).u16(0xFF00).u16(0x8000).u16(0x8000).u16(0).u32(30).b),
+              PSD_OK);
+    EXPECT_EQ(v2.entry<PsdPhotoFilter>(0)->color_space, 7);
+    EXPECT_EQ(v2.entry<PsdPhotoFilter>(0)->density, 30u);
+    Layer v4;
+    EXPECT_EQ(parse(psd_parse_photo_filter, v4, Desc().u16(4).b), PSD_ERR_PHOTO_FILTER_VERSION);
 
     Layer balance;
     Desc blnc;

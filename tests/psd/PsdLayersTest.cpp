@@ -54,11 +54,6 @@ int maxDifference(const uint32_t* pixels, std::size_t count, const Bytes& rgba) 
     return worst;
 }
 
-// Fields compared as one list, so that a mismatch shows them all.
-std::vector<int64_t> values(std::initializer_list<int64_t> list) {
-    return list;
-}
-
 // Bytes as lower-case hex, "-" for none (the ag-psd dump's form).
 std::string hex(const uint8_t* bytes, std::size_t size) {
     static const char digits[] = "0123456789abcdef";
@@ -72,11 +67,12 @@ int blendOfName(const std::string& name) {
     std::istringstream names(
         "normal dissolve darken multiply color_burn linear_burn lighten screen color_dodge "
         "linear_dodge overlay soft_light hard_light vivid_light linear_light pin_light hard_mix "
-        "difference exclusion hue saturation color luminosity pass_through");
+        "difference exclusion hue saturation color luminosity pass_through darker_color "
+        "lighter_color subtract divide");
     std::string candidate;
     for (int i = 0; names >> candidate; ++i)
         if (candidate == name) return i;
-    return PSD_BLEND_NORMAL; // modes the format added later read as normal
+    return -1;
 }
 
 } // namespace
@@ -115,12 +111,18 @@ TEST(PsdLayers, RecordsOfTheGeneratedFile) {
                 l[4].channel_range_count, l[4].composite_gray_ranges[1], l[0].channel_range_count}),
         values({0xF000, 0xFF03, 4, 0, 0xFFFF, 0}));
 
-    // Masks of 20 bytes, 36 bytes (the real rectangle, flags and colour replace the first) and
-    // 30 bytes (with density and feather parameters); none (the defaults).
-    EXPECT_EQ(values({k.mask_width, k.mask_height, k.mask_disabled, l[4].mask_left, l[4].mask_width,
-                      l[4].mask_height, l[4].mask_default_color, l[4].mask_relative,
-                      l[5].mask_width, l[5].mask_default_color, l[6].mask_disabled}),
-              values({25, 14, 0, 11, 18, 5, 200, 1, 3, 0, 1}));
+    // Masks of 20 bytes, 36 bytes (the user mask, then the real one with its own rectangle, flags
+    // and colour) and 30 bytes (with density and feather parameters); none (the defaults).
+    const PsdLayerRecord& r = l[4];
+    EXPECT_EQ(values({k.mask_width, k.mask_height, k.mask_disabled, k.has_real_mask, r.mask_left,
+                      r.mask_width, r.mask_height, r.mask_default_color, r.mask_disabled,
+                      r.has_real_mask, r.real_mask_left, r.real_mask_width, r.real_mask_height,
+                      r.real_mask_default_color, r.real_mask_relative, r.real_mask_disabled}),
+              values({25, 14, 0, 0, 12, 8, 3, 0, 1, 1, 11, 18, 5, 200, 1, 0}));
+    EXPECT_EQ(
+        values({l[5].mask_width, l[5].mask_default_color, l[5].mask_parameters, l[5].mask_density,
+                int64_t(l[5].mask_feather * 10), l[5].has_real_mask, l[6].mask_disabled}),
+        values({3, 0, 3, 128, 25, 0, 1}));
 
     // The merged picture follows the section where its length says.
     EXPECT_EQ(pixel(*psd, 36, 22), rgbPixel(0, 36, 22, 0, 1, 2, -1));
@@ -138,9 +140,16 @@ TEST(PsdLayers, ChannelsDecodeByIdInEveryCompression) {
     EXPECT_EQ(wrongPixels(l[2], 2, 0, 1, 2, 3), 0);
     EXPECT_EQ(wrongPixels(l[3], 3, 0, -1, 2, -1, 0xFFFFFF), 0);
     EXPECT_EQ(wrongPixels(l[4], 4, 0, 1, 2, -1), 0);
-    // User masks: larger than their layer (ZIP), the real rectangle (PackBits), raw.
+    // A transparency channel of only its compression field (an unknown method): zero samples.
+    EXPECT_EQ(wrongPixels(l[5], 5, 0, 1, 2, -1, 0xFFFFFF), 0);
+    EXPECT_EQ(l[5].pixels[0] >> 24, 0u);
+    // User masks: larger than their layer (ZIP), beside a real mask (PackBits; each with its own
+    // rectangle), raw.
     EXPECT_EQ(wrongMask(l[1], 4, 1), 0);
     EXPECT_EQ(wrongMask(l[4], 4, 4), 0);
+    EXPECT_EQ(wrong(l[4].real_mask_pixels, l[4].real_mask_width, l[4].real_mask_height,
+                    [](int x, int y) { return sample(5, 4, x, y); }),
+              0);
     EXPECT_EQ(wrongMask(l[5], 4, 5), 0);
     // An empty rectangle: no pixels, and its channels (0, 1 and 2 bytes) consumed.
     EXPECT_EQ(l[6].pixels, nullptr);
@@ -195,8 +204,8 @@ TEST(PsdLayers, OtherColourModesConvertAsTheMergedImage) {
 TEST(PsdPatterns, EveryImageModeConvertsAsAFlatFileOfTheSamePlanes) {
     auto [status, psd] = loadFile("gen_patterns.psd");
     ASSERT_EQ(status, PSD_OK) << psd_status_text(status);
-    ASSERT_EQ(psd->pattern_count, 14); // twelve in "Patt", two in "Pat2"
-    for (int p = 0; p < 13; ++p) {
+    ASSERT_EQ(psd->pattern_count, 15); // twelve in "Patt", two in "Pat2", one in "Pat3"
+    for (int p : {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 14}) {
         const PsdPattern& pattern = psd->patterns[p];
         auto flat = loadFile("gen_patterns." + std::to_string(p) + ".psd");
         ASSERT_EQ(flat.status, PSD_OK) << p;
@@ -205,8 +214,12 @@ TEST(PsdPatterns, EveryImageModeConvertsAsAFlatFileOfTheSamePlanes) {
                                flat.psd->merged))
             << "pattern " << p << " mode " << pattern.image_mode;
     }
-    EXPECT_EQ(psd->patterns[11].channels_read, 3); // the unwritten and the short one passed over
+    // Entries without data, as the format marks them, and a short one are passed over; the
+    // palette's padding is not the array list; a point of 0, 0 is no size (the rectangle is).
+    EXPECT_EQ(psd->patterns[11].channels_read, 3);
     EXPECT_STREQ(psd->patterns[3].id, "id");
+    EXPECT_EQ(psd->patterns[14].point_vertical, 0);
+    EXPECT_EQ(psd->patterns[14].width, 4u);
     // Sides are unsigned: 0x8001 wide, not negative.
     const PsdPattern& wide = psd->patterns[13];
     ASSERT_EQ(wide.width, 0x8001);
@@ -243,24 +256,28 @@ TEST(PsdIndependentReaders, ImageMagickLayersMatchItsOwnDecode) {
 }
 
 // ag-psd's reading of its files: one line per layer record in file order (see agpsd_layers.js),
-// with the layers' pixels and masks, and the patterns' sizes.
+// with the layers' pixels, masks and real masks, and the patterns' sizes. The groups file comes
+// as PSD and as PSB.
 TEST(PsdIndependentReaders, AgPsdReadsTheSameDocument) {
-    for (const char* name : {"ag_lay_groups", "ag_layers", "ag_lay_patterns"}) {
-        auto [status, psd] = loadFile(std::string(name) + ".psd");
-        ASSERT_EQ(status, PSD_OK) << name;
-        const std::string prefix = dataPath(std::string(name) + ".dump");
+    for (const char* file :
+         {"ag_lay_groups.psd", "ag_layers.psd", "ag_lay_patterns.psd", "ag_lay_groups.psb"}) {
+        auto [status, psd] = loadFile(file);
+        ASSERT_EQ(status, PSD_OK) << file;
+        std::string name = file;
+        if (name.ends_with(".psd")) name.resize(name.size() - 4);
+        const std::string prefix = dataPath(name + ".dump");
         std::ifstream lines(prefix + ".txt");
         std::string line;
         int i = 0;
         for (; std::getline(lines, line) && !line.empty(); ++i) {
-            ASSERT_LT(i, psd->layer_count) << name;
+            ASSERT_LT(i, psd->layer_count) << file;
             const PsdLayerRecord& l = psd->layers[i];
-            const std::string where = std::string(name) + " layer " + std::to_string(i);
+            const std::string where = std::string(file) + " layer " + std::to_string(i);
             std::istringstream in(line);
             std::string name16, blend;
-            int64_t t[18];
+            int64_t t[24];
             in >> t[0] >> name16 >> t[1] >> t[2] >> t[3] >> t[4] >> blend;
-            for (int f = 5; f < 18; ++f)
+            for (int f = 5; f < 24; ++f)
                 in >> t[f];
             ASSERT_EQ(l.kind, t[0]) << where;
             if (l.kind == 1) continue; // ag-psd keeps no record of a group's end
@@ -288,22 +305,49 @@ TEST(PsdIndependentReaders, AgPsdReadsTheSameDocument) {
                           Bytes(l.mask_pixels, l.mask_pixels + l.mask_pixels_size))
                     << where;
             }
+            EXPECT_EQ(l.has_real_mask, t[20] > t[18]) << where;
+            if (l.has_real_mask) {
+                EXPECT_EQ(values({l.real_mask_top, l.real_mask_left, l.real_mask_bottom,
+                                  l.real_mask_right, l.real_mask_default_color}),
+                          values({t[18], t[19], t[20], t[21], t[22]}))
+                    << where;
+            }
+            if (t[23]) {
+                EXPECT_EQ(readBytes(file + ".realmask"),
+                          Bytes(l.real_mask_pixels, l.real_mask_pixels + l.real_mask_pixels_size))
+                    << where;
+            }
         }
-        EXPECT_EQ(i, psd->layer_count) << name;
+        EXPECT_EQ(i, psd->layer_count) << file;
 
         // Patterns: their sizes as ag-psd reads them, their pixels as they were given to it.
         std::ifstream patterns(prefix + ".patterns");
         int p = 0;
         for (int w, h; patterns >> w >> h; ++p) {
-            ASSERT_LT(p, psd->pattern_count) << name;
+            ASSERT_LT(p, psd->pattern_count) << file;
             const PsdPattern& pat = psd->patterns[p];
             EXPECT_EQ(pat.width, w);
             EXPECT_EQ(pat.height, h);
-            const std::string given =
-                std::string(name) + ".p" + std::to_string(p) + ".expected.rgba";
+            const std::string given = name + ".p" + std::to_string(p) + ".expected.rgba";
             EXPECT_EQ(maxDifference(pat.pixels, std::size_t(w) * h, readBytes(dataPath(given))), 0)
                 << given;
         }
-        EXPECT_EQ(p, psd->pattern_count) << name;
+        EXPECT_EQ(p, psd->pattern_count) << file;
     }
+}
+
+TEST(PsdIndependentReaders, MaskParametersWithoutARealMaskAsAgPsdWritesThem) {
+    // All four parameters and no real mask: 39 bytes, more than a real mask needs, yet its
+    // reading would have a default colour of 128. ag-psd's own reader refuses the file; the mask
+    // is compared with what ag-psd was given.
+    auto [status, psd] = loadFile("ag_mask_parameters.psd");
+    ASSERT_EQ(status, PSD_OK) << psd_status_text(status);
+    const PsdLayerRecord& l = psd->layers[0];
+    EXPECT_EQ(values({l.mask_top, l.mask_left, l.mask_bottom, l.mask_right, l.has_real_mask,
+                      l.mask_parameters, l.mask_density, l.vector_mask_density}),
+              values({4, 5, 9, 11, 0, 0x0F, 128, 64}));
+    EXPECT_EQ(values({int64_t(l.mask_feather * 100), int64_t(l.vector_mask_feather * 100)}),
+              values({250, 150}));
+    EXPECT_EQ(readBytes(dataPath("ag_mask_parameters.expected.mask")),
+              Bytes(l.mask_pixels, l.mask_pixels + l.mask_pixels_size));
 }

@@ -11,16 +11,19 @@ using namespace psdtest;
 
 namespace {
 
-// What a loaded record holds in budgeted buffers once the load is over.
+// What a loaded record holds against its budget once the load is over: the pixel buffers, the
+// layer and pattern records and the patterns' names.
 uint64_t heldAfterLoad(const PsdContext& psd) {
-    uint64_t bytes = psd_merged_block_size(&psd);
+    uint64_t bytes = psd_merged_block_size(&psd) + psd.layer_count * sizeof(PsdLayerRecord) +
+                     psd.pattern_capacity * sizeof(PsdPattern);
     for (int i = 0; i < psd.layer_count; ++i)
         if (!psd.layers[i].pixels_lent)
-            bytes += psd.layers[i].pixels_size + psd.layers[i].mask_pixels_size;
+            bytes += psd.layers[i].pixels_size + psd.layers[i].mask_pixels_size +
+                     psd.layers[i].real_mask_pixels_size;
     for (int i = 0; i < psd.alpha_channel_count; ++i)
         if (psd.alpha_channels[i].pixels) bytes += uint64_t(psd.width) * psd.height;
     for (int i = 0; i < psd.pattern_count; ++i)
-        bytes += psd.patterns[i].pixels_size;
+        bytes += psd.patterns[i].pixels_size + psd.patterns[i].name_length * 2 + 2;
     return bytes;
 }
 
@@ -110,6 +113,7 @@ TEST(PsdLimits, HostileFilesAreRefusedAtOnce) {
         {"bomb_56_1053", PSD_ERR_SHORT},
         {"bomb_2048_1053", PSD_ERR_SHORT},
         {"bomb_rgba_1053", PSD_ERR_SHORT},
+        {"bomb_bitmap_16000", PSD_ERR_SHORT},
         {"bad_layer_bomb", PSD_ERR_SHORT},
         {"bad_layer_side", PSD_ERR_SIZE},
         {"bad_layer_long_channel", PSD_ERR_SHORT},
@@ -132,6 +136,44 @@ TEST(PsdLimits, HostileFilesAreRefusedAtOnce) {
     ASSERT_EQ(odd.status, PSD_OK);
     EXPECT_EQ(odd.psd->layers[0].width, 0);
     EXPECT_EQ(odd.psd->layers[0].pixels, nullptr);
+}
+
+TEST(PsdLimits, PatternsCostOnlyWhatTheirDataCanFill) {
+    // Made by fixtures/make_hostile.py: 16 x 16 pictures whose patterns hold no data, or zeros
+    // squeezed 1000:1, as 4096 to 16384 pixels a side in several image modes. Held at 4 bytes a
+    // pixel they pass the size rule's floor of the whole file: a full load refuses them at once.
+    // The viewer reads their records but none of their pixels.
+    for (const char* name :
+         {"cost_gray_empty", "cost_gray_zip", "cost_bitmap_zip", "cost_bitmap_empty",
+          "cost_rgb_empty", "cost_multichannel_empty", "cost_indexed_empty", "cost_lab16_empty",
+          "cost_rect_only", "cost_many_patterns"}) {
+        const std::string path = dataPath(std::string(name) + ".psd");
+        EXPECT_EQ(loadFile(std::string(name) + ".psd").status, PSD_ERR_SHORT) << name;
+        PsdOptions viewer{};
+        viewer.skip_layer_pixels = 1;
+        PsdContext* ctx = nullptr;
+        ASSERT_EQ(psd_open_with(&ctx, path.c_str(), &viewer), PSD_OK) << name;
+        Psd psd(ctx);
+        EXPECT_GT(psd->pattern_count, 0) << name;
+        EXPECT_EQ(psd->patterns[0].pixels, nullptr) << name;
+        EXPECT_LT(psd->memory_held, uint64_t(2) << 20) << name;
+        vistrel::Picture picture;
+        EXPECT_TRUE(vistrel::decodePsd(path.c_str(), picture)) << name;
+    }
+
+    // The pattern records count against the budget: 4000 of them in 200 KB.
+    PsdOptions small{};
+    small.skip_layer_pixels = 1;
+    small.memory_budget = 1 << 20;
+    PsdContext* ctx = nullptr;
+    EXPECT_EQ(psd_open_with(&ctx, dataPath("cost_many_patterns.psd").c_str(), &small),
+              PSD_ERR_BUDGET);
+
+    // A damaged pattern ends where its length says: the good one after two damaged ones is read.
+    auto [status, psd] = loadFile("bad_patterns.psd");
+    ASSERT_EQ(status, PSD_OK);
+    ASSERT_EQ(psd->pattern_count, 1);
+    EXPECT_EQ(psd->patterns[0].pixels[5], 0xFF050505u);
 }
 
 TEST(PsdLimits, ARealFileCutShortDecodesWhileItHoldsMostOfItsData) {

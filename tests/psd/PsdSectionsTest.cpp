@@ -57,7 +57,7 @@ TEST(PsdHeader, ChecksSignatureVersionDepthModeAndSize) {
     f[3] = 'T';
     EXPECT_EQ(openStatus(f), PSD_ERR_SIGNATURE);
     f = simpleFile(3, 8, 3, 1, 1, 0, kPixel);
-    f[5] = 2; // version 2 (the large document format) is not read
+    f[5] = 3; // 1 is PSD, 2 the large document format
     EXPECT_EQ(openStatus(f), PSD_ERR_VERSION);
     EXPECT_EQ(openStatus(simpleFile(3, 32, 3, 1, 1, 0, kPixel)), PSD_ERR_DEPTH);
     EXPECT_EQ(openStatus(simpleFile(5, 8, 3, 1, 1, 0, kPixel)), PSD_ERR_MODE);

@@ -52,13 +52,17 @@ struct Builder {
             u8(uint8_t(*s++));
         return *this;
     }
+    // Version 2 is the large document format (PSB).
     Builder& header(uint32_t mode, uint32_t depth, uint32_t channels, uint32_t width,
-                    uint32_t height) {
-        text("8BPS").u16(1).u16(0).u16(0).u16(0).u16(channels);
+                    uint32_t height, uint32_t version = 1) {
+        text("8BPS").u16(version).u16(0).u16(0).u16(0).u16(channels);
         return u32(height).u32(width).u16(depth).u16(mode);
     }
-    // Empty colour mode data, resources and layer sections.
-    Builder& emptySections() { return u32(0).u32(0).u32(0); }
+    // Empty colour mode data, resources and layer sections (PSB: the last length is 8 bytes).
+    Builder& emptySections(uint32_t version = 1) {
+        u32(0).u32(0).u32(0);
+        return version == 2 ? u32(0) : *this;
+    }
 };
 
 // A whole file: header, empty sections, then the image data section as given.
@@ -77,6 +81,11 @@ inline constexpr int kGenWidth = 37, kGenHeight = 23;
 
 inline uint32_t pixel(const PsdContext& psd, uint32_t x, uint32_t y) {
     return psd.merged[std::size_t(y) * psd.width + x];
+}
+
+// Fields compared as one list, so that a mismatch shows them all.
+inline std::vector<int64_t> values(std::initializer_list<int64_t> list) {
+    return list;
 }
 
 // The bytes deflated in a zlib stream, as a ZIP-compressed channel stores them.

@@ -42,6 +42,11 @@ function write(dir) {
         fs.writeFileSync(path.join(dir, name), writePsdBuffer(psd, { generateThumbnail: false }));
         fs.writeFileSync(path.join(dir, name.replace('.psd', '.expected.rgba')), psd.imageData.data);
     }
+    // The large document format: flat, and with layers.
+    for (const name of ['ag_flat', 'ag_layers']) {
+        fs.writeFileSync(path.join(dir, `${name}.psb`),
+            writePsdBuffer(files[`${name}.psd`], { generateThumbnail: false, psb: true }));
+    }
     writeLayerInfo(dir, opaque);
 }
 
@@ -101,12 +106,35 @@ function writeLayerInfo(dir, composite) {
     const W = composite.width, H = composite.height;
     const files = {
         'ag_adjustments.psd': adjustments.map((adjustment) => ({ name: adjustment.type, adjustment })),
-        // ag-psd writes levels as 63 plain records (no "Lvls" extension header) and photo filters
-        // as version 2: blocks the reader refuses, each in a file of its own.
+        // ag-psd writes levels as 63 plain records, without the "Lvls" extension header (a block
+        // the reader refuses on its layer), and photo filters as version 2 (a colour structure).
         'ag_levels.psd': [{ name: 'levels', adjustment: { type: 'levels',
             rgb: { shadowInput: 10, highlightInput: 240, shadowOutput: 5, highlightOutput: 250, midtoneInput: 1.5 } } }],
         'ag_photo_filter.psd': [{ name: 'photo filter', adjustment: { type: 'photo filter',
             color: { l: 50, a: 10, b: -10 }, density: 0.3, preserveLuminosity: true } }],
+        'ag_photo_filter_rgb.psd': [{ name: 'photo filter', adjustment: { type: 'photo filter',
+            color: { r: 250, g: 100, b: 10 }, density: 0.6, preserveLuminosity: false } }],
+        // Colours in every model (ag-psd's HSB hue is a fraction of a turn, its saturation and
+        // brightness fractions too), the four later blend modes, negative and fractional values,
+        // and lengths in points and millimetres; in both effect forms.
+        'ag_fx_colors.psd': [
+            { name: 'Back', top: 0, left: 0, imageData: composite },
+            { name: 'Colours', top: 3, left: 4, imageData: image(8, 6, () => [0, 200, 0, 255]), effects: {
+                dropShadow: [{ enabled: true, size: px(2.5), distance: px(-3.25), angle: -170,
+                    color: { h: 1 / 3, s: 0.5, b: 0.75 }, blendMode: 'darker color', opacity: 0.75 }],
+                innerShadow: [{ enabled: true, size: { units: 'Points', value: 3 },
+                    distance: { units: 'Millimeters', value: 2 }, angle: 45.5,
+                    color: { c: 10, m: 20, y: 30, k: 40 }, blendMode: 'lighter color', opacity: 0.5 }],
+                outerGlow: { enabled: true, size: px(6.75), color: { l: 50, a: 20, b: -30 },
+                    blendMode: 'subtract', opacity: 0.6 },
+                innerGlow: { enabled: true, size: px(5), color: { k: 25 }, source: 'center',
+                    opacity: 0.4, blendMode: 'divide' },
+                bevel: { enabled: true, style: 'emboss', size: px(0.01), soften: px(2), direction: 'down',
+                    angle: -60.5, altitude: 40, highlightColor: { r: 250, g: 250, b: 250 },
+                    highlightOpacity: 0.8, shadowColor: { h: 5 / 6, s: 1, b: 1 }, shadowOpacity: 0.3 },
+                solidFill: [{ enabled: true, color: { c: 0, m: 100, y: 100, k: 0 }, blendMode: 'divide', opacity: 0.9 }],
+            } },
+        ],
         'ag_fills.psd': [
             { name: 'solid', vectorFill: { type: 'color', color: { r: 10, g: 20, b: 30 } } },
             { name: 'gradient', vectorFill: { type: 'solid', name: 'Red to blue', ...stops, style: 'radial',
@@ -128,6 +156,12 @@ function writeLayerInfo(dir, composite) {
         const psd = { width: W, height: H, imageData: composite, children };
         fs.writeFileSync(path.join(dir, name), writePsdBuffer(psd, { generateThumbnail: false }));
     }
+    // A copy whose descriptor-form effects block has another key, so that ag-psd too reads the
+    // old form ("lrFX").
+    const colors = fs.readFileSync(path.join(dir, 'ag_fx_colors.psd'));
+    const at = colors.indexOf('8BIMlfx2');
+    colors.write('8BIMzzzz', at);
+    fs.writeFileSync(path.join(dir, 'ag_fx_colors_old.psd'), colors);
 }
 
 // The layers as ag-psd reads them, flattened into file order (bottom first): a group is its end

@@ -1,13 +1,16 @@
 // ag-psd, an independent PSD library, as a black box for the layer reader's tests and benchmark.
 //
 //   node agpsd_layers.js write OUTDIR          writes layered PSD files (ag_lay_*.psd; one,
-//                                              ag_lay_nocomposite.psd, without a merged picture)
+//                                              ag_lay_nocomposite.psd, without a merged picture),
+//                                              and the groups file as PSB (ag_lay_groups.psb)
 //   node agpsd_layers.js dump FILE PREFIX      writes what ag-psd reads of FILE's layers:
 //       PREFIX.txt      one line per layer record in file order (bottom first, a group's end
 //                       divider before its members and its own record after them):
 //                       kind name(hex UTF-16BE) top left bottom right blend opacity fill hidden
 //                       clipping parent mask(top left bottom right default disabled) pixels mask
-//       PREFIX.N.rgba   layer N's pixels, RGBA; PREFIX.N.mask its mask, one byte per pixel
+//                       realmask(top left bottom right default pixels)
+//       PREFIX.N.rgba   layer N's pixels, RGBA; PREFIX.N.mask its mask, one byte per pixel,
+//                       PREFIX.N.realmask its real mask
 //       PREFIX.patterns one line per pattern: width height
 //   node agpsd_layers.js time FILE RUNS        readPsd with layer and composite image data,
 //                                              prints each run's milliseconds
@@ -76,6 +79,15 @@ function write(dir) {
               imageData: translucent(8, 8, 60),
               mask: { top: 1, left: 1, imageData: maskImage(5, 4), defaultColor: 0,
                       disabled: true, userMaskDensity: 0.5, userMaskFeather: 2.5 } },
+            // A user mask with parameters beside a real mask of another rectangle: the real
+            // mask's fields come before the parameters.
+            { name: 'real mask', blendMode: 'lighter color', top: 20, left: 2,
+              imageData: translucent(10, 8, 30),
+              mask: { top: 21, left: 3, imageData: maskImage(6, 5), defaultColor: 0,
+                      userMaskDensity: 0.25, userMaskFeather: 1.5 },
+              realMask: { top: 19, left: 1, imageData: maskImage(9, 7), defaultColor: 255 } },
+            { name: 'subtract', blendMode: 'subtract', top: 30, left: 40, imageData: translucent(4, 3, 5) },
+            { name: 'divide', blendMode: 'divide', top: 31, left: 41, imageData: translucent(3, 4, 6) },
             { name: 'empty' },
         ],
     };
@@ -87,6 +99,9 @@ function write(dir) {
               data: image(7, 5, (x, y) => [(x * 30) & 255, (y * 50) & 255, 77, 255]).data },
             { name: 'Fade', id: 'another-id', x: 9, y: 3, bounds: { x: 0, y: 0, w: 3, h: 9 },
               data: image(3, 9, (x, y) => [9, 8, 7, (y * 28) & 255]).data },
+            // No point: its size is its bounds alone.
+            { name: 'Bounds', id: 'third-id', x: 0, y: 0, bounds: { x: 0, y: 0, w: 6, h: 4 },
+              data: image(6, 4, (x, y) => [x * 40, y * 60, 200, 255]).data },
         ],
     };
     // The same layers saved without a merged picture, as writers do with compatibility off.
@@ -96,6 +111,20 @@ function write(dir) {
         fs.writeFileSync(path.join(dir, name), writePsdBuffer(psd, { generateThumbnail: false }));
     fs.writeFileSync(path.join(dir, 'ag_lay_nocomposite.psd'),
         writePsdBuffer(noComposite, { generateThumbnail: false, noBackground: true }));
+    fs.writeFileSync(path.join(dir, 'ag_lay_groups.psb'),
+        writePsdBuffer(groups, { generateThumbnail: false, psb: true }));
+    // All four mask parameters and no real mask: 39 bytes, which ag-psd's own reader takes for a
+    // real mask and refuses. Its mask as given.
+    const params = { width: 16, height: 16, imageData: image(16, 16, () => [1, 2, 3, 255]),
+        children: [{ name: 'parameters', top: 2, left: 3, imageData: translucent(10, 8, 20),
+            mask: { top: 4, left: 5, imageData: maskImage(6, 5), defaultColor: 0,
+                    userMaskDensity: 0.5, userMaskFeather: 2.5, vectorMaskDensity: 0.25,
+                    vectorMaskFeather: 1.5 } }] };
+    fs.writeFileSync(path.join(dir, 'ag_mask_parameters.psd'),
+        writePsdBuffer(params, { generateThumbnail: false }));
+    const given = params.children[0].mask.imageData.data;
+    fs.writeFileSync(path.join(dir, 'ag_mask_parameters.expected.mask'),
+        Buffer.from(given.filter((_, i) => i % 4 === 0)));
     // The patterns as given: ag-psd's own reading drops their transparency.
     patterns.patterns.forEach((p, i) =>
         fs.writeFileSync(path.join(dir, `ag_lay_patterns.p${i}.expected.rgba`), p.data));
@@ -132,23 +161,22 @@ function dump(file, prefix) {
         if (entry.parent === -2) entry.parent = -1;
         const l = entry.layer;
         if (!l) {
-            lines.push(`1 - 0 0 0 0 - 0 0 0 0 -1 0 0 0 0 0 0 0 0`);
+            lines.push(`1 - 0 0 0 0 - 0 0 0 0 -1 0 0 0 0 0 0 0 0 0 0 0 0 0 0`);
             return;
         }
-        const m = l.mask || {};
+        const m = l.mask || {}, r = l.realMask || {};
         const pixels = l.imageData ? 1 : 0;
-        const maskPixels = m.imageData ? 1 : 0;
+        const maskPixels = m.imageData ? 1 : 0, realPixels = r.imageData ? 1 : 0;
         if (pixels) fs.writeFileSync(`${prefix}.${i}.rgba`, l.imageData.data);
-        if (maskPixels) {
-            const d = m.imageData.data, bytes = Buffer.alloc(d.length / 4);
-            for (let p = 0; p < bytes.length; p++) bytes[p] = d[p * 4];
-            fs.writeFileSync(`${prefix}.${i}.mask`, bytes);
-        }
+        const grey = (d) => Buffer.from(d.filter((_, p) => p % 4 === 0));
+        if (maskPixels) fs.writeFileSync(`${prefix}.${i}.mask`, grey(m.imageData.data));
+        if (realPixels) fs.writeFileSync(`${prefix}.${i}.realmask`, grey(r.imageData.data));
         lines.push([entry.kind, hex(l.name), l.top | 0, l.left | 0, l.bottom | 0, l.right | 0,
             (l.blendMode || 'normal').replace(/ /g, '_'), Math.round((l.opacity ?? 1) * 255),
             Math.round((l.fillOpacity ?? 1) * 255), l.hidden ? 1 : 0, l.clipping ? 1 : 0,
             entry.parent, m.top | 0, m.left | 0, m.bottom | 0, m.right | 0,
-            m.defaultColor | 0, m.disabled ? 1 : 0, pixels, maskPixels].join(' '));
+            m.defaultColor | 0, m.disabled ? 1 : 0, pixels, maskPixels,
+            r.top | 0, r.left | 0, r.bottom | 0, r.right | 0, r.defaultColor | 0, realPixels].join(' '));
     });
     fs.writeFileSync(`${prefix}.txt`, lines.join('\n') + '\n');
     const patterns = (psd.patterns || []).map((p) => `${p.bounds.w} ${p.bounds.h}`);

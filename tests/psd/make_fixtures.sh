@@ -62,6 +62,7 @@ node node/agpsd_layers.js write "$out"
 for f in ag_lay_*.psd ag_layers.psd; do
     node node/agpsd_layers.js dump "$f" "${f%.psd}.dump"
 done
+node node/agpsd_layers.js dump ag_lay_groups.psb ag_lay_groups.psb.dump
 for f in im_rgba8_rle.psd gen_rgba8.psd; do
     node node/agpsd.js read "$f" "${f%.psd}.ag.rgba" >/dev/null
 done

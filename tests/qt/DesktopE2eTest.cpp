@@ -74,6 +74,7 @@ protected:
         ASSERT_TRUE(home_->isValid());
         log_ = home_->filePath("calls.log");
         qputenv("FAKE_LOG", log_.toUtf8());
+        qputenv("HOME", home_->path().toUtf8());
         qputenv("XDG_DATA_HOME", home_->filePath("data").toUtf8());
         qputenv("XDG_CONFIG_HOME", home_->filePath("config").toUtf8());
         qputenv("GSETTINGS_BACKEND", "keyfile");
@@ -190,4 +191,61 @@ TEST_F(DesktopE2e, ShowInFolderOpensTheFolderWhenNoFileManagerAnswers) {
     ASSERT_EQ(lines.size(), 1);
     EXPECT_EQ(lines[0],
               "xdg-open " + QString::fromUtf8(QUrl::fromLocalFile(home_->path()).toEncoded()));
+}
+
+TEST_F(DesktopE2e, OpenWithAsksThePortalElseOpensInTheDefaultProgram) {
+    startServices("portal");
+    ASSERT_TRUE(desktop_.openWith(picture_.toStdString()));
+    QStringList lines = logLines();
+    ASSERT_EQ(lines.size(), 1);
+    const QJsonObject call = QJsonDocument::fromJson(lines[0].toUtf8()).object();
+    EXPECT_EQ(call["call"].toString(), "OpenFile");
+    EXPECT_EQ(call["file"].toString(), QFileInfo(picture_).canonicalFilePath());
+    EXPECT_TRUE(call["ask"].toBool());
+
+    // No portal on the bus: the desktop's default program for the file.
+    services_->kill();
+    services_->waitForFinished(5000);
+    services_.reset();
+    QFile::remove(log_);
+    ASSERT_TRUE(desktop_.openWith(picture_.toStdString()));
+    lines = waitForLog();
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_EQ(lines[0], "xdg-open " + QString::fromUtf8(QUrl::fromLocalFile(picture_).toEncoded()));
+}
+
+TEST_F(DesktopE2e, TrashMovesTheFileIntoTheHomeTrashWithWhereItCameFrom) {
+    const QString trash = home_->filePath("data/Trash"); // the data folder is not made yet
+    ASSERT_TRUE(desktop_.moveToTrash(picture_.toStdString()));
+    EXPECT_FALSE(QFileInfo::exists(picture_));
+    EXPECT_EQ(QFile(trash + "/files/beach photo.png").size(), 20);
+    QFile info(trash + "/info/beach photo.png.trashinfo");
+    ASSERT_TRUE(info.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(info.readAll());
+    // The path URL-escaped, so that a file manager restores it whatever its name holds.
+    EXPECT_TRUE(text.startsWith(
+        "[Trash Info]\nPath=" + QString::fromUtf8(QUrl::toPercentEncoding(picture_, "/")) +
+        "\nDeletionDate="))
+        << text.toStdString();
+    EXPECT_TRUE(text.contains("%20photo.png")) << text.toStdString();
+    // A second file of the same name keeps the first; a missing one is not "moved".
+    QFile again(picture_);
+    ASSERT_TRUE(again.open(QIODevice::WriteOnly));
+    again.close();
+    ASSERT_TRUE(desktop_.moveToTrash(picture_.toStdString()));
+    EXPECT_EQ(QFile(trash + "/files/beach photo.png").size(), 20);
+    EXPECT_TRUE(QFileInfo::exists(trash + "/files/beach photo.2.png"));
+    EXPECT_TRUE(QFileInfo::exists(trash + "/info/beach photo.2.png.trashinfo"));
+    EXPECT_FALSE(desktop_.moveToTrash(picture_.toStdString()));
+}
+
+TEST_F(DesktopE2e, TrashThatCannotBeMadeLeavesTheFileWhereItWas) {
+    // The data folder under a plain file: no home trash can be made, and the file (on the home's
+    // device) goes nowhere else.
+    QFile blocker(home_->filePath("plain"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    qputenv("XDG_DATA_HOME", home_->filePath("plain/data").toUtf8());
+    EXPECT_FALSE(desktop_.moveToTrash(picture_.toStdString()));
+    EXPECT_TRUE(QFileInfo::exists(picture_));
 }

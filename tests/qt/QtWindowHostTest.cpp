@@ -98,6 +98,13 @@ TEST(InputTable, KeysAndButtonsMapToActionsUnderTheirConditions) {
     EXPECT_EQ(key(Qt::Key_V), std::nullopt);
     EXPECT_EQ(key(Qt::Key_V, Qt::ControlModifier | Qt::ShiftModifier), Action::Paste);
     EXPECT_EQ(key(Qt::Key_F2), std::nullopt);
+    EXPECT_EQ(key(Qt::Key_G), Action::FirstPicture);
+    EXPECT_EQ(key(Qt::Key_G, Qt::ShiftModifier), Action::LastPicture);
+    EXPECT_EQ(key(Qt::Key_F11), Action::ToggleFullScreen);
+    EXPECT_EQ(key(Qt::Key_F), Action::ToggleFullScreen);
+    EXPECT_EQ(key(Qt::Key_C), std::nullopt);
+    EXPECT_EQ(key(Qt::Key_C, Qt::ControlModifier), Action::CopyPicture);
+    EXPECT_EQ(key(Qt::Key_Delete), Action::MoveToTrash);
     // Ctrl and a left press start no move: a Ctrl drag offers the picture as a file.
     EXPECT_EQ(actionFor(Trigger::Press, Qt::LeftButton, Qt::ControlModifier, Qt::LeftButton),
               std::nullopt);

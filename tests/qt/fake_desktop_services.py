@@ -1,11 +1,14 @@
 #!/usr/bin/python3
-"""Stand-ins for a file manager and the Plasma shell on the session bus, for the desktop tests.
+"""Stand-ins for a file manager, the Plasma shell and the desktop portal on the session bus, for
+the desktop tests.
 
     fake_desktop_services.py LOG SERVICE[,SERVICE...]
 
-SERVICE is "filemanager" (org.freedesktop.FileManager1) or "plasma" (org.kde.plasmashell).
-Every call is appended to LOG as one JSON line; "ready" is printed once the names are owned."""
+SERVICE is "filemanager" (org.freedesktop.FileManager1), "plasma" (org.kde.plasmashell) or
+"portal" (org.freedesktop.portal.Desktop with OpenURI). Every call is appended to LOG as one JSON
+line; "ready" is printed once the names are owned."""
 import json
+import os
 import sys
 
 import dbus
@@ -37,6 +40,18 @@ class PlasmaShell(dbus.service.Object):
         return ""
 
 
+class Portal(dbus.service.Object):
+    @dbus.service.method("org.freedesktop.portal.OpenURI", in_signature="sha{sv}",
+                         out_signature="o")
+    def OpenFile(self, parent, fd, options):
+        descriptor = fd.take()
+        opened = os.readlink("/proc/self/fd/%d" % descriptor)
+        os.close(descriptor)
+        record(call="OpenFile", parent=str(parent), file=opened,
+               ask=bool(options.get("ask", False)))
+        return dbus.ObjectPath("/org/freedesktop/portal/desktop/request/1_1/vistrel")
+
+
 def main():
     dbus.mainloop.glib.DBusGMainLoop(set_as_default=True)
     bus = dbus.SessionBus()
@@ -45,6 +60,9 @@ def main():
         if service == "filemanager":
             kept.append(dbus.service.BusName("org.freedesktop.FileManager1", bus))
             kept.append(FileManager(bus, "/org/freedesktop/FileManager1"))
+        elif service == "portal":
+            kept.append(dbus.service.BusName("org.freedesktop.portal.Desktop", bus))
+            kept.append(Portal(bus, "/org/freedesktop/portal/desktop"))
         elif service == "plasma":
             kept.append(dbus.service.BusName("org.kde.plasmashell", bus))
             kept.append(PlasmaShell(bus, "/PlasmaShell"))

@@ -37,6 +37,8 @@ public:
             all.shown |= c.shown;
             all.upgraded |= c.upgraded;
             all.openFailed |= c.openFailed;
+            all.reloaded |= c.reloaded;
+            all.reloadResized |= c.reloadResized;
             Prefetcher::State& s = *p.state_;
             std::lock_guard guard(s.control);
             if (s.workersAlive == 0 || (s.workersBusy == 0 && !s.findTask() && s.arrivals.empty()))

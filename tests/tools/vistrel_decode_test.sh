@@ -38,6 +38,33 @@ assert list(Image.open(w + "/four-out.png").getdata()) == \
     list(Image.open(w + "/four.png").convert("RGB").getdata())
 PY
 
+# A metafile's text is drawn as the viewer draws it, also with no display to draw on.
+/usr/bin/python3 - "$work/text.wmf" <<'PY'
+import struct, sys
+def rec(function, *params):
+    body = b"".join(struct.pack("<h", p) if isinstance(p, int) else p for p in params)
+    return struct.pack("<IH", 3 + len(body) // 2, function) + body
+records = (rec(0x020B, 0, 0) + rec(0x020C, 60, 200)  # window origin and extent
+           + rec(0x02FB, -40, 0, 0, 0, 400, 0, 0, 0, 0, b"DejaVu Sans\0")  # font 0
+           + rec(0x012D, 0) + rec(0x0521, 6, b"Wmf Wm", 10, 10)  # text at (10, 10)
+           + struct.pack("<IH", 3, 0))
+head = struct.pack("<IHhhhhHI", 0x9AC6CDD7, 0, 0, 0, 200, 60, 96, 0)
+checksum = 0
+for (w,) in struct.iter_unpack("<H", head):
+    checksum ^= w
+meta = struct.pack("<HHHIHIH", 1, 9, 0x0300, 9 + len(records) // 2, 1, 20, 0)
+open(sys.argv[1], "wb").write(head + struct.pack("<H", checksum) + meta + records)
+PY
+env -u QT_QPA_PLATFORM -u DISPLAY -u WAYLAND_DISPLAY "$tool" "$work/text.wmf" "$work/text.png" \
+    >/dev/null || fail "metafile with text"
+/usr/bin/python3 - "$work/text.png" <<'PY' || fail "no text drawn in the metafile"
+import sys
+from PIL import Image
+image = Image.open(sys.argv[1]).convert("L")
+assert image.size == (200, 60), image.size
+assert sum(1 for v in image.getdata() if v < 100) > 100
+PY
+
 # A file that does not load: "ok=0" with the reason, and exit 1.
 echo "not a picture" >"$work/broken.png"
 set +e

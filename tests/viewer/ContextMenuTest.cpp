@@ -69,6 +69,8 @@ TEST(ContextMenu, PictureWithCameraText) {
                          "-",
                          "Play slide show",
                          "Set as desktop background",
+                         "Open with\u2026",
+                         "Properties",
                          "-",
                          "Exit\tEsc"};
     EXPECT_EQ(lines(s), expected);
@@ -89,9 +91,10 @@ TEST(ContextMenu, PastedPictureInAOnePictureFolder) {
     s.folderCount = 1;
     const Lines text = lines(s);
     EXPECT_EQ(text[0], "Snapshot [640x480] (gray)");
-    EXPECT_EQ(text[1], "-");                                       // no camera item
-    EXPECT_EQ(text[text.size() - 3], "Set as desktop background"); // no slide show item
-    EXPECT_EQ(text[text.size() - 4], "-");
+    EXPECT_EQ(text[1], "-"); // no camera item
+    // No slide show item; nothing to open with, but properties.
+    EXPECT_EQ(Lines(text.end() - 6, text.end() - 2),
+              (Lines{"-", "Set as desktop background", "Open with\u2026 (gray)", "Properties"}));
 }
 
 TEST(ContextMenu, CaptionIsCutAtItsLastComma) {
@@ -136,5 +139,5 @@ TEST(ContextMenu, RunningShowCanAlwaysBeStopped) {
     s.folderCount = 1; // the folder may have shrunk since the show started
     s.slideShowRunning = true;
     const Lines text = lines(s);
-    EXPECT_EQ(text[text.size() - 4], "Stop slide show");
+    EXPECT_EQ(text[text.size() - 6], "Stop slide show");
 }

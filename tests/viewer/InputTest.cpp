@@ -1,5 +1,6 @@
 // The mouse gestures and the window's timers: the delayed right click, the right double click,
-// the right-drag zoom, the wheel, dropped files and the drag out.
+// the right-drag zoom, the wheel, dropped files and the drag out; the keys that reach the desktop
+// or the ends of the list, and full screen.
 #include "ArgbPixels.h"
 #include "WindowHarness.h"
 
@@ -107,6 +108,78 @@ TEST_F(Input, CtrlLeftDragOffersTheFileWithDropsOffMeanwhile) {
     Move({30, 30}, true, false, {true, false});
     EXPECT_EQ(desktop_.calls.size(), 1u);
     EXPECT_EQ(host_.geometry.left, before.left + 20);
+}
+
+TEST_F(Input, DeleteTrashesTheFileAndShowsTheNextOrAtTheEndThePrevious) {
+    window_.setDesktop(&desktop_);
+    for (const char* name : {"a.png", "b.png", "c.png", "d.png"})
+        AddFile(name, 40, 30);
+    CreateAndOpen("a.png"); // b decoded ahead
+    decoder_->hold("c.png");
+    window_.perform(Action::MoveToTrash);
+    EXPECT_EQ(desktop_.calls, std::vector<std::string>{"trash " + Path("a.png")});
+    EXPECT_EQ(host_.title, "b.png [40x30]");
+    // The picture after b is not decoded yet: it lands later, b's frame stays meanwhile.
+    decoder_->waitUntilHeld();
+    window_.perform(Action::MoveToTrash);
+    EXPECT_EQ(host_.title, "b.png [40x30]");
+    decoder_->release();
+    Settle();
+    EXPECT_EQ(host_.title, "c.png [40x30]");
+    EXPECT_EQ(window_.pictures().folderCount(), 2);
+    Do(Action::PreviousPicture); // a and b left the list
+    EXPECT_EQ(host_.title, "c.png [40x30]");
+
+    // The trash refuses: nothing changes.
+    desktop_.trashFails = true;
+    Do(Action::MoveToTrash);
+    EXPECT_EQ(host_.title, "c.png [40x30]");
+    desktop_.trashFails = false;
+    Do(Action::NextPicture);
+    Do(Action::MoveToTrash); // d, the last: c before it
+    EXPECT_EQ(host_.title, "c.png [40x30]");
+    Do(Action::MoveToTrash); // nothing left: the start page
+    EXPECT_EQ(window_.pictures().current(), nullptr);
+    EXPECT_EQ(host_.geometry.size(), (Size{350, 360}));
+    EXPECT_EQ(desktop_.calls.size(), 4u);
+}
+
+TEST_F(Input, FullScreenFitsThePictureOnBlackAndEscLeavesIt) {
+    AddFile("a.png", 800, 600);
+    AddFile("b.png", 400, 300);
+    CreateAndOpen("a.png");
+    Do(Action::ToggleFullScreen);
+    EXPECT_EQ(host_.geometry, (Rect{0, 0, 1920, 1080}));
+    EXPECT_EQ(host_.lastCanvas.calls,
+              (std::vector<std::string>{"fill 1920x1080 0", "picture 800x600 at 560,240"}));
+    // Nothing moves or zooms the window; a step shows the next picture full screen too.
+    Do(Action::ZoomIn);
+    Do(Action::ShowRightEdge);
+    Do(Action::StartMove, {10, 10});
+    Move({300, 300}, true, false);
+    window_.onRelease(MouseButton::Left);
+    EXPECT_EQ(host_.geometry, (Rect{0, 0, 1920, 1080}));
+    Do(Action::NextPicture);
+    EXPECT_EQ(host_.lastCanvas.calls.back(), "picture 400x300 at 760,390");
+    Do(Action::CloseOrStopSlideShow);
+    EXPECT_EQ(host_.geometry, (Rect{760, 390, 1160, 690}));
+    EXPECT_EQ(host_.closes, 0);
+}
+
+TEST_F(Input, KeysForTheEndsOfTheListAndTheClipboard) {
+    window_.setDesktop(&desktop_);
+    for (const char* name : {"a.png", "b.png", "c.png"})
+        AddFile(name, 40, 30);
+    // 32 bits whose fourth byte is padding: copied opaque.
+    AddFile("d.bmp", FakePicture{20, 10, 32, 0x00112233, {}});
+    CreateAndOpen("b.png");
+    Do(Action::FirstPicture);
+    EXPECT_EQ(host_.title, "a.png [40x30]");
+    Do(Action::LastPicture);
+    EXPECT_EQ(host_.title, "d.bmp [20x10x32]");
+    Do(Action::CopyPicture);
+    EXPECT_EQ(desktop_.calls.back(), "copy 20x10 " + Path("d.bmp"));
+    EXPECT_EQ(desktop_.copiedPixel, 0xFF112233u);
 }
 
 } // namespace

@@ -27,6 +27,22 @@ TEST(Layout, FitNaturalSizeAndCentring) {
     EXPECT_EQ(keptOnScreen(At(-10, 1000, 100, 100), kScreen), At(0, 980, 100, 100));
 }
 
+TEST(Layout, AWindowMostlyOffTheScreenIsBroughtBackByTheLeastMove) {
+    // A corner of 640 x 120 of a fitted big picture shows: back to the bottom-right.
+    EXPECT_EQ(broughtOnScreen(At(1280, 960, 1440, 1080), kScreen), At(480, 0, 1440, 1080));
+    // Wholly off, above and left.
+    EXPECT_EQ(broughtOnScreen(At(-2080, -1920, 640, 480), kScreen), At(0, 0, 640, 480));
+    // Less than half shows: inside again; half or more: it stays.
+    EXPECT_EQ(broughtOnScreen(At(1500, 800, 640, 480), kScreen), At(1280, 600, 640, 480));
+    EXPECT_EQ(broughtOnScreen(At(1700, 100, 400, 300), kScreen), At(1700, 100, 400, 300));
+    // Larger than the screen: it covers it again, along each axis as little moved as can be.
+    EXPECT_EQ(broughtOnScreen(At(1000, 0, 4000, 3000), kScreen), At(0, 0, 4000, 3000));
+    EXPECT_EQ(broughtOnScreen(At(-1040, -960, 4000, 3000), kScreen), At(-1040, -960, 4000, 3000));
+    // A screen whose origin is not (0, 0).
+    EXPECT_EQ(broughtOnScreen(At(0, 0, 400, 300), Rect{1920, 0, 3840, 1080}),
+              At(1920, 0, 400, 300));
+}
+
 TEST(Layout, LockPlacesHoldTheirWindowPointAndFollowTheThirdsOfTheScreen) {
     const Rect window = At(1600, 800, 300, 200);
     EXPECT_EQ(lockAnchorOf(window, 0), (Point{1600, 800}));

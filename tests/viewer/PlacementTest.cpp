@@ -17,10 +17,11 @@ TEST_F(Placement, StoredNoneScaleStartsABigPictureAtNaturalSizeAndReleasesTheWor
         AddFile("next.jpg", 10, 10);
         ViewerWindow window(decodeWith(decoder_));
         ViewerApp app;
-        app.beginOpening("\"" + Path("big.jpg") + "\"",
-                         [&](CachedPicture& record, const char* path, const auto& policy) {
-                             return decoder_->decode(record, path, policy.wait());
-                         });
+        app.beginOpening({Path("big.jpg")}, [&](CachedPicture& record, const char* path,
+                                                const auto& policy) {
+            return decoder_->decode(record, path, policy.wait()) ? kOk
+                                                                 : DecodeResult(Refusal::Malformed);
+        });
         ASSERT_TRUE(app.start(window, host_));
         EXPECT_EQ(host_.geometry, (Rect{-2080, -1920, 1920, 1080}));
         // 2 is no "natural size" setting: fit stays on for the pictures that follow.
@@ -55,6 +56,30 @@ TEST_F(Placement, CtrlHeldWhileSteppingKeepsTheTopLeft) {
     host_.keys = {true, false};
     Do(Action::NextPicture);
     EXPECT_EQ(host_.geometry, (Rect{760, 390, 960, 490}));
+}
+
+TEST_F(Placement, AKeptCornerOrCentreNeverLeavesTheWindowMostlyOffTheScreen) {
+    platform_.settings["NoneScale"] = "1";
+    window_.readSettings();
+    AddFile("a.png", 4000, 3000);
+    AddFile("b.png", 640, 480);
+    CreateAndOpen("a.png");
+    Do(Action::ShowRightEdge);
+    Do(Action::ShowBottomEdge);
+    EXPECT_EQ(host_.geometry, Rect::at({-2080, -1920}, {4000, 3000}));
+    host_.keys = {true, false}; // the top-left (-2080, -1920) would hide b.png
+    Do(Action::NextPicture);
+    EXPECT_EQ(host_.geometry, Rect::at({0, 0}, {640, 480}));
+}
+
+TEST_F(Placement, TheShiftThatTypesTheFitKeyKeepsNoCentre) {
+    platform_.settings["NoneScale"] = "1";
+    window_.readSettings();
+    AddFile("a.png", 4000, 3000);
+    CreateAndOpen("a.png"); // at natural size from the top-left, centre (2000, 1500)
+    host_.keys = {false, true};
+    Do(Action::ToggleFitToScreen);
+    EXPECT_EQ(host_.geometry, Rect::at({240, 0}, {1440, 1080}));
 }
 
 TEST_F(Placement, StoredLockPlaceHoldsThePictureAndADragMovesItsAnchor) {

@@ -132,30 +132,53 @@ TEST_F(Rendering, LongCaptionsKeepTheSizeAndNeverSplitACharacter) {
     EXPECT_EQ(cut.size(), 234u + 11 + 3 * 3); // three whole euro signs, the fourth cut away
 }
 
+std::vector<std::string> Rows(const std::string& text) {
+    std::vector<std::string> rows(1);
+    for (const char c : text) {
+        if (c == '\n')
+            rows.emplace_back();
+        else
+            rows.back().push_back(c);
+    }
+    return rows;
+}
+
+TEST(StartPageText, EveryKeyFacesItsActionAndABlankLineComesBeforeEachMap) {
+    const std::vector<std::string> left = Rows(kHelpLeftColumn), right = Rows(kHelpRightColumn);
+    ASSERT_EQ(int(left.size()), helpRows());
+    for (std::size_t row = 0; row < left.size(); ++row) {
+        const bool key = left[row].rfind("  ", 0) == 0 && row > 0;
+        EXPECT_EQ(key, row < right.size() && right[row].rfind(": ", 0) == 0) << left[row];
+        if (left[row].find("map") != std::string::npos) {
+            EXPECT_EQ(left[row - 1], "") << row;
+        }
+    }
+}
+
 TEST_F(Rendering, StartPageIsTheMeasuredHelpTextWithItsTwoColumns) {
     platform_.extent = {8, 20};
     ASSERT_EQ(std::strlen(kStartPageMeasureLine), 50u);
     ASSERT_TRUE(window_.create(host_));
-    // max(300, 50 * 8) and max(300, 15 * 20 + 100).
-    EXPECT_EQ(host_.geometry.size(), (Size{400, 400}));
+    // max(300, 50 * 8) and max(300, (19 rows + 1) * 20 + 100).
+    EXPECT_EQ(host_.geometry.size(), (Size{400, 500}));
     RecordingCanvas canvas;
     window_.onPaint(canvas);
     // The page, then the close box in the top-right corner.
-    EXPECT_EQ(canvas.calls, (std::vector<std::string>{"rectangle 400x400", "rectangle 400x16"}));
+    EXPECT_EQ(canvas.calls, (std::vector<std::string>{"rectangle 400x500", "rectangle 400x16"}));
     ASSERT_EQ(canvas.texts.size(), 3u);
-    EXPECT_EQ(canvas.texts[0].rect, (Rect{0, 20, 205, 400}));
+    EXPECT_EQ(canvas.texts[0].rect, (Rect{0, 20, 205, 500}));
     EXPECT_EQ(canvas.texts[0].format, unsigned(TextRight));
     EXPECT_EQ(canvas.texts[0].text, kHelpLeftColumn);
-    EXPECT_EQ(canvas.texts[1].rect, (Rect{210, 20, 400, 400}));
+    EXPECT_EQ(canvas.texts[1].rect, (Rect{210, 20, 400, 500}));
     EXPECT_EQ(canvas.texts[1].format, unsigned(TextLeft));
     // The link: its text's extent (20 bytes of 8 x 20) and 10 x 4 more, 20 above the bottom.
     EXPECT_EQ(canvas.texts[2].text, kStartPageLinkText);
-    EXPECT_EQ(canvas.texts[2].rect, (Rect{115, 356, 285, 380}));
+    EXPECT_EQ(canvas.texts[2].rect, (Rect{115, 456, 285, 480}));
 
     // Measured once: the page keeps its size. A small font still gets 300 x 300.
     platform_.extent = {1, 1};
     Do(Action::ShowStartPage);
-    EXPECT_EQ(host_.geometry.size(), (Size{400, 400}));
+    EXPECT_EQ(host_.geometry.size(), (Size{400, 500}));
     ViewerWindow small;
     FakeHost smallHost;
     ASSERT_TRUE(small.create(smallHost));
@@ -170,7 +193,7 @@ TEST_F(Rendering, HelpShowsTheStartPageCentredEvenWhenLocked) {
     CreateAndOpen("a.png");
     EXPECT_EQ(host_.geometry.left, 0);
     Do(Action::ShowStartPage);
-    const Rect page{785, 390, 785 + 350, 390 + 300};
+    const Rect page{785, 360, 785 + 350, 360 + 360};
     EXPECT_EQ(host_.geometry, page);
     EXPECT_TRUE(host_.visible);
     for (Action action : {Action::NextPicture, Action::ToggleFitToScreen, Action::ZoomIn})

@@ -4,6 +4,8 @@
 #include "ViewerApp.h"
 #include "WindowHarness.h"
 
+#include <set>
+
 namespace vistrel::test {
 namespace {
 
@@ -38,9 +40,9 @@ TEST_F(StartUp, AStoredLockPlacePlacesTheStartPageAndOnlyThenReadsTheUserLock) {
         bool byUser;
         Point topLeft;
     };
-    for (const Case& c : {Case{"4", 4, true, {500 - 350 / 2, 400 - 300 / 2}},
-                          Case{"9", -1, false, {785, 390}}, // beyond the nine anchors
-                          Case{"", -1, false, {785, 390}}}) {
+    for (const Case& c : {Case{"4", 4, true, {500 - 350 / 2, 400 - 360 / 2}},
+                          Case{"9", -1, false, {785, 360}}, // beyond the nine anchors
+                          Case{"", -1, false, {785, 360}}}) {
         SCOPED_TRACE(c.place);
         platform_.settings = {
             {"xLockPlace", "500"}, {"yLockPlace", "400"}, {"UserLock", "2"}, {"NoneTopMost", "1"}};
@@ -55,20 +57,60 @@ TEST_F(StartUp, AStoredLockPlacePlacesTheStartPageAndOnlyThenReadsTheUserLock) {
     }
 }
 
-TEST(CommandLine, QuotesEnclosePathsWithBlanksAndNothingElseIsParsed) {
+TEST(CommandLine, QuotesEnclosePathsWithBlanks) {
     EXPECT_EQ(PathFromCommandLine(""), "");
     EXPECT_EQ(PathFromCommandLine("/a b/c d.png "), "/a b/c d.png "); // the blank stays
     EXPECT_EQ(PathFromCommandLine("\"/a b/c.png\" ignored"), "/a b/c.png");
     EXPECT_EQ(PathFromCommandLine("\"/a b/c.png"), "/a b/c.png");
-    EXPECT_EQ(PathFromCommandLine("-x /c.png"), "-x /c.png"); // no switches
+    EXPECT_EQ(PathFromCommandLine("-x /c.png"), "-x /c.png");
     const char* argv[] = {"vistrel", "\"/a", "b.png\"", "tail"};
     EXPECT_EQ(JoinArguments(4, argv), "\"/a b.png\" tail");
     EXPECT_EQ(JoinArguments(1, argv), "");
-    // Only a command line that is exactly one of the two asks for information.
-    EXPECT_EQ(InformationFor("--help").rfind("Usage: vistrel [PICTURE]\n", 0), 0u);
-    EXPECT_EQ(InformationFor("--version").rfind("vistrel ", 0), 0u);
-    for (const char* picture : {"", "--help x", "--HELP", "\"--version\"", "./--help"})
-        EXPECT_EQ(InformationFor(picture), "") << picture;
+}
+
+// What a command line asks for, with the files that exist named.
+CommandLine Read(std::vector<const char*> arguments, std::set<std::string> files = {}) {
+    arguments.insert(arguments.begin(), "vistrel");
+    return ReadCommandLine(int(arguments.size()), arguments.data(),
+                           [&](const std::string& path) { return files.count(path) != 0; });
+}
+
+TEST(CommandLine, ANamedFileOpensAsItIsElseTheArgumentsAreTheListToStepThrough) {
+    using Pictures = std::vector<std::string>;
+    // The joined line names a file: a path with blanks, unquoted or quoted.
+    EXPECT_EQ(Read({"/my", "a.png"}, {"/my a.png"}).pictures, Pictures{"/my a.png"});
+    EXPECT_EQ(Read({"\"/my a.png\"", "tail"}, {"/my a.png"}).pictures, Pictures{"/my a.png"});
+    // One argument is a picture whether it is there or not (its folder is stepped through).
+    EXPECT_EQ(Read({"/gone.png"}).pictures, Pictures{"/gone.png"});
+    // Several that name no file together: the list, in its order.
+    EXPECT_EQ(Read({"b.png", "a.png", "c.png"}, {"a.png", "b.png"}).pictures,
+              (Pictures{"b.png", "a.png", "c.png"}));
+    EXPECT_EQ(Read({}).pictures, Pictures{});
+}
+
+TEST(CommandLine, OptionsAnswerAndAnUnknownOneIsAUsageError) {
+    EXPECT_EQ(Read({"--help"}).answer.rfind("Usage: vistrel [--new-window] [PICTURE...]\n", 0), 0u);
+    EXPECT_EQ(Read({"--version"}).answer.rfind("vistrel ", 0), 0u);
+    EXPECT_EQ(Read({"--version"}).status, 0);
+    const CommandLine newWindow = Read({"--new-window", "a.png"});
+    EXPECT_TRUE(newWindow.newWindow);
+    EXPECT_EQ(newWindow.pictures, std::vector<std::string>{"a.png"});
+    const CommandLine unknown = Read({"--bogus", "a.png"}, {"a.png"});
+    EXPECT_EQ(unknown.status, 2);
+    EXPECT_NE(unknown.answer.find("unknown option '--bogus'"), std::string::npos);
+    // A file called like an option is a picture, and "--" ends the options.
+    EXPECT_EQ(Read({"--bogus"}, {"--bogus"}).pictures, std::vector<std::string>{"--bogus"});
+    EXPECT_EQ(Read({"--", "--help"}).pictures, std::vector<std::string>{"--help"});
+    EXPECT_EQ(Read({"-display", "x.png"}, {"-display x.png"}).pictures,
+              std::vector<std::string>{"-display x.png"});
+}
+
+TEST(CommandLine, AFailureLineSaysWhyWithTheSystemsReason) {
+    EXPECT_EQ(FailureLine("/nowhere/a.png", Refusal::CannotOpen),
+              "vistrel: /nowhere/a.png: the file cannot be opened: No such file or directory "
+              "(cannot-open)\n");
+    EXPECT_EQ(FailureLine("/a.png", Refusal::Malformed),
+              "vistrel: /a.png: the header or data is damaged (malformed)\n");
 }
 
 } // namespace

@@ -47,7 +47,8 @@ TEST_F(SlideShowTest, StopsAtTheEndOnceAndStartsOverInALoop) {
     EXPECT_FALSE(host_.running(Timer::SlideShow));
     EXPECT_EQ(host_.title, "c.png [400x300]");
 
-    // Looping from the last picture: the folder's first file.
+    // Looping from the last picture: the first of the list (a first file that does not decode is
+    // passed over: SteppingTest).
     Start(12, true);
     EXPECT_EQ(host_.timers[Timer::SlideShow], 12000);
     EXPECT_EQ(platform_.settings["SlideShowLoop"], "1");
@@ -55,12 +56,6 @@ TEST_F(SlideShowTest, StopsAtTheEndOnceAndStartsOverInALoop) {
     EXPECT_EQ(host_.title, "a.png [400x300]");
     Tick(Timer::SlideShow);
     EXPECT_EQ(host_.title, "b.png [400x300]");
-
-    // A first file that cannot be opened: the picture stays and the show goes on.
-    decoder_->fail("a.png");
-    Tick(Timer::SlideShow);
-    Tick(Timer::SlideShow);
-    EXPECT_EQ(host_.title, "c.png [400x300]");
     EXPECT_EQ(window_.slideShow(), SlideShow::Loop);
     EXPECT_TRUE(host_.running(Timer::SlideShow));
 }

@@ -36,6 +36,9 @@ TEST(SkinButtons, RectanglesWithASkinAndWithout) {
     EXPECT_EQ(plainCloseRect({350, 300}), (Rect{334, 0, 350, 16}));
     EXPECT_FALSE(plainCloseRect({32, 300}));
     EXPECT_FALSE(plainCloseRect({300, 32}));
+    // 16 pixels of the desktop's scale: 32 device pixels at 200 %.
+    EXPECT_EQ(plainCloseRect({350, 300}, 2.0), (Rect{318, 0, 350, 32}));
+    EXPECT_FALSE(plainCloseRect({64, 300}, 2.0));
     EXPECT_EQ(plainLinkRect({350, 300}, {140, 13}), (Rect{100, 263, 250, 280}));
 }
 
@@ -163,21 +166,39 @@ TEST_F(StartPageTest, OddStripsAreNotDrawnAndMissingOnesKeepThePlainHitAreas) {
     EXPECT_EQ(host_.closes, 1);
 }
 
+TEST_F(StartPageTest, ABackgroundLargerThanTheScreenGivesThePlainPage) {
+    // One pixel wider than the 1920 x 1080 screen: refused from its header. A strip may be as
+    // wide as four screens, but no higher than one.
+    MakeSkin();
+    Write("Bkgnd.png", 1921, 2, [](int, int) { return kPage; });
+    Create();
+    EXPECT_FALSE(host_.translucent);
+    EXPECT_EQ(host_.geometry.size(), (Size{350, 360}));
+
+    Write("Bkgnd.png", 1920, 1080, [](int, int) { return kPage; });
+    Write("BtnClose.png", 76, 1081, Strip(19, kClose));
+    Do(Action::ShowStartPage);
+    EXPECT_TRUE(host_.translucent);
+    EXPECT_EQ(host_.geometry.size(), (Size{1920, 1080}));
+    EXPECT_EQ(Shown(1900, 10), kPage); // no close frame drawn
+    EXPECT_EQ(Shown(1870, 10), kHelp);
+}
+
 TEST_F(StartPageTest, PlainPageWithoutAUsableBackgroundAndItsButtonsLooks) {
     const Pixels flat = [](int, int) { return kPage; };
     Write("Bkgnd.png", 400, 300, flat, false); // 24-bit: no skin
     Create();
     EXPECT_FALSE(host_.translucent);
-    EXPECT_EQ(host_.geometry.size(), (Size{350, 300}));
+    EXPECT_EQ(host_.geometry.size(), (Size{350, 360}));
     // The close box: light grey hovered, grey pressed; the link blue and underlined.
     Move({340, 5}, false, false);
     EXPECT_EQ(host_.lastCanvas.brushes.back(), kLightGray);
     Do(Action::StartMove, {340, 5});
     EXPECT_EQ(host_.lastCanvas.brushes.back(), kGray);
-    Move({175, 270}, true, false);
+    Move({175, 330}, true, false);
     EXPECT_EQ(host_.lastCanvas.brushes.back(), kWhite);
     EXPECT_FALSE(host_.lastCanvas.texts.back().style.underline); // pressed elsewhere: no hover
-    window_.onRelease(MouseButton::Left, {175, 270});
+    window_.onRelease(MouseButton::Left, {175, 330});
     EXPECT_TRUE(host_.lastCanvas.texts.back().style.underline);
     EXPECT_EQ(host_.lastCanvas.texts.back().style.color, kLinkBlue);
     EXPECT_TRUE(host_.handCursor);

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <map>
@@ -171,12 +172,28 @@ struct FakeHost : WindowHost {
 
 // What the commands hand to the desktop, and a clipboard that may hold a picture.
 struct FakeDesktop : Desktop {
-    std::vector<std::string> calls; // "wallpaper PATH", "show PATH", "browse ADDRESS", "drag PATH"
+    // "wallpaper PATH", "show PATH", "browse ADDRESS", "drag PATH", "copy WxH PATH", "trash PATH",
+    // "open with PATH"
+    std::vector<std::string> calls;
     int clipboardWidth = 0, clipboardHeight = 0; // 0: the clipboard holds no picture
     bool setWallpaper(const std::string& path) override { return record("wallpaper " + path); }
     bool showInFolder(const std::string& path) override { return record("show " + path); }
     bool openInBrowser(const std::string& where) override { return record("browse " + where); }
     bool dragFileOut(const std::string& path) override { return record("drag " + path); }
+    // The clipboard's last picture: its size and top-left pixel (0xAARRGGBB).
+    uint32_t copiedPixel = 0;
+    bool copyToClipboard(const ClipboardBitmap& picture, const std::string& path) override {
+        std::memcpy(&copiedPixel, picture.bits.data(), 4);
+        return record("copy " + std::to_string(picture.width) + "x" +
+                      std::to_string(picture.height) + " " + path);
+    }
+    // The trash: the file is renamed beside itself, as the desktop's trash moves it away.
+    bool trashFails = false;
+    bool moveToTrash(const std::string& path) override {
+        if (trashFails || std::rename(path.c_str(), (path + ".trashed").c_str()) != 0) return false;
+        return record("trash " + path);
+    }
+    bool openWith(const std::string& path) override { return record("open with " + path); }
     bool clipboardImage(ClipboardBitmap& out) override {
         if (clipboardWidth <= 0 || clipboardHeight <= 0) return false;
         const std::size_t size = std::size_t(clipboardWidth) * clipboardHeight * 4;
@@ -215,6 +232,22 @@ struct FakePlatform : Platform {
     int writeSetting(const char* name, int32_t value) override {
         settings[name] = std::to_string(value);
         return 0;
+    }
+    // The folder watch the window makes: the folder it watches, and its listener, to which a
+    // test reports changes.
+    std::string watchedFolder;
+    FolderWatch::Listener folderListener;
+    struct RecordingWatch : FolderWatch {
+        std::string& folder;
+        explicit RecordingWatch(std::string& f) : folder(f) {}
+        bool watch(const std::string& f) override {
+            folder = f;
+            return true;
+        }
+    };
+    std::unique_ptr<FolderWatch> makeFolderWatch(const FolderWatch::Listener& listener) override {
+        folderListener = listener;
+        return std::make_unique<RecordingWatch>(watchedFolder);
     }
 };
 

@@ -147,6 +147,33 @@ std::string absolutePath(const std::string& path) {
     }
 }
 
+std::string whyUnreadable(const char* path) {
+    const HANDLE file = CreateFileW(systemPath(path).c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+        CloseHandle(file);
+        return {};
+    }
+    const DWORD error = GetLastError();
+    wchar_t* text = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::wstring words(text ? text : L"", length);
+    LocalFree(text);
+    // The system's message ends in a full stop and a line break.
+    while (!words.empty() &&
+           (words.back() == L'\n' || words.back() == L'\r' || words.back() == L'.'))
+        words.pop_back();
+    return words.empty() ? "error " + std::to_string(error) : narrow(words);
+}
+
+// GetFullPathNameW takes out "." and ".."; links stay, as Explorer shows them.
+std::string canonicalPath(const std::string& path) {
+    return absolutePath(path);
+}
+
 std::string executablePath() {
     std::wstring path(MAX_PATH, L'\0');
     for (;;) {

@@ -432,6 +432,23 @@ def damaged_files():
     w.save(name)
     manifest.append(f"file {name} ok 2000 2000")
     probe(name, 1000, 1000, "ffffff")
+    # Filled zig-zags whose edges all cross every row (Qt's fill of the 400-point one took over a
+    # minute): the work budget charges what they cost to fill before filling. 400 points fill;
+    # 32767 cost more than the whole budget, so nothing is drawn.
+    for points, drawn in ((400, True), (32767, False)):
+        name = f"zigzag-{points}.wmf"
+        w = Wmf((0, 0, 4000, 4000), 96, objects=4)
+        w.pen(5, 0, 0)
+        w.select(0)
+        w.brush(0, bgr(0x2040C0))
+        w.select(1)
+        w.poly(0x0324, [(i * 4000 // points, 4000 if i % 2 else 0) for i in range(points)])
+        w.save(name)
+        manifest.append(f"file {name} ok 4000 4000")
+        if drawn:
+            manifest.append(f"somewhere {name} 100 1000 200 1100 2040c0")
+        else:
+            probe(name, 2000, 2000, UNTOUCHED)
     name = "many-objects.wmf"
     w = Wmf((0, 0, 100, 100), 96, objects=65535)
     for i in range(70000):
