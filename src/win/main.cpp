@@ -21,21 +21,13 @@
 
 namespace {
 
-// The command line after the program's name, as the rules of CommandLine.h read it.
-std::string commandLine() {
-    const std::vector<std::string> arguments = vistrel::programArguments(0, nullptr);
-    std::vector<const char*> argv{"vistrel"};
-    for (const std::string& argument : arguments)
-        argv.push_back(argument.c_str());
-    return vistrel::JoinArguments(int(argv.size()), argv.data());
-}
-
 // A program without a console writes to the output it was given, if any (a command prompt's
-// through its console, a script's through its pipe).
-bool writeOutput(const std::string& text) {
-    HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+// through its console, a script's through its pipe). `which`: STD_OUTPUT_HANDLE or
+// STD_ERROR_HANDLE.
+bool writeOutput(const std::string& text, DWORD which) {
+    HANDLE output = GetStdHandle(which);
     if ((!output || output == INVALID_HANDLE_VALUE) && AttachConsole(ATTACH_PARENT_PROCESS))
-        output = GetStdHandle(STD_OUTPUT_HANDLE);
+        output = GetStdHandle(which);
     if (!output || output == INVALID_HANDLE_VALUE) return false;
     DWORD written = 0;
     return WriteFile(output, text.data(), DWORD(text.size()), &written, nullptr) &&
@@ -56,21 +48,29 @@ std::string userDataFolder() {
 } // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-    const std::string line = commandLine();
-    // `vistrel --help` and `vistrel --version` answer without a window.
-    if (const std::string text = vistrel::InformationFor(line); !text.empty())
-        return writeOutput(text) ? 0 : 1;
+    // The arguments from the wide command line, as UTF-8, in the form CommandLine.h reads.
+    const std::vector<std::string> arguments = vistrel::programArguments(0, nullptr);
+    std::vector<const char*> argv{"vistrel"};
+    for (const std::string& argument : arguments)
+        argv.push_back(argument.c_str());
+    const vistrel::CommandLine command = vistrel::ReadCommandLine(int(argv.size()), argv.data());
+    // `vistrel --help`, `vistrel --version` and a usage error answer without a window.
+    if (!command.answer.empty()) {
+        const bool written =
+            writeOutput(command.answer, command.status ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
+        return command.status ? command.status : written ? 0 : 1;
+    }
 
     // The picture is decoded on a thread of its own while the window comes up.
     vistrel::ViewerApp app;
     vistrel::WinPlatform platform;
-    app.beginOpening(line, {}, [&platform]() -> std::optional<vistrel::Size> {
+    app.beginOpening(command.pictures, {}, [&platform]() -> std::optional<vistrel::Size> {
         return platform.primaryScreen().size();
     });
     // The system picture decoder, the clipboard and drags out need OLE on this thread.
     if (FAILED(OleInitialize(nullptr))) return 1;
     vistrel::installPlatform(&platform);
-    vistrel::ViewerWindow window;
+    vistrel::ViewerWindow window(app.pictureDecode());
     vistrel::WinWindowHost host(window, instance);
     vistrel::WinDesktop desktop;
     window.setDesktop(&desktop);
