@@ -1,6 +1,7 @@
-// The orientation and camera text of an EXIF block, read by walking its TIFF structure: the
-// header, then the first directory (IFD0), which describes the main picture. Thumbnails and
-// maker notes have directories of their own further on, and are never read.
+// The orientation, camera text and date of an EXIF block, read by walking its TIFF structure: the
+// header, the first directory (IFD0), which describes the main picture, and the Exif directory it
+// points to. Thumbnails and maker notes have directories of their own further on, and are never
+// read.
 #pragma once
 
 #include <cstddef>
@@ -18,6 +19,10 @@ struct ExifFacts {
     // The model when it names the make; else make, a space, model (either may be missing); empty
     // when the block names neither.
     std::string cameraText;
+    // When the picture was taken, "YYYY-MM-DD HH:MM:SS" (other forms as written): the Exif
+    // directory's DateTimeOriginal, else IFD0's DateTime; empty when neither holds a date (cameras
+    // without a clock write blanks or zeros). Bytes above ASCII are read as Latin-1, in UTF-8.
+    std::string dateTaken;
 };
 
 // Reads a TIFF block ("II" or "MM", 42, the offset of IFD0), optionally preceded by the "Exif"

@@ -63,6 +63,7 @@ int readJpegMetadata(const uint8_t* data, std::size_t size, PictureMetadata& met
             exifRead = readExif(payload, payloadSize, facts);
             metadata.orientation = facts.orientation;
             metadata.cameraText = facts.cameraText;
+            metadata.dateTaken = facts.dateTaken;
         } else if (marker == kApp2 && payloadSize >= kIccChunkHead &&
                    std::memcmp(payload, kIccIdentifier, sizeof kIccIdentifier) == 0) {
             const unsigned number = payload[sizeof kIccIdentifier];

@@ -33,6 +33,8 @@ struct PictureMetadata {
     uint8_t orientation = 1;
     // Camera make and model as the caption shows them; empty when the file names none.
     std::string cameraText;
+    // When the picture was taken, as the properties show it (ExifFacts::dateTaken).
+    std::string dateTaken;
     // The embedded ICC profile as stored; empty when there is none. Checked before anything
     // parses it (IccProfile.h): a damaged one counts as none.
     std::vector<uint8_t> iccProfile;

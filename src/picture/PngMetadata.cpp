@@ -101,6 +101,7 @@ void readPngMetadata(const uint8_t* data, std::size_t size, PictureMetadata& met
             readExif(body, std::size_t(length), facts);
             metadata.orientation = facts.orientation;
             metadata.cameraText = facts.cameraText;
+            metadata.dateTaken = facts.dateTaken;
         }
         at += std::size_t(length) + 12;
     }

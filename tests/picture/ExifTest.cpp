@@ -26,7 +26,7 @@ ExifFacts factsOfFile(const std::string& path) {
     const std::vector<uint8_t> bytes = readBytes(path);
     PictureMetadata metadata;
     readJpegMetadata(bytes.data(), bytes.size(), metadata);
-    return {metadata.orientation, metadata.cameraText};
+    return {metadata.orientation, metadata.cameraText, metadata.dateTaken};
 }
 
 // A little-endian TIFF block built entry by entry: the header, IFD0 at offset 8 with `entries`
