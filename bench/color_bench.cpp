@@ -70,9 +70,9 @@ int main(int argc, char** argv) {
     ScreenCopyPolicy firstFrame;
     firstFrame.screen = {1920, 1080};
     firstFrame.windowExists = true;
-    firstFrame.reduceLargeJpeg = true;
+    firstFrame.screenCopyOnly = true;
     ScreenCopyPolicy full = firstFrame;
-    full.reduceLargeJpeg = false;
+    full.screenCopyOnly = false;
 
     // The decoded picture and its profile, for the conversion alone.
     const std::vector<uint8_t> bytes = readFile(profiled);

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Decode time of a 12 MP photo (4000x3000) in WebP, HEIC, AVIF and JPEG XL: Vistrel's load, timed
-# in-process, against the same library's command-line decoder (dwebp, heif-convert, djxl), timed
+# in-process, against the command-line decoders (dwebp, heif-convert, avifdec, djxl), timed
 # as a whole run that writes the cheapest output it offers (PPM, Y4M) to a RAM-backed folder when
 # there is one. Interleaved, RUNS (default 5) each; prints the medians and our/their ratio.
 #   bench/modern.sh [RUNS]     (builds build/ first if needed)
@@ -31,18 +31,22 @@ wall_ms() {
     end=$(date +%s%N)
     echo $(((end - start) / 1000)) | awk '{print $1 / 1000}'
 }
+# The AVIF photo is timed against both libheif's decoder and libavif's, which the viewer uses.
 peer() {
     case "$1" in
-    *.webp) echo dwebp -quiet -ppm "$1" -o "$work/out.ppm" ;;
-    *.heic | *.avif) echo heif-convert --quiet "$1" "$work/out.y4m" ;;
-    *.jxl) echo djxl "$1" "$work/out.ppm" ;;
+    *.webp) echo dwebp -quiet -ppm "$2" -o "$work/out.ppm" ;;
+    heif-convert) echo heif-convert --quiet "$2" "$work/out.y4m" ;;
+    avifdec) echo avifdec "$2" "$work/out.y4m" ;;
+    *.jxl) echo djxl "$2" "$work/out.ppm" ;;
     esac
 }
 
 printf "%-11s %9s %10s %-13s %7s %5s\n" file bytes vistrel_ms peer peer_ms ratio
-for file in photo.webp photo.heic photo.avif photo.jxl; do
+for row in photo.webp photo.heic:heif-convert photo.avif:heif-convert photo.avif:avifdec \
+    photo.jxl; do
+    file=${row%%:*}
     : >"$work/ours" && : >"$work/theirs"
-    read -r -a command <<<"$(peer "$work/$file")"
+    read -r -a command <<<"$(peer "${row#*:}" "$work/$file")"
     for ((i = 0; i < runs; i++)); do
         "$ours" "$work/$file" 1 >>"$work/ours"
         wall_ms "${command[@]}" >>"$work/theirs"

@@ -1,9 +1,12 @@
 // The PNG decoder on arbitrary bytes, and the fast path against libpng: both refuse a file for the
-// same reason, or both give the same picture.
+// same reason, or both give the same picture. The reduced read of a neighbour runs on the bytes
+// too, at a reduction taken from them: where both decode, a picture of the full decode's depth,
+// and at a reduction of 1 the full decode's very picture.
 #include "PngDecoder.h"
 
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -30,6 +33,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         vistrel::decodePngWithLibpng(data, size, reference);
     if (decoded.refusal() != referenceDecoded.refusal() ||
         (decoded && !samePicture(picture, reference)))
+        std::abort();
+
+    vistrel::MemorySource source(data, size);
+    std::vector<uint8_t> chunks;
+    const uint64_t imageData = vistrel::readPngChunksBesideImage(source, chunks);
+    vistrel::Picture reduced;
+    const int reduction = size > 0 ? 1 + data[size - 1] % 4 : 2;
+    if (vistrel::decodePngReduced(source, imageData, reduction, reduced) && referenceDecoded &&
+        (reduced.bitsPerPixel() != reference.bitsPerPixel() ||
+         (reduction == 1 && !samePicture(reduced, reference))))
         std::abort();
     return 0;
 }

@@ -1,7 +1,7 @@
 // vistrel-decode: loads one file the way the viewer does, headlessly, and reports what came out.
 //
 //   vistrel-decode [--screen WxH] [--large-area-copies-only] [--no-jpeg-library]
-//                  [--display-profile FILE.icc] FILE [OUT.png [FITTED.png]]
+//                  [--display-profile FILE.icc] [--frames DIR] FILE [OUT.png [FITTED.png]]
 //
 // Prints one line: ok=1 width=W height=H bpp=B decoded_width=W0 decoded_height=H0
 // camera="TEXT" fitted=WxH|none profile="DESCRIPTION" (or ok=0 reason=WORD when the load
@@ -13,8 +13,13 @@
 // two screens of area or more. Colours are converted from the file's profile to sRGB, or to the
 // profile --display-profile names, as the viewer converts them to the display's; DESCRIPTION
 // names the file's colour space (empty when it states none).
+// An animated file adds frames=N delays=D1,D2,... (milliseconds, as the window shows them: under
+// 20 ms counts as 100) loops=L (how many times it plays through; 0 for ever) to the line.
+// --frames DIR writes every composed frame at natural size as
+// DIR/0001.png, DIR/0002.png, ... (DIR is made when its parent folder exists).
 // Exit status: 0 loaded, 1 not loaded, 2 bad usage or unwritable output.
 
+#include "Animation.h"
 #include "ByteSource.h"
 #include "CachedPicture.h"
 #include "Files.h"
@@ -44,7 +49,8 @@ namespace {
 int usage(const char* message) {
     std::fprintf(stderr, "vistrel-decode: %s\n", message);
     std::fprintf(stderr, "usage: vistrel-decode [--screen WxH] [--large-area-copies-only] "
-                         "[--no-jpeg-library] [--display-profile FILE.icc] FILE [OUT.png "
+                         "[--no-jpeg-library] [--display-profile FILE.icc] [--frames DIR] FILE "
+                         "[OUT.png "
                          "[FITTED.png]]\n");
     return 2;
 }
@@ -64,10 +70,30 @@ bool savePicture(const std::string& path, Picture& picture) {
                     picture.bitsPerPixel() == 32);
 }
 
+// The frame's name in DIR: 0001.png for the first.
+std::string frameName(const std::string& folder, int frame) {
+    char name[32];
+    std::snprintf(name, sizeof name, "/%04d.png", frame + 1);
+    return folder + name;
+}
+
+// Writes the first frame (as decoded) and every frame after it; false when a file cannot be
+// written or a frame cannot be made.
+bool saveFrames(const std::string& folder, Picture& first, Animation* animation) {
+    if (!savePicture(frameName(folder, 0), first)) return false;
+    if (!animation) return true;
+    Picture frame;
+    for (int i = 1; i < animation->frameCount(); ++i)
+        if (!animation->composeNext(frame) || !savePicture(frameName(folder, i), frame))
+            return false;
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     std::vector<std::string> positional;
+    std::string framesFolder;
     ScreenCopyPolicy policy; // at start-up, before the window exists
     const std::vector<std::string> arguments = programArguments(argc, argv);
     for (std::size_t i = 0; i < arguments.size(); ++i) {
@@ -86,6 +112,8 @@ int main(int argc, char** argv) {
             if (!readWholeFile(arguments[++i].c_str(), *profile))
                 return usage(("cannot read " + arguments[i]).c_str());
             policy.color.displayProfile = std::move(profile);
+        } else if (arg == "--frames" && i + 1 < arguments.size()) {
+            framesFolder = arguments[++i];
         } else if (arg.size() > 1 && arg[0] == '-') {
             return usage(("unknown option " + arg).c_str());
         } else {
@@ -119,10 +147,23 @@ int main(int argc, char** argv) {
         fitted =
             std::to_string(record.fitted->width()) + "x" + std::to_string(record.fitted->height());
     std::printf("ok=1 width=%d height=%d bpp=%d decoded_width=%d decoded_height=%d camera=\"%s\" "
-                "fitted=%s profile=\"%s\"\n",
+                "fitted=%s profile=\"%s\"",
                 picture.width(), picture.height(), picture.bitsPerPixel(), record.width,
                 record.height, record.cameraText, fitted.c_str(), record.colorSpace.c_str());
+    if (Animation* animation = record.animation.get()) {
+        std::string delays;
+        for (int delay : animation->delays())
+            delays += (delays.empty() ? "" : ",") + std::to_string(delay);
+        std::printf(" frames=%d delays=%s loops=%d\n", animation->frameCount(), delays.c_str(),
+                    animation->plays());
+    } else {
+        std::printf("\n");
+    }
 
+    if (!framesFolder.empty()) {
+        if (!makeFolder(framesFolder.c_str()) || !saveFrames(framesFolder, picture, record.animation.get()))
+            return usage(("cannot write frames to " + framesFolder).c_str());
+    }
     if (positional.size() >= 2 && !savePicture(positional[1], picture))
         return usage(("cannot write " + positional[1]).c_str());
     if (positional.size() == 3 && record.fitted && !record.fitted->empty() &&

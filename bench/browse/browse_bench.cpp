@@ -3,7 +3,9 @@
 // prefetcher's arrival call in between. It counts the pictures shown (a step lands at once, or when
 // its decode lands) and how long each showNext call took (it never waits for a decode); the
 // reference is decoding each picture on demand at full resolution, without prefetch. A second run
-// steps slowly (a picture every 600 ms), where every step should find its picture decoded. Usage:
+// steps slowly (a picture every 600 ms, 50 of them), where every step should find its picture
+// decoded. Both sample the process's resident memory at every step and report its peak: a folder
+// of large pictures is held as screen copies, not whole pictures. Usage:
 // browse_bench FOLDER [STEPS] [REPEAT_MS]
 #include "Prefetcher.h"
 #include "QtPlatform.h"
@@ -17,6 +19,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <dirent.h>
+#include <fstream>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -62,15 +65,24 @@ struct DecodeWatch {
     }
 };
 
+// The process's resident memory now, in MB (VmRSS).
+double residentMb() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmRSS:", 0) == 0) return std::atof(line.c_str() + 6) / 1024;
+    return 0;
+}
+
 struct Result {
     int steps = 0, immediate = 0, shown = 0;
-    double heldMs = 0;
+    double heldMs = 0, peakMb = 0;
     std::vector<double> latencies;
 };
 
 ScreenCopyPolicy windowPolicy() {
     ScreenCopyPolicy policy{{1920, 1080}, true, {}};
-    policy.reduceLargeJpeg = true; // fit to screen, as the window starts
+    policy.screenCopyOnly = true; // fit to screen, as the window starts
     return policy;
 }
 
@@ -128,6 +140,7 @@ Result holdKey(const std::string& first, int steps, int repeatMs, DecodeWatch& w
         ++result.steps;
         result.immediate += step == Prefetcher::Step::Shown;
         result.shown += step == Prefetcher::Step::Shown;
+        result.peakMb = std::max(result.peakMb, residentMb());
     }
     result.heldMs = msSince(pressed, Clock::now());
     prefetcher.endWorker(true);
@@ -142,9 +155,9 @@ void report(const char* title, Result r, double decodeMs) {
     std::sort(r.latencies.begin(), r.latencies.end());
     std::printf("%s: %d key repeats in %.0f ms, %d pictures shown (%.1f a second), %d found "
                 "decoded at once; showNext median %.3f ms, max %.3f ms; one full decode on "
-                "demand: %.1f ms\n",
+                "demand: %.1f ms; resident memory at most %.0f MB\n",
                 title, r.steps, r.heldMs, r.shown, r.shown * 1000.0 / r.heldMs, r.immediate,
-                r.latencies[r.latencies.size() / 2], r.latencies.back(), decodeMs);
+                r.latencies[r.latencies.size() / 2], r.latencies.back(), decodeMs, r.peakMb);
 }
 
 } // namespace
@@ -182,7 +195,7 @@ int main(int argc, char** argv) {
     std::snprintf(title, sizeof title, "key held (repeat every %d ms)", repeatMs);
     report(title, holdKey(first, steps, repeatMs, held), decodeMs);
     DecodeWatch slow;
-    report("slow steps (every 600 ms)", holdKey(first, std::min(steps, 20), 600, slow), decodeMs);
+    report("slow steps (every 600 ms)", holdKey(first, std::min(steps, 50), 600, slow), decodeMs);
     Prefetcher::exitIfWorkerAbandoned(0);
     return 0;
 }

@@ -235,13 +235,13 @@ std::optional<Prefetcher::Task> Prefetcher::State::findTask() {
         }
         reloadPath.clear(); // its record went meanwhile
     }
-    task.policy.reduceLargeJpeg = false;
-    if (urgentFull && needsFullDecode(*shown)) {
+    task.policy.screenCopyOnly = false;
+    if (fullWanted == shown->path && needsFullDecode(*shown)) {
         task.kind = Task::Kind::Upgrade;
         task.path = shown->path;
         return task;
     }
-    task.policy.reduceLargeJpeg = policy.reduceLargeJpeg;
+    task.policy.screenCopyOnly = policy.screenCopyOnly;
     if (stepRequest != 0 && listed) {
         const std::string path = folderList.pathAt(indexOf(*shown) + stepRequest);
         if (!path.empty() && !atPosition(stepRequest) && !underWay(Task::Kind::Decode, path) &&
@@ -269,12 +269,15 @@ std::optional<Prefetcher::Task> Prefetcher::State::findTask() {
             if (skipped.count(path)) break;
             task.kind = Task::Kind::Decode;
             task.path = path;
+            // Not waited for: held to the size it is kept at while it decodes.
+            task.policy.reducePng = true;
             return task;
         }
     }
-    // Full decodes wait while a key is held: the reduced ones are what it shows.
-    if (quick) return {};
-    task.policy.reduceLargeJpeg = false;
+    // Full decodes wait while a key is held: the reduced ones are what it shows. A window that
+    // shows pictures fitted to the screen wants their copies alone: full decodes only on request.
+    if (quick || policy.screenCopyOnly) return {};
+    task.policy.screenCopyOnly = false;
     task.kind = Task::Kind::Upgrade;
     if (needsFullDecode(*shown)) {
         task.path = shown->path;
@@ -573,6 +576,7 @@ bool Prefetcher::adopt(const BitmapDescription& bitmap) {
     s.stepRequest = 0;
     s.roomWanted = 0;
     ++s.generation;
+    s.fullWanted.clear();
     s.changed.notify_all();
     return true;
 }
@@ -609,7 +613,7 @@ Prefetcher::Step Prefetcher::step(int32_t delta) {
             s.lastStep = PrefetchClock::now();
             s.skipped.clear();
             if (s.atPosition(delta)) {
-                shift(delta);
+                shift(delta, freed);
                 s.stepRequest = 0;
                 dropGoneOnShow(freed);
                 trim(freed);
@@ -651,7 +655,7 @@ Prefetcher::Step Prefetcher::showEnd(bool last) {
         const int32_t distance = target - index;
         s.stepRequest = 0;
         if (index >= 0 && std::abs(distance) < kSlotCount && s.atPosition(distance)) {
-            shift(distance);
+            shift(distance, freed);
             s.direction = distance > 0 ? 1 : -1;
             dropGoneOnShow(freed);
             trim(freed);
@@ -682,7 +686,7 @@ Prefetcher::Step Prefetcher::dropShown() {
         const int32_t delta = index >= 0 && index + 1 < s.folderList.count() ? 1 : -1;
         s.stepRequest = 0;
         if (index >= 0 && s.atPosition(delta)) {
-            shift(delta);
+            shift(delta, freed);
             for (auto& slot : s.cacheSlots) {
                 if (!slot) continue;
                 if (slot->relativePosition == -delta)
@@ -770,9 +774,22 @@ Prefetcher::Step Prefetcher::State::stepFromPlace(int32_t delta) {
     return Step::Pending;
 }
 
-void Prefetcher::shift(int32_t delta) {
-    for (auto& slot : state_->cacheSlots)
-        if (slot) slot->relativePosition -= delta;
+void Prefetcher::shift(int32_t delta, std::vector<std::unique_ptr<CachedPicture>>& freed) {
+    State& s = *state_;
+    s.fullWanted.clear();
+    for (auto& slot : s.cacheSlots) {
+        if (!slot) continue;
+        slot->relativePosition -= delta;
+        // The neighbours are held as their screen copies where the window wants no more: the
+        // picture stepped away from gives its full decode up.
+        if (slot->relativePosition == 0 || !s.policy.screenCopyOnly) continue;
+        if (std::unique_ptr<Picture> dropped = slot->dropFullPicture()) {
+            slot->budgetBytes = slot->heldBytes();
+            // Freed with the records that go, once the lock is released.
+            freed.push_back(std::make_unique<CachedPicture>());
+            freed.back()->picture = std::move(dropped);
+        }
+    }
 }
 
 Prefetcher::Changes Prefetcher::integrate(std::vector<std::unique_ptr<CachedPicture>>& freed) {
@@ -808,6 +825,7 @@ Prefetcher::Changes Prefetcher::integrate(std::vector<std::unique_ptr<CachedPict
             s.stepRequest = 0;
             s.roomWanted = 0;
             ++s.generation;
+            s.fullWanted.clear();
             s.estimates.clear();
             s.skipped.clear();
             s.fullFailed.clear();
@@ -839,6 +857,7 @@ Prefetcher::Changes Prefetcher::integrate(std::vector<std::unique_ptr<CachedPict
                 held->budgetBytes = held->heldBytes();
                 if (held->relativePosition == 0) changes.upgraded = true;
             }
+            if (arrival.path == s.fullWanted) s.fullWanted.clear();
         } else if (arrival.record) {
             place(std::move(arrival.record), freed);
         }
@@ -853,7 +872,7 @@ Prefetcher::Changes Prefetcher::integrate(std::vector<std::unique_ptr<CachedPict
     }
     if (s.stepRequest != 0 && s.current()) {
         if (s.atPosition(s.stepRequest)) {
-            shift(s.stepRequest);
+            shift(s.stepRequest, freed);
             s.stepRequest = 0;
             dropGoneOnShow(freed);
             changes.shown = true;
@@ -991,28 +1010,43 @@ Prefetcher::Changes Prefetcher::poll() {
     return std::exchange(state_->unreported, Changes{});
 }
 
-bool Prefetcher::requireFull(std::chrono::milliseconds patience) {
+bool Prefetcher::wantFull() {
     State& s = *state_;
-    std::vector<std::unique_ptr<CachedPicture>> freed;
     {
-        std::unique_lock guard(s.control);
-        integrate(freed);
+        // Nothing is taken over here: the window may be painting the records.
+        std::lock_guard guard(s.control);
         const CachedPicture* shown = s.current();
-        if (!shown || !shown->reduced()) return shown != nullptr;
+        if (!shown || !shown->reduced()) return false;
         if (s.fullFailed.count(shown->path)) return false;
-        s.urgentFull = true;
+        s.fullWanted = shown->path;
         s.changed.notify_all();
     }
     startWorkers();
+    return true;
+}
+
+bool Prefetcher::requireFull(std::chrono::milliseconds patience) {
+    State& s = *state_;
+    std::vector<std::unique_ptr<CachedPicture>> freed;
     std::unique_lock guard(s.control);
-    const std::string path = s.current()->path;
+    integrate(freed);
+    const CachedPicture* shown = s.current();
+    if (!shown || !shown->reduced()) return shown != nullptr;
+    if (s.fullFailed.count(shown->path)) return false;
+    const std::string path = shown->path;
+    s.fullWanted = path;
+    s.changed.notify_all();
+    // Only this thread changes the slots: the picture on show stays while the lock is let go.
+    guard.unlock();
+    startWorkers();
+    guard.lock();
     s.changed.wait_for(guard, patience, [&] {
         return s.handedOver(Task::Kind::Upgrade, path) || s.fullFailed.count(path) ||
                s.stopRequest || s.workersAlive == 0;
     });
     integrate(freed);
-    s.urgentFull = false;
-    const CachedPicture* shown = s.current();
+    // A decode that outlasted the patience still lands later, as a wanted one does.
+    shown = s.current();
     return shown && !shown->reduced();
 }
 

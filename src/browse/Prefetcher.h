@@ -7,11 +7,13 @@
 // Only the window thread changes the cache; the workers hand what they decode over to it, and the
 // arrival call tells the window to take it (poll).
 //
-// A JPEG larger than the screen may first be decoded at a reduced scale, just large enough for
-// its screen copy (the policy's reduceLargeJpeg): it shows at once, and its full decode follows
-// in the background and replaces it (requireFull waits for it, within a bound, for the window's
-// operations that need the full resolution). Stepping with a held key uses the same reduced
-// decodes, so that every picture the key lands on is shown.
+// Where the window shows pictures fitted to the screen (the policy's screenCopyOnly), a picture
+// larger than the screen is held as its screen copy alone, the picture on show and its
+// neighbours alike; a JPEG is decoded at a reduced scale, just large enough for the copy. The
+// full decode is made only when the window asks for it (wantFull, or requireFull, which waits
+// within a bound, for the operations that need the full resolution), and goes again when the
+// window steps away. Stepping with a held key uses the same reduced decodes, so that every
+// picture the key lands on is shown.
 #pragma once
 
 #include "BitmapLayout.h"
@@ -121,8 +123,13 @@ public:
     Changes poll();
     // Whether the workers decode ahead of time: a policy has said the window exists.
     bool decodesAhead();
+    // Asks for the full decode of the reduced picture on show before anything else, without
+    // waiting: it lands later (poll's `upgraded`). False when there is none to ask for (the
+    // picture is not reduced, or its full decode failed).
+    bool wantFull();
     // Makes sure the picture on show is decoded at full resolution: asks for its full decode
-    // before anything else and waits for it up to `patience`. False when it is still reduced.
+    // and waits for it up to `patience`. False when it is still reduced (a decode still under
+    // way then lands later).
     bool requireFull(std::chrono::milliseconds patience);
 
     // Asks the workers to end. With force (closing) it waits 1 ms at most: a worker in a long
@@ -186,8 +193,9 @@ private:
                 std::vector<std::unique_ptr<CachedPicture>>& freed);
     // Drops pictures behind the direction of travel while the budget is passed.
     void trim(std::vector<std::unique_ptr<CachedPicture>>& freed);
-    // Moves every record by `delta` places towards the one on show.
-    void shift(int32_t delta);
+    // Moves every record by `delta` places towards the one on show; the full pictures of the
+    // neighbours go where their screen copies are enough.
+    void shift(int32_t delta, std::vector<std::unique_ptr<CachedPicture>>& freed);
     // Gives each record its place from the list again, around the picture on show (the list
     // changed); records no longer listed, or too far away, go.
     void reposition(std::vector<std::unique_ptr<CachedPicture>>& freed);

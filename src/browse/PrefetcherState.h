@@ -119,7 +119,7 @@ struct Prefetcher::State {
     // its own, which stops at a file that does not decode.
     int32_t openingStep = 0;
     int32_t stepRequest = 0; // +1 / -1: a step waits for its picture
-    bool urgentFull = false; // requireFull waits
+    std::string fullWanted;  // the picture on show whose full decode the window wants
     uint64_t roomWanted = 0; // a neighbour of this many bytes fits once the pictures behind go
     PrefetchClock::time_point lastStep, previousStep;
     PrefetchClock::duration fastSteps = std::chrono::milliseconds(700);

@@ -5,6 +5,8 @@
 #include "JpegDecoder.h"
 #include "JpegMetadata.h"
 #include "Orientation.h"
+#include "PngDecoder.h"
+#include "PngMetadata.h"
 #include "SystemDecoder.h"
 
 #include <optional>
@@ -57,6 +59,11 @@ DecodeResult CachedPicture::loadAwaitingPolicy(const char* filePath, const Pendi
             result = loadJpeg(filePath, policy, pending.guess);
             if (result) return result;
         }
+    } else if (format->id == FormatId::Png &&
+               (pending.guess ? *pending.guess : policy()).reducePng) {
+        if (std::optional<DecodeResult> reduced = loadReducedPng(filePath, policy()))
+            return *reduced;
+        result = format->decode(filePath, *picture, metadata);
     } else if (format->decode) {
         result = format->decode(filePath, *picture, metadata);
     }
@@ -77,10 +84,14 @@ DecodeResult CachedPicture::loadAwaitingPolicy(const char* filePath, const Pendi
 
     path = filePath;
     fullSize_ = {};
+    turns_ = 0;
     applyMetadata(metadata, policy());
+    animation = std::move(metadata.animation);
+    frameOnShow = 0;
     // The size as shown: after the orientation, which may have turned the picture.
     width = picture->width();
     height = picture->height();
+    if (policy().screenCopyOnly) dropFullPicture();
     return kOk;
 }
 
@@ -108,7 +119,7 @@ DecodeResult CachedPicture::loadJpeg(const char* filePath,
     const bool turned = swapsSides(metadata.orientation);
     const Size shown = orientedSize({fullWidth, fullHeight}, metadata.orientation);
     auto reductionFor = [&](const ScreenCopyPolicy& p) {
-        if (!p.reduceLargeJpeg) return 1;
+        if (!p.screenCopyOnly) return 1;
         const Size copy = screenCopySize(shown, 24, p);
         if (copy.width <= 0) return 1;
         return jpegReduction(fullWidth, fullHeight, turned ? Size{copy.height, copy.width} : copy);
@@ -129,13 +140,51 @@ DecodeResult CachedPicture::loadJpeg(const char* filePath,
     }
     bytes.reset();
     metadata.inks = picture->bitsPerPixel() == 32;
+    animation.reset();
 
     path = filePath;
     width = fullWidth;
     height = fullHeight;
     fullSize_ = {};
-    // Only the screen copy of a reduced decode is kept; the full decode takes its place later.
+    turns_ = 0;
+    // The depth of the decode, which a reduced record's caption shows.
+    if (reduction != 1) droppedDepth_ = picture->bitsPerPixel();
+    // Only the screen copy of a reduced decode is kept; a full decode takes its place when needed.
     applyMetadata(metadata, screenPolicy, reduction == 1 ? Size{} : shown);
+    if (reduction == 1 && screenPolicy.screenCopyOnly) dropFullPicture();
+    return kOk;
+}
+
+std::optional<DecodeResult> CachedPicture::loadReducedPng(const char* filePath,
+                                                          const ScreenCopyPolicy& policy) {
+    if (!policy.screenCopyOnly) return std::nullopt;
+    // Streamed from the file: neither its bytes nor the full picture are held.
+    FileSource file;
+    if (!file.open(filePath)) return std::nullopt;
+    PictureHeader header;
+    // Only pictures held at 24 or 32 bits: a palette or grey one is a byte a pixel or less.
+    if (!readPngHeader(file, header) || header.bitsPerPixel < 24) return std::nullopt;
+    PictureMetadata metadata;
+    std::vector<uint8_t> chunks;
+    const uint64_t imageData = readPngChunksBesideImage(file, chunks);
+    readPngMetadata(chunks.data(), chunks.size(), metadata);
+    chunks = {};
+    const Size stored{header.width, header.height};
+    const Size shown = orientedSize(stored, metadata.orientation);
+    const Size copy = screenCopySize(shown, 24, policy);
+    if (copy.width <= 0) return std::nullopt;
+    const int reduction = pngReduction(
+        stored, swapsSides(metadata.orientation) ? Size{copy.height, copy.width} : copy);
+    // What the reduced read does not take, or refuses, the full decode reads and judges.
+    if (reduction < 2 || !decodePngReduced(file, imageData, reduction, *picture))
+        return std::nullopt;
+    path = filePath;
+    width = stored.width;
+    height = stored.height;
+    fullSize_ = {};
+    turns_ = 0;
+    droppedDepth_ = picture->bitsPerPixel();
+    applyMetadata(metadata, policy, shown);
     return kOk;
 }
 
@@ -144,8 +193,9 @@ void CachedPicture::prepareScreenCopy(const ScreenCopyPolicy& policy) {
 }
 
 void CachedPicture::rotate(int angle, const ScreenCopyPolicy& policy) {
-    if (!picture) return;
+    if (!picture || picture->empty() || (angle != 90 && angle != -90)) return;
     picture->rotateQuarter(angle);
+    turns_ = (turns_ + (angle > 0 ? 1 : 3)) % 4;
     if (fitted) {
         fitted.reset();
         prepareScreenCopy(policy);
@@ -179,14 +229,31 @@ void CachedPicture::takeFullDecode(CachedPicture& full) {
     std::swap(fitted, full.fitted);
     std::swap(convertedTo, full.convertedTo);
     fullSize_ = {};
+    turns_ = 0;
     width = full.width;
     height = full.height;
 }
 
+std::unique_ptr<Picture> CachedPicture::dropFullPicture() {
+    if (reduced() || !fitted || fitted->empty() || !picture || picture->empty()) return nullptr;
+    if (path.empty() || turns_ != 0) return nullptr;
+    markReduced(size());
+    droppedDepth_ = picture->bitsPerPixel();
+    return std::move(picture);
+}
+
+int CachedPicture::bitsPerPixel() const {
+    if (picture && !picture->empty()) return picture->bitsPerPixel();
+    return reduced() ? droppedDepth_ : 0;
+}
+
 void CachedPicture::reset() {
     fullSize_ = {};
+    turns_ = 0;
     picture.reset();
     fitted.reset();
+    animation.reset();
+    frameOnShow = 0;
     path.clear();
     cameraText[0] = '\0';
     colorSpace.clear();

@@ -2,6 +2,7 @@
 // in the folder relative to the picture on show.
 #pragma once
 
+#include "Animation.h"
 #include "Geometry.h"
 #include "Picture.h"
 #include "PictureFormat.h"
@@ -30,6 +31,10 @@ public:
     std::unique_ptr<Picture> picture;
     // The screen-sized copy; null when none was needed.
     std::unique_ptr<Picture> fitted;
+    // For an animated file: the frames after the one in `picture` (the first); null for a still.
+    std::shared_ptr<Animation> animation;
+    // Which of its frames `picture` holds (0 for a still).
+    int frameOnShow = 0;
     // Full path of the decoded file; empty for a picture that came from the clipboard.
     std::string path;
     // Camera make and model from the EXIF data: at most 127 bytes, never a split UTF-8 sequence.
@@ -48,8 +53,9 @@ public:
     // changed there (the cache's threads read this, not the pictures the window may be turning).
     uint64_t budgetBytes = 0;
 
-    // True while the record holds only the screen copy (`fitted`) of a decode at a reduced scale,
-    // made for a first frame; `picture` is empty until the full decode takes its place.
+    // True while the record holds only its screen copy (`fitted`), made from a decode at a
+    // reduced scale or from a full decode since dropped; `picture` is empty until a full decode
+    // takes its place.
     bool reduced() const { return fullSize_.width > 0; }
     // The picture's size at natural size, after any turn; for a reduced record, the size of its
     // full decode.
@@ -62,6 +68,16 @@ public:
     void markReduced(Size fullSize);
     // Takes the pictures of the full decode of the same file in place of the reduced ones.
     void takeFullDecode(CachedPicture& full);
+    // Drops the full picture of a record that has a screen copy, which then stands for it: the
+    // record is reduced again, and its full decode is made anew when needed. Returns the picture
+    // dropped, for the caller to free; null when nothing was dropped, also for a picture the file
+    // cannot give again (a pasted one, one turned since).
+    std::unique_ptr<Picture> dropFullPicture();
+    // The depth of the picture as decoded (also of a reduced record's full decode).
+    int bitsPerPixel() const;
+    // Clockwise quarter turns of the picture since its decode, 0 to 3: the frames of an
+    // animation composed later are turned as many times.
+    int turns() const { return turns_; }
 
     // Decodes the file by its extension's row of the format table (PictureFormat.h), falling back
     // to the system picture decoder where the row allows it; applies what the file says beside
@@ -72,8 +88,8 @@ public:
     DecodeResult load(const char* path, const ScreenCopyPolicy& policy);
     // The same with the policy asked for only when the decode needs it (and at most once): a
     // file's bytes are read and decoded before the screen is known. With the policy's
-    // reduceLargeJpeg, a JPEG that gets a screen copy is decoded at the largest DCT reduction
-    // that still covers the copy, and only the copy is kept: the record is reduced().
+    // screenCopyOnly, a picture that gets a screen copy keeps only the copy: the record is
+    // reduced(). A JPEG is then decoded at the largest DCT reduction that still covers the copy.
     DecodeResult loadAwaitingPolicy(const char* path, const PendingPolicy& policy);
     void reset();
 
@@ -91,10 +107,16 @@ private:
     void applyMetadata(const PictureMetadata& metadata, const ScreenCopyPolicy& policy,
                        Size reducedFrom = {});
     // A JPEG through the library (see loadAwaitingPolicy).
+    // A PNG for a policy that asks for it (reducePng), read at a reduced scale just large enough
+    // for its screen copy; nullopt when the file takes the full decode (no copy, a depth below
+    // 24 bits, interlaced, or refused: the full decode then says why).
+    std::optional<DecodeResult> loadReducedPng(const char* path, const ScreenCopyPolicy& policy);
     DecodeResult loadJpeg(const char* path, const std::function<const ScreenCopyPolicy&()>& policy,
                           const std::optional<ScreenCopyPolicy>& guess);
 
-    Size fullSize_; // empty unless reduced
+    Size fullSize_;        // empty unless reduced
+    int turns_ = 0;        // quarter turns since the decode, clockwise, modulo 4
+    int droppedDepth_ = 0; // the depth of a full picture dropped
 };
 
 } // namespace vistrel

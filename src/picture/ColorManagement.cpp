@@ -1,5 +1,6 @@
 #include "ColorManagement.h"
 
+#include "HdrTransfer.h"
 #include "IccProfile.h"
 #include "MatrixShaper.h"
 
@@ -258,6 +259,19 @@ std::shared_ptr<const Profile> Cache::fromBytes(const std::vector<uint8_t>& byte
     });
 }
 
+// A high dynamic range curve, tone-mapped, as a table fine enough for PQ's steep dark end.
+cmsToneCurve* hdrCurve(ColorDescription::Transfer transfer) {
+    constexpr int kEntries = 4096;
+    std::vector<cmsFloat32Number> table(kEntries);
+    for (int i = 0; i < kEntries; ++i) {
+        const double signal = double(i) / (kEntries - 1);
+        table[std::size_t(i)] = cmsFloat32Number(transfer == ColorDescription::Transfer::Pq
+                                                     ? displayLightOfPq(signal)
+                                                     : displayLightOfHlg(signal));
+    }
+    return cmsBuildTabulatedToneCurveFloat(nullptr, kEntries, table.data());
+}
+
 std::shared_ptr<const Profile> Cache::fromDescription(const ColorDescription& d) {
     std::vector<uint8_t> key(sizeof d);
     std::memcpy(key.data(), &d, sizeof d);
@@ -272,6 +286,9 @@ std::shared_ptr<const Profile> Cache::fromDescription(const ColorDescription& d)
             const cmsFloat64Number srgbCurve[5] = {2.4, 1 / 1.055, 0.055 / 1.055, 1 / 12.92,
                                                    0.04045};
             curve = cmsBuildParametricToneCurve(nullptr, 4, srgbCurve);
+        } else if (d.transfer == ColorDescription::Transfer::Pq ||
+                   d.transfer == ColorDescription::Transfer::Hlg) {
+            curve = hdrCurve(d.transfer);
         } else if (d.gamma > 0.05 && d.gamma < 20) {
             curve = cmsBuildGamma(nullptr, d.gamma);
         }

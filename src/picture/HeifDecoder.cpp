@@ -53,31 +53,9 @@ DecodeResult refusalOf(const heif_error& error) {
     return error.subcode == heif_suberror_End_of_data ? Refusal::Truncated : Refusal::Malformed;
 }
 
-// Whether a top-level box runs past the end of the file: a file cut short, which libheif reports
-// as whatever box it then misses. A box starts with its 32-bit size (1: a 64-bit size follows;
-// 0: to the end of the file) and type.
-bool cutShort(ByteSource& source) {
-    const uint64_t end = source.size();
-    for (uint64_t at = 0; at < end;) {
-        uint8_t head[16];
-        const std::size_t got = source.readAt(at, head, sizeof head);
-        if (got < 8) return true;
-        uint64_t size = bigEndian32(head);
-        if (size == 0) return false;
-        if (size == 1) {
-            if (got < 16) return true;
-            size = uint64_t(bigEndian32(head + 8)) << 32 | bigEndian32(head + 12);
-        }
-        if (size < 8) return false; // no box: damaged, not cut
-        if (size > end - at) return true;
-        at += size;
-    }
-    return false;
-}
-
 DecodeResult readRefusal(const heif_error& error, ByteSource& source) {
     const DecodeResult refusal = refusalOf(error);
-    return refusal.refusal() == Refusal::Malformed && cutShort(source)
+    return refusal.refusal() == Refusal::Malformed && boxRunsPastEnd(source)
                ? DecodeResult(Refusal::Truncated)
                : refusal;
 }
@@ -142,8 +120,7 @@ bool isAv1(const uint8_t* data, std::size_t size) {
     return brand && (std::memcmp(brand, "avif", 4) == 0 || std::memcmp(brand, "avis", 4) == 0);
 }
 
-// The colour the file states: an ICC profile, or a coded description. Transfer curves the colour
-// path does not know (PQ, HLG) leave the pixels as they are.
+// The colour the file states: an ICC profile, or a coded description.
 void readColor(const heif_image_handle* handle, PictureMetadata& metadata) {
     const std::size_t profileSize = heif_image_handle_get_raw_color_profile_size(handle);
     if (profileSize > 0) {
@@ -159,42 +136,11 @@ void readColor(const heif_image_handle* handle, PictureMetadata& metadata) {
     // primaries code): it is ours to free either way.
     const std::unique_ptr<heif_color_profile_nclx, NclxDeleter> nclx(read);
     if (error.code != heif_error_Ok || !nclx) return;
-    ColorDescription described;
-    switch (nclx->transfer_characteristics) {
-    case heif_transfer_characteristic_IEC_61966_2_1:
-    case heif_transfer_characteristic_ITU_R_BT_709_5:
-    case heif_transfer_characteristic_ITU_R_BT_601_6:
-    case heif_transfer_characteristic_ITU_R_BT_2020_2_10bit:
-    case heif_transfer_characteristic_ITU_R_BT_2020_2_12bit:
-    case heif_transfer_characteristic_unspecified:
-        // The video curves are shown as displays show them, like the sRGB curve.
-        break;
-    case heif_transfer_characteristic_ITU_R_BT_470_6_System_M:
-        described.transfer = ColorDescription::Transfer::Gamma;
-        described.gamma = 2.2;
-        break;
-    case heif_transfer_characteristic_ITU_R_BT_470_6_System_B_G:
-        described.transfer = ColorDescription::Transfer::Gamma;
-        described.gamma = 2.8;
-        break;
-    default:
-        return;
-    }
-    if (nclx->color_primaries == heif_color_primaries_ITU_R_BT_709_5 ||
-        nclx->color_primaries == heif_color_primaries_unspecified) {
-        metadata.declaredSrgb = described.transfer == ColorDescription::Transfer::Srgb;
-        if (metadata.declaredSrgb) return;
-    } else {
-        described.red[0] = nclx->color_primary_red_x;
-        described.red[1] = nclx->color_primary_red_y;
-        described.green[0] = nclx->color_primary_green_x;
-        described.green[1] = nclx->color_primary_green_y;
-        described.blue[0] = nclx->color_primary_blue_x;
-        described.blue[1] = nclx->color_primary_blue_y;
-        described.white[0] = nclx->color_primary_white_x;
-        described.white[1] = nclx->color_primary_white_y;
-    }
-    metadata.described = described;
+    const float primaries[8] = {nclx->color_primary_red_x,   nclx->color_primary_red_y,
+                                nclx->color_primary_green_x, nclx->color_primary_green_y,
+                                nclx->color_primary_blue_x,  nclx->color_primary_blue_y,
+                                nclx->color_primary_white_x, nclx->color_primary_white_y};
+    describeCodedColor(nclx->color_primaries, nclx->transfer_characteristics, primaries, metadata);
 }
 
 // The camera named in the EXIF block; its orientation is already in the picture (irot, imir).
@@ -211,6 +157,7 @@ void readCamera(const heif_image_handle* handle, PictureMetadata& metadata) {
     ExifFacts facts;
     readExif(block.data() + 4 + skip, size - 4 - skip, facts);
     metadata.cameraText = facts.cameraText;
+    metadata.dateTaken = facts.dateTaken;
 }
 
 uint8_t rounded(unsigned value, unsigned largest) {
@@ -245,6 +192,73 @@ void copyRows(const uint8_t* from, int stride, int bits, bool alpha, Picture& pi
 }
 
 } // namespace
+
+// Whether a top-level box runs past the end of the file: a file cut short, which libheif reports
+// as whatever box it then misses. A box starts with its 32-bit size (1: a 64-bit size follows;
+// 0: to the end of the file) and type.
+bool boxRunsPastEnd(ByteSource& source) {
+    const uint64_t end = source.size();
+    for (uint64_t at = 0; at < end;) {
+        uint8_t head[16];
+        const std::size_t got = source.readAt(at, head, sizeof head);
+        if (got < 8) return true;
+        uint64_t size = bigEndian32(head);
+        if (size == 0) return false;
+        if (size == 1) {
+            if (got < 16) return true;
+            size = uint64_t(bigEndian32(head + 8)) << 32 | bigEndian32(head + 12);
+        }
+        if (size < 8) return false; // no box: damaged, not cut
+        if (size > end - at) return true;
+        at += size;
+    }
+    return false;
+}
+
+void describeCodedColor(int primaries, int transfer, const float xy[8], PictureMetadata& metadata) {
+    ColorDescription described;
+    switch (transfer) {
+    case heif_transfer_characteristic_IEC_61966_2_1:
+    case heif_transfer_characteristic_ITU_R_BT_709_5:
+    case heif_transfer_characteristic_ITU_R_BT_601_6:
+    case heif_transfer_characteristic_ITU_R_BT_2020_2_10bit:
+    case heif_transfer_characteristic_ITU_R_BT_2020_2_12bit:
+    case heif_transfer_characteristic_unspecified:
+        // The video curves are shown as displays show them, like the sRGB curve.
+        break;
+    case heif_transfer_characteristic_ITU_R_BT_470_6_System_M:
+        described.transfer = ColorDescription::Transfer::Gamma;
+        described.gamma = 2.2;
+        break;
+    case heif_transfer_characteristic_ITU_R_BT_470_6_System_B_G:
+        described.transfer = ColorDescription::Transfer::Gamma;
+        described.gamma = 2.8;
+        break;
+    case heif_transfer_characteristic_ITU_R_BT_2100_0_PQ:
+        described.transfer = ColorDescription::Transfer::Pq;
+        break;
+    case heif_transfer_characteristic_ITU_R_BT_2100_0_HLG:
+        described.transfer = ColorDescription::Transfer::Hlg;
+        break;
+    default:
+        return;
+    }
+    if (primaries == heif_color_primaries_ITU_R_BT_709_5 ||
+        primaries == heif_color_primaries_unspecified) {
+        metadata.declaredSrgb = described.transfer == ColorDescription::Transfer::Srgb;
+        if (metadata.declaredSrgb) return;
+    } else {
+        described.red[0] = xy[0];
+        described.red[1] = xy[1];
+        described.green[0] = xy[2];
+        described.green[1] = xy[3];
+        described.blue[0] = xy[4];
+        described.blue[1] = xy[5];
+        described.white[0] = xy[6];
+        described.white[1] = xy[7];
+    }
+    metadata.described = described;
+}
 
 bool isHeic(const uint8_t* data, std::size_t size) {
     const uint8_t* brand = majorBrand(data, size);

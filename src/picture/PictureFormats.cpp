@@ -1,6 +1,8 @@
 #include "PictureFormat.h"
 
+#include "AvifDecoder.h"
 #include "BmpDecoder.h"
+#include "GifDecoder.h"
 #include "GifFrames.h"
 #include "HeifDecoder.h"
 #include "IconDirectory.h"
@@ -76,7 +78,7 @@ const PictureFormat kFormats[] = {
     {FormatId::Bmp, "BMP", {"bmp"}, "image/bmp;image/x-bmp;image/x-ms-bmp;",
      isBmp, readBmpHeader, withoutMetadata<decodeBmp>, true, bmpDataCanFillBytes},
     {FormatId::Gif, "GIF", {"gif"}, "image/gif;",
-     isGif, readGifHeader, nullptr, true, gifDataCanFill},
+     isGif, readGifHeader, decodeGif, true, gifDataCanFill},
     {FormatId::Icon, "ICO", {"ico"}, "image/vnd.microsoft.icon;image/x-icon;image/x-ico;",
      isIcon, readIconHeader, nullptr, true, iconDataCanFill},
     {FormatId::Metafile, "WMF", {"wmf"}, "image/wmf;image/x-wmf;application/x-msmetafile;",
@@ -102,7 +104,7 @@ const PictureFormat kFormats[] = {
      "image/heic;image/heif;image/heic-sequence;image/heif-sequence;",
      isHeic, readHeifHeader, decodeHeif, false, nullptr},
     {FormatId::Avif, "AVIF", {"avif"}, "image/avif;",
-     isAvif, readHeifHeader, decodeHeif, false, nullptr},
+     isAvif, readHeifHeader, decodeAvif, false, nullptr},
     {FormatId::Jxl, "JPEG XL", {"jxl"}, "image/jxl;",
      isJxl, readJxlHeader, decodeJxl, false, nullptr},
 #endif

@@ -4,11 +4,14 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace vistrel {
+
+class Animation;
 
 // A colour space a file states by numbers instead of embedding a profile (a PNG's cHRM with its
 // gAMA; a format's coded primaries and transfer).
@@ -16,6 +19,8 @@ struct ColorDescription {
     enum class Transfer : uint8_t {
         Srgb,  // the sRGB curve
         Gamma, // stored = linear ^ (1 / gamma)
+        Pq,    // high dynamic range, tone-mapped for the display (HdrTransfer.h)
+        Hlg,   // the same
     };
     // CIE 1931 xy chromaticities.
     double white[2] = {0.3127, 0.3290};
@@ -45,6 +50,8 @@ struct PictureMetadata {
     // The pixels are a CMYK file's inks as stored (a 32-bit picture of bytes cyan, magenta,
     // yellow, black; 255 for no ink): converted through the profile, or plainly without one.
     bool inks = false;
+    // The frames after the first, for a file of several (Animation.h); null for a still.
+    std::shared_ptr<Animation> animation;
 };
 
 } // namespace vistrel

@@ -9,7 +9,7 @@
 namespace vistrel {
 
 // The bytes a CachedPicture decoded from `path` for `policy` holds: the picture and its screen
-// copy (only the screen copy for a JPEG the policy lets be reduced), from the header its format's
+// copy (only the screen copy when the policy wants no more), from the header its format's
 // row reads (readPictureHeader). 0 when no header can be read.
 uint64_t estimateHeldBytes(const char* path, const ScreenCopyPolicy& policy);
 

@@ -17,9 +17,13 @@ namespace vistrel {
 
 namespace {
 
+constexpr std::size_t kSignatureBytes = 8;
+
 // The reader's memory source: the whole file, read by libpng through readCallback.
 struct PngMemorySource {
     const uint8_t* data = nullptr;
+    // Read instead of `data` when set: a file streamed through the decode.
+    ByteSource* file = nullptr;
     uint32_t size = 0;
     uint32_t position = 0;
     png_structp png = nullptr;
@@ -40,10 +44,13 @@ struct PngMemorySource {
 
 void readCallback(png_structp png, png_bytep out, png_size_t wanted) {
     auto* source = static_cast<PngMemorySource*>(png_get_io_ptr(png));
-    const std::size_t n = std::min<std::size_t>(wanted, source->size - source->position);
+    std::size_t n = std::min<std::size_t>(wanted, source->size - source->position);
+    if (source->file)
+        n = source->file->readAt(source->position, out, n);
+    else if (n > 0)
+        std::memcpy(out, source->data + source->position, n);
     source->ranOut = n < wanted;
     if (n == 0) png_error(png, "Read Error");
-    std::memcpy(out, source->data + source->position, n);
     source->position += uint32_t(n);
     // libpng asks for exact amounts; a short copy means the file ended inside a chunk.
     if (n < wanted) png_error(png, "Read Error");
@@ -115,6 +122,100 @@ Refusal decodeRows(PngMemorySource& source, Picture& picture) {
     return Refusal::None;
 }
 
+// The colour rows of a file (colour, grey with alpha, colour with alpha: 24 or 32 bits after the
+// transformations decodeRows sets) averaged over `reduction` x `reduction` blocks as they are
+// read, into a picture of the block count each way: only one row and one row of sums held beside
+// it. `row` and `sums` live in the caller's frame, so that the jump back from libpng skips them.
+Refusal decodeReducedRows(PngMemorySource& source, uint64_t imageData, int reduction,
+                          Picture& picture, std::vector<uint8_t>& row,
+                          std::vector<uint32_t>& sums) {
+    png_structp png = source.png;
+    png_infop info = source.info;
+    if (setjmp(png_jmpbuf(png))) return source.ranOut ? Refusal::Truncated : Refusal::Malformed;
+
+    png_read_info(png, info);
+    const int colorType = png_get_color_type(png, info);
+    if (png_get_interlace_type(png, info) != PNG_INTERLACE_NONE ||
+        (colorType != PNG_COLOR_TYPE_RGB && colorType != PNG_COLOR_TYPE_RGB_ALPHA &&
+         colorType != PNG_COLOR_TYPE_GRAY_ALPHA))
+        return Refusal::Unsupported;
+    const uint64_t pixels =
+        uint64_t(png_get_image_width(png, info)) * png_get_image_height(png, info);
+    const uint64_t filtered =
+        cappedProduct(uint64_t(png_get_rowbytes(png, info)) + 1, png_get_image_height(png, info));
+    if (!fitsItsData(pixels, filtered, deflateProducible(imageData))) return Refusal::SizeRule;
+    if (png_get_bit_depth(png, info) == 16) png_set_strip_16(png);
+    if (colorType == PNG_COLOR_TYPE_GRAY_ALPHA) png_set_gray_to_rgb(png);
+    png_set_bgr(png);
+    png_read_update_info(png, info);
+
+    const png_uint_32 width = png_get_image_width(png, info);
+    const png_uint_32 height = png_get_image_height(png, info);
+    const unsigned channels = png_get_channels(png, info);
+    // The full decode's limit holds for the reduced one too: a neighbour never shows a picture
+    // that its full decode would refuse.
+    if (uint64_t(width) * height > kMaxPicturePixels) return Refusal::TooLarge;
+    if (png_get_rowbytes(png, info) != std::size_t(width) * channels) return Refusal::Malformed;
+    const auto n = png_uint_32(reduction);
+    const png_uint_32 reducedWidth = (width + n - 1) / n, reducedHeight = (height + n - 1) / n;
+    if (const DecodeResult made =
+            createPicture(picture, int(reducedWidth), int(reducedHeight), int(channels) * 8);
+        !made)
+        return made.refusal();
+    row.resize(std::size_t(width) * channels);
+    sums.assign(std::size_t(reducedWidth) * channels, 0);
+
+    for (png_uint_32 y = 0; y < height; ++y) {
+        png_read_row(png, row.data(), nullptr);
+        for (png_uint_32 x = 0; x < width; ++x) {
+            uint32_t* sum = sums.data() + std::size_t(x / n) * channels;
+            const uint8_t* sample = row.data() + std::size_t(x) * channels;
+            for (unsigned c = 0; c < channels; ++c)
+                sum[c] += sample[c];
+        }
+        if ((y + 1) % n != 0 && y + 1 != height) continue;
+        // The blocks of the last row and column may be cut short by the picture's edge.
+        const uint32_t rows = y % n + 1;
+        uint8_t* out = picture.pixels() + std::size_t(y / n) * picture.rowSize();
+        for (png_uint_32 bx = 0; bx < reducedWidth; ++bx) {
+            const uint32_t count = rows * (std::min(width, (bx + 1) * n) - bx * n);
+            for (unsigned c = 0; c < channels; ++c) {
+                uint32_t& sum = sums[std::size_t(bx) * channels + c];
+                out[std::size_t(bx) * channels + c] = uint8_t((sum + count / 2) / count);
+                sum = 0;
+            }
+        }
+    }
+    png_read_end(png, nullptr);
+    return Refusal::None;
+}
+
+// A libpng reader of the bytes, set up as both decodes want it.
+DecodeResult openWithLibpng(PngMemorySource& source, const uint8_t* data, std::size_t size) {
+    // libpng reads the whole signature before it compares it: a few wrong bytes would read as a
+    // file cut short.
+    if (const DecodeResult signature = checkPngSignature(data, size); !signature) return signature;
+    if (size > UINT32_MAX) return Refusal::TooLarge;
+    source.data = data;
+    source.size = uint32_t(size);
+    source.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    if (!source.png) return Refusal::OutOfMemory;
+    source.info = png_create_info_struct(source.png);
+    if (!source.info) return Refusal::OutOfMemory;
+    png_set_read_fn(source.png, &source, readCallback);
+    png_set_error_fn(source.png, &source, errorCallback, warningCallback);
+    // Only the header, palette, transparency and image data are used; every other chunk is
+    // skipped unread. Read, a text chunk takes a buffer of the length it announces before its
+    // bytes are looked at: a 98-byte file announcing 1.6 GB of text asked for 1.6 GB.
+    png_set_keep_unknown_chunks(source.png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
+#ifdef PNG_IGNORE_ADLER32
+    // The zlib stream's own checksum costs a sixth of the inflate time on large pictures; damaged
+    // data almost always breaks the inflate itself, and chunk CRCs are still checked.
+    png_set_option(source.png, PNG_IGNORE_ADLER32, PNG_OPTION_ON);
+#endif
+    return kOk;
+}
+
 } // namespace
 
 DecodeResult readPngHeader(ByteSource& source, PictureHeader& header) {
@@ -137,29 +238,55 @@ DecodeResult decodePng(const uint8_t* data, std::size_t size, Picture& picture) 
 }
 
 DecodeResult decodePngWithLibpng(const uint8_t* data, std::size_t size, Picture& picture) {
-    // libpng reads the whole signature before it compares it: a few wrong bytes would read as a
-    // file cut short.
-    if (const DecodeResult signature = checkPngSignature(data, size); !signature) return signature;
-    if (size > UINT32_MAX) return Refusal::TooLarge;
     PngMemorySource source;
-    source.data = data;
-    source.size = uint32_t(size);
-    source.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    if (!source.png) return Refusal::OutOfMemory;
-    source.info = png_create_info_struct(source.png);
-    if (!source.info) return Refusal::OutOfMemory;
-    png_set_read_fn(source.png, &source, readCallback);
-    png_set_error_fn(source.png, &source, errorCallback, warningCallback);
-    // Only the header, palette, transparency and image data are used; every other chunk is
-    // skipped unread. Read, a text chunk takes a buffer of the length it announces before its
-    // bytes are looked at: a 98-byte file announcing 1.6 GB of text asked for 1.6 GB.
-    png_set_keep_unknown_chunks(source.png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
-#ifdef PNG_IGNORE_ADLER32
-    // The zlib stream's own checksum costs a sixth of the inflate time on large pictures; damaged
-    // data almost always breaks the inflate itself, and chunk CRCs are still checked.
-    png_set_option(source.png, PNG_IGNORE_ADLER32, PNG_OPTION_ON);
-#endif
+    if (const DecodeResult opened = openWithLibpng(source, data, size); !opened) return opened;
     const Refusal refusal = decodeRows(source, picture);
+    source.reset();
+    return refusal;
+}
+
+int pngReduction(Size size, Size atLeast) {
+    if (atLeast.width <= 0 || atLeast.height <= 0) return 1;
+    return std::clamp(std::min(size.width / atLeast.width, size.height / atLeast.height), 1,
+                      kLargestPngReduction);
+}
+
+uint64_t readPngChunksBesideImage(ByteSource& file, std::vector<uint8_t>& chunks) {
+    constexpr std::size_t kMostKept = std::size_t(16) << 20;
+    chunks.assign(kSignatureBytes, 0);
+    file.readAt(0, chunks.data(), kSignatureBytes);
+    uint64_t imageData = 0;
+    uint64_t at = kSignatureBytes;
+    uint8_t head[8];
+    while (file.readAt(at, head, 8) == 8) {
+        const uint64_t length = bigEndian32(head);
+        if (std::memcmp(head + 4, "IDAT", 4) == 0) {
+            imageData += std::min(length, file.size() - at - 8);
+        } else if (chunks.size() + length + 12 <= kMostKept) {
+            const std::size_t start = chunks.size();
+            chunks.resize(start + std::size_t(length) + 12);
+            chunks.resize(start + file.readAt(at, chunks.data() + start, std::size_t(length) + 12));
+        }
+        at += length + 12;
+    }
+    return imageData;
+}
+
+DecodeResult decodePngReduced(ByteSource& file, uint64_t imageData, int reduction,
+                              Picture& picture) {
+    if (reduction < 1 || reduction > kLargestPngReduction) return Refusal::Unsupported;
+    uint8_t signature[kSignatureBytes];
+    const std::size_t got = file.readAt(0, signature, sizeof signature);
+    if (const DecodeResult checked = checkPngSignature(signature, got); !checked) return checked;
+    if (file.size() > UINT32_MAX) return Refusal::TooLarge;
+    PngMemorySource source;
+    source.file = &file;
+    if (const DecodeResult opened = openWithLibpng(source, signature, std::size_t(file.size()));
+        !opened)
+        return opened;
+    std::vector<uint8_t> row;
+    std::vector<uint32_t> sums;
+    const Refusal refusal = decodeReducedRows(source, imageData, reduction, picture, row, sums);
     source.reset();
     return refusal;
 }

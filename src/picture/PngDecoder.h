@@ -1,11 +1,13 @@
 #pragma once
 
 #include "ByteSource.h"
+#include "Geometry.h"
 #include "PictureFormat.h"
 #include "PictureMetadata.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace vistrel {
 
@@ -19,6 +21,22 @@ DecodeResult decodePng(const char* path, Picture& picture);
 DecodeResult decodePng(const char* path, Picture& picture, PictureMetadata& metadata);
 // Through libpng alone: the reference the fast path is held to.
 DecodeResult decodePngWithLibpng(const uint8_t* data, std::size_t size, Picture& picture);
+
+// A picture larger than it needs to be for its screen copy, decoded at 1/`reduction` of its size
+// each way (sides rounded up), every pixel the mean of the block it stands for: the rows are read
+// from `file` one at a time and neither the file nor the full picture is ever held. Only for the
+// colour types held at 24 or 32 bits (colour, grey with alpha, colour with alpha) and files not
+// interlaced; Unsupported for the others, which decodePng reads. `imageData` is the count of
+// image data bytes (readPngChunksBesideImage), which the size rule weighs.
+DecodeResult decodePngReduced(ByteSource& file, uint64_t imageData, int reduction,
+                              Picture& picture);
+// The file's signature and every chunk but the image data, as they stand (up to 16 MB of them),
+// for its metadata to be read from; returns the bytes of image data.
+uint64_t readPngChunksBesideImage(ByteSource& file, std::vector<uint8_t>& chunks);
+// A block's sums stay within 32 bits up to this.
+inline constexpr int kLargestPngReduction = 256;
+// The largest reduction for decodePngReduced whose picture still covers `atLeast`; 1 for none.
+int pngReduction(Size size, Size atLeast);
 
 // The signature and the IHDR chunk, which comes first: size, and depth as decodePng holds it.
 DecodeResult readPngHeader(ByteSource& source, PictureHeader& header);

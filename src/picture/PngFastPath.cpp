@@ -22,8 +22,8 @@ const uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 // PNG_USER_HEIGHT_MAX), and on a chunk other than IDAT (PNG_USER_CHUNK_MALLOC_MAX).
 constexpr uint32_t kLargestSide = 1000000;
 constexpr uint32_t kLargestChunk = 8000000;
-// The filtered rows are held whole beside the picture while it is made: past this, libpng's row
-// by row reading keeps the memory a picture takes close to its own size.
+// The filtered rows are inflated whole: past this, libpng's row by row reading keeps the memory
+// a picture takes close to its own size.
 constexpr uint64_t kLargestWholeRows = uint64_t(256) << 20;
 
 // A chunk type is four ASCII letters; libpng refuses anything else.
@@ -256,35 +256,66 @@ std::optional<DecodeResult> decodePngFast(const uint8_t* data, std::size_t size,
         stream = joined.data();
         streamBytes = joined.size();
     }
-    LargeBuffer rows(std::size_t(filtered), AfterUse::Release);
+    const int depth = pngPictureDepth(h.colorType, h.depth);
+    const uint64_t rowSize = paddedRowSize(h.width, uint32_t(depth));
+    const uint64_t image = rowSize * h.height;
+    if (uint64_t(h.width) * h.height > kMaxPicturePixels || image > UINT32_MAX - kPixelSpareBytes)
+        return Refusal::TooLarge;
+    // The filtered rows are inflated into the end of the picture's own block and unfiltered into
+    // its rows from the top, each row's output ending before the next filtered row starts: no
+    // second block as large as the picture. Only 16-bit samples, whose filtered rows are twice
+    // the picture, are inflated into a block of their own.
+    const bool inPlace = filtered <= image + h.height;
+    const uint64_t blockBytes = inPlace ? std::max(image, filtered) : image;
+    auto* block = static_cast<uint8_t*>(allocateLarge(std::size_t(blockBytes) + kPixelSpareBytes));
+    if (!block) return Refusal::OutOfMemory;
+    struct BlockOwner {
+        uint8_t* block;
+        std::size_t bytes;
+        ~BlockOwner() { freeLarge(block, bytes); }
+    } owner{block, std::size_t(blockBytes) + kPixelSpareBytes};
+    LargeBuffer separate;
+    if (!inPlace) {
+        separate = LargeBuffer(std::size_t(filtered), AfterUse::Release);
+        if (!separate) return Refusal::OutOfMemory;
+    }
+    uint8_t* rows = inPlace ? block + (blockBytes - filtered) : separate.data();
     const std::unique_ptr<libdeflate_decompressor, DecompressorFree> inflater(
         libdeflate_alloc_decompressor());
-    if (!rows || !inflater) return kLeftToLibpng;
+    if (!inflater) return kLeftToLibpng;
     std::size_t inflated = 0;
     // Too little data, too much, or a bad stream checksum (which libpng is told to overlook):
     // libpng's reading of it stands.
-    if (libdeflate_zlib_decompress(inflater.get(), stream, streamBytes, rows.data(),
-                                   std::size_t(filtered), &inflated) != LIBDEFLATE_SUCCESS ||
+    if (libdeflate_zlib_decompress(inflater.get(), stream, streamBytes, rows, std::size_t(filtered),
+                                   &inflated) != LIBDEFLATE_SUCCESS ||
         inflated != filtered)
         return kLeftToLibpng;
     std::vector<uint8_t>().swap(joined);
 
-    if (const DecodeResult made = createPicture(picture, int(h.width), int(h.height),
-                                                pngPictureDepth(h.colorType, h.depth));
-        !made)
-        return made;
-    const uint32_t rowSize = picture.rowSize();
+    // Each row is unfiltered in a copy of its own (the row above kept beside it), so that laying
+    // it into the picture may overwrite what it came from.
+    std::vector<uint8_t> scratch(2 * rowBytes);
     const unsigned pixelBytes = std::max(1u, bitsPerPixel / 8);
-    uint8_t* bits = picture.pixels();
+    // The bytes of a picture row the samples fill; the rest is padding, zero as in a new picture.
+    // (Below 8 bits the last of them keeps the picture's own bits past the last pixel.)
+    const std::size_t laid = (std::size_t(h.width) * unsigned(depth) + 7) / 8;
     const uint8_t* above = nullptr;
-    bool unfiltered = true;
-    for (uint32_t y = 0; y < h.height && unfiltered; ++y) {
-        uint8_t* line = rows.data() + std::size_t(y) * (rowBytes + 1);
-        unfiltered = unfilterRow(line[0], line + 1, above, rowBytes, pixelBytes);
-        layRow(h, line + 1, rowBytes, bits + std::size_t(y) * rowSize);
-        above = line + 1;
+    for (uint32_t y = 0; y < h.height; ++y) {
+        const uint8_t* line = rows + std::size_t(y) * (rowBytes + 1);
+        uint8_t* row = scratch.data() + (y % 2) * rowBytes;
+        std::memcpy(row, line + 1, rowBytes);
+        if (!unfilterRow(line[0], row, above, rowBytes, pixelBytes))
+            return kLeftToLibpng; // an unknown filter type: libpng refuses it
+        uint8_t* out = block + std::size_t(y) * rowSize;
+        std::memset(out + laid - 1, 0, std::size_t(rowSize) - laid + 1);
+        layRow(h, row, rowBytes, out);
+        above = row;
     }
-    if (!unfiltered) return kLeftToLibpng; // an unknown filter type: libpng refuses it
+    // What is left of the filtered rows past the picture reads as zero, as the spare bytes must.
+    std::memset(block + image, 0, std::size_t(blockBytes - image) + kPixelSpareBytes);
+    if (!picture.adoptPixels(block, uint32_t(blockBytes), int(h.width), int(h.height), depth))
+        return Refusal::OutOfMemory;
+    owner.block = nullptr;
     setPngColorTable(picture, h.colorType == kPalette ? palette : nullptr, paletteEntries);
     return kOk;
 }

@@ -19,10 +19,16 @@ struct ScreenCopyPolicy {
     // then takes the fast averaging path, so that the first picture appears quickly.
     bool windowExists = false;
     Capabilities capabilities;
-    // A JPEG larger than the screen may be decoded at a reduced scale (1/2, 1/4 or 1/8, the
-    // smallest still at least as large as its screen copy) when only its screen copy is wanted
-    // now: the first frame of a picture fitted to the screen. Its full decode follows.
-    bool reduceLargeJpeg = false;
+    // Only the screen copy is wanted (the window shows pictures fitted to the screen): a picture
+    // that gets one is held as its copy alone, and a JPEG is decoded for it at a reduced scale
+    // (1/2, 1/4 or 1/8, the smallest still at least as large as the copy). The full decode is
+    // made when something needs the full resolution.
+    bool screenCopyOnly = false;
+    // With screenCopyOnly, for a picture decoded ahead of time (a neighbour): a large PNG of 24
+    // or 32 bits is read at a reduced scale as its rows come, so that its decode never holds
+    // much more than the copy it is kept as (48 MB less at 4000x3000). Slower than the full
+    // decode, so not for a picture the user waits for.
+    bool reducePng = false;
     // The colours pictures are shown in: a picture whose file states a colour space is
     // converted to the display's profile.
     ColorTarget color = {};

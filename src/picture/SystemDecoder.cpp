@@ -11,7 +11,7 @@ namespace {
 
 // What the system decoder leaves where a picture is transparent: every byte of the target
 // starts as this value.
-constexpr uint8_t kUntouched = 250;
+constexpr uint8_t kUntouched = kTransparentBackdrop;
 
 uint8_t blend(uint32_t color, uint32_t alpha) {
     return uint8_t((color * alpha + kUntouched * (255 - alpha) + 127) / 255);

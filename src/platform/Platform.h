@@ -65,6 +65,11 @@ public:
     // also what a platform that knows none answers. Asked on the window's thread.
     virtual std::shared_ptr<const std::vector<uint8_t>> displayProfile() { return nullptr; }
 
+    // Whether the desktop blends translucent windows over what lies behind them now (a
+    // compositing manager runs). Without one, a translucent window's pixels show as they are,
+    // over nothing. It may change while the program runs; unless a platform knows otherwise, yes.
+    virtual bool compositing() { return true; }
+
     // Size of one line of UTF-8 text in the desktop's default font. Unless a platform knows
     // better: 7 x 13 pixels a byte.
     virtual TextExtent textExtent(const char* text);

@@ -3,6 +3,8 @@
 #include <dlfcn.h>
 #include <langinfo.h>
 #include <locale.h>
+#include <pthread.h>
+#include <sched.h>
 #include <sys/resource.h>
 #include <time.h>
 #include <unistd.h>
@@ -46,6 +48,12 @@ uint64_t physicalMemoryBytes() {
 }
 
 void lowerThreadPriority() {
+    // A batch thread never preempts the thread that wakes it. The window thread wakes the workers
+    // with every step, while it holds the control lock: a worker that took its processor there
+    // would keep it from the lock's release, and on a busy machine from its next frame, for a
+    // whole time slice (10 to 40 ms under load, against 0.02 ms).
+    sched_param batch{};
+    pthread_setschedparam(pthread_self(), SCHED_BATCH, &batch);
     const id_t thread = static_cast<id_t>(gettid());
     errno = 0;
     const int niceness = getpriority(PRIO_PROCESS, thread);

@@ -32,6 +32,7 @@ enum class Timer {
     RightClick, // a short right click opens the menu when it runs out
     RightZoom,  // the steps of a right-drag zoom
     SlideShow,  // the slide show's delay
+    Animation,  // the frame on show has had its time (set anew for every frame)
 };
 
 class WindowHost {

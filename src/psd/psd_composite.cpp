@@ -12,8 +12,12 @@
 //   is drawn with the base's blend mode, opacity, fill opacity and mask, which the clipped layers
 //   take on.
 //
-// Canvases and the result are held against the decode's memory budget; a canvas is made only for
-// a group or clipping group that needs one, and covers only what its members cover.
+// Every step works row by row, so the document is drawn one band of rows at a time, the whole tree
+// for each band: the canvases then cover a band only and stay in the processor's cache while all
+// the layers are drawn onto them, where whole-document float canvases would go through memory
+// once per layer. Canvases and the result are held against the decode's memory budget; a canvas
+// is made only for a group or clipping group that needs one, covers only what its members cover,
+// and its block is kept for the next band.
 #include "psd_composite.h"
 
 #include "psd_blend_rows.h"
@@ -140,17 +144,33 @@ struct Rect {
     }
 };
 
+// About this many bytes of document canvas per band: a few rows of a wide document, well within
+// a core's second-level cache together with the canvases of a group or two.
+constexpr uint64_t kBandBytes = 256 * 1024;
+
+// A block held against the budget.
+struct Block {
+    void* data = nullptr;
+    uint64_t bytes = 0;
+};
+
 // Premultiplied red, green, blue and alpha floats over a rectangle of the document: a group's
 // canvas covers only what its members cover, so memory follows the layers' own sizes.
 struct Canvas {
     float* pixels = nullptr;
-    uint64_t bytes = 0;
+    Block block;
     Rect rect;
     // The pixel at document column x of document row y (both inside the rectangle).
     float* at(uint32_t x, uint32_t y) const {
         return pixels + (uint64_t(y - rect.y0) * (rect.x1 - rect.x0) + (x - rect.x0)) * 4;
     }
 };
+
+// Rounds half up, as lround does for the non-negative values here, without its library call per
+// channel (a 4000x3000 result rounds 48 million of them).
+uint32_t to_byte(float value) {
+    return uint32_t(std::clamp(value, 0.0f, 1.0f) * 255.0f + 0.5f);
+}
 
 class Compositor {
 public:
@@ -160,17 +180,26 @@ public:
             unit_[i] = float(i) / 255.0f;
     }
 
-    int run(Canvas& document) {
-        if (int status = make(document, Rect{0, 0, width_, height_}, nullptr)) return status;
-        source_.assign(size_t(width_) * 4, 0.0f);
-        mask_.assign(size_t(width_), 1.0f);
-        draw_list(nodes_[0].children, document);
-        return status_;
+    ~Compositor() {
+        for (const Block& block : spare_)
+            psd_free_held(ctx_, block.data, block.bytes);
     }
 
-    void release(Canvas& canvas) {
-        psd_free_held(ctx_, canvas.pixels, canvas.bytes);
-        canvas = Canvas{};
+    // Draws the document band by band into `out` (zero-filled, width x height words).
+    int run(uint32_t* out) {
+        source_.assign(size_t(width_) * 4, 0.0f);
+        mask_.assign(size_t(width_), 1.0f);
+        const uint64_t row_bytes = uint64_t(width_) * 4 * sizeof(float);
+        const uint32_t band = uint32_t(std::clamp<uint64_t>(kBandBytes / row_bytes, 1, height_));
+        for (uint32_t y0 = 0; y0 < height_ && status_ == PSD_OK; y0 += band) {
+            Canvas document;
+            const Rect rect{0, y0, width_, std::min(height_, y0 + band)};
+            if (!make_or_fail(document, rect, nullptr)) break;
+            draw_list(nodes_[0].children, document);
+            if (status_ == PSD_OK) unpremultiply(document, out + uint64_t(y0) * width_);
+            release(document);
+        }
+        return status_;
     }
 
 private:
@@ -209,24 +238,58 @@ private:
         return r;
     }
 
-    // A transparent canvas over `rect`, or a copy of that part of `from`.
-    int make(Canvas& canvas, const Rect& rect, const Canvas* from) {
-        const uint64_t bytes = rect.pixels() * 4 * sizeof(float);
-        void* block = nullptr;
-        if (int status = psd_alloc_held(ctx_, bytes, &block)) return status;
-        canvas.pixels = static_cast<float*>(block);
-        canvas.bytes = bytes;
-        canvas.rect = rect;
-        if (from && bytes)
-            for (uint32_t y = rect.y0; y < rect.y1; ++y)
-                std::memcpy(canvas.at(rect.x0, y), from->at(rect.x0, y),
-                            uint64_t(rect.x1 - rect.x0) * 4 * sizeof(float));
-        return PSD_OK;
-    }
-    bool make_or_fail(Canvas& canvas, const Rect& rect, const Canvas* from) {
+    // A block of at least `bytes`: the smallest kept one that fits, or a new one.
+    bool take(uint64_t bytes, Block& block) {
         if (status_ != PSD_OK) return false;
-        status_ = make(canvas, rect, from);
+        auto best = spare_.end();
+        for (auto it = spare_.begin(); it != spare_.end(); ++it)
+            if (it->bytes >= bytes && (best == spare_.end() || it->bytes < best->bytes)) best = it;
+        if (best != spare_.end()) {
+            block = *best;
+            spare_.erase(best);
+            return true;
+        }
+        block.bytes = bytes;
+        status_ = psd_alloc_held(ctx_, bytes, &block.data);
         return status_ == PSD_OK;
+    }
+    void give_back(Block& block) {
+        if (block.data) spare_.push_back(block);
+        block = Block{};
+    }
+
+    // A transparent canvas over `rect`, or a copy of that part of `from`.
+    bool make_or_fail(Canvas& canvas, const Rect& rect, const Canvas* from) {
+        const uint64_t bytes = rect.pixels() * 4 * sizeof(float);
+        if (!take(bytes, canvas.block)) return false;
+        canvas.pixels = static_cast<float*>(canvas.block.data);
+        canvas.rect = rect;
+        if (!bytes) return true;
+        if (!from) {
+            std::memset(canvas.pixels, 0, bytes);
+            return true;
+        }
+        for (uint32_t y = rect.y0; y < rect.y1; ++y)
+            std::memcpy(canvas.at(rect.x0, y), from->at(rect.x0, y),
+                        uint64_t(rect.x1 - rect.x0) * 4 * sizeof(float));
+        return true;
+    }
+    void release(Canvas& canvas) {
+        give_back(canvas.block);
+        canvas = Canvas{};
+    }
+
+    // The canvas's pixels as 0xAARRGGBB words into `out` (its rows, document wide).
+    void unpremultiply(const Canvas& canvas, uint32_t* out) const {
+        const uint64_t count = canvas.rect.pixels();
+        for (uint64_t i = 0; i < count; ++i) {
+            const float* p = canvas.pixels + 4 * i;
+            const uint32_t alpha = to_byte(p[3]);
+            if (alpha == 0) continue; // the block is zero-filled
+            const float inverse = 1.0f / p[3];
+            out[i] = alpha << 24 | to_byte(p[0] * inverse) << 16 | to_byte(p[1] * inverse) << 8 |
+                     to_byte(p[2] * inverse);
+        }
     }
 
     // The mask's value (0 to 1) for columns x0..x1 of document row y into mask_.
@@ -302,14 +365,13 @@ private:
             draw_layer(record, group, PSD_BLEND_NORMAL, 1.0f, false);
         // The base's alpha is the group's shape: the clipped layers are drawn over the base, and
         // the result keeps their colour at the base's alpha.
-        void* shape = nullptr;
+        Block shape;
         const uint64_t pixels = rect.pixels();
-        if (!(status_ == PSD_OK &&
-              (status_ = psd_alloc_held(ctx_, pixels * sizeof(float), &shape)) == PSD_OK)) {
+        if (!take(pixels * sizeof(float), shape)) {
             release(group);
             return;
         }
-        auto* alpha = static_cast<float*>(shape);
+        auto* alpha = static_cast<float*>(shape.data);
         for (uint64_t i = 0; i < pixels; ++i)
             alpha[i] = group.pixels[4 * i + 3];
         // Clipped layers and groups draw as they would anywhere (a pass-through group's members
@@ -323,7 +385,7 @@ private:
             const float scale = p[3] > 0.0f ? alpha[i] / p[3] : 0.0f;
             p[0] *= scale, p[1] *= scale, p[2] *= scale, p[3] = alpha[i];
         }
-        psd_free_held(ctx_, shape, pixels * sizeof(float));
+        give_back(shape);
         // The clipped layers take the base's blend mode, opacity, fill opacity and mask.
         if (status_ == PSD_OK)
             draw_canvas(group, target, record.blend_mode,
@@ -417,13 +479,10 @@ private:
     std::vector<Node> nodes_;
     std::vector<float> source_; // one row of source colour and alpha
     std::vector<float> mask_;   // one row of mask values
+    std::vector<Block> spare_;  // blocks of canvases drawn, kept for the next
     float unit_[256];
     int status_ = PSD_OK;
 };
-
-uint8_t to_byte(float value) {
-    return uint8_t(std::lround(std::clamp(value, 0.0f, 1.0f) * 255.0f));
-}
 
 } // namespace
 
@@ -480,26 +539,13 @@ bool psd_merged_is_real(const PsdContext* ctx) {
 
 int psd_composite(PsdContext* ctx, uint32_t** out) {
     *out = nullptr;
-    Compositor compositor(ctx);
-    Canvas document;
-    int status = compositor.run(document);
     void* block = nullptr;
-    if (status == PSD_OK) status = psd_alloc_held(ctx, psd_merged_block_size(ctx), &block);
-    if (status != PSD_OK) {
-        compositor.release(document);
+    if (int status = psd_alloc_held(ctx, psd_merged_block_size(ctx), &block)) return status;
+    auto* pixels = static_cast<uint32_t*>(block);
+    if (int status = Compositor(ctx).run(pixels)) {
+        psd_free_held(ctx, block, psd_merged_block_size(ctx));
         return status;
     }
-    auto* pixels = static_cast<uint32_t*>(block);
-    const uint64_t count = uint64_t(ctx->width) * ctx->height;
-    for (uint64_t i = 0; i < count; ++i) {
-        const float* p = document.pixels + 4 * i;
-        const uint32_t alpha = to_byte(p[3]);
-        if (alpha == 0) continue; // the block is zero-filled
-        const float inverse = 1.0f / p[3];
-        pixels[i] = alpha << 24 | uint32_t(to_byte(p[0] * inverse)) << 16 |
-                    uint32_t(to_byte(p[1] * inverse)) << 8 | to_byte(p[2] * inverse);
-    }
-    compositor.release(document);
     // The caller owns the result from here on.
     ctx->memory_held -= std::min(ctx->memory_held, psd_merged_block_size(ctx));
     *out = pixels;

@@ -33,6 +33,9 @@ const Binding kBindings[] = {
     {Trigger::Key, Qt::Key_F, When::NoControl, Action::ToggleFullScreen},
     {Trigger::Key, Qt::Key_C, When::Control, Action::CopyPicture},
     {Trigger::Key, Qt::Key_Delete, When::Always, Action::MoveToTrash},
+    {Trigger::Key, Qt::Key_Space, When::Always, Action::PauseAnimation},
+    {Trigger::Key, Qt::Key_Comma, When::Always, Action::FrameBack},
+    {Trigger::Key, Qt::Key_Period, When::Always, Action::FrameForward},
 
     // Ctrl and a left drag offers the picture as a file instead of moving the window.
     {Trigger::Press, Qt::LeftButton, When::NoControl, Action::StartMove},

@@ -35,11 +35,13 @@ bool QtCanvas::drawPicture(int x, int y, int width, int height, int sourceX, int
 
 bool QtCanvas::drawDirect(int x, int y, int left, int right, int top, int bottom,
                           const BitmapInfoHeader& info, const uint8_t* bits, uint32_t rowSize) {
-    // The common case of a window's frame: 24- or 32-bit rows put 1:1 into an ARGB image, written
-    // straight into its rows rather than through an image of their own.
+    // The common case of a window's frame: 24- or 32-bit rows put 1:1 into an opaque or ARGB
+    // image, written straight into its rows rather than through an image of their own.
     if (info.bitCount != 24 && info.bitCount != 32) return false;
     auto* target = dynamic_cast<QImage*>(painter_.device());
-    if (!target || target->format() != QImage::Format_ARGB32_Premultiplied ||
+    if (!target ||
+        (target->format() != QImage::Format_ARGB32_Premultiplied &&
+         target->format() != QImage::Format_RGB32) ||
         painter_.transform().type() != QTransform::TxNone || painter_.hasClipping() ||
         painter_.compositionMode() != QPainter::CompositionMode_SourceOver)
         return false;

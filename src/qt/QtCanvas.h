@@ -24,7 +24,7 @@ protected:
 
 private:
     // Puts rows [top, bottom) and columns [left, right) of a 24- or 32-bit bitmap at (x, y) of
-    // the painter's image directly; false when the painter is not plainly on an ARGB image.
+    // the painter's image directly; false when the painter is not plainly on a 32-bit image.
     bool drawDirect(int x, int y, int left, int right, int top, int bottom,
                     const BitmapInfoHeader& info, const uint8_t* bits, uint32_t rowSize);
 };

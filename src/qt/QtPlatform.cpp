@@ -86,4 +86,12 @@ void QtPlatform::watchDisplayProfile(std::function<void()> changed) {
     displayProfile_ = std::make_unique<X11DisplayProfile>(std::move(changed));
 }
 
+bool QtPlatform::compositing() {
+    return !compositor_ || compositor_->compositing();
+}
+
+void QtPlatform::watchCompositor(std::function<void()> changed) {
+    compositor_ = std::make_unique<X11CompositorWatch>(std::move(changed));
+}
+
 } // namespace vistrel

@@ -2,6 +2,7 @@
 // settings.
 #pragma once
 
+#include "CompositorWatch.h"
 #include "DisplayProfile.h"
 #include "Platform.h"
 
@@ -35,11 +36,17 @@ public:
     // Reads the display's profile and watches it; `changed` runs on the application's thread
     // after it changed. Needs the QGuiApplication.
     void watchDisplayProfile(std::function<void()> changed);
+    // Whether a compositing manager runs, once watchCompositor was called; yes before.
+    bool compositing() override;
+    // Follows the compositor as it comes and goes; `changed` runs on the application's thread
+    // when it did. Needs the QGuiApplication.
+    void watchCompositor(std::function<void()> changed);
 
 private:
     // Pictures of more pixels are refused, as every decoder refuses them.
     static constexpr int64_t maxPixels_ = int64_t(1) << 28;
     std::unique_ptr<X11DisplayProfile> displayProfile_;
+    std::unique_ptr<X11CompositorWatch> compositor_;
 };
 
 } // namespace vistrel

@@ -6,8 +6,9 @@
 #include "QtPopupMenu.h"
 #include "SlideShowDialog.h"
 #include "ViewerWindow.h"
+#include "WindowShape.h"
 
-#include <QBitmap>
+#include <QBackingStore>
 #include <QCloseEvent>
 #include <QCursor>
 #include <QDragEnterEvent>
@@ -46,13 +47,17 @@ struct PainterHolder {
 
 } // namespace
 
-// A canvas over the host's frame. While it lives, every drawing of the host goes through it;
-// when it ends, the frame is shown.
+// A canvas over the window's frame: the widget's backing store itself, in device pixels. While it
+// lives, every drawing of the host goes through it. Outside Qt's own repaint it begins and ends
+// the store's painting and, with `show`, puts the frame on the screen when it ends.
 class FrameCanvas final : private PainterHolder, public QtCanvas {
 public:
-    FrameCanvas(QtWindowHost& host, bool show)
-        : QtCanvas(painter), host_(host), show_(show), previous_(host.activePainter_) {
-        painter.begin(&host.frame());
+    enum Mode { OwnPaint, InQtsPaint };
+    FrameCanvas(QtWindowHost& host, Mode mode, bool show)
+        : QtCanvas(painter), host_(host), mode_(mode), show_(show), previous_(host.activePainter_) {
+        begun_ = host.beginFrame(view_, mode == OwnPaint);
+        if (!begun_) view_ = QImage(1, 1, QImage::Format_ARGB32_Premultiplied); // drawn nowhere
+        painter.begin(&view_);
         // The frame counts in device pixels; its text is as large as the desktop shows text.
         if (const qreal ratio = host.ratio(); ratio != 1.0) painter.setFont(deviceFont(ratio));
         host.activePainter_ = &painter;
@@ -60,13 +65,15 @@ public:
     ~FrameCanvas() override {
         painter.end();
         host_.activePainter_ = previous_;
-        host_.framePainted_ = true;
-        if (show_) host_.widget_->update();
+        if (begun_) host_.endFrame(mode_ == OwnPaint, show_);
     }
 
 private:
     QtWindowHost& host_;
+    Mode mode_;
     bool show_;
+    bool begun_ = false;
+    QImage view_;
     QPainter* previous_;
 };
 
@@ -84,21 +91,26 @@ QIcon HostWidget::programIcon() {
 }
 
 void HostWidget::paintEvent(QPaintEvent*) {
-    QImage& frame = host_.frame();
-    // A frame the window has not painted since it got its size: the window paints it now.
-    if (!host_.framePainted_) {
-        FrameCanvas canvas(host_, false);
+    if (QBackingStore* store = backingStore();
+        store && redirected(nullptr) == store->paintDevice()) {
+        // Qt's own repaint of the frame (the window mapped or uncovered, a resize): an opaque
+        // frame painted since is still there; else the window paints it now.
+        if (!host_.frameCurrent()) {
+            FrameCanvas canvas(host_, FrameCanvas::InQtsPaint, false);
+            host_.viewer_.onPaint(canvas);
+        }
+    } else {
+        // Painted somewhere else (a grab of the widget), in device pixels as well.
+        QPainter painter(this);
+        if (const qreal ratio = host_.ratio(); ratio != 1.0) {
+            painter.scale(1 / ratio, 1 / ratio);
+            painter.setFont(deviceFont(ratio));
+        }
+        QtCanvas canvas(painter);
+        QPainter* previous = std::exchange(host_.activePainter_, &painter);
         host_.viewer_.onPaint(canvas);
+        host_.activePainter_ = previous;
     }
-    // The frame is in device pixels: at the screen's ratio it lands pixel for pixel, whatever
-    // the desktop's scale (the painter is clipped to the region being painted).
-    QImage shown(frame.constBits(), frame.width(), frame.height(), frame.bytesPerLine(),
-                 frame.format());
-    shown.setDevicePixelRatio(host_.ratio());
-    QPainter painter(this);
-    painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.drawImage(QPointF(0, 0), shown);
-    painter.end();
     if (!host_.iconSet_) {
         // Looking the icon up and scaling it takes a few milliseconds: after the first frame,
         // not before it.
@@ -179,9 +191,11 @@ void HostWidget::dropEvent(QDropEvent* event) {
 void HostWidget::renewNativeWindow(bool withAlpha) {
     const bool visible = host_.isVisible(), active = isActiveWindow();
     host_.showWhenRenewed_ = false;
-    // The widget keeps its title, icon, flags and frame; only the native window is made anew.
+    // The widget keeps its title, icon and flags; the native window, and with it the frame (its
+    // backing store), is made anew.
     hide();
     destroy();
+    host_.paintedStore_ = nullptr;
     setAttribute(Qt::WA_TranslucentBackground, withAlpha);
     host_.withAlpha_ = withAlpha;
     create();
@@ -310,28 +324,49 @@ void QtWindowHost::setTopMost(bool on) {
     if (QWindow* window = widget_->windowHandle()) window->setFlag(Qt::WindowStaysOnTopHint, on);
 }
 
-QImage& QtWindowHost::frame() {
-    if (frame_.size() != geometry_.size()) {
-        frame_ = QImage();
-        framePainted_ = false;
-        const QSize size = geometry_.size();
-        const auto bytes =
-            std::size_t(std::max(0, size.width())) * 4 * std::size_t(std::max(0, size.height()));
-        // Fresh zeroed memory is black where an opaque window shows it, and the kernel hands it
-        // out without a pass over it: a new frame is written once, by its first paint.
-        if (void* zeroed = bytes ? std::calloc(bytes, 1) : nullptr) {
-            frame_ =
-                QImage(static_cast<uchar*>(zeroed), size.width(), size.height(), size.width() * 4,
-                       QImage::Format_ARGB32_Premultiplied, std::free, zeroed);
-            // Through an alpha channel zero would be transparent: unpainted parts stay black.
-            if (withAlpha_) frame_.fill(Qt::black);
-        }
+bool QtWindowHost::beginFrame(QImage& view, bool ownPaint) {
+    QBackingStore* store = widget_->backingStore();
+    if (!store || !widget_->windowHandle()) return false;
+    const QSize logical = widget_->size();
+    bool fresh = false;
+    if (ownPaint) {
+        // Sized as Qt's own repaint sizes it, so that it finds the frame there.
+        fresh = store->size() != logical;
+        if (fresh) store->resize(logical);
+        store->beginPaint(QRegion(QRect(QPoint(), logical)));
     }
-    return frame_;
+    auto* image = dynamic_cast<QImage*>(store->paintDevice());
+    if (!image || image->isNull()) {
+        if (ownPaint) store->endPaint();
+        return false;
+    }
+    // The store's own pixels, without its device pixel ratio: the frame counts in device pixels.
+    view = QImage(image->bits(), image->width(), image->height(), image->bytesPerLine(),
+                  image->format());
+    // A new size starts black: what the window leaves unpainted (a stretched picture's margins)
+    // shows black, through an alpha channel too.
+    if (fresh) view.fill(Qt::black);
+    return true;
+}
+
+void QtWindowHost::endFrame(bool ownPaint, bool show) {
+    QBackingStore* store = widget_->backingStore();
+    paintedStore_ = store;
+    paintedSize_ = store->size();
+    if (!ownPaint) return;
+    store->endPaint();
+    if (show && widget_->isVisible())
+        store->flush(QRegion(QRect(QPoint(), store->size())), widget_->windowHandle());
+}
+
+bool QtWindowHost::frameCurrent() const {
+    // Qt clears what it repaints of a frame with an alpha channel.
+    const QBackingStore* store = widget_->backingStore();
+    return !withAlpha_ && store && store == paintedStore_ && store->size() == paintedSize_;
 }
 
 std::unique_ptr<Canvas> QtWindowHost::clientCanvas() {
-    return std::make_unique<FrameCanvas>(*this, true);
+    return std::make_unique<FrameCanvas>(*this, FrameCanvas::OwnPaint, true);
 }
 
 template <typename Draw> void QtWindowHost::paintFrame(Draw&& draw) {
@@ -339,7 +374,7 @@ template <typename Draw> void QtWindowHost::paintFrame(Draw&& draw) {
         draw(*activePainter_);
         return;
     }
-    FrameCanvas canvas(*this, true);
+    FrameCanvas canvas(*this, FrameCanvas::OwnPaint, true);
     draw(*activePainter_);
 }
 
@@ -387,29 +422,27 @@ void QtWindowHost::presentTranslucent(int width, int height, const uint8_t* bits
                                       uint32_t rowSize) {
     QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
     if (image.isNull()) return;
-    // Pixels of alpha 0 are cut out of the window's shape: the desktop shows through them even
-    // where no compositor blends the window, and they do not take the mouse.
-    QImage shape(width, height, QImage::Format_Mono);
-    shape.setColorCount(2);
-    shape.setColor(0, qRgb(255, 255, 255));
-    shape.setColor(1, qRgb(0, 0, 0));
-    shape.fill(0);
-    for (int y = 0; y < height; ++y) {
-        const uint8_t* row = bits + std::size_t(y) * rowSize;
-        std::memcpy(image.scanLine(y), row, std::size_t(width) * 4);
-        uchar* mask = shape.scanLine(y);
-        for (int x = 0; x < width; ++x)
-            if (row[4 * x + 3] != 0) mask[x >> 3] |= uchar(0x80 >> (x & 7));
-    }
+    for (int y = 0; y < height; ++y)
+        std::memcpy(image.scanLine(y), bits + std::size_t(y) * rowSize, std::size_t(width) * 4);
     paintFrame([&](QPainter& painter) {
         painter.save();
         painter.setCompositionMode(QPainter::CompositionMode_Source);
         painter.drawImage(0, 0, image);
         painter.restore();
     });
-    // A picture with no opaque pixel at all keeps its whole window: nothing would be left.
-    const QRegion region(QBitmap::fromImage(shape));
-    if (!region.isEmpty() && region != mask_) {
+    // Pixels of alpha 0 are cut out of the window's shape: the desktop shows through them even
+    // where no compositor blends the window, and they do not take the mouse. A frame without
+    // any (or with nothing else) keeps the whole window.
+    QRegion region;
+    const std::vector<Rect> shape = shapeFromAlpha(bits, width, height, rowSize);
+    if (!shape.empty()) {
+        std::vector<QRect> rects;
+        rects.reserve(shape.size());
+        for (const Rect& r : shape)
+            rects.emplace_back(r.left, r.top, r.width(), r.height());
+        region.setRects(rects.data(), int(rects.size()));
+    }
+    if (region != mask_) {
         mask_ = region;
         applyMask();
     }
@@ -419,12 +452,25 @@ void QtWindowHost::blitSurface(const uint32_t* pixels, int width, int height,
                                const Rect& destination) {
     const QImage surface(reinterpret_cast<const uchar*>(pixels), width, height, width * 4,
                          QImage::Format_RGB32);
-    const QSize size(destination.width(), destination.height());
-    const QImage scaled = surface.size() == size ? surface
-                                                 : surface.scaled(size, Qt::IgnoreAspectRatio,
-                                                                  Qt::SmoothTransformation);
-    paintFrame(
-        [&](QPainter& painter) { painter.drawImage(destination.left, destination.top, scaled); });
+    const QRect target(destination.left, destination.top, destination.width(),
+                       destination.height());
+    if (target.width() <= width && target.height() <= height) {
+        // Reduced by averaging, which a filter on the way into the frame does not do.
+        const QImage scaled =
+            target.size() == surface.size()
+                ? surface
+                : surface.scaled(target.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        paintFrame([&](QPainter& painter) { painter.drawImage(target.topLeft(), scaled); });
+        return;
+    }
+    // Enlarged (a screen copy at natural size, a zoom) straight into the frame: no scaled copy
+    // as large as the window beside it.
+    paintFrame([&](QPainter& painter) {
+        painter.save();
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(target, surface);
+        painter.restore();
+    });
 }
 
 void QtWindowHost::captureMouse() {

@@ -15,6 +15,7 @@
 #include <map>
 #include <memory>
 
+class QBackingStore;
 class QPainter;
 
 namespace vistrel {
@@ -106,8 +107,15 @@ private:
     qreal ratio() const;
     // Applies geometry_ to the widget, exactly in device pixels.
     void applyGeometry();
-    // The frame at the window's size in device pixels; a new size starts black.
-    QImage& frame();
+    // The frame is the widget's backing store itself, not a copy of it beside it. beginFrame
+    // makes `view` its image in device pixels (false without one); with `ownPaint` (outside Qt's
+    // own repaint) it sizes the store to the window and begins painting it, and endFrame ends
+    // that and, with `show`, puts the frame on the screen.
+    bool beginFrame(QImage& view, bool ownPaint);
+    void endFrame(bool ownPaint, bool show);
+    // Whether the store still holds the frame last painted, so that Qt's own repaint (a map, an
+    // expose, a resize) need not paint it again.
+    bool frameCurrent() const;
     // Runs `draw` with the painter of the canvas being painted, or a painter of its own.
     template <typename Draw> void paintFrame(Draw&& draw);
     void queueDragMove();
@@ -126,8 +134,9 @@ private:
     ViewerWindow& viewer_;
     std::unique_ptr<HostWidget> widget_;
     QRect geometry_;
-    QImage frame_;
-    bool framePainted_ = false;
+    // The store the frame was last painted into, and its size then.
+    const QBackingStore* paintedStore_ = nullptr;
+    QSize paintedSize_;
     QPainter* activePainter_ = nullptr;
     bool created_ = false;
     bool topMost_ = false;

@@ -1,7 +1,8 @@
-// vistrel [PICTURE]: the viewer program.
+// vistrel [--new-window] [PICTURE...]: the viewer program.
 #include "CommandLine.h"
 #include "DebugLog.h"
 #include "DesktopCommands.h"
+#include "OneWindow.h"
 #include "Prefetcher.h"
 #include "QtDesktop.h"
 #include "QtPlatform.h"
@@ -46,11 +47,21 @@ int main(int argc, char** argv) {
     QApplication::setDesktopFileName("vistrel");
     QApplication::setQuitOnLastWindowClosed(false); // the window's close path ends the loop
 
+    // A window that already runs shows this start's pictures, or comes to the front for a start
+    // without any, unless --new-window asks for one of its own.
+    vistrel::OneWindow oneWindow;
+    if (!command.newWindow && oneWindow.handOver(app.picturePaths())) {
+        vistrel::Prefetcher::exitIfWorkerAbandoned(0); // the start-up decode may still run
+        return 0;
+    }
+
     vistrel::QtPlatform platform;
     vistrel::installPlatform(&platform);
     vistrel::ViewerWindow window(app.pictureDecode());
     // The display's colour profile, before the first picture's colours are converted to it.
     platform.watchDisplayProfile([&window] { window.onDisplayProfileChanged(); });
+    // Translucent pixels are blended over the window's background while no compositor runs.
+    platform.watchCompositor([&window] { window.onCompositingChanged(); });
     vistrel::QtWindowHost host(window);
     vistrel::QtDesktop desktop(&host.widget()); // drags out start from the window
     window.setDesktop(&desktop);
@@ -63,6 +74,16 @@ int main(int argc, char** argv) {
     // A session's end (SIGTERM), Ctrl+C or the terminal closing (SIGHUP) closes the window as
     // Esc does.
     vistrel::QuitOnSignals quit([&host] { host.postClose(); });
+    // What later starts hand over opens as a dropped file does (several: the list to step
+    // through), and the window comes to the front.
+    oneWindow.serve([&window, &host](const std::vector<std::string>& paths) {
+        if (!host.exists()) return false;
+        if (!paths.empty())
+            window.openFile(paths[0].c_str(),
+                            paths.size() > 1 ? paths : std::vector<std::string>{});
+        host.activate();
+        return true;
+    });
     // What a crashed or killed instance left for file managers; once the window is up, so that
     // the clearing does not hold back its creation.
     vistrel::ClearLeftoverTemporaryFiles();

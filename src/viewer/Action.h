@@ -23,6 +23,9 @@ enum class Action {
     ToggleFullScreen, // the picture fitted on a black screen; Esc leaves it too
     CopyPicture,      // to the clipboard, as an image and as its file
     MoveToTrash,      // the picture's file; the next picture is shown
+    PauseAnimation,   // an animated picture stops on its frame, or plays on
+    FrameBack,        // while paused: the frame before, or after
+    FrameForward,
 
     // Buttons (they act at the pointer)
     StartMove,            // left press: the window follows the pointer (a start page button is

@@ -25,7 +25,10 @@ std::string FormatCaption(CachedPicture& record) {
     const bool bmp = extension && strcasecmp(extension, "bmp") == 0;
     if (bmp)
         std::snprintf(size, sizeof size, " [%dx%dx%d]", record.width, record.height,
-                      record.picture ? record.picture->bitsPerPixel() : 0);
+                      record.bitsPerPixel());
+    else if (record.animation)
+        std::snprintf(size, sizeof size, " [%dx%d, %d frames]", record.width, record.height,
+                      record.animation->frameCount());
     else
         std::snprintf(size, sizeof size, " [%dx%d]", record.width, record.height);
 

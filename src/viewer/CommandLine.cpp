@@ -48,7 +48,7 @@ std::string InformationFor(const std::string& commandLine) {
            "the arrow keys and the wheel step through its folder, or through the PICTUREs given,\n"
            "Esc closes, a right click opens the menu. Without a picture it shows its start page\n"
            "with the keyboard and mouse map. A path with blanks may be given with or without\n"
-           "double quotes. A running Vistrel shows the PICTURE in its own window.\n"
+           "double quotes. While a Vistrel window runs, the PICTUREs are shown in it instead.\n"
            "\n"
            "  --new-window  open a window of its own, also when Vistrel already runs\n"
            "  --help        print this text and end\n"

@@ -63,11 +63,17 @@ void ViewerWindow::onCommand(MenuCommand command) {
         else
             startSlideShow();
         break;
-    case MenuCommand::SetAsWallpaper:
-        if (desktop_)
-            SetAsWallpaper(*desktop_, atFullResolution(pictures_.current()),
-                           platform().capabilities().wallpaperFromAnyFile);
+    case MenuCommand::SetAsWallpaper: {
+        if (!desktop_) break;
+        const bool anyFile = platform().capabilities().wallpaperFromAnyFile;
+        CachedPicture* current = pictures_.current();
+        // A file the desktop reads is handed over as it is; a picture written out for it needs
+        // its full decode.
+        if (current && WallpaperWritesPicture(*current, anyFile))
+            current = atFullResolution(current);
+        SetAsWallpaper(*desktop_, current, anyFile);
         break;
+    }
     case MenuCommand::Exit:
         if (host_) host_->postClose();
         break;

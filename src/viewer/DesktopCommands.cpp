@@ -56,13 +56,25 @@ bool setTemporaryWallpaper(Desktop& desktop, Picture& picture, const char* suffi
 
 } // namespace
 
+namespace {
+
+// A pasted picture has no file to hand over; it gets a temporary BMP on every desktop rather than
+// an empty path, which would clear the background.
+bool wallpaperNeedsBmp(const CachedPicture& current, bool wallpaperFromAnyFile) {
+    return current.path.empty() || (!wallpaperFromAnyFile && !hasExtension(current.path, {"bmp"}));
+}
+
+} // namespace
+
+bool WallpaperWritesPicture(const CachedPicture& current, bool wallpaperFromAnyFile) {
+    return wallpaperNeedsBmp(current, wallpaperFromAnyFile) || !desktopReads(current.path);
+}
+
 bool SetAsWallpaper(Desktop& desktop, CachedPicture* current, bool wallpaperFromAnyFile) {
+    if (!current || !current->showable()) return false;
+    if (!WallpaperWritesPicture(*current, wallpaperFromAnyFile))
+        return desktop.setWallpaper(current->path);
     if (!hasPixels(current)) return false;
-    // A pasted picture has no file to hand over; it gets a temporary BMP on every desktop rather
-    // than an empty path, which would clear the background.
-    const bool needsBmp =
-        current->path.empty() || (!wallpaperFromAnyFile && !hasExtension(current->path, {"bmp"}));
-    if (!needsBmp && desktopReads(current->path)) return desktop.setWallpaper(current->path);
     // The picture on show, as the desktops read it: in sRGB, not in the display's colours it was
     // converted to.
     Picture* saved = current->picture.get();
@@ -70,7 +82,8 @@ bool SetAsWallpaper(Desktop& desktop, CachedPicture* current, bool wallpaperFrom
     if (current->convertedTo && inSrgb.copyFrom(*saved) &&
         convertTargetToSrgb(inSrgb, *current->convertedTo))
         saved = &inSrgb;
-    if (needsBmp) return setTemporaryWallpaper(desktop, *saved, ".bmp", SaveAsBmp);
+    if (wallpaperNeedsBmp(*current, wallpaperFromAnyFile))
+        return setTemporaryWallpaper(desktop, *saved, ".bmp", SaveAsBmp);
     return setTemporaryWallpaper(desktop, *saved, ".png", SaveAsPng);
 }
 

@@ -21,6 +21,9 @@ inline constexpr const char* kHomePageUrl = "https://vistrel.quorbane.com/";
 // no picture, the file cannot be written (the background then stays as it was), or the desktop
 // took nothing.
 bool SetAsWallpaper(Desktop& desktop, CachedPicture* current, bool wallpaperFromAnyFile);
+// Whether SetAsWallpaper writes the picture out rather than hand its file over: then it needs
+// the picture at full resolution.
+bool WallpaperWritesPicture(const CachedPicture& current, bool wallpaperFromAnyFile);
 
 // Shows the picture's file selected in its folder; nothing on the start page, for a pasted picture
 // or when the file no longer exists.

@@ -70,8 +70,9 @@ void ViewerWindow::perform(Action action, Point pointer) {
         break;
     case Action::ZoomIn:
     case Action::ZoomOut:
-        if (CachedPicture* full = atFullResolution(pictureOnShow()))
-            apply(placement_.zoomStep(action == Action::ZoomIn, full->size(), screen));
+        // Its size is known without the full decode, which a reduced picture gets meanwhile.
+        if (CachedPicture* shown = pictureOnShow())
+            apply(placement_.zoomStep(action == Action::ZoomIn, shown->size(), screen));
         break;
     case Action::Paste: {
         ClipboardBitmap bitmap;
@@ -122,6 +123,13 @@ void ViewerWindow::perform(Action action, Point pointer) {
             perform(Action::ShowStartPage); // nothing is left
             break;
         }
+        break;
+    case Action::PauseAnimation:
+        togglePause();
+        break;
+    case Action::FrameBack:
+    case Action::FrameForward:
+        stepFrame(action == Action::FrameBack ? -1 : 1);
         break;
     case Action::StartMove:
         // A press on one of the start page's buttons presses that button instead.
@@ -201,7 +209,9 @@ void ViewerWindow::onPointerMove(Point pointer, bool left, bool right, Modifiers
         if (!desktop_ || !host_) return;
         // The window would otherwise take its own picture back as a dropped file.
         host_->setAcceptDrops(false);
-        DragOutPicture(*desktop_, atFullResolution(pictures_.current()));
+        // Its file, which is at full resolution; only a pasted picture (never reduced) is
+        // written out.
+        DragOutPicture(*desktop_, pictures_.current());
         host_->setAcceptDrops(true);
         return;
     }
@@ -246,6 +256,10 @@ void ViewerWindow::onTimer(Timer timer) {
     }
     case Timer::SlideShow:
         slideShowTick();
+        break;
+    case Timer::Animation:
+        playing_.due = true;
+        nextFrameDue();
         break;
     }
 }

@@ -13,13 +13,13 @@ void ViewerWindow::showCurrent(Modifiers typing) {
     if (!host_ || !current) return;
     caption_ = FormatCaption(*current);
     host_->setTitle(caption_.c_str());
+    followAnimation();
 }
 
 void ViewerWindow::relayout(const Point* anchor, Modifiers typing) {
-    // At natural size a reduced picture is not enough.
-    CachedPicture* current =
-        placement_.fitToScreen() ? pictureOnShow() : atFullResolution(pictureOnShow());
-    if (!current) current = pictureOnShow();
+    // Its size is known without the full decode: at natural size a reduced picture shows its
+    // screen copy stretched until the full decode lands (onPaint asks for it).
+    CachedPicture* current = pictureOnShow();
     if (!current) return;
     Modifiers keys = host_ ? host_->modifiers() : Modifiers{};
     keys.control = keys.control && !typing.control;
@@ -28,9 +28,9 @@ void ViewerWindow::relayout(const Point* anchor, Modifiers typing) {
         placement_.layOut(current->size(), platform().primaryScreen(), keys, anchor);
     if (!host_) return;
     // Changing between translucent and plain drawing at a new size would show a frame of each.
-    // (A reduced picture is a JPEG: never translucent.)
-    const bool needsTranslucency = !current->reduced() && !placement_.fullScreen() &&
-                                   renderer_.needsTranslucency(*current->picture);
+    Picture* painted = paintedPicture();
+    const bool needsTranslucency = painted && !placement_.fullScreen() &&
+                                   renderer_.drawsTranslucent(*painted, placement_.window().size());
     const bool hidden = renderer_.translucent() != needsTranslucency && resized;
     if (hidden) host_->hide();
     host_->setGeometry(placement_.window(), placement_.topMost());
@@ -56,10 +56,14 @@ void ViewerWindow::apply(WindowPlacement::Change change, const Point* anchor) {
         break;
     case Change::Zoom:
     case Change::ZoomFrame:
-        // The zooms act on the picture on show at full resolution only.
         host_->setGeometry(window, placement_.topMost());
-        if (CachedPicture* shown = pictureOnShow(); shown && !shown->reduced())
+        if (CachedPicture* shown = pictureOnShow(); shown && !shown->reduced()) {
             renderer_.drawZoomed(*shown->picture, window.size(), change == Change::ZoomFrame);
+        } else if (shown && shown->fitted) {
+            // The screen copy stretched at once; the full decode sharpens it when it lands.
+            pictures_.wantFull();
+            renderer_.drawZoomed(*shown->fitted, window.size(), change == Change::ZoomFrame);
+        }
         break;
     case Change::None:
     case Change::LayOut:
@@ -68,9 +72,7 @@ void ViewerWindow::apply(WindowPlacement::Change change, const Point* anchor) {
 }
 
 bool ViewerWindow::toggleFitToScreen(Point anchor) {
-    // The picture as the new fit shows it: at natural size a reduced picture is not enough.
-    CachedPicture* current =
-        placement_.fitToScreen() ? atFullResolution(pictureOnShow()) : pictureOnShow();
+    CachedPicture* current = pictureOnShow();
     const WindowPlacement::Change change =
         placement_.toggleFit(current ? std::optional(current->size()) : std::nullopt, anchor,
                              platform().primaryScreen());
@@ -83,6 +85,8 @@ void ViewerWindow::rotateView(int angle) {
     CachedPicture* current = atFullResolution(pictureOnShow());
     if (!current) return;
     current->rotate(angle, screenCopyPolicy());
+    if (playing_.ahead && current->animation == playing_.animation)
+        playing_.ahead->setTurn(current->turns());
     apply(placement_.turned(current->size(), platform().primaryScreen()));
 }
 

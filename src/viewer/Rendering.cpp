@@ -3,6 +3,7 @@
 #include "Layout.h"
 #include "Resampler.h"
 #include "Scaling.h"
+#include "SystemDecoder.h"
 
 namespace vistrel {
 
@@ -96,11 +97,22 @@ void Renderer::composeTranslucent(Canvas& canvas, Picture& picture, Size window)
     const uint32_t fromRow = picture.rowSize(), toRow = premultiplied.rowSize();
     const uint8_t* from = picture.pixels();
     uint8_t* to = premultiplied.pixels();
+    // Where nothing composites the window, its pixels show as they are, over nothing: a partly
+    // transparent one is blended over the backdrop here and shown opaque.
+    const bool overBackdrop = !composited_;
     for (int y = 0; y < h; ++y) {
         const uint8_t* s = from + std::size_t(y) * fromRow;
         uint8_t* d = to + std::size_t(y) * toRow;
         for (int x = 0; x < w; ++x, s += 4, d += 4) {
             const unsigned a = s[3];
+            if (overBackdrop && a != 0 && a != 255) {
+                const unsigned behind = kTransparentBackdrop * (255 - a) + 127;
+                d[0] = uint8_t((s[0] * a + behind) / 255);
+                d[1] = uint8_t((s[1] * a + behind) / 255);
+                d[2] = uint8_t((s[2] * a + behind) / 255);
+                d[3] = 255;
+                continue;
+            }
             d[0] = uint8_t(s[0] * a / 255);
             d[1] = uint8_t(s[1] * a / 255);
             d[2] = uint8_t(s[2] * a / 255);

@@ -23,6 +23,11 @@ public:
     bool needsTranslucency(Picture& picture) const;
     bool translucent() const { return translucent_; }
     void setTranslucent(bool on);
+    // Whether the desktop blends translucent frames over what lies behind the window. Without,
+    // a translucent frame's partly transparent pixels are blended over the viewer's backdrop
+    // gray and made opaque; fully transparent ones still shape the window. Takes effect with the
+    // next frame.
+    void setComposited(bool on) { composited_ = on; }
 
     // Whether `shown` is drawn as a translucent frame into a window of `window`'s size: a
     // picture of another size is stretched, which is always opaque.
@@ -53,6 +58,7 @@ private:
     WindowHost* host_ = nullptr;
     bool translucentWindows_ = true;
     bool translucent_ = false;
+    bool composited_ = true;
     std::unique_ptr<StretchPresenter> presenter_;
 };
 

@@ -42,19 +42,46 @@ struct ViewerApp::ScreenGate {
 };
 
 // The command line's pictures that have not yet been said to fail; each is said once, from
-// whichever thread decodes it.
+// whichever thread decodes it. Until the window starts, what failed is kept: a start that hands
+// its pictures to a window already running says nothing of decodes it abandons.
 struct ViewerApp::Unreported {
     std::mutex mutex;
     std::set<std::string> paths;
+    bool held = true;
+    std::string kept;
 
     void failed(const std::string& path, DecodeResult result) {
-        {
-            std::lock_guard guard(mutex);
-            if (paths.erase(path) == 0) return;
+        std::unique_lock guard(mutex);
+        if (paths.erase(path) == 0) return;
+        if (held) {
+            kept += FailureLine(path, result);
+            return;
         }
+        guard.unlock();
         std::fputs(FailureLine(path, result).c_str(), stderr);
     }
+    void release() {
+        std::lock_guard guard(mutex);
+        held = false;
+        std::fputs(kept.c_str(), stderr);
+    }
 };
+
+namespace {
+
+// A picture of the command line that is not there, or is no regular file, is said so at once.
+bool openableOrSaid(const std::string& path) {
+    const FileKind kind = fileKind(path.c_str());
+    if (kind == FileKind::Missing)
+        std::fputs(FailureLine(path, Refusal::CannotOpen).c_str(), stderr);
+    else if (kind != FileKind::Regular)
+        std::fputs(FailureLine(path, Refusal::NotRegularFile).c_str(), stderr);
+    else
+        return true;
+    return false;
+}
+
+} // namespace
 
 void ViewerApp::beginOpening(const std::vector<std::string>& pictures, OpeningDecode decode,
                              const std::function<std::optional<Size>()>& guessScreen) {
@@ -64,19 +91,15 @@ void ViewerApp::beginOpening(const std::vector<std::string>& pictures, OpeningDe
     if (pictures.size() > 1) {
         for (const std::string& picture : pictures) {
             const std::string absolute = absolutePath(picture);
-            const FileKind kind = fileKind(absolute.c_str());
-            if (kind == FileKind::Missing)
-                std::fputs(FailureLine(absolute, Refusal::CannotOpen).c_str(), stderr);
-            else if (kind != FileKind::Regular)
-                std::fputs(FailureLine(absolute, Refusal::NotRegularFile).c_str(), stderr);
-            else
-                list_.push_back(absolute);
+            if (openableOrSaid(absolute)) list_.push_back(absolute);
         }
         if (list_.empty()) return;
         path = list_[0];
+        unreported_->paths.insert(list_.begin(), list_.end());
+    } else if (openableOrSaid(path)) {
+        unreported_->paths.insert(path);
     }
-    unreported_->paths.insert(list_.begin(), list_.end());
-    unreported_->paths.insert(path);
+    paths_ = list_.empty() ? std::vector<std::string>{path} : list_;
     if (!decode) {
         decode = [](CachedPicture& record, const char* file, const PendingPolicy& policy) {
             return record.loadAwaitingPolicy(file, policy);
@@ -91,7 +114,7 @@ void ViewerApp::beginOpening(const std::vector<std::string>& pictures, OpeningDe
             // Fit to screen, unless the settings turn it off (then the decode is made again).
             if (const std::optional<Size> screen = guessScreen ? guessScreen() : std::nullopt) {
                 policy.guess = ScreenCopyPolicy{*screen, false, {}};
-                policy.guess->reduceLargeJpeg = true;
+                policy.guess->screenCopyOnly = true;
                 debugLog("screen guessed: %dx%d", screen->width, screen->height);
             }
             const DecodeResult decoded = decode(record, file, policy);
@@ -112,6 +135,7 @@ Prefetcher::DecodeFunction ViewerApp::pictureDecode() const {
 }
 
 bool ViewerApp::start(ViewerWindow& window, WindowHost& host) {
+    if (unreported_) unreported_->release();
     window.readSettings();
     // Opened before the window exists: the layout is computed without it, the screen copy is
     // made for start-up, and the prefetch workers wait for the window.

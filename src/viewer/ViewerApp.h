@@ -25,7 +25,8 @@ public:
     // file meanwhile and waits for the screen (from start) only when it needs it; `guessScreen`,
     // called on that thread, may tell the screen's likely size sooner. Several `pictures` are the
     // list to step through, from the first: those that are not there are said so on standard
-    // error at once and left out.
+    // error at once and left out (and so is a single one, which is still opened: the steps go
+    // from its place). A picture that does not decode is said so once the window starts.
     void beginOpening(const std::vector<std::string>& pictures, OpeningDecode decode = {},
                       const std::function<std::optional<Size>()>& guessScreen = {});
     // The decode for the window's pictures: a picture of the command line that does not decode
@@ -36,6 +37,9 @@ public:
     // window and lets the prefetch workers run. False when the window cannot be created (the
     // program then ends). The caller runs the event loop afterwards.
     bool start(ViewerWindow& window, WindowHost& host);
+    // The pictures being opened, absolute: the list, or the one picture. What a start hands to
+    // a window that already runs.
+    const std::vector<std::string>& picturePaths() const { return paths_; }
 
 private:
     struct ScreenGate;
@@ -44,6 +48,7 @@ private:
     std::shared_ptr<Prefetcher::Opening> opening_;
     // The command line's pictures, absolute, when they are several: the list stepped through.
     std::vector<std::string> list_;
+    std::vector<std::string> paths_;
     std::shared_ptr<Unreported> unreported_;
 };
 

@@ -33,7 +33,7 @@ ScreenCopyPolicy ViewerWindow::screenCopyPolicy() const {
     ScreenCopyPolicy policy{platform().primaryScreen().size(), host_ != nullptr,
                             platform().capabilities()};
     // A picture fitted to the screen shows first from a reduced decode.
-    policy.reduceLargeJpeg = placement_.fitToScreen();
+    policy.screenCopyOnly = placement_.fitToScreen();
     policy.color.manage = colorManagement_;
     if (colorManagement_) policy.color.displayProfile = platform().displayProfile();
     return policy;
@@ -62,6 +62,7 @@ CachedPicture* ViewerWindow::atFullResolution(CachedPicture* record) {
 
 bool ViewerWindow::create(WindowHost& host) {
     renderer_.attach(host, platform().capabilities().translucentWindows);
+    renderer_.setComposited(platform().compositing());
     startPageView_.attach(host, renderer_);
     const Rect screen = platform().primaryScreen();
     const CachedPicture* shown = pictureOnShow();
@@ -118,11 +119,15 @@ void ViewerWindow::onPicturesArrived() {
     } else if (changes.openFailed && !startPage_ && !pictures_.current()) {
         perform(Action::ShowStartPage); // the picture on show went, and nothing came instead
     }
+    // An animation's frame asked for may have landed.
+    followAnimation();
+    if (playing_.ahead && (playing_.due || playing_.stepping)) nextFrameDue();
 }
 
 void ViewerWindow::onClose() {
     // Nothing the workers still hand over reaches the host from now on.
     pictures_.setArrivalCall({});
+    stopAnimation(); // its composing thread calls the host no more
     liveFolder_.stop();
     WindowHost* host = std::exchange(host_, nullptr);
     if (host) host->hide();

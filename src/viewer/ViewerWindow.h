@@ -7,6 +7,7 @@
 
 #include "Action.h"
 #include "ContextMenu.h"
+#include "FramesAhead.h"
 #include "Geometry.h"
 #include "LiveFolder.h"
 #include "PointerGestures.h"
@@ -79,6 +80,8 @@ public:
     // The display's colour profile changed: the pictures held, converted to the old one, are
     // decoded anew.
     void onDisplayProfileChanged();
+    // A compositor came or went: a translucent frame on show is drawn again for the new desktop.
+    void onCompositingChanged();
     // Opens the context menu at the last right-press point; a request another part of the program
     // (or the toolkit) may make at any time.
     void showContextMenu();
@@ -99,10 +102,11 @@ private:
     // - pictureOnShow(): the same, but none while the start page is up: what is placed and
     //   painted;
     // - atFullResolution(record): one of these two at full resolution: a reduced record's full
-    //   decode is waited for (within a bound), none when it does not come; what zoom, natural
-    //   size, turns, the wallpaper and drag-out need;
-    // - paintedPicture(): the pixels painted for the picture on show: its screen copy when fitted
-    //   (always for a reduced record), else the decoded picture.
+    //   decode is waited for (within a bound), none when it does not come; what the turns and a
+    //   wallpaper written out need (zoom and natural size show the screen copy stretched
+    //   meanwhile, and ask for the full decode without waiting);
+    // - paintedPicture(): the pixels painted for the picture on show: its screen copy in the
+    //   fitted view (always for a reduced record), else the decoded picture.
     CachedPicture* pictureOnShow();
     CachedPicture* atFullResolution(CachedPicture* record);
     Picture* paintedPicture();
@@ -123,6 +127,18 @@ private:
     void rotateView(int angle);
     void repaint();
 
+    // --- an animation on show (Playing.cpp)
+    // Plays the picture on show when it is animated, from the frame it shows; stops what played
+    // before when it is another.
+    void followAnimation();
+    void stopAnimation();
+    // The frame on show has had its time, or a frame asked for has landed: shows the next.
+    void nextFrameDue();
+    // Pauses or resumes; steps one frame back or forth while paused.
+    void togglePause();
+    void stepFrame(int direction);
+    void showFrame(CachedPicture& record, ComposedFrame& frame);
+
     // --- slide show
     void startSlideShow();
     void stopSlideShow();
@@ -138,6 +154,16 @@ private:
     StartPage startPageView_;
     WindowPlacement placement_;
     PointerGestures gestures_;
+
+    struct Playing {
+        std::shared_ptr<Animation> animation; // of the picture on show; null for a still
+        std::unique_ptr<FramesAhead> ahead;   // its frames composed ahead of their time
+        int playsDone = 0;                    // times its last frame had its time
+        int seek = -1;    // the frame to show next when the frames in between are skipped
+        bool due = false; // the frame on show has had its time
+        bool paused = false;
+        bool stepping = false; // paused, but one frame is to be shown
+    } playing_;
 
     std::string caption_ = "Vistrel";
     bool startPage_ = true;

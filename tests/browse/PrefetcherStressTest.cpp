@@ -65,7 +65,7 @@ TEST(PrefetcherStress, RandomCallsKeepTheCacheConsistent) {
     decoder->setMaxDelay(std::chrono::microseconds(300));
     Prefetcher p(decodeWith(decoder));
     ScreenCopyPolicy policy{{1920, 1080}, true, {}};
-    policy.reduceLargeJpeg = true;
+    policy.screenCopyOnly = true;
     p.setPolicy(policy);
     p.setMemoryBudget(4 * 8 * 8 * 4); // tight: some neighbours are left out
     const uint8_t pixels[3 * 2 * 4] = {1, 2, 3, 4};

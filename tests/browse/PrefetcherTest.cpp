@@ -26,7 +26,7 @@ protected:
     }
     void windowExists(bool exists, bool reduce = false) {
         ScreenCopyPolicy policy{{1920, 1080}, exists, {}};
-        policy.reduceLargeJpeg = reduce;
+        policy.screenCopyOnly = reduce;
         prefetcher->setPolicy(policy);
     }
 
@@ -220,7 +220,7 @@ TEST_F(PrefetcherTest, StepsAndOpensNeverWaitForADecode) {
     EXPECT_EQ(shown(), "d.png");
 }
 
-TEST_F(PrefetcherTest, ReducedFirstFramesAreFollowedByTheirFullDecodes) {
+TEST_F(PrefetcherTest, LargePicturesAreHeldAsTheirScreenCopiesUntilTheFullOneIsWanted) {
     for (const char* name : {"a.jpg", "b.jpg", "c.jpg", "d.jpg", "e.jpg", "f.jpg"}) {
         decoder->describe(name, {6000, 4000, 24, 0xFF806040, {}, true});
         folder.file(name);
@@ -229,30 +229,44 @@ TEST_F(PrefetcherTest, ReducedFirstFramesAreFollowedByTheirFullDecodes) {
     prefetcher->open(folder.path() + "a.jpg");
     PrefetcherTestPeer::waitUntilIdle(*prefetcher);
     EXPECT_TRUE(prefetcher->poll().shown);
-    // Shown from its screen copy, at its full size; then the full decodes follow, and the
-    // neighbour ahead too (the workers have nothing more urgent).
+    // Shown from its screen copy, at its full size; the neighbour ahead is held the same way, and
+    // no full decode is made until the window wants one.
     EXPECT_EQ(prefetcher->current()->size().width, 6000);
     settle();
-    EXPECT_EQ(cache(), "a@0 b@1");
-    EXPECT_EQ(decoder->fullDecodes("a.jpg"), 1);
-    EXPECT_EQ(decoder->fullDecodes("b.jpg"), 1);
+    EXPECT_EQ(cache(), "a~@0 b~@1");
+    EXPECT_EQ(decoder->fullDecodes(""), 0);
+    EXPECT_TRUE(prefetcher->wantFull());
+    EXPECT_TRUE(settle().upgraded);
+    EXPECT_EQ(cache(), "a@0 b~@1");
+    // Stepped away from, it is held as its copy again.
+    ASSERT_TRUE(next());
+    EXPECT_EQ(cache(), "a~@-1 b~@0 c~@1");
+    EXPECT_EQ(decoder->fullDecodes(""), 1);
 
-    // A held key (steps close together): every step lands on a reduced decode, two pictures
-    // are decoded ahead, and no full decode is made while the key goes on.
+    // A held key (steps close together): every step lands on a reduced decode, and two pictures
+    // are decoded ahead.
     PrefetcherTestPeer::setFastSteps(*prefetcher, std::chrono::seconds(60));
-    for (const char* expected : {"b.jpg", "c.jpg", "d.jpg"}) {
+    for (const char* expected : {"c.jpg", "d.jpg"}) {
         const Step step = prefetcher->showNext();
         PrefetcherTestPeer::waitUntilIdle(*prefetcher);
         const bool landed = prefetcher->poll().shown;
         EXPECT_TRUE(step == Step::Shown || landed);
         EXPECT_EQ(shown(), expected);
     }
-    // (c may have got its full decode between the first press and the key's repeat.)
     EXPECT_THAT(cache(), testing::EndsWith("@-1 d~@0 e~@1 f~@2"));
-    EXPECT_EQ(decoder->fullDecodes("d.jpg") + decoder->fullDecodes("e.jpg"), 0);
     // The picture the key stopped at gets its full decode at once when the window needs it.
     EXPECT_TRUE(prefetcher->requireFull(std::chrono::seconds(20)));
     EXPECT_THAT(cache(), testing::EndsWith("@-1 d@0 e~@1 f~@2"));
+    EXPECT_EQ(decoder->fullDecodes(""), 2);
+
+    // At natural size the window wants every picture whole: the neighbours get their full
+    // decodes, nearest first, and keep them.
+    PrefetcherTestPeer::setFastSteps(*prefetcher, std::chrono::milliseconds(0));
+    windowExists(true, false);
+    settle();
+    EXPECT_THAT(cache(), testing::EndsWith("@-1 d@0 e@1 f@2"));
+    ASSERT_TRUE(next());
+    EXPECT_THAT(cache(), testing::EndsWith("d@-1 e@0 f@1"));
 }
 
 TEST_F(PrefetcherTest, NeighbourThatWouldPassTheBudgetIsNotDecodedAhead) {

@@ -6,12 +6,11 @@ saving over the picture on show, pictures added and removed), checked by the pix
     live_folders.py VISTREL CASE     runs one case (CTest runs each as its own test)
 """
 import os
-import sys
 import time
 
 from PIL import Image
 
-from e2e import BLUE, GREEN, RED, YELLOW, Session, at, check, run_case, wait_for
+from e2e import BLUE, GREEN, RED, YELLOW, at, check, run_from_command_line, wait_for
 
 # Time for the program to take a change of the folder that shows nothing by itself (a file added
 # or removed away from the picture on show) before a key acts on it.
@@ -118,15 +117,5 @@ def case_folder_changes_while_browsing(s):
     s.expect_exit(0)
 
 
-CASES = {name[len("case_"):]: f for name, f in globals().items() if name.startswith("case_")}
-
-
-def main():
-    if len(sys.argv) != 3 or sys.argv[2] not in CASES:
-        sys.exit(__doc__)
-    vistrel, name = sys.argv[1], sys.argv[2]
-    run_case(name, CASES[name], Session(vistrel))
-
-
 if __name__ == "__main__":
-    main()
+    run_from_command_line(globals())

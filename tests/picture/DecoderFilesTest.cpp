@@ -104,6 +104,6 @@ TEST(PictureHeader, MatchesTheDecodedSize) {
     ScreenCopyPolicy policy{{960, 540}, true, {}};
     const std::string photo = testFile("jpeg/photo.jpg");
     EXPECT_EQ(estimateHeldBytes(photo.c_str(), policy), 7200u * 1800 + 720 * 540 * 4);
-    policy.reduceLargeJpeg = true;
+    policy.screenCopyOnly = true;
     EXPECT_EQ(estimateHeldBytes(photo.c_str(), policy), 720u * 540 * 4);
 }

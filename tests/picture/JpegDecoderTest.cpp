@@ -107,7 +107,7 @@ TEST(ReducedJpeg, FirstFrameMatchesTheScreenCopyOfTheFullDecode) {
             ScreenCopyPolicy policy{screen, true, {}};
             CachedPicture full, reduced;
             ASSERT_TRUE(full.load(jpegFile(name).c_str(), policy));
-            policy.reduceLargeJpeg = true;
+            policy.screenCopyOnly = true;
             ASSERT_TRUE(reduced.load(jpegFile(name).c_str(), policy));
             ASSERT_TRUE(reduced.reduced());
             EXPECT_TRUE(reduced.picture->empty());

@@ -123,3 +123,58 @@ TEST(DamagedFiles, EveryPrefixOfEveryKindFailsOrDecodesWithoutHarm) {
         }
     }
 }
+
+TEST(ScreenCopyOnly, APictureLargerThanTheScreenIsHeldAsItsCopyUntilItsFullDecodeIsTaken) {
+    ScreenCopyPolicy copyOnly{{30, 20}, true, {}}, whole = copyOnly;
+    copyOnly.screenCopyOnly = true;
+    for (const char* fixture : {"rgb8.png", "bits24.bmp", "tga24.tga"}) {
+        SCOPED_TRACE(fixture);
+        const std::string path = testFile(fixture);
+        CachedPicture record, full;
+        ASSERT_TRUE(record.load(path.c_str(), copyOnly));
+        ASSERT_TRUE(full.load(path.c_str(), whole));
+        EXPECT_TRUE(record.reduced());
+        EXPECT_TRUE(!record.picture || record.picture->empty());
+        const Size size = full.size();
+        EXPECT_EQ(record.size(), size);
+        EXPECT_EQ(record.bitsPerPixel(), full.bitsPerPixel()); // the caption of a BMP shows it
+        EXPECT_EQ(argbPixels(*record.fitted), argbPixels(*full.fitted));
+
+        // The full decode gives the picture back; turned, it is no longer the file's picture and
+        // stays; turned back, it may go again.
+        record.takeFullDecode(full);
+        ASSERT_FALSE(record.reduced());
+        record.rotate(90, whole);
+        EXPECT_EQ(record.dropFullPicture(), nullptr);
+        record.rotate(-90, whole);
+        EXPECT_NE(record.dropFullPicture(), nullptr);
+        EXPECT_TRUE(record.reduced());
+        EXPECT_EQ(record.size(), size);
+    }
+    // A PNG decoded ahead of time is read reduced: the same record, whose copy is a little
+    // softer than the full decode's (its block means are resampled again).
+    ScreenCopyPolicy ahead = copyOnly;
+    ahead.reducePng = true;
+    CachedPicture neighbour, full;
+    ASSERT_TRUE(neighbour.load(testFile("rgb8.png").c_str(), ahead));
+    ASSERT_TRUE(full.load(testFile("rgb8.png").c_str(), whole));
+    EXPECT_TRUE(neighbour.reduced());
+    EXPECT_EQ(neighbour.size(), full.size());
+    EXPECT_EQ(neighbour.bitsPerPixel(), 24);
+    const std::vector<uint32_t> ours = argbPixels(*neighbour.fitted);
+    const std::vector<uint32_t> theirs = argbPixels(*full.fitted);
+    ASSERT_EQ(ours.size(), theirs.size());
+    // (On this small picture's sharp edges the softer copy differs by up to 106 levels; a colour
+    // or a row out of place would differ on average by many times the 8 it differs by.)
+    double difference = 0;
+    for (std::size_t i = 0; i < ours.size(); ++i)
+        for (int shift : {0, 8, 16})
+            difference += std::abs(int(ours[i] >> shift & 0xFF) - int(theirs[i] >> shift & 0xFF));
+    EXPECT_LT(difference / double(3 * ours.size()), 10.0);
+
+    // A picture the screen holds gets no copy and stays whole.
+    CachedPicture small;
+    ASSERT_TRUE(small.load(testFile("rgb8.png").c_str(), {{640, 480}, true, {}, true}));
+    EXPECT_FALSE(small.reduced());
+    EXPECT_EQ(small.dropFullPicture(), nullptr);
+}

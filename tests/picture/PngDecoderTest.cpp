@@ -94,3 +94,58 @@ TEST(PngFastPath, DamagedFilesEndAsTheyDoThroughLibpng) {
         }
     }
 }
+
+// The reduced read of the colour files (odd sizes among them, so the last blocks are cut short
+// by the edge) against libpng's full picture: each pixel is its block's mean, rounded. Palette
+// and grey files are left to the full decode; damaged files end without harm.
+TEST(PngReduced, EveryPixelIsTheMeanOfTheBlockItStandsFor) {
+    int compared = 0;
+    for (const std::string& folder : {std::string("png/"), std::string()}) {
+        for (const std::string& name : pngFiles(folder)) {
+            const std::vector<uint8_t> bytes = readBytes(testFile(folder + name));
+            Picture full;
+            if (!decodePngWithLibpng(bytes.data(), bytes.size(), full)) continue;
+            for (const int n : {2, 3}) {
+                SCOPED_TRACE(folder + name + " at 1/" + std::to_string(n));
+                Picture reduced;
+                MemorySource source(bytes.data(), bytes.size());
+                std::vector<uint8_t> chunks;
+                const uint64_t imageData = readPngChunksBesideImage(source, chunks);
+                const DecodeResult decoded = decodePngReduced(source, imageData, n, reduced);
+                if (full.bitsPerPixel() < 24) {
+                    EXPECT_EQ(decoded.refusal(), Refusal::Unsupported);
+                    continue;
+                }
+                ASSERT_TRUE(decoded);
+                ASSERT_EQ(reduced.bitsPerPixel(), full.bitsPerPixel());
+                ASSERT_EQ(reduced.width(), (full.width() + n - 1) / n);
+                ASSERT_EQ(reduced.height(), (full.height() + n - 1) / n);
+                const int channels = full.bitsPerPixel() / 8;
+                for (int by = 0; by < reduced.height(); ++by) {
+                    for (int bx = 0; bx < reduced.width(); ++bx) {
+                        for (int c = 0; c < channels; ++c) {
+                            unsigned sum = 0, count = 0;
+                            for (int y = by * n; y < std::min(full.height(), (by + 1) * n); ++y)
+                                for (int x = bx * n; x < std::min(full.width(), (bx + 1) * n);
+                                     ++x, ++count)
+                                    sum += full.pixels()[std::size_t(y) * full.rowSize() +
+                                                         std::size_t(x) * channels + c];
+                            ASSERT_EQ(reduced.pixels()[std::size_t(by) * reduced.rowSize() +
+                                                       std::size_t(bx) * channels + c],
+                                      (sum + count / 2) / count)
+                                << "block " << bx << "," << by << " channel " << c;
+                        }
+                    }
+                }
+                ++compared;
+            }
+            for (const std::size_t cut : {bytes.size() / 3, bytes.size() - 1}) {
+                Picture reduced;
+                MemorySource source(bytes.data(), cut);
+                EXPECT_FALSE(decodePngReduced(source, bytes.size(), 2, reduced))
+                    << name << " cut at " << cut;
+            }
+        }
+    }
+    EXPECT_GE(compared, 10);
+}

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <cstring>
@@ -100,6 +101,99 @@ TEST(PsdComposite, LayersDrawInOrderAndCanvasesStayWithinTheBudget) {
     EXPECT_EQ(psd_composite(grouped.get(), &pixels), PSD_ERR_BUDGET);
     EXPECT_EQ(pixels, nullptr);
     EXPECT_EQ(grouped->memory_held, held);
+}
+
+// One layer of a generated document: its place in rows [top, bottom) (all columns from `left`),
+// and a user mask over rows [mask_top, mask_bottom) when mask_bottom > mask_top.
+struct LayerSpec {
+    int32_t kind;
+    PsdBlendMode mode;
+    uint8_t opacity, fill;
+    bool clipping, visible;
+    int32_t top, bottom, left;
+    int32_t mask_top = 0, mask_bottom = 0;
+    uint8_t mask_outside = 255;
+};
+
+uint32_t mixed(uint32_t x, uint32_t y, uint32_t k) {
+    uint32_t h = (x * 0x9E3779B1u) ^ (y * 0x85EBCA77u) ^ (k * 0xC2B2AE3Du);
+    h ^= h >> 13;
+    h *= 0x27D4EB2Fu;
+    return h ^ (h >> 16);
+}
+
+// Rows [y0, y0 + rows) of the document the specs describe, as a document of their own: each
+// layer and mask cut to those rows, with the same pixels as in the whole document.
+Psd documentRows(const std::vector<LayerSpec>& specs, uint32_t width, uint32_t y0, uint32_t rows) {
+    Psd psd = document(width, rows, 0, {});
+    PsdContext* ctx = psd.get();
+    std::free(ctx->layers);
+    ctx->layer_count = int32_t(specs.size());
+    ctx->layers =
+        static_cast<PsdLayerRecord*>(std::calloc(specs.size() + 1, sizeof(PsdLayerRecord)));
+    const int32_t from = int32_t(y0), to = int32_t(y0 + rows);
+    for (size_t k = 0; k < specs.size(); ++k) {
+        const LayerSpec& spec = specs[k];
+        PsdLayerRecord& l = ctx->layers[k];
+        l.kind = spec.kind, l.blend_mode = spec.mode, l.opacity = spec.opacity;
+        l.fill_opacity = spec.fill, l.clipping = spec.clipping, l.visible = spec.visible;
+        l.mask_disabled = spec.mask_bottom <= spec.mask_top;
+        l.mask_default_color = spec.mask_outside;
+        const int32_t top = std::max(spec.top, from), bottom = std::min(spec.bottom, to);
+        if (spec.kind == 0 && top < bottom) {
+            l.top = top - from, l.bottom = bottom - from, l.left = spec.left;
+            l.right = int32_t(width), l.width = l.right - l.left, l.height = l.bottom - l.top;
+            l.pixels_size = uint64_t(l.width) * uint64_t(l.height) * 4;
+            l.pixels = static_cast<uint32_t*>(psd_alloc_large(l.pixels_size));
+            for (int32_t y = 0; y < l.height; ++y)
+                for (int32_t x = 0; x < l.width; ++x)
+                    l.pixels[y * l.width + x] = mixed(uint32_t(x + l.left), uint32_t(y + top), k);
+        }
+        const int32_t mask_top = std::max(spec.mask_top, from);
+        const int32_t mask_bottom = std::min(spec.mask_bottom, to);
+        if (!l.mask_disabled && mask_top < mask_bottom) {
+            l.mask_top = mask_top - from, l.mask_bottom = mask_bottom - from;
+            l.mask_right = l.mask_width = int32_t(width), l.mask_height = mask_bottom - mask_top;
+            l.mask_pixels_size = uint64_t(width) * uint64_t(l.mask_height);
+            l.mask_pixels = static_cast<uint8_t*>(psd_alloc_large(l.mask_pixels_size));
+            for (int32_t y = 0; y < l.mask_height; ++y)
+                for (uint32_t x = 0; x < width; ++x)
+                    l.mask_pixels[uint32_t(y) * width + x] =
+                        uint8_t(mixed(x, uint32_t(y + mask_top), 99 + k) >> 24);
+        }
+    }
+    return psd;
+}
+
+TEST(PsdComposite, WideDocumentsDrawnInBandsMatchEachRowDrawnAlone) {
+    // 4096 columns of float canvas make bands of a few rows: groups, clipping groups, masks and
+    // layers that start and end inside bands must come out as each row composited on its own.
+    const uint32_t width = 4096, height = 19;
+    const std::vector<LayerSpec> specs = {
+        {0, PSD_BLEND_NORMAL, 255, 255, false, true, 0, 19, 0},
+        {0, PSD_BLEND_MULTIPLY, 200, 255, false, true, 3, 13, 100, 5, 9, 255},
+        {1, PSD_BLEND_NORMAL, 255, 255, false, true, 0, 0, 0},                 // group A's members:
+        {0, PSD_BLEND_SCREEN, 255, 128, false, true, 1, 7, 7},                 //   fill opacity
+        {0, PSD_BLEND_NORMAL, 230, 200, false, true, 2, 15, 0},                //   clipping base
+        {0, PSD_BLEND_OVERLAY, 255, 255, true, true, 0, 19, 0},                //   clipped
+        {0, PSD_BLEND_NORMAL, 255, 255, false, false, 0, 19, 0},               //   hidden
+        {2, PSD_BLEND_PASS_THROUGH, 180, 255, false, true, 0, 0, 0, 6, 11, 0}, // group A
+        {1, PSD_BLEND_NORMAL, 255, 255, false, true, 0, 0, 0},                 // group B's members:
+        {0, PSD_BLEND_DIFFERENCE, 150, 255, false, true, 4, 12, 0},            //   translucent
+        {0, PSD_BLEND_COLOR, 255, 255, false, true, 8, 19, 30},                //   colour
+        {2, PSD_BLEND_SOFT_LIGHT, 230, 255, false, true, 0, 0, 0},             // group B, isolated
+    };
+    Psd whole = documentRows(specs, width, 0, height);
+    uint32_t* pixels = nullptr;
+    ASSERT_EQ(psd_composite(whole.get(), &pixels), PSD_OK);
+    for (uint32_t y = 0; y < height; ++y) {
+        Psd row = documentRows(specs, width, y, 1);
+        uint32_t* alone = nullptr;
+        ASSERT_EQ(psd_composite(row.get(), &alone), PSD_OK);
+        EXPECT_EQ(std::memcmp(alone, pixels + uint64_t(y) * width, width * 4), 0) << "row " << y;
+        vistrel::freeLarge(alone, size_t(psd_merged_block_size(row.get())));
+    }
+    vistrel::freeLarge(pixels, size_t(psd_merged_block_size(whole.get())));
 }
 
 TEST(PsdComposite, ViewerShowsTheLayersOfACmykDocumentWithoutMergedPicture) {

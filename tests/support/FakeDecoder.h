@@ -1,8 +1,8 @@
 // A decode the tests steer, standing in for CachedPicture::load: pictures made in memory by file
 // name (1x1 unless a test describes one) for files that exist, failures for chosen names, counts
 // of decodes per name, the decode of one name held until the test releases it, and a random
-// short delay. A picture described as reducible is decoded reduced (only a screen copy) when the
-// policy allows it, as a large JPEG is.
+// short delay. A picture described as reducible stands for one larger than the screen: it gets a
+// screen copy, and is decoded reduced (only the copy) when the policy wants no more.
 #pragma once
 
 #include "CachedPicture.h"
@@ -11,6 +11,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
@@ -83,12 +84,12 @@ public:
                 made = found->second;
         }
         std::this_thread::sleep_for(delay);
-        const bool reduce = made.reducible && policy.reduceLargeJpeg;
+        const bool reduce = made.reducible && policy.screenCopyOnly;
         if (!fails) {
             if (reduce)
-                makeReduced(record, path, made);
+                makeReduced(record, path, made, policy);
             else
-                make(record, path, made);
+                make(record, path, made, policy);
         }
         std::lock_guard guard(mutex_);
         ++finished_[name];
@@ -96,10 +97,13 @@ public:
         return !fails;
     }
 
-    // Decodes of `name` that ended at full resolution.
+    // Decodes of `name` that ended at full resolution; of every name with an empty one.
     int fullDecodes(const std::string& name) {
         std::lock_guard guard(mutex_);
-        return full_[name];
+        int total = 0;
+        for (const auto& [each, count] : full_)
+            if (name.empty() || each == name) total += count;
+        return total;
     }
     // Decodes of `name` started (or, with `finished`, ended); of every name with an empty one.
     int decodes(const std::string& name, bool finished = false) {
@@ -113,7 +117,8 @@ public:
     static void make(CachedPicture& record, const char* path, int width, int height) {
         make(record, path, FakePicture{width, height, 24, 0xFF806040, {}});
     }
-    static void make(CachedPicture& record, const char* path, const FakePicture& made) {
+    static void make(CachedPicture& record, const char* path, const FakePicture& made,
+                     const ScreenCopyPolicy& policy = {}) {
         if (!record.picture) record.picture = std::make_unique<Picture>();
         Picture& picture = *record.picture;
         picture.create(made.width, made.height, made.bits, true);
@@ -127,13 +132,14 @@ public:
         record.path = path;
         record.width = made.width;
         record.height = made.height;
+        if (made.reducible) makeCopy(record, made, policy);
         if (made.finish) made.finish(record);
     }
 
-    // Only a 2x1 screen copy, standing for the whole picture.
-    static void makeReduced(CachedPicture& record, const char* path, const FakePicture& made) {
-        record.fitted = std::make_unique<Picture>();
-        record.fitted->create(2, 1, 32, true);
+    // Only the screen copy (blank), standing for the whole picture.
+    static void makeReduced(CachedPicture& record, const char* path, const FakePicture& made,
+                            const ScreenCopyPolicy& policy) {
+        makeCopy(record, made, policy);
         record.picture = std::make_unique<Picture>();
         record.path = path;
         record.width = made.width;
@@ -142,6 +148,13 @@ public:
     }
 
 private:
+    static void makeCopy(CachedPicture& record, const FakePicture& made,
+                         const ScreenCopyPolicy& policy) {
+        const Size copy = screenCopySize({made.width, made.height}, 24, policy);
+        record.fitted = std::make_unique<Picture>();
+        record.fitted->create(std::max(copy.width, 1), std::max(copy.height, 1), 32, true);
+    }
+
     std::mutex mutex_;
     std::condition_variable changed_;
     std::map<std::string, FakePicture> pictures_;

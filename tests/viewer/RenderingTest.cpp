@@ -93,6 +93,32 @@ TEST_F(Rendering, KeyZoomStretchesOpaquePicturesAndResamplesTransparentOnesTrans
     EXPECT_EQ(host_.translucentPixels[54 * 110] >> 24, 0u);        // the transparent corner
 }
 
+TEST_F(Rendering, WithoutACompositorPartlyTransparentPixelsAreBlendedOverTheBackdrop) {
+    // Over nothing, a window's pixels show as they are: blended here over the backdrop gray
+    // (0xC8 * 128 + 250 * 127 + 127) / 255 = 225, and so on; fully transparent ones stay cut.
+    constexpr uint32_t kBlended = 0xFFE1AF96u, kPremultiplied = 0x80643219u;
+    platform_.composited = false;
+    AddFile("alpha.png", TranslucentPicture(100, 50));
+    CreateAndOpen("alpha.png");
+    EXPECT_TRUE(host_.translucent);
+    EXPECT_EQ(host_.translucentPixels[0], kBlended);
+    EXPECT_EQ(host_.translucentPixels[49 * 100], 0x00000000u);
+
+    // A compositor starting, then ending, draws the frame on show again for it; zoomed, at the
+    // zoomed size.
+    platform_.composited = true;
+    window_.onCompositingChanged();
+    EXPECT_EQ(host_.translucentPixels[0], kPremultiplied);
+    Do(Action::ZoomIn);
+    platform_.composited = false;
+    const int frames = host_.translucentFrames;
+    window_.onCompositingChanged();
+    EXPECT_EQ(host_.translucentFrames, frames + 1);
+    ASSERT_EQ(host_.translucentWidth, 110);
+    EXPECT_EQ(host_.translucentPixels[55 * 110 / 2], kBlended);
+    EXPECT_EQ(host_.translucentPixels[54 * 110] >> 24, 0u);
+}
+
 TEST_F(Rendering, CaptionsNameTheFileSizeDepthAndCamera) {
     CachedPicture jpeg, bmp, pasted;
     FakeDecoder::make(jpeg, "/photos/beach.jpg", 800, 600);

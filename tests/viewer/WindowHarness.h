@@ -216,6 +216,8 @@ struct FakePlatform : Platform {
     Capabilities can;
     Rect primaryScreen() override { return {0, 0, 1920, 1080}; }
     Capabilities capabilities() override { return can; }
+    bool composited = true; // a compositing manager runs
+    bool compositing() override { return composited; }
     DecodeResult decodeSystemPicture(const uint8_t*, std::size_t, SystemImageSink&) override {
         return Refusal::NoDecoder;
     }
