@@ -161,7 +161,8 @@ int main(int argc, char** argv) {
     }
 
     if (!framesFolder.empty()) {
-        if (!makeFolder(framesFolder.c_str()) || !saveFrames(framesFolder, picture, record.animation.get()))
+        if (!makeFolder(framesFolder.c_str()) ||
+            !saveFrames(framesFolder, picture, record.animation.get()))
             return usage(("cannot write frames to " + framesFolder).c_str());
     }
     if (positional.size() >= 2 && !savePicture(positional[1], picture))
