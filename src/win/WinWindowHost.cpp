@@ -21,6 +21,9 @@ constexpr const wchar_t* kClassName = L"Vistrel";
 // The wheel turn of one notch of an ordinary mouse wheel.
 constexpr int kWheelNotch = WHEEL_DELTA;
 
+constexpr Timer kTimers[] = {Timer::RightClick, Timer::RightZoom, Timer::SlideShow,
+                             Timer::Animation};
+
 UINT_PTR timerId(Timer timer) {
     return UINT_PTR(timer) + 1;
 }
@@ -103,7 +106,7 @@ bool WinWindowHost::create(const Rect& geometry, bool topMost, const char* title
 void WinWindowHost::destroy() {
     if (!window_) return;
     releaseMouse();
-    for (const Timer timer : {Timer::RightClick, Timer::RightZoom, Timer::SlideShow})
+    for (const Timer timer : kTimers)
         killTimer(timer);
     const HWND window = window_;
     window_ = nullptr;
@@ -507,7 +510,7 @@ LRESULT WinWindowHost::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         break;
     case WM_TIMER:
-        for (const Timer timer : {Timer::RightClick, Timer::RightZoom, Timer::SlideShow})
+        for (const Timer timer : kTimers)
             if (wParam == timerId(timer)) viewer_.onTimer(timer);
         return 0;
     case WM_DROPFILES:
