@@ -1,9 +1,10 @@
 // The platform on Win32: the settings in the registry, OLE's picture decoder on what the picture
-// tests' files do not hold (a metafile), and the clipboard's packed bitmaps.
+// tests' files do not hold (a metafile), and the clipboard's packed bitmaps both ways.
 #include "WinPlatform.h"
 #include "WinDesktop.h"
 
 #include <gtest/gtest.h>
+#include <shellapi.h>
 #include <windows.h>
 
 #include <cstring>
@@ -165,6 +166,35 @@ TEST(ClipboardBitmap, APackedBitmapComesOutTopRowFirstAndOpaqueAndACutOneIsRefus
     std::memcpy(huge.data() + 4, &side, 4);
     std::memcpy(huge.data() + 8, &side, 4);
     EXPECT_FALSE(BitmapFromPackedDib(huge.data(), huge.size(), refused));
+}
+
+// What Ctrl+C puts on the clipboard reads back as the same picture, top row first, and Explorer
+// finds the file beside it.
+TEST(ClipboardBitmap, ACopiedPictureAndItsFileReadBack) {
+    ClipboardBitmap copied;
+    copied.width = 2;
+    copied.height = 2;
+    copied.bits = LargeBuffer(16);
+    ASSERT_TRUE(copied.bits);
+    const uint32_t pixels[4] = {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFF102030u};
+    std::memcpy(copied.bits.data(), pixels, sizeof pixels);
+    WinDesktop desktop;
+    ASSERT_TRUE(desktop.copyToClipboard(copied, "C:/pictures/\xc3\xa9t\xc3\xa9.png"));
+
+    ClipboardBitmap pasted;
+    ASSERT_TRUE(desktop.clipboardImage(pasted));
+    ASSERT_EQ(pasted.width, 2);
+    ASSERT_EQ(pasted.height, 2);
+    EXPECT_EQ(std::memcmp(pasted.bits.data(), pixels, sizeof pixels), 0);
+
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    const auto drop = static_cast<HDROP>(GetClipboardData(CF_HDROP));
+    wchar_t name[MAX_PATH] = {};
+    const UINT files = drop ? DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0) : 0;
+    if (drop) DragQueryFileW(drop, 0, name, MAX_PATH);
+    CloseClipboard();
+    EXPECT_EQ(files, 1u);
+    EXPECT_STREQ(name, L"C:\\pictures\\\u00e9t\u00e9.png");
 }
 
 } // namespace
