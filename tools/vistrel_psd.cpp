@@ -4,10 +4,11 @@
 //   vistrel-psd [--budget MB] [--composite OUT.png] [--export FOLDER] FILE
 //
 // The top-level object holds "header", "resources" (by resource id), "alphaChannels", "layers"
-// (every layer record in file order, bottom first, group dividers included), "patterns",
-// "composite" (whether the merged picture is real, and what the compositor leaves out) and, with
-// --export, "export" (the files written). Every layer's and pattern's pixels are decoded, within
-// the memory budget (default the viewer's: the smaller of 4 GiB and half the physical memory).
+// (every layer record in file order, bottom first, group dividers included), "patterns" (and
+// "failedPatterns", those refused and passed over), "composite" (whether the merged picture is
+// real, and what the compositor leaves out) and, with --export, "export" (the files written).
+// Every layer's and pattern's pixels are decoded, within the memory budget (default the viewer's:
+// the smaller of 4 GiB and half the physical memory).
 // --composite writes the layers composited; --export writes the merged picture, the composite,
 // and each layer's pixels and mask.
 // Exit status: 0 read, 1 the reader refused the file (its status on standard error) or the layers
@@ -77,6 +78,12 @@ void writeRect(JsonWriter& j, const char* name, int32_t top, int32_t left, int32
                int32_t right) {
     j.key(name).beginObject().field("top", top).field("left", left).field("bottom", bottom);
     j.field("right", right).endObject();
+}
+
+// What a refused block or pattern shows: its block's key, the status and its reason.
+JsonWriter& writeRefusal(JsonWriter& j, uint32_t key, int status) {
+    const char text[5] = {char(key >> 24), char(key >> 16), char(key >> 8), char(key), 0};
+    return j.field("key", text).field("status", status).field("reason", psd_status_text(status));
 }
 
 void writeHeader(JsonWriter& j, const PsdContext& psd) {
@@ -239,10 +246,7 @@ void writeLayer(JsonWriter& j, const PsdContext& psd, const PsdLayerRecord& l,
         j.key("failedBlocks").beginArray();
         for (int i = 0; i < l.failed_block_count && i < kPsdMaxFailedBlocks; ++i) {
             const PsdFailedBlock& f = l.failed_blocks[i];
-            const char key[5] = {char(f.key >> 24), char(f.key >> 16), char(f.key >> 8),
-                                 char(f.key), 0};
-            j.beginObject().field("key", key).field("status", f.status);
-            j.field("reason", psd_status_text(f.status)).endObject();
+            writeRefusal(j.beginObject(), f.key, f.status).endObject();
         }
         j.endArray();
     }
@@ -376,6 +380,14 @@ int main(int argc, char** argv) {
         j.field("channelsRead", p.channels_read).endObject();
     }
     j.endArray();
+    if (psd->failed_pattern_count > 0) {
+        j.key("failedPatterns").beginArray();
+        for (int i = 0; i < psd->failed_pattern_count && i < kPsdMaxFailedBlocks; ++i) {
+            const PsdFailedPattern& f = psd->failed_patterns[i];
+            writeRefusal(j.beginObject(), f.key, f.status).field("index", f.index).endObject();
+        }
+        j.endArray();
+    }
     writeComposite(j, *psd, args.composite);
     if (args.exportFolder) {
         j.key("export").beginObject().field("folder", std::string(args.exportFolder));

@@ -318,6 +318,14 @@ struct PsdFailedBlock {
 };
 inline constexpr int kPsdMaxFailedBlocks = 8;
 
+// A pattern its reader refused: the pattern block's key, the status, and the pattern's place
+// among all the file's patterns.
+struct PsdFailedPattern {
+    uint32_t key;
+    int32_t status;
+    int32_t index;
+};
+
 // Most additional-information entries a layer keeps.
 inline constexpr int kPsdMaxLayerInfo = 20;
 
@@ -465,6 +473,11 @@ struct PsdContext {
     int32_t pattern_count;
     int32_t pattern_capacity;
     PsdPattern* patterns;
+    // Patterns refused and passed over by their length (the first kPsdMaxFailedBlocks; the count
+    // goes on): the block's key and the refusal, and `index` the pattern's place among all the
+    // file's patterns, refused ones included.
+    int32_t failed_pattern_count;
+    PsdFailedPattern failed_patterns[kPsdMaxFailedBlocks];
 
     // What the decode may hold at once (planes, merged pixels, the flat layer, alpha channels,
     // layer and pattern pixels, scratch buffers), and what it holds now.

@@ -9,50 +9,60 @@
 
 namespace {
 
+// Every function here computes all of its cases and picks one with a conditional expression, so
+// that the compiler turns the row loops into vector code (a case that branches cannot be run for
+// four pixels at once). Each case is the same expression, in the same order, as its scalar form:
+// the result is the same to the bit. The picks spell out std::min and std::max as they are
+// defined: min(a, b) is b < a ? b : a.
+inline float lesser(float a, float b) {
+    return b < a ? b : a;
+}
+inline float greater(float a, float b) {
+    return a < b ? b : a;
+}
+inline float clamp01(float v) {
+    return lesser(1.0f, greater(0.0f, v));
+}
+
 // Channel functions of the separable modes: b is the backdrop, s the source.
 inline float screen(float b, float s) {
     return b + s - b * s;
 }
 inline float color_dodge(float b, float s) {
-    if (b <= 0.0f) return 0.0f;
-    if (s >= 1.0f) return 1.0f;
-    return std::min(1.0f, b / (1.0f - s));
+    const float r = s >= 1.0f ? 1.0f : lesser(1.0f, b / (1.0f - s));
+    return b <= 0.0f ? 0.0f : r;
 }
 inline float color_burn(float b, float s) {
-    if (b >= 1.0f) return 1.0f;
-    if (s <= 0.0f) return 0.0f;
-    return 1.0f - std::min(1.0f, (1.0f - b) / s);
+    const float r = s <= 0.0f ? 0.0f : 1.0f - lesser(1.0f, (1.0f - b) / s);
+    return b >= 1.0f ? 1.0f : r;
 }
 inline float hard_light(float b, float s) {
     return s <= 0.5f ? b * 2.0f * s : screen(b, 2.0f * s - 1.0f);
 }
 inline float soft_light(float b, float s) {
-    if (s <= 0.5f) return b - (1.0f - 2.0f * s) * b * (1.0f - b);
+    const float darker = b - (1.0f - 2.0f * s) * b * (1.0f - b);
     const float d = b <= 0.25f ? ((16.0f * b - 12.0f) * b + 4.0f) * b : std::sqrt(b);
-    return b + (2.0f * s - 1.0f) * (d - b);
-}
-inline float clamp01(float v) {
-    return std::min(1.0f, std::max(0.0f, v));
+    return s <= 0.5f ? darker : b + (2.0f * s - 1.0f) * (d - b);
 }
 
 inline float separable(PsdBlendMode mode, float b, float s) {
     switch (mode) {
     case PSD_BLEND_DARKEN:
-        return std::min(b, s);
+        return lesser(b, s);
     case PSD_BLEND_MULTIPLY:
         return b * s;
     case PSD_BLEND_COLOR_BURN:
         return color_burn(b, s);
     case PSD_BLEND_LINEAR_BURN:
-        return std::max(0.0f, b + s - 1.0f);
+        return greater(0.0f, b + s - 1.0f);
     case PSD_BLEND_LIGHTEN:
-        return std::max(b, s);
+        return greater(b, s);
     case PSD_BLEND_SCREEN:
         return screen(b, s);
     case PSD_BLEND_COLOR_DODGE:
         return color_dodge(b, s);
     case PSD_BLEND_LINEAR_DODGE:
-        return std::min(1.0f, b + s);
+        return lesser(1.0f, b + s);
     case PSD_BLEND_OVERLAY:
         return hard_light(s, b);
     case PSD_BLEND_SOFT_LIGHT:
@@ -64,7 +74,7 @@ inline float separable(PsdBlendMode mode, float b, float s) {
     case PSD_BLEND_LINEAR_LIGHT:
         return clamp01(b + 2.0f * s - 1.0f);
     case PSD_BLEND_PIN_LIGHT:
-        return s <= 0.5f ? std::min(b, 2.0f * s) : std::max(b, 2.0f * s - 1.0f);
+        return s <= 0.5f ? lesser(b, 2.0f * s) : greater(b, 2.0f * s - 1.0f);
     case PSD_BLEND_HARD_MIX:
         // Samples that sum to one exactly (x/255 and (255-x)/255) must not fall short by rounding.
         return b + s >= 1.0f - 1e-5f ? 1.0f : 0.0f;
@@ -73,10 +83,11 @@ inline float separable(PsdBlendMode mode, float b, float s) {
     case PSD_BLEND_EXCLUSION:
         return b + s - 2.0f * b * s;
     case PSD_BLEND_SUBTRACT:
-        return std::max(0.0f, b - s);
-    case PSD_BLEND_DIVIDE:
-        if (s <= 0.0f) return b <= 0.0f ? 0.0f : 1.0f;
-        return std::min(1.0f, b / s);
+        return greater(0.0f, b - s);
+    case PSD_BLEND_DIVIDE: {
+        const float zero = b <= 0.0f ? 0.0f : 1.0f;
+        return s <= 0.0f ? zero : lesser(1.0f, b / s);
+    }
     default: // normal, dissolve, pass through
         return s;
     }
@@ -86,19 +97,30 @@ inline float lum(const float c[3]) {
     return 0.3f * c[0] + 0.59f * c[1] + 0.11f * c[2];
 }
 
+// The first smallest and the first largest of three, as std::min and std::max of a list pick.
+inline float least(const float c[3]) {
+    return lesser(lesser(c[0], c[1]), c[2]);
+}
+inline float most(const float c[3]) {
+    return greater(greater(c[0], c[1]), c[2]);
+}
+
 // Moves the colour into 0..1 along the line to its own luminosity.
-void clip_color(float c[3]) {
+inline void clip_color(float c[3]) {
     const float l = lum(c);
-    const float low = std::min({c[0], c[1], c[2]});
-    const float high = std::max({c[0], c[1], c[2]});
+    const float low = least(c);
+    const float high = most(c);
+    const bool below = low < 0.0f && l - low > 0.0f;
+    const bool above = high > 1.0f && high - l > 0.0f;
     for (int i = 0; i < 3; ++i) {
-        if (low < 0.0f && l - low > 0.0f) c[i] = l + (c[i] - l) * l / (l - low);
-        if (high > 1.0f && high - l > 0.0f) c[i] = l + (c[i] - l) * (1.0f - l) / (high - l);
-        c[i] = clamp01(c[i]);
+        const float raised = l + (c[i] - l) * l / (l - low);
+        c[i] = below ? raised : c[i];
+        const float lowered = l + (c[i] - l) * (1.0f - l) / (high - l);
+        c[i] = clamp01(above ? lowered : c[i]);
     }
 }
 
-void set_lum(const float c[3], float l, float out[3]) {
+inline void set_lum(const float c[3], float l, float out[3]) {
     const float d = l - lum(c);
     for (int i = 0; i < 3; ++i)
         out[i] = c[i] + d;
@@ -106,7 +128,7 @@ void set_lum(const float c[3], float l, float out[3]) {
 }
 
 float sat(const float c[3]) {
-    return std::max({c[0], c[1], c[2]}) - std::min({c[0], c[1], c[2]});
+    return most(c) - least(c);
 }
 
 // The colour's hue with saturation s: its largest channel becomes s, its smallest 0.
@@ -158,14 +180,18 @@ void non_separable(PsdBlendMode mode, const float b[3], const float s[3], float 
     case PSD_BLEND_LUMINOSITY:
         set_lum(b, lum(s), out);
         break;
-    case PSD_BLEND_DARKER_COLOR:
-        std::copy(s, s + 3, out);
-        if (lum(b) < lum(s)) std::copy(b, b + 3, out);
+    case PSD_BLEND_DARKER_COLOR: {
+        const bool backdrop = lum(b) < lum(s);
+        for (int i = 0; i < 3; ++i)
+            out[i] = backdrop ? b[i] : s[i];
         break;
-    default: // lighter colour
-        std::copy(s, s + 3, out);
-        if (lum(b) > lum(s)) std::copy(b, b + 3, out);
+    }
+    default: { // lighter colour
+        const bool backdrop = lum(b) > lum(s);
+        for (int i = 0; i < 3; ++i)
+            out[i] = backdrop ? b[i] : s[i];
         break;
+    }
     }
 }
 
@@ -193,12 +219,14 @@ void normal_row(float* d, const float* s, uint32_t count) {
 template <PsdBlendMode Mode> void blend_row(float* d, const float* s, uint32_t count) {
     constexpr PsdBlendMode mode = Mode;
     for (uint32_t i = 0; i < count; ++i, d += 4, s += 4) {
+        // A source pixel without alpha leaves the canvas as it is.
         const float as = s[3];
-        if (as <= 0.0f) continue;
+        const bool draws = !(as <= 0.0f);
         const float ab = d[3];
-        const float inverse = ab > 0.0f ? 1.0f / ab : 0.0f;
-        const float backdrop[3] = {std::min(1.0f, d[0] * inverse), std::min(1.0f, d[1] * inverse),
-                                   std::min(1.0f, d[2] * inverse)};
+        const float reciprocal = 1.0f / ab;
+        const float inverse = ab > 0.0f ? reciprocal : 0.0f;
+        const float backdrop[3] = {lesser(1.0f, d[0] * inverse), lesser(1.0f, d[1] * inverse),
+                                   lesser(1.0f, d[2] * inverse)};
         float blended[3];
         if (is_separable(mode)) {
             for (int c = 0; c < 3; ++c)
@@ -206,9 +234,17 @@ template <PsdBlendMode Mode> void blend_row(float* d, const float* s, uint32_t c
         } else {
             non_separable(mode, backdrop, s, blended);
         }
-        for (int c = 0; c < 3; ++c)
-            d[c] = as * ((1.0f - ab) * s[c] + ab * blended[c]) + (1.0f - as) * d[c];
-        d[3] = as + ab - as * ab;
+        // The pixel is written whole, picked from the drawn and the old: a store made on a
+        // condition would keep the loop from running on vectors.
+        float out[4];
+        for (int c = 0; c < 3; ++c) {
+            const float drawn = as * ((1.0f - ab) * s[c] + ab * blended[c]) + (1.0f - as) * d[c];
+            out[c] = draws ? drawn : d[c];
+        }
+        const float alpha = as + ab - as * ab;
+        out[3] = draws ? alpha : ab;
+        for (int c = 0; c < 4; ++c)
+            d[c] = out[c];
     }
 }
 

@@ -106,16 +106,23 @@ void read_global_mask(PsdContext* ctx, uint64_t section_end) {
     psd_seek(ctx, end < section_end ? end : section_end);
 }
 
-// "Patt", "Pat2", "Pat3": patterns one after another while a pattern's length field fits. The
-// block's result is the last pattern's.
-int read_patterns(PsdContext* ctx, uint64_t end) {
-    int status = PSD_OK;
+// "Patt", "Pat2", "Pat3": patterns one after another while a pattern's length field fits. A
+// pattern its reader refuses is noted and passed over by its length: one pattern loses neither
+// the others nor the document. Memory that runs out is no fault of the pattern and stops the read.
+int read_patterns(PsdContext* ctx, uint32_t key, uint64_t end) {
     while (end > ctx->stream.consumed && end - ctx->stream.consumed >= 4) {
         const uint64_t before = ctx->stream.consumed;
-        status = psd_read_pattern(ctx, end);
+        const int status = psd_read_pattern(ctx, end);
+        if (status == PSD_ERR_MEMORY || status == PSD_ERR_BUDGET) return status;
+        if (status != PSD_OK) {
+            const int64_t index = int64_t(ctx->pattern_count) + ctx->failed_pattern_count;
+            if (ctx->failed_pattern_count < kPsdMaxFailedBlocks)
+                ctx->failed_patterns[ctx->failed_pattern_count] = {key, status, int32_t(index)};
+            if (ctx->failed_pattern_count < INT32_MAX) ++ctx->failed_pattern_count;
+        }
         if (ctx->stream.consumed <= before) break;
     }
-    return status;
+    return PSD_OK;
 }
 
 // The section passed over by its length; only the number of layers it holds is noted, so that
@@ -174,7 +181,6 @@ int read_section(PsdContext* ctx, uint64_t end) {
 
     // Global additional information: signature, key, length, data. The 16-bit layer block carries
     // its own length as the layer info's.
-    int result = PSD_OK;
     while (ctx->stream.consumed < end && end - ctx->stream.consumed > 12) {
         if (!is_signature(psd_read_u32(ctx))) break;
         const uint32_t key = psd_read_u32(ctx);
@@ -182,19 +188,19 @@ int read_section(PsdContext* ctx, uint64_t end) {
             status = read_layer_info(ctx);
             release_scratch(ctx);
             if (status != PSD_OK) return status;
-            result = PSD_OK;
             continue;
         }
         const uint64_t length = psd_read_block_length(ctx, key);
         const uint64_t block_end =
             ctx->stream.consumed + std::min(length, end - ctx->stream.consumed);
         if (key == kPatt || key == kPat2 || key == kPat3) {
-            result = read_patterns(ctx, block_end);
+            status = read_patterns(ctx, key, block_end);
             release_scratch(ctx);
+            if (status != PSD_OK) return status;
         }
         psd_seek(ctx, block_end);
     }
-    return result;
+    return PSD_OK;
 }
 
 } // namespace

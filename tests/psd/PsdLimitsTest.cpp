@@ -141,14 +141,19 @@ TEST(PsdLimits, HostileFilesAreRefusedAtOnce) {
 TEST(PsdLimits, PatternsCostOnlyWhatTheirDataCanFill) {
     // Made by fixtures/make_hostile.py: 16 x 16 pictures whose patterns hold no data, or zeros
     // squeezed 1000:1, as 4096 to 16384 pixels a side in several image modes. Held at 4 bytes a
-    // pixel they pass the size rule's floor of the whole file: a full load refuses them at once.
-    // The viewer reads their records but none of their pixels.
+    // pixel they pass the size rule's floor of the whole file: a full load refuses each one past
+    // the floor and reads the document on. The viewer reads their records but none of their
+    // pixels.
     for (const char* name :
          {"cost_gray_empty", "cost_gray_zip", "cost_bitmap_zip", "cost_bitmap_empty",
           "cost_rgb_empty", "cost_multichannel_empty", "cost_indexed_empty", "cost_lab16_empty",
           "cost_rect_only", "cost_many_patterns"}) {
         const std::string path = dataPath(std::string(name) + ".psd");
-        EXPECT_EQ(loadFile(std::string(name) + ".psd").status, PSD_ERR_SHORT) << name;
+        auto full = loadFile(std::string(name) + ".psd");
+        ASSERT_EQ(full.status, PSD_OK) << name;
+        EXPECT_GT(full.psd->failed_pattern_count, 0) << name;
+        EXPECT_EQ(full.psd->failed_patterns[0].status, PSD_ERR_SHORT) << name;
+        EXPECT_LT(full.psd->memory_held, vistrel::decodeFloor() + (uint64_t(2) << 20)) << name;
         PsdOptions viewer{};
         viewer.skip_layer_pixels = 1;
         PsdContext* ctx = nullptr;
@@ -173,7 +178,38 @@ TEST(PsdLimits, PatternsCostOnlyWhatTheirDataCanFill) {
     auto [status, psd] = loadFile("bad_patterns.psd");
     ASSERT_EQ(status, PSD_OK);
     ASSERT_EQ(psd->pattern_count, 1);
+    EXPECT_EQ(psd->failed_pattern_count, 2);
     EXPECT_EQ(psd->patterns[0].pixels[5], 0xFF050505u);
+}
+
+TEST(PsdLimits, ARefusedPatternIsNotedAndTheOthersAreRead) {
+    // "Patt" holding a 2 x 1 grayscale pattern, one of version 2, and another good one.
+    auto pattern = [](uint32_t version, uint8_t gray) {
+        Builder p;
+        p.u32(version).u32(1).u16(1).u16(2).u32(0).u8(0);    // mode, point, no name, no id
+        p.u32(3).u32(0).u32(0).u32(0).u32(1).u32(2).u32(24); // array list: rect 1 x 2
+        p.u32(1).u32(23 + 2).u32(8).u32(0).u32(0).u32(1).u32(2).u16(8).u8(0).u8(gray).u8(gray + 1);
+        p.u16(0); // to a multiple of 4
+        Builder sized;
+        sized.u32(uint32_t(p.b.size())).raw(p.b);
+        return sized.b;
+    };
+    Builder block;
+    block.raw(pattern(1, 10)).raw(pattern(2, 20)).raw(pattern(1, 30));
+    Builder f;
+    f.header(1, 8, 1, 1, 1).u32(0).u32(0).u32(8 + 12 + uint32_t(block.b.size()));
+    f.u32(0).u32(0).text("8BIMPatt").u32(uint32_t(block.b.size())).raw(block.b);
+    f.u16(0).u8(9);
+    auto [status, psd] = load(f.b);
+    ASSERT_EQ(status, PSD_OK);
+    ASSERT_EQ(psd->pattern_count, 2);
+    EXPECT_EQ(psd->patterns[0].pixels[1], 0xFF0B0B0Bu);
+    EXPECT_EQ(psd->patterns[1].pixels[0], 0xFF1E1E1Eu);
+    ASSERT_EQ(psd->failed_pattern_count, 1);
+    const PsdFailedPattern& failed = psd->failed_patterns[0];
+    EXPECT_EQ(values({failed.key, failed.status, failed.index}),
+              values({psd_key("Patt"), PSD_ERR_PATTERN_VERSION, 1}));
+    EXPECT_EQ(pixel(*psd, 0, 0), 0xFF090909u);
 }
 
 TEST(PsdLimits, ARealFileCutShortDecodesWhileItHoldsMostOfItsData) {
