@@ -8,7 +8,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 
 namespace {
@@ -29,11 +28,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1) return 0;
     const size_t choice = data[0] % kChoices;
     // The block as the layer reader hands it over: a stream over the bytes, length rounded up.
-    FILE* file = fmemopen(const_cast<uint8_t*>(data + 1), size - 1, "rb");
-    if (size == 1) file = fmemopen(nullptr, 1, "rb");
-    if (!file) return 0;
     auto* ctx = static_cast<PsdContext*>(std::calloc(1, sizeof(PsdContext)));
-    ctx->stream.file = file;
+    if (!ctx) return 0;
+    ctx->stream.memory = data + 1;
     ctx->stream.file_size = int64_t(size - 1);
     ctx->memory_budget = uint64_t(64) << 20;
     PsdLayerRecord layer{};
@@ -48,7 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     // Two blocks on one layer: the second sees the entries of the first (and the full layer).
     for (int round = 0; round < 2; ++round) {
-        std::rewind(file);
+        ctx->stream.offset = 0;
         ctx->stream.fill = ctx->stream.position = 0;
         ctx->stream.consumed = 0;
         psd_layer_key_parser(kKeys[choice])(ctx, &layer, uint32_t((size - 1 + 1) & ~size_t(1)));

@@ -1,19 +1,27 @@
 #include "PngWriter.h"
 
+#include "Files.h"
+
 #include <png.h>
 
 #include <csetjmp>
-#include <cstdio>
 
 namespace vistrel {
 
 namespace {
 
+void writeCallback(png_structp png, png_bytep data, png_size_t size) {
+    if (!static_cast<OutputFile*>(png_get_io_ptr(png))->write(data, size))
+        png_error(png, "write failed");
+}
+void flushCallback(png_structp) {}
+
 // How a row of the source becomes a row of the file: words to RGB or RGBA, or bytes as they are.
 enum class Layout { Rgb, Rgba, Gray };
 
 // Plain data only in this frame: libpng's error path jumps back here.
-bool writeRows(FILE* file, int width, int height, const void* pixels, Layout layout, uint8_t* row) {
+bool writeRows(OutputFile* file, int width, int height, const void* pixels, Layout layout,
+               uint8_t* row) {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     if (!png) return false;
     png_infop info = png_create_info_struct(png);
@@ -21,7 +29,7 @@ bool writeRows(FILE* file, int width, int height, const void* pixels, Layout lay
         png_destroy_write_struct(&png, info ? &info : nullptr);
         return false;
     }
-    png_init_io(png, file);
+    png_set_write_fn(png, file, writeCallback, flushCallback);
     // Speed before size: these files are for tests and for looking at, not for keeping.
     png_set_compression_level(png, 1);
     png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_SUB);
@@ -55,11 +63,11 @@ bool writeRows(FILE* file, int width, int height, const void* pixels, Layout lay
 
 bool writeFile(const char* path, int width, int height, const void* pixels, Layout layout) {
     if (width <= 0 || height <= 0 || !pixels) return false;
-    FILE* file = std::fopen(path, "wb");
-    if (!file) return false;
+    OutputFile file;
+    if (!file.create(path)) return false;
     std::vector<uint8_t> row(std::size_t(width) * 4);
-    const bool written = writeRows(file, width, height, pixels, layout, row.data());
-    return std::fclose(file) == 0 && written;
+    const bool written = writeRows(&file, width, height, pixels, layout, row.data());
+    return file.close() && written;
 }
 
 } // namespace

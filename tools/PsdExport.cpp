@@ -1,12 +1,9 @@
 #include "PsdExport.h"
 
+#include "Files.h"
 #include "PngWriter.h"
 
-#include <sys/stat.h>
-
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <thread>
 
 namespace vistrel {
@@ -39,9 +36,8 @@ bool run(const Job& job) {
 
 bool exportDocument(const PsdContext& psd, const uint32_t* composite, const std::string& folder,
                     PsdExportFiles& files) {
-    if (mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) {
-        std::fprintf(stderr, "vistrel-psd: cannot make %s: %s\n", folder.c_str(),
-                     std::strerror(errno));
+    if (!makeFolder(folder.c_str())) {
+        std::fprintf(stderr, "vistrel-psd: cannot make the folder %s\n", folder.c_str());
         return false;
     }
     const std::string prefix = folder + "/";

@@ -16,23 +16,28 @@
 // An animated file adds frames=N delays=D1,D2,... (milliseconds, as the window shows them: under
 // 20 ms counts as 100) loops=L (how many times it plays through; 0 for ever) to the line.
 // --frames DIR writes every composed frame at natural size as
-// DIR/0001.png, DIR/0002.png, ...
+// DIR/0001.png, DIR/0002.png, ... (DIR is made when its parent folder exists).
 // Exit status: 0 loaded, 1 not loaded, 2 bad usage or unwritable output.
 
 #include "Animation.h"
 #include "ByteSource.h"
 #include "CachedPicture.h"
+#include "Files.h"
 #include "JpegDecoder.h"
 #include "Platform.h"
 #include "PngWriter.h"
-#include "QtPlatform.h"
+#include "System.h"
 
+#ifdef _WIN32
+#include "WinPlatform.h"
+#else
+#include "QtPlatform.h"
 #include <QGuiApplication>
+#endif
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -90,24 +95,25 @@ int main(int argc, char** argv) {
     std::vector<std::string> positional;
     std::string framesFolder;
     ScreenCopyPolicy policy; // at start-up, before the window exists
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--screen" && i + 1 < argc) {
+    const std::vector<std::string> arguments = programArguments(argc, argv);
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& arg = arguments[i];
+        if (arg == "--screen" && i + 1 < arguments.size()) {
             int w = 0, h = 0;
-            if (std::sscanf(argv[++i], "%dx%d", &w, &h) != 2 || w <= 0 || h <= 0)
+            if (std::sscanf(arguments[++i].c_str(), "%dx%d", &w, &h) != 2 || w <= 0 || h <= 0)
                 return usage("--screen takes WxH, e.g. 1920x1080");
             policy.screen = {w, h};
         } else if (arg == "--large-area-copies-only") {
             policy.capabilities.screenCopyForEveryLargerPicture = false;
         } else if (arg == "--no-jpeg-library") {
             disableJpegLibrary();
-        } else if (arg == "--display-profile" && i + 1 < argc) {
+        } else if (arg == "--display-profile" && i + 1 < arguments.size()) {
             auto profile = std::make_shared<std::vector<uint8_t>>();
-            if (!readWholeFile(argv[++i], *profile))
-                return usage((std::string("cannot read ") + argv[i]).c_str());
+            if (!readWholeFile(arguments[++i].c_str(), *profile))
+                return usage(("cannot read " + arguments[i]).c_str());
             policy.color.displayProfile = std::move(profile);
-        } else if (arg == "--frames" && i + 1 < argc) {
-            framesFolder = argv[++i];
+        } else if (arg == "--frames" && i + 1 < arguments.size()) {
+            framesFolder = arguments[++i];
         } else if (arg.size() > 1 && arg[0] == '-') {
             return usage(("unknown option " + arg).c_str());
         } else {
@@ -116,18 +122,21 @@ int main(int argc, char** argv) {
     }
     if (positional.empty() || positional.size() > 3) return usage("one FILE expected");
 
+#ifdef _WIN32
+    WinPlatform systemPlatform;
+#else
     // Qt finds its image reader plugins through the application, and a metafile's text needs
     // its fonts: a GUI application, on no display unless one is asked for.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
-    QtPlatform qtPlatform;
-    installPlatform(&qtPlatform);
+    QtPlatform systemPlatform;
+#endif
+    installPlatform(&systemPlatform);
 
     // Paths are absolute in the viewer; a bare name would have no folder to find its extension in.
-    std::error_code error;
-    const std::string path = std::filesystem::absolute(positional[0], error).string();
+    const std::string path = absolutePath(positional[0]);
     CachedPicture record;
-    const DecodeResult loaded = error ? Refusal::CannotOpen : record.load(path.c_str(), policy);
+    const DecodeResult loaded = record.load(path.c_str(), policy);
     if (!loaded) {
         std::printf("ok=0 reason=%s\n", loaded.word());
         return 1;
@@ -152,8 +161,8 @@ int main(int argc, char** argv) {
     }
 
     if (!framesFolder.empty()) {
-        std::filesystem::create_directories(framesFolder, error);
-        if (!saveFrames(framesFolder, picture, record.animation.get()))
+        if (!makeFolder(framesFolder.c_str()) ||
+            !saveFrames(framesFolder, picture, record.animation.get()))
             return usage(("cannot write frames to " + framesFolder).c_str());
     }
     if (positional.size() >= 2 && !savePicture(positional[1], picture))

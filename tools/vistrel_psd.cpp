@@ -18,6 +18,7 @@
 #include "PngWriter.h"
 #include "PsdEntriesJson.h"
 #include "PsdExport.h"
+#include "System.h"
 
 #include "LargeBuffer.h"
 #include "psd.h"
@@ -27,6 +28,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 using namespace vistrel;
 
@@ -290,13 +292,15 @@ bool parseBudget(const char* text, uint64_t& bytes) {
     return true;
 }
 
-bool parseArguments(int argc, char** argv, Arguments& args) {
-    for (int i = 1; i < argc; ++i) {
-        const char* a = argv[i];
+// `argv`: the arguments after the program's name, as UTF-8.
+bool parseArguments(const std::vector<std::string>& argv, Arguments& args) {
+    const std::size_t argc = argv.size();
+    for (std::size_t i = 0; i < argc; ++i) {
+        const char* a = argv[i].c_str();
         if ((!std::strcmp(a, "--composite") || !std::strcmp(a, "--export")) && i + 1 < argc) {
-            (a[2] == 'c' ? args.composite : args.exportFolder) = argv[++i];
+            (a[2] == 'c' ? args.composite : args.exportFolder) = argv[++i].c_str();
         } else if (!std::strcmp(a, "--budget") && i + 1 < argc) {
-            if (!parseBudget(argv[++i], args.budget)) return false;
+            if (!parseBudget(argv[++i].c_str(), args.budget)) return false;
         } else if (a[0] == '-' || args.file) {
             return false;
         } else {
@@ -318,8 +322,9 @@ struct CompositePixels {
 } // namespace
 
 int main(int argc, char** argv) {
+    const std::vector<std::string> arguments = vistrel::programArguments(argc, argv);
     Arguments args;
-    if (!parseArguments(argc, argv, args)) {
+    if (!parseArguments(arguments, args)) {
         std::fprintf(stderr, "usage: vistrel-psd [--budget MB] [--composite OUT.png] "
                              "[--export FOLDER] FILE\n");
         return 2;

@@ -1,13 +1,9 @@
 #include "FileNames.h"
 
-#include <langinfo.h>
-#include <locale.h>
-#include <wchar.h>
-#include <wctype.h>
+#include "System.h"
 
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
 
 namespace vistrel {
 
@@ -73,22 +69,6 @@ bool isDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
-// The user's locale (from the environment, as a desktop program takes it) for collation. Its
-// character classes come from C.UTF-8 when the locale itself is not UTF-8: file names are UTF-8
-// whatever the locale says, and the plain "C" locale would fold only ASCII letters.
-locale_t nameLocale() {
-    static const locale_t locale = [] {
-        locale_t l = newlocale(LC_ALL_MASK, "", locale_t(0));
-        if (!l) l = newlocale(LC_ALL_MASK, "C.UTF-8", locale_t(0));
-        if (!l) l = newlocale(LC_ALL_MASK, "C", locale_t(0));
-        if (l && std::strcmp(nl_langinfo_l(CODESET, l), "UTF-8") != 0) {
-            if (locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", l)) l = utf8;
-        }
-        return l;
-    }();
-    return locale;
-}
-
 } // namespace
 
 bool matchesPattern(std::string_view name, std::string_view pattern) {
@@ -120,23 +100,14 @@ bool matchesPattern(std::string_view name, std::string_view pattern) {
 }
 
 std::wstring collationKey(std::string_view name) {
-    const locale_t locale = nameLocale();
-    std::wstring folded;
-    folded.reserve(name.size());
+    std::u32string text;
+    text.reserve(name.size());
     for (std::size_t at = 0; at < name.size();) {
         char32_t code;
         at += decodeUtf8(name, at, code);
-        const wint_t wide = static_cast<wint_t>(code);
-        folded.push_back(static_cast<wchar_t>(locale ? towlower_l(wide, locale) : wide));
+        text.push_back(code);
     }
-    if (!locale) return folded;
-    // wcsxfrm gives a text whose plain order is the locale's collation order.
-    const std::size_t length = wcsxfrm_l(nullptr, folded.c_str(), 0, locale);
-    if (length == std::size_t(-1)) return folded;
-    std::wstring key(length + 1, L'\0');
-    wcsxfrm_l(key.data(), folded.c_str(), key.size(), locale);
-    key.resize(length);
-    return key;
+    return localeSortKey(text);
 }
 
 std::wstring naturalKey(std::string_view name) {

@@ -1,28 +1,13 @@
 #include "FolderList.h"
 
 #include "FileNames.h"
-
-#include <dirent.h>
+#include "Files.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace vistrel {
 
 namespace {
-
-// Every entry of the folder except "." and "..", in the order the file system gives them.
-std::vector<std::string> readFolder(const std::string& folder) {
-    std::vector<std::string> entries;
-    DIR* dir = opendir(folder.c_str());
-    if (!dir) return entries;
-    while (const dirent* entry = readdir(dir)) {
-        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
-        entries.emplace_back(entry->d_name);
-    }
-    closedir(dir);
-    return entries;
-}
 
 // Takes the next pattern off the front of the comma-separated `rest`.
 std::string_view nextPattern(std::string_view& rest) {
@@ -41,7 +26,7 @@ void FolderList::build(const std::string& path) {
     assigned_ = false;
     removeAll();
 
-    const std::vector<std::string> entries = readFolder(folder_);
+    const std::vector<std::string> entries = listFolder(folder_);
     std::string_view rest = patterns;
     while (!rest.empty()) {
         const std::string_view pattern = nextPattern(rest);

@@ -4,15 +4,10 @@
 #include "FileNames.h"
 #include "PictureSize.h"
 #include "PrefetcherState.h"
-
-#include <pthread.h>
-#include <sched.h>
-#include <sys/resource.h>
-#include <unistd.h>
+#include "System.h"
 
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <system_error>
@@ -26,38 +21,18 @@ namespace {
 // still running.
 std::atomic<int> abandonedCount{0};
 
-// Below-normal priority for the workers: batch scheduling and one niceness step, so that on a busy
-// machine the window thread (and the display server drawing its frames) wins over a prefetch.
-// (Only raising the niceness is allowed unprivileged; every worker is a new thread that starts
-// from the window thread's niceness.)
-constexpr int kWorkerNicenessStep = 1;
 // Two workers use both cores of a small machine: one decodes the picture the key lands on next
 // while the other decodes the one after it, or the full decode of the picture on show.
 constexpr int kMostWorkers = 2;
 constexpr uint64_t kLargestBudget = uint64_t(4) << 30;
-
-void lowerThreadPriority() {
-    // A batch thread never preempts the thread that wakes it. The window thread wakes the workers
-    // with every step, while it holds the control lock: a worker that took its processor there
-    // would keep it from the lock's release, and on a busy machine from its next frame, for a
-    // whole time slice (10 to 40 ms under load, against 0.02 ms).
-    sched_param batch{};
-    pthread_setschedparam(pthread_self(), SCHED_BATCH, &batch);
-    const id_t thread = static_cast<id_t>(gettid());
-    errno = 0;
-    const int niceness = getpriority(PRIO_PROCESS, thread);
-    if (niceness == -1 && errno != 0) return;
-    setpriority(PRIO_PROCESS, thread, niceness + kWorkerNicenessStep);
-}
 
 bool loadFile(CachedPicture& record, const char* path, const ScreenCopyPolicy& policy) {
     return record.load(path, policy).ok();
 }
 
 uint64_t defaultBudget() {
-    const long pages = sysconf(_SC_PHYS_PAGES), pageSize = sysconf(_SC_PAGE_SIZE);
-    if (pages <= 0 || pageSize <= 0) return kLargestBudget;
-    return std::min(kLargestBudget, uint64_t(pages) * uint64_t(pageSize) / 2);
+    const uint64_t memory = physicalMemoryBytes();
+    return memory ? std::min(kLargestBudget, memory / 2) : kLargestBudget;
 }
 
 unsigned long long megabytes(uint64_t bytes) {
@@ -358,6 +333,8 @@ bool Prefetcher::State::fitsBudget(const Task& task, uint64_t needed) {
 // --- the workers
 
 void Prefetcher::runWorker(std::shared_ptr<State> state) {
+    // Below the window thread: on a busy machine the window (and the display server drawing its
+    // frames) wins over a prefetch.
     lowerThreadPriority();
     State& s = *state;
     std::unique_lock guard(s.control);

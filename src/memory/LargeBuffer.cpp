@@ -1,8 +1,6 @@
 #include "LargeBuffer.h"
 
-#include <pthread.h>
-#include <sched.h>
-#include <sys/mman.h>
+#include "Pages.h"
 
 #include <algorithm>
 #include <chrono>
@@ -28,23 +26,6 @@ constexpr auto kKeepFor = std::chrono::seconds(3);
 
 std::size_t roundToHugePages(std::size_t bytes) {
     return (bytes + kHugePageSize - 1) & ~(kHugePageSize - 1);
-}
-
-void* mapBlock(std::size_t rounded) {
-    // Fresh anonymous pages read as zero, so the block needs no clearing pass. Map one huge page
-    // more than needed and trim both ends so that the block starts on a 2 MB boundary.
-    const std::size_t mapped = rounded + kHugePageSize;
-    void* raw = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (raw == MAP_FAILED) return nullptr;
-    const auto start = reinterpret_cast<std::uintptr_t>(raw);
-    const std::uintptr_t aligned = (start + kHugePageSize - 1) & ~(kHugePageSize - 1);
-    const std::size_t head = aligned - start;
-    const std::size_t tail = mapped - head - rounded;
-    if (head) munmap(raw, head);
-    if (tail) munmap(reinterpret_cast<void*>(aligned + rounded), tail);
-    auto* block = reinterpret_cast<void*>(aligned);
-    madvise(block, rounded, MADV_HUGEPAGE); // advice only; the block is usable without it
-    return block;
 }
 
 struct KeptBlock {
@@ -97,7 +78,7 @@ public:
             }
         }
         for (const KeptBlock& gone : expired)
-            munmap(gone.block, gone.rounded);
+            unmapPages(gone.block, gone.rounded);
         return true;
     }
 
@@ -113,7 +94,7 @@ public:
             }
         }
         for (const KeptBlock& gone : expired)
-            munmap(gone.block, gone.rounded);
+            unmapPages(gone.block, gone.rounded);
     }
 
     std::size_t keptBytes() {
@@ -152,8 +133,7 @@ private:
     // no other thread wants the processor, and for the life of the process (the pool is never
     // destroyed, so a clearing under way at exit touches nothing freed).
     void clean() {
-        sched_param idle{};
-        pthread_setschedparam(pthread_self(), SCHED_IDLE, &idle);
+        runAtIdlePriority();
         std::unique_lock guard(mutex_);
         for (;;) {
             std::vector<KeptBlock> expired;
@@ -170,7 +150,7 @@ private:
             if (!expired.empty()) {
                 guard.unlock();
                 for (const KeptBlock& gone : expired)
-                    munmap(gone.block, gone.rounded);
+                    unmapPages(gone.block, gone.rounded);
                 guard.lock();
                 continue;
             }
@@ -223,7 +203,7 @@ void* allocateLarge(std::size_t bytes) noexcept {
     if (bytes > SIZE_MAX - 2 * kHugePageSize) return nullptr;
     const std::size_t rounded = roundToHugePages(bytes);
     if (void* reused = pool().take(rounded)) return reused;
-    return mapBlock(rounded);
+    return mapPages(rounded);
 }
 
 void freeLarge(void* block, std::size_t bytes, AfterUse after) noexcept {
@@ -234,7 +214,7 @@ void freeLarge(void* block, std::size_t bytes, AfterUse after) noexcept {
     }
     const std::size_t rounded = roundToHugePages(bytes);
     if (after == AfterUse::Reuse && pool().keep(block, rounded, bytes)) return;
-    munmap(block, rounded);
+    unmapPages(block, rounded);
 }
 
 void setReusePoolLimit(std::size_t bytes) noexcept {

@@ -1,52 +1,9 @@
 #include "ByteSource.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace vistrel {
-
-FileSource::~FileSource() {
-    if (fd_ >= 0) ::close(fd_);
-}
-
-DecodeResult FileSource::open(const char* path) {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
-    // Only regular files are read. Opening anything else may wait or act: a FIFO named like a
-    // picture blocks until a writer comes, a device may rewind or hang up. So the name is looked
-    // at before it is opened, the open cannot block (the flag changes nothing for a regular
-    // file's reads), and what was opened is looked at again, as the name may have changed hands.
-    struct stat info {};
-    if (::stat(path, &info) != 0) return Refusal::CannotOpen;
-    if (!S_ISREG(info.st_mode)) return Refusal::NotRegularFile;
-    fd_ = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd_ < 0) return Refusal::CannotOpen;
-    if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd_);
-        fd_ = -1;
-        return Refusal::NotRegularFile;
-    }
-    size_ = uint64_t(info.st_size);
-    ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
-    return kOk;
-}
-
-std::size_t FileSource::readAt(uint64_t offset, void* destination, std::size_t count) {
-    if (fd_ < 0 || offset >= size_) return 0;
-    auto* out = static_cast<uint8_t*>(destination);
-    std::size_t done = 0;
-    while (done < count) {
-        const ssize_t got = ::pread(fd_, out + done, count - done, off_t(offset + done));
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) break;
-        done += std::size_t(got);
-    }
-    return done;
-}
 
 std::size_t MemorySource::readAt(uint64_t offset, void* destination, std::size_t count) {
     if (offset >= size_) return 0;

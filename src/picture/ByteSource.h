@@ -2,6 +2,7 @@
 #pragma once
 
 #include "DecodeResult.h"
+#include "Files.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -22,18 +23,14 @@ public:
 // is missing or cannot be read is Refusal::CannotOpen.
 class FileSource final : public ByteSource {
 public:
-    FileSource() = default;
-    ~FileSource() override;
-    FileSource(const FileSource&) = delete;
-    FileSource& operator=(const FileSource&) = delete;
-
-    DecodeResult open(const char* path);
-    uint64_t size() const override { return size_; }
-    std::size_t readAt(uint64_t offset, void* destination, std::size_t count) override;
+    DecodeResult open(const char* path) { return file_.open(path); }
+    uint64_t size() const override { return file_.size(); }
+    std::size_t readAt(uint64_t offset, void* destination, std::size_t count) override {
+        return file_.readAt(offset, destination, count);
+    }
 
 private:
-    int fd_ = -1;
-    uint64_t size_ = 0;
+    InputFile file_;
 };
 
 class MemorySource final : public ByteSource {

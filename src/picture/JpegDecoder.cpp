@@ -5,8 +5,7 @@
 #include "DecodeLimits.h"
 #include "JpegMetadata.h"
 #include "LargeBuffer.h"
-
-#include <dlfcn.h>
+#include "System.h"
 
 #include <algorithm>
 #include <atomic>
@@ -30,6 +29,12 @@ struct JpegLibrary {
 };
 
 namespace {
+
+#ifdef _WIN32
+constexpr const char* kLibraryName = "turbojpeg.dll"; // beside the program
+#else
+constexpr const char* kLibraryName = "libturbojpeg.so.0";
+#endif
 
 // Values of TurboJPEG's published enumerations and flags.
 constexpr int kPixelFormatBgr = 1;   // TJPF_BGR: blue, green, red, 3 bytes
@@ -55,17 +60,17 @@ std::atomic<bool> closing{false};
 struct ReleaseAtExit {
     ~ReleaseAtExit() {
         closing = true;
-        if (inFlight == 0 && library.module) dlclose(library.module);
+        if (inFlight == 0) closeLibrary(library.module);
     }
 };
 
 template <typename Function> bool lookUp(void* module, const char* name, Function& entry) {
-    entry = reinterpret_cast<Function>(dlsym(module, name));
+    entry = reinterpret_cast<Function>(librarySymbol(module, name));
     return entry != nullptr;
 }
 
 void loadLibrary() {
-    void* module = dlopen("libturbojpeg.so.0", RTLD_NOW | RTLD_LOCAL);
+    void* module = openLibrary(kLibraryName);
     if (!module) return;
     library.module = module;
     if (!lookUp(module, "tjInitDecompress", library.initDecompress) ||

@@ -97,6 +97,7 @@ const PictureFormat kFormats[] = {
     // of their own), so the row adds no MIME type.
     {FormatId::Psb, "PSB", {"psb"}, "",
      isPsb, readPsdHeader, decodePsd, false, nullptr},
+#if VISTREL_MODERN_FORMATS
     {FormatId::Webp, "WebP", {"webp"}, "image/webp;",
      isWebp, readWebpHeader, decodeWebp, false, nullptr},
     {FormatId::Heif, "HEIF", {"heic", "heif"},
@@ -106,6 +107,7 @@ const PictureFormat kFormats[] = {
      isAvif, readHeifHeader, decodeAvif, false, nullptr},
     {FormatId::Jxl, "JPEG XL", {"jxl"}, "image/jxl;",
      isJxl, readJxlHeader, decodeJxl, false, nullptr},
+#endif
 };
 // clang-format on
 

@@ -2,11 +2,24 @@
 #include "CachedPicture.h"
 
 #include "ByteSource.h"
-#include "HeifDecoder.h"
 #include "Orientation.h"
+#if VISTREL_MODERN_FORMATS
+#include "HeifDecoder.h"
 #include "WebpDecoder.h"
+#endif
 
 namespace vistrel {
+
+#if !VISTREL_MODERN_FORMATS
+// A build without the modern formats' libraries has no reduced decode to ask: every picture is
+// decoded as it always was.
+std::optional<DecodeResult>
+CachedPicture::loadReducedFirstFrame(const char*, FormatId, const std::optional<ScreenCopyPolicy>&,
+                                     const std::function<const ScreenCopyPolicy&()>&,
+                                     PictureMetadata&, bool&) {
+    return std::nullopt;
+}
+#else
 
 std::optional<DecodeResult> CachedPicture::loadReducedFirstFrame(
     const char* filePath, FormatId format, const std::optional<ScreenCopyPolicy>& guess,
@@ -58,5 +71,7 @@ std::optional<DecodeResult> CachedPicture::loadReducedFirstFrame(
     done = true;
     return kOk;
 }
+
+#endif
 
 } // namespace vistrel

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstring>
 #include <new>
+#include <numbers>
 #include <vector>
 
 namespace vistrel {
@@ -40,7 +41,7 @@ enum class Kernel { Area, Triangle, Lanczos3 };
 
 double sinc(double x) {
     if (x == 0.0) return 1.0;
-    const double px = M_PI * x;
+    const double px = std::numbers::pi * x;
     return std::sin(px) / px;
 }
 

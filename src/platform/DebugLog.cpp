@@ -1,7 +1,6 @@
 #include "DebugLog.h"
 
-#include <time.h>
-#include <unistd.h>
+#include "System.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -24,31 +23,6 @@ bool enabled() {
     return on;
 }
 
-// Since the process started, so that a trace of the start-up lines up with a timing taken from
-// outside the program.
-double processMilliseconds() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    unsigned long long startTicks = 0;
-    if (std::FILE* stat = std::fopen("/proc/self/stat", "r")) {
-        // Field 22 is the start time in clock ticks since boot; the name (field 2) may hold
-        // blanks, so the fields are counted after its closing parenthesis.
-        char line[1024];
-        if (std::fgets(line, sizeof line, stat)) {
-            if (const char* rest = std::strrchr(line, ')')) {
-                int field = 2;
-                for (const char* p = rest + 1; *p && field < 22; ++p)
-                    if (*p == ' ' && ++field == 22) startTicks = std::strtoull(p + 1, nullptr, 10);
-            }
-        }
-        std::fclose(stat);
-    }
-    timespec boot{};
-    clock_gettime(CLOCK_BOOTTIME, &boot);
-    const double sinceBoot = double(boot.tv_sec) * 1e3 + double(boot.tv_nsec) / 1e6;
-    return sinceBoot - double(startTicks) * 1e3 / double(sysconf(_SC_CLK_TCK));
-}
-
 } // namespace
 
 void debugLog(const char* format, ...) {
@@ -63,7 +37,7 @@ void debugLog(const char* format, ...) {
         sink(text);
         return;
     }
-    std::fprintf(stderr, "vistrel %8.1f ms: %s\n", processMilliseconds(), text);
+    std::fprintf(stderr, "vistrel %8.1f ms: %s\n", millisecondsSinceProcessStart(), text);
 }
 
 void setDebugLogSink(std::function<void(const std::string&)> newSink) {

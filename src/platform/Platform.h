@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -73,17 +74,24 @@ public:
     // better: 7 x 13 pixels a byte.
     virtual TextExtent textExtent(const char* text);
 
-    // The user's settings store (the Quorbane/Vistrel settings). `readSetting` gives the stored
-    // text of a value and false when there is none; `writeSetting` stores a 32-bit integer and
-    // returns 0, or a non-zero error code when it could not. Unless a platform has a store,
-    // nothing is stored and writes fail.
-    virtual bool readSetting(const char* name, std::string& text) { return false; }
+    // The user's settings store (the Quorbane/Vistrel settings): 32-bit values by name.
+    // `readSetting` gives the stored value, or nothing when the value is missing or the store
+    // holds something else under its name; `writeSetting` returns 0, or a non-zero error code when
+    // it could not store the value. Unless a platform has a store, nothing is stored and writes
+    // fail.
+    virtual std::optional<int32_t> readSetting(const char* name) { return std::nullopt; }
     virtual int writeSetting(const char* name, int32_t value) { return 1; }
 
     // A watch that tells `listener`, on the event loop, what changes in the folder it watches.
     // Made on the event loop's thread. Unless a platform can watch folders: an inert one.
     virtual std::unique_ptr<FolderWatch> makeFolderWatch(const FolderWatch::Listener& listener);
 };
+
+// For a store that keeps its values as text: the 32-bit value a stored text stands for, a decimal
+// integer, optionally signed, from -2147483648 to 4294967295 (values above 2^31 - 1 are the
+// unsigned form of a negative one). False for anything else, including blanks around it, other
+// bases and fractions.
+bool ParseSettingValue(const std::string& text, int32_t& value);
 
 // The installed platform. Without one, a headless platform answers: a 1920x1080 screen at
 // (0, 0), every capability, no system picture decoder, 7 x 13 pixels per character of text,

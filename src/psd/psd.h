@@ -13,6 +13,10 @@
 #include <cstdint>
 #include <cstdio>
 
+namespace vistrel {
+class InputFile;
+}
+
 // Status codes. 0 is success; everything that can leave psd_open is listed here.
 enum PsdStatus : int {
     PSD_OK = 0,
@@ -130,14 +134,16 @@ enum PsdBlendMode : int32_t {
 // Records
 
 struct PsdStream {
-    const char* path;   // the caller's path; valid only during psd_open
-    FILE* file;         // open while loading; closed when loading ends
-    uint8_t* buffer;    // kPsdReadBufferSize bytes, allocated on the first read or skip
-    uint32_t fill;      // valid bytes in the buffer
-    uint32_t position;  // next unread byte in the buffer
-    int64_t file_size;  // measured once at open
-    uint64_t consumed;  // bytes delivered or skipped since the start of the file
-    uint8_t short_read; // set once any read delivered fewer bytes than asked
+    const char* path;         // the caller's path; valid only during psd_open
+    vistrel::InputFile* file; // open while loading; closed when loading ends
+    const uint8_t* memory;    // or the file's bytes, held by the caller (no file then)
+    uint64_t offset;          // where the next read of the file or the memory starts
+    uint8_t* buffer;          // kPsdReadBufferSize bytes, allocated on the first read or skip
+    uint32_t fill;            // valid bytes in the buffer
+    uint32_t position;        // next unread byte in the buffer
+    int64_t file_size;        // measured once at open
+    uint64_t consumed;        // bytes delivered or skipped since the start of the file
+    uint8_t short_read;       // set once any read delivered fewer bytes than asked
 };
 
 // One alpha channel named by resources 1006, 1045 or 1053; pixels filled from the merged image.

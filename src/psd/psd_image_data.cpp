@@ -12,8 +12,6 @@
 // as the format's readers have always done).
 #include "psd_internal.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
@@ -22,9 +20,9 @@
 namespace {
 
 // The rest of the file from the first byte after the compression method: read from the file
-// descriptor where there is one, else from the stream into memory.
+// where there is one, else from the stream into memory.
 struct Source {
-    int fd = -1;
+    const PsdStream* file = nullptr;
     uint64_t file_offset = 0;
     const uint8_t* memory = nullptr;
     uint64_t size = 0;
@@ -36,15 +34,7 @@ struct Source {
             std::memcpy(target, memory + at, n);
             return n;
         }
-        uint64_t done = 0;
-        while (done < n) {
-            const ssize_t got =
-                pread(fd, target + done, size_t(std::min<uint64_t>(n - done, 1u << 30)),
-                      off_t(file_offset + at + done));
-            if (got <= 0) break;
-            done += uint64_t(got);
-        }
-        return done;
+        return psd_read_at(file, file_offset + at, target, n);
     }
 };
 
@@ -283,13 +273,12 @@ int psd_read_image_data(PsdContext* ctx) {
     const uint64_t held = uint64_t(ctx->width) * ctx->height * 4 + planes_size;
     if (psd_bomb(held, planes_size, psd_best_output(method, rest_size))) return PSD_ERR_SHORT;
 
-    // The rest of the file, read through the file descriptor where the stream has one.
+    // The rest of the file, read from the file itself where the stream has one.
     Source source;
     uint8_t* rest = nullptr;
     PsdStream& stream = ctx->stream;
-    const int fd = stream.file ? fileno(stream.file) : -1;
-    if (fd >= 0) {
-        source.fd = fd;
+    if (stream.file) {
+        source.file = &stream;
         source.file_offset = stream.consumed;
         source.size = rest_size;
         psd_skip(ctx, int64_t(rest_size));

@@ -12,6 +12,11 @@
 // load as psd_open, for tests and fuzzing.
 int psd_open_memory(PsdContext** out, const void* data, size_t size, PsdOptions* options = nullptr);
 
+// Copies up to `count` bytes of the file from `offset` (not through the stream's buffer, and
+// without moving it); returns how many there were.
+uint64_t psd_read_at(const PsdStream* stream, uint64_t offset, uint8_t* destination,
+                     uint64_t count);
+
 // Moves the stream to an absolute offset, forward or back: blocks end where their lengths say,
 // whatever their readers consumed.
 void psd_seek(PsdContext* ctx, uint64_t offset);

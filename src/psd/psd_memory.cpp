@@ -4,8 +4,7 @@
 #include "psd_internal.h"
 
 #include "LargeBuffer.h"
-
-#include <unistd.h>
+#include "System.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -21,10 +20,8 @@ void psd_free_large(void* block, uint64_t bytes) {
 
 uint64_t psd_default_memory_budget() {
     constexpr uint64_t kCeiling = uint64_t(4) << 30;
-    const long pages = sysconf(_SC_PHYS_PAGES);
-    const long page_size = sysconf(_SC_PAGESIZE);
-    if (pages <= 0 || page_size <= 0) return kCeiling;
-    return std::min(kCeiling, uint64_t(pages) * uint64_t(page_size) / 2);
+    const uint64_t memory = vistrel::physicalMemoryBytes();
+    return memory ? std::min(kCeiling, memory / 2) : kCeiling;
 }
 
 int psd_alloc_held(PsdContext* ctx, uint64_t bytes, void** block) {

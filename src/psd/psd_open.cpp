@@ -1,9 +1,7 @@
 // psd_open, the load state machine over the five sections of the file, and psd_free.
 #include "psd_layer_reader.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "Files.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -11,43 +9,6 @@
 #include <new>
 
 namespace {
-
-// A read-only stream over memory that behaves like a file: a seek may go past the end, and reads
-// there deliver nothing (fmemopen refuses such seeks, which would make skips past the end of a
-// file behave differently in the fuzzer than on disk).
-struct MemoryFile {
-    const uint8_t* data;
-    uint64_t size;
-    uint64_t position;
-};
-
-ssize_t memory_read(void* cookie, char* buffer, size_t size) {
-    auto* m = static_cast<MemoryFile*>(cookie);
-    if (m->position >= m->size) return 0;
-    const uint64_t n = std::min<uint64_t>(size, m->size - m->position);
-    std::memcpy(buffer, m->data + m->position, n);
-    m->position += n;
-    return ssize_t(n);
-}
-
-int memory_seek(void* cookie, off64_t* offset, int whence) {
-    auto* m = static_cast<MemoryFile*>(cookie);
-    int64_t base = 0;
-    if (whence == SEEK_CUR)
-        base = int64_t(m->position);
-    else if (whence == SEEK_END)
-        base = int64_t(m->size);
-    const int64_t target = base + *offset;
-    if (target < 0) return -1;
-    m->position = uint64_t(target);
-    *offset = target;
-    return 0;
-}
-
-int memory_close(void* cookie) {
-    delete static_cast<MemoryFile*>(cookie);
-    return 0;
-}
 
 // The load walks the five sections of the file in order; each reader's generic failure (-3) is
 // reported as its own section's code.
@@ -85,29 +46,29 @@ void close_stream(PsdStream& s) {
     std::free(s.buffer);
     s.buffer = nullptr;
     s.fill = s.position = 0;
-    if (s.file) std::fclose(s.file);
+    delete s.file;
     s.file = nullptr;
+    s.memory = nullptr;
     s.path = nullptr;
 }
 
-// Takes ownership of `file` (closing it on every path) and loads it into a new record.
-int load(PsdContext** out, FILE* file, const char* path, PsdOptions* options) {
+// Loads a file (taking ownership of `file`, closed on every path) or the bytes held in memory into
+// a new record.
+int load(PsdContext** out, vistrel::InputFile* file, const uint8_t* memory, uint64_t size,
+         const char* path, PsdOptions* options) {
     auto* ctx = static_cast<PsdContext*>(std::calloc(1, sizeof(PsdContext)));
     if (!ctx) {
-        std::fclose(file);
+        delete file;
         return PSD_ERR_MEMORY;
     }
     ctx->stream.path = path;
     ctx->stream.file = file;
+    ctx->stream.memory = memory;
+    ctx->stream.file_size = int64_t(size);
     ctx->state = 0;
     ctx->options = options;
     ctx->memory_budget =
         options && options->memory_budget ? options->memory_budget : psd_default_memory_budget();
-    const off_t start = ftello(file);
-    if (start >= 0 && fseeko(file, 0, SEEK_END) == 0) {
-        ctx->stream.file_size = ftello(file);
-        fseeko(file, start, SEEK_SET);
-    }
     const int status = run_state_machine(ctx);
     ctx->options = nullptr;
     if (status != PSD_OK) {
@@ -158,35 +119,23 @@ int psd_open(PsdContext** out, const char* path) {
 int psd_open_with(PsdContext** out, const char* path, PsdOptions* options) {
     if (!out) return PSD_ERR_NO_RESULT;
     if (!path) return PSD_ERR_OPEN;
-    // Opened without blocking, and refused before any read unless it is a regular file: a FIFO
-    // named like a picture would block the open (or the first read) for good, and a device such
-    // as /dev/zero would never end.
-    const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return PSD_ERR_OPEN;
-    struct stat info;
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
-        return PSD_ERR_NOT_FILE;
+    // Refused before any read unless it is a regular file: a FIFO named like a picture would
+    // block the open (or the first read) for good, and a device such as /dev/zero would never end.
+    auto* file = new (std::nothrow) vistrel::InputFile;
+    if (!file) return PSD_ERR_MEMORY;
+    const vistrel::DecodeResult opened = file->open(path);
+    if (!opened) {
+        delete file;
+        return opened.refusal() == vistrel::Refusal::NotRegularFile ? PSD_ERR_NOT_FILE
+                                                                    : PSD_ERR_OPEN;
     }
-    FILE* file = fdopen(fd, "rb");
-    if (!file) {
-        ::close(fd);
-        return PSD_ERR_OPEN;
-    }
-    return load(out, file, path, options);
+    return load(out, file, nullptr, file->size(), path, options);
 }
 
 int psd_open_memory(PsdContext** out, const void* data, size_t size, PsdOptions* options) {
     if (!out) return PSD_ERR_NO_RESULT;
     if (!data && size) return PSD_ERR_OPEN;
-    auto* cookie = new (std::nothrow) MemoryFile{static_cast<const uint8_t*>(data), size, 0};
-    if (!cookie) return PSD_ERR_MEMORY;
-    FILE* file = fopencookie(cookie, "rb", {memory_read, nullptr, memory_seek, memory_close});
-    if (!file) {
-        delete cookie;
-        return PSD_ERR_OPEN;
-    }
-    return load(out, file, nullptr, options);
+    return load(out, nullptr, static_cast<const uint8_t*>(data), size, nullptr, options);
 }
 
 int psd_free(PsdContext* ctx) {

@@ -2,6 +2,8 @@
 // a 4096-byte buffer; reads and skips of more than 4096 bytes bypass it.
 #include "psd_internal.h"
 
+#include "Files.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -13,13 +15,31 @@ bool ensure_buffer(PsdStream& s) {
     return s.buffer != nullptr;
 }
 
+// Reads on from the stream's offset, past the buffer.
+uint64_t read_on(PsdStream& s, uint8_t* out, uint64_t count) {
+    const uint64_t got = psd_read_at(&s, s.offset, out, count);
+    s.offset += got;
+    return got;
+}
+
 uint32_t refill(PsdStream& s) {
-    s.fill = s.file ? uint32_t(std::fread(s.buffer, 1, kPsdReadBufferSize, s.file)) : 0;
+    s.fill = uint32_t(read_on(s, s.buffer, kPsdReadBufferSize));
     s.position = 0;
     return s.fill;
 }
 
 } // namespace
+
+uint64_t psd_read_at(const PsdStream* s, uint64_t offset, uint8_t* destination, uint64_t count) {
+    const uint64_t size = s->file_size > 0 ? uint64_t(s->file_size) : 0;
+    if (offset >= size) return 0;
+    count = std::min(count, size - offset);
+    if (s->memory) {
+        std::memcpy(destination, s->memory + offset, count);
+        return count;
+    }
+    return s->file ? s->file->readAt(offset, destination, std::size_t(count)) : 0;
+}
 
 uint64_t psd_read(PsdContext* ctx, void* destination, uint64_t count) {
     if (!ctx || !destination) return 0;
@@ -50,8 +70,8 @@ uint64_t psd_read(PsdContext* ctx, void* destination, uint64_t count) {
             s.position += uint32_t(count);
             total += count;
         }
-    } else if (s.file) {
-        total += std::fread(out, 1, count, s.file);
+    } else {
+        total += read_on(s, out, count);
     }
     if (total < asked) s.short_read = 1;
     s.consumed += total;
@@ -74,7 +94,7 @@ int64_t psd_skip(PsdContext* ctx, int64_t count) {
     if (n > kPsdReadBufferSize) {
         // Counted in full whether or not the file is that long: readers past the end then get
         // zeros, and psd_bytes_left reports nothing left.
-        if (s.file) fseeko(s.file, off_t(n), SEEK_CUR);
+        s.offset += n;
         total += n;
     } else if (n > 0) {
         if (s.position == s.fill) {
@@ -100,7 +120,7 @@ void psd_seek(PsdContext* ctx, uint64_t offset) {
     if (s.position < s.fill && offset >= buffer_start && offset <= buffer_start + s.fill) {
         s.position = uint32_t(offset - buffer_start);
     } else {
-        if (s.file) fseeko(s.file, off_t(offset), SEEK_SET);
+        s.offset = offset;
         s.fill = s.position = 0;
     }
     s.consumed = offset;

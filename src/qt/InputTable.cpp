@@ -4,27 +4,6 @@ namespace vistrel {
 
 namespace {
 
-// What must hold beside the key or button itself.
-enum class When {
-    Always,
-    Control,      // Ctrl held (other modifiers may be too)
-    NoControl,    // Ctrl not held
-    MainKeyboard, // not the key of the same code on the keypad
-    Shift,        // Shift held
-    NoShift,      // Shift not held
-    RightHeld,    // the right mouse button held
-};
-
-struct Binding {
-    Trigger trigger;
-    int code;
-    When when;
-    Action action;
-};
-
-constexpr int kWheelUp = 1;
-constexpr int kWheelDown = -1;
-
 // Earlier rows win. Keys take any modifiers unless a row says otherwise: Ctrl and Shift change
 // where a stepped picture's window stands, not what the key does.
 const Binding kBindings[] = {
@@ -72,35 +51,14 @@ const Binding kBindings[] = {
     {Trigger::Wheel, kWheelDown, When::Always, Action::NextPicture},
 };
 
-bool holds(When when, Qt::KeyboardModifiers modifiers, Qt::MouseButtons buttons) {
-    switch (when) {
-    case When::Always:
-        return true;
-    case When::Control:
-        return modifiers.testFlag(Qt::ControlModifier);
-    case When::NoControl:
-        return !modifiers.testFlag(Qt::ControlModifier);
-    case When::MainKeyboard:
-        return !modifiers.testFlag(Qt::KeypadModifier);
-    case When::Shift:
-        return modifiers.testFlag(Qt::ShiftModifier);
-    case When::NoShift:
-        return !modifiers.testFlag(Qt::ShiftModifier);
-    case When::RightHeld:
-        return buttons.testFlag(Qt::RightButton);
-    }
-    return false;
-}
-
 } // namespace
 
 std::optional<Action> actionFor(Trigger trigger, int code, Qt::KeyboardModifiers modifiers,
                                 Qt::MouseButtons buttons) {
-    for (const Binding& binding : kBindings)
-        if (binding.trigger == trigger && binding.code == code &&
-            holds(binding.when, modifiers, buttons))
-            return binding.action;
-    return std::nullopt;
+    return actionFor(kBindings, trigger, code,
+                     {modifiers.testFlag(Qt::ControlModifier),
+                      modifiers.testFlag(Qt::ShiftModifier), modifiers.testFlag(Qt::KeypadModifier),
+                      buttons.testFlag(Qt::RightButton)});
 }
 
 } // namespace vistrel

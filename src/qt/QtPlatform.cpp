@@ -56,14 +56,15 @@ TextExtent QtPlatform::textExtent(const char* text) {
     return {metrics.horizontalAdvance(QString::fromUtf8(text)), metrics.height()};
 }
 
-bool QtPlatform::readSetting(const char* name, std::string& text) {
+std::optional<int32_t> QtPlatform::readSetting(const char* name) {
     // Opened anew for every value, so that a change by another instance is seen.
     const QSettings settings("Quorbane", "Vistrel");
-    const QVariant value = settings.value(QString::fromUtf8(name));
+    const QVariant stored = settings.value(QString::fromUtf8(name));
     // A list ("1, 2" in the file) is no single value.
-    if (!value.isValid() || value.typeId() == QMetaType::QStringList) return false;
-    text = value.toString().toStdString();
-    return true;
+    if (!stored.isValid() || stored.typeId() == QMetaType::QStringList) return std::nullopt;
+    int32_t value = 0;
+    if (!ParseSettingValue(stored.toString().toStdString(), value)) return std::nullopt;
+    return value;
 }
 
 int QtPlatform::writeSetting(const char* name, int32_t value) {

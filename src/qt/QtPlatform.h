@@ -26,7 +26,7 @@ public:
     // The primary screen's device pixel ratio; 1 without a GUI.
     double screenScale() override;
     // QSettings("Quorbane", "Vistrel"): ~/.config/Quorbane/Vistrel.conf on Linux.
-    bool readSetting(const char* name, std::string& text) override;
+    std::optional<int32_t> readSetting(const char* name) override;
     int writeSetting(const char* name, int32_t value) override;
     // inotify, read on the event loop (InotifyFolderWatch).
     std::unique_ptr<FolderWatch> makeFolderWatch(const FolderWatch::Listener& listener) override;

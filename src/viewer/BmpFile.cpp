@@ -1,13 +1,10 @@
 #include "BmpFile.h"
 
+#include "Files.h"
 #include "Picture.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 namespace vistrel {
@@ -21,17 +18,6 @@ void put16(uint8_t* p, uint32_t v) {
 }
 void put32(uint8_t* p, uint32_t v) {
     p[0] = uint8_t(v), p[1] = uint8_t(v >> 8), p[2] = uint8_t(v >> 16), p[3] = uint8_t(v >> 24);
-}
-
-bool writeAll(int fd, const uint8_t* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t written = ::write(fd, data, size);
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) return false;
-        data += written;
-        size -= std::size_t(written);
-    }
-    return true;
 }
 
 // The 2-bit depth is not one that BMP readers accept; each index is written as a 4-bit one.
@@ -76,12 +62,9 @@ bool SaveAsBmp(Picture& picture, const char* path) {
     std::memcpy(head.data() + kFileHeaderSize, &header, sizeof header);
     if (colors) std::memcpy(head.data() + kFileHeaderSize + 40, picture.colorTable(), 4 * colors);
 
-    const int fd = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) return false;
-    struct stat opened;
-    // Only a file of our own making is removed on failure, never a device or a pipe.
-    const bool regular = ::fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode);
-    bool ok = writeAll(fd, head.data(), head.size());
+    OutputFile file;
+    if (!file.create(path)) return false;
+    bool ok = file.write(head.data(), head.size());
     // The file stores the bottom row first; rows go out in writes of about a megabyte.
     const std::size_t rowBytes = std::size_t(fileRow);
     const std::size_t rowsPerWrite = std::max<std::size_t>(1, (std::size_t(1) << 20) / rowBytes);
@@ -95,12 +78,13 @@ bool SaveAsBmp(Picture& picture, const char* path) {
             std::memcpy(chunk.data() + filled, row, rowBytes);
         filled += rowBytes;
         if (filled == chunk.size() || y == 0) {
-            ok = writeAll(fd, chunk.data(), filled);
+            ok = file.write(chunk.data(), filled);
             filled = 0;
         }
     }
-    if (::close(fd) != 0) ok = false;
-    if (!ok && regular) ::unlink(path);
+    if (!file.close()) ok = false;
+    // Only a file of our own making is removed on failure, never a device or a pipe.
+    if (!ok && file.regular()) removeFile(path);
     return ok;
 }
 

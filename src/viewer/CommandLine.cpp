@@ -1,10 +1,6 @@
 #include "CommandLine.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
+#include "Files.h"
 
 namespace vistrel {
 
@@ -13,8 +9,7 @@ namespace {
 constexpr const char* kUsage = "Usage: vistrel [--new-window] [PICTURE...]\n";
 
 bool fileExists(const std::string& path) {
-    struct stat info;
-    return !path.empty() && ::stat(path.c_str(), &info) == 0;
+    return !path.empty() && fileKind(path.c_str()) != FileKind::Missing;
 }
 
 std::string joined(const std::vector<std::string>& arguments) {
@@ -59,7 +54,11 @@ std::string InformationFor(const std::string& commandLine) {
            "  --help        print this text and end\n"
            "  --version     print the version and end\n"
            "\n"
+#ifdef _WIN32
+           "Settings are kept in HKEY_CURRENT_USER\\Software\\Quorbane\\Vistrel.\n";
+#else
            "Settings are kept in ~/.config/Quorbane/Vistrel.conf.\n";
+#endif
 }
 
 CommandLine ReadCommandLine(int argc, const char* const* argv,
@@ -114,8 +113,10 @@ CommandLine ReadCommandLine(int argc, const char* const* argv) {
 
 std::string FailureLine(const std::string& path, DecodeResult result) {
     std::string line = "vistrel: " + path + ": " + result.text();
-    if (result.refusal() == Refusal::CannotOpen && ::access(path.c_str(), R_OK) != 0)
-        line += std::string(": ") + std::strerror(errno);
+    if (result.refusal() == Refusal::CannotOpen) {
+        const std::string why = whyUnreadable(path.c_str());
+        if (!why.empty()) line += ": " + why;
+    }
     return line + " (" + result.word() + ")\n";
 }
 

@@ -4,14 +4,11 @@
 #include "CachedPicture.h"
 #include "ColorManagement.h"
 #include "Desktop.h"
+#include "Files.h"
 #include "PngFile.h"
 #include "TemporaryFiles.h"
 
 #include <strings.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <filesystem>
 
 namespace vistrel {
 
@@ -41,7 +38,7 @@ std::string writeTemporary(Picture& picture, const char* suffix,
     std::string name = MakeTemporaryFile(suffix);
     if (name.empty()) return {};
     if (!save(picture, name.c_str())) {
-        ::unlink(name.c_str());
+        removeFile(name.c_str());
         return {};
     }
     return name;
@@ -53,7 +50,7 @@ bool setTemporaryWallpaper(Desktop& desktop, Picture& picture, const char* suffi
     const std::string temporary = writeTemporary(picture, suffix, save);
     if (temporary.empty()) return false;
     const bool set = desktop.setWallpaper(temporary);
-    ::unlink(temporary.c_str());
+    removeFile(temporary.c_str());
     return set;
 }
 
@@ -92,8 +89,7 @@ bool SetAsWallpaper(Desktop& desktop, CachedPicture* current, bool wallpaperFrom
 
 bool ShowInFolder(Desktop& desktop, const CachedPicture* current, bool startPage) {
     if (startPage || !current || current->path.empty()) return false;
-    struct stat info;
-    if (::stat(current->path.c_str(), &info) != 0) return false;
+    if (fileKind(current->path.c_str()) == FileKind::Missing) return false;
     return desktop.showInFolder(current->path);
 }
 
@@ -130,8 +126,7 @@ bool CopyPicture(Desktop& desktop, CachedPicture* current) {
 
 bool OpenWith(Desktop& desktop, const CachedPicture* current) {
     if (!current || current->path.empty()) return false;
-    struct stat info;
-    return ::stat(current->path.c_str(), &info) == 0 && desktop.openWith(current->path);
+    return fileKind(current->path.c_str()) != FileKind::Missing && desktop.openWith(current->path);
 }
 
 bool MoveToTrash(Desktop& desktop, const CachedPicture* current) {
@@ -142,20 +137,14 @@ std::string UserGuidePath(const std::string& programFolder) {
     if (programFolder.empty()) return {};
     for (const char* place : {"/vistrel-guide.html", "/../share/vistrel/vistrel-guide.html"}) {
         const std::string path = programFolder + place;
-        if (::access(path.c_str(), R_OK) != 0) continue;
         // The address the browser shows: /usr/share/..., not /usr/bin/../share/...
-        std::error_code error;
-        const std::filesystem::path plain = std::filesystem::canonical(path, error);
-        return error ? path : plain.string();
+        if (isRegularFile(path)) return canonicalPath(path);
     }
     return {};
 }
 
 std::string ProgramFolder() {
-    char buffer[4096];
-    const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-    if (n <= 0) return {};
-    std::string path(buffer, std::size_t(n));
+    const std::string path = executablePath();
     const std::size_t slash = path.rfind('/');
     return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }

@@ -1,13 +1,10 @@
 #include "PngFile.h"
 
+#include "Files.h"
 #include "Picture.h"
 
 #include <png.h>
 
-#include <cstdio>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 namespace vistrel {
@@ -25,13 +22,20 @@ void errorCallback(png_structp png, png_const_charp) {
 }
 void warningCallback(png_structp, png_const_charp) {}
 
+// libpng's output goes to the file; a failed write ends the encode through the error callback.
+void writeCallback(png_structp png, png_bytep data, png_size_t size) {
+    if (!static_cast<OutputFile*>(png_get_io_ptr(png))->write(data, size))
+        png_error(png, "write failed");
+}
+void flushCallback(png_structp) {}
+
 // Writes the rows; false when libpng gave up (a write error). Only plain locals live across the
 // jump back.
-bool writeRows(Writer& writer, std::FILE* file, Picture& picture, const uint8_t* bits,
+bool writeRows(Writer& writer, OutputFile& file, Picture& picture, const uint8_t* bits,
                std::vector<uint32_t>& expanded) {
     png_structp png = writer.png;
     if (setjmp(png_jmpbuf(png))) return false;
-    png_init_io(png, file);
+    png_set_write_fn(png, &file, writeCallback, flushCallback);
     // The quickest compression: the desktop reads the file once, and the user waits for it.
     png_set_compression_level(png, 1);
     const int w = picture.width(), h = picture.height(), depth = picture.bitsPerPixel();
@@ -70,22 +74,13 @@ bool SaveAsPng(Picture& picture, const char* path) {
         png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, errorCallback, warningCallback);
     if (!writer.png || !(writer.info = png_create_info_struct(writer.png))) return false;
 
-    const int fd = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) return false;
-    struct stat opened;
-    // Only a file of our own making is removed on failure, never a device or a pipe.
-    const bool regular = ::fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode);
-    std::FILE* file = ::fdopen(fd, "wb");
-    if (!file) {
-        ::close(fd);
-        if (regular) ::unlink(path);
-        return false;
-    }
+    OutputFile file;
+    if (!file.create(path)) return false;
     std::vector<uint32_t> expanded(std::size_t(picture.width()));
     bool ok = writeRows(writer, file, picture, picture.pixels(), expanded);
-    if (std::fflush(file) != 0 || std::ferror(file)) ok = false;
-    if (std::fclose(file) != 0) ok = false;
-    if (!ok && regular) ::unlink(path);
+    if (!file.close()) ok = false;
+    // Only a file of our own making is removed on failure, never a device or a pipe.
+    if (!ok && file.regular()) removeFile(path);
     return ok;
 }
 

@@ -1,8 +1,9 @@
 // The settings store: 32-bit values by name in the user's Quorbane/Vistrel settings.
 #pragma once
 
+#include "Platform.h"
+
 #include <cstdint>
-#include <string>
 
 namespace vistrel {
 
@@ -11,10 +12,5 @@ namespace vistrel {
 int32_t ReadSetting(const char* name);
 // Stores the value; 0 on success, else a non-zero error code (callers ignore it).
 int32_t WriteSetting(const char* name, int32_t value);
-
-// The 32-bit value a stored text stands for: a decimal integer, optionally signed, from
-// -2147483648 to 4294967295 (values above 2^31 - 1 are the unsigned form of a negative one).
-// False for anything else, including blanks around it, other bases and fractions.
-bool ParseSettingValue(const std::string& text, int32_t& value);
 
 } // namespace vistrel

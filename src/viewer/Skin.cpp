@@ -1,9 +1,8 @@
 #include "Skin.h"
 
+#include "Files.h"
 #include "PictureFormat.h"
 #include "PngDecoder.h"
-
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <cmath>
@@ -16,11 +15,6 @@ namespace {
 
 // In the order of SkinPictures' slots: the background, then the buttons in StartButton order.
 constexpr const char* kSkinFiles[] = {"Bkgnd.png", "BtnHelp.png", "BtnClose.png", "BtnLink.png"};
-
-bool isRegularFile(const std::string& path) {
-    struct stat info;
-    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-}
 
 // A skin picture at most `largest` (its header says so before anything is decoded): the page is
 // never larger than the screen, and a file that asks for more, however small (a deflate bomb the

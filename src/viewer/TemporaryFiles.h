@@ -1,7 +1,8 @@
 // The files the program makes for other programs to read (a pasted picture dragged out, a desktop
 // background in a format the desktop cannot read) live in a folder of its own, one subfolder per
 // running instance: $XDG_RUNTIME_DIR/vistrel/run-XXXXXX, or <temporary folder>/vistrel-UID/...
-// where there is no runtime folder. An instance holds a lock on its subfolder while it runs, so a
+// where there is no runtime folder (on Windows <the user's temporary folder>/Vistrel/run-...,
+// win/TemporaryFilesWin.cpp). An instance holds a lock on its subfolder while it runs, so a
 // later start can tell what a crash or a kill left behind from what a running instance still
 // offers to a file manager.
 #pragma once
@@ -10,7 +11,8 @@
 
 namespace vistrel {
 
-// The temporary folder without a trailing "/": $TMPDIR when set, else /tmp.
+// The temporary folder without a trailing "/": $TMPDIR when set, else /tmp (on Windows the
+// user's temporary folder).
 std::string TempFolder();
 
 // The folder that holds every instance's subfolder (made private to the user on first use).

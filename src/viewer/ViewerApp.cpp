@@ -2,12 +2,10 @@
 
 #include "CommandLine.h"
 #include "DebugLog.h"
-
-#include <sys/stat.h>
+#include "Files.h"
 
 #include <condition_variable>
 #include <cstdio>
-#include <filesystem>
 #include <mutex>
 #include <set>
 
@@ -19,14 +17,6 @@ namespace {
 // start page, the picture following when it lands). Long enough for the largest pictures the
 // decoders accept, so that they do not flash the start page first.
 constexpr std::chrono::milliseconds kStartUpPatience{3000};
-
-// Folder browsing and the decoders need the picture's folder, so a relative path is taken from
-// the working folder. Nothing else of the path changes.
-std::string AbsolutePath(const std::string& path) {
-    std::error_code error;
-    const std::filesystem::path absolute = std::filesystem::absolute(path, error);
-    return error ? path : absolute.string();
-}
 
 } // namespace
 
@@ -80,11 +70,11 @@ struct ViewerApp::Unreported {
 namespace {
 
 // A picture of the command line that is not there, or is no regular file, is said so at once.
-bool isRegularFile(const std::string& path) {
-    struct stat info;
-    if (::stat(path.c_str(), &info) != 0)
+bool openableOrSaid(const std::string& path) {
+    const FileKind kind = fileKind(path.c_str());
+    if (kind == FileKind::Missing)
         std::fputs(FailureLine(path, Refusal::CannotOpen).c_str(), stderr);
-    else if (!S_ISREG(info.st_mode))
+    else if (kind != FileKind::Regular)
         std::fputs(FailureLine(path, Refusal::NotRegularFile).c_str(), stderr);
     else
         return true;
@@ -97,16 +87,16 @@ void ViewerApp::beginOpening(const std::vector<std::string>& pictures, OpeningDe
                              const std::function<std::optional<Size>()>& guessScreen) {
     if (pictures.empty() || pictures[0].empty()) return;
     unreported_ = std::make_shared<Unreported>();
-    std::string path = AbsolutePath(pictures[0]);
+    std::string path = absolutePath(pictures[0]);
     if (pictures.size() > 1) {
         for (const std::string& picture : pictures) {
-            const std::string absolute = AbsolutePath(picture);
-            if (isRegularFile(absolute)) list_.push_back(absolute);
+            const std::string absolute = absolutePath(picture);
+            if (openableOrSaid(absolute)) list_.push_back(absolute);
         }
         if (list_.empty()) return;
         path = list_[0];
         unreported_->paths.insert(list_.begin(), list_.end());
-    } else if (isRegularFile(path)) {
+    } else if (openableOrSaid(path)) {
         unreported_->paths.insert(path);
     }
     paths_ = list_.empty() ? std::vector<std::string>{path} : list_;

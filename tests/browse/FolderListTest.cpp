@@ -123,6 +123,7 @@ TEST(FolderList, IndexOfIsALowerBoundAndFindsEveryNameAtItsOwnPlace) {
     EXPECT_EQ(list.indexOf("f.png"), -1); // past the end
     EXPECT_EQ(list.indexOf(""), 0);       // a pasted picture has no name
 
+#ifndef _WIN32 // where names are UTF-16 and differ by more than case
     // A case-sensitive file system can hold names differing only in case, and names that are
     // not UTF-8 all read as U+FFFD; stepping from one must not find another.
     for (const char* name : {"photo.png", "PHOTO.png", "Photo.png", "\xFF.png", "\xFE.png"})
@@ -131,6 +132,7 @@ TEST(FolderList, IndexOfIsALowerBoundAndFindsEveryNameAtItsOwnPlace) {
     ASSERT_EQ(list.count(), 8);
     for (int32_t i = 0; i < list.count(); ++i)
         EXPECT_EQ(list.indexOf(list.nameAt(i)), i);
+#endif
 }
 
 TEST(FolderList, UnsortedListKeepsPatternOrderAndMergesNothing) {

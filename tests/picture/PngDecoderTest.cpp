@@ -44,7 +44,7 @@ void expectSameOutcome(const std::vector<uint8_t>& bytes, const std::string& wha
 std::vector<std::string> pngFiles(const std::string& folder) {
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(testFile(folder).c_str()))
-        if (entry.path().extension() == ".png") names.push_back(entry.path().filename());
+        if (entry.path().extension() == ".png") names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
 }

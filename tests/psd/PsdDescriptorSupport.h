@@ -124,17 +124,15 @@ struct Desc {
     }
 };
 
-// A record whose stream reads `bytes` from a temporary file, as the layer reader's would.
+// A record whose stream reads a copy of `bytes`, as the layer reader's would read its file.
 struct Stream {
+    Bytes held;
     PsdContext* ctx;
     uint64_t size;
-    explicit Stream(const Bytes& bytes) : size(bytes.size()) {
+    explicit Stream(const Bytes& bytes) : held(bytes), size(bytes.size()) {
         ctx = static_cast<PsdContext*>(std::calloc(1, sizeof(PsdContext)));
-        FILE* file = std::tmpfile();
-        if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), file);
-        std::rewind(file);
-        ctx->stream.file = file;
-        ctx->stream.file_size = int64_t(bytes.size());
+        ctx->stream.memory = held.data();
+        ctx->stream.file_size = int64_t(held.size());
     }
     ~Stream() { psd_free(ctx); }
     PsdBlock block() { return psd_block(ctx, size); }

@@ -1,5 +1,5 @@
-// The buffered stream primitives and the colour and blend-mode readers, over a real temporary
-// file.
+// The buffered stream primitives and the colour and blend-mode readers, over a file's bytes held
+// in memory (whole files are read from disk by the files tests).
 #include "PsdTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -10,16 +10,14 @@ using namespace psdtest;
 
 namespace {
 
-// A bare record whose stream reads `bytes` from a temporary file.
+// A bare record whose stream reads a copy of `bytes`.
 struct StreamFixture {
+    Bytes held;
     PsdContext* ctx;
-    explicit StreamFixture(const Bytes& bytes) {
+    explicit StreamFixture(const Bytes& bytes) : held(bytes) {
         ctx = static_cast<PsdContext*>(std::calloc(1, sizeof(PsdContext)));
-        FILE* file = std::tmpfile();
-        if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), file);
-        std::rewind(file);
-        ctx->stream.file = file;
-        ctx->stream.file_size = int64_t(bytes.size());
+        ctx->stream.memory = held.data();
+        ctx->stream.file_size = int64_t(held.size());
     }
     ~StreamFixture() { psd_free(ctx); }
 };

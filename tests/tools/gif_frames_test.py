@@ -11,7 +11,8 @@ import tempfile
 
 from PIL import Image
 
-tool = sys.argv[1]
+# The tool's command line: vistrel-decode, or a cross build's emulator and vistrel-decode.exe.
+tool = sys.argv[1:]
 work = tempfile.mkdtemp()
 failures = []
 
@@ -21,7 +22,7 @@ def run(*args):
 
 
 def decode(path, frames_dir=None):
-    args = [tool] + (["--frames", frames_dir] if frames_dir else []) + [path]
+    args = tool + (["--frames", frames_dir] if frames_dir else []) + [path]
     out = subprocess.run(args, capture_output=True, text=True, timeout=60).stdout
     return dict(field.split("=", 1) for field in out.split() if "=" in field)
 

@@ -1,6 +1,7 @@
 // The settings store's reading rules, the start-up settings and the command line.
 #include "Settings.h"
 #include "CommandLine.h"
+#include "Files.h"
 #include "ViewerApp.h"
 #include "WindowHarness.h"
 
@@ -106,9 +107,11 @@ TEST(CommandLine, OptionsAnswerAndAnUnknownOneIsAUsageError) {
 }
 
 TEST(CommandLine, AFailureLineSaysWhyWithTheSystemsReason) {
+    // The system's own words ("No such file or directory"; on Windows "Path not found").
+    const std::string why = whyUnreadable("/nowhere/a.png");
+    EXPECT_FALSE(why.empty());
     EXPECT_EQ(FailureLine("/nowhere/a.png", Refusal::CannotOpen),
-              "vistrel: /nowhere/a.png: the file cannot be opened: No such file or directory "
-              "(cannot-open)\n");
+              "vistrel: /nowhere/a.png: the file cannot be opened: " + why + " (cannot-open)\n");
     EXPECT_EQ(FailureLine("/a.png", Refusal::Malformed),
               "vistrel: /a.png: the header or data is damaged (malformed)\n");
 }

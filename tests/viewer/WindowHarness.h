@@ -224,11 +224,12 @@ struct FakePlatform : Platform {
     TextExtent textExtent(const char* text) override {
         return {extent.width * int(std::strlen(text)), extent.height};
     }
-    bool readSetting(const char* name, std::string& text) override {
+    // Kept as text, as QSettings keeps them.
+    std::optional<int32_t> readSetting(const char* name) override {
         const auto found = settings.find(name);
-        if (found == settings.end()) return false;
-        text = found->second;
-        return true;
+        int32_t value = 0;
+        if (found == settings.end() || !ParseSettingValue(found->second, value)) return {};
+        return value;
     }
     int writeSetting(const char* name, int32_t value) override {
         settings[name] = std::to_string(value);
