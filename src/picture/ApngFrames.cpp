@@ -491,7 +491,8 @@ std::optional<DecodeResult> decodeApng(std::shared_ptr<const std::vector<uint8_t
     Index index;
     const bool animated = indexApng(bytes->data(), bytes->size(), index);
     if (index.cut)
-        debugLog("APNG: the sequence ends after %zu frames: %s", index.frames.size(), index.cut);
+        debugLog("APNG: the sequence ends after %u frames: %s", unsigned(index.frames.size()),
+                 index.cut);
     if (!animated) return std::nullopt;
     auto frames = std::make_shared<ApngFrames>(std::move(bytes), std::move(index));
     if (const DecodeResult first = frames->composeNext(picture); !first) return first;
