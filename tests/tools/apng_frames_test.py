@@ -15,13 +15,13 @@ import zlib
 
 from PIL import Image
 
-tool = sys.argv[1]
+tool = sys.argv[1:]
 work = tempfile.mkdtemp()
 failures = []
 
 
 def decode(path, frames_dir=None):
-    args = [tool] + (["--frames", frames_dir] if frames_dir else []) + [path]
+    args = tool + (["--frames", frames_dir] if frames_dir else []) + [path]
     out = subprocess.run(args, capture_output=True, text=True, timeout=60).stdout
     return dict(field.split("=", 1) for field in out.split() if "=" in field)
 
