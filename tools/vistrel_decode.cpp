@@ -15,8 +15,8 @@
 // names the file's colour space (empty when it states none).
 // An animated file adds frames=N delays=D1,D2,... (milliseconds, as the window shows them: under
 // 20 ms counts as 100) loops=L (how many times it plays through; 0 for ever) to the line.
-// --frames DIR writes every composed frame at natural size as
-// DIR/0001.png, DIR/0002.png, ... (DIR is made when its parent folder exists).
+// --frames DIR writes every composed frame at natural size, oriented and converted as the first,
+// as DIR/0001.png, DIR/0002.png, ... (DIR is made when its parent folder exists).
 // Exit status: 0 loaded, 1 not loaded, 2 bad usage or unwritable output.
 
 #include "Animation.h"
@@ -77,8 +77,8 @@ std::string frameName(const std::string& folder, int frame) {
     return folder + name;
 }
 
-// Writes the first frame (as decoded) and every frame after it; false when a file cannot be
-// written or a frame cannot be made.
+// Writes the first frame (as shown) and every frame after it, finished the same way; false when a
+// file cannot be written or a frame cannot be made.
 bool saveFrames(const std::string& folder, Picture& first, Animation* animation) {
     if (!savePicture(frameName(folder, 0), first)) return false;
     if (!animation) return true;

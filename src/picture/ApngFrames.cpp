@@ -260,7 +260,7 @@ public:
         plays_ = index_.plays;
     }
 
-    DecodeResult composeNext(Picture& picture) override {
+    DecodeResult compose(Picture& picture) override {
         if (position_ == 0) {
             canvas_.clear();
             last_ = -1;
@@ -335,8 +335,9 @@ private:
     uint32_t* canvasRow(uint32_t y) { return canvas_.data() + std::size_t(y) * index_.width; }
 
     // The frame's pixels as a PNG of their own: the file's header at the frame's size, its
-    // palette, and the fdAT data as IDAT chunks. The PNG reader then holds them to every rule it
-    // holds a still to. Only the chunks' data is copied, which costs little beside its inflating.
+    // palette and transparency, and the fdAT data as IDAT chunks. The PNG reader then holds them to
+    // every rule it holds a still to. Only the chunks' data is copied, which costs little beside
+    // its inflating.
     DecodeResult decodeFrame(const Frame& f, Picture& into) {
         const uint8_t* file = bytes_->data();
         if (f.isDefaultImage) {
@@ -357,6 +358,9 @@ private:
         if (index_.paletteChunk)
             png_.insert(png_.end(), file + index_.palette,
                         file + index_.palette + index_.paletteChunk);
+        if (index_.transparency)
+            appendChunk(png_, "tRNS", file + index_.transparency,
+                        uint32_t(index_.transparencyBytes));
         for (const Piece& piece : f.data)
             appendChunk(png_, "IDAT", file + piece.at, piece.bytes);
         appendChunk(png_, "IEND", nullptr, 0);
@@ -381,38 +385,29 @@ private:
         return kOk;
     }
 
-    // Row `y` of the decoded frame as canvas words, the file's transparency applied: palette
-    // entries' alpha, or the one transparent grey level or colour (not for 16-bit samples, which
-    // the picture holds cut to 8 bits).
+    // Row `y` of the decoded frame as canvas words, with the palette entries' alpha. (A single
+    // transparent grey level or colour the PNG reader has made alpha already, compared before 16
+    // bits are cut.)
     void readRow(uint32_t y) {
         const uint8_t* in = pixels_.pixels() + std::size_t(y) * pixels_.rowSize();
         const uint32_t width = uint32_t(pixels_.width());
         const int bits = pixels_.bitsPerPixel();
-        const uint8_t* trns = bytes_->data() + index_.transparency;
-        const std::size_t trnsBytes = index_.transparencyBytes;
-        const bool keyed = trnsBytes > 0 && index_.depth <= 8 && index_.colorType != 3;
         if (bits == 32) {
             std::memcpy(row_.data(), in, std::size_t(width) * 4);
         } else if (bits == 24) {
-            const bool colorKey = keyed && index_.colorType == 2 && trnsBytes >= 6;
-            for (uint32_t x = 0; x < width; ++x, in += 3) {
-                const uint32_t color = uint32_t(in[2]) << 16 | uint32_t(in[1]) << 8 | in[0];
-                const bool clear = colorKey && bigEndian16(trns) == in[2] &&
-                                   bigEndian16(trns + 2) == in[1] && bigEndian16(trns + 4) == in[0];
-                row_[x] = clear ? color : 0xFF000000u | color;
-            }
+            for (uint32_t x = 0; x < width; ++x, in += 3)
+                row_[x] = 0xFF000000u | uint32_t(in[2]) << 16 | uint32_t(in[1]) << 8 | in[0];
         } else {
             const RgbQuad* table = pixels_.colorTable();
             const bool palette = index_.colorType == 3;
-            const bool greyKey = keyed && index_.colorType == 0 && trnsBytes >= 2;
+            const uint8_t* trns = bytes_->data() + index_.transparency;
+            const std::size_t trnsBytes = index_.transparency ? index_.transparencyBytes : 0;
             const unsigned mask = (1u << bits) - 1;
             for (uint32_t x = 0; x < width; ++x) {
                 const std::size_t bit = std::size_t(x) * unsigned(bits);
                 const unsigned sample = (in[bit / 8] >> (8 - bits - bit % 8)) & mask;
                 const RgbQuad c = table[sample];
-                uint32_t alpha = 255;
-                if (palette && sample < trnsBytes) alpha = trns[sample];
-                if (greyKey && bigEndian16(trns) == sample) alpha = 0;
+                const uint32_t alpha = palette && sample < trnsBytes ? trns[sample] : 255;
                 row_[x] = alpha << 24 | uint32_t(c.red) << 16 | uint32_t(c.green) << 8 | c.blue;
             }
         }
@@ -432,26 +427,9 @@ private:
         return out;
     }
 
-    DecodeResult copyTo(Picture& picture) {
-        const int width = int(index_.width), height = int(index_.height);
-        if (const DecodeResult made = createPicture(picture, width, height, alpha_ ? 32 : 24);
-            !made)
-            return made;
-        const uint32_t stride = picture.rowSize();
-        for (int y = 0; y < height; ++y) {
-            const uint32_t* from = canvasRow(uint32_t(y));
-            uint8_t* to = picture.pixels() + std::size_t(y) * stride;
-            if (alpha_) {
-                std::memcpy(to, from, std::size_t(width) * 4);
-                continue;
-            }
-            for (int x = 0; x < width; ++x, to += 3) {
-                to[0] = uint8_t(from[x]);
-                to[1] = uint8_t(from[x] >> 8);
-                to[2] = uint8_t(from[x] >> 16);
-            }
-        }
-        return kOk;
+    DecodeResult copyTo(Picture& picture) const {
+        return copyCanvas(reinterpret_cast<const uint8_t*>(canvas_.data()), int(index_.width),
+                          int(index_.height), alpha_, picture);
     }
 
     std::shared_ptr<const std::vector<uint8_t>> bytes_;

@@ -1,6 +1,8 @@
 // The door through which what a file says beside its pixels reaches the picture on show.
 #include "CachedPicture.h"
 
+#include "Animation.h"
+
 #include "ColorManagement.h"
 #include "Orientation.h"
 #include "Utf8.h"
@@ -25,6 +27,12 @@ void CachedPicture::applyMetadata(const PictureMetadata& metadata, const ScreenC
     if (metadata.inks && convertInkPicture(*picture, metadata, policy.color))
         convertedTo = policy.color;
     orientPicture(*picture, metadata.orientation);
+    // The frames after the first go through the same step as they are composed, with the
+    // transform made once here.
+    if (metadata.animation)
+        metadata.animation->finishFrames(
+            {metadata.orientation,
+             targetTransform(metadata, policy.color, picture->bitsPerPixel())});
     if (reducedFrom.width <= 0) {
         if (convertToTarget(*picture, metadata, policy.color)) convertedTo = policy.color;
         prepareScreenCopy(policy);

@@ -81,6 +81,13 @@ public:
             cmsUInt32Number out) const {
         return source_.get() == source && target_.get() == target && in_ == in && out_ == out;
     }
+    // Whether it converts pictures of `depth` bits: 3-byte pixels at 24, 4-byte pixels at 32 and
+    // the 4-byte entries of a colour table below 9.
+    bool reads(int depth) const {
+        const bool threeBytes = out_ == TYPE_BGR_8;
+        return depth == 24 ? threeBytes
+                           : (depth == 32 || (depth >= 1 && depth <= 8)) && !threeBytes;
+    }
     // Converts rows of `width` pixels; the input and output may be the same memory when their
     // pixels are equally large.
     void run(const uint8_t* in, std::size_t inStride, uint8_t* out, std::size_t outStride,
@@ -344,28 +351,26 @@ cmsUInt32Number inputLayout(ProfileSpace space, int bytesPerPixel) {
     return 0;
 }
 
+// The transform from `source` to `target` for pictures of `depth` bits (a colour table's entries
+// below 9); null when it cannot be made or the depth is not converted.
+std::shared_ptr<const ColorTransform> transformFor(const std::shared_ptr<const Profile>& source,
+                                                   const std::shared_ptr<const Profile>& target,
+                                                   int depth) {
+    if (!(depth <= 8 || depth == 24 || depth == 32)) return nullptr;
+    const int bytesPerPixel = depth == 24 ? 3 : 4; // a colour table's entries are 4 bytes
+    const cmsUInt32Number in = inputLayout(source->space, bytesPerPixel);
+    if (!in) return nullptr;
+    return Cache::shared().transform(source, target, in,
+                                     bytesPerPixel == 3 ? TYPE_BGR_8 : TYPE_BGRA_8);
+}
+
 // Converts the picture in place from `source` to `target`.
 bool convertPicture(Picture& picture, const std::shared_ptr<const Profile>& source,
                     const std::shared_ptr<const Profile>& target) {
-    const int depth = picture.bitsPerPixel();
-    const bool table = depth <= 8;
-    if (picture.empty() || !(table || depth == 24 || depth == 32)) return false;
-    const int bytesPerPixel = depth == 24 ? 3 : 4; // a colour table's entries are 4 bytes
-    const cmsUInt32Number in = inputLayout(source->space, bytesPerPixel);
-    if (!in) return false;
-    const cmsUInt32Number out = bytesPerPixel == 3 ? TYPE_BGR_8 : TYPE_BGRA_8;
+    if (picture.empty()) return false;
     const std::shared_ptr<const ColorTransform> transform =
-        Cache::shared().transform(source, target, in, out);
-    if (!transform) return false;
-    if (table) {
-        auto* entries = reinterpret_cast<uint8_t*>(picture.colorTable());
-        const int count = 1 << depth;
-        transform->run(entries, std::size_t(count) * 4, entries, std::size_t(count) * 4, count, 1);
-        return true;
-    }
-    transform->run(picture.pixels(), picture.rowSize(), picture.pixels(), picture.rowSize(),
-                   picture.width(), picture.height());
-    return true;
+        transformFor(source, target, picture.bitsPerPixel());
+    return transform && convertWith(*transform, picture);
 }
 
 } // namespace
@@ -389,13 +394,35 @@ std::string describeColorSpace(const PictureMetadata& metadata) {
 }
 
 bool convertToTarget(Picture& picture, const PictureMetadata& metadata, const ColorTarget& target) {
+    if (picture.empty()) return false;
+    const std::shared_ptr<const ColorTransform> transform =
+        targetTransform(metadata, target, picture.bitsPerPixel());
+    return transform && convertWith(*transform, picture);
+}
+
+std::shared_ptr<const ColorTransform> targetTransform(const PictureMetadata& metadata,
+                                                      const ColorTarget& target, int bitsPerPixel) {
     // Nothing stated (most pictures): no lookup, no lock.
-    if (!target.manage || metadata.inks) return false;
-    if (metadata.iccProfile.empty() && !metadata.described) return false;
+    if (!target.manage || metadata.inks) return nullptr;
+    if (metadata.iccProfile.empty() && !metadata.described) return nullptr;
     const std::shared_ptr<const Profile> source = statedProfile(metadata);
     // sRGB pictures stay as they are, whatever the display.
-    if (!source || source->srgb) return false;
-    return convertPicture(picture, source, Cache::shared().display(target));
+    if (!source || source->srgb) return nullptr;
+    return transformFor(source, Cache::shared().display(target), bitsPerPixel);
+}
+
+bool convertWith(const ColorTransform& transform, Picture& picture) {
+    const int depth = picture.bitsPerPixel();
+    if (picture.empty() || !transform.reads(depth)) return false;
+    if (depth <= 8) {
+        auto* entries = reinterpret_cast<uint8_t*>(picture.colorTable());
+        const int count = 1 << depth;
+        transform.run(entries, std::size_t(count) * 4, entries, std::size_t(count) * 4, count, 1);
+        return true;
+    }
+    transform.run(picture.pixels(), picture.rowSize(), picture.pixels(), picture.rowSize(),
+                  picture.width(), picture.height());
+    return true;
 }
 
 std::shared_ptr<const ColorTransform> inkTransform(const PictureMetadata& metadata,

@@ -39,6 +39,14 @@ std::string describeColorSpace(const PictureMetadata& metadata);
 // used or does not fit the picture, conversion off).
 bool convertToTarget(Picture& picture, const PictureMetadata& metadata, const ColorTarget& target);
 
+// The transform convertToTarget would convert a picture of `bitsPerPixel` with, made once for
+// pictures that follow one another (an animation's frames); null where it would do nothing.
+std::shared_ptr<const ColorTransform> targetTransform(const PictureMetadata& metadata,
+                                                      const ColorTarget& target, int bitsPerPixel);
+// Converts the picture through a transform of targetTransform; false when the transform is not
+// for the picture's depth.
+bool convertWith(const ColorTransform& transform, Picture& picture);
+
 // For decoders of CMYK files with a CMYK profile: the transform of their inks, as stored in
 // Adobe's inverted form (255 no ink), four bytes a pixel, to the pixels of a picture of
 // `bitsPerPixel` (24 or 32). Null when the metadata has no usable CMYK profile or conversion is

@@ -240,7 +240,7 @@ public:
     int height() const { return index_.height; }
     int bitsPerPixel() const { return alpha_ ? 32 : 24; }
 
-    DecodeResult composeNext(Picture& picture) override {
+    DecodeResult compose(Picture& picture) override {
         if (position_ == 0 || canvas_.empty()) {
             // A fresh canvas: nothing, or before the first frame as good as nothing.
             canvas_.assign(std::size_t(index_.width) * std::size_t(index_.height), 0);
@@ -337,26 +337,9 @@ private:
         return canvas_.data() + std::size_t(y) * index_.width;
     }
 
-    DecodeResult copyTo(Picture& picture) {
-        if (const DecodeResult made =
-                createPicture(picture, index_.width, index_.height, bitsPerPixel());
-            !made)
-            return made;
-        const uint32_t stride = picture.rowSize();
-        for (int y = 0; y < index_.height; ++y) {
-            const uint32_t* from = canvas_.data() + std::size_t(y) * index_.width;
-            uint8_t* to = picture.pixels() + std::size_t(y) * stride;
-            if (alpha_) {
-                std::memcpy(to, from, std::size_t(index_.width) * 4);
-            } else {
-                for (int x = 0; x < index_.width; ++x, to += 3) {
-                    to[0] = uint8_t(from[x]);
-                    to[1] = uint8_t(from[x] >> 8);
-                    to[2] = uint8_t(from[x] >> 16);
-                }
-            }
-        }
-        return kOk;
+    DecodeResult copyTo(Picture& picture) const {
+        return copyCanvas(reinterpret_cast<const uint8_t*>(canvas_.data()), index_.width,
+                          index_.height, alpha_, picture);
     }
 
     std::shared_ptr<const std::vector<uint8_t>> bytes_;

@@ -98,7 +98,14 @@ Refusal decodeRows(PngMemorySource& source, Picture& picture) {
         return Refusal::SizeRule;
     const int colorType = png_get_color_type(png, info);
     if (png_get_bit_depth(png, info) == 16) png_set_strip_16(png);
-    if (colorType == PNG_COLOR_TYPE_GRAY_ALPHA) png_set_gray_to_rgb(png);
+    // A single transparent grey level or colour becomes alpha, compared with the samples as
+    // stored (before 16 bits are cut): browsers show it transparent. Palette entries' alpha is
+    // not applied to stills.
+    const bool keyed = (colorType == PNG_COLOR_TYPE_GRAY || colorType == PNG_COLOR_TYPE_RGB) &&
+                       png_get_valid(png, info, PNG_INFO_tRNS);
+    if (keyed) png_set_tRNS_to_alpha(png);
+    if (colorType == PNG_COLOR_TYPE_GRAY_ALPHA || (keyed && colorType == PNG_COLOR_TYPE_GRAY))
+        png_set_gray_to_rgb(png);
     if (colorType & PNG_COLOR_MASK_COLOR) png_set_bgr(png);
     png_read_update_info(png, info);
 
@@ -147,6 +154,8 @@ Refusal decodeReducedRows(PngMemorySource& source, uint64_t imageData, int reduc
         cappedProduct(uint64_t(png_get_rowbytes(png, info)) + 1, png_get_image_height(png, info));
     if (!fitsItsData(pixels, filtered, deflateProducible(imageData))) return Refusal::SizeRule;
     if (png_get_bit_depth(png, info) == 16) png_set_strip_16(png);
+    if (colorType == PNG_COLOR_TYPE_RGB && png_get_valid(png, info, PNG_INFO_tRNS))
+        png_set_tRNS_to_alpha(png); // the transparent colour, as the full decode shows it
     if (colorType == PNG_COLOR_TYPE_GRAY_ALPHA) png_set_gray_to_rgb(png);
     png_set_bgr(png);
     png_read_update_info(png, info);

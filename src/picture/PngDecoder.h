@@ -13,8 +13,9 @@ namespace vistrel {
 
 // PNG files: every colour type and bit depth, not interlaced. 16-bit channels are cut to 8, grey
 // with alpha becomes 32-bit colour, palette and grey pictures keep their depth with a colour
-// table. Decoded by the fast path (PngFastPath.h) when it takes the file, by libpng otherwise;
-// the bytes are the same either way.
+// table; grey or colour with a transparent colour (tRNS) becomes 32-bit colour with that colour
+// transparent (compared before 16 bits are cut). Decoded by the fast path (PngFastPath.h) when it
+// takes the file, by libpng otherwise; the bytes are the same either way.
 DecodeResult decodePng(const uint8_t* data, std::size_t size, Picture& picture);
 DecodeResult decodePng(const char* path, Picture& picture);
 // The same with what the file says beside its pixels (PngMetadata.h).

@@ -135,6 +135,49 @@ void layRow(const Header& h, const uint8_t* in, std::size_t rowBytes, uint8_t* o
     }
 }
 
+// The sample at `x` of a row of grey samples below 8 bits, packed from the high bits down.
+unsigned packedSample(const uint8_t* in, std::size_t x, unsigned depth) {
+    const std::size_t bit = x * depth;
+    return (in[bit / 8] >> (8 - depth - bit % 8)) & ((1u << depth) - 1);
+}
+
+// One row of grey or colour samples with a transparent colour (tRNS) laid as 32-bit pixels:
+// blue, green, red, and alpha 0 where the samples as stored (16 bits before they are cut) equal
+// the key, 255 elsewhere; grey below 8 bits spread over the whole range. As libpng's
+// tRNS_to_alpha with strip_16, gray_to_rgb and bgr gives them.
+void layKeyedRow(const Header& h, const uint8_t* in, const uint16_t key[3], uint8_t* out) {
+    const std::size_t w = h.width;
+    if (h.colorType == kColor) {
+        const bool wide = h.depth == 16;
+        const std::size_t step = wide ? 2 : 1;
+        for (std::size_t x = 0; x < w; ++x, in += 3 * step, out += 4) {
+            const unsigned r = wide ? bigEndian16(in) : in[0];
+            const unsigned g = wide ? bigEndian16(in + 2) : in[1];
+            const unsigned b = wide ? bigEndian16(in + 4) : in[2];
+            out[0] = in[2 * step];
+            out[1] = in[step];
+            out[2] = in[0];
+            out[3] = r == key[0] && g == key[1] && b == key[2] ? 0 : 0xFF;
+        }
+        return;
+    }
+    const unsigned most = (1u << std::min<unsigned>(h.depth, 8)) - 1;
+    for (std::size_t x = 0; x < w; ++x, out += 4) {
+        unsigned sample, level;
+        if (h.depth == 16) {
+            sample = bigEndian16(in + 2 * x);
+            level = in[2 * x];
+        } else if (h.depth == 8) {
+            sample = level = in[x];
+        } else {
+            sample = packedSample(in, x, h.depth);
+            level = sample * 255 / most;
+        }
+        out[0] = out[1] = out[2] = uint8_t(level);
+        out[3] = sample == key[0] ? 0 : 0xFF;
+    }
+}
+
 struct DecompressorFree {
     void operator()(libdeflate_decompressor* d) const { libdeflate_free_decompressor(d); }
 };
@@ -184,6 +227,9 @@ std::optional<DecodeResult> decodePngFast(const uint8_t* data, std::size_t size,
     bool headerRead = false, imageDataOver = false;
     const uint8_t* palette = nullptr;
     uint32_t paletteBytes = 0;
+    // The one transparent grey level or colour (tRNS beside grey or colour samples), as stored.
+    bool keyed = false;
+    uint16_t key[3] = {};
     std::vector<std::pair<const uint8_t*, uint32_t>> imageData;
     uint64_t imageBytes = 0;
     std::size_t at = 8;
@@ -213,6 +259,19 @@ std::optional<DecodeResult> decodePngFast(const uint8_t* data, std::size_t size,
             if (palette || !imageData.empty()) return kLeftToLibpng;
             palette = body;
             paletteBytes = length;
+        } else if (is("tRNS") && (h.colorType == kGrey || h.colorType == kColor)) {
+            // Only one, before the image data, of the length the colour type gives, with a
+            // sample the depth can hold: anything else libpng judges.
+            const uint32_t samples = h.colorType == kGrey ? 1 : 3;
+            if (keyed || !imageData.empty() || length != 2 * samples ||
+                libdeflate_crc32(libdeflate_crc32(0, type, 4), body, length) !=
+                    bigEndian32(body + length))
+                return kLeftToLibpng;
+            for (uint32_t i = 0; i < samples; ++i) {
+                key[i] = uint16_t(bigEndian16(body + 2 * i));
+                if (h.depth < 16 && key[i] >> h.depth != 0) return kLeftToLibpng;
+            }
+            keyed = true;
         } else if (is("IDAT")) {
             if (imageDataOver) return kLeftToLibpng;
             imageData.emplace_back(body, length);
@@ -256,7 +315,7 @@ std::optional<DecodeResult> decodePngFast(const uint8_t* data, std::size_t size,
         stream = joined.data();
         streamBytes = joined.size();
     }
-    const int depth = pngPictureDepth(h.colorType, h.depth);
+    const int depth = keyed ? 32 : pngPictureDepth(h.colorType, h.depth);
     const uint64_t rowSize = paddedRowSize(h.width, uint32_t(depth));
     const uint64_t image = rowSize * h.height;
     if (uint64_t(h.width) * h.height > kMaxPicturePixels || image > UINT32_MAX - kPixelSpareBytes)
@@ -308,7 +367,10 @@ std::optional<DecodeResult> decodePngFast(const uint8_t* data, std::size_t size,
             return kLeftToLibpng; // an unknown filter type: libpng refuses it
         uint8_t* out = block + std::size_t(y) * rowSize;
         std::memset(out + laid - 1, 0, std::size_t(rowSize) - laid + 1);
-        layRow(h, row, rowBytes, out);
+        if (keyed)
+            layKeyedRow(h, row, key, out);
+        else
+            layRow(h, row, rowBytes, out);
         above = row;
     }
     // What is left of the filtered rows past the picture reads as zero, as the spare bytes must.

@@ -23,8 +23,9 @@ std::optional<DecodeResult> decodePngFast(const uint8_t* data, std::size_t size,
 // as truncated when they hold only a part of it.
 DecodeResult checkPngSignature(const uint8_t* data, std::size_t size);
 
-// The depth of the picture a PNG of this colour type and bit depth becomes: 16-bit samples are
-// cut to 8, grey with alpha becomes colour with alpha.
+// The depth of the picture a PNG of this colour type and bit depth becomes without a transparent
+// colour (which makes grey and colour 32-bit): 16-bit samples are cut to 8, grey with alpha
+// becomes colour with alpha.
 int pngPictureDepth(uint8_t colorType, uint8_t bitDepth);
 
 // The colour table of a picture of 8 bits or fewer: the palette's entries (red, green, blue

@@ -88,7 +88,7 @@ public:
         position_ = 1; // the first frame was decoded as a still
     }
 
-    DecodeResult composeNext(Picture& picture) override {
+    DecodeResult compose(Picture& picture) override {
         // The library's decoder (two canvases) is made on the composing thread, when the first
         // frame after the one decoded as a still is wanted.
         if (!decoder_) decoder_ = std::make_unique<AnimDecoder>(*bytes_);
@@ -109,22 +109,8 @@ public:
         }
         const int width = int(decoder_->info().canvas_width);
         const int height = int(decoder_->info().canvas_height);
-        if (const DecodeResult made = createPicture(picture, width, height, alpha_ ? 32 : 24);
-            !made)
-            return made;
-        const std::size_t stride = picture.rowSize();
-        for (int y = 0; y < height; ++y) {
-            const uint8_t* from = canvas + std::size_t(y) * std::size_t(width) * 4;
-            uint8_t* to = picture.pixels() + std::size_t(y) * stride;
-            if (alpha_) {
-                std::memcpy(to, from, std::size_t(width) * 4);
-            } else {
-                for (int x = 0; x < width; ++x, from += 4, to += 3)
-                    std::memcpy(to, from, 3);
-            }
-        }
         position_ = (position_ + 1) % frameCount();
-        return kOk;
+        return copyCanvas(canvas, width, height, alpha_, picture);
     }
 
     void rewind() override { position_ = 0; }

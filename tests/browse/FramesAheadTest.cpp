@@ -20,7 +20,7 @@ public:
         delays_.assign(std::size_t(count), 100);
         plays_ = 0;
     }
-    DecodeResult composeNext(Picture& frame) override {
+    DecodeResult compose(Picture& frame) override {
         if (!frame.create(16, 16, 24, true)) return Refusal::OutOfMemory;
         frame.pixels()[0] = uint8_t(position_);
         ++composed;
