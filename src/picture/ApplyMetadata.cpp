@@ -2,7 +2,6 @@
 #include "CachedPicture.h"
 
 #include "Animation.h"
-
 #include "ColorManagement.h"
 #include "Orientation.h"
 #include "Utf8.h"
