@@ -1,9 +1,10 @@
 // The decoders of WebP, HEIF, AVIF and JPEG XL, with libwebp, libheif, libavif and libjxl, live in
 // a module of their own (vistrel-codecs.so, lib/vistrel/ beside the program's bin/) that is loaded
 // the first time a file of those formats is read: a program that shows JPEG and PNG files never
-// maps those libraries (4.4 MB resident and their relocations at every start when linked). The
-// module's decoders use the program's own code (pictures, large buffers, the EXIF reader), which
-// the program exports to it; the module exports nothing but its table of entries.
+// maps those libraries (linked, they and their own libraries cost every start about 4 MB resident
+// and their relocations). The module's decoders use the program's own code (pictures, large
+// buffers, the EXIF reader), which the program exports to it; the module exports nothing but its
+// table of entries.
 #pragma once
 
 #include "ByteSource.h"

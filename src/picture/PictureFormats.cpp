@@ -1,16 +1,18 @@
 #include "PictureFormat.h"
 
 #include "BmpDecoder.h"
-#include "CodecModule.h"
 #include "GifDecoder.h"
 #include "GifFrames.h"
 #include "IconDirectory.h"
 #include "JpegDecoder.h"
-#include "ModernSignatures.h"
 #include "PngDecoder.h"
 #include "PsdDecoder.h"
 #include "TgaDecoder.h"
 #include "WmfFile.h"
+#if VISTREL_MODERN_FORMATS
+#include "CodecModule.h"
+#include "ModernSignatures.h"
+#endif
 
 #include <strings.h>
 
