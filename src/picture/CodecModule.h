@@ -42,9 +42,9 @@ inline constexpr std::size_t kCodecLayout = sizeof(CodecEntries) * 1000003 +
                                             sizeof(PictureMetadata) * 1009 + sizeof(Picture) * 31 +
                                             sizeof(ReducedDecode);
 
-// The module's entries, loaded on the first call from any thread (found through the program's
-// run path); null when the module is not there or not of this build. Never unloaded: pictures
-// and animations it made point into its code until the process ends.
+// The module's entries, loaded on the first call from any thread; null when the module is not
+// there or not of this build. Never unloaded: pictures and animations it made point into its code
+// until the process ends.
 const CodecEntries* codecModule();
 
 // A format table row's header reader and decoder through the module: without it the file is
