@@ -81,6 +81,17 @@ uint64_t imageDataBytes(const uint8_t* data, std::size_t size) {
     return bytes;
 }
 
+// Whether a palette file's tRNS makes any entry less than opaque: such a file is read as 32-bit
+// colour with alpha, as browsers show it. A tRNS of opaque entries only changes nothing.
+bool hasTranslucentEntry(png_structp png, png_infop info) {
+    png_bytep alpha = nullptr;
+    int entries = 0;
+    if (png_get_color_type(png, info) != PNG_COLOR_TYPE_PALETTE ||
+        png_get_tRNS(png, info, &alpha, &entries, nullptr) != PNG_INFO_tRNS || !alpha)
+        return false;
+    return std::any_of(alpha, alpha + entries, [](png_byte a) { return a < 255; });
+}
+
 // Only plain data lives in this frame, so the jump back from libpng skips no destructor.
 Refusal decodeRows(PngMemorySource& source, Picture& picture) {
     png_structp png = source.png;
@@ -99,11 +110,13 @@ Refusal decodeRows(PngMemorySource& source, Picture& picture) {
     const int colorType = png_get_color_type(png, info);
     if (png_get_bit_depth(png, info) == 16) png_set_strip_16(png);
     // A single transparent grey level or colour becomes alpha, compared with the samples as
-    // stored (before 16 bits are cut): browsers show it transparent. Palette entries' alpha is
-    // not applied to stills.
+    // stored (before 16 bits are cut): browsers show it transparent. So do palette entries with
+    // alpha: the indices become colour with alpha.
     const bool keyed = (colorType == PNG_COLOR_TYPE_GRAY || colorType == PNG_COLOR_TYPE_RGB) &&
                        png_get_valid(png, info, PNG_INFO_tRNS);
-    if (keyed) png_set_tRNS_to_alpha(png);
+    const bool translucentPalette = hasTranslucentEntry(png, info);
+    if (translucentPalette) png_set_palette_to_rgb(png);
+    if (keyed || translucentPalette) png_set_tRNS_to_alpha(png);
     if (colorType == PNG_COLOR_TYPE_GRAY_ALPHA || (keyed && colorType == PNG_COLOR_TYPE_GRAY))
         png_set_gray_to_rgb(png);
     if (colorType & PNG_COLOR_MASK_COLOR) png_set_bgr(png);
@@ -144,9 +157,11 @@ Refusal decodeReducedRows(PngMemorySource& source, uint64_t imageData, int reduc
 
     png_read_info(png, info);
     const int colorType = png_get_color_type(png, info);
+    // A palette with translucent entries is held at 32 bits as well; other palettes are not.
+    const bool translucentPalette = hasTranslucentEntry(png, info);
     if (png_get_interlace_type(png, info) != PNG_INTERLACE_NONE ||
         (colorType != PNG_COLOR_TYPE_RGB && colorType != PNG_COLOR_TYPE_RGB_ALPHA &&
-         colorType != PNG_COLOR_TYPE_GRAY_ALPHA))
+         colorType != PNG_COLOR_TYPE_GRAY_ALPHA && !translucentPalette))
         return Refusal::Unsupported;
     const uint64_t pixels =
         uint64_t(png_get_image_width(png, info)) * png_get_image_height(png, info);
@@ -154,8 +169,11 @@ Refusal decodeReducedRows(PngMemorySource& source, uint64_t imageData, int reduc
         cappedProduct(uint64_t(png_get_rowbytes(png, info)) + 1, png_get_image_height(png, info));
     if (!fitsItsData(pixels, filtered, deflateProducible(imageData))) return Refusal::SizeRule;
     if (png_get_bit_depth(png, info) == 16) png_set_strip_16(png);
-    if (colorType == PNG_COLOR_TYPE_RGB && png_get_valid(png, info, PNG_INFO_tRNS))
-        png_set_tRNS_to_alpha(png); // the transparent colour, as the full decode shows it
+    if (translucentPalette) png_set_palette_to_rgb(png);
+    if ((colorType == PNG_COLOR_TYPE_RGB && png_get_valid(png, info, PNG_INFO_tRNS)) ||
+        translucentPalette)
+        png_set_tRNS_to_alpha(png); // the transparent colour or entries, as the full decode shows
+
     if (colorType == PNG_COLOR_TYPE_GRAY_ALPHA) png_set_gray_to_rgb(png);
     png_set_bgr(png);
     png_read_update_info(png, info);
@@ -234,6 +252,39 @@ DecodeResult openWithLibpng(PngMemorySource& source, const uint8_t* data, std::s
     return kOk;
 }
 
+// The depth decodeRows gives once the file's tRNS chunk is weighed as libpng weighs it: a
+// transparent grey level or colour (a chunk of the length its samples take), or a palette entry
+// less than opaque (a chunk after the palette and no longer than it), makes the picture 32-bit.
+// Only the chunks before the image data, and no more than a few dozen of them, are looked at.
+int depthAfterTransparency(ByteSource& source, uint8_t colorType, int depth) {
+    constexpr int kChunksLookedAt = 64;
+    if (colorType != PNG_COLOR_TYPE_GRAY && colorType != PNG_COLOR_TYPE_RGB &&
+        colorType != PNG_COLOR_TYPE_PALETTE)
+        return depth;
+    uint64_t at = kSignatureBytes + 25; // past the IHDR chunk: length, type, 13 bytes, CRC
+    uint32_t paletteEntries = 0;
+    for (int chunk = 0; chunk < kChunksLookedAt; ++chunk) {
+        uint8_t head[8];
+        if (source.readAt(at, head, sizeof head) != sizeof head) break;
+        const uint32_t length = bigEndian32(head);
+        auto is = [&](const char* type) { return std::memcmp(head + 4, type, 4) == 0; };
+        if (is("IDAT") || is("IEND")) break;
+        if (is("PLTE")) paletteEntries = length / 3;
+        if (!is("tRNS")) {
+            at += uint64_t(length) + 12;
+            continue;
+        }
+        if (colorType != PNG_COLOR_TYPE_PALETTE)
+            return length == (colorType == PNG_COLOR_TYPE_GRAY ? 2u : 6u) ? 32 : depth;
+        uint8_t alpha[256];
+        if (length == 0 || length > paletteEntries || length > sizeof alpha ||
+            source.readAt(at + 8, alpha, length) != length)
+            return depth;
+        return std::any_of(alpha, alpha + length, [](uint8_t a) { return a < 255; }) ? 32 : depth;
+    }
+    return depth;
+}
+
 } // namespace
 
 DecodeResult readPngHeader(ByteSource& source, PictureHeader& header) {
@@ -245,7 +296,8 @@ DecodeResult readPngHeader(ByteSource& source, PictureHeader& header) {
     if (got < sizeof head) return Refusal::Truncated;
     if (bigEndian32(head + 12) != 0x49484452) return Refusal::Malformed; // no IHDR first
     if (!header.setSize(bigEndian32(head + 16), bigEndian32(head + 20))) return Refusal::Malformed;
-    header.bitsPerPixel = pngPictureDepth(head[25], head[24]);
+    header.bitsPerPixel =
+        depthAfterTransparency(source, head[25], pngPictureDepth(head[25], head[24]));
     header.frames = 1;
     return kOk;
 }

@@ -272,6 +272,11 @@ std::optional<DecodeResult> decodePngFast(const uint8_t* data, std::size_t size,
                 if (h.depth < 16 && key[i] >> h.depth != 0) return kLeftToLibpng;
             }
             keyed = true;
+        } else if (is("tRNS") && h.colorType == kPalette &&
+                   std::any_of(body, body + length, [](uint8_t alpha) { return alpha < 255; })) {
+            // Entries less than opaque make the picture colour with alpha: rare enough for
+            // libpng's palette expansion to do it. A tRNS of opaque entries changes nothing.
+            return kLeftToLibpng;
         } else if (is("IDAT")) {
             if (imageDataOver) return kLeftToLibpng;
             imageData.emplace_back(body, length);

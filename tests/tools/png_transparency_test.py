@@ -3,7 +3,9 @@
 every browser: stills made by ImageMagick, read by vistrel-decode, must have ImageMagick's own
 pixels and alpha; at 16 bits the colour is compared before the samples are cut to 8, so a pixel
 that differs from it in its low byte only stays opaque. The same for the frames of a 16-bit APNG
-(our chunk writer: Pillow cannot write one)."""
+(our chunk writer: Pillow cannot write one). Palette entries that tRNS makes transparent or
+translucent show so too (a 32-bit picture), stills and APNG frames alike, while a palette file
+without tRNS stays a palette picture."""
 import os
 import struct
 import subprocess
@@ -47,6 +49,35 @@ stills = {
     "grey8": ["xc:gray(40)", "-fill", "gray(200)", "-colorspace", "gray", "-define",
               "png:color-type=0", ""],
 }
+# Palette files: the background entry fully transparent, or half so (ImageMagick writes PNG8 with
+# binary transparency only, a plain palette PNG with the entry's own alpha).
+palette_stills = {
+    "palette-transparent": ["xc:#102030", "-transparent", "#102030", "PNG8:"],
+    "palette-translucent": ["xc:rgba(16,32,48,0.5)", ""],
+}
+for name, (background, *options, prefix) in palette_stills.items():
+    path = os.path.join(work, name + ".png")
+    subprocess.run(["convert", "-size", "9x5", background, "-fill", "#c08040", "-draw",
+                    "rectangle 0,0 3,2", *options, "-type", "PaletteAlpha", prefix + path],
+                   check=True)
+    data = open(path, "rb").read()
+    if data[25] != 3 or b"tRNS" not in data:
+        failures.append(f"{name}: ImageMagick wrote no palette with tRNS; the test proves nothing")
+        continue
+    ours = os.path.join(work, name + "-ours.png")
+    fields = decode(path, ours)
+    expected = magick_rgba(path)
+    if fields.get("bpp") != "32" or not os.path.exists(ours) or rgba(Image.open(ours)) != expected:
+        failures.append(f"{name}: not 32-bit, or pixels or alpha differ from ImageMagick's")
+    elif all(p[3] == 255 for p in expected):
+        failures.append(f"{name}: no pixel less than opaque; the test proves nothing")
+
+path = os.path.join(work, "palette-opaque.png")
+subprocess.run(["convert", "-size", "9x5", "xc:#102030", "-fill", "#c08040", "-draw",
+                "rectangle 0,0 3,2", "-type", "Palette", "PNG8:" + path], check=True)
+if decode(path).get("bpp") != "8":
+    failures.append("palette without tRNS: no longer a palette picture")
+
 for name, (background, *rest) in stills.items():
     path = os.path.join(work, name + ".png")
     fill, colour, *options, prefix = rest
@@ -98,6 +129,31 @@ for i, row in enumerate([first[0], second[0]]):
     frame = os.path.join(frames, f"{i + 1:04d}.png")
     if not os.path.exists(frame) or rgba(Image.open(frame)) != expected:
         failures.append(f"16-bit APNG: frame {i + 1} does not show its transparent colour alone")
+
+# A palette APNG whose tRNS makes entry 0 transparent and entry 1 half so; entry 2 is opaque.
+palette = bytes([16, 32, 48, 200, 10, 10, 192, 128, 64])
+alphas = [0, 128, 255]
+first, second = [0, 1, 2], [2, 0, 1]
+apng = b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", 3, 2, 8, 3, 0, 0, 0))
+apng += chunk(b"acTL", struct.pack(">II", 2, 0)) + chunk(b"PLTE", palette)
+apng += chunk(b"tRNS", bytes(alphas[:2]))
+apng += chunk(b"fcTL", struct.pack(">IIIIIHHBB", 0, 3, 2, 0, 0, 1, 10, 0, 0))
+apng += chunk(b"IDAT", zlib.compress(b"".join(b"\0" + bytes(first) for _ in range(2))))
+apng += chunk(b"fcTL", struct.pack(">IIIIIHHBB", 1, 3, 2, 0, 0, 1, 10, 1, 0))
+apng += chunk(b"fdAT", struct.pack(">I", 2) +
+              zlib.compress(b"".join(b"\0" + bytes(second) for _ in range(2))))
+apng += chunk(b"IEND", b"")
+path = os.path.join(work, "apng-palette.png")
+with open(path, "wb") as f:
+    f.write(apng)
+frames = os.path.join(work, "apng-palette-frames")
+decode(path, frames_dir=frames)
+for i, row in enumerate([first, second]):
+    expected = [tuple(palette[3 * e:3 * e + 3]) + (alphas[e],) if alphas[e] else (0, 0, 0, 0)
+                for e in row] * 2
+    frame = os.path.join(frames, f"{i + 1:04d}.png")
+    if not os.path.exists(frame) or rgba(Image.open(frame)) != expected:
+        failures.append(f"palette APNG: frame {i + 1} does not show its entries' alpha")
 
 for failure in failures:
     print("FAIL:", failure)
