@@ -1,4 +1,4 @@
-// Deferred layer channels: found at load, decoded a band of rows at a time by the compositor.
+// Deferred layer channels: noted at load, decoded a band of rows at a time by the compositor.
 #include "psd_layer_bands.h"
 
 #include "Files.h"
@@ -12,163 +12,181 @@ namespace {
 
 // Bytes read from the file at once for one plane: a few bands of a wide layer, so a band costs
 // no system call of its own.
-constexpr uint64_t kReadAhead = 256 * 1024;
+constexpr uint64_t kReadAhead = 64 * 1024;
+// The longest PackBits run: a literal run may read this far past its row's count, and a run is
+// moved with a fixed-size copy of this many bytes where both sides have room.
+constexpr uint64_t kRun = 128;
 
-// Offsets of the rows of PackBits data (its row counts first) into `starts` (rows + 1 entries,
-// from the first row's byte on), when every row unpacks to exactly `row_bytes` and ends exactly
-// at its count. False for anything else: the whole-plane decoder lets such rows run on into the
-// next, which a row found on its own would not.
-bool whole_rows(const uint8_t* data, uint64_t size, uint32_t rows, uint64_t row_bytes,
-                int count_size, uint64_t* starts) {
-    const uint64_t counts = uint64_t(rows) * count_size;
-    if (counts > size) return false;
-    uint64_t at = counts;
-    for (uint32_t row = 0; row < rows; ++row) {
-        const uint8_t* c = data + uint64_t(row) * count_size;
-        const uint64_t count = count_size == 4 ? psd_be32(c) : psd_be16(c);
-        if (count > size - at) return false;
-        starts[row] = at - counts;
-        const uint64_t end = at + count;
-        uint64_t produced = 0;
-        while (at < end) {
-            const uint8_t header = data[at++];
-            if (header < 128) {
-                produced += uint64_t(header) + 1;
-                at += uint64_t(header) + 1;
-            } else if (header > 128) {
-                produced += 257 - uint64_t(header);
-                ++at;
-            }
-            if (produced > row_bytes) return false;
-        }
-        if (at != end || produced != row_bytes) return false;
-    }
-    starts[rows] = at - counts;
-    return true;
+// A block of `bytes` held against the budget in place of `*block` (of `*capacity` bytes), its
+// first `keep` bytes kept.
+int regrow(PsdContext* ctx, uint8_t** block, uint64_t* capacity, uint64_t bytes, uint64_t keep) {
+    void* grown = nullptr;
+    if (int status = psd_alloc_held(ctx, bytes, &grown)) return status;
+    if (keep) std::memcpy(grown, *block, keep);
+    psd_free_held(ctx, *block, *capacity);
+    *block = static_cast<uint8_t*>(grown);
+    *capacity = bytes;
+    return PSD_OK;
 }
 
-// PackBits runs of whole rows into `out`, which they fill exactly when the file is as the load
-// found it; what they do not reach is zero. As in the whole-plane decoder, a run is moved with a
-// fixed-size copy of the longest run where both sides have room for it (the bytes past the run
-// are overwritten by the next ones).
-void unpack(const uint8_t* in, uint64_t size, uint8_t* out, uint64_t out_size) {
-    constexpr uint64_t kRun = 128;
-    const uint8_t* const end = in + size;
-    uint64_t at = 0;
-    while (in < end && at < out_size) {
-        const uint8_t header = *in++;
-        if (header < 128) {
-            const uint64_t n = uint64_t(header) + 1;
-            if (uint64_t(end - in) >= kRun && out_size - at >= kRun) {
-                std::memcpy(out + at, in, kRun);
-                in += n, at += n;
-                continue;
-            }
-            const uint64_t take = std::min<uint64_t>({n, uint64_t(end - in), out_size - at});
-            std::memcpy(out + at, in, take);
-            in += std::min<uint64_t>(n, uint64_t(end - in));
-            at += take;
-        } else if (header > 128 && in < end) {
-            const uint64_t n = std::min<uint64_t>(257 - uint64_t(header), out_size - at);
-            std::memset(out + at, *in++, n);
-            at += n;
-        }
-    }
-    std::memset(out + at, 0, out_size - at);
+void drop(PsdContext* ctx, uint8_t** block, uint64_t* capacity) {
+    psd_free_held(ctx, *block, *capacity);
+    *block = nullptr;
+    *capacity = 0;
 }
 
-void drop_ahead(PsdContext* ctx, PsdBandPlane& plane) {
-    psd_free_held(ctx, plane.ahead, plane.ahead_capacity);
-    plane.ahead = nullptr;
-    plane.ahead_at = plane.ahead_fill = plane.ahead_capacity = 0;
-}
-
-// `size` bytes of the plane's rows from offset `from` on, read ahead from the file; null when the
-// file no longer holds them (or, with `*status` set, when memory runs out).
+// Data bytes from..from+size of the plane, read ahead from the file; null with *status set when
+// they cannot be had (PSD_ERR_SHORT: the file no longer holds them).
 const uint8_t* fetch(PsdContext* ctx, PsdBandPlane& plane, uint64_t from, uint64_t size,
                      int* status) {
     if (from >= plane.ahead_at && from - plane.ahead_at <= plane.ahead_fill &&
         size <= plane.ahead_fill - (from - plane.ahead_at))
         return plane.ahead + (from - plane.ahead_at);
-    if (from > plane.size || size > plane.size - from) return nullptr;
     const uint64_t want = std::max(size, std::min(kReadAhead, plane.size - from));
     if (want > plane.ahead_capacity) {
-        drop_ahead(ctx, plane);
-        *status = psd_alloc_held(ctx, want, reinterpret_cast<void**>(&plane.ahead));
-        if (*status) return nullptr;
-        plane.ahead_capacity = want;
+        plane.ahead_fill = 0;
+        if ((*status = regrow(ctx, &plane.ahead, &plane.ahead_capacity, want, 0))) return nullptr;
     }
     plane.ahead_at = from;
     plane.ahead_fill = ctx->stream.file->readAt(plane.data + from, plane.ahead, size_t(want));
-    return plane.ahead_fill >= size ? plane.ahead : nullptr;
+    if (plane.ahead_fill >= size) return plane.ahead;
+    *status = PSD_ERR_SHORT;
+    return nullptr;
 }
 
-// Everything the record owns, its held bytes given back.
+// Room in the pending bytes for `bytes` more (and a fixed-size run past them).
+int make_room(PsdContext* ctx, PsdBandPlane& plane, uint64_t bytes) {
+    const uint64_t need = plane.pending_fill + bytes + kRun;
+    if (need <= plane.pending_capacity) return PSD_OK;
+    return regrow(ctx, &plane.pending, &plane.pending_capacity,
+                  std::max(need, plane.pending_capacity * 2), plane.pending_fill);
+}
+
+// The plane's next PackBits row appended to its pending bytes, as the whole-plane decoder reads
+// it: its count bytes from where the row before ended (a literal run may go past them), the data
+// as a whole the only limit, and nothing past the plane's `plane_size` bytes.
+int decode_row(PsdContext* ctx, PsdBandPlane& plane, int count_size, uint64_t plane_size) {
+    const uint64_t at = uint64_t(plane.next_row++) * count_size;
+    uint64_t count = 0;
+    if (at + count_size <= plane.counts_size)
+        count = count_size == 4 ? psd_be32(plane.counts + at) : psd_be16(plane.counts + at);
+    const uint64_t window = std::min(plane.size - plane.in, count + kRun);
+    int status = PSD_OK;
+    const uint8_t* const start = fetch(ctx, plane, plane.in, window, &status);
+    if (!start) return status;
+    const uint8_t* in = start;
+    const uint8_t* const in_end = start + window; // the data's end, or past what the row reads
+    const uint64_t reads = std::min(count, window);
+    const uint8_t* const row_end = in + reads;
+    // Each run but a last literal one takes two of the row's bytes or more, and makes 128 bytes
+    // at most; nothing goes past the plane.
+    const uint64_t room = plane_size - (plane.pending_from + plane.pending_fill);
+    const uint64_t most = std::min(room, (reads / 2 + 1) * kRun);
+    if ((status = make_room(ctx, plane, most))) return status;
+    uint8_t* out = plane.pending + plane.pending_fill;
+    uint8_t* const out_end = out + most;
+    while (in < row_end && out < out_end) {
+        const uint8_t header = *in++;
+        if (header < 128) {
+            const uint64_t n = uint64_t(header) + 1;
+            const uint64_t have = std::min<uint64_t>(n, uint64_t(in_end - in));
+            const uint64_t take = std::min<uint64_t>(have, uint64_t(out_end - out));
+            if (have == n && uint64_t(in_end - in) >= kRun)
+                std::memcpy(out, in, kRun); // make_room left a run's room past out_end
+            else
+                std::memcpy(out, in, take);
+            out += take;
+            in += have;
+        } else if (header > 128) {
+            if (in >= in_end) break;
+            const uint64_t take =
+                std::min<uint64_t>(257 - uint64_t(header), uint64_t(out_end - out));
+            std::memset(out, *in++, take);
+            out += take;
+        }
+        // 128 is no operation.
+    }
+    plane.in += uint64_t(in - start);
+    plane.pending_fill = uint64_t(out - plane.pending);
+    return PSD_OK;
+}
+
+// Plane bytes lo..hi of a PackBits plane into `into`, zero where the data never reaches.
+int packed_band(PsdContext* ctx, PsdBandPlane& plane, uint32_t rows, int count_size,
+                uint64_t plane_size, uint64_t lo, uint64_t hi, uint8_t* into) {
+    if (!plane.counts && rows) {
+        // The row counts, as far as the data holds them.
+        const uint64_t bytes = std::min(uint64_t(rows) * count_size, plane.size);
+        uint64_t capacity = 0;
+        if (int status = regrow(ctx, &plane.counts, &capacity, bytes, 0)) return status;
+        plane.counts_size = bytes;
+        if (ctx->stream.file->readAt(plane.data, plane.counts, size_t(bytes)) != bytes)
+            return PSD_ERR_SHORT;
+        plane.in = bytes;
+    }
+    while (plane.pending_from + plane.pending_fill < hi && plane.next_row < rows &&
+           plane.in < plane.size && plane.pending_from + plane.pending_fill < plane_size)
+        if (int status = decode_row(ctx, plane, count_size, plane_size)) return status;
+    // The pending bytes cover pending_from.. on; what lies before lo was drawn or skipped.
+    const uint64_t end = plane.pending_from + plane.pending_fill;
+    const uint64_t from = std::max(lo, plane.pending_from);
+    const uint64_t to = std::min(hi, end);
+    uint64_t copied = 0;
+    if (from < to) {
+        std::memset(into, 0, from - lo);
+        std::memcpy(into + (from - lo), plane.pending + (from - plane.pending_from), to - from);
+        copied = to - lo;
+    }
+    std::memset(into + copied, 0, (hi - lo) - copied);
+    // Bytes from hi on are the next band's.
+    const uint64_t keep_from = std::min(std::max(hi, plane.pending_from), end);
+    const uint64_t dropped = keep_from - plane.pending_from;
+    std::memmove(plane.pending, plane.pending + dropped, plane.pending_fill - dropped);
+    plane.pending_fill -= dropped;
+    plane.pending_from = keep_from;
+    return PSD_OK;
+}
+
 void release(PsdContext* ctx, PsdLayerBands& bands) {
     for (PsdBandPlane& plane : bands.plane) {
-        drop_ahead(ctx, plane);
-        std::free(plane.row_start);
-        plane.row_start = nullptr;
+        drop(ctx, &plane.ahead, &plane.ahead_capacity);
+        drop(ctx, &plane.pending, &plane.pending_capacity);
+        drop(ctx, &plane.counts, &plane.counts_size);
     }
-    if (ctx) psd_release(ctx, bands.held);
-    bands.held = 0;
 }
 
 } // namespace
 
-int psd_defer_layer_bands(PsdContext* ctx, PsdLayerRecord* layer, const uint8_t* data,
-                          uint64_t offset) {
+int psd_defer_layer_bands(PsdContext* ctx, PsdLayerRecord* layer, uint64_t offset,
+                          int channels[5]) {
+    for (int p = 0; p < 5; ++p)
+        channels[p] = -1;
     if (!ctx->stream.file || layer->width <= 0 || layer->height <= 0) return PSD_OK;
-    const uint32_t width = uint32_t(layer->width), rows = uint32_t(layer->height);
     PsdLayerBands bands{};
-    int channels[5];
-    bands.planes = psd_layer_converter(ctx, layer, width, &bands.converter, channels);
-    bands.rows = rows;
-    bands.row_bytes = psd_row_bytes(width, ctx->depth);
-    const uint64_t plane_size = psd_plane_bytes(width, rows, ctx->depth);
-    const uint64_t index_bytes = (uint64_t(rows) + 1) * sizeof(uint64_t);
-    const int count_size = psd_rle_count_size(ctx);
-
+    int used[5];
+    bands.planes = psd_layer_converter(ctx, layer, uint32_t(layer->width), &bands.converter, used);
+    bands.rows = uint32_t(layer->height);
+    bands.row_bytes = psd_row_bytes(uint32_t(layer->width), ctx->depth);
     for (int p = 0; p < bands.planes; ++p) {
-        const int channel = channels[p];
-        if (channel < 0 || layer->channels[channel].length <= 2) continue; // a zero plane
-        // The channel's data within `data` (the lengths were checked against it).
-        uint64_t begin = 0;
-        for (int i = 0; i < channel; ++i)
+        if (used[p] < 0 || layer->channels[used[p]].length <= 2) continue; // a zero plane
+        uint64_t begin = 0; // the channel's place in the layer's data
+        for (int i = 0; i < used[p]; ++i)
             begin += layer->channels[i].length;
-        const uint8_t* at = data + begin;
-        const uint64_t size = layer->channels[channel].length - 2;
+        uint8_t method[2];
+        if (ctx->stream.file->readAt(offset + begin, method, 2) != 2) return PSD_OK;
         PsdBandPlane& plane = bands.plane[p];
         plane.present = true;
-        plane.method = psd_be16(at);
+        plane.method = psd_be16(method);
         plane.data = offset + begin + 2;
-        plane.size = size;
-        if (plane.method == 0 && size >= plane_size) continue;
-        bool whole = false;
-        if (plane.method == 1) {
-            if (int status = psd_hold(ctx, index_bytes)) {
-                release(ctx, bands);
-                return status;
-            }
-            bands.held += index_bytes;
-            plane.row_start = static_cast<uint64_t*>(std::malloc(index_bytes));
-            whole = plane.row_start &&
-                    whole_rows(at + 2, size, rows, bands.row_bytes, count_size, plane.row_start);
-            plane.data += uint64_t(rows) * uint64_t(count_size);
-            plane.size -= uint64_t(rows) * uint64_t(count_size);
-        }
-        if (!whole) { // decoded whole as before
-            release(ctx, bands);
-            return PSD_OK;
-        }
+        plane.size = layer->channels[used[p]].length - 2;
+        if (plane.method > 1) return PSD_OK; // ZIP: decoded whole
     }
     auto* kept = static_cast<PsdLayerBands*>(std::malloc(sizeof(PsdLayerBands)));
-    if (!kept) {
-        release(ctx, bands);
-        return PSD_ERR_MEMORY;
-    }
+    if (!kept) return PSD_ERR_MEMORY;
     *kept = bands;
     layer->bands = kept;
+    for (int p = 0; p < bands.planes; ++p)
+        channels[p] = used[p];
     return PSD_OK;
 }
 
@@ -195,24 +213,28 @@ int psd_read_layer_band(PsdContext* ctx, const PsdLayerRecord* layer, uint32_t f
         scratch->planes = grown;
         scratch->capacity = need;
     }
+    const uint64_t plane_size = uint64_t(bands.rows) * bands.row_bytes;
+    const uint64_t lo = uint64_t(first) * bands.row_bytes, hi = lo + band_bytes;
     for (int p = 0; p < bands.planes; ++p) {
         PsdBandPlane& plane = bands.plane[p];
         if (!plane.present) continue;
         uint8_t* into = scratch->planes + uint64_t(p) * band_bytes;
         int status = PSD_OK;
-        if (plane.method == 0) {
-            const uint8_t* rows =
-                fetch(ctx, plane, uint64_t(first) * bands.row_bytes, band_bytes, &status);
-            if (!rows) return status ? status : PSD_ERR_SHORT;
-            std::memcpy(into, rows, band_bytes);
+        if (plane.method == 1) {
+            status = packed_band(ctx, plane, bands.rows, psd_rle_count_size(ctx), plane_size, lo,
+                                 hi, into);
         } else {
-            const uint64_t from = plane.row_start[first];
-            const uint64_t size = plane.row_start[first + count] - from;
-            const uint8_t* packed = fetch(ctx, plane, from, size, &status);
-            if (!packed) return status ? status : PSD_ERR_SHORT;
-            unpack(packed, size, into, band_bytes);
+            // Raw rows lie where their number puts them; past the data they are zero.
+            const uint64_t have = plane.size > lo ? std::min(hi, plane.size) - lo : 0;
+            const uint8_t* rows = have ? fetch(ctx, plane, lo, have, &status) : nullptr;
+            if (rows) std::memcpy(into, rows, have);
+            std::memset(into + have, 0, band_bytes - have);
         }
-        if (first + count == bands.rows) drop_ahead(ctx, plane);
+        if (status) return status;
+        if (first + count == bands.rows) { // the plane's last band
+            drop(ctx, &plane.ahead, &plane.ahead_capacity);
+            drop(ctx, &plane.pending, &plane.pending_capacity);
+        }
     }
     for (uint32_t y = 0; y < count; ++y) {
         const uint8_t* rows[5] = {};

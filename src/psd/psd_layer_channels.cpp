@@ -7,6 +7,7 @@
 // produce at best (the decompression-bomb rule), so a few bytes can never ask for gigabytes.
 #include "psd_layer_reader.h"
 
+#include "Files.h"
 #include "psd_layer_bands.h"
 
 #include <algorithm>
@@ -160,12 +161,33 @@ int psd_read_layer_channels(PsdContext* ctx, PsdLayerRecord* layer) {
         return PSD_OK;
     }
 
-    // The whole layer's data, then what its channels ask for against what they can produce.
+    // The whole layer's data, then what its channels ask for against what they can produce. A
+    // caller that only composites may leave the colour channels in the file: only their
+    // compression fields are read then.
     const uint64_t data_offset = ctx->stream.consumed;
     if (int status = psd_grow_scratch(ctx, &ctx->layer_scratch, &ctx->layer_scratch_capacity, total,
                                       kMinCompressedScratch))
         return status;
-    if (psd_read(ctx, ctx->layer_scratch, total) != total) return PSD_ERR_SHORT;
+    int deferred_channels[5] = {-1, -1, -1, -1, -1};
+    if (ctx->options && ctx->options->defer_layer_pixels && colour.size > 0)
+        if (int status = psd_defer_layer_bands(ctx, layer, data_offset, deferred_channels))
+            return status;
+    auto is_deferred = [&](uint64_t channel) {
+        return std::find(deferred_channels, deferred_channels + 5, int(channel)) !=
+               deferred_channels + 5;
+    };
+    if (layer->bands) {
+        for (uint64_t i = 0, at = 0; i < uint64_t(layer->channel_count); ++i) {
+            const uint64_t length = layer->channels[i].length;
+            const uint64_t bytes = is_deferred(i) ? std::min<uint64_t>(length, 2) : length;
+            if (ctx->stream.file->readAt(data_offset + at, ctx->layer_scratch + at, bytes) != bytes)
+                return PSD_ERR_SHORT;
+            at += length;
+        }
+        psd_skip(ctx, int64_t(total));
+    } else if (psd_read(ctx, ctx->layer_scratch, total) != total) {
+        return PSD_ERR_SHORT;
+    }
     uint64_t wanted = 0, possible = 0;
     for (uint64_t i = 0, at = 0; i < uint64_t(layer->channel_count); ++i) {
         const uint64_t length = layer->channels[i].length;
@@ -188,16 +210,7 @@ int psd_read_layer_channels(PsdContext* ctx, PsdLayerRecord* layer) {
     if (psd_bomb(ctx->layer_bytes_held, ctx->layer_bytes_wanted, ctx->layer_bytes_possible))
         return PSD_ERR_SHORT;
 
-    // A caller that only composites may leave the colour channels in the file.
-    if (ctx->options && ctx->options->defer_layer_pixels && colour.size > 0)
-        if (int status = psd_defer_layer_bands(ctx, layer, ctx->layer_scratch, data_offset))
-            return status;
     const bool deferred = layer->bands != nullptr;
-    int deferred_channels[5] = {-1, -1, -1, -1, -1};
-    if (deferred) {
-        PsdRowConverter unused;
-        psd_layer_converter(ctx, layer, colour.width, &unused, deferred_channels);
-    }
 
     const uint64_t slots = uint64_t(layer->channel_count) * ctx->slot_size;
     if (int status =
@@ -207,7 +220,7 @@ int psd_read_layer_channels(PsdContext* ctx, PsdLayerRecord* layer) {
         const PsdChannelInfo& channel = layer->channels[i];
         const Plane& plane = planes.of(channel.id);
         uint8_t* slot = ctx->planes + i * ctx->slot_size;
-        if (std::find(deferred_channels, deferred_channels + 5, int(i)) != deferred_channels + 5) {
+        if (is_deferred(i)) {
             // Decoded band by band as the compositor draws.
         } else if (channel.length <= 2 || plane.size == 0) {
             // Only the compression method, or nothing: the channel's plane is zero.
