@@ -35,6 +35,14 @@ void drop(PsdContext* ctx, uint8_t** block, uint64_t* capacity) {
     *capacity = 0;
 }
 
+// The read-ahead and pending bytes, given back once the plane's last band is drawn.
+void drop_buffers(PsdContext* ctx, PsdBandPlane& plane) {
+    drop(ctx, &plane.ahead, &plane.ahead_capacity);
+    plane.ahead_at = plane.ahead_fill = 0;
+    drop(ctx, &plane.pending, &plane.pending_capacity);
+    plane.pending_fill = 0;
+}
+
 // Data bytes from..from+size of the plane, read ahead from the file; null with *status set when
 // they cannot be had (PSD_ERR_SHORT: the file no longer holds them).
 const uint8_t* fetch(PsdContext* ctx, PsdBandPlane& plane, uint64_t from, uint64_t size,
@@ -124,6 +132,11 @@ int packed_band(PsdContext* ctx, PsdBandPlane& plane, uint32_t rows, int count_s
             return PSD_ERR_SHORT;
         plane.in = bytes;
     }
+    if (lo < plane.pending_from) { // rows drawn before (a second composite): from the start
+        plane.next_row = 0;
+        plane.in = plane.counts_size;
+        plane.pending_from = plane.pending_fill = 0;
+    }
     while (plane.pending_from + plane.pending_fill < hi && plane.next_row < rows &&
            plane.in < plane.size && plane.pending_from + plane.pending_fill < plane_size)
         if (int status = decode_row(ctx, plane, count_size, plane_size)) return status;
@@ -149,8 +162,7 @@ int packed_band(PsdContext* ctx, PsdBandPlane& plane, uint32_t rows, int count_s
 
 void release(PsdContext* ctx, PsdLayerBands& bands) {
     for (PsdBandPlane& plane : bands.plane) {
-        drop(ctx, &plane.ahead, &plane.ahead_capacity);
-        drop(ctx, &plane.pending, &plane.pending_capacity);
+        drop_buffers(ctx, plane);
         drop(ctx, &plane.counts, &plane.counts_size);
     }
 }
@@ -232,8 +244,7 @@ int psd_read_layer_band(PsdContext* ctx, const PsdLayerRecord* layer, uint32_t f
         }
         if (status) return status;
         if (first + count == bands.rows) { // the plane's last band
-            drop(ctx, &plane.ahead, &plane.ahead_capacity);
-            drop(ctx, &plane.pending, &plane.pending_capacity);
+            drop_buffers(ctx, plane);
         }
     }
     for (uint32_t y = 0; y < count; ++y) {

@@ -361,8 +361,14 @@ Composite compositeOf(const std::string& path, bool deferred) {
     if (result.status != PSD_OK) return result;
     for (int32_t i = 0; i < ctx->layer_count; ++i)
         result.deferredLayers += ctx->layers[i].bands != nullptr;
-    result.pixels.assign(pixels, pixels + uint64_t(ctx->width) * ctx->height);
+    const uint64_t count = uint64_t(ctx->width) * ctx->height;
+    result.pixels.assign(pixels, pixels + count);
     vistrel::freeLarge(pixels, size_t(psd_merged_block_size(ctx)));
+    // A second composite of the same load reads the file from the start again.
+    if (deferred && psd_composite(ctx, &pixels) == PSD_OK) {
+        EXPECT_TRUE(std::equal(pixels, pixels + count, result.pixels.begin())) << path;
+        vistrel::freeLarge(pixels, size_t(psd_merged_block_size(ctx)));
+    }
     return result;
 }
 
