@@ -154,7 +154,7 @@ int packed_band(PsdContext* ctx, PsdBandPlane& plane, uint32_t rows, int count_s
     // Bytes from hi on are the next band's.
     const uint64_t keep_from = std::min(std::max(hi, plane.pending_from), end);
     const uint64_t dropped = keep_from - plane.pending_from;
-    std::memmove(plane.pending, plane.pending + dropped, plane.pending_fill - dropped);
+    if (dropped) std::memmove(plane.pending, plane.pending + dropped, plane.pending_fill - dropped);
     plane.pending_fill -= dropped;
     plane.pending_from = keep_from;
     return PSD_OK;
