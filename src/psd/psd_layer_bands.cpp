@@ -40,7 +40,10 @@ void drop_buffers(PsdContext* ctx, PsdBandPlane& plane) {
     drop(ctx, &plane.ahead, &plane.ahead_capacity);
     plane.ahead_at = plane.ahead_fill = 0;
     drop(ctx, &plane.pending, &plane.pending_capacity);
-    plane.pending_fill = 0;
+    // A later composite starts from the first row.
+    plane.pending_from = plane.pending_fill = 0;
+    plane.next_row = 0;
+    plane.in = plane.counts_size;
 }
 
 // Data bytes from..from+size of the plane, read ahead from the file; null with *status set when
@@ -119,9 +122,11 @@ int decode_row(PsdContext* ctx, PsdBandPlane& plane, int count_size, uint64_t pl
     return PSD_OK;
 }
 
-// Plane bytes lo..hi of a PackBits plane into `into`, zero where the data never reaches.
+// Plane bytes lo..hi of a PackBits plane at *band: in its pending bytes where they hold them all,
+// else copied into `into`, zero where the data never reaches.
 int packed_band(PsdContext* ctx, PsdBandPlane& plane, uint32_t rows, int count_size,
-                uint64_t plane_size, uint64_t lo, uint64_t hi, uint8_t* into) {
+                uint64_t plane_size, uint64_t lo, uint64_t hi, uint8_t* into,
+                const uint8_t** band) {
     if (!plane.counts && rows) {
         // The row counts, as far as the data holds them.
         const uint64_t bytes = std::min(uint64_t(rows) * count_size, plane.size);
@@ -132,16 +137,26 @@ int packed_band(PsdContext* ctx, PsdBandPlane& plane, uint32_t rows, int count_s
             return PSD_ERR_SHORT;
         plane.in = bytes;
     }
-    if (lo < plane.pending_from) { // rows drawn before (a second composite): from the start
+    if (lo < plane.pending_from) { // rows drawn before: from the start
         plane.next_row = 0;
         plane.in = plane.counts_size;
         plane.pending_from = plane.pending_fill = 0;
     }
+    // What lies before lo was drawn or skipped; a row that ran past the last band left the rest.
+    const uint64_t kept =
+        std::min(std::max(lo, plane.pending_from), plane.pending_from + plane.pending_fill);
+    const uint64_t dropped = kept - plane.pending_from;
+    if (dropped) std::memmove(plane.pending, plane.pending + dropped, plane.pending_fill - dropped);
+    plane.pending_fill -= dropped;
+    plane.pending_from = kept;
     while (plane.pending_from + plane.pending_fill < hi && plane.next_row < rows &&
            plane.in < plane.size && plane.pending_from + plane.pending_fill < plane_size)
         if (int status = decode_row(ctx, plane, count_size, plane_size)) return status;
-    // The pending bytes cover pending_from.. on; what lies before lo was drawn or skipped.
     const uint64_t end = plane.pending_from + plane.pending_fill;
+    if (plane.pending_from == lo && end >= hi) {
+        *band = plane.pending;
+        return PSD_OK;
+    }
     const uint64_t from = std::max(lo, plane.pending_from);
     const uint64_t to = std::min(hi, end);
     uint64_t copied = 0;
@@ -151,12 +166,7 @@ int packed_band(PsdContext* ctx, PsdBandPlane& plane, uint32_t rows, int count_s
         copied = to - lo;
     }
     std::memset(into + copied, 0, (hi - lo) - copied);
-    // Bytes from hi on are the next band's.
-    const uint64_t keep_from = std::min(std::max(hi, plane.pending_from), end);
-    const uint64_t dropped = keep_from - plane.pending_from;
-    if (dropped) std::memmove(plane.pending, plane.pending + dropped, plane.pending_fill - dropped);
-    plane.pending_fill -= dropped;
-    plane.pending_from = keep_from;
+    *band = into;
     return PSD_OK;
 }
 
@@ -227,14 +237,16 @@ int psd_read_layer_band(PsdContext* ctx, const PsdLayerRecord* layer, uint32_t f
     }
     const uint64_t plane_size = uint64_t(bands.rows) * bands.row_bytes;
     const uint64_t lo = uint64_t(first) * bands.row_bytes, hi = lo + band_bytes;
+    const uint8_t* band[5] = {};
     for (int p = 0; p < bands.planes; ++p) {
         PsdBandPlane& plane = bands.plane[p];
         if (!plane.present) continue;
         uint8_t* into = scratch->planes + uint64_t(p) * band_bytes;
+        band[p] = into;
         int status = PSD_OK;
         if (plane.method == 1) {
             status = packed_band(ctx, plane, bands.rows, psd_rle_count_size(ctx), plane_size, lo,
-                                 hi, into);
+                                 hi, into, &band[p]);
         } else {
             // Raw rows lie where their number puts them; past the data they are zero.
             const uint64_t have = plane.size > lo ? std::min(hi, plane.size) - lo : 0;
@@ -243,17 +255,15 @@ int psd_read_layer_band(PsdContext* ctx, const PsdLayerRecord* layer, uint32_t f
             std::memset(into + have, 0, band_bytes - have);
         }
         if (status) return status;
-        if (first + count == bands.rows) { // the plane's last band
-            drop_buffers(ctx, plane);
-        }
     }
     for (uint32_t y = 0; y < count; ++y) {
         const uint8_t* rows[5] = {};
         for (int p = 0; p < bands.planes; ++p)
-            rows[p] = bands.plane[p].present ? scratch->planes + uint64_t(p) * band_bytes +
-                                                   uint64_t(y) * bands.row_bytes
-                                             : psd_zero_row;
+            rows[p] = band[p] ? band[p] + uint64_t(y) * bands.row_bytes : psd_zero_row;
         psd_convert_row(&bands.converter, rows, out + uint64_t(y) * bands.converter.width);
     }
+    if (first + count == bands.rows) // the layer's last band: its buffers go back
+        for (PsdBandPlane& plane : bands.plane)
+            drop_buffers(ctx, plane);
     return PSD_OK;
 }
