@@ -37,9 +37,10 @@ def check(condition, message):
         raise Failure(message)
 
 
-def wait_for(what, probe, timeout=WAIT):
-    """Polls probe() until it returns a true value; fails with `what` after the time-out."""
-    deadline = time.monotonic() + timeout
+def wait_for(what, probe, timeout=None):
+    """Polls probe() until it returns a true value; fails with `what` after the time-out (WAIT
+    as it stands when called: the Wine script raises it)."""
+    deadline = time.monotonic() + (WAIT if timeout is None else timeout)
     while True:
         value = probe()
         if value:
@@ -47,6 +48,20 @@ def wait_for(what, probe, timeout=WAIT):
         if time.monotonic() > deadline:
             raise Failure("timed out waiting for " + what)
         time.sleep(0.05)
+
+
+def x_server(screen):
+    """Starts Xvfb with a white root window on a free display: (process, display number)."""
+    read, write = os.pipe()
+    server = subprocess.Popen(
+        ["Xvfb", "-displayfd", str(write), "-screen", "0", "%dx%dx24" % screen, "-wr",
+         "-nolisten", "tcp", "-noreset"],
+        pass_fds=(write,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    os.close(write)
+    with os.fdopen(read) as pipe:
+        number = pipe.readline().strip()
+    check(number, "Xvfb did not start")
+    return server, number
 
 
 class Session:
@@ -60,15 +75,7 @@ class Session:
         runtime = os.path.join(self.dir, "runtime")
         os.makedirs(self.config)
         os.makedirs(runtime, mode=0o700)
-        read, write = os.pipe()
-        self.server = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write), "-screen", "0", "%dx%dx24" % screen, "-wr",
-             "-nolisten", "tcp", "-noreset"],
-            pass_fds=(write,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        os.close(write)
-        with os.fdopen(read) as pipe:
-            number = pipe.readline().strip()
-        check(number, "Xvfb did not start")
+        self.server, number = x_server(screen)
         self.env = {
             "PATH": os.environ.get("PATH", "/usr/bin:/bin"),
             "DISPLAY": ":" + number,

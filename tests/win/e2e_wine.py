@@ -12,7 +12,6 @@ white (-wr), so wherever the desktop shows through a window, the screen is white
 """
 import os
 import shutil
-import struct
 import subprocess
 import sys
 import tempfile
@@ -20,49 +19,24 @@ import time
 
 from PIL import Image
 
-SCREEN = (1920, 1080)
-WAIT = 30.0  # seconds any one condition may take on a loaded machine (Wine starts slowly)
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
+import e2e  # noqa: E402  (the Linux end-to-end helpers: waits, screen grabs, keys)
+from e2e import BLUE, GREEN, RED, YELLOW, Failure, at, check, quadrants, run_case, wait_for  # noqa: E402
+
+e2e.WAIT = 30.0  # seconds any one condition may take on a loaded machine (Wine starts slowly)
 SETTINGS_KEY = r"HKEY_CURRENT_USER\Software\Quorbane\Vistrel"
 WHITE = (255, 255, 255)
-RED, GREEN, BLUE, YELLOW = (220, 30, 30), (30, 200, 60), (40, 60, 220), (240, 220, 40)
 
 
-class Failure(Exception):
-    pass
-
-
-def check(condition, message):
-    if not condition:
-        raise Failure(message)
-
-
-def wait_for(what, probe, timeout=WAIT):
-    """Polls probe() until it returns a true value; fails with `what` after the time-out."""
-    deadline = time.monotonic() + timeout
-    while True:
-        value = probe()
-        if value:
-            return value
-        if time.monotonic() > deadline:
-            raise Failure("timed out waiting for " + what)
-        time.sleep(0.1)
-
-
-class Session:
-    """An X server, the Wine prefix's server on it, and the program under test."""
+class Session(e2e.Session):
+    """An X server, the Wine prefix's server on it, and the program under test. Screen grabs,
+    waits, keys and pop-ups are the Linux session's; finding the program's windows differs (Wine
+    runs it in processes of its own)."""
 
     def __init__(self, wine_run, prefix, vistrel):
         self.wine_run, self.prefix, self.vistrel = wine_run, prefix, vistrel
         self.dir = tempfile.mkdtemp(prefix="vistrel-wine-e2e-")
-        read, write = os.pipe()
-        self.server = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write), "-screen", "0", "%dx%dx24" % SCREEN, "-wr",
-             "-nolisten", "tcp", "-noreset"],
-            pass_fds=(write,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        os.close(write)
-        with os.fdopen(read) as pipe:
-            number = pipe.readline().strip()
-        check(number, "Xvfb did not start")
+        self.server, number = e2e.x_server(e2e.SCREEN)
         self.env = dict(os.environ, DISPLAY=":" + number, LANG="C.UTF-8")
         self.env.pop("WAYLAND_DISPLAY", None)
         self.others = []
@@ -92,11 +66,6 @@ class Session:
         self.server.wait()
         shutil.rmtree(self.dir, ignore_errors=True)
 
-    def path(self, *parts):
-        full = os.path.join(self.dir, *parts)
-        os.makedirs(os.path.dirname(full), exist_ok=True)
-        return full
-
     def temporary_folder(self):
         """%TEMP%\\Vistrel of the prefix's user, as a Linux path."""
         users = os.path.join(self.prefix, "drive_c", "users")
@@ -118,25 +87,10 @@ class Session:
                                         env=self.env, stdout=subprocess.DEVNULL,
                                         stderr=subprocess.PIPE)
 
-    def xdotool(self, *arguments):
-        result = subprocess.run(["xdotool", *arguments], env=self.env, capture_output=True,
-                                text=True)
-        return result.stdout.strip() if result.returncode == 0 else ""
-
-    def visible(self):
+    def visible(self, pid=None, *name):
         """Ids of the program's visible windows (its window, a menu, a dialog)."""
         return self.xdotool("search", "--all", "--onlyvisible", "--classname",
                             "vistrel.exe").split()
-
-    def geometry(self, window):
-        shell = dict(line.split("=", 1)
-                     for line in self.xdotool("getwindowgeometry", "--shell", window).split())
-        return int(shell["X"]), int(shell["Y"]), int(shell["WIDTH"]), int(shell["HEIGHT"])
-
-    def running(self):
-        if self.program.poll() is not None:
-            raise Failure("the program ended: " +
-                          self.program.stderr.read().decode(errors="replace"))
 
     def window(self, title=None):
         """The program's window, once it is mapped with a caption (`title`, when given):
@@ -151,30 +105,9 @@ class Session:
         window, name = wait_for("the window" + (" " + title if title else ""), probe)
         return (window, *self.geometry(window), name)
 
-    def screen(self):
-        shot = subprocess.run(["import", "-silent", "-window", "root", "png:-"], env=self.env,
-                              capture_output=True, check=True).stdout
-        path = self.path("screen.png")
-        with open(path, "wb") as f:
-            f.write(shot)
-        return Image.open(path).convert("RGB")
-
     def expect_pixels(self, samples, tolerance=0):
-        """Waits until every (x, y) of `samples` shows its colour on the screen."""
-        last = {}
-
-        def probe():
-            image = self.screen()
-            for (x, y), colour in samples.items():
-                seen = image.getpixel((x, y))
-                last[(x, y)] = (seen, colour)
-                if any(abs(a - b) > tolerance for a, b in zip(seen, colour)):
-                    return False
-            return True
-        try:
-            wait_for("the picture on the screen", probe)
-        except Failure:
-            raise Failure("pixels (seen, expected): %r" % last)
+        """As on Linux, but exact unless told otherwise: Wine's GDI draws the picture unchanged."""
+        super().expect_pixels(samples, tolerance)
 
     def expect_picture(self, picture, origin):
         """Waits until the screen shows `picture` pixel for pixel with its top-left at
@@ -193,40 +126,6 @@ class Session:
             wait_for("the picture pixel for pixel", probe)
         except Failure:
             raise Failure("pixels differ at %r" % differing)
-
-    def key(self, window, key):
-        self.xdotool("windowfocus", "--sync", window)
-        self.xdotool("key", "--clearmodifiers", key)
-
-    def popup(self, main):
-        """Another visible window of the program than `main` (its menu or dialog), once there is
-        one: (id, x, y, width, height)."""
-        def probe():
-            self.running()
-            return next((w for w in self.visible() if w != main), None)
-        window = wait_for("a window besides the main one", probe)
-        return (window, *self.geometry(window))
-
-    def expect_exit(self, code=0):
-        try:
-            result = self.program.wait(timeout=WAIT)
-        except subprocess.TimeoutExpired:
-            raise Failure("the program did not end")
-        check(result == code, "exit code %d, expected %d" % (result, code))
-
-
-def quadrants(size, mode="RGB"):
-    """A picture of four coloured quarters: red, green above; blue, yellow below."""
-    w, h = size
-    image = Image.new(mode, size)
-    for i, colour in enumerate([RED, GREEN, BLUE, YELLOW]):
-        x, y = (i % 2) * (w // 2), (i // 2) * (h // 2)
-        image.paste(colour + ((255,) if mode == "RGBA" else ()), (x, y, x + w // 2, y + h // 2))
-    return image
-
-
-def at(origin, point):
-    return (origin[0] + point[0], origin[1] + point[1])
 
 
 # --- cases --------------------------------------------------------------------------------
@@ -376,14 +275,7 @@ def main():
     if len(sys.argv) != 5 or sys.argv[4] not in CASES:
         print(__doc__, file=sys.stderr)
         return 2
-    session = Session(*sys.argv[1:4])
-    try:
-        CASES[sys.argv[4]](session)
-    except Failure as failure:
-        print("FAIL:", failure, file=sys.stderr)
-        return 1
-    finally:
-        session.close()
+    run_case(sys.argv[4], CASES[sys.argv[4]], Session(*sys.argv[1:4]))
     return 0
 
 
