@@ -432,18 +432,11 @@ private:
         const Rect rect = layer_rect(record).meet(target.rect);
         if (rect.empty()) return;
         const PsdSolidColorFill* fill = has_pixels(record) ? nullptr : solid_color(record);
-        // A layer left in the file: this band's rows of it, decoded now.
-        const uint32_t* band = nullptr;
-        if (record.bands) {
-            const uint32_t first = uint32_t(int64_t(rect.y0) - record.top);
-            const uint32_t count = rect.y1 - rect.y0;
-            const uint64_t words = uint64_t(count) * uint64_t(record.width);
-            if (band_pixels_.size() < words) band_pixels_.resize(words);
-            status_ = psd_read_layer_band(ctx_, &record, first, count, &band_scratch_,
-                                          band_pixels_.data());
-            if (status_ != PSD_OK) return;
-            band = band_pixels_.data();
-        }
+        // A layer left in the file: this band's rows of it, decoded a few at a time (a layer may
+        // be far wider than the document whose width sizes the band).
+        const uint32_t chunk = uint32_t(std::clamp<uint64_t>(
+            kBandBytes / (uint64_t(std::max(record.width, 1)) * 4), 1, rect.y1 - rect.y0));
+        uint32_t decoded = rect.y0, decoded_end = rect.y0; // the rows band_pixels_ holds
         const bool masked = with_mask && mask_active(record);
         const float red = fill ? unit_[(fill->color >> 16) & 0xFF] : 0.0f;
         const float green = fill ? unit_[(fill->color >> 8) & 0xFF] : 0.0f;
@@ -457,9 +450,20 @@ private:
                     s[3] = scale * (masked ? mask_[x] : 1.0f);
                 }
             } else {
-                const uint32_t* row = band ? band + uint64_t(y - rect.y0) * uint64_t(record.width)
-                                           : record.pixels + uint64_t(int64_t(y) - record.top) *
-                                                                 uint64_t(record.width);
+                if (record.bands && y == decoded_end) {
+                    const uint32_t count = std::min(chunk, rect.y1 - y);
+                    const uint64_t words = uint64_t(count) * uint64_t(record.width);
+                    if (band_pixels_.size() < words) band_pixels_.resize(words);
+                    status_ = psd_read_layer_band(ctx_, &record, uint32_t(int64_t(y) - record.top),
+                                                  count, &band_scratch_, band_pixels_.data());
+                    if (status_ != PSD_OK) return;
+                    decoded = y, decoded_end = y + count;
+                }
+                const uint32_t* row =
+                    record.bands
+                        ? band_pixels_.data() + uint64_t(y - decoded) * uint64_t(record.width)
+                        : record.pixels +
+                              uint64_t(int64_t(y) - record.top) * uint64_t(record.width);
                 const uint32_t* pixels = row + uint64_t(int64_t(rect.x0) - record.left);
                 source_row(pixels, rect.x1 - rect.x0, scale, masked ? &mask_[rect.x0] : nullptr, s);
             }

@@ -262,9 +262,9 @@ Bytes rleChannel(uint32_t width, uint32_t rows, int seed) {
     return c.b;
 }
 
-// An RGB document of three layers at `path`: uneven PackBits rows, raw data short of its plane
+// An RGB document of four layers at `path`: uneven PackBits rows, raw data short of its plane
 // and a channel of only its compression field (drawn from the file); PackBits and a ZIP channel
-// (decoded whole), with a user mask.
+// (decoded whole), with a user mask; a layer far wider than the document.
 void writeAwkwardDocument(const std::string& path, uint32_t width, uint32_t height) {
     struct Layer {
         int32_t top, left, bottom, right;
@@ -315,6 +315,15 @@ void writeAwkwardDocument(const std::string& path, uint32_t width, uint32_t heig
          "scrn",
          180,
          {{0, rleChannel(w2, h2, 8)}, {1, zip.b}, {2, rleChannel(w2, h2, 9)}},
+         {}},
+        // Far wider than the document: its rows are decoded a few at a time.
+        {4,
+         -9000,
+         11,
+         21000,
+         "norm",
+         150,
+         {{0, rleChannel(30000, 7, 10)}, {1, unevenChannel(30000, 7, 11)}, {2, Bytes{0, 0}}},
          {}},
     };
     Builder info;
@@ -395,7 +404,7 @@ TEST(PsdComposite, LayersDrawnFromTheFileMatchLayersDecodedWhole) {
         EXPECT_TRUE(banded.pixels == whole.pixels) << path;
         deferred += banded.deferredLayers;
         if (path == awkward) {
-            EXPECT_EQ(banded.deferredLayers, 2);
+            EXPECT_EQ(banded.deferredLayers, 3);
         }
     }
     EXPECT_GT(deferred, 20);
