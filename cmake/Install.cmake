@@ -4,6 +4,11 @@
 include(GNUInstallDirs)
 
 install(TARGETS vistrel vistrel-decode vistrel-psd RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The codec module of WebP, HEIF, AVIF and JPEG XL, loaded on first use (src/picture/CodecModule.h)
+# from lib/vistrel/ beside the programs' bin/.
+if(TARGET vistrel-codecs)
+    install(TARGETS vistrel-codecs LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/vistrel)
+endif()
 
 # Manual pages, compressed as Debian keeps them. The viewer's takes its table of keys and buttons
 # from the README (res/make_man_page.py).

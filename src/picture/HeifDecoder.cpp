@@ -117,11 +117,6 @@ const uint8_t* majorBrand(const uint8_t* data, std::size_t size) {
     return size >= 12 && std::memcmp(data + 4, "ftyp", 4) == 0 ? data + 8 : nullptr;
 }
 
-bool isAv1(const uint8_t* data, std::size_t size) {
-    const uint8_t* brand = majorBrand(data, size);
-    return brand && (std::memcmp(brand, "avif", 4) == 0 || std::memcmp(brand, "avis", 4) == 0);
-}
-
 // The colour the file states: an ICC profile, or a coded description.
 void readColor(const heif_image_handle* handle, PictureMetadata& metadata) {
     const std::size_t profileSize = heif_image_handle_get_raw_color_profile_size(handle);
@@ -294,18 +289,6 @@ void describeCodedColor(int primaries, int transfer, const float xy[8], PictureM
     metadata.described = described;
 }
 
-bool isHeic(const uint8_t* data, std::size_t size) {
-    const uint8_t* brand = majorBrand(data, size);
-    if (!brand) return false;
-    for (const char* heif : {"heic", "heix", "hevc", "hevx", "heim", "heis", "mif1", "msf1"})
-        if (std::memcmp(brand, heif, 4) == 0) return true;
-    return false;
-}
-
-bool isAvif(const uint8_t* data, std::size_t size) {
-    return isAv1(data, size);
-}
-
 DecodeResult readHeifHeader(ByteSource& source, PictureHeader& header) {
     uint8_t head[12];
     const std::size_t got = source.readAt(0, head, sizeof head);
@@ -345,7 +328,7 @@ DecodeResult decodeHeif(const uint8_t* data, std::size_t size, Picture& picture,
     const int height = heif_image_handle_get_height(handle.get());
     const bool alpha = heif_image_handle_has_alpha_channel(handle.get()) != 0;
     const uint64_t pixels = uint64_t(width) * uint64_t(height);
-    const uint64_t producible = isAv1(data, size) ? avifProducible(size) : heicProducible(size);
+    const uint64_t producible = isAvif(data, size) ? avifProducible(size) : heicProducible(size);
     if (!fitsItsData(pixels, pixels * (alpha ? 4 : 3), producible)) return Refusal::SizeRule;
 
     readColor(handle.get(), metadata);

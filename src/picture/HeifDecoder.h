@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ByteSource.h"
+#include "ModernSignatures.h"
 #include "PictureFormat.h"
 #include "PictureMetadata.h"
 #include "ReducedDecode.h"
@@ -17,8 +18,6 @@ namespace vistrel {
 // Pictures with alpha become 32-bit (straight alpha), the others 24-bit; samples of more than 8
 // bits are reduced with rounding. An ICC profile in colr is handed over as the picture's profile,
 // a coded colour description (nclx) as its described colour space.
-bool isHeic(const uint8_t* data, std::size_t size);
-bool isAvif(const uint8_t* data, std::size_t size);
 // Reads the boxes up to the primary image's properties, not its coded data.
 DecodeResult readHeifHeader(ByteSource& source, PictureHeader& header);
 // Asked for a reduced decode, a file with a thumbnail decodes that instead (`reduced` says so).

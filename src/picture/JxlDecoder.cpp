@@ -140,11 +140,6 @@ void swapRedBlue(Picture& picture, int channels) {
 
 } // namespace
 
-bool isJxl(const uint8_t* data, std::size_t size) {
-    const JxlSignature signature = JxlSignatureCheck(data, size);
-    return signature == JXL_SIG_CODESTREAM || signature == JXL_SIG_CONTAINER;
-}
-
 DecodeResult readJxlHeader(ByteSource& source, PictureHeader& header) {
     std::vector<uint8_t> head;
     const uint64_t fileSize = source.size();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ByteSource.h"
+#include "ModernSignatures.h"
 #include "PictureFormat.h"
 #include "PictureMetadata.h"
 
@@ -15,7 +16,6 @@ namespace vistrel {
 // colour space the decoder gives the samples in: plain sRGB, or an ICC profile. Pictures with
 // alpha become 32-bit (straight alpha), the others 24-bit; deeper samples are rounded to 8 bits
 // by the decoder.
-bool isJxl(const uint8_t* data, std::size_t size);
 DecodeResult readJxlHeader(ByteSource& source, PictureHeader& header);
 DecodeResult decodeJxl(const uint8_t* data, std::size_t size, Picture& picture,
                        PictureMetadata& metadata);

@@ -1,18 +1,18 @@
 #include "PictureFormat.h"
 
-#include "AvifDecoder.h"
 #include "BmpDecoder.h"
 #include "GifDecoder.h"
 #include "GifFrames.h"
-#include "HeifDecoder.h"
 #include "IconDirectory.h"
 #include "JpegDecoder.h"
-#include "JxlDecoder.h"
 #include "PngDecoder.h"
 #include "PsdDecoder.h"
 #include "TgaDecoder.h"
-#include "WebpDecoder.h"
 #include "WmfFile.h"
+#if VISTREL_MODERN_FORMATS
+#include "CodecModule.h"
+#include "ModernSignatures.h"
+#endif
 
 #include <strings.h>
 
@@ -98,15 +98,20 @@ const PictureFormat kFormats[] = {
     {FormatId::Psb, "PSB", {"psb"}, "",
      isPsb, readPsdHeader, decodePsd, false, nullptr},
 #if VISTREL_MODERN_FORMATS
+    // Read by the codec module, loaded on first use (CodecModule.h).
     {FormatId::Webp, "WebP", {"webp"}, "image/webp;",
-     isWebp, readWebpHeader, decodeWebp, false, nullptr},
+     isWebp, moduleHeader<&CodecEntries::readWebpHeader>,
+     moduleDecode<&CodecEntries::decodeWebpFile>, false, nullptr},
     {FormatId::Heif, "HEIF", {"heic", "heif"},
      "image/heic;image/heif;image/heic-sequence;image/heif-sequence;",
-     isHeic, readHeifHeader, decodeHeif, false, nullptr},
+     isHeic, moduleHeader<&CodecEntries::readHeifHeader>,
+     moduleDecode<&CodecEntries::decodeHeifFile>, false, nullptr},
     {FormatId::Avif, "AVIF", {"avif"}, "image/avif;",
-     isAvif, readHeifHeader, decodeAvif, false, nullptr},
+     isAvif, moduleHeader<&CodecEntries::readHeifHeader>,
+     moduleDecode<&CodecEntries::decodeAvifFile>, false, nullptr},
     {FormatId::Jxl, "JPEG XL", {"jxl"}, "image/jxl;",
-     isJxl, readJxlHeader, decodeJxl, false, nullptr},
+     isJxl, moduleHeader<&CodecEntries::readJxlHeader>,
+     moduleDecode<&CodecEntries::decodeJxlFile>, false, nullptr},
 #endif
 };
 // clang-format on

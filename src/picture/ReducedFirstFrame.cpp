@@ -4,8 +4,7 @@
 #include "ByteSource.h"
 #include "Orientation.h"
 #if VISTREL_MODERN_FORMATS
-#include "HeifDecoder.h"
-#include "WebpDecoder.h"
+#include "CodecModule.h"
 #endif
 
 namespace vistrel {
@@ -25,6 +24,8 @@ std::optional<DecodeResult> CachedPicture::loadReducedFirstFrame(
     const char* filePath, FormatId format, const std::optional<ScreenCopyPolicy>& guess,
     const std::function<const ScreenCopyPolicy&()>& policy, PictureMetadata& metadata, bool& done) {
     if (format != FormatId::Webp && format != FormatId::Heif) return std::nullopt;
+    const CodecEntries* codecs = codecModule();
+    if (!codecs) return Refusal::NoDecoder;
     std::vector<uint8_t> bytes;
     if (const DecodeResult read = readWholeFile(filePath, bytes); !read) return read;
     ReducedDecode reduced;
@@ -43,8 +44,8 @@ std::optional<DecodeResult> CachedPicture::loadReducedFirstFrame(
             };
         }
         return format == FormatId::Heif
-                   ? decodeHeif(bytes.data(), bytes.size(), *picture, metadata, &reduced)
-                   : decodeWebp(bytes.data(), bytes.size(), *picture, metadata, &reduced);
+                   ? codecs->decodeHeif(bytes.data(), bytes.size(), *picture, metadata, &reduced)
+                   : codecs->decodeWebp(bytes.data(), bytes.size(), *picture, metadata, &reduced);
     };
     DecodeResult decoded = decodeFor(guess ? *guess : policy());
     const ScreenCopyPolicy& real = policy();

@@ -110,10 +110,6 @@ DecodeResult decode(const uint8_t* data, std::size_t size,
 
 } // namespace
 
-bool isWebp(const uint8_t* data, std::size_t size) {
-    return size >= 12 && std::memcmp(data, "RIFF", 4) == 0 && std::memcmp(data + 8, "WEBP", 4) == 0;
-}
-
 DecodeResult readWebpHeader(ByteSource& source, PictureHeader& header) {
     uint8_t head[kHeaderBytes];
     const std::size_t got = source.readAt(0, head, sizeof head);

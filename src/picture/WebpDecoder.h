@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ByteSource.h"
+#include "ModernSignatures.h"
 #include "PictureFormat.h"
 #include "PictureMetadata.h"
 #include "ReducedDecode.h"
@@ -17,7 +18,6 @@ namespace vistrel {
 // is handed over as the picture's profile, the EXIF chunk's orientation and camera as its own. A
 // still asked for a reduced decode is scaled by libwebp as it decodes to the least size `reduced`
 // names (its aspect kept): the full picture is never made.
-bool isWebp(const uint8_t* data, std::size_t size);
 DecodeResult readWebpHeader(ByteSource& source, PictureHeader& header);
 DecodeResult decodeWebp(const uint8_t* data, std::size_t size, Picture& picture,
                         PictureMetadata& metadata, ReducedDecode* reduced = nullptr);

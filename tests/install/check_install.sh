@@ -32,6 +32,15 @@ zcat "$prefix/share/man/man1/vistrel.1.gz" | grep -q '^Ctrl+V$' || fail "the key
 [ "$("$prefix/bin/vistrel" --version)" = "vistrel $version" ] || fail "vistrel --version"
 QT_QPA_PLATFORM=offscreen "$prefix/bin/vistrel-decode" "$source/res/sample.png" | grep -q '^ok=1 ' ||
     fail "the installed vistrel-decode does not load the sample"
+# The codec module where the build has the modern formats: installed, and found by the installed
+# programs for a WebP file.
+if [ -n "$(find "$build" -name vistrel-codecs.so)" ]; then
+    module=$(find "$prefix" -name vistrel-codecs.so)
+    [ -n "$module" ] || fail "the codec module is not installed"
+    webp=$build/testdata/picture/modern/lossy-alpha.webp
+    [ ! -e "$webp" ] || QT_QPA_PLATFORM=offscreen "$prefix/bin/vistrel-decode" "$webp" |
+        grep -q '^ok=1 ' || fail "the installed vistrel-decode does not load a WebP file"
+fi
 set +e
 "$prefix/bin/vistrel-psd" >/dev/null 2>&1
 code=$?
