@@ -7,6 +7,9 @@
 // produce at best (the decompression-bomb rule), so a few bytes can never ask for gigabytes.
 #include "psd_layer_reader.h"
 
+#include "Files.h"
+#include "psd_layer_bands.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -50,16 +53,17 @@ int find_channel(const PsdLayerRecord* layer, int16_t id, bool first = false) {
     return found;
 }
 
-// Colour planes by channel id: rows[] for psd_convert_row, a zero row where a channel is missing.
-void convert_layer(PsdContext* ctx, PsdLayerRecord* layer, const Plane& plane) {
+} // namespace
+
+int psd_layer_converter(const PsdContext* ctx, const PsdLayerRecord* layer, uint32_t width,
+                        PsdRowConverter* converter, int channels[5]) {
     const uint32_t mode = ctx->color_mode;
     const bool alpha = find_channel(layer, kTransparency) >= 0;
     int16_t ids[5] = {0, 0, 0, 0, 0};
     int count = 0;
-    PsdRowConverter converter;
-    psd_row_converter_init(&converter, ctx);
-    converter.width = plane.width;
-    converter.inks = false; // only the merged picture keeps its inks
+    psd_row_converter_init(converter, ctx);
+    converter->width = width;
+    converter->inks = false; // only the merged picture keeps its inks
     switch (mode) {
     case PSD_MODE_GRAYSCALE:
     case PSD_MODE_DUOTONE:
@@ -70,25 +74,34 @@ void convert_layer(PsdContext* ctx, PsdLayerRecord* layer, const Plane& plane) {
         for (int i = 0; i < count; ++i)
             ids[i] = int16_t(i);
         if (alpha) ids[count++] = kTransparency;
-        converter.alpha = alpha;
+        converter->alpha = alpha;
         break;
     case PSD_MODE_MULTICHANNEL:
         // Three inks, and black from the transparency channel when there is one.
         ids[0] = 0, ids[1] = 1, ids[2] = 2, ids[3] = kTransparency;
         count = 4;
-        converter.black = alpha;
+        converter->black = alpha;
         break;
     default: // bitmap and indexed: one channel of indices or bits
         count = 1;
         break;
     }
-    converter.planes = count;
+    converter->planes = count;
+    for (int p = 0; p < count; ++p)
+        channels[p] = find_channel(layer, ids[p]);
+    return count;
+}
 
+namespace {
+
+// Colour planes by channel id: rows[] for psd_convert_row, a zero row where a channel is missing.
+void convert_layer(PsdContext* ctx, PsdLayerRecord* layer, const Plane& plane) {
+    PsdRowConverter converter;
+    int channels[5];
+    const int count = psd_layer_converter(ctx, layer, plane.width, &converter, channels);
     const uint8_t* base[5];
-    for (int p = 0; p < count; ++p) {
-        const int channel = find_channel(layer, ids[p]);
-        base[p] = channel >= 0 ? ctx->planes + uint64_t(channel) * ctx->slot_size : nullptr;
-    }
+    for (int p = 0; p < count; ++p)
+        base[p] = channels[p] >= 0 ? ctx->planes + uint64_t(channels[p]) * ctx->slot_size : nullptr;
     for (uint32_t y = 0; y < plane.rows; ++y) {
         const uint8_t* rows[5] = {};
         for (int p = 0; p < count; ++p)
@@ -148,11 +161,33 @@ int psd_read_layer_channels(PsdContext* ctx, PsdLayerRecord* layer) {
         return PSD_OK;
     }
 
-    // The whole layer's data, then what its channels ask for against what they can produce.
+    // The whole layer's data, then what its channels ask for against what they can produce. A
+    // caller that only composites may leave the colour channels in the file: only their
+    // compression fields are read then.
+    const uint64_t data_offset = ctx->stream.consumed;
     if (int status = psd_grow_scratch(ctx, &ctx->layer_scratch, &ctx->layer_scratch_capacity, total,
                                       kMinCompressedScratch))
         return status;
-    if (psd_read(ctx, ctx->layer_scratch, total) != total) return PSD_ERR_SHORT;
+    int deferred_channels[5] = {-1, -1, -1, -1, -1};
+    if (ctx->options && ctx->options->defer_layer_pixels && colour.size > 0)
+        if (int status = psd_defer_layer_bands(ctx, layer, data_offset, deferred_channels))
+            return status;
+    auto is_deferred = [&](uint64_t channel) {
+        return std::find(deferred_channels, deferred_channels + 5, int(channel)) !=
+               deferred_channels + 5;
+    };
+    if (layer->bands) {
+        for (uint64_t i = 0, at = 0; i < uint64_t(layer->channel_count); ++i) {
+            const uint64_t length = layer->channels[i].length;
+            const uint64_t bytes = is_deferred(i) ? std::min<uint64_t>(length, 2) : length;
+            if (ctx->stream.file->readAt(data_offset + at, ctx->layer_scratch + at, bytes) != bytes)
+                return PSD_ERR_SHORT;
+            at += length;
+        }
+        psd_skip(ctx, int64_t(total));
+    } else if (psd_read(ctx, ctx->layer_scratch, total) != total) {
+        return PSD_ERR_SHORT;
+    }
     uint64_t wanted = 0, possible = 0;
     for (uint64_t i = 0, at = 0; i < uint64_t(layer->channel_count); ++i) {
         const uint64_t length = layer->channels[i].length;
@@ -175,6 +210,8 @@ int psd_read_layer_channels(PsdContext* ctx, PsdLayerRecord* layer) {
     if (psd_bomb(ctx->layer_bytes_held, ctx->layer_bytes_wanted, ctx->layer_bytes_possible))
         return PSD_ERR_SHORT;
 
+    const bool deferred = layer->bands != nullptr;
+
     const uint64_t slots = uint64_t(layer->channel_count) * ctx->slot_size;
     if (int status =
             psd_grow_scratch(ctx, &ctx->planes, &ctx->planes_size, slots, kMinPlaneScratch))
@@ -183,7 +220,9 @@ int psd_read_layer_channels(PsdContext* ctx, PsdLayerRecord* layer) {
         const PsdChannelInfo& channel = layer->channels[i];
         const Plane& plane = planes.of(channel.id);
         uint8_t* slot = ctx->planes + i * ctx->slot_size;
-        if (channel.length <= 2 || plane.size == 0) {
+        if (is_deferred(i)) {
+            // Decoded band by band as the compositor draws.
+        } else if (channel.length <= 2 || plane.size == 0) {
             // Only the compression method, or nothing: the channel's plane is zero.
             std::memset(slot, 0, plane.size);
         } else {
@@ -196,7 +235,7 @@ int psd_read_layer_channels(PsdContext* ctx, PsdLayerRecord* layer) {
         at += channel.length;
     }
 
-    if (colour.size > 0) {
+    if (colour.size > 0 && !deferred) {
         const uint64_t bytes = uint64_t(colour.width) * colour.rows * 4;
         void* pixels = nullptr;
         if (int status = psd_alloc_held(ctx, bytes, &pixels)) return status;
