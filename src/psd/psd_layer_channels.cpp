@@ -15,7 +15,6 @@
 
 namespace {
 
-constexpr int16_t kTransparency = -1;
 constexpr int16_t kUserMask = -2;
 constexpr int16_t kRealUserMask = -3;
 
@@ -41,58 +40,6 @@ struct LayerPlanes {
         return id == kUserMask ? mask : id == kRealUserMask ? real_mask : colour;
     }
 };
-
-// The last channel with `id` wins, as when the file lists an id twice; -1 when there is none.
-int find_channel(const PsdLayerRecord* layer, int16_t id, bool first = false) {
-    int found = -1;
-    for (int i = 0; i < layer->channel_count; ++i)
-        if (layer->channels[i].id == id) {
-            found = i;
-            if (first) break;
-        }
-    return found;
-}
-
-} // namespace
-
-int psd_layer_converter(const PsdContext* ctx, const PsdLayerRecord* layer, uint32_t width,
-                        PsdRowConverter* converter, int channels[5]) {
-    const uint32_t mode = ctx->color_mode;
-    const bool alpha = find_channel(layer, kTransparency) >= 0;
-    int16_t ids[5] = {0, 0, 0, 0, 0};
-    int count = 0;
-    psd_row_converter_init(converter, ctx);
-    converter->width = width;
-    converter->inks = false; // only the merged picture keeps its inks
-    switch (mode) {
-    case PSD_MODE_GRAYSCALE:
-    case PSD_MODE_DUOTONE:
-    case PSD_MODE_RGB:
-    case PSD_MODE_CMYK:
-    case PSD_MODE_LAB:
-        count = psd_color_planes(mode);
-        for (int i = 0; i < count; ++i)
-            ids[i] = int16_t(i);
-        if (alpha) ids[count++] = kTransparency;
-        converter->alpha = alpha;
-        break;
-    case PSD_MODE_MULTICHANNEL:
-        // Three inks, and black from the transparency channel when there is one.
-        ids[0] = 0, ids[1] = 1, ids[2] = 2, ids[3] = kTransparency;
-        count = 4;
-        converter->black = alpha;
-        break;
-    default: // bitmap and indexed: one channel of indices or bits
-        count = 1;
-        break;
-    }
-    converter->planes = count;
-    for (int p = 0; p < count; ++p)
-        channels[p] = find_channel(layer, ids[p]);
-    return count;
-}
-
-namespace {
 
 // Colour planes by channel id: rows[] for psd_convert_row, a zero row where a channel is missing.
 void convert_layer(PsdContext* ctx, PsdLayerRecord* layer, const Plane& plane) {
@@ -129,11 +76,6 @@ int copy_mask(PsdContext* ctx, const Plane& plane, int channel, uint8_t** pixels
 }
 
 } // namespace
-
-namespace {
-alignas(16) uint8_t zero_row[kPsdZeroRowBytes];
-} // namespace
-const uint8_t* const psd_zero_row = zero_row;
 
 int psd_read_layer_channels(PsdContext* ctx, PsdLayerRecord* layer) {
     const int depth = ctx->depth;
@@ -243,9 +185,9 @@ int psd_read_layer_channels(PsdContext* ctx, PsdLayerRecord* layer) {
         layer->pixels_size = bytes;
         convert_layer(ctx, layer, colour);
     }
-    if (int status = copy_mask(ctx, planes.mask, find_channel(layer, kUserMask, true),
+    if (int status = copy_mask(ctx, planes.mask, psd_find_channel(layer, kUserMask, true),
                                &layer->mask_pixels, &layer->mask_pixels_size))
         return status;
-    return copy_mask(ctx, planes.real_mask, find_channel(layer, kRealUserMask, true),
+    return copy_mask(ctx, planes.real_mask, psd_find_channel(layer, kRealUserMask, true),
                      &layer->real_mask_pixels, &layer->real_mask_pixels_size);
 }
