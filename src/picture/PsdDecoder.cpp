@@ -103,11 +103,13 @@ Refusal psdRefusal(int status) {
 
 // A file saved without a real merged picture is shown by compositing its layers, read again with
 // their pixels this time (under the same size rule and memory budget; patterns, which the
-// compositor does not draw, are not decoded). Three channels are shown over white, as the document
+// compositor does not draw, are not decoded; layer rows are decoded band by band as they are
+// drawn, where the file allows). Three channels are shown over white, as the document
 // would be flattened; four keep the composite's alpha.
 DecodeResult composeLayers(const char* path, Picture& picture) {
     PsdOptions options{};
     options.skip_pattern_pixels = 1;
+    options.defer_layer_pixels = 1;
     options.check_header = acceptShownChannels;
     PsdContext* psd = nullptr;
     int status = psd_open_with(&psd, path, &options);

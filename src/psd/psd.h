@@ -372,6 +372,9 @@ struct PsdLayerRecord {
     char name[256];
     uint32_t* pixels;     // width x height, 0xAARRGGBB (large-buffer allocation)
     uint64_t pixels_size; // bytes of `pixels`
+    // Instead of `pixels` (PsdOptions::defer_layer_pixels): where the colour channels lie in
+    // the file, for the compositor to decode a band of rows at a time.
+    struct PsdLayerBands* bands;
     // Additional-information entries (adjustment, fill, type and effects data): the entry type
     // of each and the record it owns (null for entries without data), released by type through
     // psd_free_layer_entry. has_adjustment is 1 once an adjustment block was read.
@@ -524,6 +527,12 @@ struct PsdOptions {
     // stored (bytes cyan, magenta, yellow, black; 255 for no ink), for the caller to convert
     // through the profile.
     uint8_t cmyk_inks_with_profile;
+    // For callers that only composite the layers: a layer whose colour channels are stored raw
+    // or as whole PackBits rows keeps them in the file (which stays open until psd_free), and
+    // psd_composite decodes them a band of rows at a time as it draws, instead of holding every
+    // layer's pixels at once. Such a layer has `bands` and no `pixels`; its masks are decoded as
+    // usual. The size rule and the memory budget judge the file as for a full decode.
+    uint8_t defer_layer_pixels;
 };
 int psd_open_with(PsdContext** out, const char* path, PsdOptions* options);
 

@@ -23,6 +23,7 @@
 #include "psd_blend_rows.h"
 #include "psd_effects.h"
 #include "psd_internal.h"
+#include "psd_layer_bands.h"
 #include "psd_layer_info.h"
 
 #include <algorithm>
@@ -122,6 +123,11 @@ uint32_t unrendered_of(const PsdLayerRecord& layer) {
     if (has_blend_if(layer)) flags |= PSD_UNRENDERED_BLEND_IF;
     if (layer.knockout) flags |= PSD_UNRENDERED_KNOCKOUT;
     return flags;
+}
+
+// Pixels decoded whole, or left in the file to be decoded band by band.
+bool has_pixels(const PsdLayerRecord& layer) {
+    return layer.pixels || layer.bands;
 }
 
 bool mask_active(const PsdLayerRecord& layer) {
@@ -238,9 +244,9 @@ private:
     Rect layer_rect(const PsdLayerRecord& record) const {
         const Rect document{0, 0, width_, height_};
         if (is_adjustment(record)) return {};
-        if (record.kind == PSD_KIND_SOLID_COLOR && !record.pixels && solid_color(record))
+        if (record.kind == PSD_KIND_SOLID_COLOR && !has_pixels(record) && solid_color(record))
             return document;
-        if (!record.pixels || record.width <= 0 || record.height <= 0) return {};
+        if (!has_pixels(record) || record.width <= 0 || record.height <= 0) return {};
         auto clamp = [](int64_t v, uint32_t high) {
             return uint32_t(std::clamp<int64_t>(v, 0, high));
         };
@@ -425,7 +431,12 @@ private:
         if (scale <= 0.0f) return;
         const Rect rect = layer_rect(record).meet(target.rect);
         if (rect.empty()) return;
-        const PsdSolidColorFill* fill = record.pixels ? nullptr : solid_color(record);
+        const PsdSolidColorFill* fill = has_pixels(record) ? nullptr : solid_color(record);
+        // A layer left in the file: this band's rows of it, decoded a few at a time (a layer may
+        // be far wider than the document whose width sizes the band).
+        const uint32_t chunk = uint32_t(std::clamp<uint64_t>(
+            kBandBytes / (uint64_t(std::max(record.width, 1)) * 4), 1, rect.y1 - rect.y0));
+        uint32_t decoded = rect.y0, decoded_end = rect.y0; // the rows band_pixels_ holds
         const bool masked = with_mask && mask_active(record);
         const float red = fill ? unit_[(fill->color >> 16) & 0xFF] : 0.0f;
         const float green = fill ? unit_[(fill->color >> 8) & 0xFF] : 0.0f;
@@ -439,9 +450,21 @@ private:
                     s[3] = scale * (masked ? mask_[x] : 1.0f);
                 }
             } else {
-                const uint32_t* pixels =
-                    record.pixels + uint64_t(int64_t(y) - record.top) * uint64_t(record.width) +
-                    uint64_t(int64_t(rect.x0) - record.left);
+                if (record.bands && y == decoded_end) {
+                    const uint32_t count = std::min(chunk, rect.y1 - y);
+                    const uint64_t words = uint64_t(count) * uint64_t(record.width);
+                    if (band_pixels_.size() < words) band_pixels_.resize(words);
+                    status_ = psd_read_layer_band(ctx_, &record, uint32_t(int64_t(y) - record.top),
+                                                  count, &band_scratch_, band_pixels_.data());
+                    if (status_ != PSD_OK) return;
+                    decoded = y, decoded_end = y + count;
+                }
+                const uint32_t* row =
+                    record.bands
+                        ? band_pixels_.data() + uint64_t(y - decoded) * uint64_t(record.width)
+                        : record.pixels +
+                              uint64_t(int64_t(y) - record.top) * uint64_t(record.width);
+                const uint32_t* pixels = row + uint64_t(int64_t(rect.x0) - record.left);
                 source_row(pixels, rect.x1 - rect.x0, scale, masked ? &mask_[rect.x0] : nullptr, s);
             }
             psd_blend_row(mode, target.at(rect.x0, y), source_.data(), rect.x1 - rect.x0, rect.x0,
@@ -495,9 +518,11 @@ private:
     PsdContext* ctx_;
     uint32_t width_, height_;
     std::vector<Node> nodes_;
-    std::vector<float> source_; // one row of source colour and alpha
-    std::vector<float> mask_;   // one row of mask values
-    std::vector<Block> spare_;  // blocks of canvases drawn, kept for the next
+    std::vector<float> source_;         // one row of source colour and alpha
+    std::vector<float> mask_;           // one row of mask values
+    std::vector<Block> spare_;          // blocks of canvases drawn, kept for the next
+    std::vector<uint32_t> band_pixels_; // a band of rows of a layer left in the file
+    PsdBandScratch band_scratch_;
     float unit_[256];
     int status_ = PSD_OK;
 };

@@ -36,8 +36,10 @@ bool psd_merged_is_real(const PsdContext* ctx);
 // What the compositor would leave out of the visible layers of `ctx`, as PsdUnrendered flags.
 uint32_t psd_composite_unrendered(const PsdContext* ctx);
 
-// Composites the layers of `ctx` (read with their pixels) into width x height 0xAARRGGBB words,
+// Composites the layers of `ctx` (read with their pixels, or left in the file by
+// PsdOptions::defer_layer_pixels) into width x height 0xAARRGGBB words,
 // rows top first, in a block of psd_merged_block_size bytes from the large-buffer helper (free it
 // with psd_free_large; a picture may adopt it). Places no layer covers are transparent. Working
-// buffers are held against the decode's memory budget. 0, PSD_ERR_BUDGET or PSD_ERR_MEMORY.
+// buffers are held against the decode's memory budget. 0, PSD_ERR_BUDGET or PSD_ERR_MEMORY, or
+// PSD_ERR_SHORT when the file no longer holds a layer left in it.
 int psd_composite(PsdContext* ctx, uint32_t** out);

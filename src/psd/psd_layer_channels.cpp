@@ -7,12 +7,14 @@
 // produce at best (the decompression-bomb rule), so a few bytes can never ask for gigabytes.
 #include "psd_layer_reader.h"
 
+#include "Files.h"
+#include "psd_layer_bands.h"
+
 #include <algorithm>
 #include <cstring>
 
 namespace {
 
-constexpr int16_t kTransparency = -1;
 constexpr int16_t kUserMask = -2;
 constexpr int16_t kRealUserMask = -3;
 
@@ -39,56 +41,14 @@ struct LayerPlanes {
     }
 };
 
-// The last channel with `id` wins, as when the file lists an id twice; -1 when there is none.
-int find_channel(const PsdLayerRecord* layer, int16_t id, bool first = false) {
-    int found = -1;
-    for (int i = 0; i < layer->channel_count; ++i)
-        if (layer->channels[i].id == id) {
-            found = i;
-            if (first) break;
-        }
-    return found;
-}
-
 // Colour planes by channel id: rows[] for psd_convert_row, a zero row where a channel is missing.
 void convert_layer(PsdContext* ctx, PsdLayerRecord* layer, const Plane& plane) {
-    const uint32_t mode = ctx->color_mode;
-    const bool alpha = find_channel(layer, kTransparency) >= 0;
-    int16_t ids[5] = {0, 0, 0, 0, 0};
-    int count = 0;
     PsdRowConverter converter;
-    psd_row_converter_init(&converter, ctx);
-    converter.width = plane.width;
-    converter.inks = false; // only the merged picture keeps its inks
-    switch (mode) {
-    case PSD_MODE_GRAYSCALE:
-    case PSD_MODE_DUOTONE:
-    case PSD_MODE_RGB:
-    case PSD_MODE_CMYK:
-    case PSD_MODE_LAB:
-        count = psd_color_planes(mode);
-        for (int i = 0; i < count; ++i)
-            ids[i] = int16_t(i);
-        if (alpha) ids[count++] = kTransparency;
-        converter.alpha = alpha;
-        break;
-    case PSD_MODE_MULTICHANNEL:
-        // Three inks, and black from the transparency channel when there is one.
-        ids[0] = 0, ids[1] = 1, ids[2] = 2, ids[3] = kTransparency;
-        count = 4;
-        converter.black = alpha;
-        break;
-    default: // bitmap and indexed: one channel of indices or bits
-        count = 1;
-        break;
-    }
-    converter.planes = count;
-
+    int channels[5];
+    const int count = psd_layer_converter(ctx, layer, plane.width, &converter, channels);
     const uint8_t* base[5];
-    for (int p = 0; p < count; ++p) {
-        const int channel = find_channel(layer, ids[p]);
-        base[p] = channel >= 0 ? ctx->planes + uint64_t(channel) * ctx->slot_size : nullptr;
-    }
+    for (int p = 0; p < count; ++p)
+        base[p] = channels[p] >= 0 ? ctx->planes + uint64_t(channels[p]) * ctx->slot_size : nullptr;
     for (uint32_t y = 0; y < plane.rows; ++y) {
         const uint8_t* rows[5] = {};
         for (int p = 0; p < count; ++p)
@@ -117,11 +77,6 @@ int copy_mask(PsdContext* ctx, const Plane& plane, int channel, uint8_t** pixels
 
 } // namespace
 
-namespace {
-alignas(16) uint8_t zero_row[kPsdZeroRowBytes];
-} // namespace
-const uint8_t* const psd_zero_row = zero_row;
-
 int psd_read_layer_channels(PsdContext* ctx, PsdLayerRecord* layer) {
     const int depth = ctx->depth;
     const bool masks = depth != 1;
@@ -148,11 +103,33 @@ int psd_read_layer_channels(PsdContext* ctx, PsdLayerRecord* layer) {
         return PSD_OK;
     }
 
-    // The whole layer's data, then what its channels ask for against what they can produce.
+    // The whole layer's data, then what its channels ask for against what they can produce. A
+    // caller that only composites may leave the colour channels in the file: only their
+    // compression fields are read then.
+    const uint64_t data_offset = ctx->stream.consumed;
     if (int status = psd_grow_scratch(ctx, &ctx->layer_scratch, &ctx->layer_scratch_capacity, total,
                                       kMinCompressedScratch))
         return status;
-    if (psd_read(ctx, ctx->layer_scratch, total) != total) return PSD_ERR_SHORT;
+    int deferred_channels[5] = {-1, -1, -1, -1, -1};
+    if (ctx->options && ctx->options->defer_layer_pixels && colour.size > 0)
+        if (int status = psd_defer_layer_bands(ctx, layer, data_offset, deferred_channels))
+            return status;
+    auto is_deferred = [&](uint64_t channel) {
+        return std::find(deferred_channels, deferred_channels + 5, int(channel)) !=
+               deferred_channels + 5;
+    };
+    if (layer->bands) {
+        for (uint64_t i = 0, at = 0; i < uint64_t(layer->channel_count); ++i) {
+            const uint64_t length = layer->channels[i].length;
+            const uint64_t bytes = is_deferred(i) ? std::min<uint64_t>(length, 2) : length;
+            if (ctx->stream.file->readAt(data_offset + at, ctx->layer_scratch + at, bytes) != bytes)
+                return PSD_ERR_SHORT;
+            at += length;
+        }
+        psd_skip(ctx, int64_t(total));
+    } else if (psd_read(ctx, ctx->layer_scratch, total) != total) {
+        return PSD_ERR_SHORT;
+    }
     uint64_t wanted = 0, possible = 0;
     for (uint64_t i = 0, at = 0; i < uint64_t(layer->channel_count); ++i) {
         const uint64_t length = layer->channels[i].length;
@@ -175,6 +152,8 @@ int psd_read_layer_channels(PsdContext* ctx, PsdLayerRecord* layer) {
     if (psd_bomb(ctx->layer_bytes_held, ctx->layer_bytes_wanted, ctx->layer_bytes_possible))
         return PSD_ERR_SHORT;
 
+    const bool deferred = layer->bands != nullptr;
+
     const uint64_t slots = uint64_t(layer->channel_count) * ctx->slot_size;
     if (int status =
             psd_grow_scratch(ctx, &ctx->planes, &ctx->planes_size, slots, kMinPlaneScratch))
@@ -183,7 +162,9 @@ int psd_read_layer_channels(PsdContext* ctx, PsdLayerRecord* layer) {
         const PsdChannelInfo& channel = layer->channels[i];
         const Plane& plane = planes.of(channel.id);
         uint8_t* slot = ctx->planes + i * ctx->slot_size;
-        if (channel.length <= 2 || plane.size == 0) {
+        if (is_deferred(i)) {
+            // Decoded band by band as the compositor draws.
+        } else if (channel.length <= 2 || plane.size == 0) {
             // Only the compression method, or nothing: the channel's plane is zero.
             std::memset(slot, 0, plane.size);
         } else {
@@ -196,7 +177,7 @@ int psd_read_layer_channels(PsdContext* ctx, PsdLayerRecord* layer) {
         at += channel.length;
     }
 
-    if (colour.size > 0) {
+    if (colour.size > 0 && !deferred) {
         const uint64_t bytes = uint64_t(colour.width) * colour.rows * 4;
         void* pixels = nullptr;
         if (int status = psd_alloc_held(ctx, bytes, &pixels)) return status;
@@ -204,9 +185,9 @@ int psd_read_layer_channels(PsdContext* ctx, PsdLayerRecord* layer) {
         layer->pixels_size = bytes;
         convert_layer(ctx, layer, colour);
     }
-    if (int status = copy_mask(ctx, planes.mask, find_channel(layer, kUserMask, true),
+    if (int status = copy_mask(ctx, planes.mask, psd_find_channel(layer, kUserMask, true),
                                &layer->mask_pixels, &layer->mask_pixels_size))
         return status;
-    return copy_mask(ctx, planes.real_mask, find_channel(layer, kRealUserMask, true),
+    return copy_mask(ctx, planes.real_mask, psd_find_channel(layer, kRealUserMask, true),
                      &layer->real_mask_pixels, &layer->real_mask_pixels_size);
 }

@@ -29,6 +29,13 @@ void psd_free_layer_entry(uint32_t type, void* record);
 int psd_read_layer_record(PsdContext* ctx, PsdLayerRecord* layer, uint64_t info_end);
 // One layer's channel image data, decoded into its pixels and user mask.
 int psd_read_layer_channels(PsdContext* ctx, PsdLayerRecord* layer);
+// The index of the layer's channel with `id`: the last one, as when the file lists an id twice,
+// or with `first` the first; -1 when there is none.
+int psd_find_channel(const PsdLayerRecord* layer, int16_t id, bool first = false);
+// The row converter of a layer's pixels and, for each plane it reads, the index of the layer's
+// channel that holds it (-1: none, a zero plane); returns the number of planes.
+int psd_layer_converter(const PsdContext* ctx, const PsdLayerRecord* layer, uint32_t width,
+                        PsdRowConverter* converter, int channels[5]);
 // One pattern of a "Patt", "Pat2" or "Pat3" block ending at `block_end`; the stream ends at the
 // pattern's end whatever the result.
 int psd_read_pattern(PsdContext* ctx, uint64_t block_end);

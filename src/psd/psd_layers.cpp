@@ -4,6 +4,7 @@
 //
 // Every block ends where its own length says, whatever its readers consumed: the image data that
 // follows the section is found at the section's end even when a writer left a block unpadded.
+#include "psd_layer_bands.h"
 #include "psd_layer_reader.h"
 
 #include <algorithm>
@@ -232,6 +233,7 @@ void psd_free_layer_record(PsdContext* ctx, PsdLayerRecord* layer) {
     layer->channels = nullptr;
     std::free(layer->unicode_name);
     layer->unicode_name = nullptr;
+    psd_free_layer_bands(ctx, layer);
     if (!layer->pixels_lent) psd_free_held(ctx, layer->pixels, layer->pixels_size);
     layer->pixels = nullptr;
     layer->pixels_lent = 0;

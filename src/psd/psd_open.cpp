@@ -52,6 +52,13 @@ void close_stream(PsdStream& s) {
     s.path = nullptr;
 }
 
+// Layers drawn band by band from the file need it until psd_free.
+bool keeps_file(const PsdContext* ctx) {
+    for (int32_t i = 0; ctx->layers && i < ctx->layer_count; ++i)
+        if (ctx->layers[i].bands) return true;
+    return false;
+}
+
 // Loads a file (taking ownership of `file`, closed on every path) or the bytes held in memory into
 // a new record.
 int load(PsdContext** out, vistrel::InputFile* file, const uint8_t* memory, uint64_t size,
@@ -77,7 +84,14 @@ int load(PsdContext** out, vistrel::InputFile* file, const uint8_t* memory, uint
         *out = nullptr;
         return status;
     }
-    close_stream(ctx->stream);
+    if (keeps_file(ctx)) {
+        std::free(ctx->stream.buffer);
+        ctx->stream.buffer = nullptr;
+        ctx->stream.fill = ctx->stream.position = 0;
+        ctx->stream.path = nullptr;
+    } else {
+        close_stream(ctx->stream);
+    }
     *out = ctx;
     return PSD_OK;
 }

@@ -14,6 +14,8 @@
 #include <array>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 
 using namespace psdtest;
 
@@ -194,6 +196,219 @@ TEST(PsdComposite, WideDocumentsDrawnInBandsMatchEachRowDrawnAlone) {
         vistrel::freeLarge(alone, size_t(psd_merged_block_size(row.get())));
     }
     vistrel::freeLarge(pixels, size_t(psd_merged_block_size(whole.get())));
+}
+
+// PackBits of `row`: literal runs, and one repeat run where four or more equal bytes begin.
+Bytes packBits(const Bytes& row) {
+    Bytes out;
+    for (size_t i = 0; i < row.size();) {
+        size_t same = 1;
+        while (i + same < row.size() && same < 128 && row[i + same] == row[i])
+            ++same;
+        if (same >= 4) {
+            out.push_back(uint8_t(257 - same));
+            out.push_back(row[i]);
+            i += same;
+            continue;
+        }
+        const size_t n = std::min<size_t>(128, row.size() - i);
+        out.push_back(uint8_t(n - 1));
+        out.insert(out.end(), row.begin() + long(i), row.begin() + long(i + n));
+        i += n;
+    }
+    return out;
+}
+
+struct Channel {
+    int16_t id;
+    Bytes data; // compression field included
+};
+
+// A PackBits channel of `rows` rows of `width` bytes whose rows are not what the layer's width
+// says: one unpacks 300 bytes long (they run on into the next row), one short, one whose last
+// literal run reaches 50 bytes past its count, and the data ends in the middle of the last rows.
+Bytes unevenChannel(uint32_t width, uint32_t rows, int seed) {
+    std::vector<Bytes> packed;
+    for (uint32_t y = 0; y < rows; ++y) {
+        Bytes row(y == 1 ? width + 300 : y == 4 ? width - 200 : width);
+        for (size_t x = 0; x < row.size(); ++x)
+            row[x] = x % 97 < 9 ? uint8_t(seed * 40) : uint8_t(x * 7 + y * 31 + seed * 11);
+        packed.push_back(packBits(row));
+    }
+    Builder c;
+    c.u16(1);
+    for (uint32_t y = 0; y < rows; ++y)
+        c.u16(uint32_t(packed[y].size() - (y == 6 ? 50 : 0)));
+    for (const Bytes& row : packed)
+        c.raw(row);
+    c.b.resize(c.b.size() - packed.back().size() - packed[rows - 2].size() / 2);
+    return c.b;
+}
+
+Bytes rleChannel(uint32_t width, uint32_t rows, int seed) {
+    Builder c;
+    std::vector<Bytes> packed;
+    for (uint32_t y = 0; y < rows; ++y) {
+        Bytes row(width);
+        for (uint32_t x = 0; x < width; ++x)
+            row[x] = x % 50 < 20 ? uint8_t(seed * 60 + y) : uint8_t(x * 3 + y * 17 + seed);
+        packed.push_back(packBits(row));
+    }
+    c.u16(1);
+    for (const Bytes& row : packed)
+        c.u16(uint32_t(row.size()));
+    for (const Bytes& row : packed)
+        c.raw(row);
+    return c.b;
+}
+
+// An RGB document of four layers at `path`: uneven PackBits rows, raw data short of its plane
+// and a channel of only its compression field (drawn from the file); PackBits and a ZIP channel
+// (decoded whole), with a user mask; a layer far wider than the document.
+void writeAwkwardDocument(const std::string& path, uint32_t width, uint32_t height) {
+    struct Layer {
+        int32_t top, left, bottom, right;
+        const char* mode;
+        uint8_t opacity;
+        std::vector<Channel> channels;
+        Bytes mask; // top, left, bottom, right, default colour, flags; empty: none
+    };
+    const uint32_t w2 = width - 700, h2 = height - 5;
+    Bytes shortRaw{0, 0};
+    for (uint32_t i = 0; i < width * height / 2; ++i)
+        shortRaw.push_back(uint8_t(i * 5));
+    Bytes plane(uint64_t(w2) * h2);
+    for (size_t i = 0; i < plane.size(); ++i)
+        plane[i] = uint8_t(i * 13 / 7);
+    Builder zip;
+    zip.u16(2).raw(zipped(plane));
+    Builder mask;
+    mask.u32(1).u32(2).u32(h2 - 2).u32(w2 / 2).u8(255).u8(0).u16(0);
+    std::vector<Layer> layers{
+        {0,
+         0,
+         int32_t(height),
+         int32_t(width),
+         "norm",
+         255,
+         {{-1, rleChannel(width, height, 3)},
+          {0, unevenChannel(width, height, 1)},
+          {1, shortRaw},
+          {2, Bytes{0, 1}}},
+         {}},
+        {3,
+         500,
+         int32_t(3 + h2),
+         int32_t(500 + w2),
+         "mul ",
+         200,
+         {{-1, rleChannel(w2, h2, 5)},
+          {0, rleChannel(w2, h2, 2)},
+          {1, unevenChannel(w2, h2, 4)},
+          {2, rleChannel(w2, h2, 6)},
+          {-2, rleChannel(w2 / 2 - 2, h2 - 3, 7)}},
+         mask.b},
+        {2,
+         100,
+         int32_t(2 + h2),
+         int32_t(100 + w2),
+         "scrn",
+         180,
+         {{0, rleChannel(w2, h2, 8)}, {1, zip.b}, {2, rleChannel(w2, h2, 9)}},
+         {}},
+        // Far wider than the document: its rows are decoded a few at a time.
+        {4,
+         -9000,
+         11,
+         21000,
+         "norm",
+         150,
+         {{0, rleChannel(30000, 7, 10)}, {1, unevenChannel(30000, 7, 11)}, {2, Bytes{0, 0}}},
+         {}},
+    };
+    Builder info;
+    info.u16(uint32_t(layers.size()));
+    for (const Layer& l : layers) {
+        info.u32(uint32_t(l.top))
+            .u32(uint32_t(l.left))
+            .u32(uint32_t(l.bottom))
+            .u32(uint32_t(l.right));
+        info.u16(uint32_t(l.channels.size()));
+        for (const Channel& c : l.channels)
+            info.u16(uint16_t(c.id)).u32(uint32_t(c.data.size()));
+        info.text("8BIM").text(l.mode).u8(l.opacity).u8(0).u8(0).u8(0);
+        info.u32(uint32_t(4 + l.mask.size() + 4 + 4)).u32(uint32_t(l.mask.size())).raw(l.mask);
+        info.u32(0).u8(0).u8(0).u8(0).u8(0); // no blending ranges; an empty name, padded
+    }
+    for (const Layer& l : layers)
+        for (const Channel& c : l.channels)
+            info.raw(c.data);
+    if (info.b.size() % 2) info.u8(0);
+    Builder f;
+    f.header(PSD_MODE_RGB, 8, 3, width, height).u32(0).u32(0);
+    f.u32(uint32_t(4 + info.b.size() + 4)).u32(uint32_t(info.b.size())).raw(info.b).u32(0);
+    f.u16(0).raw(Bytes(uint64_t(width) * height * 3, 0)); // a blank merged picture
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(f.b.data()), std::streamsize(f.b.size()));
+}
+
+struct Composite {
+    int status = PSD_OK;
+    std::vector<uint32_t> pixels;
+    int deferredLayers = 0;
+};
+
+Composite compositeOf(const std::string& path, bool deferred) {
+    PsdOptions options{};
+    options.defer_layer_pixels = uint8_t(deferred);
+    PsdContext* ctx = nullptr;
+    Composite result;
+    result.status = psd_open_with(&ctx, path.c_str(), &options);
+    Psd psd(ctx);
+    uint32_t* pixels = nullptr;
+    if (result.status == PSD_OK) result.status = psd_composite(ctx, &pixels);
+    if (result.status != PSD_OK) return result;
+    for (int32_t i = 0; i < ctx->layer_count; ++i)
+        result.deferredLayers += ctx->layers[i].bands != nullptr;
+    const uint64_t count = uint64_t(ctx->width) * ctx->height;
+    result.pixels.assign(pixels, pixels + count);
+    vistrel::freeLarge(pixels, size_t(psd_merged_block_size(ctx)));
+    // A second composite of the same load reads the file from the start again.
+    if (deferred && psd_composite(ctx, &pixels) == PSD_OK) {
+        EXPECT_TRUE(std::equal(pixels, pixels + count, result.pixels.begin())) << path;
+        vistrel::freeLarge(pixels, size_t(psd_merged_block_size(ctx)));
+    }
+    return result;
+}
+
+// Layers left in the file and decoded band by band as they are drawn give the same composite, to
+// the bit, as layers decoded whole: on every generated file with layers, and on a document whose
+// rows run on into each other, stop short or end with the data, in bands of three rows.
+TEST(PsdComposite, LayersDrawnFromTheFileMatchLayersDecodedWhole) {
+    const std::string awkward = dataPath("composite_awkward_rows.psd");
+    writeAwkwardDocument(awkward, 4200, 12);
+    std::vector<std::string> paths{awkward};
+    for (const auto& entry : std::filesystem::directory_iterator(dataPath("")))
+        if ((entry.path().extension() == ".psd" || entry.path().extension() == ".psb") &&
+            entry.path().filename().string().rfind("cost_", 0) != 0) // hostile, no layers
+            paths.push_back(entry.path().string());
+    int deferred = 0;
+    for (const std::string& path : paths) {
+        const Composite whole = compositeOf(path, false);
+        if (path == awkward) {
+            ASSERT_EQ(whole.status, PSD_OK);
+        }
+        if (whole.status != PSD_OK) continue;
+        const Composite banded = compositeOf(path, true);
+        ASSERT_EQ(banded.status, PSD_OK) << path;
+        EXPECT_TRUE(banded.pixels == whole.pixels) << path;
+        deferred += banded.deferredLayers;
+        if (path == awkward) {
+            EXPECT_EQ(banded.deferredLayers, 3);
+        }
+    }
+    EXPECT_GT(deferred, 20);
+    std::filesystem::remove(awkward);
 }
 
 TEST(PsdComposite, ViewerShowsTheLayersOfACmykDocumentWithoutMergedPicture) {
