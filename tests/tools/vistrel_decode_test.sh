@@ -15,7 +15,8 @@ img = Image.new("RGBA", (7, 5))
 img.putdata([(x * 30, y * 50, 200, 255 if x else 100) for y in range(5) for x in range(7)])
 img.save(out + "/alpha.png")
 img.convert("RGB").save(out + "/plain.bmp")
-img.convert("P", palette=Image.ADAPTIVE, colors=4).save(out + "/four.png", bits=2)
+# From the opaque colours: Pillow keeps the alpha as tRNS, which would make it 32-bit.
+img.convert("RGB").convert("P", palette=Image.ADAPTIVE, colors=4).save(out + "/four.png", bits=2)
 PY
 
 line=$("$tool" "$work/plain.bmp" "$work/out.png")
