@@ -3,6 +3,7 @@
 #include "DragOut.h"
 #include "Files.h"
 #include "Picture.h"
+#include "TopDownBitmap.h"
 #include "Wide.h"
 
 #include <shellapi.h>
@@ -18,17 +19,7 @@ namespace {
 struct DrawnBitmap {
     HBITMAP bitmap = nullptr;
     uint32_t* bits = nullptr;
-    DrawnBitmap(int width, int height) {
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof info.bmiHeader;
-        info.bmiHeader.biWidth = width;
-        info.bmiHeader.biHeight = -height;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        void* pixels = nullptr;
-        bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &pixels, nullptr, 0);
-        bits = static_cast<uint32_t*>(pixels);
-    }
+    DrawnBitmap(int width, int height) { bitmap = createTopDownBitmap(width, height, &bits); }
     ~DrawnBitmap() {
         if (bitmap) DeleteObject(bitmap);
     }

@@ -11,6 +11,7 @@
 #include "IconDirectory.h"
 #include "PictureFormat.h"
 #include "PngDecoder.h"
+#include "TopDownBitmap.h"
 #include "Wide.h"
 #include "WmfFile.h"
 
@@ -53,17 +54,11 @@ template <typename Interface> struct Held {
 class RenderTarget {
 public:
     RenderTarget(int width, int height, uint32_t fill) : width_(width) {
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof info.bmiHeader;
-        info.bmiHeader.biWidth = width;
-        info.bmiHeader.biHeight = -height;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        void* bits = nullptr;
-        bitmap_ = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        uint32_t* bits = nullptr;
+        bitmap_ = createTopDownBitmap(width, height, &bits);
         dc_ = CreateCompatibleDC(nullptr);
         if (!bitmap_ || !dc_) return;
-        bits_ = static_cast<uint32_t*>(bits);
+        bits_ = bits;
         std::fill(bits_, bits_ + std::size_t(width) * std::size_t(height), fill);
         old_ = SelectObject(dc_, bitmap_);
     }

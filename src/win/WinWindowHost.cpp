@@ -1,5 +1,6 @@
 #include "WinWindowHost.h"
 
+#include "TopDownBitmap.h"
 #include "ViewerWindow.h"
 #include "Wide.h"
 #include "WinCanvas.h"
@@ -170,15 +171,9 @@ bool WinWindowHost::ensureFrame() {
     if (frameDc_ && width == frameWidth_ && height == frameHeight_) return true;
     releaseFrame();
     if (width <= 0 || height <= 0) return false;
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
+    uint32_t* bits = nullptr;
     // Fresh pages are black, where the window shows them before its first paint.
-    frameBitmap_ = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    frameBitmap_ = createTopDownBitmap(width, height, &bits);
     frameDc_ = CreateCompatibleDC(nullptr);
     if (!frameBitmap_ || !frameDc_) {
         releaseFrame();
