@@ -121,26 +121,27 @@ DecodeResult CachedPicture::loadJpeg(const char* filePath,
     const bool keepInks =
         readJpegMetadata(bytes.data(), got, metadata) == 4 && hasInkProfile(metadata);
 
-    // The picture as shown, after the EXIF orientation, and the reduction its screen copy allows.
+    // The picture as shown, after the EXIF orientation, and the DCT scale (in eighths) its screen
+    // copy allows.
     const bool turned = swapsSides(metadata.orientation);
     const Size shown = orientedSize({fullWidth, fullHeight}, metadata.orientation);
-    auto reductionFor = [&](const ScreenCopyPolicy& p) {
-        if (!p.screenCopyOnly) return 1;
+    auto scaleFor = [&](const ScreenCopyPolicy& p) {
+        if (!p.screenCopyOnly) return 8;
         const Size copy = screenCopySize(shown, 24, p);
-        if (copy.width <= 0) return 1;
-        return jpegReduction(fullWidth, fullHeight, turned ? Size{copy.height, copy.width} : copy);
+        if (copy.width <= 0) return 8;
+        return jpegScale(fullWidth, fullHeight, turned ? Size{copy.height, copy.width} : copy);
     };
-    int reduction = reductionFor(guess ? *guess : policy());
+    int eighths = scaleFor(guess ? *guess : policy());
     if (const DecodeResult decoded =
-            decodeJpeg(bytes.data(), got, *picture, kMaxPicturePixels, reduction, keepInks);
+            decodeJpeg(bytes.data(), got, *picture, kMaxPicturePixels, eighths, keepInks);
         !decoded)
         return decoded;
     const ScreenCopyPolicy& screenPolicy = policy();
-    if (const int needed = reductionFor(screenPolicy); needed < reduction) {
+    if (const int needed = scaleFor(screenPolicy); needed > eighths) {
         // The screen turned out larger than the guess: decoded again with more pixels.
-        reduction = needed;
+        eighths = needed;
         if (const DecodeResult decoded =
-                decodeJpeg(bytes.data(), got, *picture, kMaxPicturePixels, reduction, keepInks);
+                decodeJpeg(bytes.data(), got, *picture, kMaxPicturePixels, eighths, keepInks);
             !decoded)
             return decoded;
     }
@@ -154,10 +155,10 @@ DecodeResult CachedPicture::loadJpeg(const char* filePath,
     fullSize_ = {};
     turns_ = 0;
     // The depth of the decode, which a reduced record's caption shows.
-    if (reduction != 1) droppedDepth_ = picture->bitsPerPixel();
+    if (eighths != 8) droppedDepth_ = picture->bitsPerPixel();
     // Only the screen copy of a reduced decode is kept; a full decode takes its place when needed.
-    applyMetadata(metadata, screenPolicy, reduction == 1 ? Size{} : shown);
-    if (reduction == 1 && screenPolicy.screenCopyOnly) dropFullPicture();
+    applyMetadata(metadata, screenPolicy, eighths == 8 ? Size{} : shown);
+    if (eighths == 8 && screenPolicy.screenCopyOnly) dropFullPicture();
     return kOk;
 }
 

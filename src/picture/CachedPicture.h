@@ -92,7 +92,8 @@ public:
     // The same with the policy asked for only when the decode needs it (and at most once): a
     // file's bytes are read and decoded before the screen is known. With the policy's
     // screenCopyOnly, a picture that gets a screen copy keeps only the copy: the record is
-    // reduced(). A JPEG is then decoded at the largest DCT reduction that still covers the copy.
+    // reduced(). A JPEG is then decoded at the smallest DCT scale (in eighths) that still covers
+    // the copy.
     DecodeResult loadAwaitingPolicy(const char* path, const PendingPolicy& policy);
     void reset();
 

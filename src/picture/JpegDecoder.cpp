@@ -26,6 +26,8 @@ struct JpegLibrary {
     int (*decompress2)(Handle, const unsigned char* jpeg, unsigned long size, unsigned char* out,
                        int width, int pitch, int height, int pixelFormat, int flags) = nullptr;
     int (*destroy)(Handle) = nullptr;
+    // The reduced DCT scales the library offers, as a set of eighths: bit n for n/8.
+    unsigned reducedEighths = 0;
 };
 
 namespace {
@@ -69,6 +71,29 @@ template <typename Function> bool lookUp(void* module, const char* name, Functio
     return entry != nullptr;
 }
 
+// TurboJPEG scales in the inverse DCT by any eighth (3/8 takes a 24-megapixel photograph to just
+// above a 1080p screen copy, where 1/4 falls short and 1/2 decodes twice the pixels). It says
+// which scales it offers; a library that cannot say is held to the halvings every version has.
+unsigned offeredReducedEighths(void* module) {
+    struct ScalingFactor {
+        int num, denom;
+    };
+    using GetScalingFactors = ScalingFactor* (*)(int*);
+    GetScalingFactors get = nullptr;
+    constexpr unsigned kHalvings = (1u << 1) | (1u << 2) | (1u << 4);
+    if (!lookUp(module, "tjGetScalingFactors", get)) return kHalvings;
+    int count = 0;
+    const ScalingFactor* factors = get(&count);
+    if (!factors || count <= 0) return kHalvings;
+    unsigned eighths = 0;
+    for (int i = 0; i < count; ++i) {
+        const ScalingFactor f = factors[i];
+        if (f.denom <= 0 || f.num <= 0 || (f.num * 8) % f.denom != 0) continue;
+        if (const int n = f.num * 8 / f.denom; n < 8) eighths |= 1u << n;
+    }
+    return eighths;
+}
+
 void loadLibrary() {
     void* module = openLibrary(kLibraryName);
     if (!module) return;
@@ -78,6 +103,7 @@ void loadLibrary() {
         !lookUp(module, "tjDecompress2", library.decompress2) ||
         !lookUp(module, "tjDestroy", library.destroy))
         return; // released at exit like a complete one
+    library.reducedEighths = offeredReducedEighths(module);
     available = true;
 }
 
@@ -327,18 +353,23 @@ DecodeResult jpegSize(const uint8_t* data, std::size_t size, int& width, int& he
     return kOk;
 }
 
-int jpegReduction(int width, int height, Size atLeast) {
-    // The library's output side at 1/n is the side divided by n, rounded up.
-    int reduction = 1;
-    for (const int n : {2, 4, 8}) {
-        if ((width + n - 1) / n < atLeast.width || (height + n - 1) / n < atLeast.height) break;
-        reduction = n;
-    }
-    return reduction;
+int jpegScaledSide(int side, int eighths) {
+    // The library's output side at n/8 is the side times n/8, rounded up.
+    return int((int64_t(side) * eighths + 7) / 8);
+}
+
+int jpegScale(int width, int height, Size atLeast) {
+    const JpegLibrary* lib = jpegLibrary();
+    if (!lib) return 8;
+    for (int n = 1; n < 8; ++n)
+        if ((lib->reducedEighths >> n & 1) && jpegScaledSide(width, n) >= atLeast.width &&
+            jpegScaledSide(height, n) >= atLeast.height)
+            return n;
+    return 8;
 }
 
 DecodeResult decodeJpeg(const uint8_t* data, std::size_t size, Picture& picture, uint64_t maxPixels,
-                        int reduction, bool keepInks) {
+                        int eighths, bool keepInks) {
     const JpegLibrary* lib = jpegLibrary();
     if (!lib) return Refusal::NoDecoder;
     if (!data || size == 0) return Refusal::Truncated;
@@ -356,10 +387,11 @@ DecodeResult decodeJpeg(const uint8_t* data, std::size_t size, Picture& picture,
     if (width <= 0 || height <= 0) return headerRefusal(data, size);
     if (uint64_t(width) * uint64_t(height) > maxPixels) return Refusal::TooLarge;
     if (!jpegDataCanFill(data, size)) return Refusal::SizeRule;
-    if (reduction == 2 || reduction == 4 || reduction == 8) {
-        // Scaled in the inverse DCT: given a reduced size, the library picks that scale.
-        width = (width + reduction - 1) / reduction;
-        height = (height + reduction - 1) / reduction;
+    if (eighths >= 1 && eighths < 8 && (lib->reducedEighths >> eighths & 1)) {
+        // Scaled in the inverse DCT: given a reduced size, the library picks the largest scale
+        // whose output fits it, which is this one (or one that comes out the same size).
+        width = jpegScaledSide(width, eighths);
+        height = jpegScaledSide(height, eighths);
     }
 
     const bool inks = colorspace == kColorspaceCmyk || colorspace == kColorspaceYcck;
@@ -399,7 +431,7 @@ DecodeResult decodeJpeg(const char* path, Picture& picture, PictureMetadata& met
     const bool keepInks =
         readJpegMetadata(bytes.data(), got, metadata) == 4 && hasInkProfile(metadata);
     const DecodeResult decoded =
-        decodeJpeg(bytes.data(), got, picture, kMaxPicturePixels, 1, keepInks);
+        decodeJpeg(bytes.data(), got, picture, kMaxPicturePixels, 8, keepInks);
     metadata.inks = decoded && picture.bitsPerPixel() == 32;
     return decoded;
 }

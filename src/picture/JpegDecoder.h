@@ -42,18 +42,21 @@ DecodeResult decodeJpeg(const char* path, Picture& picture);
 // The same with the file's metadata (JpegMetadata.h): a CMYK file with a CMYK profile keeps its
 // inks for the profile (PictureMetadata::inks).
 DecodeResult decodeJpeg(const char* path, Picture& picture, PictureMetadata& metadata);
-// With a `reduction` of 2, 4 or 8 the picture comes out that many times smaller on each side
-// (rounded up), scaled in the inverse DCT: much of the decode's work is skipped. With `keepInks`
+// With `eighths` below 8 the picture comes out eighths/8 of its size on each side (rounded up;
+// jpegScaledSide), scaled in the inverse DCT: much of the decode's work is skipped. A scale the
+// library does not offer decodes the full size. With `keepInks`
 // a CMYK or YCCK file comes out as a 32-bit picture of its inks as stored (bytes cyan, magenta,
 // yellow, black; 255 for no ink in Adobe's files), to be converted through its profile.
 DecodeResult decodeJpeg(const uint8_t* data, std::size_t size, Picture& picture,
-                        uint64_t maxPixels = kMaxPicturePixels, int reduction = 1,
+                        uint64_t maxPixels = kMaxPicturePixels, int eighths = 8,
                         bool keepInks = false);
 
 // The picture size in the file's frame header, as the library reads it.
 DecodeResult jpegSize(const uint8_t* data, std::size_t size, int& width, int& height);
-// The largest reduction the DCT scaling offers (2, 4 or 8; 1 for none) at which a picture of
-// `width` x `height` still covers `atLeast` on both sides.
-int jpegReduction(int width, int height, Size atLeast);
+// The smallest scale the library's DCT scaling offers, in eighths (1 to 7; 8 for the full size),
+// at which a picture of `width` x `height` still covers `atLeast` on both sides.
+int jpegScale(int width, int height, Size atLeast);
+// A side of `side` pixels decoded at `eighths`/8.
+int jpegScaledSide(int side, int eighths);
 
 } // namespace vistrel

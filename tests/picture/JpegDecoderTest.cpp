@@ -124,8 +124,9 @@ TEST(ReducedJpeg, FirstFrameMatchesTheScreenCopyOfTheFullDecode) {
             EXPECT_EQ(reduced.picture->width(), reduced.size().width);
         }
     }
-    EXPECT_EQ(jpegReduction(2400, 1800, {720, 540}), 2);
-    EXPECT_EQ(jpegReduction(2401, 1801, {1201, 901}), 2); // sides are rounded up
-    EXPECT_EQ(jpegReduction(2400, 1800, {1201, 900}), 1);
-    EXPECT_EQ(jpegReduction(2400, 1800, {149, 112}), 8);
+    EXPECT_EQ(jpegScale(2400, 1800, {720, 540}), 3);
+    EXPECT_EQ(jpegScale(2401, 1801, {901, 676}), 3); // sides are rounded up
+    EXPECT_EQ(jpegScale(2400, 1800, {2101, 900}), 8);
+    EXPECT_EQ(jpegScale(2400, 1800, {300, 225}), 1);
+    EXPECT_EQ(jpegScale(6000, 4000, {1620, 1080}), 3); // a 24 MP photograph on a 1080p screen
 }
