@@ -238,18 +238,12 @@ void WinWindowHost::presentTranslucent(int width, int height, const uint8_t* bit
         layered_ = true;
         applyLayeredStyle(true);
     }
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* target = nullptr;
-    HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &target, nullptr, 0);
+    uint32_t* target = nullptr;
+    HBITMAP bitmap = createTopDownBitmap(width, height, &target);
     if (!bitmap) return;
     for (int y = 0; y < height; ++y)
-        std::memcpy(static_cast<uint8_t*>(target) + std::size_t(y) * std::size_t(width) * 4,
-                    bits + std::size_t(y) * rowSize, std::size_t(width) * 4);
+        std::memcpy(target + std::size_t(y) * std::size_t(width), bits + std::size_t(y) * rowSize,
+                    std::size_t(width) * 4);
     HDC source = CreateCompatibleDC(nullptr);
     const HGDIOBJ old = SelectObject(source, bitmap);
     // Premultiplied pixels through their own alpha: pixels of alpha 0 let the desktop and the
