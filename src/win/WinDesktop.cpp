@@ -144,12 +144,7 @@ bool WinDesktop::clipboardImage(ClipboardBitmap& out) {
             description.bmHeight > 0 &&
             uint64_t(description.bmWidth) * uint64_t(description.bmHeight) <= kMaxPicturePixels &&
             allocate(out, description.bmWidth, description.bmHeight)) {
-            BITMAPINFO info{};
-            info.bmiHeader.biSize = sizeof info.bmiHeader;
-            info.bmiHeader.biWidth = out.width;
-            info.bmiHeader.biHeight = -out.height;
-            info.bmiHeader.biPlanes = 1;
-            info.bmiHeader.biBitCount = 32;
+            BITMAPINFO info = topDownBitmapInfo(out.width, out.height);
             HDC screen = GetDC(nullptr);
             got = GetDIBits(screen, bitmap, 0, UINT(out.height), out.bits.data(), &info,
                             DIB_RGB_COLORS) == out.height;

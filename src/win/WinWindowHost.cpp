@@ -262,12 +262,7 @@ void WinWindowHost::blitSurface(const uint32_t* pixels, int width, int height,
                                 const Rect& destination) {
     if (!ensureFrame()) return;
     FrameCanvas canvas(*this); // shown when the outermost canvas ends
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
+    const BITMAPINFO info = topDownBitmapInfo(width, height);
     // HALFTONE averages the source pixels each destination pixel covers: a smooth reduction
     // where the display's stretched blit used to be.
     SetStretchBltMode(frameDc_, HALFTONE);
