@@ -4,6 +4,9 @@
 include(GNUInstallDirs)
 
 install(TARGETS vistrel vistrel-decode vistrel-psd RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The viewer's Qt shell, which the program loads from lib/vistrel/ beside its bin/
+# (src/qt/ShellModule.h).
+install(TARGETS vistrel-shell LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/vistrel)
 # The codec module of WebP, HEIF, AVIF and JPEG XL, loaded on first use (src/picture/CodecModule.h)
 # from lib/vistrel/ beside the programs' bin/.
 if(TARGET vistrel-codecs)

@@ -1,23 +1,56 @@
-// vistrel [--new-window] [PICTURE...]: the viewer program.
+// vistrel [--new-window] [PICTURE...]: the viewer program. It links no Qt: it answers what needs
+// no window, starts the picture's decode, and only then loads the Qt shell (ShellModule.h), whose
+// libraries are mapped while the decode runs.
 #include "CommandLine.h"
 #include "DebugLog.h"
-#include "DesktopCommands.h"
-#include "OneWindow.h"
-#include "Prefetcher.h"
-#include "QtDesktop.h"
-#include "QtPlatform.h"
-#include "QtWindowHost.h"
-#include "QuitOnSignals.h"
+#include "Files.h"
 #include "ScreenGuess.h"
-#include "Skin.h"
-#include "TemporaryFiles.h"
+#include "ShellModule.h"
 #include "ViewerApp.h"
-#include "ViewerWindow.h"
 
-#include <QApplication>
+#include <dlfcn.h>
+#include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
+
+namespace {
+
+// The shell lies in lib/vistrel/ beside the program's bin/ once installed, and in lib/vistrel/ of
+// the build folder a folder or two above the program in a build tree: looked for from where the
+// program file really is, never on a search path. The nearest one that exists is loaded; a
+// failure says which file and why (dlerror) and ends the program.
+vistrel::ShellMain loadShell() {
+    const std::string program = vistrel::executablePath();
+    std::string folder = program, firstPath, error;
+    for (int up = 0; up < 4; ++up) {
+        const std::size_t slash = folder.rfind('/');
+        if (slash == std::string::npos || slash == 0) break;
+        folder.resize(slash);
+        if (up == 0) continue; // the program's own folder
+        const std::string path = folder + "/" VISTREL_SHELL_MODULE_DIR "/" + vistrel::kShellModuleName;
+        if (firstPath.empty()) firstPath = path;
+        if (access(path.c_str(), F_OK) != 0) continue;
+        if (void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) {
+            if (auto entry = reinterpret_cast<vistrel::ShellMain>(
+                    dlsym(module, vistrel::kShellMainSymbol)))
+                return entry;
+            error = path + ": no " + vistrel::kShellMainSymbol;
+        } else {
+            const char* why = dlerror();
+            error = why ? why : path;
+        }
+        break;
+    }
+    if (error.empty())
+        error = (firstPath.empty() ? std::string(vistrel::kShellModuleName) : firstPath) +
+                ": not found (nor in lib/vistrel/ further up from " + program + ")";
+    std::fprintf(stderr, "vistrel: the window's module cannot be loaded: %s\n", error.c_str());
+    return nullptr;
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     const vistrel::CommandLine command = vistrel::ReadCommandLine(argc, argv);
@@ -32,66 +65,20 @@ int main(int argc, char** argv) {
     vistrel::ViewerApp app;
     app.beginOpening(command.pictures, {}, vistrel::guessScreenSize);
 
-    // A window that places itself and stays on top needs X11 (XWayland on Wayland desktops).
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "xcb");
-    // Qt gets none of the arguments: every command line names a picture, also one that looks
-    // like a Qt option ("-display x.png"). "-name" gives the window its WM_CLASS instance
-    // "vistrel" whatever the program file is called.
-    char instanceOption[] = "-name", instanceName[] = "vistrel";
-    char* qtArguments[] = {argv[0], instanceOption, instanceName, nullptr};
-    int qtArgumentCount = 3;
-    QApplication application(qtArgumentCount, qtArguments);
-    vistrel::debugLog("toolkit and display up");
-    QApplication::setOrganizationName("Quorbane");
-    QApplication::setApplicationName("Vistrel");
-    QApplication::setDesktopFileName("vistrel");
-    QApplication::setQuitOnLastWindowClosed(false); // the window's close path ends the loop
-
-    // A window that already runs shows this start's pictures, or comes to the front for a start
-    // without any, unless --new-window asks for one of its own.
-    vistrel::OneWindow oneWindow;
-    if (!command.newWindow && oneWindow.handOver(app.picturePaths())) {
-        vistrel::Prefetcher::exitIfWorkerAbandoned(0); // the start-up decode may still run
-        return 0;
+    const vistrel::ShellMain shell = loadShell();
+    int result = vistrel::kShellNotOfThisBuild;
+    if (shell) {
+        vistrel::debugLog("shell loaded");
+        const vistrel::ShellStart start{argv[0], &command, &app};
+        result = shell(VISTREL_VERSION, vistrel::kShellLayout, &start);
+        if (result == vistrel::kShellNotOfThisBuild)
+            std::fprintf(stderr, "vistrel: the window's module %s is not of this build (%s)\n",
+                         vistrel::kShellModuleName, VISTREL_VERSION);
     }
-
-    vistrel::QtPlatform platform;
-    vistrel::installPlatform(&platform);
-    vistrel::ViewerWindow window(app.pictureDecode());
-    // The display's colour profile, before the first picture's colours are converted to it.
-    platform.watchDisplayProfile([&window] { window.onDisplayProfileChanged(); });
-    // Translucent pixels are blended over the window's background while no compositor runs.
-    platform.watchCompositor([&window] { window.onCompositingChanged(); });
-    vistrel::QtWindowHost host(window);
-    vistrel::QtDesktop desktop(&host.widget()); // drags out start from the window
-    window.setDesktop(&desktop);
-    window.setSkinFolder(
-        vistrel::findSkinFolder(vistrel::userDataFolder(), vistrel::ProgramFolder()));
-    if (!app.start(window, host)) {
-        vistrel::Prefetcher::exitIfWorkerAbandoned(1); // the start-up decode may still run
-        return 1;
+    if (result == vistrel::kShellNotOfThisBuild) {
+        // The start-up decode may still run: nothing of this process needs tearing down.
+        std::fflush(nullptr);
+        std::_Exit(1);
     }
-    // A session's end (SIGTERM), Ctrl+C or the terminal closing (SIGHUP) closes the window as
-    // Esc does.
-    vistrel::QuitOnSignals quit([&host] { host.postClose(); });
-    // What later starts hand over opens as a dropped file does (several: the list to step
-    // through), and the window comes to the front.
-    oneWindow.serve([&window, &host](const std::vector<std::string>& paths) {
-        if (!host.exists()) return false;
-        if (!paths.empty())
-            window.openFile(paths[0].c_str(),
-                            paths.size() > 1 ? paths : std::vector<std::string>{});
-        host.activate();
-        return true;
-    });
-    // What a crashed or killed instance left for file managers; once the window is up, so that
-    // the clearing does not hold back its creation.
-    vistrel::ClearLeftoverTemporaryFiles();
-    const int result = application.exec();
-    // Files offered to drags out of the window; a file manager has copied them by now.
-    vistrel::RemoveTemporaryFiles();
-    // A worker abandoned at close may still be decoding: then the process ends here, before
-    // anything it may touch is torn down.
-    vistrel::Prefetcher::exitIfWorkerAbandoned(result);
     return result;
 }

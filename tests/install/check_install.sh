@@ -30,6 +30,32 @@ done
 zcat "$prefix/share/man/man1/vistrel.1.gz" | grep -q '^Ctrl+V$' || fail "the keys are not listed"
 
 [ "$("$prefix/bin/vistrel" --version)" = "vistrel $version" ] || fail "vistrel --version"
+# The viewer loads its Qt shell from lib/vistrel/: a display it cannot reach is Qt's to report,
+# and only the shell maps Qt. Without the shell, or with a broken one, the program says why and
+# fails at once.
+ulimit -c 0
+shell=$(find "$prefix" -name vistrel-shell.so)
+[ -n "$shell" ] || fail "the shell module is not installed"
+said() {
+    set +e
+    DISPLAY=:none QT_QPA_PLATFORM=xcb DBUS_SESSION_BUS_ADDRESS=disabled: timeout 60 \
+        "$prefix/bin/vistrel" --new-window "$source/res/sample.png" 2>&1 >/dev/null
+    echo "exit $?"
+    set -e
+}
+output=$(said)
+grep -q 'platform plugin' <<<"$output" || fail "the installed vistrel did not reach Qt: $output"
+cp "$shell" "$prefix/shell.so"
+printf 'not a library' >"$shell"
+output=$(said)
+grep -q "cannot be loaded: $shell: .*\(ELF\|too short\)" <<<"$output" && grep -q '^exit 1$' <<<"$output" ||
+    fail "a broken shell module: $output"
+rm "$shell"
+output=$(said)
+grep -q "cannot be loaded: .*vistrel-shell.so: not found" <<<"$output" &&
+    grep -q '^exit 1$' <<<"$output" || fail "no shell module: $output"
+[ "$("$prefix/bin/vistrel" --version)" = "vistrel $version" ] || fail "--version needs the shell"
+mv "$prefix/shell.so" "$shell"
 QT_QPA_PLATFORM=offscreen "$prefix/bin/vistrel-decode" "$source/res/sample.png" | grep -q '^ok=1 ' ||
     fail "the installed vistrel-decode does not load the sample"
 # The codec module where the build has the modern formats: installed, and found by the installed
