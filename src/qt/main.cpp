@@ -29,12 +29,13 @@ vistrel::ShellMain loadShell() {
         if (slash == std::string::npos || slash == 0) break;
         folder.resize(slash);
         if (up == 0) continue; // the program's own folder
-        const std::string path = folder + "/" VISTREL_SHELL_MODULE_DIR "/" + vistrel::kShellModuleName;
+        const std::string path =
+            folder + "/" VISTREL_SHELL_MODULE_DIR "/" + vistrel::kShellModuleName;
         if (firstPath.empty()) firstPath = path;
         if (access(path.c_str(), F_OK) != 0) continue;
         if (void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) {
-            if (auto entry = reinterpret_cast<vistrel::ShellMain>(
-                    dlsym(module, vistrel::kShellMainSymbol)))
+            if (auto entry =
+                    reinterpret_cast<vistrel::ShellMain>(dlsym(module, vistrel::kShellMainSymbol)))
                 return entry;
             error = path + ": no " + vistrel::kShellMainSymbol;
         } else {
