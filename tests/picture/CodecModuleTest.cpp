@@ -1,6 +1,7 @@
 // The modern formats' libraries are mapped only once a file of theirs is read: a start with a JPEG
 // or a PNG never pays for them.
 #include "CachedPicture.h"
+#include "DecoderLibraries.h"
 #include "TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -40,5 +41,23 @@ TEST(CodecModule, IsLoadedByTheFirstFileOfItsFormatsOnly) {
     ASSERT_TRUE(record.load(testFile("modern/lossy-alpha.webp").c_str(), ScreenCopyPolicy{}));
     EXPECT_TRUE(mapped("vistrel-codecs.so"));
     EXPECT_TRUE(mapped("libwebp"));
+}
+
+// The viewer opens the first picture's library before it loads its toolkit (the loader opens one
+// library at a time): the one that picture's decode will want, and no other.
+TEST(CodecModule, IsOpenedAheadOnlyForAFileOfItsFormats) {
+    if (mapped("vistrel-codecs.so") || mapped("libturbojpeg"))
+        GTEST_SKIP() << "an earlier test of this process loaded them";
+    openDecoderLibrariesFor(testFile("rgba16.png").c_str());
+    openDecoderLibrariesFor(testFile("no such file.jpg").c_str());
+    openDecoderLibrariesFor(testFile("").c_str()); // a folder
+    EXPECT_FALSE(mapped("libturbojpeg"));
+    EXPECT_FALSE(mapped("vistrel-codecs.so"));
+
+    openDecoderLibrariesFor(testFile("jpeg/colour.jpg").c_str());
+    EXPECT_TRUE(mapped("libturbojpeg"));
+    EXPECT_FALSE(mapped("vistrel-codecs.so"));
+    openDecoderLibrariesFor(testFile("modern/lossy-alpha.webp").c_str());
+    EXPECT_TRUE(mapped("vistrel-codecs.so"));
 }
 #endif
