@@ -205,22 +205,27 @@ inline float noise(uint32_t x, uint32_t y) {
 }
 
 // Normal mode: the source colour replaces the backdrop's, so no backdrop colour is needed.
-void normal_row(float* d, const float* s, uint32_t count) {
-    for (uint32_t i = 0; i < count; ++i, d += 4, s += 4) {
-        const float as = s[3];
+void normal_row(float* d, const float* s, size_t stride, uint32_t count) {
+    const float *red = s, *green = s + stride, *blue = s + 2 * stride, *alpha = s + 3 * stride;
+    for (uint32_t i = 0; i < count; ++i, d += 4) {
+        const float as = alpha[i];
         const float keep = 1.0f - as;
-        d[0] = as * s[0] + keep * d[0];
-        d[1] = as * s[1] + keep * d[1];
-        d[2] = as * s[2] + keep * d[2];
+        d[0] = as * red[i] + keep * d[0];
+        d[1] = as * green[i] + keep * d[1];
+        d[2] = as * blue[i] + keep * d[2];
         d[3] = as + keep * d[3];
     }
 }
 
-template <PsdBlendMode Mode> void blend_row(float* d, const float* s, uint32_t count) {
+template <PsdBlendMode Mode>
+void blend_row(float* d, const float* source, size_t stride, uint32_t count) {
     constexpr PsdBlendMode mode = Mode;
-    for (uint32_t i = 0; i < count; ++i, d += 4, s += 4) {
+    const float *red = source, *green = source + stride, *blue = source + 2 * stride,
+                *alpha = source + 3 * stride;
+    for (uint32_t i = 0; i < count; ++i, d += 4) {
+        const float s[3] = {red[i], green[i], blue[i]};
         // A source pixel without alpha leaves the canvas as it is.
-        const float as = s[3];
+        const float as = alpha[i];
         const bool draws = !(as <= 0.0f);
         const float ab = d[3];
         const float reciprocal = 1.0f / ab;
@@ -250,25 +255,25 @@ template <PsdBlendMode Mode> void blend_row(float* d, const float* s, uint32_t c
 
 } // namespace
 
-void psd_blend_row(PsdBlendMode mode, float* canvas, const float* source, uint32_t count,
-                   uint32_t x, uint32_t y) {
+void psd_blend_row(PsdBlendMode mode, float* canvas, const float* source, size_t stride,
+                   uint32_t count, uint32_t x, uint32_t y) {
     switch (mode) {
     case PSD_BLEND_NORMAL:
     case PSD_BLEND_PASS_THROUGH:
-        normal_row(canvas, source, count);
+        normal_row(canvas, source, stride, count);
         return;
     case PSD_BLEND_DISSOLVE:
         // Each pixel is drawn whole or not at all, with its alpha as the chance.
         for (uint32_t i = 0; i < count; ++i) {
-            float pixel[4] = {source[4 * i], source[4 * i + 1], source[4 * i + 2], 0.0f};
-            if (source[4 * i + 3] > noise(x + i, y)) pixel[3] = 1.0f;
-            normal_row(canvas + 4 * i, pixel, 1);
+            float pixel[4] = {source[i], source[stride + i], source[2 * stride + i], 0.0f};
+            if (source[3 * stride + i] > noise(x + i, y)) pixel[3] = 1.0f;
+            normal_row(canvas + 4 * i, pixel, 1, 1);
         }
         return;
     default:
         break;
     }
-    using Row = void (*)(float*, const float*, uint32_t);
+    using Row = void (*)(float*, const float*, size_t, uint32_t);
     static constexpr Row kRows[] = {
         blend_row<PSD_BLEND_NORMAL>,       blend_row<PSD_BLEND_DISSOLVE>,
         blend_row<PSD_BLEND_DARKEN>,       blend_row<PSD_BLEND_MULTIPLY>,
@@ -287,9 +292,9 @@ void psd_blend_row(PsdBlendMode mode, float* canvas, const float* source, uint32
     };
     static_assert(sizeof kRows / sizeof kRows[0] == PSD_BLEND_DIVIDE + 1);
     if (uint32_t(mode) < sizeof kRows / sizeof kRows[0])
-        kRows[mode](canvas, source, count);
+        kRows[mode](canvas, source, stride, count);
     else
-        normal_row(canvas, source, count);
+        normal_row(canvas, source, stride, count);
 }
 
 void psd_blend_pixel(PsdBlendMode mode, const float backdrop[3], const float source[3],

@@ -184,21 +184,21 @@ inline float unit(uint32_t p, int shift) {
     return float(int32_t((p >> shift) & 0xFF)) / 255.0f;
 }
 
-// A layer's 0xAARRGGBB pixels as source colour and alpha: the alpha times `scale` and, when there
-// is one, the mask row's value.
-void source_row(const uint32_t* pixels, uint32_t count, float scale, const float* mask, float* s) {
+// A layer's 0xAARRGGBB pixels as source colour and alpha planes (`stride` floats apart): the
+// alpha times `scale` and, when there is one, the mask row's value.
+void source_row(const uint32_t* pixels, uint32_t count, float scale, const float* mask, float* s,
+                size_t stride) {
+    float *red = s, *green = s + stride, *blue = s + 2 * stride, *alpha = s + 3 * stride;
+    for (uint32_t i = 0; i < count; ++i) {
+        const uint32_t p = pixels[i];
+        red[i] = unit(p, 16), green[i] = unit(p, 8), blue[i] = unit(p, 0);
+    }
     if (mask) {
-        for (uint32_t i = 0; i < count; ++i, s += 4) {
-            const uint32_t p = pixels[i];
-            s[0] = unit(p, 16), s[1] = unit(p, 8), s[2] = unit(p, 0);
-            s[3] = unit(p, 24) * scale * mask[i];
-        }
+        for (uint32_t i = 0; i < count; ++i)
+            alpha[i] = unit(pixels[i], 24) * scale * mask[i];
     } else {
-        for (uint32_t i = 0; i < count; ++i, s += 4) {
-            const uint32_t p = pixels[i];
-            s[0] = unit(p, 16), s[1] = unit(p, 8), s[2] = unit(p, 0);
-            s[3] = unit(p, 24) * scale;
-        }
+        for (uint32_t i = 0; i < count; ++i)
+            alpha[i] = unit(pixels[i], 24) * scale;
     }
 }
 
@@ -445,10 +445,12 @@ private:
             if (masked) mask_row(record, y, rect.x0, rect.x1);
             float* s = source_.data();
             if (fill) {
-                for (uint32_t x = rect.x0; x < rect.x1; ++x, s += 4) {
-                    s[0] = red, s[1] = green, s[2] = blue;
-                    s[3] = scale * (masked ? mask_[x] : 1.0f);
-                }
+                const uint32_t count = rect.x1 - rect.x0;
+                std::fill_n(s, count, red);
+                std::fill_n(s + width_, count, green);
+                std::fill_n(s + 2 * size_t(width_), count, blue);
+                for (uint32_t i = 0; i < count; ++i)
+                    s[3 * size_t(width_) + i] = scale * (masked ? mask_[rect.x0 + i] : 1.0f);
             } else {
                 if (record.bands && y == decoded_end) {
                     const uint32_t count = std::min(chunk, rect.y1 - y);
@@ -465,10 +467,11 @@ private:
                         : record.pixels +
                               uint64_t(int64_t(y) - record.top) * uint64_t(record.width);
                 const uint32_t* pixels = row + uint64_t(int64_t(rect.x0) - record.left);
-                source_row(pixels, rect.x1 - rect.x0, scale, masked ? &mask_[rect.x0] : nullptr, s);
+                source_row(pixels, rect.x1 - rect.x0, scale, masked ? &mask_[rect.x0] : nullptr, s,
+                           width_);
             }
-            psd_blend_row(mode, target.at(rect.x0, y), source_.data(), rect.x1 - rect.x0, rect.x0,
-                          y);
+            psd_blend_row(mode, target.at(rect.x0, y), source_.data(), width_, rect.x1 - rect.x0,
+                          rect.x0, y);
         }
     }
 
@@ -486,16 +489,17 @@ private:
                 --x1;
             if (x0 >= x1) continue;
             if (mask) mask_row(*mask, y, x0, x1);
-            float* s = source_.data();
+            float *red = source_.data(), *green = red + width_, *blue = green + width_,
+                  *alpha = blue + width_;
             const float* p = group.at(x0, y);
-            for (uint32_t x = x0; x < x1; ++x, s += 4, p += 4) {
+            for (uint32_t i = 0; i < x1 - x0; ++i, p += 4) {
                 const float inverse = p[3] > 0.0f ? 1.0f / p[3] : 0.0f;
-                s[0] = std::min(1.0f, p[0] * inverse);
-                s[1] = std::min(1.0f, p[1] * inverse);
-                s[2] = std::min(1.0f, p[2] * inverse);
-                s[3] = p[3] * scale * (mask ? mask_[x] : 1.0f);
+                red[i] = std::min(1.0f, p[0] * inverse);
+                green[i] = std::min(1.0f, p[1] * inverse);
+                blue[i] = std::min(1.0f, p[2] * inverse);
+                alpha[i] = p[3] * scale * (mask ? mask_[x0 + i] : 1.0f);
             }
-            psd_blend_row(mode, target.at(x0, y), source_.data(), x1 - x0, x0, y);
+            psd_blend_row(mode, target.at(x0, y), source_.data(), width_, x1 - x0, x0, y);
         }
     }
 
@@ -518,7 +522,7 @@ private:
     PsdContext* ctx_;
     uint32_t width_, height_;
     std::vector<Node> nodes_;
-    std::vector<float> source_;         // one row of source colour and alpha
+    std::vector<float> source_;         // one row of source colour and alpha, as four planes
     std::vector<float> mask_;           // one row of mask values
     std::vector<Block> spare_;          // blocks of canvases drawn, kept for the next
     std::vector<uint32_t> band_pixels_; // a band of rows of a layer left in the file
