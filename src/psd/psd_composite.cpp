@@ -161,14 +161,19 @@ struct Block {
 };
 
 // Premultiplied red, green, blue and alpha floats over a rectangle of the document: a group's
-// canvas covers only what its members cover, so memory follows the layers' own sizes.
+// canvas covers only what its members cover, so memory follows the layers' own sizes. Each row
+// holds four planes of the rectangle's width, red, green, blue and alpha, so that the blend loops
+// read and write every channel with plain vector loads and stores.
 struct Canvas {
     float* pixels = nullptr;
     Block block;
     Rect rect;
-    // The pixel at document column x of document row y (both inside the rectangle).
+    // Floats from one channel's plane to the next.
+    size_t stride() const { return rect.x1 - rect.x0; }
+    // The red of document column x of document row y (both inside the rectangle); its green,
+    // blue and alpha lie one, two and three strides on.
     float* at(uint32_t x, uint32_t y) const {
-        return pixels + (uint64_t(y - rect.y0) * (rect.x1 - rect.x0) + (x - rect.x0)) * 4;
+        return pixels + uint64_t(y - rect.y0) * stride() * 4 + (x - rect.x0);
     }
 };
 
@@ -300,8 +305,10 @@ private:
             return true;
         }
         for (uint32_t y = rect.y0; y < rect.y1; ++y)
-            std::memcpy(canvas.at(rect.x0, y), from->at(rect.x0, y),
-                        uint64_t(rect.x1 - rect.x0) * 4 * sizeof(float));
+            for (int c = 0; c < 4; ++c)
+                std::memcpy(canvas.at(rect.x0, y) + c * canvas.stride(),
+                            from->at(rect.x0, y) + c * from->stride(),
+                            canvas.stride() * sizeof(float));
         return true;
     }
     void release(Canvas& canvas) {
@@ -311,14 +318,18 @@ private:
 
     // The canvas's pixels as 0xAARRGGBB words into `out` (its rows, document wide).
     void unpremultiply(const Canvas& canvas, uint32_t* out) const {
-        const uint64_t count = canvas.rect.pixels();
-        for (uint64_t i = 0; i < count; ++i) {
-            const float* p = canvas.pixels + 4 * i;
-            const uint32_t alpha = to_byte(p[3]);
-            if (alpha == 0) continue; // the block is zero-filled
-            const float inverse = 1.0f / p[3];
-            out[i] = alpha << 24 | to_byte(p[0] * inverse) << 16 | to_byte(p[1] * inverse) << 8 |
-                     to_byte(p[2] * inverse);
+        const size_t stride = canvas.stride();
+        for (uint32_t y = canvas.rect.y0; y < canvas.rect.y1; ++y, out += stride) {
+            const float* p = canvas.at(canvas.rect.x0, y);
+            for (size_t x = 0; x < stride; ++x) {
+                const float a = p[3 * stride + x];
+                const uint32_t alpha = to_byte(a);
+                if (alpha == 0) continue; // the block is zero-filled
+                const float inverse = 1.0f / a;
+                out[x] = alpha << 24 | to_byte(p[x] * inverse) << 16 |
+                         to_byte(p[stride + x] * inverse) << 8 |
+                         to_byte(p[2 * stride + x] * inverse);
+            }
         }
     }
 
@@ -402,18 +413,25 @@ private:
             return;
         }
         auto* alpha = static_cast<float*>(shape.data);
-        for (uint64_t i = 0; i < pixels; ++i)
-            alpha[i] = group.pixels[4 * i + 3];
+        const size_t stride = group.stride();
+        for (uint32_t y = rect.y0; y < rect.y1; ++y)
+            std::memcpy(alpha + uint64_t(y - rect.y0) * stride, group.at(rect.x0, y) + 3 * stride,
+                        stride * sizeof(float));
         // Clipped layers and groups draw as they would anywhere (a pass-through group's members
         // straight onto the base).
         for (size_t k = first; k < end && status_ == PSD_OK; ++k) {
             const Node& node = nodes_[size_t(items[k])];
             if (shown(node)) draw_node(node, group);
         }
-        for (uint64_t i = 0; i < pixels; ++i) {
-            float* p = group.pixels + 4 * i;
-            const float scale = p[3] > 0.0f ? alpha[i] / p[3] : 0.0f;
-            p[0] *= scale, p[1] *= scale, p[2] *= scale, p[3] = alpha[i];
+        for (uint32_t y = rect.y0; y < rect.y1; ++y) {
+            float* p = group.at(rect.x0, y);
+            const float* shaped = alpha + uint64_t(y - rect.y0) * stride;
+            for (size_t x = 0; x < stride; ++x) {
+                float& a = p[3 * stride + x];
+                const float scale = a > 0.0f ? shaped[x] / a : 0.0f;
+                p[x] *= scale, p[stride + x] *= scale, p[2 * stride + x] *= scale;
+                a = shaped[x];
+            }
         }
         give_back(shape);
         // The clipped layers take the base's blend mode, opacity, fill opacity and mask.
@@ -470,8 +488,8 @@ private:
                 source_row(pixels, rect.x1 - rect.x0, scale, masked ? &mask_[rect.x0] : nullptr, s,
                            width_);
             }
-            psd_blend_row(mode, target.at(rect.x0, y), source_.data(), width_, rect.x1 - rect.x0,
-                          rect.x0, y);
+            psd_blend_row(mode, target.at(rect.x0, y), target.stride(), source_.data(), width_,
+                          rect.x1 - rect.x0, rect.x0, y);
         }
     }
 
@@ -483,23 +501,26 @@ private:
         for (uint32_t y = rect.y0; y < rect.y1; ++y) {
             // Pixels the group leaves empty change nothing.
             uint32_t x0 = rect.x0, x1 = rect.x1;
-            while (x0 < x1 && group.at(x0, y)[3] <= 0.0f)
+            const size_t stride = group.stride();
+            while (x0 < x1 && group.at(x0, y)[3 * stride] <= 0.0f)
                 ++x0;
-            while (x1 > x0 && group.at(x1 - 1, y)[3] <= 0.0f)
+            while (x1 > x0 && group.at(x1 - 1, y)[3 * stride] <= 0.0f)
                 --x1;
             if (x0 >= x1) continue;
             if (mask) mask_row(*mask, y, x0, x1);
             float *red = source_.data(), *green = red + width_, *blue = green + width_,
                   *alpha = blue + width_;
             const float* p = group.at(x0, y);
-            for (uint32_t i = 0; i < x1 - x0; ++i, p += 4) {
-                const float inverse = p[3] > 0.0f ? 1.0f / p[3] : 0.0f;
-                red[i] = std::min(1.0f, p[0] * inverse);
-                green[i] = std::min(1.0f, p[1] * inverse);
-                blue[i] = std::min(1.0f, p[2] * inverse);
-                alpha[i] = p[3] * scale * (mask ? mask_[x0 + i] : 1.0f);
+            for (uint32_t i = 0; i < x1 - x0; ++i) {
+                const float a = p[3 * stride + i];
+                const float inverse = a > 0.0f ? 1.0f / a : 0.0f;
+                red[i] = std::min(1.0f, p[i] * inverse);
+                green[i] = std::min(1.0f, p[stride + i] * inverse);
+                blue[i] = std::min(1.0f, p[2 * stride + i] * inverse);
+                alpha[i] = a * scale * (mask ? mask_[x0 + i] : 1.0f);
             }
-            psd_blend_row(mode, target.at(x0, y), source_.data(), width_, x1 - x0, x0, y);
+            psd_blend_row(mode, target.at(x0, y), target.stride(), source_.data(), width_, x1 - x0,
+                          x0, y);
         }
     }
 
@@ -511,10 +532,11 @@ private:
             if (mask) mask_row(*mask, y, rect.x0, rect.x1);
             const float* g = group.at(rect.x0, y);
             float* t = target.at(rect.x0, y);
-            for (uint32_t x = rect.x0; x < rect.x1; ++x, g += 4, t += 4) {
-                const float weight = scale * (mask ? mask_[x] : 1.0f);
+            const size_t from = group.stride(), to = target.stride();
+            for (uint32_t i = 0; i < rect.x1 - rect.x0; ++i) {
+                const float weight = scale * (mask ? mask_[rect.x0 + i] : 1.0f);
                 for (int c = 0; c < 4; ++c)
-                    t[c] += (g[c] - t[c]) * weight;
+                    t[c * to + i] += (g[c * from + i] - t[c * to + i]) * weight;
             }
         }
     }
