@@ -213,7 +213,9 @@ void* allocateLarge(std::size_t bytes) noexcept {
     const std::size_t rounded = roundToHugePages(bytes);
     if (void* reused = pool().take(rounded)) return reused;
     void* block = mapPages(rounded);
-    if (block && rounded >= kPopulateAheadMinimum) populateAhead(block, rounded);
+    // Only what was asked for: the rest of the last huge page stays untouched where no huge page
+    // backs it.
+    if (block && rounded >= kPopulateAheadMinimum) populateAhead(block, bytes);
     return block;
 }
 

@@ -12,7 +12,7 @@ namespace vistrel {
 // Fresh blocks of this size and more are faulted in ahead.
 inline constexpr std::size_t kPopulateAheadMinimum = std::size_t(8) << 20;
 
-// Starts faulting in the fresh block `block` (from mapPages, `bytes` as mapped) from its front.
+// Starts faulting in the first `bytes` of the fresh block `block` (from mapPages) from its front.
 // The contents are not touched: whatever the decode has written stays.
 void populateAhead(void* block, std::size_t bytes) noexcept;
 // Stops faulting in `block` before it is given back or kept: waits at most for the one chunk
