@@ -60,6 +60,16 @@ void unmapPages(void* block, std::size_t bytes) {
     munmap(block, bytes);
 }
 
+bool populatePages(void* block, std::size_t bytes) {
+#ifdef MADV_POPULATE_WRITE
+    return madvise(block, bytes, MADV_POPULATE_WRITE) == 0;
+#else
+    (void)block;
+    (void)bytes;
+    return false;
+#endif
+}
+
 void runAtIdlePriority() {
     sched_param idle{};
     pthread_setschedparam(pthread_self(), SCHED_IDLE, &idle);
