@@ -1,6 +1,7 @@
 #include "LargeBuffer.h"
 
 #include "Pages.h"
+#include "PopulateAhead.h"
 
 #include <algorithm>
 #include <chrono>
@@ -163,9 +164,17 @@ private:
                 guard.unlock();
                 std::memset(clearing.block, 0, clearing.dirty);
                 guard.lock();
-                clearing.dirty = 0;
-                blocks_.push_back(clearing);
                 --clearing_;
+                if (kept_ > limit_) {
+                    // The limit was lowered while the block was being cleared: it goes back.
+                    kept_ -= clearing.rounded;
+                    guard.unlock();
+                    unmapPages(clearing.block, clearing.rounded);
+                    guard.lock();
+                } else {
+                    clearing.dirty = 0;
+                    blocks_.push_back(clearing);
+                }
                 changed_.notify_all();
                 continue;
             }
@@ -203,7 +212,11 @@ void* allocateLarge(std::size_t bytes) noexcept {
     if (bytes > SIZE_MAX - 2 * kHugePageSize) return nullptr;
     const std::size_t rounded = roundToHugePages(bytes);
     if (void* reused = pool().take(rounded)) return reused;
-    return mapPages(rounded);
+    void* block = mapPages(rounded);
+    // Only what was asked for: the rest of the last huge page stays untouched where no huge page
+    // backs it.
+    if (block && rounded >= kPopulateAheadMinimum) populateAhead(block, bytes);
+    return block;
 }
 
 void freeLarge(void* block, std::size_t bytes, AfterUse after) noexcept {
@@ -213,6 +226,7 @@ void freeLarge(void* block, std::size_t bytes, AfterUse after) noexcept {
         return;
     }
     const std::size_t rounded = roundToHugePages(bytes);
+    if (rounded >= kPopulateAheadMinimum) stopPopulating(block);
     if (after == AfterUse::Reuse && pool().keep(block, rounded, bytes)) return;
     unmapPages(block, rounded);
 }

@@ -12,6 +12,9 @@ namespace vistrel {
 void* mapPages(std::size_t bytes);
 // Gives a block of mapPages back; `bytes` as it was mapped.
 void unmapPages(void* block, std::size_t bytes);
+// Faults `bytes` of a block of mapPages in as a write would, without touching what it holds;
+// false when the system cannot (then nothing was done).
+bool populatePages(void* block, std::size_t bytes);
 
 // The calling thread runs from now on only when no other thread wants the processor.
 void runAtIdlePriority();

@@ -110,8 +110,10 @@ inline void clip_color(float c[3]) {
     const float l = lum(c);
     const float low = least(c);
     const float high = most(c);
-    const bool below = low < 0.0f && l - low > 0.0f;
-    const bool above = high > 1.0f && high - l > 0.0f;
+    // Both halves of each test are made (& rather than &&): a test that stops at its first half
+    // is a branch, and keeps the loop off vectors.
+    const bool below = (low < 0.0f) & (l - low > 0.0f);
+    const bool above = (high > 1.0f) & (high - l > 0.0f);
     for (int i = 0; i < 3; ++i) {
         const float raised = l + (c[i] - l) * l / (l - low);
         c[i] = below ? raised : c[i];
@@ -204,23 +206,39 @@ inline float noise(uint32_t x, uint32_t y) {
     return float(h >> 8) * (1.0f / 16777216.0f);
 }
 
+// Each loop takes the four planes of its canvas row and of its source row as parameters of their
+// own, marked `restrict` (they never overlap): checking eight pointers against each other at run
+// time is more than the compiler will do before it gives up on vectors.
+
 // Normal mode: the source colour replaces the backdrop's, so no backdrop colour is needed.
-void normal_row(float* d, const float* s, uint32_t count) {
-    for (uint32_t i = 0; i < count; ++i, d += 4, s += 4) {
-        const float as = s[3];
+void normal_planes(float* __restrict dr, float* __restrict dg, float* __restrict db,
+                   float* __restrict da, const float* __restrict red, const float* __restrict green,
+                   const float* __restrict blue, const float* __restrict alpha, uint32_t count) {
+    for (uint32_t i = 0; i < count; ++i) {
+        const float as = alpha[i];
         const float keep = 1.0f - as;
-        d[0] = as * s[0] + keep * d[0];
-        d[1] = as * s[1] + keep * d[1];
-        d[2] = as * s[2] + keep * d[2];
-        d[3] = as + keep * d[3];
+        dr[i] = as * red[i] + keep * dr[i];
+        dg[i] = as * green[i] + keep * dg[i];
+        db[i] = as * blue[i] + keep * db[i];
+        da[i] = as + keep * da[i];
     }
 }
+void normal_row(float* canvas, size_t d_stride, const float* source, size_t stride,
+                uint32_t count) {
+    normal_planes(canvas, canvas + d_stride, canvas + 2 * d_stride, canvas + 3 * d_stride, source,
+                  source + stride, source + 2 * stride, source + 3 * stride, count);
+}
 
-template <PsdBlendMode Mode> void blend_row(float* d, const float* s, uint32_t count) {
+template <PsdBlendMode Mode>
+void blend_planes(float* __restrict dr, float* __restrict dg, float* __restrict db,
+                  float* __restrict da, const float* __restrict red, const float* __restrict green,
+                  const float* __restrict blue, const float* __restrict alpha, uint32_t count) {
     constexpr PsdBlendMode mode = Mode;
-    for (uint32_t i = 0; i < count; ++i, d += 4, s += 4) {
+    for (uint32_t i = 0; i < count; ++i) {
+        const float s[3] = {red[i], green[i], blue[i]};
+        const float d[4] = {dr[i], dg[i], db[i], da[i]};
         // A source pixel without alpha leaves the canvas as it is.
-        const float as = s[3];
+        const float as = alpha[i];
         const bool draws = !(as <= 0.0f);
         const float ab = d[3];
         const float reciprocal = 1.0f / ab;
@@ -241,34 +259,38 @@ template <PsdBlendMode Mode> void blend_row(float* d, const float* s, uint32_t c
             const float drawn = as * ((1.0f - ab) * s[c] + ab * blended[c]) + (1.0f - as) * d[c];
             out[c] = draws ? drawn : d[c];
         }
-        const float alpha = as + ab - as * ab;
-        out[3] = draws ? alpha : ab;
-        for (int c = 0; c < 4; ++c)
-            d[c] = out[c];
+        const float drawn_alpha = as + ab - as * ab;
+        out[3] = draws ? drawn_alpha : ab;
+        dr[i] = out[0], dg[i] = out[1], db[i] = out[2], da[i] = out[3];
     }
+}
+template <PsdBlendMode Mode>
+void blend_row(float* canvas, size_t d_stride, const float* source, size_t stride, uint32_t count) {
+    blend_planes<Mode>(canvas, canvas + d_stride, canvas + 2 * d_stride, canvas + 3 * d_stride,
+                       source, source + stride, source + 2 * stride, source + 3 * stride, count);
 }
 
 } // namespace
 
-void psd_blend_row(PsdBlendMode mode, float* canvas, const float* source, uint32_t count,
-                   uint32_t x, uint32_t y) {
+void psd_blend_row(PsdBlendMode mode, float* canvas, size_t canvas_stride, const float* source,
+                   size_t stride, uint32_t count, uint32_t x, uint32_t y) {
     switch (mode) {
     case PSD_BLEND_NORMAL:
     case PSD_BLEND_PASS_THROUGH:
-        normal_row(canvas, source, count);
+        normal_row(canvas, canvas_stride, source, stride, count);
         return;
     case PSD_BLEND_DISSOLVE:
         // Each pixel is drawn whole or not at all, with its alpha as the chance.
         for (uint32_t i = 0; i < count; ++i) {
-            float pixel[4] = {source[4 * i], source[4 * i + 1], source[4 * i + 2], 0.0f};
-            if (source[4 * i + 3] > noise(x + i, y)) pixel[3] = 1.0f;
-            normal_row(canvas + 4 * i, pixel, 1);
+            float pixel[4] = {source[i], source[stride + i], source[2 * stride + i], 0.0f};
+            if (source[3 * stride + i] > noise(x + i, y)) pixel[3] = 1.0f;
+            normal_row(canvas + i, canvas_stride, pixel, 1, 1);
         }
         return;
     default:
         break;
     }
-    using Row = void (*)(float*, const float*, uint32_t);
+    using Row = void (*)(float*, size_t, const float*, size_t, uint32_t);
     static constexpr Row kRows[] = {
         blend_row<PSD_BLEND_NORMAL>,       blend_row<PSD_BLEND_DISSOLVE>,
         blend_row<PSD_BLEND_DARKEN>,       blend_row<PSD_BLEND_MULTIPLY>,
@@ -287,9 +309,9 @@ void psd_blend_row(PsdBlendMode mode, float* canvas, const float* source, uint32
     };
     static_assert(sizeof kRows / sizeof kRows[0] == PSD_BLEND_DIVIDE + 1);
     if (uint32_t(mode) < sizeof kRows / sizeof kRows[0])
-        kRows[mode](canvas, source, count);
+        kRows[mode](canvas, canvas_stride, source, stride, count);
     else
-        normal_row(canvas, source, count);
+        normal_row(canvas, canvas_stride, source, stride, count);
 }
 
 void psd_blend_pixel(PsdBlendMode mode, const float backdrop[3], const float source[3],

@@ -161,21 +161,27 @@ struct Block {
 };
 
 // Premultiplied red, green, blue and alpha floats over a rectangle of the document: a group's
-// canvas covers only what its members cover, so memory follows the layers' own sizes.
+// canvas covers only what its members cover, so memory follows the layers' own sizes. Each row
+// holds four planes of the rectangle's width, red, green, blue and alpha, so that the blend loops
+// read and write every channel with plain vector loads and stores.
 struct Canvas {
     float* pixels = nullptr;
     Block block;
     Rect rect;
-    // The pixel at document column x of document row y (both inside the rectangle).
+    // Floats from one channel's plane to the next.
+    size_t stride() const { return rect.x1 - rect.x0; }
+    // The red of document column x of document row y (both inside the rectangle); its green,
+    // blue and alpha lie one, two and three strides on.
     float* at(uint32_t x, uint32_t y) const {
-        return pixels + (uint64_t(y - rect.y0) * (rect.x1 - rect.x0) + (x - rect.x0)) * 4;
+        return pixels + uint64_t(y - rect.y0) * stride() * 4 + (x - rect.x0);
     }
 };
 
 // Rounds half up, as lround does for the non-negative values here, without its library call per
-// channel (a 4000x3000 result rounds 48 million of them).
+// channel (a 4000x3000 result rounds 48 million of them). The value, 0.5 to 255.5, goes through
+// a signed integer, which the processor converts four at a time.
 uint32_t to_byte(float value) {
-    return uint32_t(std::clamp(value, 0.0f, 1.0f) * 255.0f + 0.5f);
+    return uint32_t(int32_t(std::clamp(value, 0.0f, 1.0f) * 255.0f + 0.5f));
 }
 
 // One sample as a unit value, the same float as unit_[v]: computed, where a table lookup per
@@ -184,21 +190,37 @@ inline float unit(uint32_t p, int shift) {
     return float(int32_t((p >> shift) & 0xFF)) / 255.0f;
 }
 
-// A layer's 0xAARRGGBB pixels as source colour and alpha: the alpha times `scale` and, when there
-// is one, the mask row's value.
-void source_row(const uint32_t* pixels, uint32_t count, float scale, const float* mask, float* s) {
+// A layer's 0xAARRGGBB pixels as source colour and alpha planes (`stride` floats apart): the
+// alpha times `scale` and, when there is one, the mask row's value.
+void source_row(const uint32_t* pixels, uint32_t count, float scale, const float* mask, float* s,
+                size_t stride) {
+    float *red = s, *green = s + stride, *blue = s + 2 * stride, *alpha = s + 3 * stride;
+    for (uint32_t i = 0; i < count; ++i) {
+        const uint32_t p = pixels[i];
+        red[i] = unit(p, 16), green[i] = unit(p, 8), blue[i] = unit(p, 0);
+    }
     if (mask) {
-        for (uint32_t i = 0; i < count; ++i, s += 4) {
-            const uint32_t p = pixels[i];
-            s[0] = unit(p, 16), s[1] = unit(p, 8), s[2] = unit(p, 0);
-            s[3] = unit(p, 24) * scale * mask[i];
-        }
+        for (uint32_t i = 0; i < count; ++i)
+            alpha[i] = unit(pixels[i], 24) * scale * mask[i];
     } else {
-        for (uint32_t i = 0; i < count; ++i, s += 4) {
-            const uint32_t p = pixels[i];
-            s[0] = unit(p, 16), s[1] = unit(p, 8), s[2] = unit(p, 0);
-            s[3] = unit(p, 24) * scale;
-        }
+        for (uint32_t i = 0; i < count; ++i)
+            alpha[i] = unit(pixels[i], 24) * scale;
+    }
+}
+
+// One canvas row (planes `stride` floats apart, `stride` pixels) as 0xAARRGGBB words. Every
+// pixel is computed and the word picked, without a branch that would keep the loop off vectors;
+// a pixel that rounds to no alpha is zero.
+void unpremultiply_row(const float* p, size_t stride, uint32_t* out) {
+    for (size_t x = 0; x < stride; ++x) {
+        const float a = p[3 * stride + x];
+        const uint32_t alpha = to_byte(a);
+        const float reciprocal = 1.0f / a;
+        const float inverse = a > 0.0f ? reciprocal : 0.0f;
+        const uint32_t word = alpha << 24 | to_byte(p[x] * inverse) << 16 |
+                              to_byte(p[stride + x] * inverse) << 8 |
+                              to_byte(p[2 * stride + x] * inverse);
+        out[x] = alpha ? word : 0;
     }
 }
 
@@ -300,8 +322,10 @@ private:
             return true;
         }
         for (uint32_t y = rect.y0; y < rect.y1; ++y)
-            std::memcpy(canvas.at(rect.x0, y), from->at(rect.x0, y),
-                        uint64_t(rect.x1 - rect.x0) * 4 * sizeof(float));
+            for (int c = 0; c < 4; ++c)
+                std::memcpy(canvas.at(rect.x0, y) + c * canvas.stride(),
+                            from->at(rect.x0, y) + c * from->stride(),
+                            canvas.stride() * sizeof(float));
         return true;
     }
     void release(Canvas& canvas) {
@@ -311,15 +335,8 @@ private:
 
     // The canvas's pixels as 0xAARRGGBB words into `out` (its rows, document wide).
     void unpremultiply(const Canvas& canvas, uint32_t* out) const {
-        const uint64_t count = canvas.rect.pixels();
-        for (uint64_t i = 0; i < count; ++i) {
-            const float* p = canvas.pixels + 4 * i;
-            const uint32_t alpha = to_byte(p[3]);
-            if (alpha == 0) continue; // the block is zero-filled
-            const float inverse = 1.0f / p[3];
-            out[i] = alpha << 24 | to_byte(p[0] * inverse) << 16 | to_byte(p[1] * inverse) << 8 |
-                     to_byte(p[2] * inverse);
-        }
+        for (uint32_t y = canvas.rect.y0; y < canvas.rect.y1; ++y, out += canvas.stride())
+            unpremultiply_row(canvas.at(canvas.rect.x0, y), canvas.stride(), out);
     }
 
     // The mask's value (0 to 1) for columns x0..x1 of document row y into mask_.
@@ -402,18 +419,25 @@ private:
             return;
         }
         auto* alpha = static_cast<float*>(shape.data);
-        for (uint64_t i = 0; i < pixels; ++i)
-            alpha[i] = group.pixels[4 * i + 3];
+        const size_t stride = group.stride();
+        for (uint32_t y = rect.y0; y < rect.y1; ++y)
+            std::memcpy(alpha + uint64_t(y - rect.y0) * stride, group.at(rect.x0, y) + 3 * stride,
+                        stride * sizeof(float));
         // Clipped layers and groups draw as they would anywhere (a pass-through group's members
         // straight onto the base).
         for (size_t k = first; k < end && status_ == PSD_OK; ++k) {
             const Node& node = nodes_[size_t(items[k])];
             if (shown(node)) draw_node(node, group);
         }
-        for (uint64_t i = 0; i < pixels; ++i) {
-            float* p = group.pixels + 4 * i;
-            const float scale = p[3] > 0.0f ? alpha[i] / p[3] : 0.0f;
-            p[0] *= scale, p[1] *= scale, p[2] *= scale, p[3] = alpha[i];
+        for (uint32_t y = rect.y0; y < rect.y1; ++y) {
+            float* p = group.at(rect.x0, y);
+            const float* shaped = alpha + uint64_t(y - rect.y0) * stride;
+            for (size_t x = 0; x < stride; ++x) {
+                float& a = p[3 * stride + x];
+                const float scale = a > 0.0f ? shaped[x] / a : 0.0f;
+                p[x] *= scale, p[stride + x] *= scale, p[2 * stride + x] *= scale;
+                a = shaped[x];
+            }
         }
         give_back(shape);
         // The clipped layers take the base's blend mode, opacity, fill opacity and mask.
@@ -445,10 +469,12 @@ private:
             if (masked) mask_row(record, y, rect.x0, rect.x1);
             float* s = source_.data();
             if (fill) {
-                for (uint32_t x = rect.x0; x < rect.x1; ++x, s += 4) {
-                    s[0] = red, s[1] = green, s[2] = blue;
-                    s[3] = scale * (masked ? mask_[x] : 1.0f);
-                }
+                const uint32_t count = rect.x1 - rect.x0;
+                std::fill_n(s, count, red);
+                std::fill_n(s + width_, count, green);
+                std::fill_n(s + 2 * size_t(width_), count, blue);
+                for (uint32_t i = 0; i < count; ++i)
+                    s[3 * size_t(width_) + i] = scale * (masked ? mask_[rect.x0 + i] : 1.0f);
             } else {
                 if (record.bands && y == decoded_end) {
                     const uint32_t count = std::min(chunk, rect.y1 - y);
@@ -465,10 +491,11 @@ private:
                         : record.pixels +
                               uint64_t(int64_t(y) - record.top) * uint64_t(record.width);
                 const uint32_t* pixels = row + uint64_t(int64_t(rect.x0) - record.left);
-                source_row(pixels, rect.x1 - rect.x0, scale, masked ? &mask_[rect.x0] : nullptr, s);
+                source_row(pixels, rect.x1 - rect.x0, scale, masked ? &mask_[rect.x0] : nullptr, s,
+                           width_);
             }
-            psd_blend_row(mode, target.at(rect.x0, y), source_.data(), rect.x1 - rect.x0, rect.x0,
-                          y);
+            psd_blend_row(mode, target.at(rect.x0, y), target.stride(), source_.data(), width_,
+                          rect.x1 - rect.x0, rect.x0, y);
         }
     }
 
@@ -480,22 +507,26 @@ private:
         for (uint32_t y = rect.y0; y < rect.y1; ++y) {
             // Pixels the group leaves empty change nothing.
             uint32_t x0 = rect.x0, x1 = rect.x1;
-            while (x0 < x1 && group.at(x0, y)[3] <= 0.0f)
+            const size_t stride = group.stride();
+            while (x0 < x1 && group.at(x0, y)[3 * stride] <= 0.0f)
                 ++x0;
-            while (x1 > x0 && group.at(x1 - 1, y)[3] <= 0.0f)
+            while (x1 > x0 && group.at(x1 - 1, y)[3 * stride] <= 0.0f)
                 --x1;
             if (x0 >= x1) continue;
             if (mask) mask_row(*mask, y, x0, x1);
-            float* s = source_.data();
+            float *red = source_.data(), *green = red + width_, *blue = green + width_,
+                  *alpha = blue + width_;
             const float* p = group.at(x0, y);
-            for (uint32_t x = x0; x < x1; ++x, s += 4, p += 4) {
-                const float inverse = p[3] > 0.0f ? 1.0f / p[3] : 0.0f;
-                s[0] = std::min(1.0f, p[0] * inverse);
-                s[1] = std::min(1.0f, p[1] * inverse);
-                s[2] = std::min(1.0f, p[2] * inverse);
-                s[3] = p[3] * scale * (mask ? mask_[x] : 1.0f);
+            for (uint32_t i = 0; i < x1 - x0; ++i) {
+                const float a = p[3 * stride + i];
+                const float inverse = a > 0.0f ? 1.0f / a : 0.0f;
+                red[i] = std::min(1.0f, p[i] * inverse);
+                green[i] = std::min(1.0f, p[stride + i] * inverse);
+                blue[i] = std::min(1.0f, p[2 * stride + i] * inverse);
+                alpha[i] = a * scale * (mask ? mask_[x0 + i] : 1.0f);
             }
-            psd_blend_row(mode, target.at(x0, y), source_.data(), x1 - x0, x0, y);
+            psd_blend_row(mode, target.at(x0, y), target.stride(), source_.data(), width_, x1 - x0,
+                          x0, y);
         }
     }
 
@@ -507,10 +538,11 @@ private:
             if (mask) mask_row(*mask, y, rect.x0, rect.x1);
             const float* g = group.at(rect.x0, y);
             float* t = target.at(rect.x0, y);
-            for (uint32_t x = rect.x0; x < rect.x1; ++x, g += 4, t += 4) {
-                const float weight = scale * (mask ? mask_[x] : 1.0f);
+            const size_t from = group.stride(), to = target.stride();
+            for (uint32_t i = 0; i < rect.x1 - rect.x0; ++i) {
+                const float weight = scale * (mask ? mask_[rect.x0 + i] : 1.0f);
                 for (int c = 0; c < 4; ++c)
-                    t[c] += (g[c] - t[c]) * weight;
+                    t[c * to + i] += (g[c * from + i] - t[c * to + i]) * weight;
             }
         }
     }
@@ -518,7 +550,7 @@ private:
     PsdContext* ctx_;
     uint32_t width_, height_;
     std::vector<Node> nodes_;
-    std::vector<float> source_;         // one row of source colour and alpha
+    std::vector<float> source_;         // one row of source colour and alpha, as four planes
     std::vector<float> mask_;           // one row of mask values
     std::vector<Block> spare_;          // blocks of canvases drawn, kept for the next
     std::vector<uint32_t> band_pixels_; // a band of rows of a layer left in the file

@@ -47,9 +47,34 @@ TEST(LargeBuffer, FreedBlocksAreReusedClearedOnlyForTheirOwnSize) {
         EXPECT_TRUE(std::all_of(second, second + bytes, [](uint8_t b) { return !b; }));
         freeLarge(second, bytes, AfterUse::Release);
     }
-    setReusePoolLimit(0); // nothing is kept
+    setReusePoolLimit(0); // nothing is kept, not even a block the idle thread is clearing now
     void* block = allocateLarge(bytes);
     freeLarge(block, bytes);
+    waitForReusePoolCleared();
     EXPECT_EQ(reusePoolBytes(), 0u);
+    setReusePoolLimit(std::size_t(256) << 20);
+}
+
+// Fresh large blocks are faulted in ahead on a thread of their own while the decode writes them:
+// what the decode wrote stays, and a block given back while it is being faulted in is given back
+// safely (ASan and TSan run this too).
+TEST(LargeBuffer, FaultingInAheadKeepsWhatTheDecodeWrote) {
+    setReusePoolLimit(0); // fresh blocks every time
+    const std::size_t bytes = std::size_t(48) << 20;
+    for (int round = 0; round < 3; ++round) {
+        auto* block = static_cast<uint8_t*>(allocateLarge(bytes));
+        ASSERT_NE(block, nullptr);
+        for (std::size_t at = 0; at < bytes; at += 4096)
+            block[at] = uint8_t(at >> 12);
+        bool intact = true;
+        for (std::size_t at = 0; at < bytes; at += 4096)
+            intact = intact && block[at] == uint8_t(at >> 12) && block[at + 1] == 0;
+        EXPECT_TRUE(intact);
+        freeLarge(block, bytes);
+        // Given back at once, while its first chunk may be being faulted in.
+        void* unused = allocateLarge(bytes);
+        ASSERT_NE(unused, nullptr);
+        freeLarge(unused, bytes, AfterUse::Release);
+    }
     setReusePoolLimit(std::size_t(256) << 20);
 }

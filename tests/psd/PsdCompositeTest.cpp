@@ -384,6 +384,34 @@ Composite compositeOf(const std::string& path, bool deferred) {
 // Layers left in the file and decoded band by band as they are drawn give the same composite, to
 // the bit, as layers decoded whole: on every generated file with layers, and on a document whose
 // rows run on into each other, stop short or end with the data, in bands of three rows.
+TEST(PsdComposite, EveryBlendModeDrawsAPixelAlikeAtEveryColumn) {
+    // The blend loops draw most of a row on vectors of pixels and its last few one by one: a pixel
+    // must come out the same either way. Each row holds one backdrop and one source in every
+    // column (translucent, opaque, empty, saturated colours that the colour modes clip).
+    const uint32_t width = 23, height = 48;
+    for (int mode = PSD_BLEND_NORMAL; mode <= PSD_BLEND_DIVIDE; ++mode) {
+        if (mode == PSD_BLEND_DISSOLVE) continue; // scatters by position
+        Psd psd = document(width, height, 0, {0, 0});
+        PsdLayerRecord* layers = psd->layers;
+        layers[1].blend_mode = PsdBlendMode(mode);
+        layers[1].opacity = 200;
+        for (uint32_t y = 0; y < height; ++y) {
+            const uint32_t saturated[] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0x80FFFF00};
+            const uint32_t backdrop = y < 4 ? saturated[3 - y] : y < 6 ? 0 : mixed(0, y, 1);
+            const uint32_t source = y < 4 ? saturated[y] : mixed(0, y, 2) | (y & 1) << 31;
+            std::fill_n(layers[0].pixels + y * width, width, backdrop);
+            std::fill_n(layers[1].pixels + y * width, width, source);
+        }
+        uint32_t* pixels = nullptr;
+        ASSERT_EQ(psd_composite(psd.get(), &pixels), PSD_OK);
+        for (uint32_t y = 0; y < height; ++y)
+            for (uint32_t x = 1; x < width; ++x)
+                ASSERT_EQ(pixels[y * width + x], pixels[y * width])
+                    << "mode " << mode << " row " << y << " column " << x;
+        vistrel::freeLarge(pixels, size_t(psd_merged_block_size(psd.get())));
+    }
+}
+
 TEST(PsdComposite, LayersDrawnFromTheFileMatchLayersDecodedWhole) {
     const std::string awkward = dataPath("composite_awkward_rows.psd");
     writeAwkwardDocument(awkward, 4200, 12);

@@ -29,6 +29,10 @@ void unmapPages(void* block, std::size_t) {
     VirtualFree(block, 0, MEM_RELEASE);
 }
 
+bool populatePages(void*, std::size_t) {
+    return false; // committed pages are faulted in by the first write alone
+}
+
 void runAtIdlePriority() {
     SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_IDLE);
 }
