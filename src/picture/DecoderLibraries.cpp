@@ -2,9 +2,9 @@
 
 #include "Files.h"
 #include "JpegDecoder.h"
+#include "PictureFormat.h"
 #if VISTREL_MODERN_FORMATS
 #include "CodecModule.h"
-#include "ModernSignatures.h"
 #endif
 
 #include <cstdint>
@@ -16,14 +16,23 @@ void openDecoderLibrariesFor(const char* path) {
     if (!file.open(path)) return;
     uint8_t head[32] = {};
     const std::size_t size = file.readAt(0, head, sizeof head);
-    if (size >= 3 && head[0] == 0xFF && head[1] == 0xD8 && head[2] == 0xFF) {
+    const PictureFormat* format = formatOfBytes(head, size);
+    if (!format) return;
+    switch (format->id) {
+    case FormatId::Jpeg:
         jpegLibrary();
-        return;
-    }
+        break;
 #if VISTREL_MODERN_FORMATS
-    if (isWebp(head, size) || isHeic(head, size) || isAvif(head, size) || isJxl(head, size))
+    case FormatId::Webp:
+    case FormatId::Heif:
+    case FormatId::Avif:
+    case FormatId::Jxl:
         codecModule();
+        break;
 #endif
+    default:
+        break;
+    }
 }
 
 } // namespace vistrel
