@@ -1,7 +1,7 @@
 #include "CodecModule.h"
 
 #include "DebugLog.h"
-#include "Files.h"
+#include "ProgramModule.h"
 #include "System.h"
 
 #include <mutex>
@@ -14,21 +14,11 @@ namespace {
 const CodecEntries* entries = nullptr;
 std::once_flag loadOnce;
 
-// The module lies in lib/vistrel/ beside the program's bin/ once installed, and in lib/vistrel/ of
-// the build folder a folder or two above a program in a build tree: looked for from the program's
-// own place (where the file really is), never on a search path. A sanitizer's dlopen is its own
-// caller, so that not even the program's run path could be relied on.
+// Looked for only in the program's own lib/vistrel/ (ProgramModule.h). A sanitizer's dlopen is
+// its own caller, so that not even the program's run path could be relied on.
 void* openModule() {
-    std::string folder = executablePath();
-    for (int up = 0; up < 4; ++up) {
-        const std::size_t slash = folder.rfind('/');
-        if (slash == std::string::npos || slash == 0) break;
-        folder.resize(slash);
-        if (up == 0) continue; // the program's own folder
-        const std::string path = folder + "/" VISTREL_CODEC_MODULE_DIR "/" + kCodecModuleName;
-        if (void* module = openLibrary(path.c_str())) return module;
-    }
-    return nullptr;
+    const std::string path = findProgramModule(VISTREL_CODEC_MODULE_DIR, kCodecModuleName);
+    return path.empty() ? nullptr : openLibrary(path.c_str());
 }
 
 void load() {

@@ -5,12 +5,12 @@
 #include "DebugLog.h"
 #include "DecoderLibraries.h"
 #include "Files.h"
+#include "ProgramModule.h"
 #include "ScreenGuess.h"
 #include "ShellModule.h"
 #include "ViewerApp.h"
 
 #include <dlfcn.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -18,36 +18,24 @@
 
 namespace {
 
-// The shell lies in lib/vistrel/ beside the program's bin/ once installed, and in lib/vistrel/ of
-// the build folder a folder or two above the program in a build tree: looked for from where the
-// program file really is, never on a search path. The nearest one that exists is loaded; a
-// failure says which file and why (dlerror) and ends the program.
+// The shell is looked for only in the program's own lib/vistrel/ (ProgramModule.h). A failure
+// says which file and why (dlerror) and ends the program.
 vistrel::ShellMain loadShell() {
-    const std::string program = vistrel::executablePath();
-    std::string folder = program, firstPath, error;
-    for (int up = 0; up < 4; ++up) {
-        const std::size_t slash = folder.rfind('/');
-        if (slash == std::string::npos || slash == 0) break;
-        folder.resize(slash);
-        if (up == 0) continue; // the program's own folder
-        const std::string path =
-            folder + "/" VISTREL_SHELL_MODULE_DIR "/" + vistrel::kShellModuleName;
-        if (firstPath.empty()) firstPath = path;
-        if (access(path.c_str(), F_OK) != 0) continue;
-        if (void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) {
-            if (auto entry =
-                    reinterpret_cast<vistrel::ShellMain>(dlsym(module, vistrel::kShellMainSymbol)))
-                return entry;
-            error = path + ": no " + vistrel::kShellMainSymbol;
-        } else {
-            const char* why = dlerror();
-            error = why ? why : path;
-        }
-        break;
+    const std::string path =
+        vistrel::findProgramModule(VISTREL_SHELL_MODULE_DIR, vistrel::kShellModuleName);
+    std::string error;
+    if (path.empty()) {
+        error = std::string(VISTREL_SHELL_MODULE_DIR "/") + vistrel::kShellModuleName +
+                ": not found above " + vistrel::executablePath();
+    } else if (void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) {
+        if (auto entry =
+                reinterpret_cast<vistrel::ShellMain>(dlsym(module, vistrel::kShellMainSymbol)))
+            return entry;
+        error = path + ": no " + vistrel::kShellMainSymbol;
+    } else {
+        const char* why = dlerror();
+        error = why ? why : path;
     }
-    if (error.empty())
-        error = (firstPath.empty() ? std::string(vistrel::kShellModuleName) : firstPath) +
-                ": not found (nor in lib/vistrel/ further up from " + program + ")";
     std::fprintf(stderr, "vistrel: the window's module cannot be loaded: %s\n", error.c_str());
     return nullptr;
 }
