@@ -42,6 +42,11 @@ public:
     // Creates the frameless top-level window at that geometry (negative positions allowed), shows
     // it and accepts dropped files. False when the window cannot be made.
     virtual bool create(const Rect& geometry, bool topMost, const char* title) = 0;
+    // Makes the window ahead of `create`, not shown, while its first picture still decodes: at
+    // that geometry, with an alpha channel or without, and its frame's memory ready, so that
+    // `create` only shows it. `create` makes it anew where it asks for another alpha channel.
+    // Hosts that gain nothing from it do nothing.
+    virtual void prepare(const Rect& /*geometry*/, bool /*topMost*/, bool /*withAlpha*/) {}
     virtual bool exists() const = 0;
     // Ends the window; the event loop ends with it.
     virtual void destroy() = 0;

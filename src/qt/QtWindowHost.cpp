@@ -31,7 +31,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
 #include <utility>
 
 namespace vistrel {
@@ -221,21 +220,50 @@ QtWindowHost::QtWindowHost(ViewerWindow& viewer)
 
 QtWindowHost::~QtWindowHost() = default;
 
-bool QtWindowHost::create(const Rect& geometry, bool topMost, const char* title) {
+void QtWindowHost::configure(const Rect& geometry, bool topMost, bool withAlpha) {
     QWidget& w = *widget_;
     w.setWindowFlags(Qt::Window | Qt::FramelessWindowHint |
                      (topMost ? Qt::WindowStaysOnTopHint : Qt::WindowFlags()));
     // An alpha channel only when the first thing shown has real transparency: an opaque window
     // needs no ARGB visual, no colormap of its own and no blending by a compositor. Plain drawing
     // fills every pixel, so the server need not clear the window first either.
-    w.setAttribute(Qt::WA_TranslucentBackground, withAlpha_);
+    w.setAttribute(Qt::WA_TranslucentBackground, withAlpha);
     w.setAttribute(Qt::WA_NoSystemBackground);
     w.setAcceptDrops(true);
     w.setMouseTracking(true);
-    w.setWindowTitle(QString::fromUtf8(title));
     topMost_ = topMost;
     geometry_ = QRect(geometry.left, geometry.top, geometry.width(), geometry.height());
     applyGeometry();
+}
+
+void QtWindowHost::prepare(const Rect& geometry, bool topMost, bool withAlpha) {
+    HostWidget& w = *widget_;
+    if (created_ || w.windowHandle()) return;
+    configure(geometry, topMost, withAlpha);
+    w.create(); // the X window, not mapped
+    // Its cursor too: the first cursor of a display loads the cursor theme, some twenty round
+    // trips to the X server that showing the window would otherwise wait for.
+    if (QWindow* window = w.windowHandle()) window->setCursor(w.cursor());
+    // The frame at the window's size, its memory written once (black, as a new frame starts):
+    // the first picture is drawn into pages the system has already found, and Qt's first
+    // repaint, finding the store at the window's size, keeps it.
+    QBackingStore* store = w.backingStore();
+    if (!store) return;
+    const QRect whole(QPoint(), w.size());
+    store->resize(whole.size());
+    store->beginPaint(QRegion(whole));
+    if (auto* image = dynamic_cast<QImage*>(store->paintDevice())) image->fill(Qt::black);
+    store->endPaint();
+}
+
+bool QtWindowHost::create(const Rect& geometry, bool topMost, const char* title) {
+    HostWidget& w = *widget_;
+    // Made ahead for another alpha channel than the first picture wants (withAlpha_, asked for
+    // before this): made anew, the visual of an X window is fixed when it is made.
+    if (w.windowHandle() && w.testAttribute(Qt::WA_TranslucentBackground) != withAlpha_)
+        w.destroy();
+    configure(geometry, topMost, withAlpha_);
+    w.setWindowTitle(QString::fromUtf8(title));
     show();
     created_ = w.windowHandle() != nullptr;
     if (created_) {
@@ -428,10 +456,11 @@ void QtWindowHost::applyMask() {
 
 void QtWindowHost::presentTranslucent(int width, int height, const uint8_t* bits,
                                       uint32_t rowSize) {
-    QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
+    // Drawn straight from the caller's rows, which outlive the drawing: a copy would be one more
+    // frame's worth of fresh memory to fault in.
+    const QImage image(bits, width, height, qsizetype(rowSize),
+                       QImage::Format_ARGB32_Premultiplied);
     if (image.isNull()) return;
-    for (int y = 0; y < height; ++y)
-        std::memcpy(image.scanLine(y), bits + std::size_t(y) * rowSize, std::size_t(width) * 4);
     paintFrame([&](QPainter& painter) {
         painter.save();
         painter.setCompositionMode(QPainter::CompositionMode_Source);

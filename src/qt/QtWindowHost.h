@@ -61,6 +61,7 @@ public:
     ~QtWindowHost() override;
 
     bool create(const Rect& geometry, bool topMost, const char* title) override;
+    void prepare(const Rect& geometry, bool topMost, bool withAlpha) override;
     bool exists() const override { return created_; }
     void destroy() override;
     bool isVisible() const override;
@@ -107,6 +108,8 @@ private:
     qreal ratio() const;
     // Applies geometry_ to the widget, exactly in device pixels.
     void applyGeometry();
+    // The window's flags, attributes and geometry, before its native window is made.
+    void configure(const Rect& geometry, bool topMost, bool withAlpha);
     // The frame is the widget's backing store itself, not a copy of it beside it. beginFrame
     // makes `view` its image in device pixels (false without one); with `ownPaint` (outside Qt's
     // own repaint) it sizes the store to the window and begins painting it, and endFrame ends

@@ -3,6 +3,7 @@
 #include "CommandLine.h"
 #include "DebugLog.h"
 #include "Files.h"
+#include "PictureFormat.h"
 
 #include <condition_variable>
 #include <cstdio>
@@ -141,6 +142,10 @@ bool ViewerApp::start(ViewerWindow& window, WindowHost& host) {
     // made for start-up, and the prefetch workers wait for the window.
     if (opening_) {
         gate_->open(window.screenCopyPolicy());
+        // The window is made while the picture decodes, for the size its header tells: when the
+        // pixels land, only the picture is left to draw.
+        if (PictureHeader header; readPictureHeader(paths_[0].c_str(), header))
+            window.prepare(host, {header.width, header.height}, header.bitsPerPixel == 32);
         window.openFrom(opening_, kStartUpPatience, list_);
         debugLog("start-up picture taken");
     }

@@ -84,6 +84,15 @@ bool ViewerWindow::create(WindowHost& host) {
     return true;
 }
 
+void ViewerWindow::prepare(WindowHost& host, Size picture, bool alpha) {
+    const Rect screen = platform().primaryScreen();
+    const Size size = placement_.sizeAhead(picture, screen);
+    // Ready for translucency when the pixels may use it: most pictures with an alpha channel do,
+    // and `create` makes the window anew for one that turns out opaque.
+    host.prepare(placement_.placedAtCreation(size, screen), placement_.topMostAtCreation(),
+                 alpha && platform().capabilities().translucentWindows);
+}
+
 bool ViewerWindow::openFile(const char* path, std::vector<std::string> list) {
     if (!path || !*path) return false;
     pictures_.setPolicy(screenCopyPolicy());

@@ -44,6 +44,10 @@ public:
     // Creates the real window at its initial place; the prefetch workers decode ahead once its
     // first frame is painted. False when it cannot be made.
     bool create(WindowHost& host);
+    // Makes the window ahead (WindowHost::prepare) for a picture of `picture` that still decodes,
+    // told by its header (`alpha`: its pixels have an alpha channel), where `create` will place
+    // it once the picture is laid out.
+    void prepare(WindowHost& host, Size picture, bool alpha);
     // Opens a file: it is decoded in the background and shown when it lands; until then, and for
     // good when it cannot be decoded, the picture on show stays. The keys step through its folder,
     // or through `list` (full paths, `path` among them). False when there is nothing to open.

@@ -21,10 +21,23 @@ Size WindowPlacement::sizeAtCreation(Size picture, const Rect& screen) const {
     return window_.size();
 }
 
+Size WindowPlacement::sizeAhead(Size picture, const Rect& screen) const {
+    // Laid out, a picture no larger than the screen is at its own size.
+    if (ReadSetting("NoneScale") >= 1 || !largerThan(picture, screen)) return picture;
+    return vistrel::fitToScreen(picture, screen).size();
+}
+
 void WindowPlacement::placeAtCreation(Size size, const Rect& screen) {
-    window_ = lock_.locked() ? placedAtLock(size, lock_) : centred(size, screen);
-    window_ = keptOnScreen(window_, screen);
-    if (ReadSetting("NoneTopMost") == 1) topMost_ = false;
+    window_ = placedAtCreation(size, screen);
+    topMost_ = topMostAtCreation();
+}
+
+Rect WindowPlacement::placedAtCreation(Size size, const Rect& screen) const {
+    return keptOnScreen(lock_.locked() ? placedAtLock(size, lock_) : centred(size, screen), screen);
+}
+
+bool WindowPlacement::topMostAtCreation() const {
+    return topMost_ && ReadSetting("NoneTopMost") != 1;
 }
 
 bool WindowPlacement::layOut(Size picture, const Rect& screen, Modifiers keys,

@@ -40,9 +40,15 @@ public:
     // 1 or more, else fitted when the picture is larger than the screen, else the size laid out
     // when it was opened.
     Size sizeAtCreation(Size picture, const Rect& screen) const;
+    // The size of the window `create` will make for a picture of `picture` that is not laid out
+    // yet (told by its header while it decodes): as sizeAtCreation after the layout.
+    Size sizeAhead(Size picture, const Rect& screen) const;
     // Places a window of `size` at the lock place or centred, kept on the screen; keep-on-top
     // comes from the settings ("NoneTopMost" 1 turns it off).
     void placeAtCreation(Size size, const Rect& screen);
+    // What placeAtCreation would set, without setting it.
+    Rect placedAtCreation(Size size, const Rect& screen) const;
+    bool topMostAtCreation() const;
 
     // --- laying a picture out
     // Sizes the window for a picture of `picture` (fitted when fit to screen is on and it is

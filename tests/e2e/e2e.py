@@ -385,6 +385,7 @@ def case_translucent_png(s):
     s.start(picture)
     window, x, y, w, h, title = s.window()
     check((w, h) == (400, 300), "size %r" % ((w, h),))
+    check(s.depth(window) == 32, "depth %d" % s.depth(window))
     # No compositor runs: alpha 0 is cut from the window's shape and lets the (white) desktop
     # through; alpha 128 blue is blended over the backdrop gray of 250; opaque red stays red.
     s.expect_pixels({at((x, y), (20, 20)): (255, 255, 255), at((x, y), (380, 20)): (255, 0, 0),
@@ -419,9 +420,11 @@ def case_opaque_32bit_png(s):
     translucent(alpha_everywhere=255).save(picture)
     s.start(picture)
     window, x, y, w, h, title = s.window()
-    # All alpha 255: drawn plainly, every colour as it is.
+    # All alpha 255: drawn plainly, every colour as it is, in a window without an alpha channel
+    # (made ahead with one for the 32-bit header, and made anew once the pixels were known).
     s.expect_pixels({at((x, y), (20, 20)): (0, 200, 0), at((x, y), (380, 20)): (255, 0, 0),
                      at((x, y), (230, 150)): (0, 0, 255)}, tolerance=3)
+    check(s.depth(window) == 24, "depth %d" % s.depth(window))
     s.key(window, "Escape")
     s.expect_exit(0)
 

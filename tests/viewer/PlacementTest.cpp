@@ -4,6 +4,8 @@
 #include "ViewerApp.h"
 #include "WindowHarness.h"
 
+#include <map>
+
 namespace vistrel::test {
 namespace {
 
@@ -34,6 +36,63 @@ TEST_F(Placement, StoredNoneScaleStartsABigPictureAtNaturalSizeAndReleasesTheWor
         EXPECT_TRUE(host_.deliverArrival(window));
         PrefetcherTestPeer::waitUntilIdle(window.pictures());
         EXPECT_EQ(decoder_->decodes("next.jpg"), std::string(stored) == "1" ? 1 : 2);
+    }
+}
+
+// The header of a BMP file of w x h pixels of `bits`, without the pixels: all a window made ahead
+// of the decode reads.
+std::string BmpHeader(int w, int h, int bits) {
+    std::string bytes(54, '\0');
+    auto put = [&](std::size_t at, uint32_t value, int size) {
+        for (int i = 0; i < size; ++i)
+            bytes[at + i] = char(value >> (8 * i));
+    };
+    bytes[0] = 'B';
+    bytes[1] = 'M';
+    put(2, 54 + uint32_t(w) * h * bits / 8, 4);
+    put(10, 54, 4);
+    put(14, 40, 4);
+    put(18, uint32_t(w), 4);
+    put(22, uint32_t(h), 4);
+    put(26, 1, 2);
+    put(28, uint32_t(bits), 2);
+    return bytes;
+}
+
+// The window is made while the command line's picture decodes, from its header, exactly where and
+// how the picture is then shown: else the first frame waits for it to be moved or made again.
+TEST_F(Placement, TheWindowMadeAheadIsTheOneThePictureIsShownIn) {
+    const struct {
+        std::map<std::string, std::string> settings;
+        int w, h, bits;
+    } cases[] = {
+        {{}, 4000, 3000, 24}, // fitted
+        {{}, 300, 200, 32},   // its own size; an alpha channel asks for translucency
+        {{{"NoneScale", "1"}}, 4000, 3000, 24},
+        {{{"LockPlace", "8"}, {"xLockPlace", "1900"}, {"yLockPlace", "1000"}}, 300, 200, 24},
+        {{{"NoneTopMost", "1"}}, 800, 600, 24},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(n);
+        platform_.settings = c.settings;
+        const std::string name = std::to_string(n++) + ".bmp";
+        AddFile(name, c.w, c.h, c.bits, 0x80806040); // half transparent
+        folder_.file(name, BmpHeader(c.w, c.h, c.bits));
+        FakeHost host;
+        ViewerWindow window(decodeWith(decoder_));
+        ViewerApp app;
+        app.beginOpening({Path(name)}, [&](CachedPicture& record, const char* path,
+                                           const auto& policy) {
+            return decoder_->decode(record, path, policy.wait()) ? kOk
+                                                                 : DecodeResult(Refusal::Malformed);
+        });
+        ASSERT_TRUE(app.start(window, host));
+        EXPECT_EQ(host.prepares, 1);
+        EXPECT_EQ(host.preparedGeometry, host.geometry);
+        EXPECT_EQ(host.preparedTopMost, host.topMost);
+        EXPECT_EQ(host.preparedAlpha, host.translucent);
+        window.onClose();
     }
 }
 

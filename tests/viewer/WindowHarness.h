@@ -84,6 +84,16 @@ struct FakeHost : WindowHost {
     int dialogDelay = 5, dialogs = 0, shownDelay = 0;
     bool dialogLoop = true, shownLoop = false;
 
+    // The window made ahead, and how.
+    int prepares = 0;
+    Rect preparedGeometry;
+    bool preparedTopMost = false, preparedAlpha = false;
+    void prepare(const Rect& g, bool onTop, bool alpha) override {
+        ++prepares;
+        preparedGeometry = g;
+        preparedTopMost = onTop;
+        preparedAlpha = alpha;
+    }
     bool create(const Rect& g, bool onTop, const char* text) override {
         created = visible = true;
         geometry = g;
