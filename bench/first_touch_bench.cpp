@@ -50,7 +50,7 @@ enum Kind { kAdvised, kPlain, kViewer, kKinds };
 double touchMilliseconds(std::size_t bytes, Kind kind) {
     const auto begin = std::chrono::steady_clock::now();
     auto* block = static_cast<unsigned char*>(
-        kind == kViewer ? vistrel::mapPages(bytes) : mapAligned(bytes, kind == kAdvised));
+        kind == kViewer ? vistrel::mapPages(bytes, bytes) : mapAligned(bytes, kind == kAdvised));
     if (!block) {
         std::fprintf(stderr, "first-touch-bench: mmap of %zu bytes failed\n", bytes);
         std::exit(1);

@@ -212,7 +212,7 @@ void* allocateLarge(std::size_t bytes) noexcept {
     if (bytes > SIZE_MAX - 2 * kHugePageSize) return nullptr;
     const std::size_t rounded = roundToHugePages(bytes);
     if (void* reused = pool().take(rounded)) return reused;
-    void* block = mapPages(rounded);
+    void* block = mapPages(rounded, bytes);
     // Only what was asked for: the rest of the last huge page stays untouched where no huge page
     // backs it.
     if (block && rounded >= kPopulateAheadMinimum) populateAhead(block, bytes);

@@ -9,6 +9,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 
 namespace vistrel {
@@ -38,7 +39,7 @@ bool hugePagesFreeFor(std::size_t bytes) {
 
 } // namespace
 
-void* mapPages(std::size_t bytes) {
+void* mapPages(std::size_t bytes, std::size_t used) {
     // Fresh anonymous pages read as zero, so the block needs no clearing pass. Map one huge page
     // more than needed and trim both ends so that the block starts on a 2 MB boundary.
     const std::size_t mapped = bytes + kHugePageSize;
@@ -52,7 +53,8 @@ void* mapPages(std::size_t bytes) {
     if (tail) munmap(reinterpret_cast<void*>(aligned + bytes), tail);
     auto* block = reinterpret_cast<void*>(aligned);
     // Advice only; the block is usable without it.
-    if (hugePagesFreeFor(bytes)) madvise(block, bytes, MADV_HUGEPAGE);
+    const std::size_t advised = std::min(bytes, (used + kHugePageSize / 2) & ~(kHugePageSize - 1));
+    if (advised && hugePagesFreeFor(advised)) madvise(block, advised, MADV_HUGEPAGE);
     return block;
 }
 

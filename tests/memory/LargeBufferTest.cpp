@@ -1,9 +1,13 @@
 #include "LargeBuffer.h"
+#include "Pages.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <string>
 
 using namespace vistrel;
 
@@ -78,3 +82,43 @@ TEST(LargeBuffer, FaultingInAheadKeepsWhatTheDecodeWrote) {
     }
     setReusePoolLimit(std::size_t(256) << 20);
 }
+
+#ifdef __linux__
+namespace {
+
+// Whether the mapping that holds `address` is advised for huge pages ("hg" in its VmFlags).
+bool advisedForHugePages(const void* address) {
+    std::ifstream smaps("/proc/self/smaps");
+    const auto at = reinterpret_cast<std::uintptr_t>(address);
+    bool inside = false;
+    for (std::string line; std::getline(smaps, line);) {
+        unsigned long long start = 0, end = 0;
+        if (std::sscanf(line.c_str(), "%llx-%llx ", &start, &end) == 2) { // a mapping's first line
+            inside = at >= start && at < end;
+        } else if (inside && line.rfind("VmFlags:", 0) == 0) {
+            return line.find(" hg") != std::string::npos;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+// A huge page holds its whole 2 MB once touched: a last one a picture fills less than half of is
+// left to small pages (an 8.3 MB picture would otherwise hold 10 MB), one it fills more of is not.
+TEST(Pages, ALastHugePageFilledLessThanHalfIsLeftToSmallPages) {
+    const std::size_t bytes = 5 * kHugePageSize;
+    auto* mostly = static_cast<char*>(mapPages(bytes, bytes - kHugePageSize / 4));
+    auto* barely = static_cast<char*>(mapPages(bytes, bytes - kHugePageSize + kHugePageSize / 8));
+    ASSERT_TRUE(mostly && barely);
+    // Advised at all only while the system has free huge pages.
+    const bool advising = advisedForHugePages(mostly);
+    EXPECT_EQ(advisedForHugePages(mostly + bytes - 1), advising);
+    if (advising) {
+        EXPECT_TRUE(advisedForHugePages(barely));
+    }
+    EXPECT_FALSE(advisedForHugePages(barely + bytes - 1));
+    unmapPages(mostly, bytes);
+    unmapPages(barely, bytes);
+}
+#endif

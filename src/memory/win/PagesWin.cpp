@@ -8,7 +8,7 @@
 
 namespace vistrel {
 
-void* mapPages(std::size_t bytes) {
+void* mapPages(std::size_t bytes, std::size_t /*used*/) {
     // Committed pages read as zero. A region cannot be given back in part, so the aligned block
     // is found by reserving one huge page more, letting it go, and taking the aligned part of
     // that address range; another thread may take the range meanwhile, and then it is tried
