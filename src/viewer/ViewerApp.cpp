@@ -5,6 +5,8 @@
 #include "Files.h"
 #include "PictureFormat.h"
 
+#include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <mutex>
@@ -39,6 +41,28 @@ struct ViewerApp::ScreenGate {
         policy = p;
         known = true;
         opened.notify_all();
+    }
+};
+
+// The command line picture's header, read by the start-up decode before the picture: the window is
+// made ahead for it. Read on the decode's thread, so that a file that hangs (a network mount gone)
+// holds up that thread only, and the window waits for it no longer than for the picture.
+struct ViewerApp::HeaderSlot {
+    std::mutex mutex;
+    std::condition_variable told;
+    bool known = false;
+    std::optional<PictureHeader> header;
+
+    void tell(std::optional<PictureHeader> h) {
+        std::lock_guard guard(mutex);
+        header = h;
+        known = true;
+        told.notify_all();
+    }
+    std::optional<PictureHeader> waitUntil(std::chrono::steady_clock::time_point deadline) {
+        std::unique_lock guard(mutex);
+        told.wait_until(guard, deadline, [&] { return known; });
+        return header;
     }
 };
 
@@ -107,10 +131,13 @@ void ViewerApp::beginOpening(const std::vector<std::string>& pictures, OpeningDe
         };
     }
     gate_ = std::make_shared<ScreenGate>();
+    header_ = std::make_shared<HeaderSlot>();
     opening_ = Prefetcher::startOpening(
-        path, [gate = gate_, decode, guessScreen, unreported = unreported_](CachedPicture& record,
-                                                                            const char* file) {
+        path, [gate = gate_, header = header_, decode, guessScreen,
+               unreported = unreported_](CachedPicture& record, const char* file) {
             debugLog("start-up decode begins: %s", file);
+            PictureHeader told;
+            header->tell(readPictureHeader(file, told) ? std::optional(told) : std::nullopt);
             PendingPolicy policy{[&] { return gate->wait(); }, std::nullopt};
             // Fit to screen, unless the settings turn it off (then the decode is made again).
             if (const std::optional<Size> screen = guessScreen ? guessScreen() : std::nullopt) {
@@ -144,9 +171,12 @@ bool ViewerApp::start(ViewerWindow& window, WindowHost& host) {
         gate_->open(window.screenCopyPolicy());
         // The window is made while the picture decodes, for the size its header tells: when the
         // pixels land, only the picture is left to draw.
-        if (PictureHeader header; readPictureHeader(paths_[0].c_str(), header))
-            window.prepare(host, {header.width, header.height}, header.bitsPerPixel == 32);
-        window.openFrom(opening_, kStartUpPatience, list_);
+        const auto deadline = std::chrono::steady_clock::now() + kStartUpPatience;
+        if (const std::optional<PictureHeader> header = header_->waitUntil(deadline))
+            window.prepare(host, {header->width, header->height}, header->bitsPerPixel == 32);
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        window.openFrom(opening_, std::max(left, std::chrono::milliseconds(0)), list_);
         debugLog("start-up picture taken");
     }
     const bool created = window.create(host);

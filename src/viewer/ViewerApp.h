@@ -43,8 +43,10 @@ public:
 
 private:
     struct ScreenGate;
+    struct HeaderSlot;
     struct Unreported;
     std::shared_ptr<ScreenGate> gate_;
+    std::shared_ptr<HeaderSlot> header_;
     std::shared_ptr<Prefetcher::Opening> opening_;
     // The command line's pictures, absolute, when they are several: the list stepped through.
     std::vector<std::string> list_;
