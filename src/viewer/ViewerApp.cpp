@@ -170,9 +170,11 @@ bool ViewerApp::start(ViewerWindow& window, WindowHost& host) {
     if (opening_) {
         gate_->open(window.screenCopyPolicy());
         // The window is made while the picture decodes, for the size its header tells: when the
-        // pixels land, only the picture is left to draw.
+        // pixels land, only the picture is left to draw. (A picture decoded already gains
+        // nothing from it: `create` does the same.)
         const auto deadline = std::chrono::steady_clock::now() + kStartUpPatience;
-        if (const std::optional<PictureHeader> header = header_->waitUntil(deadline))
+        const std::optional<PictureHeader> header = header_->waitUntil(deadline);
+        if (header && !Prefetcher::waitForOpening(*opening_, std::chrono::milliseconds(0)))
             window.prepare(host, {header->width, header->height}, header->bitsPerPixel == 32);
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());

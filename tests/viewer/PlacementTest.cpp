@@ -4,7 +4,9 @@
 #include "ViewerApp.h"
 #include "WindowHarness.h"
 
+#include <chrono>
 #include <map>
+#include <thread>
 
 namespace vistrel::test {
 namespace {
@@ -84,6 +86,10 @@ TEST_F(Placement, TheWindowMadeAheadIsTheOneThePictureIsShownIn) {
         ViewerApp app;
         app.beginOpening({Path(name)}, [&](CachedPicture& record, const char* path,
                                            const auto& policy) {
+            // Still decoding when the window starts: until it is made ahead, or two seconds.
+            const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+            while (host.prepares == 0 && std::chrono::steady_clock::now() < until)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
             return decoder_->decode(record, path, policy.wait()) ? kOk
                                                                  : DecodeResult(Refusal::Malformed);
         });

@@ -85,7 +85,7 @@ struct FakeHost : WindowHost {
     bool dialogLoop = true, shownLoop = false;
 
     // The window made ahead, and how.
-    int prepares = 0;
+    std::atomic<int> prepares{0};
     Rect preparedGeometry;
     bool preparedTopMost = false, preparedAlpha = false;
     void prepare(const Rect& g, bool onTop, bool alpha) override {
