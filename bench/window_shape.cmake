@@ -3,8 +3,8 @@
 # with QT_QPA_PLATFORM=xcb to time the server taking the shape too.
 if(TARGET vistrel_platform_qt)
     add_executable(window-shape-bench ${CMAKE_CURRENT_LIST_DIR}/window_shape_bench.cpp)
-    target_link_libraries(window-shape-bench PRIVATE vistrel_platform Qt6::Gui Qt6::GuiPrivate
-        xcb)
+    target_link_libraries(window-shape-bench PRIVATE vistrel_platform vistrel_viewer Qt6::Gui
+        Qt6::GuiPrivate xcb)
     add_custom_target(bench_window_shape COMMAND window-shape-bench DEPENDS window-shape-bench
         USES_TERMINAL)
 endif()

@@ -3,6 +3,7 @@
 // beside the per-pixel mask it replaced (a 1-bit QBitmap made into a QRegion), alternating, and
 // beside the premultiplying pass every translucent frame takes anyway. On an X display
 // (QT_QPA_PLATFORM=xcb) it also times giving the shape to a real window, with the server's work.
+#include "Premultiply.h"
 #include "WindowShape.h"
 
 #include <QBitmap>
@@ -77,17 +78,12 @@ QRegion runsMask(const Frame& f) {
     return region;
 }
 
-// The premultiplying pass of every translucent frame, for scale.
+// The premultiplying pass of every translucent frame (the renderer's own), for scale.
 void premultiply(const Frame& f, std::vector<uint8_t>& out) {
-    const uint8_t* s = f.bits.data();
-    uint8_t* d = out.data();
-    for (std::size_t i = 0; i < f.bits.size(); i += 4) {
-        const unsigned a = s[i + 3];
-        d[i] = uint8_t(s[i] * a / 255);
-        d[i + 1] = uint8_t(s[i + 1] * a / 255);
-        d[i + 2] = uint8_t(s[i + 2] * a / 255);
-        d[i + 3] = uint8_t(a);
-    }
+    const std::size_t row = std::size_t(f.width) * 4;
+    for (int y = 0; y < f.height; ++y)
+        vistrel::premultiplyRow(f.bits.data() + y * row, out.data() + y * row, f.width,
+                                vistrel::AlphaShown::Premultiplied, 0);
 }
 
 double milliseconds(const std::function<void()>& run) {

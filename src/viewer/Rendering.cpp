@@ -1,6 +1,7 @@
 #include "Rendering.h"
 
 #include "Layout.h"
+#include "Premultiply.h"
 #include "Resampler.h"
 #include "Scaling.h"
 #include "SystemDecoder.h"
@@ -65,15 +66,10 @@ void Renderer::drawFullScreen(Canvas& canvas, Picture& shown, Size screen) {
     // Over black, a premultiplied pixel is the colour shown.
     Picture over;
     if (!over.create(size.width, size.height, 32, false)) return;
-    for (int y = 0; y < size.height; ++y) {
-        const uint8_t* from = shown.pixels() + std::size_t(y) * shown.rowSize();
-        uint8_t* to = over.pixels() + std::size_t(y) * over.rowSize();
-        for (int x = 0; x < size.width; ++x, from += 4, to += 4) {
-            for (int c = 0; c < 3; ++c)
-                to[c] = uint8_t(from[c] * from[3] / 255);
-            to[3] = 255;
-        }
-    }
+    for (int y = 0; y < size.height; ++y)
+        premultiplyRow(shown.pixels() + std::size_t(y) * shown.rowSize(),
+                       over.pixels() + std::size_t(y) * over.rowSize(), size.width,
+                       AlphaShown::OverBlack, 0);
     over.draw(canvas, where.left, where.top, -1, -1, 0, 0);
 }
 
@@ -99,26 +95,10 @@ void Renderer::composeTranslucent(Canvas& canvas, Picture& picture, Size window)
     uint8_t* to = premultiplied.pixels();
     // Where nothing composites the window, its pixels show as they are, over nothing: a partly
     // transparent one is blended over the backdrop here and shown opaque.
-    const bool overBackdrop = !composited_;
-    for (int y = 0; y < h; ++y) {
-        const uint8_t* s = from + std::size_t(y) * fromRow;
-        uint8_t* d = to + std::size_t(y) * toRow;
-        for (int x = 0; x < w; ++x, s += 4, d += 4) {
-            const unsigned a = s[3];
-            if (overBackdrop && a != 0 && a != 255) {
-                const unsigned behind = kTransparentBackdrop * (255 - a) + 127;
-                d[0] = uint8_t((s[0] * a + behind) / 255);
-                d[1] = uint8_t((s[1] * a + behind) / 255);
-                d[2] = uint8_t((s[2] * a + behind) / 255);
-                d[3] = 255;
-                continue;
-            }
-            d[0] = uint8_t(s[0] * a / 255);
-            d[1] = uint8_t(s[1] * a / 255);
-            d[2] = uint8_t(s[2] * a / 255);
-            d[3] = uint8_t(a);
-        }
-    }
+    const AlphaShown shown = composited_ ? AlphaShown::Premultiplied : AlphaShown::OverBackdrop;
+    for (int y = 0; y < h; ++y)
+        premultiplyRow(from + std::size_t(y) * fromRow, to + std::size_t(y) * toRow, w, shown,
+                       kTransparentBackdrop);
     if (!translucent_) canvas.fillRect({0, 0, window.width, window.height}, kWhite);
     setTranslucent(true);
     host_->presentTranslucent(w, h, to, toRow);
