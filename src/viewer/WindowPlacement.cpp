@@ -23,8 +23,7 @@ Size WindowPlacement::sizeAtCreation(Size picture, const Rect& screen) const {
 
 Size WindowPlacement::sizeAhead(Size picture, const Rect& screen) const {
     // Laid out, a picture no larger than the screen is at its own size.
-    if (ReadSetting("NoneScale") >= 1 || !largerThan(picture, screen)) return picture;
-    return vistrel::fitToScreen(picture, screen).size();
+    return largerThan(picture, screen) ? sizeAtCreation(picture, screen) : picture;
 }
 
 void WindowPlacement::placeAtCreation(Size size, const Rect& screen) {
